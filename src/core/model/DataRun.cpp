@@ -1,0 +1,36 @@
+#include "core/model/DataRun.h"
+
+const DataRun* CDataRunList::GetFirst() {
+  m_cursor = m_runs.cbegin();
+  return m_cursor == m_runs.cend() ? nullptr : &*m_cursor;
+}
+
+const DataRun* CDataRunList::GetNext() {
+  if (m_cursor == m_runs.cend()) return nullptr;
+  ++m_cursor;
+  return m_cursor == m_runs.cend() ? nullptr : &*m_cursor;
+}
+
+bool CDataRunList::IsDone() const { return m_cursor == m_runs.cend(); }
+
+void CDataRunList::AddDataRun(const DataRun* run) {
+  if (run == nullptr) return;
+  if (!m_runs.empty()) {
+    DataRun& last = m_runs.back();
+    if (last.start >= 0 && run->start >= 0 && last.start + last.length == run->start) {
+      last.length += run->length;
+      return;
+    }
+  }
+  const bool cursorAtEnd = m_cursor == m_runs.cend();
+  m_runs.push_back(*run);
+  if (cursorAtEnd) m_cursor = m_runs.cend();
+}
+
+IDataRunList* CDataRunList::Clone() const {
+  auto* copy = new CDataRunList();
+  for (const DataRun& r : m_runs) copy->AddDataRun(&r);
+  return copy;
+}
+
+IDataRunList* CreateDataRunList() { return new CDataRunList(); }

@@ -15,5 +15,5 @@ cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan -j "$jobs" --output-on-failure --timeout 600
 
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUARNEL_SANITIZE=thread >/dev/null
-cmake --build build/tsan -j "$jobs" --target quarnel_core_tests
+cmake --build build/tsan -j "$jobs"  
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan -j "$jobs" --output-on-failure --timeout 600 -R Threads

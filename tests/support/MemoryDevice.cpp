@@ -1,0 +1,40 @@
+#include "support/MemoryDevice.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace testsupport {
+
+MemoryDevice::MemoryDevice(std::vector<std::uint8_t> bytes, int sectorSize, int kind)
+    : m_bytes(std::move(bytes)), m_sectorSize(sectorSize), m_kind(kind) {}
+
+MemoryDevice MemoryDevice::FromFile(const std::string& path, int sectorSize) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return MemoryDevice(std::move(bytes), sectorSize);
+}
+
+int MemoryDevice::ReadSector(void* buffer, long long startSector, long long count) {
+  m_reads.emplace_back(startSector, count);
+  m_lastError = 0;
+  if (buffer == nullptr || startSector < 0 || count <= 0 || startSector + count > GetTotalSectors()) {
+    m_lastError = result::Make(result::kModuleStorageDevice, 0, kDevBadArgument);
+    return 0;
+  }
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  bool ok = true;
+  for (long long i = 0; i < count; ++i) {
+    std::uint8_t* dst = out + i * m_sectorSize;
+    if (m_failing.count(startSector + i) != 0) {
+      std::memset(dst, 0, static_cast<std::size_t>(m_sectorSize));
+      ok = false;
+    } else {
+      std::memcpy(dst, m_bytes.data() + (startSector + i) * m_sectorSize, static_cast<std::size_t>(m_sectorSize));
+    }
+  }
+  if (!ok) m_lastError = result::Make(result::kModuleStorageDevice, 0, kDevOpenOrReadFailed);
+  return ok ? 1 : 0;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,33 @@
+#pragma once
+// The recovery writer: copies one found file at a time to a destination.
+
+#include <vector>
+
+#include "core/model/Contracts.h"
+
+class IFileReader;
+
+// Codes of the recovery writer (module 0x010D).
+enum DataRecoveryCode : std::uint32_t {
+  kRecNoReader = 0xD02,
+  kRecNoPartition = 0xD01,
+  kRecWriteFailed = 0xD03,
+  kRecBadArgument = 5,
+  kRecDestination = 0xF,
+  kRecCompressedFailed = 1,
+};
+
+class IDataRecovery {
+ public:
+  virtual ~IDataRecovery() = default;
+  virtual RESULT Initialize(IFileSystemSearchController* searcher, IStorageDevice* device) = 0;
+  virtual IFileReader* SetRecoverNode(IFileNode* node) = 0;
+  virtual RESULT RecoverTo(const char* path, IProgress* sink, int sizeLimit) = 0;
+  virtual int ReadSmallJPG(char* buf, unsigned len) = 0;
+  virtual void Release() = 0;
+  // Replay of a saved scan: the partitions come from the file.
+  virtual RESULT Initialize(const std::vector<CSearchedPartitionInfo*>& partitions, IStorageDevice* device) = 0;
+  virtual std::vector<CSearchedPartitionInfo*>& GetSearchedPartition() = 0;
+};
+
+[[nodiscard]] IDataRecovery* CreateDataRecoveryObj();

@@ -1,0 +1,7 @@
+#pragma once
+// Which partition scheme a disk's first sector announces.
+
+#include "core/device/StorageDevice.h"
+#include "core/partition/PartitionEntry.h"
+
+enumDiskPartitionScheme DetectPartitionScheme(IStorageDevice& disk);

@@ -1,7 +1,8 @@
 #pragma once
 // The process-wide event queue: engine code pushes events (a failed device
 // read), a dispatch thread hands them to the registered centres at most once
-// per interval (one second by default).
+// per interval (one second by default). An event identical to one still
+// queued is dropped, so a failing disk cannot grow the queue without bound.
 
 #include <atomic>
 #include <chrono>
@@ -58,20 +59,28 @@ class CMessageCenter {
   std::size_t QueuedCount();
 
   CMessageCenter();
+  // A queue of its own with the given delivery interval (tests).
+  explicit CMessageCenter(std::chrono::milliseconds interval);
   ~CMessageCenter();
   CMessageCenter(const CMessageCenter&) = delete;
   CMessageCenter& operator=(const CMessageCenter&) = delete;
 
  private:
+  // Copies the event into the queue; false when dropped or coalesced.
+  bool Enqueue(EVENT_TYPE type, int length, const void* payload);
   _MSG_EVENT* PopEvent();
   void SendEvent(_MSG_EVENT* event);
   void ReleaseMessage();
   void DispatchLoop();
 
+  // Guarded by the global message lock.
   std::map<int, INotifyCenter*> m_centers;
   std::list<_MSG_EVENT*> m_queue;
+  bool m_bAccepting = false;  // a dispatch thread is held
+
   std::atomic<bool> m_bStop{false};
-  std::thread m_thread;
+  std::mutex m_controlLock;  // serialises start and stop
+  std::thread m_thread;      // guarded by m_controlLock
   std::mutex m_wakeLock;
   std::condition_variable m_wake;
   std::atomic<long long> m_intervalMs{1000};

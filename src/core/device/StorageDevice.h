@@ -37,6 +37,6 @@ class IStorageDevice {
   virtual int GetType() = 0;
   virtual RESULT GetLastError() = 0;
   virtual int IsPermitted() { return 1; }
-  virtual void SetApfsDevicePath(char* path) {}
+  virtual void SetApfsDevicePath(char* /*path*/) {}
   virtual long long GetStartSector() { return 0; }
 };

@@ -1,0 +1,32 @@
+#pragma once
+// A destination file written at explicit offsets.
+
+#include <string>
+
+namespace platform {
+
+class FileWriter {
+ public:
+  FileWriter() = default;
+  ~FileWriter();
+  FileWriter(const FileWriter&) = delete;
+  FileWriter& operator=(const FileWriter&) = delete;
+
+  // Opens (creating with mode 0644) for writing; `truncate` empties it first.
+  bool Open(const std::string& path, bool truncate);
+  bool IsOpen() const { return m_fd >= 0; }
+  // Writes all `length` bytes at `offset`; false on any failure or short write.
+  bool WriteAt(long long offset, const void* data, std::size_t length);
+  // Sets the file's length.
+  bool Resize(long long length);
+  bool Close();
+  // errno of the last failure, and its text.
+  int LastError() const { return m_lastError; }
+  std::string LastErrorText() const;
+
+ private:
+  int m_fd = -1;
+  int m_lastError = 0;
+};
+
+}  // namespace platform

@@ -28,6 +28,10 @@ class IDataRecovery {
   // Replay of a saved scan: the partitions come from the file.
   virtual RESULT Initialize(const std::vector<CSearchedPartitionInfo*>& partitions, IStorageDevice* device) = 0;
   virtual std::vector<CSearchedPartitionInfo*>& GetSearchedPartition() = 0;
+  // The folder that recovered trees go under. Folders are created and
+  // stamped with their nodes' times only below it; unset, only the file
+  // itself is stamped.
+  virtual void SetRecoveryRoot(const char* root) {}
 };
 
 [[nodiscard]] IDataRecovery* CreateDataRecoveryObj();

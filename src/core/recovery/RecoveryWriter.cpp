@@ -1,0 +1,333 @@
+#include "core/recovery/RecoveryWriter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <span>
+
+#include "core/compress/CompressFileReader.h"
+#include "core/device/StorageDevice.h"
+#include "core/model/FileNode.h"
+#include "core/recovery/FileTimeConversion.h"
+#include "core/recovery/PartitionChoice.h"
+#include "core/recovery/RunFileReader.h"
+#include "core/recovery/SmallJpeg.h"
+#include "core/util/Log.h"
+#include "platform/FileTimes.h"
+#include "platform/FileWriter.h"
+
+namespace {
+
+constexpr int kFirstAsk = 256;
+constexpr int kMostPartitions = 65536;
+// Without a sink nobody can free space or cancel: a failing write is given up after this many tries.
+constexpr int kWriteTriesWithoutSink = 3;
+constexpr unsigned kThumbnailHead = 65536;
+
+RESULT Fail(std::uint32_t line, std::uint32_t code) {
+  return result::Make(result::kModuleDataRecovery, line, code);
+}
+
+std::filesystem::path ParentOf(const std::filesystem::path& p) {
+  std::filesystem::path n = p.lexically_normal();
+  if (!n.has_filename()) n = n.parent_path();  // "a/b/" -> "a/b"
+  return n.parent_path();
+}
+
+// True when `dir` lies strictly below `root`.
+bool IsBelow(const std::filesystem::path& dir, const std::filesystem::path& root) {
+  const std::filesystem::path rel = dir.lexically_normal().lexically_relative(root.lexically_normal());
+  if (rel.empty() || rel == ".") return false;
+  return *rel.begin() != "..";
+}
+
+void StampTimes(const std::string& path, long long accessTime, long long modificationTime) {
+  const auto access = FileTimeToUnixStamp(accessTime);
+  const auto modification = FileTimeToUnixStamp(modificationTime);
+  if (!access && !modification) return;
+  if (!platform::SetFileTimes(path, access ? &*access : nullptr, modification ? &*modification : nullptr)) {
+    CatchExeception::WriteLog("%s:%d times[%s] failed with %s\n", "RecoverTo", __LINE__, path.c_str(),
+                              std::strerror(errno));
+  }
+}
+
+}  // namespace
+
+IDataRecovery* CreateDataRecoveryObj() { return new CDataRecovery(); }
+
+CDataRecovery::~CDataRecovery() {
+  std::lock_guard lock(m_mutex);
+  ReleaseReader();
+  ClearPartitions();
+}
+
+void CDataRecovery::ClearPartitions() {
+  for (CSearchedPartitionInfo* p : m_partitions) delete p;
+  m_partitions.clear();
+}
+
+void CDataRecovery::ReleaseReader() {
+  if (m_pReader != nullptr) m_pReader->Release();
+  m_pReader = nullptr;
+}
+
+RESULT CDataRecovery::Initialize(IFileSystemSearchController* searcher, IStorageDevice* device) {
+  if (searcher == nullptr || device == nullptr) return Fail(__LINE__, kRecBadArgument);
+  std::lock_guard lock(m_mutex);
+
+  std::vector<CSearchedPartitionInfo*> got(kFirstAsk, nullptr);
+  int count = searcher->GetSearchedPartitionInfo(got.data(), kFirstAsk);
+  if (count <= 0) return Fail(__LINE__, kRecNoPartition);
+  if (count > kFirstAsk) {
+    for (CSearchedPartitionInfo* p : got) delete p;
+    got.assign(static_cast<std::size_t>(std::min(count, kMostPartitions)), nullptr);
+    count = searcher->GetSearchedPartitionInfo(got.data(), static_cast<int>(got.size()));
+    if (count <= 0) {
+      for (CSearchedPartitionInfo* p : got) delete p;
+      return Fail(__LINE__, kRecNoPartition);
+    }
+  }
+  const std::size_t kept = std::min(static_cast<std::size_t>(count), got.size());
+  for (std::size_t i = kept; i < got.size(); ++i) delete got[i];
+  got.resize(kept);
+
+  ClearPartitions();
+  m_partitions = std::move(got);
+  m_pDevice = device;
+  m_blockBuffer.resize(kBlockSize);
+  if (m_partitions.size() > 1) {
+    std::stable_sort(m_partitions.begin(), m_partitions.end(),
+                     [](const CSearchedPartitionInfo* a, const CSearchedPartitionInfo* b) {
+                       if (a == nullptr || b == nullptr) return a != nullptr;
+                       return a->m_dScore > b->m_dScore;
+                     });
+  }
+  return result::kSuccess;
+}
+
+RESULT CDataRecovery::Initialize(const std::vector<CSearchedPartitionInfo*>& partitions, IStorageDevice* device) {
+  if (device == nullptr) return Fail(__LINE__, kRecBadArgument);
+  std::lock_guard lock(m_mutex);
+  ClearPartitions();
+  for (const CSearchedPartitionInfo* p : partitions) {
+    if (p != nullptr) m_partitions.push_back(new CSearchedPartitionInfo(*p));
+  }
+  m_pDevice = device;
+  m_blockBuffer.resize(kBlockSize);
+  return result::kSuccess;
+}
+
+void CDataRecovery::SetRecoveryRoot(const char* root) {
+  std::lock_guard lock(m_mutex);
+  m_strRoot = root == nullptr ? std::string() : std::string(root);
+}
+
+IFileReader* CDataRecovery::SetRecoverNode(IFileNode* node) {
+  std::lock_guard lock(m_mutex);
+  auto* fileNode = dynamic_cast<CFileNode*>(node);
+  if (fileNode == nullptr || fileNode->IsDirectory()) {
+    CatchExeception::WriteLog("%s %d\r\n", "SetRecoverNode", __LINE__);
+    return nullptr;
+  }
+  m_iNtfsCompressed = 0;
+  if (m_partitions.empty()) {
+    CatchExeception::WriteLog("%s %d\r\n", "SetRecoverNode", __LINE__);
+    return nullptr;
+  }
+  CSearchedPartitionInfo* partition = GetNodePartition(m_partitions, fileNode);
+  if (partition == nullptr) {
+    CatchExeception::WriteLog("%s %d\r\n", "SetRecoverNode", __LINE__);
+    return nullptr;
+  }
+
+  IFileReader* reader = nullptr;
+  if (fileNode->IsCompressed()) {
+    reader = fileNode->CreateCompressFileReader(m_pDevice);
+    if (reader != nullptr && partition->m_iFileSystem == kFsNtfs) {
+      auto* runReader = dynamic_cast<CFileReader*>(reader);
+      if (runReader == nullptr || runReader->Open(m_pDevice, fileNode, partition) == 0) {
+        reader->Release();
+        reader = nullptr;
+      } else {
+        m_iNtfsCompressed = 1;
+      }
+    }
+  } else {
+    auto* runReader = new CFileReader();
+    if (runReader->Open(m_pDevice, fileNode, partition) == 0) {
+      runReader->Release();
+    } else {
+      reader = runReader;
+    }
+  }
+
+  ReleaseReader();
+  m_pNode = nullptr;
+  m_llCreationTime = m_llModificationTime = m_llAccessTime = 0;
+  if (reader == nullptr) {
+    m_iNtfsCompressed = 0;
+    CatchExeception::WriteLog("%s %d\r\n", "SetRecoverNode", __LINE__);
+    return nullptr;
+  }
+  m_pReader = reader;
+  m_pNode = fileNode;
+  m_llCreationTime = fileNode->GetCreationTime();
+  m_llModificationTime = fileNode->GetModificationTime();
+  m_llAccessTime = fileNode->GetLastAccessTime();
+  return reader->Clone();
+}
+
+int CDataRecovery::ReadFromReader(long long pos, char* buf, unsigned len, int* err) {
+  if (m_iNtfsCompressed != 0) {
+    if (auto* compressed = dynamic_cast<CCompressFileReader*>(m_pReader)) {
+      return compressed->ReadDecompressed(pos, buf, len, err);
+    }
+  }
+  return m_pReader->ReadData(pos, buf, len, err);
+}
+
+void CDataRecovery::ReadBlock(long long pos, std::size_t len, long long& unreadable) {
+  char* buf = reinterpret_cast<char*>(m_blockBuffer.data());
+  int err = 0;
+  int got = ReadFromReader(pos, buf, static_cast<unsigned>(len), &err);
+  if (got < 0 || static_cast<std::size_t>(got) > len) got = 0;
+  if (got > 0 && err > 0) unreadable += err;
+  auto filled = static_cast<std::size_t>(got);
+  if (filled == len) return;
+
+  // The rest again in sector-sized pieces, so that only what cannot be read is lost.
+  const int deviceSector = m_pDevice == nullptr ? 0 : m_pDevice->GetSectorSize();
+  const std::size_t piece = deviceSector > 0 ? static_cast<std::size_t>(deviceSector) : 512;
+  while (filled < len) {
+    const std::size_t want = std::min(piece - (static_cast<std::size_t>(pos) + filled) % piece, len - filled);
+    int pieceErr = 0;
+    int n = ReadFromReader(pos + static_cast<long long>(filled), buf + filled, static_cast<unsigned>(want), &pieceErr);
+    if (n < 0 || static_cast<std::size_t>(n) > want) n = 0;
+    if (static_cast<std::size_t>(n) < want || pieceErr != 0) {
+      std::memset(buf + filled + n, 0, want - static_cast<std::size_t>(n));
+      ++unreadable;
+    }
+    filled += want;
+  }
+}
+
+RESULT CDataRecovery::RecoverTo(const char* path, IProgress* sink, int sizeLimit) {
+  std::lock_guard lock(m_mutex);
+  _PROGRESS_INFO info{};
+  info.state = kProgressRunning;
+  if (sink != nullptr) sink->UpdateProgress(&info);
+  m_llLastUnreadable = 0;
+  if (path == nullptr) return Fail(__LINE__, kRecBadArgument);
+
+  platform::FileWriter out;
+  if (m_pReader == nullptr) {
+    MakeParentFolders(path);
+    const bool created = out.Open(path, true);
+    CatchExeception::WriteLog("%s %d\r\n", "RecoverTo", __LINE__);
+    return created ? Fail(__LINE__, kRecNoReader) : Fail(__LINE__, kRecDestination);
+  }
+  if (m_iNtfsCompressed != 0 && m_pReader->IsCompressFile() != 0 && sizeLimit != 0) {
+    CatchExeception::WriteLog("%s %d\r\n", "RecoverTo", __LINE__);
+    return Fail(__LINE__, kRecDestination);
+  }
+
+  MakeParentFolders(path);
+  if (!out.Open(path, true)) {
+    CatchExeception::WriteLog("%s:%d open[%s] failed with %s\n", "RecoverTo", __LINE__, path,
+                              out.LastErrorText().c_str());
+    return Fail(__LINE__, kRecDestination);
+  }
+  if (m_blockBuffer.size() != static_cast<std::size_t>(kBlockSize)) m_blockBuffer.resize(kBlockSize);
+
+  long long total = m_pReader->GetDataSize();
+  if (sizeLimit > 0 && sizeLimit < total) total = sizeLimit;
+  info.total = static_cast<std::uint64_t>(total);
+  info.done = 0;
+
+  RESULT rc = result::kSuccess;
+  long long done = 0;
+  long long unreadable = 0;
+  int failedWrites = 0;
+  while (done < total) {
+    if (sink != nullptr && sink->Continued() == 0) break;
+    std::size_t len = static_cast<std::size_t>(std::min<long long>(total - done, kBlockSize));
+    info.result = 0;
+
+    const long long before = unreadable;
+    ReadBlock(done, len, unreadable);
+    if (unreadable != before) {
+      CatchExeception::WriteLog("%s:%d read[%s] failed with %s\n", "RecoverTo", __LINE__, path, std::strerror(EIO));
+    }
+    if (!out.WriteAt(done, m_blockBuffer.data(), len)) {
+      CatchExeception::WriteLog("%s:%d write[%s] failed with %s\n", "RecoverTo", __LINE__, path,
+                                out.LastErrorText().c_str());
+      info.result = kRecWriteFailed;
+      out.Close();
+      out.Open(path, false);
+      len = 0;  // the same block again in the next pass
+      if (sink == nullptr && ++failedWrites >= kWriteTriesWithoutSink) {
+        rc = Fail(__LINE__, kRecWriteFailed);
+        break;
+      }
+    } else {
+      failedWrites = 0;
+    }
+    done += static_cast<long long>(len);
+    info.done = static_cast<std::uint64_t>(done);
+    if (sink != nullptr) sink->UpdateProgress(&info);
+    if (info.result != 0 && !out.IsOpen()) {
+      CatchExeception::WriteLog("%s:%d reopen[%s] failed with %s\n", "RecoverTo", __LINE__, path,
+                                out.LastErrorText().c_str());
+      rc = Fail(__LINE__, kRecDestination);
+      break;
+    }
+  }
+  out.Close();
+  m_llLastUnreadable = unreadable;
+  if (unreadable > 0) {
+    CatchExeception::WriteLog("%s:%d file[%s] is incomplete: %lld unreadable sectors written as zeros\n", "RecoverTo",
+                              __LINE__, path, unreadable);
+  }
+  SetTimes(path);
+  return rc;
+}
+
+void CDataRecovery::MakeParentFolders(const std::string& path) const {
+  const std::filesystem::path dir = ParentOf(path);
+  if (dir.empty()) return;
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+}
+
+void CDataRecovery::SetTimes(const std::string& path) const {
+  if (m_pNode == nullptr) return;
+  StampTimes(path, m_llAccessTime, m_llModificationTime);
+  if (m_strRoot.empty()) return;
+  const std::filesystem::path root(m_strRoot);
+  std::filesystem::path dir = ParentOf(path);
+  for (IFileNode* folder = m_pNode->GetParent(); folder != nullptr && IsBelow(dir, root);
+       folder = folder->GetParent(), dir = ParentOf(dir)) {
+    StampTimes(dir.string(), folder->GetLastAccessTime(), folder->GetModificationTime());
+  }
+}
+
+int CDataRecovery::ReadSmallJPG(char* buf, unsigned len) {
+  std::lock_guard lock(m_mutex);
+  if (buf == nullptr || len < kThumbnailHead || m_pReader == nullptr) return 0;
+  if (m_pReader->GetDataSize() < static_cast<long long>(kThumbnailHead)) return 0;
+  if (m_blockBuffer.size() < kThumbnailHead) m_blockBuffer.resize(kBlockSize);
+  char* head = reinterpret_cast<char*>(m_blockBuffer.data());
+  std::memset(head, 0, kThumbnailHead);
+  auto* compressed = m_iNtfsCompressed != 0 ? dynamic_cast<CCompressFileReader*>(m_pReader) : nullptr;
+  if (compressed != nullptr) {
+    if (!compressed->Recovery(head, kThumbnailHead, nullptr)) return 0;
+  } else {
+    int err = 0;
+    if (m_pReader->ReadData(0, head, kThumbnailHead, &err) != static_cast<int>(kThumbnailHead)) return 0;
+  }
+  const EmbeddedJpeg jpeg = FindEmbeddedJpeg(std::span<const std::uint8_t>(m_blockBuffer.data(), kThumbnailHead));
+  if (jpeg.length == 0) return 0;
+  std::memcpy(buf, head + jpeg.start, jpeg.length);
+  return static_cast<int>(jpeg.length);
+}

@@ -1,0 +1,242 @@
+#include "core/cache/StorageDeviceWithCache.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <system_error>
+
+CStorageDeviceWithCache::CStorageDeviceWithCache(IStorageDevice* source) : m_pSource(source) {
+  SetBlockSize(kDefaultBlockSize);
+}
+
+CStorageDeviceWithCache::~CStorageDeviceWithCache() { EndCache(); }
+
+int CStorageDeviceWithCache::Open(char*) { return m_pSource != nullptr ? 1 : 0; }
+
+int CStorageDeviceWithCache::Close() { return m_pSource != nullptr ? 1 : 0; }
+
+int CStorageDeviceWithCache::GetSectorSize() { return m_pSource != nullptr ? m_pSource->GetSectorSize() : 512; }
+
+long long CStorageDeviceWithCache::GetTotalSectors() {
+  return m_pSource != nullptr ? m_pSource->GetTotalSectors() : 0;
+}
+
+long long CStorageDeviceWithCache::BlockCount() const {
+  if (m_uBlockSize == 0 || m_llTotalSectors <= 0) return 0;
+  return (m_llTotalSectors + m_uBlockSize - 1) / m_uBlockSize;
+}
+
+std::size_t CStorageDeviceWithCache::BlockBytes() const {
+  return static_cast<std::size_t>(m_uBlockSize) * static_cast<std::size_t>(m_iSectorBytes);
+}
+
+bool CStorageDeviceWithCache::IsBlockInValidRange(long long k) const {
+  return m_uBlockSize != 0 && k >= 0 && k < BlockCount();
+}
+
+int CStorageDeviceWithCache::SetBlockSize(unsigned int sectors) {
+  if (m_reader.joinable()) return 0;
+  int sectorBytes = 512;
+  long long total = 0;
+  if (m_pSource != nullptr) {
+    if (m_pSource->GetSectorSize() > 0) sectorBytes = m_pSource->GetSectorSize();
+    total = std::max(0LL, m_pSource->GetTotalSectors());
+  }
+  if (static_cast<std::uint64_t>(sectors) * static_cast<std::uint64_t>(sectorBytes) > kMaxBlockBytes) return 0;
+
+  std::lock_guard guard(m_queueLock);
+  m_ready.clear();
+  m_free.clear();
+  m_uBlockSize = sectors;
+  m_iSectorBytes = sectorBytes;
+  m_llTotalSectors = total;
+  m_current = Block{};
+  if (sectors != 0) m_current.data = std::make_unique<std::uint8_t[]>(BlockBytes());
+  m_llCurBlock = -1;
+  return 1;
+}
+
+int CStorageDeviceWithCache::ReadSource(void* buffer, long long start, long long count) {
+  std::lock_guard guard(m_sourceLock);
+  return m_pSource->ReadSector(buffer, start, count);
+}
+
+void CStorageDeviceWithCache::FillBlock(Block& b) {
+  const long long start = b.index * m_uBlockSize;
+  b.sectors = std::clamp(m_llTotalSectors - start, 0LL, static_cast<long long>(m_uBlockSize));
+  const std::size_t validBytes = static_cast<std::size_t>(b.sectors) * static_cast<std::size_t>(m_iSectorBytes);
+  b.failed = b.sectors == 0 || ReadSource(b.data.get(), start, b.sectors) == 0;
+  if (b.failed) {
+    std::memset(b.data.get(), 0, BlockBytes());
+  } else if (validBytes < BlockBytes()) {
+    std::memset(b.data.get() + validBytes, 0, BlockBytes() - validBytes);
+  }
+}
+
+void CStorageDeviceWithCache::BeginCache() {
+  if (m_reader.joinable() || m_pSource == nullptr || m_uBlockSize == 0 || !m_current.data) return;
+
+  std::unique_lock lock(m_queueLock);
+  m_ready.clear();
+  m_failedBlocks.clear();
+  while (static_cast<int>(m_free.size()) < kQueueDepth) m_free.push_back(std::make_unique<std::uint8_t[]>(BlockBytes()));
+  m_llNextBlock = 0;
+
+  // The first blocks are read before the sweep starts.
+  const long long blocks = BlockCount();
+  while (static_cast<int>(m_ready.size()) < kQueueDepth && m_llNextBlock < blocks) {
+    Block b;
+    b.data = std::move(m_free.back());
+    m_free.pop_back();
+    b.index = m_llNextBlock++;
+    FillBlock(b);
+    if (b.failed) m_failedBlocks.push_back(b.index);
+    m_ready.push_back(std::move(b));
+  }
+
+  m_bRunning = true;
+  m_bReaderDone = false;
+  lock.unlock();
+  try {
+    m_reader = std::thread(&CStorageDeviceWithCache::CacheThread, this);
+  } catch (const std::system_error&) {
+    // Without a reader every block is read on demand.
+    lock.lock();
+    m_bRunning = false;
+    m_bReaderDone = true;
+  }
+}
+
+void CStorageDeviceWithCache::CacheThread() {
+  std::unique_lock lock(m_queueLock);
+  const long long blocks = BlockCount();
+  for (;;) {
+    m_needMore.wait(lock, [&] {
+      return !m_bRunning || m_llNextBlock >= blocks ||
+             (!m_free.empty() && static_cast<int>(m_ready.size()) < kQueueDepth);
+    });
+    if (!m_bRunning || m_llNextBlock >= blocks) break;
+
+    Block b;
+    b.data = std::move(m_free.back());
+    m_free.pop_back();
+    b.index = m_llNextBlock++;
+
+    lock.unlock();
+    FillBlock(b);
+    lock.lock();
+
+    if (b.failed) m_failedBlocks.push_back(b.index);
+    m_ready.push_back(std::move(b));
+    m_blockReady.notify_all();
+  }
+  m_bReaderDone = true;
+  m_blockReady.notify_all();
+}
+
+int CStorageDeviceWithCache::SetCurCacheBlock(long long k) {
+  if (m_pSource == nullptr || m_uBlockSize == 0) return 0;
+  if (k < 0 || k >= BlockCount()) return 0;
+  if (!m_current.data) return 1;
+  if (k == m_llCurBlock) return 1;
+
+  {
+    std::unique_lock lock(m_queueLock);
+    for (;;) {
+      // Blocks before k are not asked for again in a forward sweep.
+      while (!m_ready.empty() && m_ready.front().index < k) {
+        m_free.push_back(std::move(m_ready.front().data));
+        m_ready.pop_front();
+        m_needMore.notify_all();
+      }
+      if (!m_ready.empty()) {
+        if (m_ready.front().index != k) break;
+        Block taken = std::move(m_ready.front());
+        m_ready.pop_front();
+        if (m_current.data) m_free.push_back(std::move(m_current.data));
+        m_current = std::move(taken);
+        m_needMore.notify_all();
+        m_llCurBlock = k;
+        return 1;
+      }
+      // Wait only for the block being read or the next one to be read.
+      const bool coming = m_bRunning && !m_bReaderDone && (k == m_llNextBlock || k == m_llNextBlock - 1);
+      if (!coming) break;
+      m_needMore.notify_all();
+      m_blockReady.wait(lock);
+    }
+  }
+
+  // Not in the queue (asked out of order, or no reader): read it here.
+  m_current.index = k;
+  FillBlock(m_current);
+  if (m_current.failed) {
+    std::lock_guard guard(m_queueLock);
+    m_failedBlocks.push_back(k);
+  }
+  m_llCurBlock = k;
+  return 1;
+}
+
+int CStorageDeviceWithCache::ReadSector(void* buffer, long long start, long long count) {
+  if (m_pSource == nullptr || buffer == nullptr || start < 0 || count <= 0) return 0;
+  if (count > LLONG_MAX - start) return 0;
+  if (m_llCurBlock < 0 || !m_current.data || m_current.failed || m_current.sectors <= 0) {
+    return ReadSource(buffer, start, count);
+  }
+
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  const std::size_t ss = static_cast<std::size_t>(m_iSectorBytes);
+  const long long end = start + count;
+  const long long blockStart = m_current.index * m_uBlockSize;
+  const long long blockEnd = blockStart + m_current.sectors;
+  int ok = 1;
+
+  // Before the current block.
+  if (start < blockStart) {
+    const long long n = std::min(end, blockStart) - start;
+    if (ReadSource(out, start, n) == 0) ok = 0;
+  }
+  // Inside it.
+  const long long from = std::max(start, blockStart);
+  const long long to = std::min(end, blockEnd);
+  if (from < to) {
+    std::memcpy(out + static_cast<std::size_t>(from - start) * ss,
+                m_current.data.get() + static_cast<std::size_t>(from - blockStart) * ss,
+                static_cast<std::size_t>(to - from) * ss);
+  }
+  // After it.
+  if (end > blockEnd) {
+    const long long s = std::max(start, blockEnd);
+    if (ReadSource(out + static_cast<std::size_t>(s - start) * ss, s, end - s) == 0) ok = 0;
+  }
+  return ok;
+}
+
+void CStorageDeviceWithCache::StopReader() {
+  {
+    std::lock_guard guard(m_queueLock);
+    m_bRunning = false;
+  }
+  m_needMore.notify_all();
+  m_blockReady.notify_all();
+  if (m_reader.joinable()) m_reader.join();
+}
+
+void CStorageDeviceWithCache::EndCache() {
+  StopReader();
+  std::lock_guard guard(m_queueLock);
+  m_bReaderDone = true;
+  m_ready.clear();
+  m_free.clear();
+}
+
+int CStorageDeviceWithCache::IsNeedCatchBuffer() {
+  std::lock_guard guard(m_queueLock);
+  return m_ready.empty() ? 1 : 0;
+}
+
+std::vector<long long> CStorageDeviceWithCache::GetFailedBlocks() {
+  std::lock_guard guard(m_queueLock);
+  return m_failedBlocks;
+}

@@ -1,0 +1,14 @@
+#include "core/controller/ControllerReports.h"
+
+namespace controller_reports {
+
+void Send(IProgress* progress, std::int32_t state, std::uint64_t total, std::uint64_t done) {
+  if (progress == nullptr) return;
+  _PROGRESS_INFO info{};
+  info.state = state;
+  info.total = total;
+  info.done = done;
+  progress->UpdateProgress(&info);
+}
+
+}  // namespace controller_reports

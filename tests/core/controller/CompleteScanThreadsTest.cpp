@@ -1,0 +1,170 @@
+// Pause and stop of a complete scan running on its own thread, as the user
+// interface drives it.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "core/cache/PatternDevice.h"
+#include "core/controller/RecordingSearchers.h"
+#include "core/controller/RecoveryController.h"
+#include "support/FakeSinks.h"
+
+using namespace controllertest;
+using namespace std::chrono_literals;
+using testsupport::PatternDevice;
+using testsupport::RecordingTree;
+
+namespace {
+
+using ControllerPtr = std::unique_ptr<IRecoveryController, ControllerRelease>;
+constexpr long long kBlock = 8192;
+
+// Continued() blocks while paused and answers 0 once cancelled.
+class PausableProgress : public IProgress {
+ public:
+  void UpdateProgress(_PROGRESS_INFO* info) override {
+    std::lock_guard g(m_lock);
+    m_reports.push_back(*info);
+  }
+  int Continued() override {
+    std::unique_lock g(m_lock);
+    ++m_blocked;
+    m_cv.notify_all();
+    m_cv.wait(g, [&] { return !m_paused || m_cancelled; });
+    --m_blocked;
+    return m_cancelled ? 0 : 1;
+  }
+  int shouldBuild() override { return 1; }
+
+  void Pause() {
+    std::lock_guard g(m_lock);
+    m_paused = true;
+  }
+  void Resume() {
+    std::lock_guard g(m_lock);
+    m_paused = false;
+    m_cv.notify_all();
+  }
+  void Cancel() {
+    std::lock_guard g(m_lock);
+    m_cancelled = true;
+    m_cv.notify_all();
+  }
+  // Waits until the scan thread sits in Continued() while paused.
+  bool WaitUntilHeld(std::chrono::milliseconds limit) {
+    std::unique_lock g(m_lock);
+    return m_cv.wait_for(g, limit, [&] { return m_paused && m_blocked > 0; });
+  }
+  std::size_t ReportCount() {
+    std::lock_guard g(m_lock);
+    return m_reports.size();
+  }
+  std::vector<_PROGRESS_INFO> Reports() {
+    std::lock_guard g(m_lock);
+    return m_reports;
+  }
+
+ private:
+  std::mutex m_lock;
+  std::condition_variable m_cv;
+  bool m_paused = false;
+  bool m_cancelled = false;
+  int m_blocked = 0;
+  std::vector<_PROGRESS_INFO> m_reports;
+};
+
+class CompleteScanThreads : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    engine_registry::Clear();
+    SearcherJournal::Get().Reset();
+    RegisterCompleteSearchers({kSearcherHfsPlus, kSearcherRawByType});
+    // Pause after the fourth block.
+    SearcherJournal::Get().SetBlockHook([this](int type, long long start) {
+      if (type == kSearcherRawByType && start == 3 * kBlock) m_progress.Pause();
+    });
+  }
+  void TearDown() override {
+    engine_registry::Clear();
+    SearcherJournal::Get().Reset();
+  }
+
+  std::future<RESULT> StartScan(IRecoveryController* c, IStorageDevice* device) {
+    return std::async(std::launch::async, [=, this] { return c->StartDataRecovery(device, &m_progress, &m_tree); });
+  }
+
+  AcceptAllFilter m_filter;
+  PausableProgress m_progress;
+  RecordingTree m_tree;
+};
+
+std::size_t Blocks(int type) { return SearcherJournal::Get().Events(type, "block").size(); }
+
+}  // namespace
+
+TEST_F(CompleteScanThreads, PauseHoldsTheSweepUntilResumed) {
+  PatternDevice device(kBlock * 12);
+  device.RecordReads(false);
+  ControllerPtr c(CreateRecoveryController(kControllerComplete));
+  c->Initialize(&m_filter);
+  auto scan = StartScan(c.get(), &device);
+
+  ASSERT_TRUE(m_progress.WaitUntilHeld(20s));
+  const std::size_t reports = m_progress.ReportCount();
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(Blocks(kSearcherHfsPlus), 4u);
+  EXPECT_EQ(Blocks(kSearcherRawByType), 4u);
+  EXPECT_EQ(m_progress.ReportCount(), reports);
+
+  m_progress.Resume();
+  ASSERT_EQ(scan.wait_for(60s), std::future_status::ready);
+  EXPECT_EQ(scan.get(), 0u);
+  EXPECT_EQ(Blocks(kSearcherHfsPlus), 12u);
+  EXPECT_EQ(Blocks(kSearcherRawByType), 12u);
+  EXPECT_EQ(SearcherJournal::Get().Events(kSearcherRawByType, "end").size(), 1u);
+  EXPECT_EQ(m_progress.Reports().back().state, kProgressFinished);
+}
+
+TEST_F(CompleteScanThreads, StopWhilePausedEndsTheScanPromptly) {
+  PatternDevice device(kBlock * 200);
+  device.RecordReads(false);
+  ControllerPtr c(CreateRecoveryController(kControllerWholeDisk));
+  c->Initialize(&m_filter);
+  auto scan = StartScan(c.get(), &device);
+
+  ASSERT_TRUE(m_progress.WaitUntilHeld(20s));
+  const auto t0 = std::chrono::steady_clock::now();
+  m_progress.Cancel();
+  ASSERT_EQ(scan.wait_for(20s), std::future_status::ready);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, 10s);
+  EXPECT_EQ(scan.get(), 0u) << "a cancel is no failure";
+  EXPECT_EQ(Blocks(kSearcherHfsPlus), 4u);
+  EXPECT_EQ(SearcherJournal::Get().Events(kSearcherHfsPlus, "end").size(), 1u);
+  EXPECT_TRUE(SearcherJournal::Get().Events(kSearcherRawByType, "end").empty());
+  EXPECT_EQ(m_progress.Reports().back().state, kProgressFinished);
+  // Read-ahead stopped: 4 blocks handed out, at most a queue more read.
+  EXPECT_LE(device.ReadCount(), 4 + 10 + 1);
+}
+
+// A stop while the sweep runs, from the user-interface thread.
+TEST_F(CompleteScanThreads, StopDuringTheSweepEndsIt) {
+  SearcherJournal::Get().SetBlockHook(nullptr);
+  PatternDevice device(kBlock * 400);
+  device.RecordReads(false);
+  ControllerPtr c(CreateRecoveryController(kControllerComplete));
+  c->Initialize(&m_filter);
+  auto scan = StartScan(c.get(), &device);
+
+  while (Blocks(kSearcherHfsPlus) < 2) std::this_thread::sleep_for(1ms);
+  m_progress.Cancel();
+  ASSERT_EQ(scan.wait_for(20s), std::future_status::ready);
+  EXPECT_EQ(scan.get(), 0u);
+  EXPECT_LT(Blocks(kSearcherHfsPlus), 400u);
+  EXPECT_EQ(m_progress.Reports().back().state, kProgressFinished);
+}

@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 namespace testsupport {
 
@@ -10,8 +9,14 @@ MemoryDevice::MemoryDevice(std::vector<std::uint8_t> bytes, int sectorSize, int 
     : m_bytes(std::move(bytes)), m_sectorSize(sectorSize), m_kind(kind) {}
 
 MemoryDevice MemoryDevice::FromFile(const std::string& path, int sectorSize) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::vector<std::uint8_t> bytes;
+  if (in) {
+    bytes.resize(static_cast<std::size_t>(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!in) bytes.clear();
+  }
   return MemoryDevice(std::move(bytes), sectorSize);
 }
 

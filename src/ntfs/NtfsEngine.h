@@ -1,0 +1,4 @@
+#pragma once
+// Registers the NTFS engine's factories with the core.
+
+void RegisterNtfsEngine();

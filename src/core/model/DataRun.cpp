@@ -17,8 +17,11 @@ void CDataRunList::AddDataRun(const DataRun* run) {
   if (run == nullptr) return;
   if (!m_runs.empty()) {
     DataRun& last = m_runs.back();
-    if (last.start >= 0 && run->start >= 0 && last.start + last.length == run->start) {
-      last.length += run->length;
+    long long end = 0;
+    long long grown = 0;
+    if (last.start >= 0 && run->start >= 0 && !__builtin_add_overflow(last.start, last.length, &end) &&
+        end == run->start && !__builtin_add_overflow(last.length, run->length, &grown)) {
+      last.length = grown;
       return;
     }
   }

@@ -4,4 +4,9 @@
 
 #include "core/model/Contracts.h"
 
+class ITreeBuilderClock;
+
 [[nodiscard]] IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring);
+// Same, with the given time source (borrowed; must outlive the builder).
+// Null means the system clock.
+[[nodiscard]] IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring, ITreeBuilderClock* clock);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <vector>
 
 #include "core/model/DataRun.h"
@@ -23,6 +24,8 @@ TEST(DataRunList, OnlyAdjacentRunsAfterAPlacedRunCoalesce) {
       {{{-1, 5}, {4, 2}}, {{-1, 5}, {4, 2}}},
       {{{10, 5}, {-1, 3}, {15, 2}}, {{10, 5}, {-1, 3}, {15, 2}}},
       {{{0, 1}, {1, 1}, {2, 1}}, {{0, 3}}},
+      {{{1, LLONG_MAX}, {5, 1}}, {{1, LLONG_MAX}, {5, 1}}},
+      {{{0, LLONG_MAX}, {LLONG_MAX, 1}}, {{0, LLONG_MAX}, {LLONG_MAX, 1}}},
   };
   for (const Case& c : cases) {
     CDataRunList list;

@@ -1,0 +1,245 @@
+#include "core/tree/DirectoryTreeBuilder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/tree/DuplicateFolderEntry.h"
+#include "core/tree/NodeName.h"
+#include "core/tree/RecyclerFilter.h"
+#include "core/tree/TreeBuilderFactory.h"
+#include "core/tree/UserTrash.h"
+
+namespace {
+
+constexpr const char* kPrivateDataName = "HFS+ Private Data";
+
+const char* RootSuffix(_tagSearcherType type) {
+  switch (type) {
+    case kSearcherHfsPlus: return "(HFS+)";
+    case kSearcherFat: return "(FAT/FAT32)";
+    case kSearcherExFat: return "(ExFat)";
+    case kSearcherRawByType: return "(RAW Files)";
+    case kSearcherNtfs: return "(NTFS)";
+    case kSearcherRawByLabel: return "(Label RAW Files)";
+    case kSearcherApfs: return "(APFS)";
+    default: return "";
+  }
+}
+
+}  // namespace
+
+IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring) { return CreateTreeBuilder(restoring, nullptr); }
+
+IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring, ITreeBuilderClock* clock) {
+  return new CDirectoryTreeBuilder(restoring, clock != nullptr ? *clock : SystemTreeBuilderClock());
+}
+
+CDirectoryTreeBuilder::CDirectoryTreeBuilder(bool restoring, ITreeBuilderClock& clock)
+    : m_bRestoring(restoring), m_clock(clock) {}
+
+// Frees every node the builder still owns, shown or not, and the roots.
+CDirectoryTreeBuilder::~CDirectoryTreeBuilder() {
+  std::unordered_set<IFileNode*> owned;
+  auto addMap = [&owned](const std::map<long long, _PARENT_INFO>& byId) {
+    for (const auto& [id, nodes] : byId) owned.insert(nodes.begin(), nodes.end());
+  };
+  for (_DIRECTORY_TREE_INFO& tree : m_trees) {
+    addMap(tree.shown);
+    addMap(tree.folders);
+    addMap(tree.files);
+    owned.insert(tree.pending.begin(), tree.pending.end());
+    owned.insert(tree.retained.begin(), tree.retained.end());
+  }
+  for (const auto* held : {&m_heldFiles, &m_heldFolders, &m_infoRecords}) {
+    for (const HeldNode& h : *held) owned.insert(h.node);
+  }
+  for (IFileNode* node : owned) node->Release();
+  for (_DIRECTORY_TREE_INFO& tree : m_trees) {
+    if (tree.root != nullptr) tree.root->Release();
+  }
+  m_trees.clear();
+}
+
+void CDirectoryTreeBuilder::Release() { delete this; }
+
+int CDirectoryTreeBuilder::Initialize(const char* deviceName, IDrirectoryTree* tree, IRecoveryFilter* filter) {
+  if (deviceName == nullptr || tree == nullptr || filter == nullptr) return 0;
+  m_pTree = tree;
+  m_pFilter = filter;
+  m_bFinishing = false;
+  m_strDeviceName = deviceName[0] != '\0' ? deviceName : "Disk";
+  return 1;
+}
+
+void CDirectoryTreeBuilder::SetPartitonDevice(CSearchedPartitionInfo* partition, IStorageDevice* device) {
+  m_pPartition = partition;
+  m_pPartitionDevice = device;
+}
+
+_DIRECTORY_TREE_INFO* CDirectoryTreeBuilder::FindTree(_tagSearcherType type) {
+  for (_DIRECTORY_TREE_INFO& tree : m_trees) {
+    if (tree.root != nullptr && tree.root->GetSearcheType() == type) return &tree;
+  }
+  return nullptr;
+}
+
+int CDirectoryTreeBuilder::AddSearcherInfo(_tagSearcherType type, long long rootId) {
+  if (_DIRECTORY_TREE_INFO* tree = FindTree(type)) {
+    tree->rootId = rootId;
+    return 1;
+  }
+  _DIRECTORY_TREE_INFO& tree = m_trees.emplace_back();
+  const std::string rootName = m_strDeviceName + RootSuffix(type);
+  tree.root = new CFilesystemNode(rootName.c_str(), m_strDeviceName.c_str(), type, rootId);
+  tree.rootId = rootId;
+  tree.lastBuild = m_clock.Now();
+  return 1;
+}
+
+int CDirectoryTreeBuilder::AddNode(IFileNode* node, _tagSearcherType type) {
+  if (node == nullptr || m_pFilter == nullptr || m_pFilter->IsFileNodeValid(node) == 0) return 0;
+  if (node->GetCurrentNodeID() == node->GetParentNodeID()) return 0;
+  _DIRECTORY_TREE_INFO* tree = FindTree(type);
+  if (tree == nullptr) return 0;
+
+  if (!m_bFinishing && type != kSearcherApfs && InsertToRecycleBin(node, type)) {
+    node->MarkDeleted();
+    return 1;
+  }
+  ++tree->totalAdded;
+  ++tree->pendingCount;
+
+  if (!m_bRestoring && type == kSearcherHfsPlus && tree->privateDataIds.empty() &&
+      std::strcmp(NodeName(node), kPrivateDataName) == 0 && node->GetParentNodeID() == tree->rootId) {
+    TakePrivateDataFolder(*tree, node);
+    return 0;
+  }
+
+  bool trashCandidate = false;
+  if (tree->trashFound == 0 && node->IsDirectory() != 0 && user_trash::IsTrashName(NodeName(node))) {
+    bool recognised = node->GetParentNodeID() == tree->rootId;
+    if (!recognised && IsUserTrashFolder(*tree, node)) {
+      node->SetParentNodeID(tree->rootId);
+      recognised = true;
+    }
+    if (recognised) {
+      tree->trashId = node->GetCurrentNodeID();
+      node->MarkDeleted();
+    }
+    trashCandidate = !recognised;
+  }
+
+  if (node->IsDirectory() != 0) {
+    if (!tree->privateDataIds.empty() && node->GetParentNodeID() == tree->privateDataIds.front()) return 0;
+    if (NodeName(node)[0] == '.') node->FilterFileNameByDot();
+    if (RecordNode(*tree, tree->folders, node) == 0) return 0;
+    if (trashCandidate) tree->trashCandidates.push_back(node);
+  } else {
+    if (NodeName(node)[0] == '.') return 0;
+    if (RecordNode(*tree, tree->files, node) == 0) return 0;
+  }
+
+  tree->pending.push_back(node);
+  tree->pendingSet.insert(node);
+  std::vector<IFileNode*> built;
+  if (BuildTree(*tree, built, type, false) != 0 && !built.empty()) ShowNodes(*tree, built, 0);
+  return 1;
+}
+
+bool CDirectoryTreeBuilder::InsertToRecycleBin(IFileNode* node, _tagSearcherType type) {
+  const bool held = CRecyclerFilter::IsRecycleBin(node) || CRecyclerFilter::IsRecoverNode(node) ||
+                    CRecyclerFilter::IsRecoverNodeEx(node) || IsHeldFolderId(node->GetParentNodeID(), type);
+  if (!held) return false;
+  if ((node->GetAttribute() & 0x10) != 0) {
+    m_heldFolders.push_back({node, type});
+    m_heldFolderIds.emplace_back(type, node->GetCurrentNodeID());
+  } else if (std::strncmp(NodeName(node), "$I", 2) == 0) {
+    m_infoRecords.push_back({node, type});
+  } else {
+    m_heldFiles.push_back({node, type});
+  }
+  return true;
+}
+
+bool CDirectoryTreeBuilder::IsHeldFolderId(long long id, _tagSearcherType type) const {
+  return std::find(m_heldFolderIds.begin(), m_heldFolderIds.end(), std::make_pair(type, id)) !=
+         m_heldFolderIds.end();
+}
+
+// Folders inside the HFS+ private-data folder (hard-link targets) are not
+// part of the visible tree.
+void CDirectoryTreeBuilder::TakePrivateDataFolder(_DIRECTORY_TREE_INFO& tree, IFileNode* node) {
+  const long long privateId = node->GetCurrentNodeID();
+  tree.privateDataIds.push_back(privateId);
+  std::vector<IFileNode*> hidden;
+  for (IFileNode* pending : tree.pending) {
+    if (pending->IsDirectory() != 0 && pending->GetParentNodeID() == privateId) hidden.push_back(pending);
+  }
+  for (IFileNode* folder : hidden) ReleaseUnlinked(tree, folder);
+}
+
+// Removes a pending node from every list of the tree, detaches its children
+// (they become loose again) and frees it.
+void CDirectoryTreeBuilder::ReleaseUnlinked(_DIRECTORY_TREE_INFO& tree, IFileNode* node) {
+  tree.pending.remove(node);
+  tree.pendingSet.erase(node);
+  for (auto* byId : {&tree.folders, &tree.files}) {
+    auto it = byId->find(node->GetCurrentNodeID());
+    if (it == byId->end()) continue;
+    std::erase(it->second, node);
+    if (it->second.empty()) byId->erase(it);
+  }
+  std::erase(tree.trashCandidates, node);
+  if (auto* self = dynamic_cast<CFileNode*>(node)) {
+    if (CFileNode* parent = self->GetParentNode()) parent->RemoveChild(self);
+    for (int guard = 0; self->FirstChildNode() != nullptr && guard < (1 << 24); ++guard) {
+      if (self->RemoveChild(self->FirstChildNode()) == 0) break;
+    }
+  }
+  node->Release();
+}
+
+int CDirectoryTreeBuilder::RecordNode(_DIRECTORY_TREE_INFO& tree, std::map<long long, _PARENT_INFO>& byId,
+                                      IFileNode* node) {
+  auto it = byId.find(node->GetCurrentNodeID());
+  if (it == byId.end()) {
+    byId.emplace(node->GetCurrentNodeID(), _PARENT_INFO{node});
+    return 1;
+  }
+  if (!m_bRestoring) {
+    auto* fresh = dynamic_cast<CFileNode*>(node);
+    for (IFileNode* existing : it->second) {
+      auto* kept = dynamic_cast<CFileNode*>(existing);
+      if (kept == nullptr || fresh == nullptr || !(*kept == *fresh)) continue;
+      // The same file found again: the kept copy, when it is the newer one,
+      // takes the extents and size of the other copy.
+      if (fresh->GetFileSize() != 0 && fresh->GetDataRunList() != nullptr &&
+          kept->GetModificationTime() > fresh->GetModificationTime()) {
+        kept->MergeNode(fresh);
+      }
+      return 0;
+    }
+    for (IFileNode* existing : it->second) {
+      if (MergeDuplicateFolderEntry(existing, node)) return 0;
+    }
+  }
+  it->second.push_back(node);
+  return 1;
+}
+
+// A FAT folder found again under another name in the same place and
+// partition is the same directory: keep one node, holding the entry of the
+// copy that is not older.
+bool CDirectoryTreeBuilder::MergeDuplicateFolderEntry(IFileNode* kept, IFileNode* node) {
+  auto* a = dynamic_cast<CFileNode*>(kept);
+  auto* b = dynamic_cast<CFileNode*>(node);
+  if (a == nullptr || b == nullptr || a->GetSearcheType() != kSearcherFat) return false;
+  if (a->IsDirectory() == 0 || b->IsDirectory() == 0) return false;
+  if (a->GetCurrentNodeID() != b->GetCurrentNodeID() || a->GetParentNodeID() != b->GetParentNodeID()) return false;
+  if (a->GetBelongedPartition() != b->GetBelongedPartition()) return false;
+  if (std::strcmp(NodeName(a), NodeName(b)) == 0) return false;
+  if (b->GetCreationTime() >= a->GetCreationTime()) {
+    if (auto* taker = dynamic_cast<IDuplicateFolderEntry*>(a)) taker->TakeFolderEntry(*b);
+  }
+  return true;
+}

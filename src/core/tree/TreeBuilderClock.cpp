@@ -1,0 +1,20 @@
+#include "core/tree/TreeBuilderClock.h"
+
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+namespace {
+class SystemClock final : public ITreeBuilderClock {
+ public:
+  long long Now() override { return static_cast<long long>(std::time(nullptr)); }
+  void Sleep(int seconds) override {
+    if (seconds > 0) std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  }
+};
+}  // namespace
+
+ITreeBuilderClock& SystemTreeBuilderClock() {
+  static SystemClock clock;
+  return clock;
+}

@@ -1,35 +1,39 @@
 // quarnel-cli: the engine driven from a terminal.
 
 #include <cstdio>
-#include <cstring>
+#include <string>
+#include <vector>
 
-namespace {
-
-void PrintUsage(FILE* out) {
-  std::fputs(
-      "Usage: quarnel-cli [--help] [--version]\n"
-      "\n"
-      "Quarnel finds deleted files and the files of lost or reformatted\n"
-      "partitions (HFS+, APFS, FAT, exFAT, NTFS) on a disk, a partition or a\n"
-      "disk image, and copies them to another volume. Sources are only read.\n"
-      "\n"
-      "  --help      show this text\n"
-      "  --version   show the version\n",
-      out);
-}
-
-}  // namespace
+#include "bridge/MainThreadDispatcher.h"
+#include "cli/CliArgs.h"
+#include "cli/CliCommands.h"
+#include "cli/CliTerminal.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-    PrintUsage(stdout);
-    return 0;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  cli::Options options;
+  std::string error;
+  if (!cli::ParseArguments(args, options, error)) {
+    std::fprintf(stderr, "quarnel-cli: %s\n\n%s", error.c_str(), cli::UsageText());
+    return 2;
   }
-  if (std::strcmp(argv[1], "--version") == 0) {
-    std::puts("quarnel-cli 0.1.0");
-    return 0;
+  switch (options.command) {
+    case cli::Command::kHelp:
+      std::fputs(cli::UsageText(), stdout);
+      return 0;
+    case cli::Command::kVersion:
+      std::puts("quarnel-cli 0.1.0");
+      return 0;
+    default:
+      break;
   }
-  std::fprintf(stderr, "quarnel-cli: unknown argument '%s'\n\n", argv[1]);
-  PrintUsage(stderr);
-  return 2;
+  std::FILE* out = cli::TakeStandardOutput();
+  bridge::DefaultQueue().BindToCurrentThread();
+  cli::InstallInterruptHandler();
+  switch (options.command) {
+    case cli::Command::kDevices: return cli::RunDevices(options, out);
+    case cli::Command::kScan: return cli::RunScan(options, out);
+    case cli::Command::kRecover: return cli::RunRecover(options, out);
+    default: return 2;
+  }
 }

@@ -1,0 +1,33 @@
+#include "bridge/QVUIFilter.h"
+
+#include <mutex>
+
+#include "core/filetype/DefaultFileTypes.h"
+#include "core/filetype/FileTypeManager.h"
+#include "core/filetype/RecoveryFilter.h"
+
+void QVUIFilter::InitFileTypes() {
+  static std::once_flag once;
+  std::call_once(once, [] { CFileTypeManager::Initialze(DefaultFileTypeLists()); });
+}
+
+QVUIFilter* QVUIFilter::instance() {
+  static QVUIFilter object;
+  return &object;
+}
+
+QVUIFilter::QVUIFilter() {
+  InitFileTypes();
+  m_pFilter = CreateFilter();
+}
+
+QVUIFilter::~QVUIFilter() {
+  if (m_pFilter != nullptr) m_pFilter->Release();
+}
+
+IRecoveryFilter* QVUIFilter::GetFilter() { return m_pFilter; }
+
+void QVUIFilter::ResetFilter(unsigned mask) {
+  if (m_pFilter == nullptr) m_pFilter = CreateFilter();
+  if (m_pFilter != nullptr) m_pFilter->SetFilterTypes(mask);
+}

@@ -1,0 +1,338 @@
+#include "bridge/QVUIRecovery.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "bridge/QVPublic.h"
+#include "bridge/QVUIScan.h"
+#include "core/recovery/DataRecovery.h"
+#include "core/recovery/FileReader.h"
+#include "core/util/Log.h"
+#include "platform/SafeFolders.h"
+
+namespace {
+
+constexpr _tagSearcherType kRecoveryTypes[] = {kSearcherHfsPlus, kSearcherFat,  kSearcherExFat,
+                                                kSearcherRawByType, kSearcherNtfs, kSearcherApfs};
+
+std::string Counter(int n) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%04d", n);
+  return buf;
+}
+
+}  // namespace
+
+QVUIRecovery* QVUIRecovery::instance() {
+  static QVUIRecovery object;
+  return &object;
+}
+
+QVUIRecovery::QVUIRecovery() { ResetParam(); }
+
+QVUIRecovery::~QVUIRecovery() { ReleaseDataRecovery(); }
+
+void QVUIRecovery::ReleaseDataRecovery() {
+  std::map<_tagSearcherType, IDataRecovery*> objects;
+  {
+    std::lock_guard g(m_mutex);
+    objects.swap(m_recoveryObjects);
+    m_pController = nullptr;
+  }
+  for (auto& [type, object] : objects) {
+    if (object != nullptr) object->Release();
+  }
+}
+
+void QVUIRecovery::ResetParam() {
+  {
+    std::lock_guard g(m_mutex);
+    m_pController = nullptr;
+    m_pCurrentNode = nullptr;
+  }
+  InitDataRecoveryController();
+  std::lock_guard g(m_mutex);
+  if (GetStatus() != kOpRunning) {
+    m_recoveredSize = 0;
+    m_totalSize = 0;
+  }
+  m_totalFiles = 0;
+  SetNeedUIUpdate(0);
+  SetProgressInfo(_PROGRESS_INFO{});
+}
+
+void QVUIRecovery::InitDataRecoveryController() {
+  IRecoveryController* controller = nullptr;
+  {
+    std::lock_guard g(m_mutex);
+    if (m_pController == nullptr) m_pController = QVUIScan::instance()->GetRecoveryController();
+    controller = m_pController;
+  }
+  if (controller == nullptr) return;
+  std::map<_tagSearcherType, IDataRecovery*> fresh;
+  for (_tagSearcherType type : kRecoveryTypes) fresh[type] = controller->GetDataRecovery(type);
+  fresh[kSearcherRawByLabel] = controller->GetDataRecovery(kSearcherRawByType);
+  std::map<_tagSearcherType, IDataRecovery*> old;
+  {
+    std::lock_guard g(m_mutex);
+    old.swap(m_recoveryObjects);
+    m_recoveryObjects = std::move(fresh);
+  }
+  for (auto& [type, object] : old) {
+    if (object != nullptr) object->Release();
+  }
+  if (QVUIScan::instance()->IsDeepScan()) {
+    std::lock_guard g(m_mutex);
+    m_iDeep = 1;
+  }
+}
+
+void QVUIRecovery::SetRecoveryPath(const char* path) {
+  std::lock_guard g(m_mutex);
+  m_destination = path != nullptr ? path : "";
+}
+
+std::string QVUIRecovery::GetRecoveryPath() const {
+  std::lock_guard g(m_mutex);
+  return m_destination;
+}
+
+void QVUIRecovery::SetRecoveryTotalSize(std::uint64_t size) {
+  std::lock_guard g(m_mutex);
+  m_totalSize = size;
+}
+
+void QVUIRecovery::SetRecoveryTotalFilesCnt(std::uint64_t count) {
+  std::lock_guard g(m_mutex);
+  m_totalFiles = count;
+}
+
+std::uint64_t QVUIRecovery::GetRecoveriedFileSize() const {
+  std::lock_guard g(m_mutex);
+  return m_recoveredSize;
+}
+
+std::uint64_t QVUIRecovery::GetRecoveriedFilesCnt() const {
+  std::lock_guard g(m_mutex);
+  return m_filesStarted;
+}
+
+IFileNode* QVUIRecovery::GetCurrentRecoveryNode() const {
+  std::lock_guard g(m_mutex);
+  return m_pCurrentNode;
+}
+
+void QVUIRecovery::SetCreateDirIndex(_tagSearcherType type, int index) {
+  std::lock_guard g(m_mutex);
+  m_dirIndex[type] = index;
+}
+
+int QVUIRecovery::GetCreateDirIndex(_tagSearcherType type) const {
+  std::lock_guard g(m_mutex);
+  const auto it = m_dirIndex.find(type);
+  return it == m_dirIndex.end() ? 0 : it->second;
+}
+
+void QVUIRecovery::ClearCreateDirIndex() {
+  std::lock_guard g(m_mutex);
+  m_dirIndex.clear();
+  m_typeFolders.clear();
+}
+
+IDataRecovery* QVUIRecovery::GetDataRecoveryByType(_tagSearcherType type) const {
+  std::lock_guard g(m_mutex);
+  const auto it = m_recoveryObjects.find(type);
+  return it == m_recoveryObjects.end() ? nullptr : it->second;
+}
+
+int QVUIRecovery::CheckWhetherNeedReset() const {
+  std::lock_guard g(m_mutex);
+  return m_recoveryObjects.empty() ? 1 : 0;
+}
+
+int QVUIRecovery::RecoveryPathIsSameDevice(const char* path) const {
+  if (path == nullptr) return 0;
+  const platform::SourceIdentity id = QVUIScan::instance()->GetScannedIdentity();
+  return platform::DestinationOnSource(id, path) ? 1 : 0;
+}
+
+std::uint64_t QVUIRecovery::GetWrittenFilesCnt() const {
+  std::lock_guard g(m_mutex);
+  return m_written;
+}
+
+std::uint64_t QVUIRecovery::GetFailedFilesCnt() const {
+  std::lock_guard g(m_mutex);
+  return m_failed;
+}
+
+std::uint64_t QVUIRecovery::GetWrittenBytes() const {
+  std::lock_guard g(m_mutex);
+  return m_writtenBytes;
+}
+
+std::string QVUIRecovery::TypeFolder(_tagSearcherType type, const std::string& destination) {
+  std::lock_guard g(m_mutex);
+  const auto known = m_typeFolders.find(type);
+  if (known != m_typeFolders.end()) return known->second;
+  std::error_code ec;
+  std::filesystem::create_directories(destination, ec);
+  const std::string prefix = QVUIPublic::GetFileSystemStrByType(type);
+  for (int n = 1; n <= 9999; ++n) {
+    const std::string name = prefix + Counter(n);
+    const std::string folder = destination + name;
+    if (platform::PathEntryExists(folder)) continue;
+    if (!platform::MakeFoldersBelow(destination, name)) return "";
+    m_dirIndex[type] = n;
+    m_typeFolders[type] = folder;
+    return folder;
+  }
+  return "";
+}
+
+std::string FreeRecoveryName(const std::string& target) {
+  if (!platform::PathEntryExists(target)) return target;
+  const auto slash = target.find_last_of('/');
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const auto dot = target.find_last_of('.');
+  const bool hasExt = dot != std::string::npos && dot > nameStart;
+  const std::string stem = hasExt ? target.substr(0, dot) : target;
+  const std::string ext = hasExt ? target.substr(dot) : "";
+  for (int n = 1; n <= 9999; ++n) {
+    const std::string candidate = stem + "_" + Counter(n) + ext;
+    if (!platform::PathEntryExists(candidate)) return candidate;
+  }
+  return "";
+}
+
+std::string CreateRecoveryFilePathByNode(IFileNode* node, const char* destination) {
+  if (node == nullptr || destination == nullptr || !node->IsNodeShow()) return "";
+  const auto type = static_cast<_tagSearcherType>(QVCPPPublic::instance()->GetNodeSearcheType(node));
+  if (type == kSearcherNone) return "";
+  const std::string folder = QVUIRecovery::instance()->TypeFolder(type, destination);
+  if (folder.empty()) return "";
+  // Every name is one safe component, so the path stays inside the folder.
+  const std::string relative = bridge::SafeRelativePath(node);
+  if (node->IsDirectory()) {
+    platform::MakeFoldersBelow(folder, relative);
+    return "";
+  }
+  const auto slash = relative.find_last_of('/');
+  if (!platform::MakeFoldersBelow(folder, relative.substr(0, slash))) return "";
+  std::string target = folder + relative;
+  for (int tries = 0; tries < 4; ++tries) {
+    target = FreeRecoveryName(target);
+    if (target.empty()) return "";
+    if (!platform::PathEntryExists(target)) return target;
+  }
+  return "";
+}
+
+RESULT QVUIRecovery::DoRecovery() {
+  {
+    std::lock_guard g(m_mutex);
+    m_recoveredSize = 0;
+    m_filesStarted = 0;
+    m_written = 0;
+    m_failed = 0;
+    m_writtenBytes = 0;
+    m_lastDone = 0;
+  }
+  QVUIScan* scan = QVUIScan::instance();
+  scan->SetCurrentScanRecoveryCnt(scan->GetCurrentScanRecoveryCnt() + 1);
+  const QVTypeMap types = scan->GetTypeMap();
+  const std::string destination = GetRecoveryPath();
+  RESULT last = 0;
+
+  for (auto cat = types.begin(); cat != types.end() && Continued(); ++cat) {
+    for (auto it = cat->second.begin(); it != cat->second.end() && Continued(); ++it) {
+      IFileNode* node = *it;
+      if (node == nullptr || !node->IsNodeShow() || node->GetCheckedStatus() != kChecked) continue;
+      bool noController;
+      {
+        std::lock_guard g(m_mutex);
+        noController = m_pController == nullptr || (scan->IsDeepScan() && m_iDeep == 0);
+      }
+      if (noController) ResetParam();
+      IRecoveryController* controller;
+      {
+        std::lock_guard g(m_mutex);
+        controller = m_pController;
+      }
+      if (controller == nullptr) continue;
+
+      IDataRecovery* object = nullptr;
+      if (controller->thisType() != kControllerQuick) {
+        const auto type = static_cast<_tagSearcherType>(QVCPPPublic::instance()->GetNodeSearcheType(node));
+        object = GetDataRecoveryByType(type);
+      } else {
+        object = scan->GetFileNodeDataRecover(node);
+      }
+      if (object == nullptr) {
+        std::lock_guard g(m_mutex);
+        ++m_failed;
+        continue;
+      }
+      IFileReader* reader = object->SetRecoverNode(node);
+      {
+        std::lock_guard g(m_mutex);
+        m_pCurrentNode = node;
+        ++m_filesStarted;
+        m_lastDone = 0;
+      }
+      const std::string path = CreateRecoveryFilePathByNode(node, destination.c_str());
+      if (path.empty()) {
+        CatchExeception::WriteLog("no destination path for %s\n", node->GetFileName() ? node->GetFileName() : "");
+        if (reader != nullptr) reader->Release();
+        std::lock_guard g(m_mutex);
+        ++m_failed;
+        continue;
+      }
+      object->SetRecoveryRoot(destination.c_str());
+      last = object->RecoverTo(path.c_str(), this, 0);
+      if (reader != nullptr) reader->Release();
+      const long long size = node->GetFileSize();
+      std::lock_guard g(m_mutex);
+      const bool whole = size <= 0 || m_lastDone >= static_cast<std::uint64_t>(size);
+      if (result::Succeeded(last) && whole) {
+        ++m_written;
+        m_writtenBytes += size > 0 ? static_cast<std::uint64_t>(size) : 0;
+      } else {
+        ++m_failed;
+      }
+    }
+  }
+
+  SetNeedUIUpdate(1);
+  SetStatus(kOpIdle);
+  CatchExeception::WriteLog("========Recovery finished!==========\n");
+  return last;
+}
+
+void QVUIRecovery::UpdateProgress(_PROGRESS_INFO* info) {
+  if (info == nullptr) return;
+  if (info->state == kProgressRefresh) {
+    SetNeedUIUpdate(1);
+    return;
+  }
+  bool pause = false;
+  {
+    std::lock_guard g(m_mutex);
+    if (info->done > m_lastDone) m_recoveredSize += info->done - m_lastDone;
+    m_lastDone = info->done;
+    _PROGRESS_INFO stored{};
+    stored.total = m_totalSize;
+    stored.done = m_recoveredSize;
+    stored.result = info->result;
+    SetProgressInfo(stored);
+    if (m_pCurrentNode != nullptr && info->total != 0 && info->done == info->total) {
+      const char* name = m_pCurrentNode->GetFileName();
+      CatchExeception::WriteLog("===Recvoeried file(%lld):%s=====\n", static_cast<long long>(m_filesStarted),
+                                name != nullptr ? name : "");
+    }
+    pause = (info->result & 0xFFFFFFFFull) == kRecWriteFailed;
+  }
+  if (pause) SetStatus(kOpPaused);
+  SetNeedUIUpdate(1);
+}

@@ -1,0 +1,15 @@
+#pragma once
+// The three commands; each returns the exit status (0 done, 1 the job
+// failed, 2 bad arguments) after a one-line message on stderr for 1 and 2.
+
+#include <cstdio>
+
+#include "cli/CliArgs.h"
+
+namespace cli {
+
+int RunDevices(const Options& options, std::FILE* out);
+int RunScan(const Options& options, std::FILE* out);
+int RunRecover(const Options& options, std::FILE* out);
+
+}  // namespace cli

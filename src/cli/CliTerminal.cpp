@@ -1,0 +1,60 @@
+#include "cli/CliTerminal.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+
+namespace cli {
+
+namespace {
+volatile std::sig_atomic_t g_interrupted = 0;
+extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+}  // namespace
+
+ProgressLine::ProgressLine() : m_tty(::isatty(STDERR_FILENO) == 1) {}
+
+void ProgressLine::Show(const std::string& text) {
+  if (m_tty) {
+    std::string line = "\r" + text;
+    if (text.size() < m_width) line += std::string(m_width - text.size(), ' ');
+    m_width = text.size();
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+    return;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (text == m_last || now - m_lastLine < std::chrono::seconds(1)) return;
+  m_last = text;
+  m_lastLine = now;
+  std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+void ProgressLine::Finish() {
+  if (m_tty && m_width > 0) std::fputc('\n', stderr);
+  m_width = 0;
+}
+
+void InstallInterruptHandler() {
+  struct sigaction sa {};
+  sa.sa_handler = OnInterrupt;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+}
+
+bool InterruptRequested() { return g_interrupted != 0; }
+
+std::FILE* TakeStandardOutput() {
+  std::fflush(stdout);
+  const int ours = ::dup(STDOUT_FILENO);
+  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (ours < 0 || null < 0) return stdout;
+  ::dup2(null, STDOUT_FILENO);
+  ::close(null);
+  std::FILE* out = ::fdopen(ours, "w");
+  return out != nullptr ? out : stdout;
+}
+
+}  // namespace cli

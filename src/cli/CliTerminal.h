@@ -1,0 +1,34 @@
+#pragma once
+// Progress on stderr (redrawn in place on a terminal, plain lines
+// otherwise) and the Ctrl-C request.
+
+#include <chrono>
+#include <string>
+
+namespace cli {
+
+class ProgressLine {
+ public:
+  ProgressLine();
+  // Shows the text: redrawn in place on a terminal; else written as a line
+  // when it changed and at least a second passed.
+  void Show(const std::string& text);
+  // Ends the in-place line.
+  void Finish();
+
+ private:
+  bool m_tty;
+  std::string m_last;
+  std::size_t m_width = 0;
+  std::chrono::steady_clock::time_point m_lastLine{};
+};
+
+// Ctrl-C (and SIGTERM) set a flag instead of ending the process.
+void InstallInterruptHandler();
+bool InterruptRequested();
+
+// Sends the standard output of the engine's console lines away, keeping a
+// stream of our own for the program's output.
+std::FILE* TakeStandardOutput();
+
+}  // namespace cli

@@ -1,0 +1,243 @@
+// quarnel-cli run as a program: arguments, sources, output and exit status.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/CliArgs.h"
+#include "cli/CliJson.h"
+#include "core/device/DeviceData.h"
+#include "core/image/QdiFormat.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+RunResult RunCli(const std::string& args) {
+  testsupport::TempDir dir;
+  const std::string cmd = std::string("'") + QUARNEL_CLI_PATH + "' " + args + " >'" + dir.File("out") + "' 2>'" +
+                          dir.File("err") + "' </dev/null";
+  RunResult r;
+  const int raw = std::system(cmd.c_str());
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.out = Slurp(dir.File("out"));
+  r.err = Slurp(dir.File("err"));
+  return r;
+}
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+// The demo image, made once per test program.
+std::string DemoImage() {
+  static testsupport::TempDir dir;
+  static std::string path;
+  if (path.empty()) {
+    if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) return "";
+    const std::string image = dir.File("demo.img");
+    if (testsupport::Run(std::string(QUARNEL_SCRIPTS_DIR) + "/make-demo-image.sh " + Quote(image) + " >/dev/null") != 0) {
+      return "";
+    }
+    path = image;
+  }
+  return path;
+}
+
+// The same sectors wrapped as a QDI image.
+std::string WrapAsQdi(const std::string& raw, const std::string& qdi) {
+  const std::string bytes = Slurp(raw);
+  CQDIDeviceInfoStruct info;
+  info.sectorSize = 512;
+  info.totalSectors = bytes.size() / 512;
+  info.dataOffset = QdiDataOffsetFor(512);
+  info.fileSize = info.dataOffset + bytes.size();
+  info.name = "demo";
+  info.path = qdi;
+  info.creationTime = 1700000000;
+  const auto block = SerializeQdiInfo(info);
+  std::ofstream out(qdi, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(kQdiMagic), 4);
+  const std::uint32_t length = static_cast<std::uint32_t>(kQdiInfoSize);
+  out.write(reinterpret_cast<const char*>(&length), 4);
+  out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
+  out.write(std::string(info.dataOffset - kQdiHeaderSize, '\0').data(),
+            static_cast<std::streamsize>(info.dataOffset - kQdiHeaderSize));
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return qdi;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::stringstream s(text);
+  for (std::string line; std::getline(s, line);) lines.push_back(line);
+  return lines;
+}
+
+struct ArgCase {
+  const char* args;
+  const char* message;
+};
+
+class BadArguments : public ::testing::TestWithParam<ArgCase> {};
+
+TEST_P(BadArguments, ExitTwoWithOneLineNamingTheProblem) {
+  const RunResult r = RunCli(GetParam().args);
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_NE(r.err.find(GetParam().message), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.rfind("quarnel-cli: ", 0), 0u) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BadArguments,
+                         ::testing::Values(ArgCase{"frobnicate", "unknown command 'frobnicate'"},
+                                           ArgCase{"scan", "missing SOURCE"},
+                                           ArgCase{"scan x.img --deep --disk", "cannot be used together"},
+                                           ArgCase{"scan x.img --volume two", "--volume needs a number"},
+                                           ArgCase{"scan x.img --types fonts", "unknown file type 'fonts'"},
+                                           ArgCase{"scan x.img --bogus", "unknown option '--bogus'"},
+                                           ArgCase{"recover x.img", "missing --to DIR"},
+                                           ArgCase{"devices extra", "unexpected argument 'extra'"},
+                                           ArgCase{"scan /nonexistent/disk.img", "missing device or image file"}));
+
+TEST(Cli, HelpAndVersionExitZero) {
+  EXPECT_EQ(RunCli("--help").status, 0);
+  const RunResult v = RunCli("--version");
+  EXPECT_EQ(v.status, 0);
+  EXPECT_NE(v.out.find("quarnel-cli"), std::string::npos);
+}
+
+TEST(Cli, ScanOfARawImageRunsToTheEnd) {
+  const std::string image = DemoImage();
+  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  const RunResult r = RunCli("scan " + Quote(image) + " --deep --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<std::string> lines = Lines(r.out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back().rfind("{\"summary\": {\"files\": ", 0), 0u) << lines.back();
+  for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+    EXPECT_EQ(lines[i].rfind("{\"tree\": ", 0), 0u) << lines[i];
+  }
+  // A quick scan either runs or says which searcher is missing.
+  const RunResult quick = RunCli("scan " + Quote(image));
+  if (quick.status != 0) {
+    EXPECT_EQ(quick.status, 1);
+    EXPECT_NE(quick.err.find("no quick searcher"), std::string::npos) << quick.err;
+  }
+}
+
+TEST(Cli, ScanOfAQdiImageRunsToTheEnd) {
+  const std::string image = DemoImage();
+  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  testsupport::TempDir dir;
+  const std::string qdi = WrapAsQdi(image, dir.File("demo.qdi"));
+  const RunResult raw = RunCli("scan " + Quote(image) + " --deep --json");
+  const RunResult r = RunCli("scan " + Quote(qdi) + " --deep --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  // The same sectors give the same files.
+  const auto summary = [](const std::string& out) {
+    const auto lines = Lines(out);
+    return lines.empty() ? std::string() : lines.back().substr(0, lines.back().find(", \"seconds\""));
+  };
+  EXPECT_EQ(summary(r.out), summary(raw.out));
+}
+
+TEST(Cli, RecoverOntoTheScannedImageIsRefused) {
+  const std::string image = DemoImage();
+  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  const RunResult r = RunCli("recover " + Quote(image) + " --deep --to " + Quote(image + "/out"));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("destination on the scanned device"), std::string::npos) << r.err;
+}
+
+TEST(Cli, RecoverWritesIntoTheDestinationAndSummarises) {
+  const std::string image = DemoImage();
+  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  testsupport::TempDir dir;
+  const std::string dest = dir.File("recovered");
+  const RunResult r = RunCli("recover " + Quote(image) + " --deep --to " + Quote(dest));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("recovered into " + dest), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(", 0 failed"), std::string::npos) << r.out;
+}
+
+TEST(Cli, UnknownVolumeOfAnImageIsNamed) {
+  const std::string image = DemoImage();
+  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  const RunResult r = RunCli("scan " + Quote(image) + " --volume 7");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("unknown volume 7"), std::string::npos) << r.err;
+}
+
+// The whole disk that holds the root file system, by its kernel name.
+std::string RootDiskName() {
+  struct stat st {};
+  if (::stat("/", &st) != 0) return "";
+  std::error_code ec;
+  fs::path p = fs::canonical("/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
+                                 std::to_string(minor(st.st_dev)),
+                             ec);
+  if (ec) return "";
+  if (fs::exists(p / "partition")) p = p.parent_path();
+  return p.filename().string();
+}
+
+TEST(Cli, DevicesListsTheRootDisk) {
+  const std::string disk = RootDiskName();
+  if (disk.empty() || disk.rfind("dm-", 0) == 0) GTEST_SKIP() << "the root file system is not on a plain disk";
+  const RunResult r = RunCli("devices");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("/dev/" + disk + " "), std::string::npos) << r.out;
+  const RunResult j = RunCli("devices --json");
+  ASSERT_EQ(j.status, 0) << j.err;
+  EXPECT_NE(j.out.find("\"device\": \"/dev/" + disk + "\""), std::string::npos) << j.out;
+}
+
+TEST(CliJson, StringsAreEscapedByteForByte) {
+  EXPECT_EQ(cli::JsonString("plain"), "\"plain\"");
+  EXPECT_EQ(cli::JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
+  EXPECT_EQ(cli::JsonString("tab\there\n"), "\"tab\\there\\n\"");
+  EXPECT_EQ(cli::JsonString(std::string("nul\0x", 5)), "\"nul\\u0000x\"");
+  EXPECT_EQ(cli::JsonString("caf\xc3\xa9"), "\"caf\xc3\xa9\"");
+  // Invalid UTF-8: each byte of the bad sequence as \u00XX.
+  EXPECT_EQ(cli::JsonString("bad\xff\xc3("), "\"bad\\u00ff\\u00c3(\"");
+  EXPECT_EQ(cli::JsonString("\xed\xa0\x80"), "\"\\u00ed\\u00a0\\u0080\"");  // a surrogate
+  EXPECT_EQ(cli::JsonString("\xc0\xaf"), "\"\\u00c0\\u00af\"");              // overlong "/"
+}
+
+TEST(CliArgs, TypesAndVolume) {
+  cli::Options o;
+  std::string error;
+  ASSERT_TRUE(cli::ParseArguments({"recover", "/dev/sdb", "--to", "/mnt/x", "--volume", "2", "--types",
+                                   "documents,pictures", "--match", "jpg"},
+                                  o, error))
+      << error;
+  EXPECT_EQ(o.command, cli::Command::kRecover);
+  EXPECT_EQ(o.source, "/dev/sdb");
+  EXPECT_EQ(o.destination, "/mnt/x");
+  EXPECT_EQ(o.volume.value_or(-1), 2);
+  EXPECT_EQ(o.types, 3u);
+  EXPECT_EQ(o.match, "jpg");
+  ASSERT_TRUE(cli::ParseArguments({"scan", "a.img", "--types", "all", "--json"}, o, error));
+  EXPECT_EQ(o.types, 127u);
+  EXPECT_TRUE(o.json);
+}
+
+}  // namespace

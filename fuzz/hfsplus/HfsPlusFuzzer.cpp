@@ -1,0 +1,160 @@
+// One fuzz target over the HFS+ engine. The first input byte picks the job:
+// 0 node check and leaf records, 1 journal structures, 2 decompressors and
+// chunk tables, 3 a small volume image patched with the input, then opened,
+// harvested, walked and its compressed files read.
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "core/device/StorageDevice.h"
+#include "hfsplus/BTreeNode.h"
+#include "hfsplus/CompressFileReader.h"
+#include "hfsplus/DecmpfsHeader.h"
+#include "hfsplus/HfsPlusFileNode.h"
+#include "hfsplus/HfsPlusTrees.h"
+#include "hfsplus/HfsPlusVolume.h"
+#include "hfsplus/JournalLayout.h"
+#include "hfsplus/Lzvn.h"
+#include "hfsplus/QuickSearchProgress.h"
+#include "hfsplus_builder/HfsPlusImageBuilder.h"
+
+namespace {
+
+class BytesDevice : public IStorageDevice {
+ public:
+  explicit BytesDevice(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes)) {}
+  int Open(char*) override { return 1; }
+  int Close() override { return 1; }
+  int ReadSector(void* buffer, long long start, long long count) override {
+    if (buffer == nullptr || start < 0 || count <= 0 || start + count > GetTotalSectors()) return 0;
+    std::memcpy(buffer, m_bytes.data() + start * 512, static_cast<std::size_t>(count) * 512);
+    return 1;
+  }
+  int GetSectorSize() override { return 512; }
+  long long GetTotalSectors() override { return static_cast<long long>(m_bytes.size() / 512); }
+  int IOCtl(unsigned long long, void*) override { return 0; }
+  IStorageDeviceData* GetPrivateData() override { return nullptr; }
+  void SetPrivateData(IStorageDeviceData*) override {}
+  int GetType() override { return kDeviceVolume; }
+  RESULT GetLastError() override { return 0; }
+
+ private:
+  std::vector<std::uint8_t> m_bytes;
+};
+
+class KeepNothing : public IDirecotryTreeBuilder {
+ public:
+  int Initialize(const char*, IDrirectoryTree*, IRecoveryFilter*) override { return 1; }
+  int AddNode(IFileNode* node, _tagSearcherType) override {
+    if (!node->IsDirectory() && node->IsCompressed()) {
+      if (IFileReader* reader = node->CreateCompressFileReader(nullptr)) {
+        std::vector<char> buf(70000);
+        int err = 0;
+        for (long long pos = 0; pos < 300000; pos += static_cast<long long>(buf.size())) {
+          if (reader->ReadData(pos, buf.data(), static_cast<unsigned>(buf.size()), &err) <= 0) break;
+        }
+        reader->Release();
+      }
+    }
+    IFileNode* copy = node->Clone();
+    copy->Release();
+    return 0;  // the caller releases it
+  }
+  int AddSearcherInfo(_tagSearcherType, long long) override { return 1; }
+  void FlashBuild(_tagSearcherType) override {}
+  void Release() override {}
+  void SetPartitonDevice(CSearchedPartitionInfo*, IStorageDevice*) override {}
+};
+
+const std::vector<std::uint8_t>& BaseImage() {
+  static const std::vector<std::uint8_t> image = [] {
+    hfsbuilder::BuilderOptions o;
+    o.blockSize = 512;
+    hfsbuilder::HfsPlusImageBuilder b(o);
+    const auto dir = b.AddFolder(2, "d");
+    std::vector<std::uint8_t> text(3000);
+    for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<std::uint8_t>("abcab\n"[i % 6]);
+    hfsbuilder::FileOptions frag;
+    frag.fragments = 10;
+    b.AddFile(dir, "f", text, frag);
+    hfsbuilder::FileOptions z;
+    z.compression = hfsbuilder::Compression::kZlibResource;
+    b.AddFile(2, "z", text, z);
+    hfsbuilder::FileOptions l;
+    l.compression = hfsbuilder::Compression::kLzvnInline;
+    b.AddFile(2, "l", text, l);
+    const auto gone = b.AddFile(dir, "g", text);
+    b.Delete(gone);
+    return b.Build();
+  }();
+  return image;
+}
+
+void Nodes(const std::uint8_t* data, std::size_t size) {
+  for (std::uint32_t nodeSize : {512u, 1024u, 4096u}) {
+    if (size < nodeSize) continue;
+    auto node = CHFSPlusBTNode::Create(std::vector<std::uint8_t>(data, data + nodeSize), nodeSize);
+    if (!node) continue;
+    for (std::size_t i = 0; i < node->NumRecords(); ++i) {
+      (void)CHFSPlusCatalog::KeyRead(*node, i);
+      (void)CHFSPlusCatalog::DataRead(*node, i);
+      (void)CHFSPlusExtents::DataRead(*node, i);
+      (void)CHFSPlusAttribute::DataRead(*node, i);
+      std::uint32_t child = 0;
+      (void)CHFSPlusBTree::ChildOf(node->GetRecord(i), child);
+    }
+    (void)DecodeHeaderRecord(node->GetRecord(0));
+  }
+}
+
+void Journal(const std::uint8_t* data, std::size_t size) {
+  const ByteView v(data, size);
+  (void)DecodeJournalInfoBlock(v);
+  if (auto h = DecodeJournalHeader(v)) (void)IsUsableJournalHeader(*h, h->size, 0, 1ull << 30);
+  for (std::uint32_t bl : {512u, 4096u}) (void)DecodeBlockList(v, bl, 512);
+}
+
+void Decompress(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return;
+  const ByteView v(data + 1, size - 1);
+  std::vector<std::uint8_t> out(static_cast<std::size_t>(data[0]) * 256 + 1);
+  (void)lzvn_decode(out.data(), out.size(), v.Data(), v.Size());
+  for (std::uint32_t type : {3u, 4u, 7u, 8u}) (void)DecodeDecmpfsChunk(type, v, out);
+  (void)DecodeZlibForkTable(v, v.Size());
+  (void)DecodeLzvnForkTable(v, v.Size());
+  (void)DecodeDecmpfsHeader(v);
+}
+
+void Volume(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::uint8_t> image = BaseImage();
+  // Patches of (u16 block, u16 offset-in-block, u8 length, bytes).
+  std::size_t at = 0;
+  while (at + 5 <= size) {
+    const std::size_t block = (static_cast<std::size_t>(data[at]) << 8 | data[at + 1]) % (image.size() / 512);
+    const std::size_t off = (static_cast<std::size_t>(data[at + 2]) << 8 | data[at + 3]) % 512;
+    std::size_t len = data[at + 4];
+    at += 5;
+    len = std::min({len, size - at, image.size() - block * 512 - off});
+    std::memcpy(image.data() + block * 512 + off, data + at, len);
+    at += len;
+  }
+  BytesDevice device(std::move(image));
+  CHFSPlusVolume volume(&device, false);
+  KeepNothing builder;
+  CHFSPlusQuickFileSystemSearchProgress progress(nullptr, true);
+  (void)volume.QuickSearchFiles(&builder, &progress);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 1) return 0;
+  switch (data[0] % 4) {
+    case 0: Nodes(data + 1, size - 1); break;
+    case 1: Journal(data + 1, size - 1); break;
+    case 2: Decompress(data + 1, size - 1); break;
+    default: Volume(data + 1, size - 1); break;
+  }
+  return 0;
+}

@@ -1,0 +1,10 @@
+#include "hfsplus/HfsPlusEngine.h"
+
+#include "core/engines/EngineRegistry.h"
+#include "hfsplus/HfsPlusVolumeAnalyze.h"
+#include "hfsplus/QuickSearcher.h"
+
+void RegisterHfsPlusEngine() {
+  engine_registry::RegisterVolumeAnalyze(kAnalyzeHfsPlus, CreateHFSPlusVolumeAnalyze);
+  engine_registry::RegisterQuickSearcher(kFsHfsPlus, CreateHFSPlusQuickSearcher);
+}

@@ -1,0 +1,117 @@
+#include "hfsplus/HfsPlusTrees.h"
+
+#include "hfsplus/HfsPlusLayout.h"
+#include "hfsplus/HfsPlusResult.h"
+
+namespace {
+
+// The bytes after a leaf record's key.
+ByteView RecordData(const ByteView& record) {
+  if (!record.Has(0, 2)) return record.Sub(record.Size(), 1);
+  const std::size_t at = RecordDataOffset(record.U16Be(0));
+  if (at > record.Size()) return record.Sub(record.Size(), 1);
+  return record.Sub(at, record.Size() - at);
+}
+
+}  // namespace
+
+CHFSPlusCatalog::CHFSPlusCatalog(CHFSPlusRawfile* file, bool hfsx) : CHFSPlusBTreeOptionBase(file) {
+  m_binary = hfsx && m_tree.GetHeaderRec().keyCompareType == hfs::kBinaryCompare;
+}
+
+int CHFSPlusCatalog::Compare(const HFSPlusCatalogKey& a, const HFSPlusCatalogKey& b) const {
+  return CompareCatalogKeys(a, b, m_binary);
+}
+
+std::optional<HFSPlusCatalogKey> CHFSPlusCatalog::KeyRead(const CHFSPlusBTNode& node, std::size_t index) {
+  return DecodeCatalogKey(node.GetRecord(index));
+}
+
+std::optional<HFSPlusCatalogRecord> CHFSPlusCatalog::DataRead(const CHFSPlusBTNode& node, std::size_t index) {
+  if (!node.IsLeaf()) return std::nullopt;
+  const ByteView record = node.GetRecord(index);
+  if (!DecodeCatalogKey(record)) return std::nullopt;
+  return DecodeCatalogRecord(RecordData(record));
+}
+
+RESULT CHFSPlusCatalog::Search(const HFSPlusCatalogKey& key, HFSPlusSearchResult& result,
+                               HFSPlusCatalogRecord* record) {
+  std::unique_ptr<CHFSPlusBTNode> leaf;
+  const RESULT rc = m_tree.Search(
+      [&](const ByteView& r, bool& bad) {
+        const auto k = DecodeCatalogKey(r);
+        if (!k) {
+          bad = true;
+          return 0;
+        }
+        return Compare(*k, key);
+      },
+      result, &leaf);
+  if (result::Failed(rc) || result.found == 0 || record == nullptr) return rc;
+  const auto data = DataRead(*leaf, result.recordIndex);
+  if (!data) return HFS_FAIL(kHfsFormat);
+  *record = *data;
+  return rc;
+}
+
+std::optional<HFSPlusExtentKey> CHFSPlusExtents::KeyRead(const CHFSPlusBTNode& node, std::size_t index) {
+  return DecodeExtentKey(node.GetRecord(index));
+}
+
+std::optional<HFSPlusExtentRecord> CHFSPlusExtents::DataRead(const CHFSPlusBTNode& node, std::size_t index) {
+  if (!node.IsLeaf()) return std::nullopt;
+  const ByteView record = node.GetRecord(index);
+  if (!DecodeExtentKey(record) || !record.Has(hfs::kExtentKeySize, hfs::kExtentRecordSize)) return std::nullopt;
+  return DecodeExtentRecord(record, hfs::kExtentKeySize);
+}
+
+RESULT CHFSPlusExtents::Search(const HFSPlusExtentKey& key, HFSPlusSearchResult& result,
+                               HFSPlusExtentRecord* record) {
+  std::unique_ptr<CHFSPlusBTNode> leaf;
+  const RESULT rc = m_tree.Search(
+      [&](const ByteView& r, bool& bad) {
+        const auto k = DecodeExtentKey(r);
+        if (!k) {
+          bad = true;
+          return 0;
+        }
+        return CompareExtentKeys(*k, key);
+      },
+      result, &leaf);
+  if (result::Failed(rc) || result.found == 0 || record == nullptr) return rc;
+  const auto data = DataRead(*leaf, result.recordIndex);
+  if (!data) return HFS_FAIL(kHfsFormat);
+  *record = *data;
+  return rc;
+}
+
+std::optional<HFSPlusAttrKey> CHFSPlusAttribute::KeyRead(const CHFSPlusBTNode& node, std::size_t index) {
+  return DecodeAttrKey(node.GetRecord(index));
+}
+
+std::optional<HFSPlusAttrRecord> CHFSPlusAttribute::DataRead(const CHFSPlusBTNode& node, std::size_t index) {
+  if (!node.IsLeaf()) return std::nullopt;
+  const ByteView record = node.GetRecord(index);
+  if (!DecodeAttrKey(record)) return std::nullopt;
+  return DecodeAttrRecord(RecordData(record));
+}
+
+RESULT CHFSPlusAttribute::Search(const HFSPlusAttrKey& key, HFSPlusSearchResult& result,
+                                 HFSPlusAttrRecord* record) {
+  std::unique_ptr<CHFSPlusBTNode> leaf;
+  const RESULT rc = m_tree.Search(
+      [&](const ByteView& r, bool& bad) {
+        const auto k = DecodeAttrKey(r);
+        if (!k) {
+          bad = true;
+          return 0;
+        }
+        return CompareAttrKeys(*k, key);
+      },
+      result, &leaf);
+  if (result::Failed(rc) || result.found == 0 || record == nullptr) return rc;
+  const auto data = DataRead(*leaf, result.recordIndex);
+  if (!data) return HFS_FAIL(kHfsFormat);
+  *record = *data;
+  return rc;
+}

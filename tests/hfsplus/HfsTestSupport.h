@@ -1,0 +1,39 @@
+#pragma once
+// Helpers of the HFS+ tests: images on disk, The Sleuth Kit's listings.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace hfstest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void WriteFile(const std::string& path, const Bytes& bytes);
+Bytes ReadFile(const std::string& path);
+// Output of a shell command ("" when it fails to start).
+std::string Capture(const std::string& command);
+bool HaveSleuthKit();
+
+struct FlsEntry {
+  std::string path;
+  bool directory = false;
+  std::uint64_t inode = 0;
+  long long size = -1;
+  std::string mtime;   // as fls -l prints it
+  std::string crtime;
+};
+
+// `fls -r -p -l` of an image: every entry except the TSK-made special files
+// ("$..." at the root).
+std::map<std::string, FlsEntry> ListWithFls(const std::string& image, long long offsetSectors = 0);
+
+// UTC "YYYY-MM-DD HH:MM:SS" of an HFS date.
+std::string HfsDateText(std::uint32_t hfsSeconds);
+// UTC "YYYY-MM-DD HH:MM:SS" of a FILETIME.
+std::string FileTimeText(long long fileTime);
+
+Bytes Pattern(std::size_t size, std::uint32_t seed);
+
+}  // namespace hfstest

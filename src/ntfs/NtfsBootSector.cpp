@@ -14,7 +14,13 @@ bool CNTFSDBR::IsFullValidDBR(const ByteView& sector) {
   if (bytesPerSector == 0 || (bytesPerSector & 0x1FF) != 0) return false;
   if (sector.U16Le(ntfsbs::kReservedSectors) != 0) return false;
   const std::uint8_t perCluster = sector.U8(ntfsbs::kSectorsPerCluster);
-  if (perCluster != 0x80 && (perCluster == 0 || perCluster > 64 || (perCluster & (perCluster - 1)) != 0)) return false;
+  if (perCluster >= ntfsbs::kLargestClusterShiftByte && perCluster <= ntfsbs::kSmallestClusterShiftByte) {
+    // Clusters of 2^n sectors (n = 256 - byte), up to 2 MiB.
+    if ((static_cast<long long>(bytesPerSector) << (256 - perCluster)) > ntfsbs::kMaxClusterBytes) return false;
+  } else if (perCluster != 0x80 &&
+             (perCluster == 0 || perCluster > 64 || (perCluster & (perCluster - 1)) != 0)) {
+    return false;
+  }
   for (const std::size_t offset : ntfsbs::kMustBeZero) {
     if (sector.U8(offset) != 0) return false;
   }
@@ -33,6 +39,15 @@ long long CNTFSDBR::GetMFTMirrorStartCluster() const {
   return static_cast<long long>(View().U64Le(ntfsbs::kMftMirrorCluster));
 }
 unsigned char CNTFSDBR::GetSectorsperCluster() const { return View().U8(ntfsbs::kSectorsPerCluster); }
+int CNTFSDBR::GetClusterSectors() const {
+  const std::uint8_t b = GetSectorsperCluster();
+  if (b >= ntfsbs::kLargestClusterShiftByte && b <= ntfsbs::kSmallestClusterShiftByte) return 1 << (256 - b);
+  return b;
+}
+int CNTFSDBR::GetValidFileRecordSize() const {
+  const int bytes = GetFileRecordSizeByByte();
+  return bytes == 1024 || bytes == 4096 ? bytes : 0;
+}
 std::uint16_t CNTFSDBR::GetBytesPerSector() const { return View().U16Le(ntfsbs::kBytesPerSector); }
 unsigned long long CNTFSDBR::GetSerialNumber() const { return View().U64Le(ntfsbs::kSerialNumber); }
 

@@ -23,6 +23,10 @@ class CNTFSDBR {
   long long GetMFTStartCluster() const;
   long long GetMFTMirrorStartCluster() const;
   unsigned char GetSectorsperCluster() const;
+  // Sectors per cluster, decoding the 2^n form of clusters above 64 KiB.
+  int GetClusterSectors() const;
+  // The FILE-record size when it is one NTFS uses (1024 or 4096), else 0.
+  int GetValidFileRecordSize() const;
   std::uint16_t GetBytesPerSector() const;
   unsigned long long GetSerialNumber() const;
   // Bytes of one FILE record from the signed byte at 0x40; 0 when the value

@@ -1,0 +1,39 @@
+#pragma once
+// NTFS images made by mkntfs and ntfs-3g for the engine's tests, and The
+// Sleuth Kit's view of them.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace ntfstest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Why images cannot be made here ("" when they can).
+std::string ImageToolsMissing();
+// Builds the standard test volume (64 MiB) at `image`, with its source files
+// under `sources`; false on failure. `clusterBytes` and `sectorBytes` go to mkntfs.
+bool MakeTestVolume(const std::string& image, const std::string& sources, int clusterBytes = 4096,
+                    int sectorBytes = 512);
+
+struct FlsEntry {
+  std::string path;
+  bool directory = false;
+  std::uint64_t inode = 0;
+  long long size = -1;
+  std::string mtime;
+};
+// `fls -r -d -p -l` (deleted entries only, orphans left out).
+std::map<std::string, FlsEntry> DeletedWithFls(const std::string& image, long long offsetSectors = 0);
+// `icat` of one record's data.
+Bytes IcatData(const std::string& image, std::uint64_t inode, long long offsetSectors = 0);
+
+std::string Capture(const std::string& command);
+Bytes ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const Bytes& bytes);
+// UTC "YYYY-MM-DD HH:MM:SS" of a FILETIME.
+std::string FileTimeText(long long fileTime);
+
+}  // namespace ntfstest

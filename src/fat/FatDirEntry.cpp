@@ -83,3 +83,50 @@ std::string CTempFATDirEntry::GetLabelText() const {
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text;
 }
+
+std::string CTempFATDirEntry::GetShortName(bool joined) const {
+  const std::uint8_t caseFlags = joined ? 0 : m_bytes[12];
+  auto part = [&](std::size_t from, std::size_t length, bool lower) {
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) {
+      std::uint8_t c = m_bytes[from + i];
+      if (i == 0 && from == fatdir::kName && c == fatdir::kErasedMark) {
+        text.push_back('#');
+        continue;
+      }
+      if (c >= 0x80) {
+        text.push_back('_');
+        continue;
+      }
+      if (lower && c >= 'A' && c <= 'Z') c = static_cast<std::uint8_t>(c - 'A' + 'a');
+      text.push_back(static_cast<char>(c));
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+  };
+  const std::string name = part(fatdir::kName, fatdir::kNameLength, (caseFlags & 0x08) != 0);
+  const std::string ext = part(fatdir::kExtension, fatdir::kExtensionLength, (caseFlags & 0x10) != 0);
+  if (ext.empty()) return name;
+  return joined ? name + ext : name + "." + ext;
+}
+
+bool CTempFATDirEntry::IsFilenameEqual(const char* name8, const char* ext3) const {
+  return name8 != nullptr && ext3 != nullptr &&
+         std::memcmp(m_bytes.data() + fatdir::kName, name8, fatdir::kNameLength) == 0 &&
+         std::memcmp(m_bytes.data() + fatdir::kExtension, ext3, fatdir::kExtensionLength) == 0;
+}
+
+std::uint8_t CTempFATDirEntry::ShortNameChecksum(std::uint8_t first) const {
+  std::uint8_t sum = 0;
+  for (std::size_t i = 0; i < fatdir::kNameLength + fatdir::kExtensionLength; ++i) {
+    const std::uint8_t c = i == 0 ? first : m_bytes[i];
+    sum = static_cast<std::uint8_t>(((sum & 1) << 7) + (sum >> 1) + c);
+  }
+  return sum;
+}
+
+void CTempFATDirEntry::GetLongNameUnits(std::uint16_t (&units)[13]) const {
+  static constexpr std::size_t kOffsets[13] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
+  const ByteView v = View();
+  for (std::size_t i = 0; i < 13; ++i) units[i] = v.U16Le(kOffsets[i]);
+}

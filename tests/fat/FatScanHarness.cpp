@@ -1,0 +1,176 @@
+#include "fat/FatScanHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/controller/RecoveryController.h"
+#include "core/device/DeviceData.h"
+#include "core/device/DiskDevice.h"
+#include "core/device/VolumeDevice.h"
+#include "core/engines/EngineRegistry.h"
+#include "core/filetype/RecoveryFilter.h"
+#include "core/recovery/FileReader.h"
+#include "fat/FatEngine.h"
+#include "support/TempDir.h"
+
+namespace fattest {
+
+namespace {
+
+std::string ScriptPath() { return (std::filesystem::path(__FILE__).parent_path() / "make_fat_images.sh").string(); }
+
+void WalkTree(IFileNode* node, const std::string& prefix, std::multimap<std::string, IFileNode*>& out, int depth) {
+  if (depth > 64) return;
+  for (IFileNode* child = node->GetFirstChild(); child != nullptr; child = child->GetNextNode()) {
+    const char* name = child->GetFileName();
+    const std::string path = prefix.empty() ? std::string(name != nullptr ? name : "") : prefix + "/" + (name != nullptr ? name : "");
+    out.emplace(path, child);
+    WalkTree(child, path, out, depth + 1);
+  }
+}
+
+std::vector<std::string> Split(const std::string& path) {
+  std::vector<std::string> parts;
+  std::stringstream in(path);
+  std::string part;
+  while (std::getline(in, part, '/')) {
+    if (!part.empty()) parts.push_back(part);
+  }
+  return parts;
+}
+
+}  // namespace
+
+const std::string& ImagesDir(std::string* why) {
+  static testsupport::TempDir* dir = nullptr;
+  static std::string path;
+  static std::string reason;
+  static bool tried = false;
+  if (!tried) {
+    tried = true;
+    for (const char* tool : {"mkfs.vfat", "mcopy", "mdeltree", "sfdisk", "fls", "python3", "truncate"}) {
+      if (!testsupport::HaveProgram(tool)) reason += std::string(" ") + tool;
+    }
+    if (reason.empty()) {
+      dir = new testsupport::TempDir();  // kept for the whole program
+      if (testsupport::Run("bash '" + ScriptPath() + "' '" + dir->Path().string() + "' >/dev/null 2>&1") == 0) {
+        path = dir->Path().string();
+      } else {
+        reason = " (make_fat_images.sh failed)";
+      }
+    } else {
+      reason = "missing tools:" + reason;
+    }
+  }
+  if (why != nullptr) *why = reason;
+  return path;
+}
+
+DevicePtr OpenVolume(const std::string& path, int fsCode) {
+  DevicePtr device(CreateVolumeDevice(path.c_str()));
+  if (device->Open(nullptr) == 0) return nullptr;
+  auto* info = new CCollectedVolumeDeviceInfoStruct();
+  info->fileSystem = static_cast<std::uint32_t>(fsCode);
+  info->sectorSize = device->GetSectorSize();
+  info->totalSectors = device->GetTotalSectors();
+  device->SetPrivateData(CreateVolumeDeviceData(info));
+  return device;
+}
+
+DevicePtr OpenDisk(const std::string& path) {
+  DevicePtr device(CreateDiskDevice(path.c_str()));
+  if (device->Open(nullptr) == 0) return nullptr;
+  auto* info = new CCollectDiskDeviceInfoStruct();
+  info->sectorSize = device->GetSectorSize();
+  info->totalSectors = device->GetTotalSectors();
+  device->SetPrivateData(CreateDiskDeviceData(info));
+  return device;
+}
+
+std::unique_ptr<Scan> RunScan(IStorageDevice* device, _RECOVERY_CONTROLLER_TYPE kind) {
+  engine_registry::Clear();
+  RegisterFatEngine();
+  auto scan = std::make_unique<Scan>();
+  IRecoveryFilter* filter = CreateFilter();
+  filter->SetScanType(kind == kControllerQuick ? kScanQuick : kScanComplete);
+  filter->SetFilterTypes(127);
+  scan->controller.reset(CreateRecoveryController(kind));
+  scan->controller->Initialize(filter);
+  scan->result = scan->controller->StartDataRecovery(device, &scan->progress, &scan->tree);
+  for (IFilesystemNode* root : scan->tree.m_roots) {
+    if (root->GetSearcheType() == kSearcherFat) WalkTree(root, "", scan->nodes, 0);
+  }
+  return scan;
+}
+
+std::vector<TskEntry> FlsDeleted(const std::string& image, long long offsetSectors) {
+  std::vector<TskEntry> entries;
+  const std::string command = "TZ=UTC fls -r -d -p -m / -z UTC -o " + std::to_string(offsetSectors) + " '" + image + "'";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return entries;
+  char line[4096];
+  while (std::fgets(line, sizeof line, pipe) != nullptr) {
+    std::vector<std::string> f;
+    std::stringstream in(line);
+    std::string field;
+    while (std::getline(in, field, '|')) f.push_back(field);
+    if (f.size() < 11) continue;
+    TskEntry e;
+    e.path = f[1];
+    const auto mark = e.path.find(" (deleted");
+    if (mark != std::string::npos) e.path.resize(mark);
+    if (!e.path.empty() && e.path.front() == '/') e.path.erase(0, 1);
+    e.directory = f[3].rfind("d/", 0) == 0;
+    e.size = std::atoll(f[6].c_str());
+    e.mtime = std::atoll(f[8].c_str());
+    entries.push_back(e);
+  }
+  pclose(pipe);
+  return entries;
+}
+
+bool SamePathAllowingLostFirstChar(const std::string& ours, const std::string& tsk) {
+  const auto a = Split(ours);
+  const auto b = Split(tsk);
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == b[i]) continue;
+    if (a[i].size() != b[i].size() || a[i].empty() || a[i][0] != '#' || b[i][0] != '_' ||
+        a[i].compare(1, std::string::npos, b[i], 1, std::string::npos) != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+IFileNode* FindNode(const std::multimap<std::string, IFileNode*>& nodes, const std::string& tskPath) {
+  for (const auto& [path, node] : nodes) {
+    if (SamePathAllowingLostFirstChar(path, tskPath)) return node;
+  }
+  return nullptr;
+}
+
+long long FileTimeToUnix(long long fileTime) { return fileTime / 10000000 - 11644473600LL; }
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+RESULT Recover(IRecoveryController& controller, IFileNode* node, const std::string& out) {
+  IDataRecovery* recovery = controller.GetDataRecovery(kSearcherFat);
+  if (recovery == nullptr) return ~0ull;
+  IFileReader* reader = recovery->SetRecoverNode(node);
+  RESULT r = reader != nullptr ? recovery->RecoverTo(out.c_str(), nullptr, 0) : ~0ull;
+  if (reader != nullptr) reader->Release();
+  recovery->Release();
+  return r;
+}
+
+}  // namespace fattest

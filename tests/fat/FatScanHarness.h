@@ -1,0 +1,69 @@
+#pragma once
+// Images made once per test program by make_fat_images.sh, volume and disk
+// devices over them, scans through the core's controllers, and what The
+// Sleuth Kit lists on the same images.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/device/StorageDevice.h"
+#include "core/model/Contracts.h"
+#include "core/recovery/DataRecovery.h"
+#include "support/FakeSinks.h"
+
+namespace fattest {
+
+// The folder holding the images and their sources ("" when the tools are
+// missing; `why` says which).
+const std::string& ImagesDir(std::string* why = nullptr);
+
+struct DeviceRelease {
+  void operator()(IStorageDevice* d) const { delete d; }
+};
+using DevicePtr = std::unique_ptr<IStorageDevice, DeviceRelease>;
+
+// A volume device over the image file, with a volume record of `fsCode`.
+DevicePtr OpenVolume(const std::string& path, int fsCode);
+// The image file as a whole disk.
+DevicePtr OpenDisk(const std::string& path);
+
+struct ControllerRelease {
+  void operator()(IRecoveryController* c) const { c->Release(); }
+};
+
+// One scan through a controller with the real tree builder.
+struct Scan {
+  std::unique_ptr<IRecoveryController, ControllerRelease> controller;
+  testsupport::RecordingTree tree;
+  testsupport::FakeProgress progress;
+  RESULT result = 0;
+  // Every FAT node under the FAT tree's root, by path ("A/B/c.txt").
+  std::multimap<std::string, IFileNode*> nodes;
+};
+std::unique_ptr<Scan> RunScan(IStorageDevice* device, _RECOVERY_CONTROLLER_TYPE kind);
+
+struct TskEntry {
+  std::string path;
+  bool directory = false;
+  long long size = 0;
+  long long mtime = 0;  // seconds since 1970
+};
+// `fls -r -d -p -m` of the image (deleted entries), in UTC.
+std::vector<TskEntry> FlsDeleted(const std::string& image, long long offsetSectors = 0);
+
+// Path components equal, or equal but for a lost first character ('#' on
+// our side, '_' on The Sleuth Kit's).
+bool SamePathAllowingLostFirstChar(const std::string& ours, const std::string& tsk);
+// Our node for a TSK path, or null.
+IFileNode* FindNode(const std::multimap<std::string, IFileNode*>& nodes, const std::string& tskPath);
+
+// FILETIME to seconds since 1970.
+long long FileTimeToUnix(long long fileTime);
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
+// Recovers `node` into `out`; the recovery's result.
+RESULT Recover(IRecoveryController& controller, IFileNode* node, const std::string& out);
+
+}  // namespace fattest

@@ -76,10 +76,11 @@ std::uint64_t CHFSPlusRawfile::Read(std::uint64_t offset, void* dst, std::uint64
   return done;
 }
 
-CHFSPlusFileCache::CHFSPlusFileCache(CHFSPlusVolume* volume, std::uint32_t fileID, const HFSPlusForkData& fork)
+CHFSPlusFileCache::CHFSPlusFileCache(CHFSPlusVolume* volume, std::uint32_t fileID, const HFSPlusForkData& fork,
+                                     std::uint64_t limit)
     : CHFSPlusRawfile(volume, fileID, fork) {
   if (result::Failed(m_lastResult)) return;
-  const std::uint64_t want = std::min(AllocatedBytes(), kMaxCached);
+  const std::uint64_t want = std::min({AllocatedBytes(), kMaxCached, limit});
   if (want == 0) return;
   try {
     m_cache.resize(static_cast<std::size_t>(want));

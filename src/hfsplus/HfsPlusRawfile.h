@@ -36,12 +36,14 @@ class CHFSPlusRawfile {
   std::uint32_t m_fileID;
 };
 
-// A fork held in memory (up to 256 MiB); reads past the cache go to the device.
+// A fork held in memory (up to `limit` bytes, at most 256 MiB); reads past
+// the cache go to the device.
 class CHFSPlusFileCache : public CHFSPlusRawfile {
  public:
   static constexpr std::uint64_t kMaxCached = 0x10000000;
 
-  CHFSPlusFileCache(CHFSPlusVolume* volume, std::uint32_t fileID, const HFSPlusForkData& fork);
+  CHFSPlusFileCache(CHFSPlusVolume* volume, std::uint32_t fileID, const HFSPlusForkData& fork,
+                    std::uint64_t limit = kMaxCached);
   std::uint64_t Read(std::uint64_t offset, void* dst, std::uint64_t length) override;
   std::uint64_t CachedLength() const { return m_cache.size(); }
 

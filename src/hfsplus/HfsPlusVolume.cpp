@@ -19,8 +19,9 @@ std::u16string PrivateDataName() {
 
 }  // namespace
 
-CHFSPlusVolume::CHFSPlusVolume(IStorageDevice* device, bool noCatalog) : m_pDevice(device) {
-  m_lastResult = Open(noCatalog);
+CHFSPlusVolume::CHFSPlusVolume(IStorageDevice* device, bool noCatalog, std::uint64_t catalogCache)
+    : m_pDevice(device) {
+  m_lastResult = Open(noCatalog, catalogCache);
 }
 
 CHFSPlusVolume::~CHFSPlusVolume() {
@@ -38,7 +39,7 @@ bool CHFSPlusVolume::IsValidVolumeHeader(const std::uint8_t* bytes, std::uint16_
   return IsValidVolumeHeaderBytes(ByteView(bytes, length));
 }
 
-RESULT CHFSPlusVolume::Open(bool noCatalog) {
+RESULT CHFSPlusVolume::Open(bool noCatalog, std::uint64_t catalogCache) {
   if (m_pDevice == nullptr) return HFS_FAIL(kHfsBadArgument);
   const int ss = m_pDevice->GetSectorSize();
   m_iSectorSize = ss > 0 ? ss : 512;
@@ -73,7 +74,8 @@ RESULT CHFSPlusVolume::Open(bool noCatalog) {
   }
   if (noCatalog) return HFS_FAIL(kHfsBadArgument);
 
-  m_pCatalogFile = std::make_unique<CHFSPlusFileCache>(this, hfs::kCatalogFileId, m_pVolumeHeader->catalogFile);
+  m_pCatalogFile = std::make_unique<CHFSPlusFileCache>(this, hfs::kCatalogFileId, m_pVolumeHeader->catalogFile,
+                                                       catalogCache);
   if (result::Failed(m_pCatalogFile->GetLastResult())) return m_pCatalogFile->GetLastResult();
   m_pCatalog = std::make_unique<CHFSPlusCatalog>(m_pCatalogFile.get(), m_pVolumeHeader->IsHfsx());
   if (result::Failed(m_pCatalog->GetLastError())) {

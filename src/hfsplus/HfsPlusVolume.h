@@ -36,8 +36,9 @@ enum SpecialFile : int {
 class CHFSPlusVolume {
  public:
   // Opens the volume; GetLastResult tells how it went. Without catalog only
-  // the extents and attributes trees are opened.
-  CHFSPlusVolume(IStorageDevice* device, bool noCatalog);
+  // the extents and attributes trees are opened. At most `catalogCache`
+  // bytes of the catalog are held in memory.
+  CHFSPlusVolume(IStorageDevice* device, bool noCatalog, std::uint64_t catalogCache = CHFSPlusFileCache::kMaxCached);
   ~CHFSPlusVolume();
   CHFSPlusVolume(const CHFSPlusVolume&) = delete;
   CHFSPlusVolume& operator=(const CHFSPlusVolume&) = delete;
@@ -52,6 +53,8 @@ class CHFSPlusVolume {
   CHFSPlusExtents* GetExtents() const { return m_pExtents.get(); }
   CHFSPlusAttribute* GetAttributes() const { return m_pAttributes.get(); }
   CHFSPlusJournal* GetJournal() const { return m_pJournal.get(); }
+  // Bytes of the catalog held in memory.
+  std::uint64_t CatalogCachedBytes() const { return m_pCatalogFile ? m_pCatalogFile->CachedLength() : 0; }
 
   // Reads bytes of the volume; the number delivered.
   std::uint64_t Read(std::uint64_t offset, void* dst, std::uint64_t length);
@@ -94,7 +97,7 @@ class CHFSPlusVolume {
   static bool IsValidVolumeHeader(const std::uint8_t* bytes, std::uint16_t length);
 
  private:
-  RESULT Open(bool noCatalog);
+  RESULT Open(bool noCatalog, std::uint64_t catalogCache);
   std::uint32_t PrivateDataFolderId();
 
   int m_iSectorSize = 512;

@@ -613,8 +613,8 @@ Bytes HfsPlusImageBuilder::BuildImage() {
   PutBe32(vh, 64, m_nextId);
   PutBe32(vh, 68, 1);
   PutBe64(vh, 72, 1);
-  PutBe32(vh, 104, 0x12345678);
-  PutBe32(vh, 108, 0x9ABCDEF0);
+  PutBe32(vh, 104, static_cast<std::uint32_t>(o.volumeId >> 32));
+  PutBe32(vh, 108, static_cast<std::uint32_t>(o.volumeId));
   auto special = [&](std::size_t at, std::uint32_t start, std::uint32_t blocks) {
     const Bytes f = blocks == 0 ? ForkData(0, {}, 0)
                                 : ForkData(std::uint64_t{blocks} * bs, {{start, blocks}}, blocks);

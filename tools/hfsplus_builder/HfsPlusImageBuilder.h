@@ -26,6 +26,7 @@ struct BuilderOptions {
   bool wrapJournal = false;          // the transaction crosses the buffer end
   std::string volumeName = "TestVol";
   std::uint32_t date = 3787000000u;  // HFS seconds (2024)
+  std::uint64_t volumeId = 0x123456789ABCDEF0ull;  // Finder info words 6 and 7
 };
 
 enum class Compression { kNone, kZlibInline, kZlibResource, kLzvnInline, kLzvnResource };

@@ -60,6 +60,8 @@ class CStorageDeviceWithCache : public IStorageDevice {
   // Blocks whose read failed (handed out as zeros), in reading order.
   std::vector<long long> GetFailedBlocks();
   long long GetCurCacheBlock() const { return m_llCurBlock; }
+  // The device the cache reads from.
+  IStorageDevice* GetSourceDevice() const { return m_pSource; }
 
  private:
   using Buffer = std::unique_ptr<std::uint8_t[]>;

@@ -64,16 +64,17 @@ ScanOutcome ScanSource(const Source& source) {
     return outcome;
   }
   ProgressLine progress;
-  const bool completed = RunJobs([] { QVUIController::StopScan(0); },
-                                 [&] {
-                                   double percent = 0;
-                                   std::uint64_t files = 0;
-                                   const std::string left = QVUIController::GetScanProgress(percent, files);
-                                   char text[160];
-                                   std::snprintf(text, sizeof text, "scanning %5.1f%%  %" PRIu64 " files found  remaining %s",
-                                                 percent, files, left.c_str());
-                                   progress.Show(text);
-                                 });
+  const auto draw = [&] {
+    double percent = 0;
+    std::uint64_t files = 0;
+    const std::string left = QVUIController::GetScanProgress(percent, files);
+    char text[160];
+    std::snprintf(text, sizeof text, "scanning %5.1f%%  %" PRIu64 " files found  remaining %s", percent, files,
+                  left.c_str());
+    progress.Show(text);
+  };
+  const bool completed = RunJobs([] { QVUIController::StopScan(0); }, draw);
+  draw();  // the counts as the scan left them
   progress.Finish();
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (!completed) {
@@ -189,23 +190,24 @@ int RunRecover(const Options& options, std::FILE* out) {
 
   ProgressLine progress;
   bool writeFailed = false;
-  const bool completed = RunJobs([] { QVUIController::StopRecvoery(); },
-                                 [&] {
-                                   std::uint64_t total = 0;
-                                   std::uint64_t done = 0;
-                                   std::uint64_t error = 0;
-                                   QVUIController::GetRecoveryProgressTotal(total, done, error);
-                                   if (QVUIController::IsPause() || QVUIRecovery::instance()->GetStatus() == kOpPaused) {
-                                     if ((error & 0xFFFFFFFFull) == kRecWriteFailed && !writeFailed) {
-                                       writeFailed = true;
-                                       QVUIController::StopRecvoery();
-                                     }
-                                   }
-                                   char text[160];
-                                   std::snprintf(text, sizeof text, "recovering %" PRIu64 "/%d files  %" PRIu64 "/%" PRIu64 " bytes",
-                                                 QVUIRecovery::instance()->GetRecoveriedFilesCnt(), count, done, total);
-                                   progress.Show(text);
-                                 });
+  const auto draw = [&] {
+    std::uint64_t total = 0;
+    std::uint64_t done = 0;
+    std::uint64_t error = 0;
+    QVUIController::GetRecoveryProgressTotal(total, done, error);
+    if (QVUIController::IsPause() || QVUIRecovery::instance()->GetStatus() == kOpPaused) {
+      if ((error & 0xFFFFFFFFull) == kRecWriteFailed && !writeFailed) {
+        writeFailed = true;
+        QVUIController::StopRecvoery();
+      }
+    }
+    char text[160];
+    std::snprintf(text, sizeof text, "recovering %" PRIu64 "/%d files  %" PRIu64 "/%" PRIu64 " bytes",
+                  QVUIRecovery::instance()->GetRecoveriedFilesCnt(), count, done, total);
+    progress.Show(text);
+  };
+  const bool completed = RunJobs([] { QVUIController::StopRecvoery(); }, draw);
+  draw();  // the counts as the recovery left them
   progress.Finish();
   QVUIRecovery* recovery = QVUIRecovery::instance();
   std::fprintf(out, "%" PRIu64 " files (%" PRIu64 " bytes) recovered into %s, %" PRIu64 " failed\n",

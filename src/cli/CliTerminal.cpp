@@ -25,6 +25,7 @@ void ProgressLine::Show(const std::string& text) {
     return;
   }
   const auto now = std::chrono::steady_clock::now();
+  m_latest = text;
   if (text == m_last || now - m_lastLine < std::chrono::seconds(1)) return;
   m_last = text;
   m_lastLine = now;
@@ -32,6 +33,9 @@ void ProgressLine::Show(const std::string& text) {
 }
 
 void ProgressLine::Finish() {
+  // Plain output: the last state is always shown, however soon it came.
+  if (!m_tty && !m_latest.empty() && m_latest != m_last) std::fprintf(stderr, "%s\n", m_latest.c_str());
+  m_last = m_latest;
   if (m_tty && m_width > 0) std::fputc('\n', stderr);
   m_width = 0;
 }

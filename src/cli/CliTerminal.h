@@ -19,6 +19,7 @@ class ProgressLine {
  private:
   bool m_tty;
   std::string m_last;
+  std::string m_latest;
   std::size_t m_width = 0;
   std::chrono::steady_clock::time_point m_lastLine{};
 };

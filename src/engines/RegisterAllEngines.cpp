@@ -1,11 +1,13 @@
 #include "engines/RegisterAllEngines.h"
 
+#include "exfat/ExFatEngine.h"
 #include "fat/FatEngine.h"
 #include "hfsplus/HfsPlusEngine.h"
 #include "ntfs/NtfsEngine.h"
 
 void RegisterAllEngines() {
   RegisterFatEngine();
+  RegisterExFatEngine();
   RegisterNtfsEngine();
   RegisterHfsPlusEngine();
 }

@@ -1,0 +1,138 @@
+// quarnel-cli over an exFAT image written by exfat-fuse: what `scan --json`
+// lists against `fls -r -d`, and what `recover` writes against the sources.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "exfat/ExFatTestSupport.h"
+#include "support/TempDir.h"
+
+using namespace exfattest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// quarnel-cli of the same build tree: <build>/src/cli, beside <build>/tests.
+std::string CliPath() {
+  std::error_code ec;
+  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) return {};
+  const fs::path cli = self.parent_path().parent_path() / "src" / "cli" / "quarnel-cli";
+  return fs::exists(cli) ? cli.string() : std::string();
+}
+
+std::string Capture(const std::string& command) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  char buf[4096];
+  for (std::size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
+  pclose(pipe);
+  return out;
+}
+
+// The text of a JSON string field of one line (\" and \\ undone).
+std::string Field(const std::string& line, const std::string& key) {
+  const std::string tag = "\"" + key + "\": ";
+  std::size_t at = line.find(tag);
+  if (at == std::string::npos) return {};
+  at += tag.size();
+  if (line[at] != '"') {
+    const std::size_t end = line.find_first_of(",}", at);
+    return line.substr(at, end - at);
+  }
+  std::string out;
+  for (std::size_t i = at + 1; i < line.size() && line[i] != '"'; ++i) {
+    if (line[i] == '\\' && i + 1 < line.size()) ++i;
+    out += line[i];
+  }
+  return out;
+}
+
+struct Item {
+  bool deleted = false;
+  long long size = 0;
+  bool dir = false;
+};
+
+class ExFatCli : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    s_why = WhyNoFuseImages();
+    if (!s_why.empty()) return;
+    s_cli = CliPath();
+    if (s_cli.empty()) {
+      s_why = "quarnel-cli not built in this build tree";
+      return;
+    }
+    s_dir = std::make_unique<testsupport::TempDir>();
+    if (!MakeFuseImage(s_dir->Path().string())) s_why = "make_exfat_image.sh failed";
+  }
+  static void TearDownTestSuite() { s_dir.reset(); }
+  void SetUp() override {
+    if (!s_why.empty()) GTEST_SKIP() << s_why;
+  }
+
+  static std::string s_why;
+  static std::string s_cli;
+  static std::unique_ptr<testsupport::TempDir> s_dir;
+};
+
+std::string ExFatCli::s_why;
+std::string ExFatCli::s_cli;
+std::unique_ptr<testsupport::TempDir> ExFatCli::s_dir;
+
+TEST_F(ExFatCli, ScanListsWhatFlsListsAndRecoverWritesTheOriginals) {
+  const std::string image = s_dir->File("ex.img");
+  const std::string out = Capture("TZ=UTC '" + s_cli + "' scan '" + image + "' --json 2>&1");
+  if (out.find("no quick searcher") != std::string::npos) {
+    GTEST_SKIP() << "the programs do not register the exFAT engine yet";
+  }
+  // Paths of the exFAT tree, relative to its root.
+  std::map<std::string, Item> items;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    if (Field(line, "searcher") != "33") continue;
+    std::string path = Field(line, "path");
+    const std::size_t slash = path.find('/', 1);
+    if (slash == std::string::npos) continue;
+    items[path.substr(slash)] = Item{Field(line, "deleted") == "true", std::stoll(Field(line, "size")),
+                                     Field(line, "dir") == "true"};
+  }
+  ASSERT_FALSE(items.empty()) << out;
+  for (const Listed& e : FlsDeleted(image)) {
+    SCOPED_TRACE(e.path);
+    auto it = items.find(e.path);
+    if (it == items.end()) {
+      // fls names the head of a set cut by a cluster end by its first characters.
+      for (auto f = items.begin(); f != items.end(); ++f) {
+        if (f->first.starts_with(e.path) && f->second.size == e.size) it = f;
+      }
+    }
+    ASSERT_NE(it, items.end());
+    EXPECT_TRUE(it->second.deleted);
+    EXPECT_EQ(it->second.dir, e.folder);
+    if (!e.folder) {
+      EXPECT_EQ(it->second.size, e.size);
+    }
+  }
+
+  testsupport::TempDir to;
+  const int status = std::system(("'" + s_cli + "' recover '" + image + "' --to '" + to.Path().string() +
+                                  "' --match c_frag >/dev/null 2>&1").c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  std::string written;
+  for (const auto& f : fs::recursive_directory_iterator(to.Path())) {
+    if (f.path().filename() == "c_frag.bin") written = f.path().string();
+  }
+  ASSERT_FALSE(written.empty());
+  EXPECT_TRUE(ReadFile(written) == ReadFile(s_dir->File("src/c_frag.bin")));
+}
+
+}  // namespace

@@ -1,0 +1,185 @@
+// Quick scans through the core of exFAT volumes written by exfat-fuse,
+// compared with what The Sleuth Kit lists and with the original files.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+
+#include "core/controller/RecoveryController.h"
+#include "core/engines/EngineRegistry.h"
+#include "core/filetype/RecoveryFilter.h"
+#include "core/recovery/DataRecovery.h"
+#include "core/recovery/FileReader.h"
+#include "exfat/ExFatEngine.h"
+#include "exfat/ExFatTestSupport.h"
+#include "support/TempDir.h"
+
+using namespace exfattest;
+
+namespace {
+
+struct ControllerDeleter {
+  void operator()(IRecoveryController* c) const { c->Release(); }
+};
+using ControllerPtr = std::unique_ptr<IRecoveryController, ControllerDeleter>;
+
+class ExFatQuickScanImage : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    s_why = WhyNoFuseImages();
+    if (!s_why.empty()) return;
+    s_dir = std::make_unique<testsupport::TempDir>();
+    if (!MakeFuseImage(s_dir->Path().string())) s_why = "make_exfat_image.sh failed";
+  }
+  static void TearDownTestSuite() { s_dir.reset(); }
+
+  void SetUp() override {
+    if (!s_why.empty()) GTEST_SKIP() << s_why;
+    RegisterExFatEngine();
+  }
+
+  static std::string Image() { return s_dir->File("ex.img"); }
+  static std::string Source(const std::string& name) { return s_dir->File("src/" + name); }
+
+  RESULT Scan(IStorageDevice* device) {
+    IRecoveryFilter* filter = CreateFilter();
+    filter->SetScanType(kScanQuick);
+    filter->SetFilterTypes(kFilterAll);
+    m_controller.reset(CreateRecoveryController(kControllerQuick));
+    m_controller->Initialize(filter);
+    return m_controller->StartDataRecovery(device, &m_progress, &m_tree);
+  }
+
+  static std::string s_why;
+  static std::unique_ptr<testsupport::TempDir> s_dir;
+  testsupport::FakeProgress m_progress;
+  testsupport::RecordingTree m_tree;
+  ControllerPtr m_controller;
+};
+
+std::string ExFatQuickScanImage::s_why;
+std::unique_ptr<testsupport::TempDir> ExFatQuickScanImage::s_dir;
+
+// The source of a deleted path in the image (see make_exfat_image.sh).
+std::string SourceOf(const std::string& path) {
+  const std::string name = std::filesystem::path(path).filename().string();
+  if (path.starts_with("/DOCS/SUB/DEEP/")) return "SUB/DEEP/" + name;
+  if (path.starts_with("/DOCS/SUB/")) return "SUB/" + name;
+  if (path.starts_with("/BIGDIR/")) return "BIGDIR/" + name;
+  return name;
+}
+
+// fls lists the head of an entry set cut by a cluster end under its first 15
+// characters ("A rather long f"); the scan completes such a set, so it is
+// matched by folder, name prefix and size.
+std::map<std::string, Found>::const_iterator FindListed(const std::map<std::string, Found>& found, const Listed& e) {
+  auto it = found.find(e.path);
+  if (it != found.end()) return it;
+  for (auto f = found.begin(); f != found.end(); ++f) {
+    const std::string& p = f->first;
+    if (p.size() > e.path.size() && p.starts_with(e.path) && p.find('/', e.path.size()) == std::string::npos &&
+        f->second.node->GetFileSize() == e.size && f->second.node->IsDeleted()) {
+      return f;
+    }
+  }
+  return found.end();
+}
+
+// The source file; for a cut name, the file of that folder whose name starts
+// with it and whose size matches.
+std::string SourceFile(const std::string& path, std::int64_t size) {
+  if (std::filesystem::exists(path)) return path;
+  const std::filesystem::path p(path);
+  for (const auto& f : std::filesystem::directory_iterator(p.parent_path())) {
+    if (f.path().filename().string().starts_with(p.filename().string()) &&
+        static_cast<std::int64_t>(f.file_size()) == size) {
+      return f.path().string();
+    }
+  }
+  return path;
+}
+
+TEST_F(ExFatQuickScanImage, ListsWhatFlsListsWithNamesSizesAndTimes) {
+  const std::vector<Listed> expected = FlsDeleted(Image());
+  ASSERT_GE(expected.size(), 20u);
+  auto device = OpenVolume(Image(), kFsExFat);
+  ASSERT_NE(device, nullptr);
+  ASSERT_EQ(Scan(device.get()), 0u);
+  const auto found = TreeByPath(m_tree);
+  for (const Listed& e : expected) {
+    SCOPED_TRACE(e.path);
+    if (IsCutHeadOfLiveFile(s_dir->File("live.txt"), e)) continue;
+    auto it = FindListed(found, e);
+    ASSERT_NE(it, found.end());
+    IFileNode* node = it->second.node;
+    EXPECT_TRUE(node->IsDeleted());
+    EXPECT_EQ(node->IsDirectory() != 0, e.folder);
+    EXPECT_EQ(node->GetFileSize(), e.size);
+    if (!e.folder) {
+      EXPECT_EQ(UnixSeconds(node->GetModificationTime()), e.mtime);
+    }
+  }
+  // The kept files and folders are not shown as deleted.
+  for (const char* live : {"/DOCS/keep.txt", "/b_keep.bin"}) {
+    auto it = found.find(live);
+    if (it != found.end()) {
+      EXPECT_FALSE(it->second.node->IsDeleted()) << live;
+    }
+  }
+  const auto reports = m_progress.Reports();
+  ASSERT_FALSE(reports.empty());
+  EXPECT_EQ(reports.back().state, kProgressFinished);
+}
+
+TEST_F(ExFatQuickScanImage, RecoversEveryDeletedFileByteForByte) {
+  auto device = OpenVolume(Image(), kFsExFat);
+  ASSERT_NE(device, nullptr);
+  ASSERT_EQ(Scan(device.get()), 0u);
+  std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(m_controller->GetDataRecovery(kSearcherExFat),
+                                                                      [](IDataRecovery* r) { r->Release(); });
+  ASSERT_NE(recovery, nullptr);
+  testsupport::TempDir out;
+  int recovered = 0;
+  for (const Listed& e : FlsDeleted(Image())) {
+    if (e.folder || e.size == 0) continue;
+    SCOPED_TRACE(e.path);
+    const auto found = TreeByPath(m_tree);
+    if (IsCutHeadOfLiveFile(s_dir->File("live.txt"), e)) continue;
+    auto it = FindListed(found, e);
+    ASSERT_NE(it, found.end());
+    IFileReader* reader = recovery->SetRecoverNode(it->second.node);
+    ASSERT_NE(reader, nullptr);
+    reader->Release();
+    const std::string target = out.File("r" + std::to_string(recovered));
+    ASSERT_EQ(recovery->RecoverTo(target.c_str(), nullptr, 0), 0u);
+    EXPECT_TRUE(ReadFile(target) == ReadFile(SourceFile(Source(SourceOf(it->first)), e.size)));
+    ++recovered;
+  }
+  EXPECT_GE(recovered, 15);
+}
+
+TEST_F(ExFatQuickScanImage, AVolumeThatIsNotExFatFailsWithAnError) {
+  testsupport::TempDir dir;
+  const std::string fat = dir.File("fat.img");
+  ASSERT_EQ(testsupport::Run("truncate -s 8M '" + fat + "' && mkfs.vfat '" + fat + "' >/dev/null"), 0);
+  const std::string zeros = dir.File("zeros.img");
+  ASSERT_EQ(testsupport::Run("truncate -s 1M '" + zeros + "'"), 0);
+  for (const std::string& path : {fat, zeros}) {
+    SCOPED_TRACE(path);
+    testsupport::RecordingTree tree;
+    m_tree = testsupport::RecordingTree();
+    auto device = OpenVolume(path, kFsExFat);
+    ASSERT_NE(device, nullptr);
+    const RESULT r = Scan(device.get());
+    EXPECT_TRUE(result::Failed(r));
+    EXPECT_EQ(result::ModuleOf(r), result::kModuleFatSearch);
+    EXPECT_EQ(result::CodeOf(r), 0xCu);
+    EXPECT_EQ(m_controller->GetDataRecovery(kSearcherExFat), nullptr);
+  }
+}
+
+}  // namespace

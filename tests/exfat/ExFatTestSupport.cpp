@@ -1,0 +1,137 @@
+#include "exfat/ExFatTestSupport.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/device/DeviceData.h"
+#include "core/device/VolumeDevice.h"
+#include "support/TempDir.h"
+
+namespace exfattest {
+
+namespace {
+
+std::string ScriptPath() {
+  return (std::filesystem::path(__FILE__).parent_path() / "make_exfat_image.sh").string();
+}
+
+std::string Capture(const std::string& command) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  char buf[4096];
+  std::size_t n = 0;
+  while ((n = fread(buf, 1, sizeof(buf), pipe)) > 0) out.append(buf, n);
+  pclose(pipe);
+  return out;
+}
+
+void Walk(IFileNode* node, const std::string& prefix, std::map<std::string, Found>& out, int depth) {
+  if (depth > 64) return;
+  for (IFileNode* child = node->GetFirstChild(); child != nullptr; child = child->GetNextNode()) {
+    const char* name = child->GetFileName();
+    const std::string path = prefix + "/" + (name != nullptr ? name : "");
+    out.emplace(path, Found{child, path});
+    Walk(child, path, out, depth + 1);
+  }
+}
+
+}  // namespace
+
+std::string WhyNoFuseImages() {
+  if (geteuid() != 0) return "needs root for losetup and FUSE";
+  if (!std::filesystem::exists("/dev/fuse")) return "no /dev/fuse";
+  if (!std::filesystem::exists("/dev/loop-control")) return "no loop devices";
+  for (const char* tool : {"mkfs.exfat", "mount.exfat-fuse", "losetup", "fls", "python3"}) {
+    if (!testsupport::HaveProgram(tool)) return std::string("missing ") + tool;
+  }
+  return {};
+}
+
+bool MakeFuseImage(const std::string& dir) {
+  return testsupport::Run("bash '" + ScriptPath() + "' '" + dir + "' >/dev/null 2>&1") == 0;
+}
+
+namespace {
+
+std::vector<Listed> Fls(const std::string& image, long long sectorOffset, bool deletedOnly) {
+  std::vector<Listed> out;
+  std::istringstream lines(Capture(std::string("TZ=UTC fls -r ") + (deletedOnly ? "-d " : "") + "-m / -o " +
+                                   std::to_string(sectorOffset) + " '" + image + "' 2>/dev/null"));
+  const std::string deleted = " (deleted)";
+  for (std::string line; std::getline(lines, line);) {
+    std::vector<std::string> f;
+    std::size_t start = 0;
+    for (std::size_t bar; (bar = line.find('|', start)) != std::string::npos; start = bar + 1) {
+      f.push_back(line.substr(start, bar - start));
+    }
+    f.push_back(line.substr(start));
+    if (f.size() < 11) continue;
+    Listed item;
+    item.path = f[1];
+    if (item.path.size() > deleted.size() && item.path.ends_with(deleted)) {
+      item.path.resize(item.path.size() - deleted.size());
+      item.deleted = true;
+    }
+    // TSK's own finds of stray entries have no path on the volume.
+    if (item.path.starts_with("/$OrphanFiles")) continue;
+    item.folder = f[3].rfind("d/", 0) == 0;
+    item.inode = f[2];
+    item.size = std::stoll(f[6]);
+    item.mtime = std::stoll(f[8]);
+    out.push_back(item);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<Listed> FlsDeleted(const std::string& image, long long sectorOffset) {
+  return Fls(image, sectorOffset, true);
+}
+
+bool IsCutHeadOfLiveFile(const std::string& liveList, const Listed& entry) {
+  std::ifstream in(liveList);
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t bar = line.rfind('|');
+    if (bar == std::string::npos) continue;
+    const std::string path = line.substr(0, bar);
+    if (std::to_string(entry.size) == line.substr(bar + 1) && path.size() > entry.path.size() &&
+        path.starts_with(entry.path) && path.find('/', entry.path.size()) == std::string::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::unique_ptr<IStorageDevice> OpenVolume(const std::string& path, int code) {
+  std::unique_ptr<CVolumeDevice> device(CreateVolumeDevice(path.c_str()));
+  if (device->Open(nullptr) == 0) return nullptr;
+  auto* info = new CCollectedVolumeDeviceInfoStruct();
+  info->fileSystem = static_cast<std::uint32_t>(code);
+  info->volumeName = "TESTVOL";
+  info->sectorSize = 512;
+  info->totalSectors = device->GetTotalSectors();
+  device->SetPrivateData(CreateVolumeDeviceData(info));
+  return device;
+}
+
+std::map<std::string, Found> TreeByPath(const testsupport::RecordingTree& tree) {
+  std::map<std::string, Found> out;
+  for (IFilesystemNode* root : tree.m_roots) {
+    if (root->GetSearcheType() != kSearcherExFat) continue;
+    Walk(root, "", out, 0);
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+}  // namespace exfattest

@@ -94,15 +94,14 @@ TEST_F(ExFatCli, ScanListsWhatFlsListsAndRecoverWritesTheOriginals) {
   if (out.find("no quick searcher") != std::string::npos) {
     GTEST_SKIP() << "the programs do not register the exFAT engine yet";
   }
-  // Paths of the exFAT tree, relative to its root.
+  // Paths of the exFAT tree, from its root.
   std::map<std::string, Item> items;
   std::istringstream lines(out);
   for (std::string line; std::getline(lines, line);) {
     if (Field(line, "searcher") != "33") continue;
-    std::string path = Field(line, "path");
-    const std::size_t slash = path.find('/', 1);
-    if (slash == std::string::npos) continue;
-    items[path.substr(slash)] = Item{Field(line, "deleted") == "true", std::stoll(Field(line, "size")),
+    const std::string path = Field(line, "path");
+    if (path.empty()) continue;
+    items[path] = Item{Field(line, "deleted") == "true", std::stoll(Field(line, "size")),
                                      Field(line, "dir") == "true"};
   }
   ASSERT_FALSE(items.empty()) << out;

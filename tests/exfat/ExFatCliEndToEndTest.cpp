@@ -11,49 +11,13 @@
 #include <sstream>
 
 #include "exfat/ExFatTestSupport.h"
+#include "support/CliProgram.h"
 #include "support/TempDir.h"
 
 using namespace exfattest;
 namespace fs = std::filesystem;
 
 namespace {
-
-// quarnel-cli of the same build tree: <build>/src/cli, beside <build>/tests.
-std::string CliPath() {
-  std::error_code ec;
-  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) return {};
-  const fs::path cli = self.parent_path().parent_path() / "src" / "cli" / "quarnel-cli";
-  return fs::exists(cli) ? cli.string() : std::string();
-}
-
-std::string Capture(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buf[4096];
-  for (std::size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
-  pclose(pipe);
-  return out;
-}
-
-// The text of a JSON string field of one line (\" and \\ undone).
-std::string Field(const std::string& line, const std::string& key) {
-  const std::string tag = "\"" + key + "\": ";
-  std::size_t at = line.find(tag);
-  if (at == std::string::npos) return {};
-  at += tag.size();
-  if (line[at] != '"') {
-    const std::size_t end = line.find_first_of(",}", at);
-    return line.substr(at, end - at);
-  }
-  std::string out;
-  for (std::size_t i = at + 1; i < line.size() && line[i] != '"'; ++i) {
-    if (line[i] == '\\' && i + 1 < line.size()) ++i;
-    out += line[i];
-  }
-  return out;
-}
 
 struct Item {
   bool deleted = false;
@@ -66,7 +30,7 @@ class ExFatCli : public ::testing::Test {
   static void SetUpTestSuite() {
     s_why = WhyNoFuseImages();
     if (!s_why.empty()) return;
-    s_cli = CliPath();
+    s_cli = testsupport::CliPath();
     if (s_cli.empty()) {
       s_why = "quarnel-cli not built in this build tree";
       return;
@@ -90,7 +54,7 @@ std::unique_ptr<testsupport::TempDir> ExFatCli::s_dir;
 
 TEST_F(ExFatCli, ScanListsWhatFlsListsAndRecoverWritesTheOriginals) {
   const std::string image = s_dir->File("ex.img");
-  const std::string out = Capture("TZ=UTC '" + s_cli + "' scan '" + image + "' --json 2>&1");
+  const std::string out = testsupport::Capture("TZ=UTC '" + s_cli + "' scan '" + image + "' --json 2>&1");
   if (out.find("no quick searcher") != std::string::npos) {
     GTEST_SKIP() << "the programs do not register the exFAT engine yet";
   }
@@ -98,11 +62,11 @@ TEST_F(ExFatCli, ScanListsWhatFlsListsAndRecoverWritesTheOriginals) {
   std::map<std::string, Item> items;
   std::istringstream lines(out);
   for (std::string line; std::getline(lines, line);) {
-    if (Field(line, "searcher") != "33") continue;
-    const std::string path = Field(line, "path");
+    if (testsupport::JsonField(line, "searcher") != "33") continue;
+    const std::string path = testsupport::JsonField(line, "path");
     if (path.empty()) continue;
-    items[path] = Item{Field(line, "deleted") == "true", std::stoll(Field(line, "size")),
-                                     Field(line, "dir") == "true"};
+    items[path] = Item{testsupport::JsonField(line, "deleted") == "true", std::stoll(testsupport::JsonField(line, "size")),
+                                     testsupport::JsonField(line, "dir") == "true"};
   }
   ASSERT_FALSE(items.empty()) << out;
   for (const Listed& e : FlsDeleted(image)) {

@@ -32,18 +32,35 @@ std::string JsonField(const std::string& line, const std::string& key) {
   const auto at = line.find(tag);
   if (at == std::string::npos) return {};
   const auto from = at + tag.size();
-  if (from < line.size() && line[from] == '"') {
-    for (std::size_t i = from + 1; i < line.size(); ++i) {
-      if (line[i] == '\\') {
-        ++i;
-      } else if (line[i] == '"') {
-        return line.substr(from + 1, i - from - 1);
-      }
-    }
-    return {};
+  if (from >= line.size() || line[from] != '"') {
+    const auto end = line.find_first_of(",}", from);
+    return line.substr(from, end == std::string::npos ? std::string::npos : end - from);
   }
-  const auto end = line.find_first_of(",}", from);
-  return line.substr(from, end == std::string::npos ? std::string::npos : end - from);
+  std::string out;
+  for (std::size_t i = from + 1; i < line.size() && line[i] != '"'; ++i) {
+    if (line[i] != '\\' || i + 1 >= line.size()) {
+      out += line[i];
+      continue;
+    }
+    const char e = line[++i];
+    if (e == 'u' && i + 4 < line.size()) {
+      const unsigned cp = static_cast<unsigned>(std::stoul(line.substr(i + 1, 4), nullptr, 16));
+      i += 4;
+      if (cp < 0x80) {
+        out += static_cast<char>(cp);
+      } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+      } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+      }
+    } else {
+      out += e == 'n' ? '\n' : e == 't' ? '\t' : e;
+    }
+  }
+  return out;
 }
 
 }  // namespace testsupport

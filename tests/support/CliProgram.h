@@ -10,7 +10,7 @@ std::string CliPath();
 // Standard output of a shell command.
 std::string Capture(const std::string& command);
 // The value of `key` in one JSON line printed by quarnel-cli: the text of a
-// string (escapes left as they are), else the raw token ("" when absent).
+// string (escapes undone), else the raw token ("" when absent).
 std::string JsonField(const std::string& line, const std::string& key);
 
 }  // namespace testsupport

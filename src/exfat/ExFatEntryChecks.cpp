@@ -1,5 +1,7 @@
 #include "exfat/ExFatEntryChecks.h"
 
+#include "core/util/Utf16.h"
+
 #include "exfat/ExFatDirEntryLayout.h"
 
 namespace de = exfatde;
@@ -121,36 +123,8 @@ std::uint16_t SetChecksum(const ByteView& set, bool asInUse) {
 }
 
 std::string Utf16ToUtf8(const std::vector<std::uint16_t>& units, std::size_t maxBytes) {
-  std::string out;
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    std::uint32_t cp = units[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    char buf[4];
-    std::size_t n = 0;
-    if (cp < 0x80) {
-      buf[n++] = static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      buf[n++] = static_cast<char>(0xC0 | (cp >> 6));
-      buf[n++] = static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      buf[n++] = static_cast<char>(0xE0 | (cp >> 12));
-      buf[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      buf[n++] = static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      buf[n++] = static_cast<char>(0xF0 | (cp >> 18));
-      buf[n++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      buf[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      buf[n++] = static_cast<char>(0x80 | (cp & 0x3F));
-    }
-    if (out.size() + n > maxBytes) break;
-    out.append(buf, n);
-  }
-  return out;
+  const std::u16string name(units.begin(), units.end());
+  return text::Utf16ToUtf8(name, maxBytes);
 }
 
 }  // namespace exfatcheck

@@ -29,9 +29,5 @@ struct HFSPlusCatalogKey {
 // Parent id first, then the names (folded unless `binary`).
 [[nodiscard]] int CompareCatalogKeys(const HFSPlusCatalogKey& a, const HFSPlusCatalogKey& b, bool binary);
 
-// UTF-8 of host-order UTF-16 units; unpaired surrogates become U+FFFD.
-[[nodiscard]] std::string Utf16ToUtf8(const std::u16string& units);
-[[nodiscard]] std::u16string Utf8ToUtf16(const std::string& text);
-
 // Key with keyLength set from the name.
 [[nodiscard]] HFSPlusCatalogKey MakeCatalogKey(std::uint32_t parentID, const std::u16string& name);

@@ -1,3 +1,4 @@
+#include "core/util/Utf16.h"
 #include "hfsplus/HfsPlusFileNode.h"
 
 #include <algorithm>
@@ -59,7 +60,7 @@ void CHFSPlusFileNode::Build(long long metadataSector, unsigned short partition,
   m_llParentNodeId = key->parentID;
   std::size_t first = 0;
   while (first < key->nodeName.size() && key->nodeName[first] == 0) ++first;
-  m_strName = Utf16ToUtf8(key->nodeName.substr(first));
+  m_strName = text::Utf16ToUtf8(std::u16string_view(key->nodeName).substr(first));
 
   if (record->IsFolder()) {
     m_u8Flags |= kDirectory;

@@ -1,3 +1,4 @@
+#include "core/util/Utf16.h"
 #include "hfsplus/HfsPlusVolume.h"
 
 #include <algorithm>
@@ -268,7 +269,7 @@ bool CHFSPlusVolume::ResolveHardLink(const HFSPlusCatalogRecord& link, HFSPlusCa
   const std::string name = "iNode" + std::to_string(link.bsdInfo.special);
   HFSPlusSearchResult r;
   HFSPlusCatalogRecord inode;
-  if (result::Failed(SearchCatalog(MakeCatalogKey(folder, Utf8ToUtf16(name)), r, &inode)) || r.found == 0 ||
+  if (result::Failed(SearchCatalog(MakeCatalogKey(folder, text::Utf8ToUtf16(name)), r, &inode)) || r.found == 0 ||
       !inode.IsFile()) {
     return false;
   }

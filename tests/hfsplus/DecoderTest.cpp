@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/util/Utf16.h"
 #include "hfsplus/BTreeNode.h"
 #include "hfsplus/CatalogKey.h"
 #include "hfsplus/CatalogRecord.h"
@@ -140,7 +141,7 @@ TEST(CatalogKey, SlashReadsAsColonAndSortsAsSlash) {
   const Bytes raw = CatalogKeyBytes(2, u"a/b", 3, 12);
   const auto key = DecodeCatalogKey(ByteView(raw.data(), raw.size()));
   ASSERT_TRUE(key);
-  EXPECT_EQ(Utf16ToUtf8(key->nodeName), "a:b");
+  EXPECT_EQ(text::Utf16ToUtf8(key->nodeName), "a:b");
   // "/" (0x2F) sorts before "0" (0x30); ":" (0x3A) would sort after it.
   EXPECT_LT(CompareCatalogKeys(*key, MakeCatalogKey(2, u"a0"), false), 0);
   EXPECT_LT(CompareCatalogKeys(*key, MakeCatalogKey(2, u"a0"), true), 0);
@@ -183,12 +184,6 @@ TEST(CatalogRecord, RecordsMustFitWhole) {
   Bytes other(88, 0);
   Be16(other, 0, 9);
   EXPECT_FALSE(DecodeCatalogRecord(ByteView(other.data(), other.size())));
-}
-
-TEST(Names, Utf16ToUtf8) {
-  EXPECT_EQ(Utf16ToUtf8(u"caf\u00e9"), "caf\xc3\xa9");
-  EXPECT_EQ(Utf16ToUtf8(u"\U0001F600"), "\xf0\x9f\x98\x80");
-  EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xef\xbf\xbd");
 }
 
 }  // namespace

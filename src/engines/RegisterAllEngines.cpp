@@ -1,5 +1,7 @@
 #include "engines/RegisterAllEngines.h"
 
+#include "apfs/ApfsEngine.h"
+#include "carving/CarvingEngine.h"
 #include "exfat/ExFatEngine.h"
 #include "fat/FatEngine.h"
 #include "hfsplus/HfsPlusEngine.h"
@@ -10,4 +12,6 @@ void RegisterAllEngines() {
   RegisterExFatEngine();
   RegisterNtfsEngine();
   RegisterHfsPlusEngine();
+  RegisterApfsEngine();
+  RegisterCarvingEngine();
 }

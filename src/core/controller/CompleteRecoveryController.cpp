@@ -57,7 +57,7 @@ void CCompleteRecoveryController::MakeSearchers(IStorageDevice* device, IProgres
     raw->SetIProgressSink(progress);
   }
   add(kSearcherNtfs);
-  add(kSearcherApfs);
+  if (ICompleteFileSystemSearchController* apfs = add(kSearcherApfs)) apfs->SetIProgressSink(progress);
 }
 
 void CCompleteRecoveryController::PrepareSearchers(int blockSize) {

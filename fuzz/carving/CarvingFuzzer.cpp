@@ -1,0 +1,91 @@
+// Sweeps a mutated image with the carving searcher (small blocks, so walks
+// cross block ends) and sizes its start through every device reader.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "carving/FileGZAnalyser.h"
+#include "carving/FileHTMAnalyser.h"
+#include "carving/FileJPGAnalyser.h"
+#include "carving/FilePNGAnalyser.h"
+#include "carving/FileRARAnalyser.h"
+#include "carving/FileTARAnalyser.h"
+#include "carving/FileUnicodeHTMAnalyser.h"
+#include "carving/RawSearchController.h"
+#include "core/device/StorageDevice.h"
+#include "core/model/FileNode.h"
+
+namespace {
+
+class BytesDevice : public IStorageDevice {
+ public:
+  explicit BytesDevice(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes)) {}
+  int Open(char*) override { return 1; }
+  int Close() override { return 1; }
+  int ReadSector(void* buffer, long long start, long long count) override {
+    if (start < 0 || count <= 0 || start + count > GetTotalSectors()) return 0;
+    std::memcpy(buffer, m_bytes.data() + start * 512, static_cast<std::size_t>(count) * 512);
+    return 1;
+  }
+  int GetSectorSize() override { return 512; }
+  long long GetTotalSectors() override { return static_cast<long long>(m_bytes.size() / 512); }
+  int IOCtl(unsigned long long, void*) override { return 0; }
+  IStorageDeviceData* GetPrivateData() override { return nullptr; }
+  void SetPrivateData(IStorageDeviceData*) override {}
+  int GetType() override { return kDeviceDisk; }
+  RESULT GetLastError() override { return 0; }
+
+ private:
+  std::vector<std::uint8_t> m_bytes;
+};
+
+class TakingBuilder : public IDirecotryTreeBuilder {
+ public:
+  int Initialize(const char*, IDrirectoryTree*, IRecoveryFilter*) override { return 1; }
+  int AddNode(IFileNode* node, _tagSearcherType) override {
+    node->Release();
+    return 1;
+  }
+  int AddSearcherInfo(_tagSearcherType, long long) override { return 1; }
+  void FlashBuild(_tagSearcherType) override {}
+  void Release() override {}
+  void SetPartitonDevice(CSearchedPartitionInfo*, IStorageDevice*) override {}
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 512) return 0;
+  std::vector<std::uint8_t> image(data, data + size);
+  image.resize((size + 511) / 512 * 512 + 4096, 0);
+  BytesDevice device(image);
+
+  TakingBuilder builder;
+  std::unique_ptr<ICompleteFileSystemSearchController> searcher(CreateRAWSearcher());
+  constexpr long long kBlock = 16;
+  searcher->SetDevice(&device);
+  searcher->SetBlockSize(static_cast<int>(kBlock));
+  searcher->SetDirecotryTreeBuilder(&builder);
+  if (searcher->PreparetoSearch() != 0) {
+    const long long total = device.GetTotalSectors();
+    for (long long s = 0; s < total; s += kBlock) searcher->AnalyzeBlock(s, std::min(kBlock, total - s));
+    searcher->EndSearch(1);
+  }
+
+  FileJPGAnalyser jpg;
+  FilePNGAnalyser png;
+  FileRARAnalyser rar;
+  FileTARAnalyser tar;
+  FileGZAnalyser gz;
+  FileHTMAnalyser htm;
+  FileUnicodeHTMAnalyser uhtm;
+  for (IRawFileAnalyser* a : std::initializer_list<IRawFileAnalyser*>{&jpg, &png, &rar, &tar, &gz, &htm, &uhtm}) {
+    CRawFileInfo info;
+    a->AnalyseBuffer(image.data(), info);
+    a->GetRawFileSize(info, &device);
+  }
+  return 0;
+}

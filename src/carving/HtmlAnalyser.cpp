@@ -1,0 +1,34 @@
+#include "carving/HtmlAnalyser.h"
+
+#include <cstdio>
+
+#include "carving/StreamBytes.h"
+
+namespace RawSpeed {
+
+void HTMLAnalyser::HTMLRawFileInfo::WillBeRemove(unsigned char*, long long) {
+  if (auto* owner = dynamic_cast<HTMLAnalyser*>(m_pAnalyser)) m_pAnalyser = owner->Reader();
+}
+
+int HTMLAnalyser::HTMLRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
+                                               SearchContext& context) {
+  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return 2;
+  const long long pos = (sectorNumber - m_llStartSector) * sectorSize;
+  char name[1024];
+  std::snprintf(name, sizeof(name), "%lld-%lld_", m_llStartSector, sectorNumber);
+  if (static_cast<unsigned long long>(pos) > m_uCap) {
+    m_strName = name;
+    m_llSize = pos;
+    return 1;
+  }
+  if (context.zeroTailBytes < 8) return 2;
+  // The bytes in use, not a whole sector, count towards the minimum.
+  const long long size = pos + UsedBytes(sector, sectorSize);
+  if (size < m_llMinLength + m_llExtraLength) return 2;
+  m_strName = name;
+  m_llSize = size;
+  m_eType = kRawTypeHtm;
+  return 1;
+}
+
+}  // namespace RawSpeed

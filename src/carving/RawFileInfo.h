@@ -1,0 +1,68 @@
+#pragma once
+// The record of one carving candidate, from its first sector until its size
+// is known and it is handed to a carved-file tree.
+
+#include <string>
+
+#include "carving/RawFileType.h"
+
+class IRawFileAnalyser;
+
+// Label kinds of a carved file.
+enum RAW_FILE_TAG : int {
+  kRawTagNone = -1,
+  kRawTagArtists = 0,
+  kRawTagCamera = 1,
+  kRawTagOffice = 2,
+  kRawTagMov = 3,
+  kRawTagPdf = 4,
+  kRawTagAi = 5,
+};
+
+class CRawFileInfo {
+ public:
+  // What the searcher knows of the sector being analysed.
+  struct SearchContext {
+    long long previousBlockStartSector = 0;  // first sector of the lower buffer half
+    long long blockEndSector = 0;            // one past the current block
+    int flags = 0;                           // 4: the sector's first u32 is 0
+    int zeroTailBytes = 0;                   // 0..32: zero u32 words at the sector's end, in bytes
+    CRawFileInfo* other = nullptr;           // the candidate made on this sector, if another
+    // The sweep bytes around the sector that may be read: [bufferBegin,
+    // bufferEnd). Null: only the sector itself.
+    const unsigned char* bufferBegin = nullptr;
+    const unsigned char* bufferEnd = nullptr;
+  };
+
+  CRawFileInfo() = default;
+  virtual ~CRawFileInfo() = default;
+  CRawFileInfo(const CRawFileInfo&) = default;
+  CRawFileInfo& operator=(const CRawFileInfo&) = default;
+
+  // True when the size is worked out sector by sector (CalcRawSize).
+  virtual bool WhetherImplementGuess() { return false; }
+  // The candidate leaves the stream (evicted, finished without a size, or
+  // the search ends): a streaming candidate hands itself to a device reader.
+  virtual void WillBeRemove(unsigned char* sector, long long sectorNumber) {}
+  // 1: finished (size final, or 0 when it could not be sized this way);
+  // 2: needs the next sector.
+  virtual int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) {
+    return 2;
+  }
+
+  // Stores the name after ApiStrFilterBadFileName.
+  void SetRawFileName(const std::string& name);
+  std::string GetRawFileName() const;
+  void SetRawFileTagAndValue(RAW_FILE_TAG tag, std::string& value);
+  void GetRawFileTagAndValue(RAW_FILE_TAG& tag, std::string& value) const;
+
+  long long m_llStartSector = 0;
+  long long m_llSize = 0;
+  RAW_FILE_TYPE m_eType = 0;
+  int m_iAnalyserType = 0xFFFF;
+  std::string m_strName;
+  std::string m_strTime;
+  RAW_FILE_TAG m_eTag = kRawTagNone;
+  std::string m_strTagValue;
+  IRawFileAnalyser* m_pAnalyser = nullptr;
+};

@@ -1,0 +1,88 @@
+#pragma once
+// The carving searcher (searcher type 34): offers every sector that no file
+// system explains to the registered analysers, follows each candidate until
+// its size is known and hands it to the carved-file trees (34 by
+// extension, 36 by label).
+//
+// The analyser registry's set 0, the name counters, the folder ids and the
+// cancel gate are process-wide: one carving search runs at a time. A second
+// searcher prepared while one is running stays idle.
+
+#include <list>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "carving/BufferStorageDevice.h"
+#include "carving/LabelRawTreeBuilder.h"
+#include "carving/RawFileAnalyserList.h"
+#include "core/filetype/FileTypeManager.h"
+#include "core/model/Contracts.h"
+
+class CRAWFileManager;
+
+class CRAWSearchController : public ICompleteFileSystemSearchController {
+ public:
+  static constexpr int kMaxOpenFiles = 32;
+  static constexpr unsigned kRingBlocks = 20;
+
+  CRAWSearchController();
+  ~CRAWSearchController() override;
+  CRAWSearchController(const CRAWSearchController&) = delete;
+  CRAWSearchController& operator=(const CRAWSearchController&) = delete;
+
+  void SetDirecotryTreeBuilder(IDirecotryTreeBuilder* builder) override { m_pBuilder = builder; }
+  int GetSearchedPartitionInfo(CSearchedPartitionInfo** out, int capacity) override;
+  void SetDevice(IStorageDevice* device) override;
+  void SetBlockSize(int sectors) override;
+  int PreparetoSearch() override;
+  void EndSearch(int build) override;
+  int AnalyzeBlock(long long startSector, long long sectorCount) override;
+  void SetIProgressSink(IProgress* progress) override;
+  void SetBitmap(TBitmap* bitmap) override { m_pBitmap = bitmap; }
+  void SetFileSectorMap(FileSectorMap* map) override { m_pFileSectorMap = map; }
+  TBitmap* GetBitmap() override { return m_pBitmap; }
+
+  // True while this searcher holds the process's carving search.
+  bool IsActive() const { return m_bActive; }
+
+ private:
+  IRawFileAnalyser* FindAnalyser(unsigned char* data, CRawFileInfo& probe, long long sector,
+                                 const CRawFileInfo::SearchContext& context);
+  CRawFileInfo* CreateCandidate(IRawFileAnalyser* analyser, const CRawFileInfo& probe, long long sector);
+  void AddRawFileInfoToList(CRawFileInfo* candidate, unsigned char* data, long long sector);
+  void CalcRawFileSize(unsigned char* data, CRawFileInfo* fresh, long long sector,
+                       CRawFileInfo::SearchContext& context);
+  void FlushReadBack(long long blockSectors);
+  CRAWFileManager* GetFileManager(int type);
+  bool Deliver(CRawFileInfo* candidate);
+  static bool SizeThroughDevice(CRawFileInfo* candidate, IStorageDevice* device);
+  void ReleaseSearch();
+  void DeleteCandidates();
+
+  CFileTypeManager m_fileTypes;
+  std::map<int, std::unique_ptr<CRAWFileManager>> m_managers;
+  IStorageDevice* m_pDevice = nullptr;
+  int m_iSectorsPerBlock = 0;
+  IDirecotryTreeBuilder* m_pBuilder = nullptr;
+  CBufferStorageDevice m_ring;
+  std::list<CRawFileInfo*> m_waiting;
+  std::list<CRawFileInfo*> m_readBack;
+  FileSectorMap* m_pFileSectorMap = nullptr;
+  std::size_t m_uBlockBufferSize = 0;
+  std::vector<unsigned char> m_blockBuffer;
+  int m_iSectorSize = 512;
+  std::vector<CRawFileInfo*> m_open;
+  TBitmap* m_pBitmap = nullptr;
+
+  IProgress* m_pProgress = nullptr;
+  std::unique_ptr<CLABELRAWTreeBuilder> m_pLabels;
+  long long m_llNextFileId = 10000;
+  bool m_bActive = false;
+  // The lower half of the block buffer holds the block just before the
+  // current one.
+  bool m_bLowerValid = false;
+  long long m_llLastBlockEnd = -1;
+};
+
+[[nodiscard]] ICompleteFileSystemSearchController* CreateRAWSearcher();

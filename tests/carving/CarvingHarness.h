@@ -1,0 +1,50 @@
+#pragma once
+// Runs the carving searcher over a device and records what reaches the
+// trees.
+
+#include <string>
+#include <vector>
+
+#include "core/model/Contracts.h"
+
+class TBitmap;
+
+namespace carvingtest {
+
+struct Found {
+  _tagSearcherType tree;
+  long long id;
+  long long parent;
+  std::string name;
+  long long size;
+  long long start;  // first sector of the extent (-1 for folders)
+  bool folder;
+};
+
+// Takes every node and keeps a record of it.
+class RecordingBuilder : public IDirecotryTreeBuilder {
+ public:
+  ~RecordingBuilder() override;
+  int Initialize(const char*, IDrirectoryTree*, IRecoveryFilter*) override { return 1; }
+  int AddNode(IFileNode* node, _tagSearcherType type) override;
+  int AddSearcherInfo(_tagSearcherType type, long long rootId) override;
+  void FlashBuild(_tagSearcherType type) override { m_flushed.push_back(type); }
+  void Release() override {}
+  void SetPartitonDevice(CSearchedPartitionInfo*, IStorageDevice*) override {}
+
+  std::vector<Found> m_found;
+  std::vector<std::pair<_tagSearcherType, long long>> m_roots;
+  std::vector<_tagSearcherType> m_flushed;
+
+ private:
+  std::vector<IFileNode*> m_nodes;
+};
+
+// Files (not folders) found, in the order they reached the trees.
+std::vector<Found> Files(const std::vector<Found>& all);
+
+// PreparetoSearch, AnalyzeBlock over the device in blocks of
+// `blockSectors`, EndSearch(1).
+std::vector<Found> Carve(IStorageDevice* device, long long blockSectors = 1024, TBitmap* bitmap = nullptr);
+
+}  // namespace carvingtest

@@ -8,7 +8,7 @@ packages=(
   zlib1g-dev
   # tools that make and check test images
   dosfstools mtools exfatprogs exfat-fuse ntfs-3g attr
-  fdisk gdisk parted sleuthkit util-linux e2fsprogs
+  fdisk gdisk parted sleuthkit util-linux e2fsprogs apfsprogs gzip tar
 )
 
 missing=()

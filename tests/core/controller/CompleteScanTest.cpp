@@ -220,7 +220,7 @@ TEST_F(CompleteScan, MakesAndPreparesTheSearchersInOrder) {
     for (const SearcherEvent& e : SearcherJournal::Get().Events(op)) types.push_back(e.type);
     return types;
   };
-  EXPECT_EQ(typesOf("progress"), (std::vector<int>{kSearcherHfsPlus, kSearcherRawByType}));
+  EXPECT_EQ(typesOf("progress"), (std::vector<int>{kSearcherHfsPlus, kSearcherRawByType, kSearcherApfs}));
   EXPECT_EQ(typesOf("map"), (std::vector<int>{kSearcherFat, kSearcherRawByType}));
   EXPECT_TRUE(typesOf("active").empty()) << "a disk is no HFS+ volume";
 

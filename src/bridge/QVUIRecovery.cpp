@@ -295,7 +295,9 @@ RESULT QVUIRecovery::DoRecovery() {
       const long long size = node->GetFileSize();
       std::lock_guard g(m_mutex);
       const bool whole = size <= 0 || m_lastDone >= static_cast<std::uint64_t>(size);
-      if (result::Succeeded(last) && whole) {
+      // An empty file has no data to read: the created file is the whole of it.
+      const bool emptyCreated = size == 0 && result::CodeOf(last) == kRecNoReader;
+      if ((result::Succeeded(last) && whole) || emptyCreated) {
         ++m_written;
         m_writtenBytes += size > 0 ? static_cast<std::uint64_t>(size) : 0;
       } else {

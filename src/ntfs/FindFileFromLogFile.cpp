@@ -48,21 +48,31 @@ bool CFindFileFromLogFile::Init(IStorageDevice* device, const MftGeometry& geome
 bool CFindFileFromLogFile::Analyzer() {
   if (m_bFound && m_pDevice != nullptr) {
     const long long clusterBytes = m_geometry.ClusterBytes();
-    std::vector<std::uint8_t> journal;
-    bool ok = clusterBytes > 0 && clusterBytes <= kMaxClusterBytes;
-    for (const CDataRun& r : m_logRuns.Runs()) {
-      if (!ok) break;
-      long long bytes = 0;
-      if (r.lcn < 0 || __builtin_mul_overflow(r.length, clusterBytes, &bytes) ||
-          static_cast<long long>(journal.size()) + bytes > kMaxJournalBytes) {
-        break;
+    const long long sectorSize = m_pDevice->GetSectorSize();
+    // The runs that fit under the cap, in order, each read straight into
+    // its place so that the journal is held once.
+    std::vector<std::pair<long long, long long>> pieces;  // first sector, bytes
+    long long total = 0;
+    if (clusterBytes > 0 && clusterBytes <= kMaxClusterBytes && sectorSize > 0 && clusterBytes % sectorSize == 0) {
+      for (const CDataRun& r : m_logRuns.Runs()) {
+        long long bytes = 0;
+        const auto sector = m_geometry.ClusterSector(r.lcn);
+        if (r.lcn < 0 || !sector || __builtin_mul_overflow(r.length, clusterBytes, &bytes) ||
+            total + bytes > kMaxJournalBytes || *sector > m_pDevice->GetTotalSectors() - bytes / sectorSize) {
+          break;
+        }
+        pieces.emplace_back(*sector, bytes);
+        total += bytes;
       }
-      const auto sector = m_geometry.ClusterSector(r.lcn);
-      std::vector<std::uint8_t> part;
-      if (!sector) break;
+    }
+    std::vector<std::uint8_t> journal(static_cast<std::size_t>(total), 0);
+    std::size_t at = 0;
+    for (const auto& [sector, bytes] : pieces) {
       // An unreadable run reads as zeros: no page there is recognised.
-      ReadBytesAt(*m_pDevice, RecordPosition{*sector, 0}, static_cast<std::size_t>(bytes), part);
-      journal.insert(journal.end(), part.begin(), part.end());
+      if (m_pDevice->ReadSector(journal.data() + at, sector, bytes / sectorSize) == 0) {
+        std::fill_n(journal.begin() + static_cast<long>(at), static_cast<std::size_t>(bytes), 0);
+      }
+      at += static_cast<std::size_t>(bytes);
     }
     AnalyzeJournal(ByteView(journal.data(), journal.size()));
   }

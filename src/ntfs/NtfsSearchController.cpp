@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "core/device/StorageDevice.h"
 #include "ntfs/FileRecordLayout.h"
@@ -49,6 +50,25 @@ bool IsRestartPage(const ByteView& page) {
   return true;
 }
 
+// The runs of $LogFile, $AttrDef and $UpCase and the volume size that
+// $Bitmap covers, from the records numbered 2, 4, 10 and 6.
+void TakeSystemFiles(CSearchedNTFSPartitionInfo& c, const std::function<CNTFSFileRecord(int)>& recordAt, int spc) {
+  const CNTFSFileRecord log = recordAt(2);
+  if (c.m_logRuns.IsEmpty() && CMetaFileRecordTypeAnalyzer::IsValidLogFileRecord(log)) DataRunsOf(log, c.m_logRuns);
+  const CNTFSFileRecord attrDef = recordAt(4);
+  if (CMetaFileRecordTypeAnalyzer::IsValidAttrDefFileRecord(attrDef)) DataRunsOf(attrDef, c.m_attrDefRuns);
+  const CNTFSFileRecord upCase = recordAt(10);
+  if (CMetaFileRecordTypeAnalyzer::IsValidUpCaseFileRecord(upCase)) DataRunsOf(upCase, c.m_upCaseRuns);
+  const CNTFSFileRecord bitmap = recordAt(6);
+  if (CMetaFileRecordTypeAnalyzer::IsValidBitmapFileRecord(bitmap)) {
+    const ByteView d = bitmap.FindAttibute(ntfsrec::kData, 0);
+    const long long size = CNTFSFileRecordAttribute::IsResident(d) ? CNTFSFileRecordAttribute::GetLengthOfAttribute(d)
+                                                                   : CNTFSFileRecordAttribute::GetRealSizeOfAttribute(d);
+    long long sectors = 0;
+    if (size > 0 && !__builtin_mul_overflow(size, 8LL * spc, &sectors)) c.m_llBitmapSectors = sectors;
+  }
+}
+
 }  // namespace
 
 ICompleteFileSystemSearchController* CreateNTFSSearcher() { return new CNTFSSearchController(); }
@@ -61,6 +81,7 @@ int CNTFSSearchController::PreparetoSearch() {
   m_folders.clear();
   m_indexRecords.clear();
   m_records.clear();
+  m_mirrorCopies.clear();
   m_restartPages.clear();
   m_logUnits.clear();
   m_attrDefUnits.clear();
@@ -185,7 +206,9 @@ void CNTFSSearchController::AnalyzeFileRecord(long long s, unsigned offset, cons
     const ByteView a = record.FindAttibute(ntfsrec::kIndexAllocation, 0);
     if (f.runs.InitFromBuffer(CNTFSFileRecordAttribute::DataRunsBuffer(a))) m_folders.push_back(std::move(f));
   }
-  if (m_records.size() < kMaxEvidence * 20) m_records.push_back({s, offset});
+  if (m_records.size() < kMaxEvidence * 20) {
+    m_records.push_back({s, offset, record.HasXPNumberOfthisMFTRecord() ? record.GetXPNumberOfthisMFTRecord() : -1});
+  }
 }
 
 void CNTFSSearchController::AnalyzeMftGroup(long long s, const CNTFSFileRecord& mft, const ByteView& following,
@@ -211,20 +234,7 @@ void CNTFSSearchController::AnalyzeMftGroup(long long s, const CNTFSFileRecord& 
       c.m_llMftSector = s;
       c.m_mftRuns = runs;
       c.m_iRecordBytes = recordBytes;
-      const CNTFSFileRecord log = recordAt(2);
-      if (CMetaFileRecordTypeAnalyzer::IsValidLogFileRecord(log)) DataRunsOf(log, c.m_logRuns);
-      const CNTFSFileRecord attrDef = recordAt(4);
-      if (CMetaFileRecordTypeAnalyzer::IsValidAttrDefFileRecord(attrDef)) DataRunsOf(attrDef, c.m_attrDefRuns);
-      const CNTFSFileRecord upCase = recordAt(10);
-      if (CMetaFileRecordTypeAnalyzer::IsValidUpCaseFileRecord(upCase)) DataRunsOf(upCase, c.m_upCaseRuns);
-      const CNTFSFileRecord bitmap = recordAt(6);
-      if (CMetaFileRecordTypeAnalyzer::IsValidBitmapFileRecord(bitmap)) {
-        const ByteView d = bitmap.FindAttibute(ntfsrec::kData, 0);
-        const long long size = CNTFSFileRecordAttribute::IsResident(d) ? CNTFSFileRecordAttribute::GetLengthOfAttribute(d)
-                                                                       : CNTFSFileRecordAttribute::GetRealSizeOfAttribute(d);
-        long long sectors = 0;
-        if (size > 0 && !__builtin_mul_overflow(size, 8LL * spc, &sectors)) c.m_llBitmapSectors = sectors;
-      }
+      TakeSystemFiles(c, recordAt, spc);
     }
   }
   // This record may be the copy in $MFTMirr: the mirror's first cluster then
@@ -233,8 +243,57 @@ void CNTFSSearchController::AnalyzeMftGroup(long long s, const CNTFSFileRecord& 
   CNTFSDataRunList mirrorRuns;
   if (CMetaFileRecordTypeAnalyzer::IsValidMFTMirrFileRecord(mirror) && DataRunsOf(mirror, mirrorRuns)) {
     const long long lcn = mirrorRuns.GetLCN(0);
-    if (lcn >= 0 && lcn <= s / spc) Candidate(s - lcn * spc, spc).AddPartitionBuildFromFlag(kEvidenceMftMirror);
+    if (lcn >= 0 && lcn <= s / spc) {
+      const Key key{s - lcn * spc, spc};
+      Candidate(key.first, spc).AddPartitionBuildFromFlag(kEvidenceMftMirror);
+      if (m_mirrorCopies.count(key) == 0 && m_mirrorCopies.size() < kMaxEvidence) {
+        MirrorCopy copy{runs, {}, recordBytes};
+        const CNTFSFileRecord log = recordAt(2);
+        if (CMetaFileRecordTypeAnalyzer::IsValidLogFileRecord(log)) DataRunsOf(log, copy.logRuns);
+        m_mirrorCopies.emplace(key, std::move(copy));
+      }
+    }
   }
+}
+
+// A candidate whose own $MFT record was not found takes the $MFT runs of the
+// copy in its $MFTMirr when enough FILE records lie where those runs put them.
+void CNTFSSearchController::AdoptMirrorMft(CSearchedNTFSPartitionInfo& p, const Key& key) {
+  if (p.m_llMftSector >= 0) return;
+  const auto copy = m_mirrorCopies.find(key);
+  if (copy == m_mirrorCopies.end()) return;
+  const MftGeometry geometry{p.m_llClusterBaseSector, p.m_iSectorsPerCluster, m_iSectorSize, copy->second.recordBytes,
+                             &copy->second.mftRuns};
+  // Only the records inside the runs can be placed by them.
+  long long placed = 0;
+  for (const CDataRun& r : copy->second.mftRuns.Runs()) {
+    const auto from = geometry.ClusterSector(r.lcn);
+    long long span = 0;
+    if (!from || __builtin_mul_overflow(r.length, static_cast<long long>(geometry.sectorsPerCluster), &span)) continue;
+    auto it = std::lower_bound(m_records.begin(), m_records.end(), *from,
+                               [](const RecordAt& x, long long sector) { return x.sector < sector; });
+    for (; it != m_records.end() && it->sector - *from < span && placed < kMinPlacedRecords; ++it) {
+      if (it->number < 0) continue;
+      const auto place = geometry.RecordPlace(it->number);
+      if (place && *place == RecordPosition{it->sector, it->offset}) ++placed;
+    }
+  }
+  const auto mftSector = geometry.ClusterSector(copy->second.mftRuns.GetLCN(0));
+  if (placed < kMinPlacedRecords || !mftSector) return;
+  p.m_mftRuns = copy->second.mftRuns;
+  p.m_iRecordBytes = copy->second.recordBytes;
+  if (p.m_logRuns.IsEmpty()) p.m_logRuns = copy->second.logRuns;
+  p.m_llMftSector = *mftSector;
+  p.AddPartitionBuildFromFlag(kEvidenceMft);
+  const auto fromDevice = [&](int number) {
+    std::vector<std::uint8_t> raw;
+    const auto place = geometry.RecordPlace(number);
+    if (!place || !ReadBytesAt(*m_pDevice, *place, static_cast<std::size_t>(geometry.recordBytes), raw)) {
+      return CNTFSFileRecord();
+    }
+    return CNTFSFileRecord(ByteView(raw.data(), raw.size()));
+  };
+  TakeSystemFiles(p, fromDevice, p.m_iSectorsPerCluster);
 }
 
 long long CNTFSSearchController::CountUnits(const std::set<long long>& units, const CNTFSDataRunList& runs,
@@ -302,6 +361,7 @@ void CNTFSSearchController::Score(CSearchedNTFSPartitionInfo& p) {
 void CNTFSSearchController::EndSearch(int build) {
   if (build == 0 || m_pDevice == nullptr) return;
   for (auto& [key, p] : m_candidates) {
+    AdoptMirrorMft(*p, key);
     Score(*p);
     // Kept on evidence: a boot sector or a $MFT of its own, and more.
     const bool proven = (p->m_uFlags & kEvidenceBoot) != 0 || p->m_iHasMft != 0;

@@ -50,13 +50,24 @@ class CNTFSSearchController final : public ICompleteFileSystemSearchController {
   struct RecordAt {
     long long sector;
     unsigned offset;
+    long long number;  // from the record's header, -1 when it has none
   };
+  // What the copy of $MFT's record in $MFTMirr says about the $MFT.
+  struct MirrorCopy {
+    CNTFSDataRunList mftRuns;
+    CNTFSDataRunList logRuns;
+    int recordBytes;
+  };
+  // FILE records at their numbered places that make a $MFT known only from
+  // its mirror copy trusted.
+  static constexpr long long kMinPlacedRecords = 16;
 
   CSearchedNTFSPartitionInfo& Candidate(long long base, int spc);
   void AnalyzeBootSector(long long sector, const ByteView& bytes);
   void AnalyzeFileRecord(long long sector, unsigned offset, const ByteView& bytes);
   void AnalyzeMftGroup(long long sector, const CNTFSFileRecord& mft, const ByteView& following, int recordBytes);
   void AnalyzeContents(long long unit512, const ByteView& bytes);
+  void AdoptMirrorMft(CSearchedNTFSPartitionInfo& p, const Key& key);
   void Score(CSearchedNTFSPartitionInfo& p);
   long long CountUnits(const std::set<long long>& units, const CNTFSDataRunList& runs,
                        const CSearchedNTFSPartitionInfo& p) const;
@@ -71,7 +82,8 @@ class CNTFSSearchController final : public ICompleteFileSystemSearchController {
   std::vector<std::unique_ptr<CSearchedNTFSPartitionInfo>> m_kept;
   std::vector<Folder> m_folders;
   std::vector<IndexRecordAt> m_indexRecords;
-  std::vector<RecordAt> m_records;
+  std::vector<RecordAt> m_records;  // in ascending sector order
+  std::map<Key, MirrorCopy> m_mirrorCopies;
   std::vector<long long> m_restartPages;
   std::set<long long> m_logUnits;      // 512-byte units of recognised log pages
   std::set<long long> m_attrDefUnits;  // 512-byte units equal to $AttrDef contents

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -19,7 +20,7 @@ constexpr const char* kScript = R"SH(set -e
 I=$1; S=$2; CS=$3; SS=$4; M=$S.mnt
 truncate -s 64M "$I"
 mkntfs -F -Q -q -L NTFSFX -c $CS -s $SS "$I" >/dev/null 2>&1
-mkdir -p "$M" "$S/DOCS/SUB" "$S/Long Folder Name" "$S/ZIPPED"
+mkdir -p "$M" "$S/DOCS/SUB/DEEP" "$S/Long Folder Name" "$S/ZIPPED"
 pat() { python3 -c "import sys;n=int(sys.argv[1]);s=int(sys.argv[2]);sys.stdout.buffer.write(bytes(((i*7+s*13+(i>>8)*3+(i>>16))&255) for i in range(n)))" $1 $2; }
 txt() { python3 -c "import sys;n=int(sys.argv[1]);sys.stdout.write(''.join('row %06d: the quick brown fox jumps over the lazy dog\n'%i for i in range(n//56+1))[:n])" $1; }
 pat 300 1 > "$S/DOCS/note.txt"
@@ -27,6 +28,7 @@ pat 20000 2 > "$S/DOCS/Long File Name Report.txt"
 pat 5000 3 > "$S/DOCS/keep.txt"
 pat 100 4 > "$S/DOCS/SUB/sub_a.txt"
 pat 300000 5 > "$S/DOCS/SUB/sub_b.bin"
+pat 7000 11 > "$S/DOCS/SUB/DEEP/deep.bin"
 pat 50000 6 > "$S/Long Folder Name/Ünïcödé ñame 日本.bin"
 : > "$S/empty.txt"
 pat 1048576 7 > "$S/fill1.bin"; pat 1048576 8 > "$S/fill2.bin"; pat 1048576 9 > "$S/fill3.bin"
@@ -34,19 +36,63 @@ pat 3145728 10 > "$S/big.bin"
 txt 1048576 > "$S/ZIPPED/comp.txt"; txt 2000 > "$S/ZIPPED/keepc.txt"; txt 300 > "$S/ZIPPED/tiny.txt"
 ntfs-3g -o compression "$I" "$M"
 trap 'umount "$M" 2>/dev/null || fusermount -u "$M" 2>/dev/null; rmdir "$M" 2>/dev/null' EXIT
-mkdir -p "$M/DOCS/SUB" "$M/Long Folder Name" "$M/ZIPPED"
+mkdir -p "$M/DOCS/SUB/DEEP" "$M/Long Folder Name" "$M/ZIPPED"
 setfattr -h -v 0x00000800 -n system.ntfs_attrib_be "$M/ZIPPED"
-for f in DOCS/note.txt "DOCS/Long File Name Report.txt" DOCS/keep.txt DOCS/SUB/sub_a.txt DOCS/SUB/sub_b.bin \
+for f in DOCS/note.txt "DOCS/Long File Name Report.txt" DOCS/keep.txt DOCS/SUB/sub_a.txt DOCS/SUB/sub_b.bin DOCS/SUB/DEEP/deep.bin \
          "Long Folder Name/Ünïcödé ñame 日本.bin" empty.txt fill1.bin fill2.bin fill3.bin; do cp "$S/$f" "$M/$f"; done
 sync; rm "$M/fill2.bin"; sync
 cp "$S/big.bin" "$M/big.bin"
 for f in ZIPPED/comp.txt ZIPPED/keepc.txt ZIPPED/tiny.txt; do cp "$S/$f" "$M/$f"; done
+# Sparse files: a size set by truncate, data written at offsets inside.
+sparse() { for d in "$S" "$M"; do truncate -s $2 "$d/$1"; pat $3 $4 | dd of="$d/$1" bs=4096 seek=$5 conv=notrunc status=none; done; }
+sparse sparse_keep.bin 4194304 8192 12 256
+sparse DOCS/sparse.bin 6291456 20000 13 300
+sparse ZIPPED/sparsec.bin 2097152 12288 14 100
 sync
 rm "$M/DOCS/note.txt" "$M/DOCS/Long File Name Report.txt" "$M/Long Folder Name/Ünïcödé ñame 日本.bin" \
-   "$M/empty.txt" "$M/big.bin" "$M/ZIPPED/comp.txt" "$M/ZIPPED/tiny.txt"
+   "$M/empty.txt" "$M/big.bin" "$M/ZIPPED/comp.txt" "$M/ZIPPED/tiny.txt" "$M/DOCS/sparse.bin" "$M/ZIPPED/sparsec.bin"
 rm -r "$M/DOCS/SUB"
 sync
 )SH";
+
+// A recycle bin as Windows leaves it: "$I" records naming the original paths
+// beside the "$R" files with the data; all four are then deleted.
+constexpr const char* kRecycleScript = R"SH(set -e
+I=$1; S=$2; M=$S.mnt
+truncate -s 64M "$I"
+mkntfs -F -Q -q -L RECYCLE -c 4096 -s 512 "$I" >/dev/null 2>&1
+mkdir -p "$M" "$S"
+python3 - "$S" <<'PY'
+import struct, sys
+s = sys.argv[1]
+def info(path, size):
+    p = (path + "\0").encode("utf-16le")
+    return struct.pack("<QQQI", 2, size, 133000000000000000, len(p) // 2) + p
+big = bytes((i * 11 + 5) & 255 for i in range(30000))
+small = b"a small recycled note\n" * 5
+open(s + "/big", "wb").write(big)
+open(s + "/small", "wb").write(small)
+open(s + "/ibig", "wb").write(info("C:\\Users\\me\\Documents\\Quarterly report.docx", len(big)))
+open(s + "/ismall", "wb").write(info("C:\\Users\\me\\Desktop\\Notizen für später.txt", len(small)))
+PY
+ntfs-3g "$I" "$M"
+trap 'umount "$M" 2>/dev/null || fusermount -u "$M" 2>/dev/null; rmdir "$M" 2>/dev/null' EXIT
+B='$Recycle.Bin/S-1-5-21-1000'
+mkdir -p "$M/$B"
+cp "$S/big" "$M/$B/\$RQ1W2E3.docx"; cp "$S/ibig" "$M/$B/\$IQ1W2E3.docx"
+cp "$S/small" "$M/$B/\$RA9B8C7.txt"; cp "$S/ismall" "$M/$B/\$IA9B8C7.txt"
+sync
+rm "$M/$B/\$RQ1W2E3.docx" "$M/$B/\$IQ1W2E3.docx" "$M/$B/\$RA9B8C7.txt" "$M/$B/\$IA9B8C7.txt"
+sync
+)SH";
+
+bool RunScript(const char* text, const std::string& scriptPath, const std::string& arguments) {
+  {
+    std::ofstream out(scriptPath);
+    out << text;
+  }
+  return testsupport::Run("bash '" + scriptPath + "' " + arguments + " >/dev/null 2>&1") == 0;
+}
 
 }  // namespace
 
@@ -60,14 +106,13 @@ std::string ImageToolsMissing() {
 }
 
 bool MakeTestVolume(const std::string& image, const std::string& sources, int clusterBytes, int sectorBytes) {
-  const std::string script = sources + ".sh";
-  {
-    std::ofstream out(script);
-    out << kScript;
-  }
-  const std::string cmd = "bash '" + script + "' '" + image + "' '" + sources + "' " + std::to_string(clusterBytes) +
-                          " " + std::to_string(sectorBytes) + " >/dev/null 2>&1";
-  return testsupport::Run(cmd) == 0;
+  return RunScript(kScript, sources + ".sh",
+                   "'" + image + "' '" + sources + "' " + std::to_string(clusterBytes) + " " +
+                       std::to_string(sectorBytes));
+}
+
+bool MakeRecycleBinVolume(const std::string& image, const std::string& sources) {
+  return RunScript(kRecycleScript, sources + ".sh", "'" + image + "' '" + sources + "'");
 }
 
 std::string Capture(const std::string& command) {
@@ -90,10 +135,13 @@ void WriteFile(const std::string& path, const Bytes& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::map<std::string, FlsEntry> DeletedWithFls(const std::string& image, long long offset) {
+namespace {
+
+std::map<std::string, FlsEntry> ListWithFls(const std::string& image, long long offset, bool deletedOnly) {
   std::map<std::string, FlsEntry> out;
-  const std::string cmd = "fls -r -d -p -l -z UTC " + (offset ? "-o " + std::to_string(offset) + " " : std::string()) +
-                          "'" + image + "' 2>/dev/null";
+  const std::string cmd = std::string("fls -r -p -l -z UTC ") + (deletedOnly ? "-d " : "") +
+                          (offset ? "-o " + std::to_string(offset) + " " : std::string()) + "'" + image +
+                          "' 2>/dev/null";
   std::istringstream lines(Capture(cmd));
   std::string line;
   while (std::getline(lines, line)) {
@@ -110,16 +158,29 @@ std::map<std::string, FlsEntry> DeletedWithFls(const std::string& image, long lo
     }
     FlsEntry e;
     e.path = fields[0];
-    if (e.path.rfind("$OrphanFiles", 0) == 0) continue;
+    if (e.path.rfind("$OrphanFiles", 0) == 0 || (!deletedOnly && e.path.rfind("$", 0) == 0)) continue;
     e.directory = line[2] == 'd';
+    e.deleted = line.find(" * ") < tab;
     const auto colon = line.find(':');
     const auto space = line.rfind(' ', colon);
     e.inode = std::stoull(line.substr(space + 1, colon - space - 1));
     if (fields.size() > 5) e.size = std::stoll(fields[5]);
     if (fields.size() > 1) e.mtime = fields[1].substr(0, 19);
+    if (fields.size() > 2) e.atime = fields[2].substr(0, 19);
+    if (fields.size() > 4) e.crtime = fields[4].substr(0, 19);
     out[e.path] = e;
   }
   return out;
+}
+
+}  // namespace
+
+std::map<std::string, FlsEntry> DeletedWithFls(const std::string& image, long long offset) {
+  return ListWithFls(image, offset, true);
+}
+
+std::map<std::string, FlsEntry> AllWithFls(const std::string& image, long long offset) {
+  return ListWithFls(image, offset, false);
 }
 
 Bytes IcatData(const std::string& image, std::uint64_t inode, long long offset) {

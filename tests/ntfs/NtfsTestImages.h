@@ -5,9 +5,13 @@
 #include <cstdint>
 #include <map>
 #include <string>
+
+#include "support/CliProgram.h"
 #include <vector>
 
 namespace ntfstest {
+
+using testsupport::CliPath;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -17,18 +21,29 @@ std::string ImageToolsMissing();
 // under `sources`; false on failure. `clusterBytes` and `sectorBytes` go to mkntfs.
 bool MakeTestVolume(const std::string& image, const std::string& sources, int clusterBytes = 4096,
                     int sectorBytes = 512);
+// A volume whose emptied recycle bin holds "Quarterly report.docx" (30000
+// bytes, its data in `sources`/big) and "Notizen für später.txt" (110 bytes,
+// `sources`/small) under $Recycle.Bin/S-1-5-21-1000 as "$R" and "$I" files.
+bool MakeRecycleBinVolume(const std::string& image, const std::string& sources);
 
 struct FlsEntry {
   std::string path;
   bool directory = false;
   std::uint64_t inode = 0;
   long long size = -1;
+  bool deleted = false;
+  // UTC "YYYY-MM-DD HH:MM:SS" of $STANDARD_INFORMATION's times.
   std::string mtime;
+  std::string atime;
+  std::string crtime;
 };
 // `fls -r -d -p -l` (deleted entries only, orphans left out).
 std::map<std::string, FlsEntry> DeletedWithFls(const std::string& image, long long offsetSectors = 0);
+// `fls -r -p -l`: every named entry, system files and orphans left out.
+std::map<std::string, FlsEntry> AllWithFls(const std::string& image, long long offsetSectors = 0);
 // `icat` of one record's data.
 Bytes IcatData(const std::string& image, std::uint64_t inode, long long offsetSectors = 0);
+
 
 std::string Capture(const std::string& command);
 Bytes ReadFile(const std::string& path);

@@ -41,13 +41,13 @@ TEST(Registry, SetOneStaysAndSetZeroIsRebuilt) {
   EXPECT_EQ(r->GetAnalyserMap(1).begin()->second, one);
   EXPECT_EQ(r->GetAnalyserMap(0).size(), r->GetAnalyserMap(1).size());
   EXPECT_NE(zero, nullptr);
-  // FF FE: the streaming HTML analyser first, then the UTF-16 one.
+  // FF FE: MP3 first, then the streaming HTML analyser, then the UTF-16 one.
   const auto range = r->GetAnalyserMultimap(1).equal_range(0xFEFF);
-  ASSERT_EQ(std::distance(range.first, range.second), 2);
+  ASSERT_EQ(std::distance(range.first, range.second), 3);
   CRawFileInfo probe;
   unsigned char utf16[512] = {0xFF, 0xFE, 0x3C, 0x00, 'h', 0};
-  EXPECT_EQ(range.first->second->AnalyseBuffer(utf16, probe), 0);
-  EXPECT_EQ(std::next(range.first)->second->AnalyseBuffer(utf16, probe), 1);
+  EXPECT_EQ(std::next(range.first)->second->AnalyseBuffer(utf16, probe), 0);
+  EXPECT_EQ(std::next(range.first, 2)->second->AnalyseBuffer(utf16, probe), 1);
 }
 
 TEST(Searcher, FilesByExtensionFolderAndCounter) {

@@ -1,0 +1,10 @@
+#pragma once
+// BMP picture: the size is in the file header.
+
+#include "carving/RawFileAnalyser.h"
+
+class FileBMPAnalyser : public IRawFileAnalyser {
+ public:
+  FileBMPAnalyser() : IRawFileAnalyser(11) {}
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
+};

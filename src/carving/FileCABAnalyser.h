@@ -1,0 +1,10 @@
+#pragma once
+// Microsoft cabinet: the size is in the header.
+
+#include "carving/RawFileAnalyser.h"
+
+class FileCABAnalyser : public IRawFileAnalyser {
+ public:
+  FileCABAnalyser() : IRawFileAnalyser(12) {}
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
+};

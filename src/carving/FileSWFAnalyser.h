@@ -1,0 +1,10 @@
+#pragma once
+// Flash movie: the size is in the header.
+
+#include "carving/RawFileAnalyser.h"
+
+class FileSWFAnalyser : public IRawFileAnalyser {
+ public:
+  FileSWFAnalyser() : IRawFileAnalyser(62) {}
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
+};

@@ -1,0 +1,10 @@
+#pragma once
+// TrueType font: the table directory gives the size.
+
+#include "carving/RawFileAnalyser.h"
+
+class FileTTFAnalyser : public IRawFileAnalyser {
+ public:
+  FileTTFAnalyser() : IRawFileAnalyser(65) {}
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
+};

@@ -1,0 +1,51 @@
+#include "carving/FlvAnalyser.h"
+
+#include <cstring>
+
+namespace Kalder {
+
+int FLVAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo&) {
+  // The type is settled with the size.
+  return sector != nullptr && std::memcmp(sector, "FLV", 3) == 0 ? 1 : 0;
+}
+
+void FLVAnalyser::FLVRawFileInfo::initFLVFileInfoMemValue() {
+  m_llWalk = 0;
+  m_walk = FlvTagWalk();
+  m_llCap = kCap;
+}
+
+int FLVAnalyser::FLVRawFileInfo::bContinue(const StreamBytes& bytes, long long pos, long long sectorEnd,
+                                          bool startSector) {
+  if (pos >= 10 * m_llCap) return 0;
+  const ByteView& v = bytes.View();
+  std::size_t at = 0;
+  if (startSector) {
+    if (!bytes.Locate(-pos, 13, at) || v.U8(at + 3) != 1) return 0;
+    m_llWalk += 9;
+    if (v.U32Be(at + 9) != 0) return 0;
+  }
+  for (int step = 0; step < 1025; ++step) {
+    if (m_llWalk >= sectorEnd) return 1;
+    if (!bytes.Locate(m_llWalk - pos, 8, at)) return 1;  // carried to the next block
+    if (!m_walk.Step(v.Data() + at, m_llWalk)) return 0;
+  }
+  return 0;
+}
+
+int FLVAnalyser::FLVRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
+                                            SearchContext& context) {
+  long long pos = 0;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 1;
+  const long long sectorEnd = pos + sectorSize;
+  if (sectorEnd < m_llWalk) return 2;
+  const StreamBytes bytes(sector, sectorSize, context);
+  if (bContinue(bytes, pos, sectorEnd, sectorNumber == m_llStartSector) == 1) return 2;
+  if (m_llWalk == 0) return 1;
+  m_llSize = pos < 10 * m_llCap ? m_llWalk : m_llCap;
+  m_eType = 90;
+  streammember::NameRange(*this, streammember::kFormA, sectorNumber);
+  return 1;
+}
+
+}  // namespace Kalder

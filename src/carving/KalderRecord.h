@@ -1,0 +1,30 @@
+#pragma once
+// The record walk shared by the LZH, DMG and X3F streaming analysers: the
+// member's bContinue says whether more sectors are needed.
+
+#include "carving/StreamMember.h"
+
+class CKalderRecord : public CStreamRecord {
+ public:
+  CKalderRecord(RAW_FILE_TYPE type, IRawFileAnalyser* reader, long long cap)
+      : CStreamRecord(type, reader), m_llCap(cap) {}
+  int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) override {
+    long long pos = 0;
+    if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 1;
+    if (pos < m_llMinimum + m_llExtra) return 2;
+    if (bContinue(sector, sectorSize, sectorNumber, pos, context) == 1) return 2;
+    m_llSize = pos < 10 * m_llCap ? m_llWalkedEnd : m_llCap;
+    streammember::NameRange(*this, streammember::kFormA, sectorNumber);
+    return 1;
+  }
+
+ protected:
+  // 1: needs more sectors; 0: the end is known (m_llWalkedEnd, 0 = none).
+  virtual int bContinue(unsigned char* sector, int sectorSize, long long sectorNumber, long long pos,
+                        const SearchContext& context) = 0;
+
+  long long m_llMinimum = 0;
+  long long m_llExtra = 0;
+  long long m_llWalkedEnd = 0;
+  long long m_llCap;
+};

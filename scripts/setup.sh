@@ -5,7 +5,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  zlib1g-dev libtinyxml-dev libchardet-dev libbz2-dev
+  zlib1g-dev libtinyxml-dev libchardet-dev libbz2-dev libplist-dev
+  qt6-base-dev qt6-svg-dev
   # tools that make and check test images
   dosfstools mtools exfatprogs exfat-fuse ntfs-3g attr
   fdisk gdisk parted sleuthkit util-linux e2fsprogs apfsprogs gzip tar

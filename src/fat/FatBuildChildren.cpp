@@ -21,7 +21,10 @@ CFATBuildChildren::CFATBuildChildren(const FatBuildGeometry& geometry, FatVisite
       m_folders(folders),
       m_runs(geometry.fat, geometry.sectorSize, geometry.sectorsPerCluster, geometry.totalSectors) {
   m_buffer.assign(static_cast<std::size_t>(kExtentSectors + 2) * geometry.sectorSize, 0);
-  if (geometry.type == kFatTypeFat32) m_revise = ReadReviseSwitch();
+  if (geometry.type == kFatTypeFat32) {
+    m_revise = ReadReviseSwitch();
+    g_u64PreReadFileCluNum = 0;
+  }
 }
 
 bool CFATBuildChildren::ReadSectors(std::uint64_t sector, std::uint32_t count, std::uint8_t* out) {
@@ -103,12 +106,17 @@ long long CFATBuildChildren::BuildChildrenFromBuffer(const ByteView& buffer, CFA
                                                      int stopAtInvalid) {
   std::uint32_t parent = 0;
   bool folderDeleted = false;
+  bool madeUp = false;
   if (folder != nullptr) {
     CFATFileProperties* props = folder->GetFileProperties();
     if (props == nullptr) return -1;
     parent = static_cast<std::uint32_t>(props->GetFirstCluster());
     folderDeleted = (props->GetState() & CFATFileProperties::kStateDeleted) != 0;
+    constexpr unsigned kMadeUp = CFATFileProperties::kStateDeleted | CFATFileProperties::kStateMadeUp;
+    madeUp = (props->GetState() & kMadeUp) == kMadeUp;
   }
+  const unsigned long long base = madeUp ? 0 : parent;
+  unsigned long long running = base;
   long long runStart = -1;
   int dots = 0;
   std::size_t off = 0;
@@ -144,14 +152,16 @@ long long CFATBuildChildren::BuildChildrenFromBuffer(const ByteView& buffer, CFA
     }
     const std::size_t from = runStart >= 0 ? static_cast<std::size_t>(runStart) : off;
     runStart = -1;
-    AddEntryNode(buffer.Sub(from, off + fatdir::kEntryBytes - from), folder, parent, folderDeleted, queue);
+    AddEntryNode(buffer.Sub(from, off + fatdir::kEntryBytes - from), folder, parent, folderDeleted, base, running,
+                 madeUp, queue);
   }
   if (runStart >= 0) return runStart;
   return static_cast<long long>(off);
 }
 
 void CFATBuildChildren::AddEntryNode(const ByteView& run, CFATFileNode* folder, std::uint32_t parent,
-                                     bool folderDeleted, FolderQueue& queue) {
+                                     bool folderDeleted, unsigned long long base, unsigned long long& running,
+                                     bool madeUp, FolderQueue& queue) {
   CFATFileProperties* props = CFATFilePropertiesBuilder::BuildFATFilePropertyFromDirEntryBuffer(run);
   if (props == nullptr) return;
   CTempFATDirEntry entry;
@@ -159,6 +169,9 @@ void CFATBuildChildren::AddEntryNode(const ByteView& run, CFATFileNode* folder, 
   if (folderDeleted) props->SetState(props->GetState() | CFATFileProperties::kStateDeleted);
   props->SetParentFirstCluster(parent);
   props->SetMetadataSector(static_cast<long long>(m_geometry.ConvertClusterNumToSector(parent)));
+  const std::uint32_t stored = entry.GetFirstClusterNO();
+  ReverseDelFileFirstNum(entry, base, running, *props, madeUp);
+  if (entry.GetFirstClusterNO() == parent) entry.SetFirstClusterNO(stored);
   const std::uint32_t cluster = entry.GetFirstClusterNO();
   props->SetFirstCluster(cluster);
   const bool deleted = (props->GetState() & CFATFileProperties::kStateDeleted) != 0;

@@ -50,6 +50,7 @@ void CFATBuildWorker::SendProgress(std::uint64_t done) {
 RESULT CFATBuildWorker::QuickBuildDirectoryTree(int build) {
   GetEmptyFileVirtualClusterNumObject().ResetVirtualClusterNum();
   CFATBuildChildren children(m_geometry, m_visited, m_folders);
+  children.SetQuickScan(false);
   CFATBuildChildren::FolderQueue queue;
   RESULT result = 0;
   if (children.BuildRoot(queue, build) == 0) {
@@ -112,6 +113,8 @@ std::pair<FolderSectorSet::const_iterator, FolderSectorSet::const_iterator> CFAT
 int CFATBuildWorker::CompleteBuildDirectoryTree(const FolderSectorSet& folders) {
   GetEmptyFileVirtualClusterNumObject().ResetVirtualClusterNum();
   CFATBuildChildren children(m_geometry, m_visited, m_folders);
+  children.SetQuickScan(true);
+  children.SetFileSectorMap(m_fileSectorMap);
   CFATBuildChildren::FolderQueue queue;
   children.BuildRoot(queue, m_geometry.rootPresent);
   queue.clear();
@@ -159,6 +162,8 @@ int CFATBuildWorker::BuildLostNode(const FolderSectorSet& folders) {
   const auto [begin, end] = Range(folders, m_geometry.dataStart);
   if (begin == end) return 0;
   CFATBuildChildren children(m_geometry, m_visited, m_folders);
+  children.SetQuickScan(true);
+  children.SetFileSectorMap(m_fileSectorMap);
   CFATBuildChildren::FolderQueue queue;
   const std::size_t clusterBytes = static_cast<std::size_t>(m_geometry.sectorsPerCluster) * m_geometry.sectorSize;
   std::vector<std::uint8_t> cluster(clusterBytes);

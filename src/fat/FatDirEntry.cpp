@@ -67,6 +67,13 @@ bool CTempFATDirEntry::IsDirectory() const { return (m_bytes[fatdir::kAttribute]
 bool CTempFATDirEntry::IsVolumeLabel() const { return (m_bytes[fatdir::kAttribute] & fatdir::kAttrVolumeLabel) != 0; }
 bool CTempFATDirEntry::IsLongFileNameEntry() const { return m_bytes[fatdir::kAttribute] == fatdir::kAttrLongName; }
 
+void CTempFATDirEntry::SetFirstClusterNO(std::uint32_t cluster) {
+  m_bytes[fatdir::kClusterHigh] = static_cast<std::uint8_t>(cluster >> 16);
+  m_bytes[fatdir::kClusterHigh + 1] = static_cast<std::uint8_t>(cluster >> 24);
+  m_bytes[fatdir::kClusterLow] = static_cast<std::uint8_t>(cluster);
+  m_bytes[fatdir::kClusterLow + 1] = static_cast<std::uint8_t>(cluster >> 8);
+}
+
 std::uint32_t CTempFATDirEntry::GetFirstClusterNO() const {
   const ByteView v = View();
   return (static_cast<std::uint32_t>(v.U16Le(fatdir::kClusterHigh)) << 16) | v.U16Le(fatdir::kClusterLow);

@@ -21,6 +21,8 @@ class CTempFATDirEntry {
   bool IsVolumeLabel() const;
   bool IsLongFileNameEntry() const;
   std::uint32_t GetFirstClusterNO() const;
+  // Writes both halves of the first cluster (offsets 20 and 26).
+  void SetFirstClusterNO(std::uint32_t cluster);
   std::uint32_t GetSize() const;
   std::uint8_t GetAttribute() const { return m_bytes[11]; }
   std::uint8_t FirstByte() const { return m_bytes[0]; }

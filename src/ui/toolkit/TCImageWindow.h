@@ -1,0 +1,165 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QColor>
+#include <QPainterPath>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+namespace ui {
+
+class TCImageWindow;
+
+// Host of the title-bar drawing view, a band along the top of the window.
+class KSTitlebarContainer : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+};
+
+// The white title band: draws the band and the title, moves the window by
+// dragging and miniaturises it on a double click when the user asked for it.
+class KSTitlebarView : public QWidget {
+    Q_OBJECT
+public:
+    explicit KSTitlebarView(QWidget* parent = nullptr);
+
+    // Title rectangle and colour for the given window (top-left coordinates).
+    struct TitleLook {
+        QRectF frame;
+        QColor color;
+        QColor shadowColor;
+        QPointF shadowOffset;
+        QFont font;
+    };
+    TitleLook getTitleFrame(const TCImageWindow* window) const;
+
+    // Rectangle with rounded top corners of radius r.
+    static QPainterPath createClippingPathWithRectAndRadius(const QRectF& rect, qreal radius);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    bool dragging_ = false;
+    QPoint dragOffset_;
+};
+
+// One of the window's own close, minimise and zoom buttons.
+class TCWindowButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    enum Kind { Close, Miniaturize, Zoom };
+    TCWindowButton(Kind kind, QWidget* parent);
+    Kind kind() const { return kind_; }
+    QSize sizeHint() const override { return {14, 14}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Kind kind_;
+};
+
+// Frameless window with a white title band of chosen height, its own window
+// buttons laid out in the band, and the content view below the band.
+class TCImageWindow : public QWidget {
+    Q_OBJECT
+public:
+    using DrawingBlock = std::function<void(QPainter&, bool drawsAsMain, const QRectF& bounds,
+                                            const QPainterPath& clip)>;
+
+    explicit TCImageWindow(QWidget* parent = nullptr, Qt::WindowFlags extra = {});
+    ~TCImageWindow() override;
+
+    // Fixed metrics of the window buttons on this platform.
+    static constexpr qreal kMinimumTitlebarHeight = 22;
+    static constexpr qreal kDefaultTrafficLightLeftMargin = 7;
+    static constexpr qreal kDefaultTrafficLightSeparation = 6;
+
+    qreal titleBarHeight() const { return titleBarHeight_; }
+    void setTitleBarHeight(qreal h);
+    qreal cachedTitleBarHeight() const { return cachedTitleBarHeight_; }
+    qreal trafficLightButtonsLeftMargin() const { return trafficLightButtonsLeftMargin_; }
+    void setTrafficLightButtonsLeftMargin(qreal v);
+    qreal trafficLightButtonsTopMargin() const { return trafficLightButtonsTopMargin_; }
+    void setTrafficLightButtonsTopMargin(qreal v) { trafficLightButtonsTopMargin_ = v; }
+    qreal trafficLightSeparation() const { return trafficLightSeparation_; }
+    void setTrafficLightSeparation(qreal v);
+    qreal topButtonMoveUp() const { return topButtonMoveUp_; }
+    void setTopButtonMoveUp(qreal v) { topButtonMoveUp_ = v; }
+    bool centerTrafficLightButtons() const { return centerTrafficLightButtons_; }
+    void setCenterTrafficLightButtons(bool v);
+    bool verticalTrafficLightButtons() const { return verticalTrafficLightButtons_; }
+    void setVerticalTrafficLightButtons(bool v);
+    bool showsBaselineSeparator() const { return showsBaselineSeparator_; }
+    void setShowsBaselineSeparator(bool v);
+    bool showsTitle() const { return showsTitle_; }
+    void setShowsTitle(bool v);
+    bool showsTitleInFullscreen() const { return showsTitleInFullscreen_; }
+    void setShowsTitleInFullscreen(bool v) { showsTitleInFullscreen_ = v; }
+    bool hideTitleBarInFullScreen() const { return hideTitleBarInFullScreen_; }
+    void setHideTitleBarInFullScreen(bool v) { hideTitleBarInFullScreen_ = v; }
+    const DrawingBlock& titleBarDrawingBlock() const { return titleBarDrawingBlock_; }
+    void setTitleBarDrawingBlock(DrawingBlock block) { titleBarDrawingBlock_ = std::move(block); }
+    QColor titleTextColor, inactiveTitleTextColor;
+
+    QWidget* titleBarView() const { return titleBarView_; }
+    void setTitleBarView(QWidget* view);
+    KSTitlebarContainer* titleBarContainer() const { return titleBarContainer_; }
+
+    QWidget* contentView() const { return contentView_; }
+    void setContentView(QWidget* view);
+
+    TCWindowButton* standardWindowButton(TCWindowButton::Kind kind) const;
+
+    // Where a sheet of this window goes: just below the title band.
+    QRect willPositionSheet(const QRect& rect) const;
+
+    // The window is the active window of the application.
+    bool drawsAsMain() const;
+    bool isFullScreenWindow() const { return windowState() & Qt::WindowFullScreen; }
+
+    // Layout of the band, the window buttons and the content view.
+    void layoutTrafficLightsAndContent();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void recalculateFrameForTitleBarContainer();
+    void repositionContentView();
+    void updateTitlebarView();
+    void displayWindowAndTitlebar();
+    void windowWillEnterFullScreen();
+    void windowWillExitFullScreen();
+
+    qreal titleBarHeight_ = kMinimumTitlebarHeight;
+    qreal cachedTitleBarHeight_ = kMinimumTitlebarHeight;
+    qreal trafficLightButtonsLeftMargin_ = kDefaultTrafficLightLeftMargin;
+    qreal trafficLightButtonsTopMargin_ = 3;
+    qreal trafficLightSeparation_ = kDefaultTrafficLightSeparation;
+    qreal topButtonMoveUp_ = 0;
+    bool centerTrafficLightButtons_ = true;
+    bool verticalTrafficLightButtons_ = false;
+    bool showsBaselineSeparator_ = true;
+    bool showsTitle_ = false;
+    bool showsTitleInFullscreen_ = false;
+    bool hideTitleBarInFullScreen_ = false;
+    DrawingBlock titleBarDrawingBlock_;
+
+    KSTitlebarContainer* titleBarContainer_ = nullptr;
+    QPointer<QWidget> titleBarView_;
+    QPointer<QWidget> contentView_;
+    TCWindowButton* buttons_[3] = {};
+};
+
+} // namespace ui

@@ -28,9 +28,11 @@ bool HasQuickSearcherCode(int code) {
 }  // namespace
 
 CDeletedRecoveryController::~CDeletedRecoveryController() {
-  // The builder goes first: it frees the nodes the searcher delivered.
+  // Builders go first: they free the nodes the searchers delivered.
   m_pTreeBuilder.reset();
+  m_retiredBuilders.clear();
   m_pSearcher.reset();
+  m_retiredSearchers.clear();
 }
 
 int CDeletedRecoveryController::Initialize(IRecoveryFilter* filter) {
@@ -53,7 +55,9 @@ RESULT CDeletedRecoveryController::StartDataRecovery(IStorageDevice* device, IPr
   if (device->GetType() == kDeviceDisk) return fail(QV_CTRL_RESULT(kCtrlQuickOnWholeDisk));
 
   m_pDevice = device;
-  m_pSearcher.reset();
+  // A scan of several volumes keeps the trees already shown.
+  if (m_pTreeBuilder) m_retiredBuilders.push_back(std::move(m_pTreeBuilder));
+  if (m_pSearcher) m_retiredSearchers.push_back(std::move(m_pSearcher));
   m_pTreeBuilder.reset(CreateTreeBuilder(false));
   if (!m_pTreeBuilder) return fail(QV_CTRL_RESULT(kCtrlNoTreeBuilder));
   const std::string name = device_description::GetDeviceDescription(device);

@@ -3,6 +3,7 @@
 // metadata (journal, MFT, directory entries).
 
 #include <memory>
+#include <vector>
 
 #include "core/controller/TreeBuilderHandle.h"
 #include "core/model/Contracts.h"
@@ -27,4 +28,8 @@ class CDeletedRecoveryController : public IRecoveryController {
   IRecoveryFilter* m_pFilter = nullptr;
   IStorageDevice* m_pDevice = nullptr;
   std::unique_ptr<IQuickFileSystemSearchController> m_pSearcher;
+  // Builders and searchers of earlier volumes of the same scan: their nodes
+  // stay shown until the controller is released.
+  std::vector<TreeBuilderHandle> m_retiredBuilders;
+  std::vector<std::unique_ptr<IQuickFileSystemSearchController>> m_retiredSearchers;
 };

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "FuzzBytesDevice.h"
 #include "apfs/APFSContainerReader.h"
 #include "apfs/APFSDeepScan.h"
 #include "apfs/APFSRecognize.h"
@@ -14,27 +15,7 @@
 
 namespace {
 
-class BytesDevice : public IStorageDevice {
- public:
-  explicit BytesDevice(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes)) {}
-  int Open(char*) override { return 1; }
-  int Close() override { return 1; }
-  int ReadSector(void* buffer, long long start, long long count) override {
-    if (start < 0 || count <= 0 || start > GetTotalSectors() || count > GetTotalSectors() - start) return 0;
-    std::memcpy(buffer, m_bytes.data() + start * 512, static_cast<std::size_t>(count) * 512);
-    return 1;
-  }
-  int GetSectorSize() override { return 512; }
-  long long GetTotalSectors() override { return static_cast<long long>(m_bytes.size() / 512); }
-  int IOCtl(unsigned long long, void*) override { return 0; }
-  IStorageDeviceData* GetPrivateData() override { return nullptr; }
-  void SetPrivateData(IStorageDeviceData*) override {}
-  int GetType() override { return kDeviceDisk; }
-  RESULT GetLastError() override { return 0; }
-
- private:
-  std::vector<std::uint8_t> m_bytes;
-};
+using fuzzsupport::BytesDevice;
 
 class NullBuilder : public IDirecotryTreeBuilder {
  public:

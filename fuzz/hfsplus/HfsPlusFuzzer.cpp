@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "FuzzBytesDevice.h"
 #include "core/device/StorageDevice.h"
 #include "hfsplus/BTreeNode.h"
 #include "hfsplus/CompressFileReader.h"
@@ -21,27 +22,7 @@
 
 namespace {
 
-class BytesDevice : public IStorageDevice {
- public:
-  explicit BytesDevice(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes)) {}
-  int Open(char*) override { return 1; }
-  int Close() override { return 1; }
-  int ReadSector(void* buffer, long long start, long long count) override {
-    if (buffer == nullptr || start < 0 || count <= 0 || start + count > GetTotalSectors()) return 0;
-    std::memcpy(buffer, m_bytes.data() + start * 512, static_cast<std::size_t>(count) * 512);
-    return 1;
-  }
-  int GetSectorSize() override { return 512; }
-  long long GetTotalSectors() override { return static_cast<long long>(m_bytes.size() / 512); }
-  int IOCtl(unsigned long long, void*) override { return 0; }
-  IStorageDeviceData* GetPrivateData() override { return nullptr; }
-  void SetPrivateData(IStorageDeviceData*) override {}
-  int GetType() override { return kDeviceVolume; }
-  RESULT GetLastError() override { return 0; }
-
- private:
-  std::vector<std::uint8_t> m_bytes;
-};
+using fuzzsupport::BytesDevice;
 
 class KeepNothing : public IDirecotryTreeBuilder {
  public:
@@ -139,7 +120,7 @@ void Volume(const std::uint8_t* data, std::size_t size) {
     std::memcpy(image.data() + block * 512 + off, data + at, len);
     at += len;
   }
-  BytesDevice device(std::move(image));
+  BytesDevice device(std::move(image), kDeviceVolume);
   CHFSPlusVolume volume(&device, false);
   KeepNothing builder;
   CHFSPlusQuickFileSystemSearchProgress progress(nullptr, true);

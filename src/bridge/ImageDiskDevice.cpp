@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "bridge/AppleDiskImage.h"
 #include "core/device/DiskDevice.h"
 #include "core/enumeration/EnumDevice.h"
 #include "core/enumeration/MergeVolumeAndPartition.h"
@@ -68,7 +69,11 @@ std::unique_ptr<CImageDiskDevice> CImageDiskDevice::OpenImage(const std::string&
   probe.close();
   const bool qdi = LooksLikeQdi(path);
   IStorageDevice* image = nullptr;
-  if (qdi) {
+  if (!qdi && LooksLikeAppleDiskImage(path)) {
+    std::unique_ptr<CUdifDevice> dmg = CUdifDevice::OpenImage(path, error);
+    if (!dmg) return nullptr;
+    image = dmg.release();
+  } else if (qdi) {
     image = CreateQdiDevice(path.c_str());
     if (image == nullptr) {
       error = "not a valid QDI image";

@@ -75,6 +75,7 @@ bool QVUIController::StartScanJob(IStorageDevice* device) {
   if (device == nullptr) return false;
   QVResetUpdateThrottle();
   scan->ClearData();
+  bridge::ResetTreesForNewScan();
   scan->SetStatus(kOpRunning);
   if (!bridge::JobRegistry::instance().Start(kScanJob, [device] { DoScanFn(device); })) {
     scan->SetStatus(kOpIdle);
@@ -289,7 +290,9 @@ bool QVUIController::WaitForJobs(int milliseconds) {
 void QVUIController::CloseApp() {
   QVUIScan::instance()->StopOperation(1);
   QVUIRecovery::instance()->StopOperation(1);
+  StopSearch();
   WaitForJobs(10000);
+  SpyIDEnd();
   CMessageCenter::Instance()->StopReceiveMessage();
   std::fflush(nullptr);
   std::_Exit(0);

@@ -8,6 +8,11 @@
 #include <string>
 #include <vector>
 
+#include <optional>
+
+#include "bridge/OpNodeData.h"
+#include "bridge/QVResultTrees.h"
+#include "bridge/QVThumbnail.h"
 #include "bridge/QVUIDeviceData.h"
 #include "core/model/Contracts.h"
 
@@ -66,6 +71,61 @@ class QVUIController {
   static std::uint64_t GetRecoveridedFiles();
   static int GetCurrentScanRecoveryCnt();
   static void ReleaseDataRecovery();
+
+  // Result trees. The arrays stay the caller's; readers on other threads
+  // than the bridge's hold QVTreeLocker() while they look.
+  static void initFileType();
+  static int QVSetTreeNodeData(const QVTreeNodeArrays* arrays);
+  // A scan update's rebuild; the caller holds the tree lock.
+  static int QVGetTreeNodeData(int final, const std::string& key);
+  static int GetScanTreeNodeData(OpNodeArray* roots, int clear);
+  static void RefreshData();
+  static int GetFileNodeToArray(std::vector<IFileNode*>* rows, OpNodeData* item);
+  static std::uint64_t GetNodeChildrenCnt(OpNodeData* item);
+  static void RefreshTypeTreeState(OpNodeData* item);
+  static void RefreshTimeTreeState(OpNodeArray* roots, int change);
+  static void QVTableViewCellCilck();
+  static bool getImageForType(const std::string& ext, bridge::Image& out);
+  static int QVCleanOpNodeSate();
+  static void QVResetTreeNodeData();
+  static void UnselectedAllNodes();
+  static void QVSetFlag(int flag);
+
+  // Search in the scan's results.
+  static int DoSearchWithString(const std::string& text, void* object, const std::string& postKey);
+  static std::string GetSearchString();
+  static void StopSearch();
+  static int QVGetIsSearching();
+  static void GetSearchResultToArr(std::vector<IFileNode*>* rows);
+
+  // Previews; nullopt for a null node or without a category filter.
+  static std::optional<bridge::Image> GetNSImageByFildNode(IFileNode* node);
+  static std::optional<bridge::Image> GetNSImageByFildNodeNSNumber(std::int64_t number);
+  static std::optional<bridge::Image> GetNSImageByNode(const OpNodeData* item);
+  static bridge::Image getVideoThumbFromPath(const std::string& path);
+
+  // Usage statistics (nothing without the plug-in).
+  static void SpyIDInstall();
+  static void SetUserParticipart(bool flag);
+  static void SpyIDIncreateTable1(int key);
+  static void SpyIDIncreateTable2(int key, int value);
+  static void SpyIDStringTable1(int key, const std::string& text);
+  static void SpyIDWStringTable1(int key, const std::string& text);
+  static void SpyIDStringTable2(int key, const std::string& text);
+  static void SpyIDSaveToServerTable();
+  static void SpyIDEnd();
+
+  // Saving and loading scan results. RestorPostUIUpdate starts the polling
+  // that posts `postKey` and "QueryProgressFinish"; beginSaveOrRestoreNode
+  // starts the save (save non-zero) or load: 0, -1 bad argument, -2 no
+  // thread, -3 another job runs.
+  static int RestorPostUIUpdate(const std::string& postKey, int save);
+  static int beginSaveOrRestoreNode(int save, const std::string& path, const std::string& qdiPath);
+  static void GetSaveorRestoreProgress(long long& total, long long& current, long long& error, int saver);
+  static void SavePathToPList(const std::string& path);
+  static std::string GetSavePath();
+  // "<device name>_MM-DD-YYYY at hh:mm:ss" of the scanned device, local time.
+  static std::string GetSaveFileName();
 
   // Waits for every job to end (closing, tests); false on timeout.
   static bool WaitForJobs(int milliseconds);

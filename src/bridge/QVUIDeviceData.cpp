@@ -165,6 +165,9 @@ int QVUIDeviceData::GetDiskDataByStorage(IStorageDevice* device, _DiskVolumeData
     row.capacity = static_cast<long long>(device->GetSectorSize()) * device->GetTotalSectors();
     row.isQdi = image->IsQdi() ? 1 : 0;
     row.qdiInfoSize = image->IsQdi() ? static_cast<int>(kQdiInfoSize) : -1;
+    const bool appleDmg = image->Image()->GetType() == kDeviceDmgImage;
+    row.isAppleDmg = appleDmg ? 1 : 0;
+    row.dmgInfoSize = appleDmg ? static_cast<int>(kDmgInfoSize) : -1;
     return 1;
   }
   const CCollectDiskDeviceInfoStruct* rec = GetDiskInfo(device);

@@ -28,6 +28,8 @@ void QVSetTreeRebuildHook(std::function<void(int)> hook) {
   g_treeRebuildHook = std::move(hook);
 }
 
+mutex_locker& QVTreeLocker() { return g_lockerAddData; }
+
 void QVResetUpdateThrottle() {
   autolocker<mutex_locker> hold(g_lockerAddData);
   g_timeCount = 0;

@@ -141,5 +141,8 @@ void QVResetUpdateThrottle();
 // The display trees' rebuild step, run under the tree lock on every update
 // (set by the result trees; none by default).
 void QVSetTreeRebuildHook(std::function<void(int final)> hook);
+// The tree lock: held while the result trees change.
+class mutex_locker;
+mutex_locker& QVTreeLocker();
 
 inline constexpr const char* kNormalScranValue = "NormalScranValue";

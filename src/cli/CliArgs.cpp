@@ -9,6 +9,8 @@ const char* UsageText() {
   return "Usage:\n"
          "  quarnel-cli devices [--json]\n"
          "  quarnel-cli scan    SOURCE [--volume N] [--deep | --disk] [--types LIST] [--json]\n"
+         "  quarnel-cli scan    SOURCE --save FILE [options of scan]\n"
+         "  quarnel-cli load    FILE [--image PATH] [--json]\n"
          "  quarnel-cli recover SOURCE --to DIR [--volume N] [--deep | --disk] [--types LIST] [--match TEXT]\n"
          "\n"
          "Quarnel finds deleted files and the files of lost or reformatted\n"
@@ -60,6 +62,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& out, std::str
   if (cmd == "devices") out.command = Command::kDevices;
   else if (cmd == "scan") out.command = Command::kScan;
   else if (cmd == "recover") out.command = Command::kRecover;
+  else if (cmd == "load") out.command = Command::kLoad;
   else {
     error = "unknown command '" + cmd + "'";
     return false;
@@ -100,6 +103,13 @@ bool ParseArguments(const std::vector<std::string>& args, Options& out, std::str
         if (error.empty()) error = "--types needs a list";
         return false;
       }
+    } else if (a == "--save" && out.command == Command::kScan) {
+      if (!value(i, out.saveTo)) return false;
+    } else if (a == "--image" && out.command == Command::kLoad) {
+      if (!value(i, out.image)) return false;
+    } else if (out.command == Command::kLoad && !a.empty() && a[0] == '-') {
+      error = "unknown option '" + a + "'";
+      return false;
     } else if (a == "--to" && out.command == Command::kRecover) {
       if (!value(i, out.destination)) return false;
     } else if (a == "--match" && out.command == Command::kRecover) {
@@ -115,6 +125,10 @@ bool ParseArguments(const std::vector<std::string>& args, Options& out, std::str
     }
   }
   if (out.command == Command::kDevices) return true;
+  if (out.command == Command::kLoad && out.source.empty()) {
+    error = "missing FILE (a saved scan result)";
+    return false;
+  }
   if (out.source.empty()) {
     error = "missing SOURCE (a block device or an image file)";
     return false;

@@ -7,7 +7,7 @@
 
 namespace cli {
 
-enum class Command { kHelp, kVersion, kDevices, kScan, kRecover };
+enum class Command { kHelp, kVersion, kDevices, kScan, kRecover, kLoad };
 
 struct Options {
   Command command = Command::kHelp;
@@ -19,6 +19,8 @@ struct Options {
   unsigned types = 127;
   std::string match;
   bool json = false;
+  std::string saveTo;  // scan --save FILE
+  std::string image;   // load --image PATH
 };
 
 // Parses argv; false with `error` set on a bad argument.

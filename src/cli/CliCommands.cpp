@@ -7,6 +7,7 @@
 #include <list>
 #include <set>
 
+#include "bridge/SaveRestoreResult.h"
 #include "bridge/DeviceIdentity.h"
 #include "bridge/JobThreads.h"
 #include "bridge/MainThreadDispatcher.h"
@@ -150,7 +151,39 @@ int RunScan(const Options& options, std::FILE* out) {
   const TreeTotals totals = WriteTrees(out, QVUIScan::instance()->GetFileSystemNode(), options.json);
   WriteSummary(out, totals, outcome.seconds, options.json);
   std::fflush(out);
+  if (outcome.ok && !options.saveTo.empty()) {
+    std::string error;
+    if (SaveRestoreResult::SaveScanResult(options.saveTo, nullptr, error) != 0) {
+      return Fail(1, "the scan result could not be saved: " + error);
+    }
+  }
   return outcome.ok ? 0 : 1;
+}
+
+int RunLoad(const Options& options, std::FILE* out) {
+  QVUIController::Init();
+  QVUIController::SetRecoveryType(127);
+  const auto start = std::chrono::steady_clock::now();
+  int code = -1;
+  std::string error;
+  const std::string file = options.source;
+  const std::string image = options.image;
+  if (!bridge::JobRegistry::instance().Start("RestoreScanResult", [&code, &error, file, image] {
+        code = SaveRestoreResult::RestoreScanResult(file, QVUIScan::instance(), image, error);
+      })) {
+    return Fail(1, "the load could not be started");
+  }
+  RunJobs([] { QVUIController::StopScan(0); }, [] {});
+  if (code != 0 && code != SaveRestoreResult::kLoadPartial) {
+    return Fail(code == 2 || code == 3 || code == 4 || code == 5 || code == 8 ? 2 : 1,
+                options.source + ": " + error + " (code " + std::to_string(code) + ")");
+  }
+  if (code == SaveRestoreResult::kLoadPartial) std::fprintf(stderr, "quarnel-cli: warning: %s\n", error.c_str());
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const TreeTotals totals = WriteTrees(out, QVUIScan::instance()->GetFileSystemNode(), options.json);
+  WriteSummary(out, totals, seconds, options.json);
+  std::fflush(out);
+  return code == 0 ? 0 : 1;
 }
 
 int RunRecover(const Options& options, std::FILE* out) {

@@ -11,5 +11,7 @@ namespace cli {
 int RunDevices(const Options& options, std::FILE* out);
 int RunScan(const Options& options, std::FILE* out);
 int RunRecover(const Options& options, std::FILE* out);
+// Loads a saved scan result and prints its trees as a scan does.
+int RunLoad(const Options& options, std::FILE* out);
 
 }  // namespace cli

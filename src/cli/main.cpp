@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
     case cli::Command::kDevices: return cli::RunDevices(options, out);
     case cli::Command::kScan: return cli::RunScan(options, out);
     case cli::Command::kRecover: return cli::RunRecover(options, out);
+    case cli::Command::kLoad: return cli::RunLoad(options, out);
     default: return 2;
   }
 }

@@ -54,6 +54,7 @@ CompleteSearchPatition* CHFSPlusCompleteFileSystemSearchController::AddCandidate
 }
 
 int CHFSPlusCompleteFileSystemSearchController::PreparetoSearch() {
+  m_waiting.clear();
   m_candidates.clear();
   m_diskVolumes.clear();
   m_u64CatalogBudgetLeft = kCatalogCacheBudget;

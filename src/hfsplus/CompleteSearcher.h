@@ -11,11 +11,12 @@
 
 #include "core/device/DeviceData.h"
 #include "core/model/Contracts.h"
+#include "hfsplus/CatalogRecord.h"
 #include "hfsplus/CompleteSearchPartition.h"
 #include "hfsplus/SectorSignatures.h"
 
 class CHFSPlusBTNode;
-struct HFSPlusCatalogRecord;
+class CHFSPlusFileNode;
 
 class CHFSPlusCompleteFileSystemSearchController : public ICompleteFileSystemSearchController {
  public:
@@ -23,6 +24,9 @@ class CHFSPlusCompleteFileSystemSearchController : public ICompleteFileSystemSea
   static constexpr std::uint64_t kCatalogCacheBudget = 256ull << 20;
   // Candidates beyond this number are not made.
   static constexpr std::size_t kMaxCandidates = 1024;
+  // File nodes kept, all candidates together, to be given their volume when
+  // it opens only after they were made.
+  static constexpr std::size_t kMaxWaitingNodes = 1u << 16;
 
   CHFSPlusCompleteFileSystemSearchController();
   ~CHFSPlusCompleteFileSystemSearchController() override;
@@ -70,6 +74,12 @@ class CHFSPlusCompleteFileSystemSearchController : public ICompleteFileSystemSea
   CompleteSearchPatition* AdjustNodeBelongsPartitionIndex(const HFSPlusCatalogRecord& record, long long sector,
                                                           CHFSPlusVolume*& volume);
   bool OpenCandidateVolume(CompleteSearchPatition& c);
+  // A volume over the candidate from the header copy it was placed by, when
+  // that is the alternate one.
+  void OpenFromAlternateHeader(CompleteSearchPatition& c, IStorageDevice* device, std::uint64_t cache);
+  // Gives the waiting file nodes the volume of the candidate they were
+  // assigned to, once it has one, and forgets them all.
+  void AttachWaitingNodes();
   void ScanIntactVolume(CompleteSearchPatition& c);
 
   long long ReadAt(long long sector, long long count, std::uint8_t* out);
@@ -90,6 +100,17 @@ class CHFSPlusCompleteFileSystemSearchController : public ICompleteFileSystemSea
   IProgress* m_pProgress = nullptr;
   IDirecotryTreeBuilder* m_pBuilder = nullptr;
   std::uint64_t m_u64CatalogBudgetLeft = kCatalogCacheBudget;
+
+  // A file node made without a volume whose content needs one (overflow
+  // extents, compression, a hard link). The builder holds the node until
+  // FlashBuild; only files are kept, which it frees no earlier.
+  struct WaitingNode {
+    CHFSPlusFileNode* node = nullptr;
+    CompleteSearchPatition* candidate = nullptr;
+    long long sector = -1;
+    HFSPlusCatalogRecord record;
+  };
+  std::vector<WaitingNode> m_waiting;
 };
 
 [[nodiscard]] ICompleteFileSystemSearchController* CreateHFSPlusSearcher();

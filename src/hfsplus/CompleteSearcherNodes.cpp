@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "core/bitmap/Bitmap.h"
 #include "hfsplus/BTreeNode.h"
@@ -22,6 +23,41 @@ namespace {
 // flag is bit 12; bits 2 and 3 together are accepted as well.
 bool IdsMayBeReused(std::uint32_t attributes) {
   return (attributes & 0x1000u) != 0 || (attributes & 0xCu) == 0xCu;
+}
+
+// Whether a record found at `sector` may belong to the candidate's volume.
+bool RecordFits(const CompleteSearchPatition& c, const HFSPlusCatalogRecord& record, long long sector) {
+  if (!c.volumeHeader) return false;
+  const HFSPlusVolumeHeader& h = *c.volumeHeader;
+  if (!IdsMayBeReused(h.attributes) && h.nextCatalogID < record.id) return false;
+  if (h.modifyDate < record.createDate && c.partitionIndex != 0) return false;
+  // The node must lie inside the volume.
+  return sector >= c.startSector && sector < c.startSector + c.sectorCount;
+}
+
+bool ForkOutgrowsRecord(const HFSPlusForkData& fork) {
+  std::uint64_t blocks = 0;
+  for (const HFSPlusExtentDescriptor& e : fork.extents) blocks += e.blockCount;
+  return blocks < fork.totalBlocks;
+}
+
+// A file whose content cannot be found without its volume's trees.
+bool ContentNeedsVolume(const HFSPlusCatalogRecord& r) {
+  if (!r.IsFile()) return false;
+  if ((r.bsdInfo.ownerFlags & hfs::kCompressedOwnerFlag) != 0) return true;
+  if (r.fileType == hfs::kHardLinkType && r.fileCreator == hfs::kHfsPlusCreator) return true;
+  return ForkOutgrowsRecord(r.dataFork) || ForkOutgrowsRecord(r.resourceFork);
+}
+
+// The alternate header of a volume starting at `start`: sector and byte.
+struct AlternatePosition {
+  long long sector = -1;
+  std::size_t offset = 0;
+};
+AlternatePosition AlternateHeaderAt(long long start, std::uint64_t volumeBytes, std::uint32_t sectorSize) {
+  if (start < 0 || sectorSize == 0 || volumeBytes < 2 * hfs::kVolumeHeaderOffset) return {};
+  const std::uint64_t at = volumeBytes - hfs::kVolumeHeaderOffset;
+  return {start + static_cast<long long>(at / sectorSize), static_cast<std::size_t>(at % sectorSize)};
 }
 
 }  // namespace
@@ -79,6 +115,9 @@ void CHFSPlusCompleteFileSystemSearchController::AnalyzeCatalogLeaf(long long s,
       node->Release();
       continue;
     }
+    if (volume == nullptr && !folder && m_waiting.size() < kMaxWaitingNodes && ContentNeedsVolume(*record)) {
+      m_waiting.push_back({node, c, s, *record});
+    }
     int& counter = folder ? c->foldersFound : c->filesFound;
     if (counter < 0x7FFFFFFF) ++counter;
   }
@@ -89,16 +128,9 @@ CompleteSearchPatition* CHFSPlusCompleteFileSystemSearchController::AdjustNodeBe
   volume = nullptr;
   if (!record.IsFolder() && !record.IsFile()) return nullptr;
   if (m_candidates.empty()) return nullptr;
-  const std::uint32_t id = record.id;
-  const std::uint32_t createDate = record.createDate;
   for (auto it = m_candidates.rbegin(); it != m_candidates.rend(); ++it) {
     CompleteSearchPatition& c = **it;
-    if (!c.volumeHeader) continue;
-    const HFSPlusVolumeHeader& h = *c.volumeHeader;
-    if (!IdsMayBeReused(h.attributes) && h.nextCatalogID < id) continue;
-    if (h.modifyDate < createDate && c.partitionIndex != 0) continue;
-    // The node must lie inside the volume.
-    if (s < c.startSector || s >= c.startSector + c.sectorCount) continue;
+    if (!RecordFits(c, record, s)) continue;
     if (!c.volume && !c.volumeTried) OpenCandidateVolume(c);
     if (c.volume) {
       volume = c.volume.get();
@@ -124,15 +156,23 @@ bool CHFSPlusCompleteFileSystemSearchController::OpenCandidateVolume(CompleteSea
   }
   const std::uint64_t cache = std::min(m_u64CatalogBudgetLeft, CHFSPlusFileCache::kMaxCached);
   c.volume = std::make_unique<CHFSPlusVolume>(device, false, cache);
-  m_u64CatalogBudgetLeft -= std::min(m_u64CatalogBudgetLeft, c.volume->CatalogCachedBytes());
-  const HFSPlusVolumeHeader* opened = c.volume->GetVolumeHeader();
-  if (result::Failed(c.volume->GetLastResult()) || opened == nullptr ||
-      opened->VolumeIdentifier() != c.volumeHeader->VolumeIdentifier() ||
-      opened->createDate != c.volumeHeader->createDate) {
+  auto sameVolume = [&c]() {
+    const HFSPlusVolumeHeader* opened = c.volume->GetVolumeHeader();
+    return result::Succeeded(c.volume->GetLastResult()) && opened != nullptr &&
+           opened->VolumeIdentifier() == c.volumeHeader->VolumeIdentifier() &&
+           opened->createDate == c.volumeHeader->createDate;
+  };
+  if (!sameVolume() && !c.headerIsMain) {
+    c.volume.reset();
+    OpenFromAlternateHeader(c, device, cache);
+  }
+  if (!c.volume || !sameVolume()) {
     c.volume.reset();
     c.virtualDevice.reset();
     return false;
   }
+  m_u64CatalogBudgetLeft -= std::min(m_u64CatalogBudgetLeft, c.volume->CatalogCachedBytes());
+  const HFSPlusVolumeHeader* opened = c.volume->GetVolumeHeader();
   // An intact volume: the whole device, or a volume the disk lists.
   const bool intact = c.headerIsMain && MainHeaderPosition(c.startSector, static_cast<std::uint32_t>(m_iSectorSize))
                                                 .sector == c.volumeHeaderSector;
@@ -150,6 +190,36 @@ bool CHFSPlusCompleteFileSystemSearchController::OpenCandidateVolume(CompleteSea
     ScanIntactVolume(c);
   }
   return true;
+}
+
+void CHFSPlusCompleteFileSystemSearchController::OpenFromAlternateHeader(CompleteSearchPatition& c,
+                                                                         IStorageDevice* device,
+                                                                         std::uint64_t cache) {
+  const auto ss = static_cast<std::uint32_t>(m_iSectorSize);
+  const AlternatePosition at = AlternateHeaderAt(c.startSector, c.volumeHeader->VolumeBytes(), ss);
+  if (at.sector < 0 || at.sector >= m_llTotalSectors) return;
+  const long long sectors = static_cast<long long>((at.offset + hfs::kVolumeHeaderSize + ss - 1) / ss);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(sectors) * ss, 0);
+  if (ReadAt(at.sector, sectors, bytes.data()) != sectors) return;
+  const ByteView image = ByteView(bytes.data(), bytes.size()).Sub(at.offset, hfs::kVolumeHeaderSize);
+  // The copy on the device now must still be the header that placed the volume.
+  if (!IsValidVolumeHeaderBytes(image)) return;
+  const auto header = DecodeVolumeHeader(image);
+  if (!header || header->VolumeIdentifier() != c.volumeHeader->VolumeIdentifier() ||
+      header->createDate != c.volumeHeader->createDate) {
+    return;
+  }
+  c.volume = std::make_unique<CHFSPlusVolume>(device, image, false, cache);
+}
+
+void CHFSPlusCompleteFileSystemSearchController::AttachWaitingNodes() {
+  for (WaitingNode& w : m_waiting) {
+    CompleteSearchPatition& c = *w.candidate;
+    if (!RecordFits(c, w.record, w.sector)) continue;
+    if (!c.volume && !c.volumeTried) OpenCandidateVolume(c);
+    if (c.volume) w.node->AttachVolume(c.volume.get(), w.record);
+  }
+  m_waiting.clear();
 }
 
 void CHFSPlusCompleteFileSystemSearchController::ScanIntactVolume(CompleteSearchPatition& c) {

@@ -8,7 +8,12 @@
 #include "hfsplus/CompleteSearcher.h"
 
 void CHFSPlusCompleteFileSystemSearchController::EndSearch(int build) {
-  if (build == 0) return;
+  if (build == 0) {
+    m_waiting.clear();
+    return;
+  }
+  // Before FlashBuild, while the builder still holds every node it took.
+  AttachWaitingNodes();
   if (m_pBuilder != nullptr) m_pBuilder->FlashBuild(kSearcherHfsPlus);
   const auto ss = static_cast<std::uint64_t>(m_iSectorSize);
   for (const auto& c : m_candidates) {

@@ -102,6 +102,23 @@ void CHFSPlusFileNode::Build(long long metadataSector, unsigned short partition,
   SetMetaDataSector(metadataSector);
 }
 
+void CHFSPlusFileNode::AttachVolume(CHFSPlusVolume* volume, const HFSPlusCatalogRecord& record) {
+  if (volume == nullptr || m_pVolume != nullptr || !record.IsFile() || static_cast<long long>(record.id) != m_llNodeId) {
+    return;
+  }
+  m_pVolume = volume;
+  HFSPlusCatalogRecord target;
+  const HFSPlusCatalogRecord* content = &record;
+  if (record.fileType == hfs::kHardLinkType && record.fileCreator == hfs::kHfsPlusCreator &&
+      m_pVolume->ResolveHardLink(record, target)) {
+    content = &target;
+  }
+  BuildFile(*content, 0);
+  m_u32CreateDate = content->createDate;
+  m_u32ModifyDate = content->contentModDate;
+  m_u32AccessDate = content->accessDate;
+}
+
 void CHFSPlusFileNode::BuildFile(const HFSPlusCatalogRecord& record, long long metadataSector) {
   const std::uint64_t blockSize =
       m_pVolume != nullptr && m_pVolume->GetVolumeHeader() != nullptr ? m_pVolume->GetVolumeHeader()->blockSize : 4096;

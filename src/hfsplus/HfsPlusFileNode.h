@@ -41,6 +41,10 @@ class CHFSPlusFileNode : public CFileNode {
   void SetFileName(const char* name) override { m_strName = name == nullptr ? "" : name; }
 
   CHFSPlusVolume* GetVolume() const { return m_pVolume; }
+  // A file node made before its volume could be opened: takes the volume
+  // and builds its content again from `record` (the record it was made
+  // from) through the volume's trees. Nothing when it has a volume already.
+  void AttachVolume(CHFSPlusVolume* volume, const HFSPlusCatalogRecord& record);
   std::uint32_t GetCreateDate() const { return m_u32CreateDate; }
   std::uint8_t GetFlags() const { return m_u8Flags; }
   // Bytes of the fork the data runs describe (the resource fork of a

@@ -22,7 +22,13 @@ std::u16string PrivateDataName() {
 
 CHFSPlusVolume::CHFSPlusVolume(IStorageDevice* device, bool noCatalog, std::uint64_t catalogCache)
     : m_pDevice(device) {
-  m_lastResult = Open(noCatalog, catalogCache);
+  m_lastResult = Open(nullptr, noCatalog, catalogCache);
+}
+
+CHFSPlusVolume::CHFSPlusVolume(IStorageDevice* device, const ByteView& headerImage, bool noCatalog,
+                               std::uint64_t catalogCache)
+    : m_pDevice(device) {
+  m_lastResult = Open(&headerImage, noCatalog, catalogCache);
 }
 
 CHFSPlusVolume::~CHFSPlusVolume() {
@@ -40,13 +46,18 @@ bool CHFSPlusVolume::IsValidVolumeHeader(const std::uint8_t* bytes, std::uint16_
   return IsValidVolumeHeaderBytes(ByteView(bytes, length));
 }
 
-RESULT CHFSPlusVolume::Open(bool noCatalog, std::uint64_t catalogCache) {
+RESULT CHFSPlusVolume::Open(const ByteView* headerImage, bool noCatalog, std::uint64_t catalogCache) {
   if (m_pDevice == nullptr) return HFS_FAIL(kHfsBadArgument);
   const int ss = m_pDevice->GetSectorSize();
   m_iSectorSize = ss > 0 ? ss : 512;
 
-  std::vector<std::uint8_t> raw(hfs::kVolumeHeaderSize);
-  if (Read(hfs::kVolumeHeaderOffset, raw.data(), raw.size()) != raw.size()) return HFS_FAIL(kHfsShortRead);
+  std::vector<std::uint8_t> raw;
+  if (headerImage != nullptr) {
+    raw.assign(headerImage->Data(), headerImage->Data() + headerImage->Size());
+  } else {
+    raw.resize(hfs::kVolumeHeaderSize);
+    if (Read(hfs::kVolumeHeaderOffset, raw.data(), raw.size()) != raw.size()) return HFS_FAIL(kHfsShortRead);
+  }
   auto header = DecodeVolumeHeader(ByteView(raw.data(), raw.size()));
   if (!header) return HFS_FAIL(kHfsShortRead);
   // Block arithmetic needs a sound block size; everything else is checked where used.

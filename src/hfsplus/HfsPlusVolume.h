@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/model/Contracts.h"
+#include "core/util/ByteView.h"
 #include "hfsplus/HfsPlusRawfile.h"
 #include "hfsplus/HfsPlusTrees.h"
 #include "hfsplus/VolumeHeader.h"
@@ -39,6 +40,11 @@ class CHFSPlusVolume {
   // the extents and attributes trees are opened. At most `catalogCache`
   // bytes of the catalog are held in memory.
   CHFSPlusVolume(IStorageDevice* device, bool noCatalog, std::uint64_t catalogCache = CHFSPlusFileCache::kMaxCached);
+  // Opens the volume from a header image read elsewhere (its alternate copy
+  // when the one at byte 1024 is gone); the image is checked as the header
+  // at byte 1024 would be, and the trees are reached through its forks.
+  CHFSPlusVolume(IStorageDevice* device, const ByteView& headerImage, bool noCatalog,
+                 std::uint64_t catalogCache = CHFSPlusFileCache::kMaxCached);
   ~CHFSPlusVolume();
   CHFSPlusVolume(const CHFSPlusVolume&) = delete;
   CHFSPlusVolume& operator=(const CHFSPlusVolume&) = delete;
@@ -97,7 +103,8 @@ class CHFSPlusVolume {
   static bool IsValidVolumeHeader(const std::uint8_t* bytes, std::uint16_t length);
 
  private:
-  RESULT Open(bool noCatalog, std::uint64_t catalogCache);
+  // `headerImage` null: the header is read at byte 1024.
+  RESULT Open(const ByteView* headerImage, bool noCatalog, std::uint64_t catalogCache);
   std::uint32_t PrivateDataFolderId();
 
   int m_iSectorSize = 512;

@@ -166,7 +166,10 @@ TEST(CompleteScanGpt, WholeDiskControllerShowsAndRecoversTheFiles) {
   engine_registry::Clear();
 }
 
-// A volume of plain files: one fragmented, one in a folder.
+// A volume of plain files (one fragmented, one in a folder), a file whose
+// extents go past the catalog record's eight into the overflow tree, and
+// compressed files: decmpfs inline in the attributes tree, and in a resource
+// fork of more than eight extents.
 struct LostVolume {
   LostVolume(std::uint32_t sectorSize, bool journaled, std::uint64_t volumeId = 0x0102030405060708ull,
              std::uint32_t date = 3787000000u)
@@ -177,6 +180,18 @@ struct LostVolume {
     frag.fragments = 3;
     files["frag.bin"] = builder.AddFile(2, "frag.bin", hfstest::Pattern(5 * 4096 + 7, 2), frag);
     files["dir/two.bin"] = builder.AddFile(dir, "two.bin", hfstest::Pattern(20000, 3));
+    hfsbuilder::FileOptions overflow;
+    overflow.fragments = 12;
+    files["dir/many.bin"] = builder.AddFile(dir, "many.bin", hfstest::Pattern(13 * 4096 + 100, 4), overflow);
+    hfsbuilder::FileOptions inlineZlib;
+    inlineZlib.compression = hfsbuilder::Compression::kZlibInline;
+    files["small.txt"] =
+        builder.AddFile(2, "small.txt", hfstest::SampleVolume::Text(3000, 5), inlineZlib);
+    hfsbuilder::FileOptions forkLzvn;
+    forkLzvn.compression = hfsbuilder::Compression::kLzvnResource;
+    forkLzvn.fragments = 10;
+    files["dir/large.txt"] =
+        builder.AddFile(dir, "large.txt", hfstest::SampleVolume::Text(150000, 6), forkLzvn);
     image = builder.Build();
   }
   static hfsbuilder::BuilderOptions Options(std::uint32_t ss, bool journaled, std::uint64_t id, std::uint32_t date) {
@@ -228,6 +243,8 @@ TEST_P(CompleteScanLost, VolumeWithoutTableOrMainHeaderComesBack) {
   ASSERT_NE(candidates[0]->volumeHeader, nullptr);
   EXPECT_FALSE(candidates[0]->headerIsMain);
   EXPECT_EQ(candidates[0]->journalInfoBlock != nullptr, c.journaled);
+  // The volume's trees are reached through the alternate header.
+  EXPECT_NE(candidates[0]->volume, nullptr);
 
   CSearchedPartitionInfo* infos[1] = {nullptr};
   ASSERT_EQ(searcher->GetSearchedPartitionInfo(infos, 1), 1);

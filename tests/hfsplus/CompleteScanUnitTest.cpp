@@ -11,7 +11,9 @@
 #include "hfsplus/CompleteScanSupport.h"
 #include "hfsplus/DiskImage.h"
 #include "hfsplus/HeaderPlacement.h"
+#include "hfsplus/ExtentChain.h"
 #include "hfsplus/HfsPlusFileNode.h"
+#include "hfsplus/HfsPlusVolume.h"
 #include "hfsplus/SectorSignatures.h"
 #include "hfsplus_builder/HfsPlusImageBuilder.h"
 #include "support/MemoryDevice.h"
@@ -167,6 +169,44 @@ TEST(CompleteSearcher, ReusedIdsFlagAdmitsRecordsPastNextCatalogId) {
     ASSERT_NE(node, nullptr);
     EXPECT_EQ(node->GetVolume() != nullptr, reused);
   }
+}
+
+// A volume whose header at byte 1024 is gone opens from its alternate copy
+// and reaches its overflow extents; a damaged copy opens nothing.
+TEST(VolumeFromHeaderImage, AlternateCopyOpensTheTrees) {
+  hfsbuilder::BuilderOptions options;
+  options.sectorSize = 512;
+  hfsbuilder::HfsPlusImageBuilder builder(options);
+  hfsbuilder::FileOptions overflow;
+  overflow.fragments = 12;
+  const std::uint32_t id = builder.AddFile(2, "many.bin", hfstest::Pattern(13 * 4096 + 100, 4), overflow);
+  Bytes image = builder.Build();
+  hfstest::ZeroMainHeader(image, 512, 0);
+  const Bytes alternate(image.end() - 1024, image.end() - 512);
+  testsupport::MemoryDevice device(image, 512, kDeviceVolume);
+
+  CHFSPlusVolume fromMain(&device, false);
+  EXPECT_NE(fromMain.GetLastResult(), 0u);
+
+  CHFSPlusVolume volume(&device, ByteView(alternate.data(), alternate.size()), false);
+  ASSERT_EQ(volume.GetLastResult(), 0u);
+  ASSERT_NE(volume.GetCatalog(), nullptr);
+  HFSPlusSearchResult found;
+  HFSPlusCatalogRecord file;
+  ASSERT_EQ(volume.SearchCatalog(MakeCatalogKey(2, u"many.bin"), found, &file), 0u);
+  ASSERT_NE(found.found, 0);
+  ASSERT_EQ(file.id, id);
+  std::vector<HFSPlusExtentDescriptor> extents;
+  ASSERT_EQ(BuildExtentChain(&volume, id, file.dataFork, ExtentChainOptions{}, extents), 0u);
+  EXPECT_EQ(extents.size(), 12u);
+
+  EXPECT_NE(CHFSPlusVolume(&device, ByteView(alternate.data(), 100), false).GetLastResult(), 0u);
+  Bytes badBlockSize = alternate;
+  badBlockSize[40] = 0x00;
+  badBlockSize[41] = 0x00;
+  badBlockSize[42] = 0x03;
+  badBlockSize[43] = 0xE8;  // 1000
+  EXPECT_NE(CHFSPlusVolume(&device, ByteView(badBlockSize.data(), badBlockSize.size()), false).GetLastResult(), 0u);
 }
 
 }  // namespace

@@ -69,6 +69,18 @@
 #include "carving/FileSWFAnalyser.h"
 #include "carving/FileTTFAnalyser.h"
 #include "carving/FileWMFAnalyser.h"
+#include "carving/FileCHMAnalyser.h"
+#include "carving/FileCPTAnalyser.h"
+#include "carving/FileEMLXAnalyser.h"
+#include "carving/FileHLPAnalyser.h"
+#include "carving/FileICNSAnalyser.h"
+#include "carving/FileITLAnalyser.h"
+#include "carving/FileLowDocAnalyser.h"
+#include "carving/FileMNYAnalyser.h"
+#include "carving/FileMRWAnalyser.h"
+#include "carving/FileMboxAnalyser.h"
+#include "carving/FilePSTAnalyser.h"
+#include "carving/FileWPDAnalyser.h"
 
 namespace {
 
@@ -149,20 +161,33 @@ constexpr MapEntry kMap[] = {
     {Key4('M', 'L', 'V', 'I'), Make<RawSpeed::MLvAnalyser>},
     {Key4('F', 'O', 'R', 'M'), Make<CFileAIFAnalyzer>},
     {Key4('P', 'K', 0x03, 0x04), Make<FileZIPAnalyser>},
+    {Key4(0xFF, 'W', 'P', 'C'), Make<FileWPDAnalyser>},
     {Key4(0x01, 0x00, 0x09, 0x00), Make<FileWMFAnalyser>},
     {Key4(0xD7, 0xCD, 0xC6, 0x9A), Make<FileWMFAnalyser>},
     {Key4(0x00, 0x01, 0x00, 0x00), Make<FileTTFAnalyser>},
     {Key4('R', 'I', 'F', 'F'), Make<FileRIFFAnalyser>},
+    {Key4('!', 'B', 'D', 'N'), Make<FilePSTAnalyser>},
     {Key4(0xD0, 0xCF, 0x11, 0xE0), Make<FileOLEAnalyser>},
+    {Key4(0xDB, 0xA5, 0x2D, 0x00), Make<FileLowDocAnalyser>},
+    {Key4(0x94, 0xA6, 0x2E, 0x00), Make<FileLowDocAnalyser>},
     {Key4(0x00, 0x00, 0x01, 0x00), Make<FileICOAnalyser>},
     {Key4(0x00, 0x00, 0x02, 0x00), Make<FileICOAnalyser>},
+    {Key4('?', '_', 0x03, 0x00), Make<FileHLPAnalyser>},
+    {Key4('C', 'P', 'T', '7'), Make<FileCPTAnalyser>},
+    {Key4('C', 'P', 'T', '8'), Make<FileCPTAnalyser>},
+    {Key4('C', 'P', 'T', '9'), Make<FileCPTAnalyser>},
     {Key4('M', 'S', 'C', 'F'), Make<FileCABAnalyser>},
     {Key4('m', 's', 'c', 'f'), Make<FileCABAnalyser>},
     {Key4('.', 's', 'n', 'd'), Make<FileAUAnalyser>},
     {Key4(0x1A, 0x45, 0xDF, 0xA3), Make<FileMKVAnalyser>},
+    {Key4('I', 'T', 'S', 'F'), Make<FileCHMAnalyser>},
+    {Key4(0x00, 'M', 'R', 'M'), Make<FileMRWAnalyser>},
     {Key4('x', 'a', 'r', '!'), Make<FilePKGAnalyser>},
     {Key4(0x7F, 'P', 'K', 'G'), Make<FilePKGAnalyser>},
     {Key4('S', 'Q', 'L', 'i'), Make<BruteForce::CFCPEvtAnalyser>},
+    {Key4('h', 'd', 'f', 'm'), Make<FileITLAnalyser>},
+    {Key4('i', 'c', 'n', 's'), Make<FileICNSAnalyser>},
+    {Key4('F', 'r', 'o', 'm'), Make<FileMboxAnalyser>},
 };
 
 // Key: the first two bytes; tried in this order within one key.
@@ -205,6 +230,7 @@ constexpr MultimapEntry kMultimap[] = {
     {Key2('M', 'M'), Make<RawSpeed::New3DSAnalyser>},
     {Key2(0x00, 0x01), Make<RawSpeed::CMDBAnalyser>},
     {Key2('B', 'M'), Make<FileBMPAnalyser>},
+    {Key2('M', 'S'), Make<FileMNYAnalyser>},
     {Key2('F', 'W'), Make<FileSWFAnalyser>},
     {Key2('C', 'W'), Make<FileSWFAnalyser>},
     {Key2('u', 's'), Make<RawSpeed::TARAnalyser>},
@@ -243,5 +269,5 @@ void CRawFileAnalyserListSingle::BuildRawFileAnalyserList(AnalyserList& list) {
 void CRawFileAnalyserListSingle::CraetePartRawFileAnalyser(RAW_FILE_TYPE type, AnalyserList& list) {
   if (type == 26) list.push_back(new FileEMFAnalyser());
   if (type == 36) list.push_back(new FileLZHAnalyser());
-  // The EMLX (116) analyser belongs here once it exists.
+  if (type == 116) list.push_back(new FileEMLXAnalyser());
 }

@@ -1,0 +1,10 @@
+#pragma once
+// Microsoft compiled help (ITSF): the header section gives the file size.
+
+#include "carving/RawFileAnalyser.h"
+
+class FileCHMAnalyser : public IRawFileAnalyser {
+ public:
+  FileCHMAnalyser() : IRawFileAnalyser(14) {}
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
+};

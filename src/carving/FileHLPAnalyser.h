@@ -1,0 +1,10 @@
+#pragma once
+// Windows help (?_\3\0): the header gives the file size.
+
+#include "carving/RawFileAnalyser.h"
+
+class FileHLPAnalyser : public IRawFileAnalyser {
+ public:
+  FileHLPAnalyser() : IRawFileAnalyser(32) {}
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
+};

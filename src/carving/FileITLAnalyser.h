@@ -1,0 +1,10 @@
+#pragma once
+// iTunes library (hdfm): the header gives the file size.
+
+#include "carving/RawFileAnalyser.h"
+
+class FileITLAnalyser : public IRawFileAnalyser {
+ public:
+  FileITLAnalyser() : IRawFileAnalyser(117) {}
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
+};

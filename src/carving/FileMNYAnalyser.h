@@ -1,0 +1,10 @@
+#pragma once
+// Microsoft Money (MSISAM database): carved as a fixed 1 MiB.
+
+#include "carving/RawFileAnalyser.h"
+
+class FileMNYAnalyser : public IRawFileAnalyser {
+ public:
+  FileMNYAnalyser() : IRawFileAnalyser(40) {}
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
+};

@@ -1,0 +1,10 @@
+#pragma once
+// Minolta raw (\0MRM): header blocks followed by the sensor data.
+
+#include "carving/RawFileAnalyser.h"
+
+class FileMRWAnalyser : public IRawFileAnalyser {
+ public:
+  FileMRWAnalyser() : IRawFileAnalyser(102) {}
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
+};

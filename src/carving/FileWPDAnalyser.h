@@ -1,0 +1,11 @@
+#pragma once
+// WordPerfect family (\xFFWPC): document, graphic or presentation; the
+// header gives the file size.
+
+#include "carving/RawFileAnalyser.h"
+
+class FileWPDAnalyser : public IRawFileAnalyser {
+ public:
+  FileWPDAnalyser() : IRawFileAnalyser(68) {}
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
+};

@@ -118,7 +118,8 @@ class QVUIController {
   // Saving and loading scan results. RestorPostUIUpdate starts the polling
   // that posts `postKey` and "QueryProgressFinish"; beginSaveOrRestoreNode
   // starts the save (save non-zero) or load: 0, -1 bad argument, -2 no
-  // thread, -3 another job runs.
+  // thread, -3 another job runs. The polling follows the save or load begun
+  // just before it, else the next one, and ends with it.
   static int RestorPostUIUpdate(const std::string& postKey, int save);
   static int beginSaveOrRestoreNode(int save, const std::string& path, const std::string& qdiPath);
   static void GetSaveorRestoreProgress(long long& total, long long& current, long long& error, int saver);

@@ -508,26 +508,31 @@ bool OtherJobsAlive(const char* ignoredJob) {
   return jobs.Alive() > (ignoredJob != nullptr ? jobs.Alive(ignoredJob) : 0);
 }
 
-int DoSaveScanResult(const char* path, IProgress* progress, const char* ignoredJob) {
+int DoSaveScanResult(const char* path, IProgress* progress, const char* ignoredJob, std::function<void()> ended) {
   if (path == nullptr || progress == nullptr) return -1;
   if (OtherJobsAlive(ignoredJob)) return -3;
   std::string p = path;
-  const bool started = bridge::JobRegistry::instance().Start("SaveScanResult", [p, progress] {
-    std::string error;
-    SaveScanResult(p, progress, error);
-  });
+  const bool started =
+      bridge::JobRegistry::instance().Start("SaveScanResult", [p, progress, ended = std::move(ended)] {
+        std::string error;
+        SaveScanResult(p, progress, error);
+        if (ended) ended();
+      });
   return started ? 0 : -2;
 }
 
-int DoRestoreScanResult(const char* path, IProgress* progress, const char* imagePath, const char* ignoredJob) {
+int DoRestoreScanResult(const char* path, IProgress* progress, const char* imagePath, const char* ignoredJob,
+                        std::function<void()> ended) {
   if (path == nullptr || progress == nullptr) return -1;
   if (OtherJobsAlive(ignoredJob)) return -3;
   std::string p = path;
   std::string image = imagePath != nullptr ? imagePath : "";
-  const bool started = bridge::JobRegistry::instance().Start("RestoreScanResult", [p, progress, image] {
-    std::string error;
-    RestoreScanResult(p, progress, image, error);
-  });
+  const bool started =
+      bridge::JobRegistry::instance().Start("RestoreScanResult", [p, progress, image, ended = std::move(ended)] {
+        std::string error;
+        RestoreScanResult(p, progress, image, error);
+        if (ended) ended();
+      });
   return started ? 0 : -2;
 }
 

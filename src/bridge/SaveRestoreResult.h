@@ -5,6 +5,7 @@
 // after a live scan.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -104,9 +105,12 @@ int RestoreScanResult(const std::string& path, IProgress* progress, const std::s
 // The same on a job thread: 0 started, -1 bad argument, -2 no thread, -3
 // another job is running.
 // Jobs named `ignoredJob` (the polling of this save or load) do not count.
-int DoSaveScanResult(const char* path, IProgress* progress, const char* ignoredJob = nullptr);
+// `ended`, when given, runs on the job thread once the final progress record
+// has been handed on (only when the job started).
+int DoSaveScanResult(const char* path, IProgress* progress, const char* ignoredJob = nullptr,
+                     std::function<void()> ended = nullptr);
 int DoRestoreScanResult(const char* path, IProgress* progress, const char* imagePath,
-                        const char* ignoredJob = nullptr);
+                        const char* ignoredJob = nullptr, std::function<void()> ended = nullptr);
 
 // Progress of the last save (saver non-zero) or load.
 void GetSaveorRestoreProgress(long long* total, long long* current, long long* error, int saver);

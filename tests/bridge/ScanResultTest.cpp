@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "bridge/BridgeTestSupport.h"
+#include "bridge/JobThreads.h"
 #include "bridge/MainThreadDispatcher.h"
 #include "bridge/NotificationCenter.h"
 #include "bridge/QVMakeDmg.h"
@@ -157,6 +160,10 @@ class ScanResult : public ::testing::Test {
   testsupport::TempDir m_dir;
   std::string m_error;
 };
+
+// The save and load commands of the windows with their polling threads (run
+// under ThreadSanitizer).
+class ScanResultThreads : public ScanResult {};
 
 std::vector<NodeSpec> ScriptedNodes() {
   const long long t1 = FileTimeUtc(2021, 5, 6, 7, 8, 9);
@@ -632,7 +639,7 @@ TEST_F(ScanResult, QdiImageResultIsFoundByItsRecordOrAMovedPath) {
   EXPECT_FALSE(m_error.empty());
 }
 
-TEST_F(ScanResult, WindowsCallOrderSavesAndLoadsWithFinishNotices) {
+TEST_F(ScanResultThreads, WindowsCallOrderSavesAndLoadsWithFinishNotices) {
   ResetEngines();
   Script().nodes = ScriptedNodes();
   const std::string image = m_dir.File("win.img");
@@ -671,6 +678,36 @@ TEST_F(ScanResult, WindowsCallOrderSavesAndLoadsWithFinishNotices) {
   QVUIController::GetSaveorRestoreProgress(total, current, error, 0);
   EXPECT_EQ(error, 3);
   EXPECT_FALSE(QVUIController::IsScanRunning());
+}
+
+TEST_F(ScanResultThreads, PollingStartedAfterItsLoadEndedStillFinishes) {
+  std::atomic<int> finished{0};
+  bridge::ScopedObserver watch(kQueryProgressFinish, [&finished](const std::string&) { ++finished; });
+  const std::string file = m_dir.File("damaged.Quarnel");
+  Spit(file, Bytes{1, 2, 3});
+  // The load fails and ends before its polling starts.
+  ASSERT_EQ(QVUIController::beginSaveOrRestoreNode(0, file, ""), 0);
+  ASSERT_TRUE(WaitForJobs());
+  EXPECT_FALSE(QVUIController::IsScanRunning());
+  ASSERT_EQ(QVUIController::RestorPostUIUpdate(kNormalScranValue, 0), 0);
+  ASSERT_TRUE(WaitForJobs());
+  ASSERT_TRUE(bridge::DefaultQueue().RunUntil([&] { return finished.load() == 1; }, std::chrono::seconds(10)));
+  long long total = 0, current = 0, error = -1;
+  QVUIController::GetSaveorRestoreProgress(total, current, error, 0);
+  EXPECT_EQ(error, 3);
+  EXPECT_EQ(current, total);
+  EXPECT_FALSE(QVUIController::IsScanRunning());
+
+  // A polling started first waits for the next load and ends with it.
+  ASSERT_EQ(QVUIController::RestorPostUIUpdate(kNormalScranValue, 0), 0);
+  bridge::DefaultQueue().RunUntil([] { return false; }, std::chrono::milliseconds(300));
+  EXPECT_EQ(bridge::JobRegistry::instance().Alive(), 1);
+  EXPECT_EQ(finished.load(), 1);
+  ASSERT_EQ(QVUIController::beginSaveOrRestoreNode(0, file, ""), 0);
+  ASSERT_TRUE(WaitForJobs());
+  ASSERT_TRUE(bridge::DefaultQueue().RunUntil([&] { return finished.load() == 2; }, std::chrono::seconds(10)));
+  QVUIController::GetSaveorRestoreProgress(total, current, error, 0);
+  EXPECT_EQ(error, 3);
 }
 
 TEST_F(ScanResult, CompressedHfsPlusFilesReadThroughTheirTreesVolumeAfterALoad) {

@@ -1,3 +1,4 @@
+#include "support/CliProgram.h"
 #include "hfsplus/HfsTestSupport.h"
 
 #include <cstdio>
@@ -45,14 +46,7 @@ std::map<std::string, FlsEntry> ListWithFls(const std::string& image, long long 
     // "r/r 18:\tNAME\tmtime\tatime\tctime\tcrtime\tsize\tuid\tgid"
     const auto tab = line.find('\t');
     if (tab == std::string::npos || line.size() < 4) continue;
-    std::vector<std::string> fields;
-    std::size_t at = tab + 1;
-    while (true) {
-      const auto next = line.find('\t', at);
-      fields.push_back(line.substr(at, next == std::string::npos ? std::string::npos : next - at));
-      if (next == std::string::npos) break;
-      at = next + 1;
-    }
+    const std::vector<std::string> fields = testsupport::SplitTabs(line, tab + 1);
     FlsEntry e;
     e.directory = line[0] == 'd';
     const auto colon = line.find(':');

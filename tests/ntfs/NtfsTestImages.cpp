@@ -1,3 +1,4 @@
+#include "support/CliProgram.h"
 #include "ntfs/NtfsTestImages.h"
 
 #include <cstdio>
@@ -148,14 +149,7 @@ std::map<std::string, FlsEntry> ListWithFls(const std::string& image, long long 
     // "-/r * 71-128-2:\tPATH\tmtime\tatime\tctime\tcrtime\tsize\tuid\tgid"
     const auto tab = line.find('\t');
     if (tab == std::string::npos || line.size() < 4) continue;
-    std::vector<std::string> fields;
-    std::size_t at = tab + 1;
-    while (true) {
-      const auto next = line.find('\t', at);
-      fields.push_back(line.substr(at, next == std::string::npos ? std::string::npos : next - at));
-      if (next == std::string::npos) break;
-      at = next + 1;
-    }
+    const std::vector<std::string> fields = testsupport::SplitTabs(line, tab + 1);
     FlsEntry e;
     e.path = fields[0];
     if (e.path.rfind("$OrphanFiles", 0) == 0 || (!deletedOnly && e.path.rfind("$", 0) == 0)) continue;

@@ -63,4 +63,16 @@ std::string JsonField(const std::string& line, const std::string& key) {
   return out;
 }
 
+std::vector<std::string> SplitTabs(const std::string& line, std::size_t from) {
+  std::vector<std::string> fields;
+  std::size_t at = from;
+  while (at <= line.size()) {
+    const auto next = line.find('\t', at);
+    fields.push_back(line.substr(at, next == std::string::npos ? std::string::npos : next - at));
+    if (next == std::string::npos) break;
+    at = next + 1;
+  }
+  return fields;
+}
+
 }  // namespace testsupport

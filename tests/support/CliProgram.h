@@ -2,6 +2,7 @@
 // Running quarnel-cli from a test and reading its JSON lines.
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -12,5 +13,9 @@ std::string Capture(const std::string& command);
 // The value of `key` in one JSON line printed by quarnel-cli: the text of a
 // string (escapes undone), else the raw token ("" when absent).
 std::string JsonField(const std::string& line, const std::string& key);
+
+// The tab-separated fields of a line from `from` on (The Sleuth Kit's
+// `fls -l` output).
+std::vector<std::string> SplitTabs(const std::string& line, std::size_t from);
 
 }  // namespace testsupport

@@ -12,6 +12,7 @@
 #include "bridge/BridgeServices.h"
 #include "bridge/MainThreadDispatcher.h"
 #include "bridge/NotificationCenter.h"
+#include "platform/SingleInstance.h"
 #include "platform/Threads.h"
 
 std::int64_t convertWindowsTimeToUnixTime(std::uint64_t fileTime) {
@@ -284,3 +285,7 @@ std::string SafeRelativePath(IFileNode* node) {
 }
 
 }  // namespace bridge
+
+int QVCPPPublic::IsAppRunning() {
+  return platform::IsAnotherInstanceRunning(platform::InstanceLockPath()) ? 1 : 0;
+}

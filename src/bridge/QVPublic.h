@@ -55,6 +55,9 @@ class QVCPPPublic {
   unsigned StringToFilterType(const char* text);
   int IsTypeString(const char* text, unsigned type);
   int IsStringInFileNode(const char* text, IFileNode* node);
+  // 1 when another copy of the program runs for this user (it holds the
+  // lock file in the runtime folder); the first caller takes the lock.
+  int IsAppRunning();
 };
 
 namespace bridge {

@@ -297,3 +297,5 @@ void QVUIController::CloseApp() {
   std::fflush(nullptr);
   std::_Exit(0);
 }
+
+bool QVUIController::IsAppRunning() { return QVCPPPublic::instance()->IsAppRunning() != 0; }

@@ -71,6 +71,8 @@ class QVUIController {
   static std::uint64_t GetRecoveridedFiles();
   static int GetCurrentScanRecoveryCnt();
   static void ReleaseDataRecovery();
+  // True when another copy of the program runs for this user.
+  static bool IsAppRunning();
 
   // Result trees. The arrays stay the caller's; readers on other threads
   // than the bridge's hold QVTreeLocker() while they look.

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Starts Quarnel under a virtual X display (xvfb-run) and saves a screenshot
+# of each window into build/shots/, for a person to look at:
+#   main.png          the main window as quarnel-launcher opens it
+#   second-start.png  after a second start (still one main window)
+#   about.png         the about box, opened from its button
+# Needs: xvfb-run, xdotool; run as root so the launcher needs no password.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=${QUARNEL_SHOTS_BUILD:-build/release}
+out=$root/build/shots
+
+export CCACHE_DIR=${CCACHE_DIR:-$root/.cache/ccache}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target quarnel quarnel-launcher quarnel_screenshot >/dev/null
+
+mkdir -p "$out"
+rm -f "$out"/*.png
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -m 700 "$work/run"
+scripts/make-demo-image.sh "$work/demo.img" >/dev/null
+
+cat >"$work/session.sh" <<'SESSION'
+set -euo pipefail
+bin=$1 out=$2 work=$3
+shot() { sleep 1; "$bin/quarnel_screenshot" "$out/$1.png"; echo "wrote $out/$1.png"; }
+windows() { xdotool search --onlyvisible --name "$1" 2>/dev/null | wc -l; }
+# Waits for a visible window whose title matches; its id.
+wait_window() {
+  for _ in $(seq 1 100); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  echo "no window named $1" >&2
+  return 1
+}
+"$bin/quarnel-launcher"
+main=$(wait_window "Quarnel Data Recovery")
+shot main
+"$bin/quarnel-launcher"
+sleep 2
+echo "main windows after a second start: $(windows "Quarnel Data Recovery")"
+shot second-start
+# The about button sits at (860, 14) in the band of the main window.
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove $((X + 868)) $((Y + 22)) click 1
+sleep 1
+shot about
+kill -TERM "$(xdotool getwindowpid "$main")" || true
+SESSION
+
+XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config \
+  xvfb-run -a -s "-screen 0 1280x800x24" bash "$work/session.sh" "$root/$build/bin" "$out" "$work"
+ls -l "$out"

@@ -1,0 +1,91 @@
+#pragma once
+// The main window: the white band with the title, the import and about
+// buttons, the back and continue buttons below the pages, and the two
+// pages side by side in a content view twice the window's width (category
+// page, disk page). It owns the navigation between the pages.
+
+#include <QLabel>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include "ui/toolkit/TCImageButton.h"
+#include "ui/toolkit/TCImageWindow.h"
+#include "ui/windows/DialogFrame.h"
+
+namespace windows {
+
+class QVRootWindowController : public ui::TCImageWindow {
+    Q_OBJECT
+public:
+    explicit QVRootWindowController(QWidget* parent = nullptr);
+    ~QVRootWindowController() override;
+
+    static constexpr int kWidth = 900;
+    static constexpr int kContentHeight = 520;
+    static constexpr int kTitleBarHeight = 50;
+    static constexpr int kPageSlide = 916;
+
+    // Page numbers of `whichPage`.
+    enum Page { NoPage = 1, CategoryPage = 2, DiskPage = 3 };
+
+    void windowDidLoad();
+    void awakeFromNib();
+    void buildTileBarView();
+    void changeWindowTitle();
+    // The band's close button: hides the window and posts "appWillTerminate".
+    void closeWindow();
+    // The about button: the about box, modal.
+    void aboutAction();
+    // The import button: asks for a saved scan result; emits importChosen.
+    void importButtonAction();
+    // A saved result named at start (kept; the load is the window's choice).
+    void SetImportPath(const QString& path) { rsfPath_ = path; }
+    const QString& importPath() const { return rsfPath_; }
+    const QString& importFilePath() const { return importFilePath_; }
+
+    // The category page (page 2); replaces an earlier one.
+    void InfoButtonClick();
+    int whichPage() const { return whichPage_; }
+
+    QLabel* titleLabel() const { return titleLabel_; }
+    ui::TCImageButton* importButton() const { return importButton_; }
+    ui::TCImageButton* aboutButton() const { return aboutButton_; }
+    ui::TCImageButton* backHomeButton() const { return backHomeButton_; }
+    ui::TCImageButton* continueButton() const { return continueButton_; }
+    QLabel* backLabel() const { return backLabel_; }
+    QLabel* continueLabel() const { return continueLabel_; }
+    // The content view that holds the pages (twice the window's width).
+    QWidget* pageHost() const { return pageHost_; }
+    QWidget* categoryPage() const { return categoryPage_; }
+    DialogFrame* frame() const { return frame_; }
+
+signals:
+    // A saved scan result was chosen in the import panel.
+    void importChosen(const QString& path);
+
+protected:
+    // The page shown first; the windows of the category page replace it.
+    virtual QWidget* makeCategoryPage(QWidget* host);
+
+private:
+    void buildBottomButtons(QWidget* content);
+    void createImportButton();
+
+    DialogFrame* frame_ = nullptr;
+    QPointer<QLabel> titleLabel_;
+    QPointer<ui::TCImageButton> importButton_;
+    QPointer<ui::TCImageButton> aboutButton_;
+    QPointer<ui::TCImageButton> backHomeButton_;
+    QPointer<ui::TCImageButton> continueButton_;
+    QPointer<QLabel> backLabel_;
+    QPointer<QLabel> continueLabel_;
+    QPointer<QWidget> pageHost_;
+    QPointer<QWidget> categoryPage_;
+    QString rsfPath_;
+    QString importFilePath_;
+    int whichPage_ = NoPage;
+    int selectScanType_ = 1;
+};
+
+} // namespace windows

@@ -167,6 +167,11 @@ std::uint64_t QVUIRecovery::GetFailedFilesCnt() const {
   return m_failed;
 }
 
+std::uint64_t QVUIRecovery::GetIncompleteFilesCnt() const {
+  std::lock_guard g(m_mutex);
+  return m_incomplete;
+}
+
 std::uint64_t QVUIRecovery::GetWrittenBytes() const {
   std::lock_guard g(m_mutex);
   return m_writtenBytes;
@@ -236,6 +241,7 @@ RESULT QVUIRecovery::DoRecovery() {
     m_filesStarted = 0;
     m_written = 0;
     m_failed = 0;
+    m_incomplete = 0;
     m_writtenBytes = 0;
     m_lastDone = 0;
   }
@@ -293,11 +299,18 @@ RESULT QVUIRecovery::DoRecovery() {
       last = object->RecoverTo(path.c_str(), this, 0);
       if (reader != nullptr) reader->Release();
       const long long size = node->GetFileSize();
+      const long long unreadable = object->LastUnreadableSectors();
+      if (unreadable > 0) {
+        CatchExeception::WriteLog("incomplete: %s (%lld sectors could not be read)\n", path.c_str(), unreadable);
+      }
       std::lock_guard g(m_mutex);
       const bool whole = size <= 0 || m_lastDone >= static_cast<std::uint64_t>(size);
       // An empty file has no data to read: the created file is the whole of it.
       const bool emptyCreated = size == 0 && result::CodeOf(last) == kRecNoReader;
-      if ((result::Succeeded(last) && whole) || emptyCreated) {
+      if (unreadable > 0 && result::Succeeded(last)) {
+        ++m_incomplete;
+        ++m_failed;
+      } else if ((result::Succeeded(last) && whole) || emptyCreated) {
         ++m_written;
         m_writtenBytes += size > 0 ? static_cast<std::uint64_t>(size) : 0;
       } else {

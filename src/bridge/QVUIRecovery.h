@@ -41,7 +41,11 @@ class QVUIRecovery : public QVUIOperation {
 
   // Outcome of the current or last run.
   std::uint64_t GetWrittenFilesCnt() const;
+  // Files not written whole: nothing written, or incomplete (below).
   std::uint64_t GetFailedFilesCnt() const;
+  // Files written with parts that could not be read (zeros stand there);
+  // they count among the failed files, never as recovered.
+  std::uint64_t GetIncompleteFilesCnt() const;
   std::uint64_t GetWrittenBytes() const;
 
   // The folder of a searcher type in this run: made on first use with the
@@ -65,6 +69,7 @@ class QVUIRecovery : public QVUIOperation {
   int m_iDeep = 0;
   std::uint64_t m_written = 0;
   std::uint64_t m_failed = 0;
+  std::uint64_t m_incomplete = 0;
   std::uint64_t m_writtenBytes = 0;
 };
 

@@ -131,13 +131,13 @@ int RunDevices(const Options& options, std::FILE* out) {
                    d.isUSB ? "true" : "false", d.beCanOpen ? "true" : "false", vols.c_str());
       continue;
     }
-    std::fprintf(out, "disk %d  /dev/%s  %s  %.1f GB%s%s\n", d.diskIndex, d.devName.c_str(),
-                 d.name.empty() ? "(no name)" : d.name.c_str(), static_cast<double>(d.capacity) / 1e9,
+    std::fprintf(out, "disk %d  /dev/%s  %s  %.1f GB%s%s\n", d.diskIndex, TerminalText(d.devName).c_str(),
+                 d.name.empty() ? "(no name)" : TerminalText(d.name).c_str(), static_cast<double>(d.capacity) / 1e9,
                  d.isUSB ? "  usb" : "", d.beCanOpen ? "" : (geteuid() == 0 ? "  (not readable)" : "  (not readable: run as root)"));
     for (const _DiskVolumeData& v : d.children) {
       std::fprintf(out, "  volume %d  %s  %-7s  %.1f GB  %s%s\n", v.volumeIndex,
-                   v.devName.empty() ? "(partition)" : ("/dev/" + v.devName).c_str(), FileSystemName(v.fileSystem),
-                   static_cast<double>(v.capacity) / 1e9, v.name.c_str(), v.beCanOpen ? "" : "  (not readable)");
+                   v.devName.empty() ? "(partition)" : TerminalText("/dev/" + v.devName).c_str(),
+                   FileSystemName(v.fileSystem), static_cast<double>(v.capacity) / 1e9, TerminalText(v.name).c_str(), v.beCanOpen ? "" : "  (not readable)");
     }
   }
   return 0;
@@ -249,6 +249,10 @@ int RunRecover(const Options& options, std::FILE* out) {
   std::fflush(out);
   if (writeFailed) return Fail(1, "writing to " + options.destination + " failed (is the disk full?)");
   if (!completed) return Fail(1, "recovery stopped by the user; the files written so far are kept");
+  if (recovery->GetIncompleteFilesCnt() > 0) {
+    Fail(1, std::to_string(recovery->GetIncompleteFilesCnt()) +
+                " files are incomplete: parts that could not be read stand as zeros");
+  }
   if (recovery->GetFailedFilesCnt() > 0) return Fail(1, std::to_string(recovery->GetFailedFilesCnt()) + " files could not be recovered");
   return 0;
 }

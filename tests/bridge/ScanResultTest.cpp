@@ -312,6 +312,84 @@ TEST_F(ScanResult, FatVolumeRoundTripRecoversTheSameBytes) {
   }
 }
 
+TEST_F(ScanResult, ImageCutShortAfterTheScanGivesAFailedFileNotARecoveredOne) {
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) GTEST_SKIP() << "no mtools";
+  engine_registry::Clear();
+  RegisterAllEngines();
+  const std::string image = m_dir.File("cut.img");
+  const std::string payload = m_dir.File("payload.bin");
+  Bytes data(70000);
+  std::mt19937 rng(11);
+  for (auto& b : data) b = static_cast<std::uint8_t>(rng());
+  Spit(payload, data);
+  ASSERT_EQ(testsupport::Run("mkfs.vfat -F 16 -n QTEST -C '" + image + "' 32768 >/dev/null 2>&1"), 0);
+  ASSERT_EQ(testsupport::Run("mcopy -i '" + image + "' '" + payload + "' ::/payload.bin"), 0);
+  ASSERT_EQ(testsupport::Run("mdel -i '" + image + "' ::/payload.bin"), 0);
+  IStorageDevice* disk = OpenImage(image);
+  ASSERT_NE(disk, nullptr);
+  std::vector<IStorageDevice*> volumes;
+  QVUIDeviceData::instance()->GetDiskVolumeStorage(disk, volumes);
+  ASSERT_FALSE(volumes.empty());
+  Scan(volumes[0], 0);
+  IFileNode* node = FindBySize(70000);
+  ASSERT_NE(node, nullptr);
+
+  // The source ends before the file's data: nothing of it can be read.
+  std::filesystem::resize_file(image, 4096);
+  node->SetCheck(kChecked);
+  const std::string dest = m_dir.File("out") + "/";
+  ASSERT_EQ(QVUIController::DoRecovery(true, dest.c_str(), "DoRecovery", nullptr), 0u);
+  ASSERT_TRUE(WaitForJobs(60000));
+  QVUIRecovery* recovery = QVUIRecovery::instance();
+  EXPECT_EQ(recovery->GetWrittenFilesCnt(), 0u);
+  EXPECT_EQ(recovery->GetFailedFilesCnt(), 1u);
+  EXPECT_EQ(recovery->GetIncompleteFilesCnt(), 1u);
+  node->SetCheck(kUnchecked);
+}
+
+TEST_F(ScanResult, DeletedEntryClaimingMoreThanTheVolumeIsDamagedAndCutToTheDevice) {
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) GTEST_SKIP() << "no mtools";
+  engine_registry::Clear();
+  RegisterAllEngines();
+  const std::string image = m_dir.File("claim.img");
+  Spit(m_dir.File("big.txt"), Bytes(5000, 'b'));
+  ASSERT_EQ(testsupport::Run("mkfs.vfat -F 16 -n QTEST -C '" + image + "' 16384 >/dev/null 2>&1"), 0);
+  ASSERT_EQ(testsupport::Run("mcopy -i '" + image + "' '" + m_dir.File("big.txt") + "' ::/big.txt"), 0);
+  // The entry claims 4 GiB - 1 on a 16 MiB volume, then the file is deleted.
+  Bytes bytes = Slurp(image);
+  const std::string name = "BIG     TXT";
+  const auto at = std::search(bytes.begin(), bytes.end(), name.begin(), name.end());
+  ASSERT_NE(at, bytes.end());
+  std::fill(at + 28, at + 32, 0xFF);
+  Spit(image, bytes);
+  ASSERT_EQ(testsupport::Run("mdel -i '" + image + "' ::/big.txt"), 0);
+
+  IStorageDevice* disk = OpenImage(image);
+  ASSERT_NE(disk, nullptr);
+  std::vector<IStorageDevice*> volumes;
+  QVUIDeviceData::instance()->GetDiskVolumeStorage(disk, volumes);
+  ASSERT_FALSE(volumes.empty());
+  Scan(volumes[0], 0);
+  IFileNode* node = FindBySize(0xFFFFFFFFLL);
+  ASSERT_NE(node, nullptr);
+  auto* file = dynamic_cast<CFileNode*>(node);
+  ASSERT_NE(file, nullptr);
+  EXPECT_TRUE(file->IsDamaged());
+
+  IDataRecovery* rec = QVUIScan::instance()->GetFileNodeDataRecover(RootOf(node));
+  ASSERT_NE(rec, nullptr);
+  IFileReader* reader = rec->SetRecoverNode(node);
+  ASSERT_NE(reader, nullptr);
+  const std::string out = m_dir.File("big.out");
+  rec->RecoverTo(out.c_str(), nullptr, 0);
+  reader->Release();
+  ASSERT_TRUE(std::filesystem::exists(out));
+  EXPECT_LE(std::filesystem::file_size(out), std::filesystem::file_size(image));
+  const Bytes got = Slurp(out);
+  ASSERT_GE(got.size(), 5000u);
+  EXPECT_TRUE(std::all_of(got.begin(), got.begin() + 5000, [](std::uint8_t b) { return b == 'b'; }));
+}
+
 TEST_F(ScanResult, NodeRecordsKeepEveryField) {
   SavedNodeRecord r;
   r.id = -5;

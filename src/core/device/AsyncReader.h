@@ -2,8 +2,9 @@
 // The one routine through which every file-backed device reads its bytes.
 // Requests are serialised by one process-wide lock and read in pieces of at
 // most 4 MiB straight into the caller's buffer. A piece that fails with an
-// I/O error is read again sector by sector, so a bad sector costs only its
-// own bytes (zeros), and the request reports failure.
+// I/O error is read again sector by sector, past the page cache (O_DIRECT,
+// aligned buffer) where the system allows it, so a bad sector costs only its
+// own bytes (zeros), not its page, and the request reports failure.
 
 #include <cstdint>
 
@@ -27,8 +28,9 @@ class IRawReadPrimitive {
 IRawReadPrimitive* SetRawReadPrimitive(IRawReadPrimitive* primitive);
 
 // Reads `length` bytes at `offset` of `fd` into `buf`. Returns `length` when
-// every byte was read (a request that ends past end of file gets zeros for
-// the missing tail), 0 on a bad argument or when any sector failed. Once the
+// every byte was read; 0 on a bad argument, when any sector failed, or when
+// the file ended before the request did (the missing tail is zeros, but it
+// was not read). Once the
 // arguments are valid, `buf` always receives `length` bytes of data or zeros.
 // `sectorSize` is the unit of the retry after an I/O error.
 long long QVReadAsyncData(void* buf, int fd, long long offset, long long length, int sectorSize = 512);

@@ -105,6 +105,10 @@ class CFileNode : public IFilesystemNode {
   int CheckedSum() const { return m_iCheckedSum; }
   std::uint64_t StateWord() const { return m_u64State; }
   void SetCompressed(int compressed) { m_iCompressed = compressed; }
+  // Set when the node claims more than its device can hold (a damaged
+  // record): its size and runs are cut to the device when it is read.
+  bool IsDamaged() const { return m_bDamaged; }
+  void MarkDamaged() { m_bDamaged = true; }
 
   // Identity of one file found twice (same id, kind, parent and name; see .cpp).
   bool operator==(const CFileNode& other) const;
@@ -129,6 +133,7 @@ class CFileNode : public IFilesystemNode {
   CFileNode* m_pParent = nullptr;
   int m_iCheckedSum = 0;
   int m_iCompressed = 0;
+  bool m_bDamaged = false;
 };
 
 // Synthetic folder: a searcher's tree root or its lost-files folder.

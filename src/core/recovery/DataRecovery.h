@@ -32,6 +32,9 @@ class IDataRecovery {
   // stamped with their nodes' times only below it; unset, only the file
   // itself is stamped.
   virtual void SetRecoveryRoot(const char* root) {}
+  // Sectors of the last RecoverTo that could not be read and stand as zeros
+  // in the written file; above 0 the file is incomplete.
+  virtual long long LastUnreadableSectors() const { return 0; }
 };
 
 [[nodiscard]] IDataRecovery* CreateDataRecoveryObj();

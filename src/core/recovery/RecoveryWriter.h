@@ -29,7 +29,7 @@ class CDataRecovery : public IDataRecovery {
   void SetRecoveryRoot(const char* root) override;
 
   // Sectors that could not be read (and stand as zeros) in the last RecoverTo.
-  long long LastUnreadableSectors() const { return m_llLastUnreadable; }
+  long long LastUnreadableSectors() const override { return m_llLastUnreadable; }
 
  private:
   void ClearPartitions();

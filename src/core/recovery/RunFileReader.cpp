@@ -52,13 +52,28 @@ int CFileReader::Open(IStorageDevice* device, CFileNode* node, const CSearchedPa
     return 0;
   }
 
+  // A file never holds more than its device: a larger size is a damaged
+  // record, and reading it whole would write without end.
+  const long long deviceSectors = device->GetTotalSectors();
+  long long deviceBytes = 0;
+  long long readSize = fileSize;
+  if (node->IsCompressed() == 0 && deviceSectors > 0 &&
+      !__builtin_mul_overflow(deviceSectors, static_cast<long long>(sectorSize), &deviceBytes) &&
+      fileSize > deviceBytes) {
+    const char* name = node->GetFileName();
+    CatchExeception::WriteLog("%s: %s claims %lld bytes, more than its device holds (%lld): cut to the device\n",
+                              "CFileReader::Open", name != nullptr ? name : "", fileSize, deviceBytes);
+    node->MarkDamaged();
+    readSize = deviceBytes;
+  }
+
   m_pDataRunList = list;
   m_pDevice = device;
   m_pNode = node;
   m_iSectorSize = sectorSize;
   m_iSectorsPerCluster = static_cast<int>(spc);
   m_iClusterSize = static_cast<int>(clusterSize);
-  m_llFileSize = fileSize;
+  m_llFileSize = readSize;
   m_llClusterBaseSector = partition->m_llClusterBaseSector;
   m_bResident = list->IsResident() != 0;
   m_runs.clear();

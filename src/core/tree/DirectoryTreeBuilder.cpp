@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/device/StorageDevice.h"
 #include "core/tree/DuplicateFolderEntry.h"
 #include "core/tree/NodeName.h"
 #include "core/tree/RecyclerFilter.h"
 #include "core/tree/TreeBuilderFactory.h"
 #include "core/tree/UserTrash.h"
+#include "core/util/Log.h"
 
 namespace {
 
@@ -74,6 +76,17 @@ int CDirectoryTreeBuilder::Initialize(const char* deviceName, IDrirectoryTree* t
 void CDirectoryTreeBuilder::SetPartitonDevice(CSearchedPartitionInfo* partition, IStorageDevice* device) {
   m_pPartition = partition;
   m_pPartitionDevice = device;
+  // Searchers name the device after their sweep: the files found so far are
+  // measured against it now, later ones as they come.
+  for (_DIRECTORY_TREE_INFO& tree : m_trees) {
+    for (auto* byId : {&tree.files, &tree.shown}) {
+      for (auto& [id, nodes] : *byId) {
+        for (IFileNode* node : nodes) {
+          if (node != nullptr && node->IsDirectory() == 0) MarkIfLargerThanDevice(node);
+        }
+      }
+    }
+  }
 }
 
 _DIRECTORY_TREE_INFO* CDirectoryTreeBuilder::FindTree(_tagSearcherType type) {
@@ -96,6 +109,28 @@ int CDirectoryTreeBuilder::AddSearcherInfo(_tagSearcherType type, long long root
   return 1;
 }
 
+void CDirectoryTreeBuilder::CleanDotsOnlyName(IFileNode* node) {
+  // "..." and longer runs of dots are legal names on volumes written by
+  // Linux; as they are they would be taken for hidden files (or emptied when
+  // leading dots are cut), so they are listed as "_...". A folder's own "."
+  // and ".." entries are not names of files and stay as they are.
+  const std::string name = NodeName(node);
+  if (name.size() < 3 || name.find_first_not_of('.') != std::string::npos) return;
+  node->SetFileName(("_" + name).c_str());
+}
+
+void CDirectoryTreeBuilder::MarkIfLargerThanDevice(IFileNode* node) const {
+  auto* file = dynamic_cast<CFileNode*>(node);
+  if (file == nullptr || file->IsDamaged() || m_pPartitionDevice == nullptr || file->IsCompressed() != 0) return;
+  const long long sectors = m_pPartitionDevice->GetTotalSectors();
+  const long long sectorSize = m_pPartitionDevice->GetSectorSize() > 0 ? m_pPartitionDevice->GetSectorSize() : 512;
+  long long bytes = 0;
+  if (sectors <= 0 || __builtin_mul_overflow(sectors, sectorSize, &bytes) || file->GetFileSize() <= bytes) return;
+  CatchExeception::WriteLog("damaged: %s claims %lld bytes, more than its device holds (%lld)\n", NodeName(node),
+                            file->GetFileSize(), bytes);
+  file->MarkDamaged();
+}
+
 int CDirectoryTreeBuilder::AddNode(IFileNode* node, _tagSearcherType type) {
   if (node == nullptr || m_pFilter == nullptr || m_pFilter->IsFileNodeValid(node) == 0) return 0;
   if (node->GetCurrentNodeID() == node->GetParentNodeID()) return 0;
@@ -108,6 +143,7 @@ int CDirectoryTreeBuilder::AddNode(IFileNode* node, _tagSearcherType type) {
   }
   ++tree->totalAdded;
   ++tree->pendingCount;
+  CleanDotsOnlyName(node);
 
   if (!m_bRestoring && type == kSearcherHfsPlus && tree->privateDataIds.empty() &&
       std::strcmp(NodeName(node), kPrivateDataName) == 0 && node->GetParentNodeID() == tree->rootId) {
@@ -136,6 +172,7 @@ int CDirectoryTreeBuilder::AddNode(IFileNode* node, _tagSearcherType type) {
     if (trashCandidate) tree->trashCandidates.push_back(node);
   } else {
     if (NodeName(node)[0] == '.') return 0;
+    MarkIfLargerThanDevice(node);
     if (RecordNode(*tree, tree->files, node) == 0) return 0;
   }
 

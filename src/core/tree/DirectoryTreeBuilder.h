@@ -43,6 +43,10 @@ class CDirectoryTreeBuilder final : public IDirecotryTreeBuilder {
   void FlashBuild(_tagSearcherType type) override;
   void Release() override;
   void SetPartitonDevice(CSearchedPartitionInfo* partition, IStorageDevice* device) override;
+  // Marks a file that claims more bytes than the partition's device holds.
+  void MarkIfLargerThanDevice(IFileNode* node) const;
+  // Gives a name made only of dots ("...") a cleaned name ("_...").
+  static void CleanDotsOnlyName(IFileNode* node);
 
  private:
   // A node held back as part of a recycle bin until its searcher finishes.

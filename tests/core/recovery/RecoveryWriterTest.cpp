@@ -241,6 +241,27 @@ TEST_F(RecoveryWriter, ShortReadsNeverLeaveStaleBytes) {
   EXPECT_GT(recovery.LastUnreadableSectors(), 0);
 }
 
+TEST_F(RecoveryWriter, AFileClaimingMoreThanItsDeviceIsCutToTheDevice) {
+  // A damaged record: 1 PiB in one run on a 32 KiB device.
+  RecoveryTestNode file("huge", 1LL << 50, {{1, 1LL << 40}});
+  ReaderPtr preview(recovery.SetRecoverNode(&file));
+  ASSERT_NE(preview, nullptr);
+  EXPECT_TRUE(file.IsDamaged());
+  EXPECT_EQ(preview->GetDataSize(), sectors * kSector);
+  const std::string out = tmp.File("huge");
+  ASSERT_EQ(recovery.RecoverTo(out.c_str(), nullptr, 0), 0u);
+  EXPECT_EQ(std::filesystem::file_size(out), static_cast<std::uintmax_t>(sectors * kSector));
+  // The run's sectors past the device's end were not read: the file is incomplete.
+  EXPECT_GT(recovery.LastUnreadableSectors(), 0);
+  Bytes expected = Expected({{1, 31}}, sectors * kSector);
+  EXPECT_EQ(FirstDifference(ReadAll(out), expected), -1);
+
+  RecoveryTestNode fits("fits", 3 * kCluster, {{1, 3}});
+  ReaderPtr second(recovery.SetRecoverNode(&fits));
+  EXPECT_FALSE(fits.IsDamaged());
+  EXPECT_EQ(second->GetDataSize(), 3 * kCluster);
+}
+
 TEST_F(RecoveryWriter, SizeLimitCutsThePlainCopy) {
   RecoveryTestNode file("f", 6 * kCluster, {{1, 6}});
   ReaderPtr r(recovery.SetRecoverNode(&file));
@@ -284,6 +305,8 @@ TEST_F(RecoveryWriter, FailuresGiveTheirCodes) {
 }
 
 TEST_F(RecoveryWriter, SmallJpegIsFoundInTheFirst64KiB) {
+  sectors = 256;  // room for a file past 64 KiB
+  SetUp();
   RecoveryTestNode file("p.jpg", 70 * kCluster, {{0, 30}});
   Bytes& d = device->Bytes();
   const std::size_t base = static_cast<std::size_t>(kBase * kSector);

@@ -1,5 +1,8 @@
 #include "platform/SourceIdentity.h"
 
+#include <fcntl.h>
+#include <linux/loop.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -85,6 +88,94 @@ void AddLoopDevicesOf(const struct stat& image, const std::string& sysfsRoot, st
   }
 }
 
+using FileId = std::pair<std::uint64_t, std::uint64_t>;
+
+// The backing file of a loop device: from its sysfs entry, or from the loop
+// driver itself when the path there is gone (renamed, deleted, another mount
+// namespace).
+bool LoopBackingFile(const fs::path& folder, const std::string& kernelName, FileId& out) {
+  std::ifstream in(folder / "loop" / "backing_file");
+  std::string backing;
+  if (std::getline(in, backing) && !backing.empty()) {
+    struct stat st {};
+    if (::stat(backing.c_str(), &st) == 0) {
+      out = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+      return true;
+    }
+  }
+  if (kernelName.rfind("loop", 0) != 0) return false;
+  const int fd = ::open(("/dev/" + kernelName).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  loop_info64 info {};
+  const bool ok = ::ioctl(fd, LOOP_GET_STATUS64, &info) == 0;
+  ::close(fd);
+  if (!ok) return false;
+  out = {static_cast<std::uint64_t>(info.lo_device), static_cast<std::uint64_t>(info.lo_inode)};
+  return true;
+}
+
+// Adds every device below `folder` (its slaves, recursively): the storage a
+// device-mapper or RAID device is made of.
+void AddSlaves(const fs::path& folder, std::set<std::uint64_t>& out, int depth) {
+  if (depth > 16) return;
+  std::error_code ec;
+  for (const auto& slave : fs::directory_iterator(folder / "slaves", ec)) {
+    std::error_code ec2;
+    const fs::path target = fs::canonical(slave.path(), ec2);
+    std::uint64_t dev = 0;
+    if (ec2 || !ReadDevFile(target / "dev", dev) || !out.insert(dev).second) continue;
+    AddSlaves(target, out, depth + 1);
+  }
+}
+
+// Files behind the loop devices among `devices`, and every other loop device
+// of those files with its family: one image reached by two loop devices is
+// one source.
+void AddLoopBackings(SourceIdentity& id, const std::string& sysfsRoot) {
+  for (int round = 0; round < 4; ++round) {
+    const std::size_t before = id.devices.size() + id.files.size();
+    const std::set<std::uint64_t> devices = id.devices;
+    for (const std::uint64_t dev : devices) {
+      const fs::path folder = SysfsFolderOf(dev, sysfsRoot);
+      FileId file;
+      if (folder.empty() || !LoopBackingFile(folder, folder.filename().string(), file)) continue;
+      if (!id.files.insert(file).second) continue;
+      struct stat st {};
+      st.st_dev = static_cast<dev_t>(file.first);
+      st.st_ino = static_cast<ino_t>(file.second);
+      AddLoopDevicesOf(st, sysfsRoot, id.devices);
+    }
+    if (id.devices.size() + id.files.size() == before) break;
+  }
+}
+
+// The devices of the btrfs file system that has `dev` among its devices.
+std::set<std::uint64_t> BtrfsDevicesWith(std::uint64_t dev, const std::string& sysfsRoot) {
+  std::error_code ec;
+  for (const auto& fsFolder : fs::directory_iterator(fs::path(sysfsRoot) / "fs" / "btrfs", ec)) {
+    std::set<std::uint64_t> members;
+    std::error_code ec2;
+    for (const auto& member : fs::directory_iterator(fsFolder.path() / "devices", ec2)) {
+      std::error_code ec3;
+      std::uint64_t d = 0;
+      const fs::path target = fs::canonical(member.path(), ec3);
+      if (!ec3 && ReadDevFile(target / "dev", d)) members.insert(d);
+    }
+    if (members.count(dev) != 0) return members;
+  }
+  return {};
+}
+
+bool Shares(const SourceIdentity& a, const SourceIdentity& b) {
+  for (const std::uint64_t d : b.devices) {
+    if (a.devices.count(d) != 0) return true;
+  }
+  for (const FileId& f : b.files) {
+    if (a.files.count(f) != 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 SourceIdentity IdentifySource(const std::string& path, const std::string& sysfsRoot) {
@@ -93,10 +184,13 @@ SourceIdentity IdentifySource(const std::string& path, const std::string& sysfsR
   if (path.empty() || ::stat(path.c_str(), &st) != 0) return id;
   if (S_ISBLK(st.st_mode)) {
     AddDiskFamily(static_cast<std::uint64_t>(st.st_rdev), sysfsRoot, id.devices);
+    const fs::path folder = SysfsFolderOf(static_cast<std::uint64_t>(st.st_rdev), sysfsRoot);
+    if (!folder.empty()) AddSlaves(folder, id.devices, 0);
   } else if (S_ISREG(st.st_mode)) {
     id.files.insert({static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
     AddLoopDevicesOf(st, sysfsRoot, id.devices);
   }
+  AddLoopBackings(id, sysfsRoot);
   return id;
 }
 
@@ -117,7 +211,7 @@ std::string NearestExistingPath(const std::string& path) {
 }
 
 bool DestinationOnSource(const SourceIdentity& source, const std::string& destination,
-                         const std::string& mountInfoPath) {
+                         const std::string& mountInfoPath, const std::string& sysfsRoot) {
   const std::string existing = NearestExistingPath(destination);
   if (existing.empty()) return false;
   struct stat st {};
@@ -142,15 +236,17 @@ bool DestinationOnSource(const SourceIdentity& source, const std::string& destin
   }
   if (best == nullptr) return false;
   if (source.devices.count(DevOf(best->major, best->minor)) != 0) return true;
+  // What backs the mount (a device, an image file, the loop devices of
+  // either, the other devices of a btrfs volume) against what backs the source.
+  if (best->source.empty() || best->source[0] != '/') return false;
+  SourceIdentity mounted = IdentifySource(best->source, sysfsRoot);
   struct stat src {};
-  if (!best->source.empty() && best->source[0] == '/' && ::stat(best->source.c_str(), &src) == 0) {
-    if (S_ISBLK(src.st_mode) && source.devices.count(static_cast<std::uint64_t>(src.st_rdev)) != 0) return true;
-    if (S_ISREG(src.st_mode) &&
-        source.files.count({static_cast<std::uint64_t>(src.st_dev), static_cast<std::uint64_t>(src.st_ino)}) != 0) {
-      return true;
+  if (best->fsType == "btrfs" && ::stat(best->source.c_str(), &src) == 0 && S_ISBLK(src.st_mode)) {
+    for (const std::uint64_t d : BtrfsDevicesWith(static_cast<std::uint64_t>(src.st_rdev), sysfsRoot)) {
+      mounted.devices.insert(d);
     }
   }
-  return false;
+  return Shares(source, mounted);
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,51 @@
 #include "support/TempDir.h"
 
 namespace {
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+std::string FirstLine(const std::string& command) {
+  FILE* p = ::popen(command.c_str(), "r");
+  if (p == nullptr) return "";
+  char buf[256] = {};
+  std::string line = std::fgets(buf, sizeof buf, p) != nullptr ? buf : "";
+  ::pclose(p);
+  while (!line.empty() && (line.back() == '\n' || line.back() == ' ')) line.pop_back();
+  return line;
+}
+
+// A loop device of an image (read-only unless asked), detached at the end.
+class Loop {
+ public:
+  Loop(const std::string& image, bool readOnly)
+      : m_path(FirstLine("losetup -f --show " + std::string(readOnly ? "-r " : "") + Quote(image) + " 2>/dev/null")) {}
+  ~Loop() {
+    if (!m_path.empty()) testsupport::Run("losetup -d " + Quote(m_path) + " 2>/dev/null");
+  }
+  const std::string& Path() const { return m_path; }
+
+ private:
+  std::string m_path;
+};
+
+// A FUSE mount made by `command` at `folder`, unmounted at the end.
+class FuseMount {
+ public:
+  FuseMount(const std::string& command, const std::string& folder)
+      : m_folder(folder), m_mounted(testsupport::Run(command + " >/dev/null 2>&1") == 0) {}
+  ~FuseMount() {
+    if (m_mounted) testsupport::Run("umount " + Quote(m_folder) + " 2>/dev/null || fusermount -u " + Quote(m_folder));
+  }
+  bool Mounted() const { return m_mounted; }
+
+ private:
+  std::string m_folder;
+  bool m_mounted;
+};
+
+bool CanUseLoopAndFuse() {
+  return ::geteuid() == 0 && ::access("/dev/fuse", R_OK | W_OK) == 0 && testsupport::HaveProgram("losetup");
+}
 
 TEST(SameDevice, NearestExistingPathClimbsToAnExistingFolder) {
   testsupport::TempDir dir;
@@ -42,6 +88,49 @@ TEST(SameDevice, TheBlockDeviceOfTheDestinationIsRefused) {
   platform::SourceIdentity other;
   other.devices.insert(static_cast<std::uint64_t>(st.st_dev) + 12345);
   EXPECT_FALSE(platform::DestinationOnSource(other, dir.File("out")));
+}
+
+TEST(SameDevice, OneImageReachedThroughTwoLoopDevicesIsOneSource) {
+  if (!CanUseLoopAndFuse() || !testsupport::HaveProgram("mkfs.exfat") ||
+      !testsupport::HaveProgram("mount.exfat-fuse")) {
+    GTEST_SKIP() << "needs root, /dev/fuse, losetup, mkfs.exfat and exfat-fuse";
+  }
+  testsupport::TempDir dir;
+  const std::string image = dir.File("ex.img");
+  const std::string other = dir.File("other.img");
+  ASSERT_EQ(testsupport::Run("truncate -s 16M " + Quote(image) + " " + Quote(other)), 0);
+  ASSERT_EQ(testsupport::Run("mkfs.exfat " + Quote(image) + " >/dev/null 2>&1"), 0);
+  const Loop source(image, true);
+  const Loop second(image, false);
+  const Loop unrelated(other, true);
+  if (source.Path().empty() || second.Path().empty() || unrelated.Path().empty()) {
+    GTEST_SKIP() << "no loop devices here";
+  }
+  const std::string mnt = dir.File("mnt");
+  std::filesystem::create_directory(mnt);
+  const FuseMount mount("mount.exfat-fuse " + Quote(second.Path()) + " " + Quote(mnt), mnt);
+  if (!mount.Mounted()) GTEST_SKIP() << "exfat-fuse cannot mount here";
+  EXPECT_TRUE(platform::DestinationOnSource(platform::IdentifySource(source.Path()), mnt + "/recovered"));
+  EXPECT_TRUE(platform::DestinationOnSource(platform::IdentifySource(image), mnt + "/recovered"));
+  EXPECT_FALSE(platform::DestinationOnSource(platform::IdentifySource(unrelated.Path()), mnt + "/recovered"));
+}
+
+TEST(SameDevice, AnImageMountedByFuseIsTheSourceOfItsLoopDevice) {
+  if (!CanUseLoopAndFuse() || !testsupport::HaveProgram("mkntfs") || !testsupport::HaveProgram("ntfs-3g")) {
+    GTEST_SKIP() << "needs root, /dev/fuse, losetup, mkntfs and ntfs-3g";
+  }
+  testsupport::TempDir dir;
+  const std::string image = dir.File("nt.img");
+  ASSERT_EQ(testsupport::Run("truncate -s 16M " + Quote(image)), 0);
+  ASSERT_EQ(testsupport::Run("mkntfs -F -q -Q " + Quote(image) + " >/dev/null 2>&1"), 0);
+  const Loop source(image, true);
+  if (source.Path().empty()) GTEST_SKIP() << "no loop devices here";
+  const std::string mnt = dir.File("mnt");
+  std::filesystem::create_directory(mnt);
+  const FuseMount mount("ntfs-3g " + Quote(image) + " " + Quote(mnt), mnt);
+  if (!mount.Mounted()) GTEST_SKIP() << "ntfs-3g cannot mount here";
+  EXPECT_TRUE(platform::DestinationOnSource(platform::IdentifySource(source.Path()), mnt + "/recovered"));
+  EXPECT_FALSE(platform::DestinationOnSource(platform::IdentifySource(source.Path()), dir.File("beside")));
 }
 
 TEST(SameDevice, AnUnknownSourceHasNoIdentity) {

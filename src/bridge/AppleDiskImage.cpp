@@ -16,6 +16,9 @@ constexpr std::size_t kTrailerSize = 512;
 constexpr std::uint64_t kMaxPlistBytes = 64ull << 20;  // no real image has more
 constexpr std::size_t kMishHeader = 204;
 constexpr std::size_t kChunkSize = 40;
+// A disk image's property list nests about six elements deep; the XML
+// parser recurses once per level, so deeper text is refused unparsed.
+constexpr int kMaxPlistDepth = 64;
 
 std::uint32_t Be32(const std::uint8_t* p) {
   return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
@@ -98,6 +101,57 @@ bool CheckRuns(std::vector<UdifRun>& runs, std::uint64_t totalSectors, std::stri
 }
 
 }  // namespace
+
+namespace {
+
+// Position of the '>' that ends the tag opened at `at`, quotes skipped.
+std::size_t TagEnd(std::string_view text, std::size_t at) {
+  char quote = 0;
+  for (std::size_t i = at + 1; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '>') {
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+bool XmlNestingWithin(std::string_view text, int limit) {
+  int depth = 0;
+  std::size_t at = 0;
+  while ((at = text.find('<', at)) != std::string_view::npos) {
+    const std::string_view rest = text.substr(at);
+    std::string_view skipTo;
+    if (rest.starts_with("<!--")) skipTo = "-->";
+    else if (rest.starts_with("<![CDATA[")) skipTo = "]]>";
+    else if (rest.starts_with("<?")) skipTo = "?>";
+    if (!skipTo.empty()) {
+      const std::size_t close = text.find(skipTo, at + 1);
+      if (close == std::string_view::npos) return true;  // unterminated: the parser reports it
+      at = close + skipTo.size();
+      continue;
+    }
+    const std::size_t close = TagEnd(text, at);
+    if (close == std::string_view::npos) return true;
+    const bool closing = rest.starts_with("</");
+    const bool declaration = rest.starts_with("<!");
+    const bool empty = text[close - 1] == '/';
+    at = close + 1;
+    if (declaration) continue;
+    if (closing) {
+      if (depth > 0) --depth;
+    } else if (!empty && ++depth > limit) {
+      return false;
+    }
+  }
+  return true;
+}
 
 int ParseMishTable(const std::uint8_t* data, std::size_t size, std::uint64_t fileSize, std::vector<UdifRun>& runs,
                    std::string& error, std::uint64_t dataForkOffset) {
@@ -240,6 +294,10 @@ int ParseDmgFile(const std::string& path, CDMGDeviceInfoStruct& record, UdifImag
     error = "the property list cannot be read";
     return 0;
   }
+  if (!XmlNestingWithin(xml, kMaxPlistDepth)) {
+    error = "the image's property list is nested too deeply to be a disk image's";
+    return 0;
+  }
   TiXmlDocument doc;
   doc.Parse(xml.c_str(), nullptr, TIXML_ENCODING_UTF8);
   const TiXmlElement* plist = doc.RootElement();
@@ -263,6 +321,14 @@ int ParseDmgFile(const std::string& path, CDMGDeviceInfoStruct& record, UdifImag
     if (ParseMishTable(bytes.data(), bytes.size(), *size, info.runs, error, dataForkOffset) == 0) return 0;
   }
   if (!CheckRuns(info.runs, info.totalSectors, error)) return 0;
+  // Sectors no chunk describes have no data anywhere: an image claiming
+  // them would be read forever as zeros.
+  const std::uint64_t held = info.runs.empty() ? 0 : info.runs.back().firstSector + info.runs.back().sectorCount;
+  if (info.totalSectors > held) {
+    error = "the trailer claims more sectors (" + std::to_string(info.totalSectors) + ") than its block tables hold (" +
+            std::to_string(held) + ")";
+    return 0;
+  }
   record.totalSectors = info.totalSectors;
   return 1;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/device/DeviceData.h"
@@ -54,6 +55,10 @@ int ParseDmgFile(const std::string& path, CDMGDeviceInfoStruct& record);
 // usable, 0 not (`error` set).
 int ParseMishTable(const std::uint8_t* data, std::size_t size, std::uint64_t fileSize, std::vector<UdifRun>& runs,
                    std::string& error, std::uint64_t dataForkOffset = 0);
+
+// True when no element of the XML text lies more than `limit` levels deep.
+// Counts tags without building anything, so any depth is safe to ask about.
+bool XmlNestingWithin(std::string_view text, int limit);
 
 // True when the file ends with a "koly" trailer or starts as an encrypted
 // image: such a file must go through ParseDmgFile.

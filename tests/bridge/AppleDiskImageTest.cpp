@@ -320,6 +320,14 @@ TEST(AppleDiskImage, DamagedImagesAreRefused) {
     std::memcpy(b.data() + b.size() - 8, "cdsaencr", 8);
     cases.push_back({"encrypted, old kind", b, "encrypted"});
   }
+  {
+    // 40,000 levels: the parser's recursion would overflow the stack.
+    std::string deep = "<plist>";
+    for (int i = 0; i < 40000; ++i) deep += "<dict>";
+    cases.push_back({"nested 40,000 deep", Udif(fork, deep, 4), "nested too deeply"});
+  }
+  cases.push_back({"more sectors than the chunks hold", Udif(fork, Plist({Mish(good)}), 1ull << 40), "claims more"});
+  cases.push_back({"one sector more than the chunks hold", Udif(fork, Plist({Mish(good)}), 5), "claims more"});
   testsupport::TempDir dir;
   for (const Case& c : cases) {
     const std::string path = dir.File("case.dmg");
@@ -334,6 +342,27 @@ TEST(AppleDiskImage, DamagedImagesAreRefused) {
     EXPECT_FALSE(dmg) << c.what;
     EXPECT_NE(error.find(c.message), std::string::npos) << c.what << ": " << error;
   }
+}
+
+TEST(AppleDiskImage, NestingDepthIsCountedWithoutParsing) {
+  struct Case {
+    std::string xml;
+    int limit;
+    bool within;
+  };
+  const std::string deep3 = "<a><b><c></c></b></a>";
+  const std::vector<Case> cases = {
+      {deep3, 3, true},
+      {deep3, 2, false},
+      {"<a/><a/><a/>", 1, true},
+      {"<a><b/></a><c><d/></c>", 2, true},
+      {"<?xml version=\"1.0\"?><!DOCTYPE plist><!-- <x><y><z> --><a><![CDATA[<p><q>]]></a>", 1, true},
+      // A '/' or '>' inside a quoted attribute neither closes nor empties the element.
+      {"<a x=\"/\"><b y='>'><c/></b></a>", 2, true},
+      {"<a x=\"/\"><b y='>'><c z=\"/>\"></c></b></a>", 2, false},
+      {"<a><b", 1, true},  // unterminated: left to the parser's error
+  };
+  for (const Case& c : cases) EXPECT_EQ(XmlNestingWithin(c.xml, c.limit), c.within) << c.xml;
 }
 
 TEST(AppleDiskImage, ChunkOffsetsCountFromTheDataFork) {

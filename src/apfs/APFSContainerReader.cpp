@@ -13,6 +13,8 @@ namespace {
 
 constexpr std::size_t kReaderBuffer = 0x20000;
 constexpr int kMaxSuperblockCopies = 32;
+// Checkpoint-area blocks read for a container whose block 0 is lost.
+constexpr std::uint32_t kMaxCheckpointBlocks = 4096;
 // Tree and object-map blocks one reader walks at most.
 constexpr std::uint64_t kMaxWalkedBlocks = 4u << 20;
 
@@ -27,6 +29,12 @@ bool IsCopyOf(const ByteView& block, const apfs::ContainerSuperblock& first) {
     return false;
   }
   return apfs::DecodeContainerSuperblock(block).uuid == first.uuid;
+}
+
+bool IsUsableSuperblock(const ByteView& block) {
+  const apfs::ObjectHeader h = apfs::DecodeObjectHeader(block);
+  return apfs::IsObjectHeader(block) && h.type == apfs::kTypeContainerSuperblock && apfs::HasContainerMagic(block) &&
+         apfs::DecodeContainerSuperblock(block).blockSize == apfs::kBlockSize && apfs::ChecksumOk(block);
 }
 
 }  // namespace
@@ -70,15 +78,37 @@ void APFSContainerReader::TakeVolumeName(const ByteView& volumeSuperblock) {
   m_name = apfs::VolumeName(volumeSuperblock) + "_" + std::to_string(m_index);
 }
 
-int APFSContainerReader::ParseContainer() {
-  if (!ReadBlock(0)) return -1;
-  const ByteView first = Block();
-  const apfs::ObjectHeader h = apfs::DecodeObjectHeader(first);
-  const apfs::ContainerSuperblock sb = apfs::DecodeContainerSuperblock(first);
-  if (!apfs::IsObjectHeader(first) || h.type != apfs::kTypeContainerSuperblock || !apfs::HasContainerMagic(first) ||
-      sb.blockSize != apfs::kBlockSize || !apfs::ChecksumOk(first)) {
-    return -2;
+std::vector<std::uint8_t> APFSContainerReader::OpeningSuperblock(const ByteView* found, int& failure) {
+  const bool read = ReadBlock(0);
+  if (read && IsUsableSuperblock(Block())) return std::vector<std::uint8_t>(m_buffer.begin(), m_buffer.begin() + apfs::kBlockSize);
+  failure = read ? -2 : -1;
+  if (found == nullptr || !IsUsableSuperblock(*found)) return {};
+  const apfs::ContainerSuperblock hint = apfs::DecodeContainerSuperblock(*found);
+  std::vector<std::uint8_t> best(found->Data(), found->Data() + apfs::kBlockSize);
+  std::uint64_t bestXid = hint.xid;
+  m_blockCount = hint.blockCount;  // lets ReadObject accept the area's blocks
+  for (const std::uint64_t block : apfs::CheckpointAreaBlocks(hint, kMaxCheckpointBlocks)) {
+    if (!m_delegate->ContinueCheck()) break;
+    if (!ReadObject(block) || !IsUsableSuperblock(Block()) || !IsCopyOf(Block(), hint)) continue;
+    const std::uint64_t xid = apfs::DecodeContainerSuperblock(Block()).xid;
+    if (xid > bestXid) {
+      bestXid = xid;
+      best.assign(m_buffer.begin(), m_buffer.begin() + apfs::kBlockSize);
+    }
   }
+  m_blockCount = 0;
+  std::printf("APFS: block 0 of the container at sector %llu is lost; opened from the checkpoint superblock of "
+              "transaction %llu\n",
+              static_cast<unsigned long long>(m_startSector), static_cast<unsigned long long>(bestXid));
+  return best;
+}
+
+int APFSContainerReader::ParseContainer(const ByteView* metCopy) {
+  int failure = 0;
+  const std::vector<std::uint8_t> head = OpeningSuperblock(metCopy, failure);
+  if (head.empty()) return failure;
+  const ByteView first(head.data(), head.size());
+  const apfs::ContainerSuperblock sb = apfs::DecodeContainerSuperblock(first);
   m_blockSize = sb.blockSize;
   m_blockCount = sb.blockCount;
   m_uuid = sb.uuid;

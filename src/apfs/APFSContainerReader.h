@@ -34,8 +34,11 @@ class APFSContainerReader {
   void SetSectorSize(std::uint32_t n) {
     if (n >= 512) m_sectorSize = n;
   }
-  // 0 done, -1 block 0 unreadable, -2 block 0 is not a usable container superblock.
-  int ParseContainer();
+  // 0 done, -1 block 0 unreadable, -2 block 0 is not a usable container
+  // superblock. When block 0 is lost and the scan met a checkpoint copy of
+  // the superblock (`found`), the newest valid copy in the checkpoint area
+  // that copy describes opens the container instead.
+  int ParseContainer(const ByteView* found = nullptr);
   // Walk of a lone volume whose superblock is at device block `block`.
   int ParseVolume(std::uint64_t block);
   void SetParsed() { m_parsed = true; }
@@ -74,6 +77,9 @@ class APFSContainerReader {
   bool IsReady(APFSFileNode* node, bool final);
 
  private:
+  // The superblock that opens the container: block 0 when it is usable, else
+  // the newest valid copy of the checkpoint area. Empty when there is none.
+  std::vector<std::uint8_t> OpeningSuperblock(const ByteView* found, int& failure);
   using NodeMap = std::multimap<std::uint64_t, std::unique_ptr<APFSFileNode>>;
   struct Candidates {
     APFSFileNode* exact = nullptr;

@@ -94,9 +94,31 @@ bool APFSDeepScan::TakeContainerSuperblock(std::uint64_t sector, const ByteView&
     if (reader->Covers(sector) && reader->Uuid() == sb.uuid) return true;
   }
   if (m_readers.count(sector) != 0) return true;
-  APFSContainerReader* reader = NewReader(sector, static_cast<int>(m_readers.size()), sector);
-  (void)reader->ParseContainer();
+  APFSContainerReader* reader = NewReader(sector, static_cast<int>(m_readers.size()), ContainerStart(sector, block));
+  (void)reader->ParseContainer(&block);
   return true;
+}
+
+std::uint64_t APFSDeepScan::ContainerStart(std::uint64_t sector, const ByteView& block) {
+  // A superblock is written to block 0 and, as the last block of its
+  // checkpoint, into the checkpoint-descriptor area. The first one the sweep
+  // meets is block 0, unless block 0 is lost: then it is a copy, and its own
+  // checkpoint fields tell how far into the container it lies.
+  const apfs::ContainerSuperblock sb = apfs::DecodeContainerSuperblock(block);
+  const std::optional<std::uint64_t> position = apfs::CheckpointCopyPosition(block);
+  const auto ss = static_cast<std::uint64_t>(m_iSectorSize);
+  const std::uint64_t deviceBlock = sector * ss / apfs::kBlockSize;
+  if (!position || *position == 0 || *position > deviceBlock) return sector;
+  // Block 0 intact: the copy of the same transaction lies `position` blocks further.
+  std::vector<std::uint8_t> copy(apfs::kBlockSize);
+  if (ReadBlocks(nullptr, deviceBlock + *position, apfs::kBlockSize, copy.data()) != 0) {
+    const ByteView view(copy.data(), copy.size());
+    if (apfs::HasContainerMagic(view) && apfs::ChecksumOk(view)) {
+      const apfs::ContainerSuperblock other = apfs::DecodeContainerSuperblock(view);
+      if (other.uuid == sb.uuid && other.xid == sb.xid) return sector;
+    }
+  }
+  return (deviceBlock - *position) * apfs::kBlockSize / ss;
 }
 
 bool APFSDeepScan::TakeLoneVolume(std::uint64_t sector, const ByteView& block) {

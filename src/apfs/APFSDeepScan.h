@@ -39,6 +39,8 @@ class APFSDeepScan : public ICompleteFileSystemSearchController, public APFSDele
 
  private:
   bool TakeContainerSuperblock(std::uint64_t sector, const ByteView& block);
+  // Start sector of the container whose superblock the sweep met at `sector`.
+  std::uint64_t ContainerStart(std::uint64_t sector, const ByteView& block);
   bool TakeLoneVolume(std::uint64_t sector, const ByteView& block);
   APFSContainerReader* NewReader(std::uint64_t sector, int index, std::uint64_t startSector);
 

@@ -64,6 +64,20 @@ std::vector<std::uint64_t> CheckpointAreaBlocks(const ContainerSuperblock& sb, s
   return blocks;
 }
 
+std::optional<std::uint64_t> CheckpointCopyPosition(const ByteView& superblock) {
+  const std::uint32_t blocks = superblock.U32Le(kNxDescBlocks);
+  const std::uint64_t base = superblock.U64Le(kNxDescBase);
+  const std::uint32_t index = superblock.U32Le(kNxDescIndex);
+  const std::uint32_t length = superblock.U32Le(kNxDescLength);
+  if (!superblock.Ok() || blocks == 0 || (blocks & 0x80000000u) != 0 || base == 0 || index >= blocks ||
+      length == 0 || length > blocks) {
+    return std::nullopt;
+  }
+  const std::uint64_t offset = (static_cast<std::uint64_t>(index) + length - 1) % blocks;
+  if (base > UINT64_MAX - offset) return std::nullopt;
+  return base + offset;
+}
+
 bool HasVolumeMagic(const ByteView& block) { return block.Has(0, 40) && block.U32Le(kApsbMagic) == kApsbMagicValue; }
 
 std::uint64_t VolumeOmapOid(const ByteView& block) { return block.U64Le(kApsbOmapOid); }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,11 @@ struct ContainerSuperblock {
 // Blocks of the checkpoint-descriptor area that may hold superblock copies
 // (at most `limit`); empty when the area is not a plain run of blocks.
 [[nodiscard]] std::vector<std::uint64_t> CheckpointAreaBlocks(const ContainerSuperblock& sb, std::uint32_t limit);
+
+// Container-relative block of a checkpoint's superblock copy, the last block
+// of its checkpoint in the descriptor area: base + (index + length - 1) mod
+// blocks. Nothing when the area is a tree or the fields are unusable.
+[[nodiscard]] std::optional<std::uint64_t> CheckpointCopyPosition(const ByteView& superblock);
 
 // "NXSB" magic present; fills `out` from the block.
 [[nodiscard]] bool HasContainerMagic(const ByteView& block);

@@ -245,6 +245,64 @@ TEST(ApfsContainerScan, SuperblockCopiesAndLoneVolumes) {
   }
 }
 
+// The sample with a checkpoint-descriptor area of blocks 1-13 (the sample's
+// objects lie among them) holding four checkpoints of one block each, the
+// superblock copy: transactions 5..8 at blocks 1, 10, 11 and 13. Only the
+// newest names the object map that is there; block 0 is its copy.
+Bytes WithCheckpoints(Bytes image) {
+  const std::uint32_t slots[4] = {0, 9, 10, 12};
+  for (std::uint32_t i = 0; i < 4; ++i) {
+    Bytes nx(image.begin(), image.begin() + kBlock);
+    PutU64(nx, 16, 5 + i);
+    PutU32(nx, 104, 13);
+    PutU64(nx, 112, 1);
+    PutU32(nx, 136, slots[i]);
+    PutU32(nx, 140, 1);
+    if (i < 3) PutU64(nx, 160, 15);
+    const std::uint64_t block = 1 + slots[i];
+    std::copy(nx.begin(), nx.end(), image.begin() + static_cast<long>(At(block)));
+    SealAt(image, block);
+  }
+  std::copy(image.begin() + static_cast<long>(At(13)), image.begin() + static_cast<long>(At(14)), image.begin());
+  return image;
+}
+
+TEST(ApfsContainerScan, LostBlockZeroOpensFromTheNewestCheckpointSuperblock) {
+  for (const std::size_t before : {std::size_t{0}, std::size_t{1} << 20}) {
+    SCOPED_TRACE(before);
+    Bytes image(before, 0);
+    Bytes container = WithCheckpoints(BuildContainer(Sample()));
+    {
+      // Intact: block 0 opens it; the copies are the same container.
+      Bytes whole = image;
+      whole.insert(whole.end(), container.begin(), container.end());
+      MemoryDevice device(whole);
+      CollectingBuilder builder;
+      auto scan = Sweep(&device, builder);
+      ASSERT_EQ(scan->Readers().size(), 1u);
+      EXPECT_EQ(scan->Readers()[0]->StartSector(), before / 512);
+      EXPECT_TRUE(builder.ByPath().count("docs/note.txt"));
+    }
+    std::fill(container.begin(), container.begin() + kBlock, 0);
+    image.insert(image.end(), container.begin(), container.end());
+    MemoryDevice device(image);
+    CollectingBuilder builder;
+    auto scan = Sweep(&device, builder);
+    ASSERT_EQ(scan->Readers().size(), 1u);
+    EXPECT_EQ(scan->Readers()[0]->StartSector(), before / 512);
+    EXPECT_EQ(scan->Readers()[0]->Name(), "TestVol_0");
+    const auto paths = builder.ByPath();
+    ASSERT_TRUE(paths.count("docs/note.txt"));
+    IFileNode* note = paths.at("docs/note.txt");
+    EXPECT_EQ(note->IsDeleted(), 0);
+    testsupport::TempDir tmp;
+    std::string content;
+    ASSERT_TRUE(RecoverNode(scan.get(), &device, note, tmp, "note", content));
+    ASSERT_EQ(content.size(), 5000u);
+    EXPECT_EQ(content[4096], 'M');
+  }
+}
+
 TEST(ApfsContainerScan, SectorSizesOf4096AndCancellation) {
   MemoryDevice device(BuildContainer(Sample()), 4096);
   CollectingBuilder builder;

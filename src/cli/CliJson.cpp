@@ -29,6 +29,21 @@ std::size_t Utf8Length(const unsigned char* p, std::size_t left) {
   return n;
 }
 
+// The code point of a valid sequence of `n` bytes.
+char32_t CodePoint(const unsigned char* p, std::size_t n) {
+  if (n == 1) return p[0];
+  char32_t cp = p[0] & (n == 2 ? 0x1F : n == 3 ? 0x0F : 0x07);
+  for (std::size_t i = 1; i < n; ++i) cp = (cp << 6) | (p[i] & 0x3F);
+  return cp;
+}
+
+// Characters a terminal acts on instead of showing: C0 and C1 controls,
+// DEL, and the bidirectional overrides and isolates that reorder a line.
+bool IsTerminalControl(char32_t cp) {
+  return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || (cp >= 0x202A && cp <= 0x202E) ||
+         (cp >= 0x2066 && cp <= 0x2069);
+}
+
 void AppendEscapedByte(std::string& out, unsigned char c) {
   char buf[8];
   std::snprintf(buf, sizeof buf, "\\u%04x", c);
@@ -59,10 +74,35 @@ std::string JsonString(const std::string& bytes) {
       ++i;
       continue;
     }
-    out.append(bytes, i, n);
+    const char32_t cp = CodePoint(p + i, n);
+    if (IsTerminalControl(cp)) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(cp));
+      out += buf;
+    } else {
+      out.append(bytes, i, n);
+    }
     i += n;
   }
   return out + "\"";
+}
+
+std::string TerminalText(const std::string& bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const std::size_t n = Utf8Length(p + i, bytes.size() - i);
+    if (n == 0 || IsTerminalControl(CodePoint(p + i, n))) {
+      out += '?';
+      i += n == 0 ? 1 : n;
+      continue;
+    }
+    out.append(bytes, i, n);
+    i += n;
+  }
+  return out;
 }
 
 TreeTotals WriteTrees(std::FILE* out, const std::vector<IFileNode*>& roots, bool json) {
@@ -72,7 +112,7 @@ TreeTotals WriteTrees(std::FILE* out, const std::vector<IFileNode*>& roots, bool
     if (root == nullptr || !seen.insert(root).second) continue;
     const std::string treeName = root->GetFileName() != nullptr ? root->GetFileName() : "";
     const int type = static_cast<int>(root->GetSearcheType());
-    if (!json) std::fprintf(out, "%s (searcher %d)\n", treeName.c_str(), type);
+    if (!json) std::fprintf(out, "%s (searcher %d)\n", TerminalText(treeName).c_str(), type);
     // (node, path of its folder, depth)
     std::vector<std::pair<IFileNode*, std::pair<std::string, int>>> stack;
     std::vector<IFileNode*> children;
@@ -99,12 +139,10 @@ TreeTotals WriteTrees(std::FILE* out, const std::vector<IFileNode*>& roots, bool
                      node->IsDeleted() ? "true" : "false", size, Time(node->GetCreationTime()).c_str(),
                      Time(node->GetModificationTime()).c_str(), Time(node->GetLastAccessTime()).c_str());
       } else {
-        std::string shown = name;
-        for (char& ch : shown) {
-          if (static_cast<unsigned char>(ch) < 0x20) ch = '?';
-        }
-        std::fprintf(out, "%*s%s%s%s", where.second * 2, "", shown.c_str(), dir ? "/" : "",
-                     node->IsDeleted() ? "  [deleted]" : "");
+        const std::string shown = TerminalText(name);
+        const auto* file = dynamic_cast<const CFileNode*>(node);
+        std::fprintf(out, "%*s%s%s%s%s", where.second * 2, "", shown.c_str(), dir ? "/" : "",
+                     node->IsDeleted() ? "  [deleted]" : "", file != nullptr && file->IsDamaged() ? "  [damaged]" : "");
         if (!dir) std::fprintf(out, "  %lld bytes", size);
         std::fputc('\n', out);
       }

@@ -12,6 +12,10 @@
 namespace cli {
 
 std::string JsonString(const std::string& bytes);
+// Text from a disk made safe to print on a terminal: every control
+// character (C0, DEL, C1), bidirectional override and byte of an invalid
+// UTF-8 sequence becomes '?'; the rest passes unchanged.
+std::string TerminalText(const std::string& bytes);
 
 struct TreeTotals {
   unsigned long long files = 0;

@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "cli/CliArgs.h"
 #include "cli/CliJson.h"
@@ -220,6 +222,71 @@ TEST(CliJson, StringsAreEscapedByteForByte) {
   EXPECT_EQ(cli::JsonString("bad\xff\xc3("), "\"bad\\u00ff\\u00c3(\"");
   EXPECT_EQ(cli::JsonString("\xed\xa0\x80"), "\"\\u00ed\\u00a0\\u0080\"");  // a surrogate
   EXPECT_EQ(cli::JsonString("\xc0\xaf"), "\"\\u00c0\\u00af\"");              // overlong "/"
+}
+
+TEST(CliText, WhatATerminalWouldActOnIsShownAsQuestionMarks) {
+  struct Case {
+    std::string in;
+    std::string out;
+  };
+  const std::vector<Case> cases = {
+      {"plain name.txt", "plain name.txt"},
+      {"caf\xc3\xa9 \xe6\x97\xa5", "caf\xc3\xa9 \xe6\x97\xa5"},
+      {"\x1b]0;title\x07x", "?]0;title?x"},           // ESC and BEL
+      {"a\rb\nc\td\x7f", "a?b?c?d?"},                 // C0 controls and DEL
+      {"csi\xc2\x9b" "31m", "csi?31m"},               // C1 CSI written as UTF-8
+      {"bad\xff\xc3(", "bad?" "?("},                   // invalid UTF-8, byte by byte
+      {"evil\xe2\x80\xaetxt.exe", "evil?txt.exe"},    // right-to-left override
+      {"iso\xe2\x81\xa6x\xe2\x81\xa9", "iso?x?"},      // isolates
+  };
+  for (const Case& c : cases) EXPECT_EQ(cli::TerminalText(c.in), c.out) << c.out;
+  EXPECT_EQ(cli::JsonString("csi\xc2\x9b"), "\"csi\\u009b\"");
+  EXPECT_EQ(cli::JsonString("\xe2\x80\xae"), "\"\\u202e\"");
+}
+
+// A read-only loop device of an image; detached again at the end.
+class LoopDevice {
+ public:
+  explicit LoopDevice(const std::string& image) {
+    FILE* p = ::popen(("losetup -f --show -r " + Quote(image) + " 2>/dev/null").c_str(), "r");
+    if (p == nullptr) return;
+    char buf[64] = {};
+    if (std::fgets(buf, sizeof buf, p) != nullptr) m_path = buf;
+    ::pclose(p);
+    while (!m_path.empty() && (m_path.back() == '\n' || m_path.back() == ' ')) m_path.pop_back();
+  }
+  ~LoopDevice() {
+    if (!m_path.empty()) testsupport::Run("losetup -d " + Quote(m_path) + " 2>/dev/null");
+  }
+  const std::string& Path() const { return m_path; }
+
+ private:
+  std::string m_path;
+};
+
+TEST(Cli, DevicesShowALabelWithEscapeSequencesCleaned) {
+  if (::geteuid() != 0 || !testsupport::HaveProgram("losetup") || !testsupport::HaveProgram("mkfs.vfat")) {
+    GTEST_SKIP() << "needs root, losetup and mkfs.vfat for a loop device";
+  }
+  testsupport::TempDir dir;
+  const std::string image = dir.File("label.img");
+  ASSERT_EQ(testsupport::Run("mkfs.vfat -F 16 -n QLABELXXXXX -C " + Quote(image) + " 16384 >/dev/null 2>&1"), 0);
+  // The label in the boot sector and in the root folder: colour codes and a bell.
+  std::string bytes = Slurp(image);
+  const std::string hostile = "\x1b[31mRED\x07\x1b]";
+  for (std::size_t at = bytes.find("QLABELXXXXX"); at != std::string::npos; at = bytes.find("QLABELXXXXX", at)) {
+    bytes.replace(at, 11, hostile);
+  }
+  std::ofstream(image, std::ios::binary | std::ios::trunc) << bytes;
+  LoopDevice loop(image);
+  if (loop.Path().empty()) GTEST_SKIP() << "no loop device could be set up here";
+  const RunResult r = RunCli("devices");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string name = fs::path(loop.Path()).filename().string();
+  ASSERT_NE(r.out.find("/dev/" + name), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find('\x07'), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("?[31mRED?"), std::string::npos) << r.out;
 }
 
 TEST(CliArgs, TypesAndVolume) {

@@ -1,10 +1,13 @@
 #pragma once
-// The fuzzers' device: the input bytes as 512-byte sectors.
+// The fuzzers' device: the input bytes as 512-byte sectors (a partial last
+// sector is not part of it). It owns the record it is given.
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
+#include "core/device/DeviceData.h"
 #include "core/device/StorageDevice.h"
 
 namespace fuzzsupport {
@@ -24,14 +27,15 @@ class BytesDevice : public IStorageDevice {
   int GetSectorSize() override { return 512; }
   long long GetTotalSectors() override { return static_cast<long long>(m_bytes.size() / 512); }
   int IOCtl(unsigned long long, void*) override { return 0; }
-  IStorageDeviceData* GetPrivateData() override { return nullptr; }
-  void SetPrivateData(IStorageDeviceData*) override {}
+  IStorageDeviceData* GetPrivateData() override { return m_private.get(); }
+  void SetPrivateData(IStorageDeviceData* data) override { m_private.reset(data); }
   int GetType() override { return m_kind; }
   RESULT GetLastError() override { return 0; }
 
  private:
   std::vector<std::uint8_t> m_bytes;
   int m_kind;
+  std::unique_ptr<IStorageDeviceData> m_private;
 };
 
 }  // namespace fuzzsupport

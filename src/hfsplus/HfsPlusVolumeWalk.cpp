@@ -1,6 +1,8 @@
 // The volume-level walks: the live catalog into a tree builder, and the
 // quick scan's journal harvest followed by the live catalog.
 
+#include "core/device/StorageDevice.h"
+#include "core/util/Log.h"
 #include "hfsplus/HfsPlusFileNode.h"
 #include "hfsplus/HfsPlusJournal.h"
 #include "hfsplus/HfsPlusLayout.h"
@@ -10,12 +12,27 @@
 
 namespace {
 
+// A damaged record may claim more than the device holds (a flipped bit in
+// a fork's size): such a file is cut to the device's size and marked.
+void BoundByDevice(CHFSPlusFileNode* node, IStorageDevice* device) {
+  if (device == nullptr || node->IsDirectory() != 0 || node->IsCompressed() != 0) return;
+  const long long sectors = device->GetTotalSectors();
+  const long long sectorSize = device->GetSectorSize() > 0 ? device->GetSectorSize() : 512;
+  long long bytes = 0;
+  if (sectors <= 0 || __builtin_mul_overflow(sectors, sectorSize, &bytes) || node->GetFileSize() <= bytes) return;
+  CatchExeception::WriteLog("damaged: %s claims %lld bytes, more than its device holds (%lld): cut to the device\n",
+                            node->GetFileName() != nullptr ? node->GetFileName() : "", node->GetFileSize(), bytes);
+  node->UpdateFileSize(bytes);
+  node->MarkDamaged();
+}
+
 // Hands a node to the builder; a refused or id-less node is released.
 void Offer(IDirecotryTreeBuilder* builder, CHFSPlusFileNode* node, CHFSPlusQuickFileSystemSearchProgress* progress) {
   if (node->GetCurrentNodeID() == -1) {
     node->Release();
     return;
   }
+  BoundByDevice(node, node->GetVolume() != nullptr ? node->GetVolume()->GetDevice() : nullptr);
   if (builder->AddNode(node, kSearcherHfsPlus) == 0) {
     node->Release();
     return;

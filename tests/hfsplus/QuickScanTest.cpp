@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 
 #include "core/controller/RecoveryController.h"
@@ -138,6 +140,43 @@ TEST(QuickScanSearcher, UnjournaledVolumeYieldsItsLiveCatalog) {
   EXPECT_EQ(searcher->QuickSearchFiles(&device, nullptr), 0u);
   EXPECT_TRUE(builder.ByPath(true).empty());
   EXPECT_EQ(builder.ByPath(false).count("one"), 1u);
+}
+
+TEST(QuickScanSearcher, AForkSizeBeyondTheDeviceIsCutAndMarkedDamaged) {
+  hfsbuilder::BuilderOptions o;
+  o.journaled = false;
+  hfsbuilder::HfsPlusImageBuilder b(o);
+  b.AddFile(2, "big", hfstest::Pattern(10007, 3));
+  b.AddFile(2, "fine", hfstest::Pattern(500, 4));
+  hfstest::Bytes image = b.Build();
+  // The data fork's logical size (big-endian u64 10007) becomes about 27 PB.
+  const std::uint8_t size[8] = {0, 0, 0, 0, 0, 0, 0x27, 0x17};
+  const auto at = std::search(image.begin(), image.end(), std::begin(size), std::end(size));
+  ASSERT_NE(at, image.end());
+  const std::uint8_t huge[8] = {0, 0x60, 0, 0, 0, 0, 0x27, 0x17};
+  std::copy(std::begin(huge), std::end(huge), at);
+  const long long deviceBytes = static_cast<long long>(image.size());
+  testsupport::MemoryDevice device(std::move(image), 512, kDeviceVolume);
+  std::unique_ptr<IQuickFileSystemSearchController> searcher(CreateHFSPlusQuickSearcher());
+  hfstest::CollectingBuilder builder;
+  searcher->SetDirecotryTreeBuilder(&builder);
+  EXPECT_EQ(searcher->QuickSearchFiles(&device, nullptr), 0u);
+  const auto files = builder.ByPath(false);
+  ASSERT_EQ(files.count("big"), 1u);
+  auto* big = dynamic_cast<CFileNode*>(files.at("big"));
+  ASSERT_NE(big, nullptr);
+  EXPECT_TRUE(big->IsDamaged());
+  EXPECT_LE(big->GetFileSize(), deviceBytes);
+  auto* fine = dynamic_cast<CFileNode*>(files.at("fine"));
+  ASSERT_NE(fine, nullptr);
+  EXPECT_FALSE(fine->IsDamaged());
+  EXPECT_EQ(fine->GetFileSize(), 500);
+
+  testsupport::TempDir tmp;
+  const hfstest::Bytes got = Recover(searcher.get(), &device, big, tmp, "big");
+  EXPECT_LE(static_cast<long long>(got.size()), deviceBytes);
+  ASSERT_GE(got.size(), 10007u);
+  EXPECT_TRUE(std::equal(got.begin(), got.begin() + 10007, hfstest::Pattern(10007, 3).begin()));
 }
 
 TEST(QuickScanSearcher, StopRequestEndsTheScanButStillBuilds) {

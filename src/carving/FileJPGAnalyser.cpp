@@ -1,11 +1,13 @@
 #include "carving/FileJPGAnalyser.h"
 
+#include <algorithm>
 #include <cstring>
 #include <strings.h>
 #include <vector>
 
 #include "carving/FileNameFilter.h"
 #include "carving/JpegCamera.h"
+#include "carving/JpegStructure.h"
 #include "carving/RawFileBuffer.h"
 
 namespace {
@@ -127,6 +129,18 @@ long long FileJPGAnalyser::MarkerWalk(RawFileBuffer& reader, Walk walk, long lon
   return 0;
 }
 
+long long FileJPGAnalyser::StructureWalk(RawFileBuffer& reader, long long limit) {
+  JpegStructure walk;
+  while (walk.GetState() == JpegStructure::State::kWalking && walk.Next() < limit) {
+    const auto at = static_cast<unsigned long long>(walk.Next());
+    const unsigned char* p = reader.GetRawFileBuffer(at);
+    const std::size_t n = p != nullptr ? std::min<std::size_t>(reader.Available(at), static_cast<std::size_t>(limit) - at) : 0;
+    if (n == 0) return 0;
+    walk.Feed(p, n, walk.Next());
+  }
+  return walk.End();
+}
+
 bool FileJPGAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
   m_strName.clear();
   m_strTime.clear();
@@ -143,12 +157,15 @@ bool FileJPGAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
   if (strncasecmp(reinterpret_cast<const char*>(head + 6), "JFIF", 4) == 0) {
     unsigned char app1[2];
     if (reader.Read(20, app1, 2) && app1[0] == 0xFF && app1[1] == 0xE1) ReadCamera(reader, 22, 24, info);
-    size = MarkerWalk(reader, Walk::kJfif, kJfifLimit);
+    size = StructureWalk(reader, kJfifLimit);
+    if (size <= 0) size = MarkerWalk(reader, Walk::kJfif, kJfifLimit);
   } else if (strncasecmp(reinterpret_cast<const char*>(head + 6), "Exif", 4) == 0) {
     ReadCamera(reader, 4, 6, info);
-    size = MarkerWalk(reader, Walk::kExif, kExifLimit);
+    size = StructureWalk(reader, kExifLimit);
+    if (size <= 0) size = MarkerWalk(reader, Walk::kExif, kExifLimit);
   } else {
-    size = MarkerWalk(reader, Walk::kOther, kExifLimit);
+    size = StructureWalk(reader, kExifLimit);
+    if (size <= 0) size = MarkerWalk(reader, Walk::kOther, kExifLimit);
   }
   if (size <= 0) return false;
   info.m_llSize = size;

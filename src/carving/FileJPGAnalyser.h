@@ -29,6 +29,9 @@ class FileJPGAnalyser : public IRawFileAnalyser {
   enum class Walk { kJfif, kExif, kOther };
   void ReadCamera(RawFileBuffer& reader, unsigned long long lengthAt, unsigned long long blockAt, CRawFileInfo& info);
   long long MarkerWalk(RawFileBuffer& reader, Walk walk, long long limit);
+  // The size proven by the marker structure, 0 when the structure breaks
+  // or no end marker lies within the limit.
+  static long long StructureWalk(RawFileBuffer& reader, long long limit);
   long long DataScan(RawFileBuffer& reader, long long offset, long long limit);
 
   std::string m_strName;

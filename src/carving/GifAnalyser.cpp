@@ -44,8 +44,8 @@ int CGifFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long s
       m_llWalk += 10 + ColourTable(v.U8(at + 9)) + 1;
       m_bInSubBlocks = true;
     } else if (b == ';') {
-      // The size runs to the end of the sector that holds the trailer.
-      m_llSize = (m_llWalk / sectorSize + 1) * sectorSize;
+      // The trailer is the file's last byte.
+      m_llSize = m_llWalk + 1;
       m_eType = 30;
       streammember::NameRange(*this, streammember::kFormA, sectorNumber);
       return 1;

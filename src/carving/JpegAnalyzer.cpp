@@ -197,6 +197,15 @@ int JpegAnalyzer::JpegRawFileInfo::CalcRawSize(unsigned char* sector, int sector
     if (m_llHeaderLength <= 1024) m_llScanOffset = 2;
   }
   if (m_llScanOffset != 0 && m_llScanOffset >= pos - bytes.Before()) WalkMarkers(bytes, pos, sectorSize);
+  // While the marker structure holds, only its end marker ends the image.
+  if (m_structure.Feed(sector, static_cast<std::size_t>(sectorSize), pos) != JpegStructure::State::kBroken) {
+    m_llLastSector = sectorNumber;
+    m_bSeen = true;
+    if (m_structure.GetState() == JpegStructure::State::kEnded) return Finish(sectorNumber, m_structure.End());
+    if (!m_bExif) m_llCap = kPlainCap;
+    if (m_llCap < pos) return Finish(sectorNumber, m_llCap);
+    return 2;
+  }
 
   const int z = context.zeroTailBytes;
   long long end = -1;

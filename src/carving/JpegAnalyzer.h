@@ -1,12 +1,14 @@
 #pragma once
-// JPEG carving while the sweep passes: the end marker before a zero tail
-// ends the image; camera data name it. A find that cannot finish here goes
-// to FileJPGAnalyser.
+// JPEG carving while the sweep passes: the marker structure proves the end
+// (the EOI after the last scan); where it breaks (a gap, damaged data), the
+// end marker before a zero tail ends the image. Camera data name it. A find
+// that cannot finish here goes to FileJPGAnalyser.
 
 #include <memory>
 #include <string>
 
 #include "carving/FileJPGAnalyser.h"
+#include "carving/JpegStructure.h"
 #include "carving/RawFileAnalyser.h"
 
 class StreamBytes;
@@ -43,6 +45,7 @@ class JpegAnalyzer : public IRawFileAnalyser, public ISpecialRawFileAnalyser {
     bool m_bSeen = false;
     std::string m_strMake;
     std::string m_strModel;
+    JpegStructure m_structure;
   };
 
   JpegAnalyzer();

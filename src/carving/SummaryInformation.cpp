@@ -15,6 +15,36 @@ constexpr unsigned char ucDocumentInformationID[16] = {0xE0, 0x85, 0x9F, 0xF2, 0
 constexpr int kMaxPairs = 31;
 constexpr unsigned kMaxText = 1024;
 
+// A text in the property set's code page. Without one (or with one iconv
+// does not know), UTF-8 stays as it is and anything else is read as GBK.
+std::string EightBitText(const unsigned char* p, std::size_t len, int codePage) {
+  const std::size_t capacity = 4 * len;
+  if (codePage == 65001 || (codePage <= 0 && LooksLikeUtf8(p, len))) {
+    return std::string(reinterpret_cast<const char*>(p), len);
+  }
+  if (codePage > 0 && codePage != 1200 && codePage != 65001) {
+    char charset[16];
+    std::snprintf(charset, sizeof(charset), codePage == 936 ? "GBK" : "CP%d", codePage);
+    std::string text = ConvertToUtf8(charset, p, len, capacity);
+    if (!text.empty() || len == 0) return text;
+  }
+  if (LooksLikeUtf8(p, len)) return std::string(reinterpret_cast<const char*>(p), len);
+  return ConvertToUtf8("GBK", p, len, capacity);
+}
+
+// The code page (property 1, a 16-bit integer) of the section at `s`.
+int SectionCodePage(const ByteView& v, std::size_t s, int count) {
+  for (int i = 0; i < count; ++i) {
+    const std::size_t pair = s + 8 + 8 * static_cast<std::size_t>(i);
+    if (!v.Has(pair, 8)) return 0;
+    if (v.U32Le(pair) != 1) continue;
+    const std::size_t at = s + v.U32Le(pair + 4);
+    if (at < s || !v.Has(at, 6) || v.U32Le(at) != 2) return 0;
+    return static_cast<int>(v.U16Le(at + 4));
+  }
+  return 0;
+}
+
 }  // namespace
 
 bool CSummaryInFormation::IsDocumentInformation(const unsigned char* buffer, unsigned char* header) {
@@ -77,11 +107,7 @@ void CSummaryInFormation::GetDetailInformation(const unsigned char* buffer, int 
           break;
         }
       }
-      if (LooksLikeUtf8(p, len)) {
-        text.assign(reinterpret_cast<const char*>(p), len);
-      } else {
-        text = ConvertToUtf8("GBK", p, len, 2 * static_cast<std::size_t>(len));
-      }
+      text = EightBitText(p, len, m_iCodePage);
       OperateString(text);
       break;
     }
@@ -109,6 +135,7 @@ bool CSummaryInFormation::GetFileInformation(const unsigned char* buffer, FilePr
   m_iSectionSize = static_cast<int>(v.U32Le(static_cast<std::size_t>(s)));
   m_iPropertyCount = static_cast<int>(v.U32Le(static_cast<std::size_t>(s) + 4));
   if (m_iPropertyCount < 1 || m_iPropertyCount > kMaxPairs) return false;
+  m_iCodePage = SectionCodePage(v, static_cast<std::size_t>(s), m_iPropertyCount);
   FileProperty found;
   for (int i = 0; i < m_iPropertyCount; ++i) {
     const long long pair = s + 8 + 8LL * i;

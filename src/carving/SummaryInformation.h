@@ -1,6 +1,7 @@
 #pragma once
 // Reader of the OLE SummaryInformation property set: title, author, last
-// author and the creation and last-save times.
+// author and the creation and last-save times. 8-bit texts are read in the
+// set's own code page.
 
 #include <cstddef>
 #include <string>
@@ -36,4 +37,6 @@ class CSummaryInFormation {
   int m_iSectionSize = 0;
   int m_iPropertyCount = 0;
   int m_iLength = 0;
+  // The property set's code page for 8-bit texts (property 1); 0 = none.
+  int m_iCodePage = 0;
 };

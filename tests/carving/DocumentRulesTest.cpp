@@ -111,6 +111,34 @@ TEST(OleSummary, TextsAreTrimmedConvertedAndTimesDashed) {
   EXPECT_EQ(p[kSummaryTitle], "\xE4\xBD\xA0\xE5\xA5\xBD");
 }
 
+// 8-bit texts follow the property set's code page; without one, UTF-8
+// stays and other bytes are read as GBK.
+TEST(OleSummary, EightBitTextsFollowTheCodePage) {
+  struct Case {
+    int codePage;
+    const char* stored;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {1252, "Pr\xE4sentation", "Pr\xC3\xA4sentation"},
+      {1251, "\xCF\xF0\xE8", "\xD0\x9F\xD1\x80\xD0\xB8"},
+      {936, "\xC4\xE3\xBA\xC3", "\xE4\xBD\xA0\xE5\xA5\xBD"},
+      {65001, "Gr\xC3\xBC\xC3\x9F", "Gr\xC3\xBC\xC3\x9F"},
+      {0, "Gr\xC3\xBC\xC3\x9F", "Gr\xC3\xBC\xC3\x9F"},
+  };
+  for (const Case& c : cases) {
+    OleOptions o;
+    o.codePage = c.codePage;
+    o.title = c.stored;
+    const Bytes s = MakeSummary(o);
+    FileProperty p;
+    CSummaryInFormation reader;
+    ASSERT_TRUE(reader.GetFileInformation(s.data(), p, static_cast<int>(s.size()))) << c.codePage;
+    EXPECT_EQ(p[kSummaryTitle], c.expected) << c.codePage;
+    EXPECT_EQ(p[kSummaryAuthor], "Alice") << c.codePage;
+  }
+}
+
 // Damaged allocation structures are refused by the device reader at once.
 TEST(OleWalkTest, LoopsAndWildNumbersAreRefused) {
   OleOptions o;

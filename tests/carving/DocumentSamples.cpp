@@ -60,11 +60,12 @@ Bytes MakeSummary(const OleOptions& o, int extraProperties) {
   Put32(s, 44, 48);
   struct Prop {
     std::uint32_t id;
-    int kind;  // 0 text, 1 time
+    int kind;  // 0 text, 1 time, 2 16-bit integer
     std::string text;
     std::uint64_t time;
   };
   std::vector<Prop> props = {{2, 0, o.title, 0}, {4, 0, o.author, 0}, {8, 0, o.lastAuthor, 0}};
+  if (o.codePage != 0) props.insert(props.begin(), {1, 2, {}, static_cast<std::uint64_t>(o.codePage)});
   if (o.created != 0) props.push_back({12, 1, {}, o.created});
   if (o.saved != 0) props.push_back({13, 1, {}, o.saved});
   for (int i = 0; i < extraProperties; ++i) props.push_back({static_cast<std::uint32_t>(100 + i), 0, "x", 0});
@@ -81,6 +82,10 @@ Bytes MakeSummary(const OleOptions& o, int extraProperties) {
       Put32(s, at + 4, static_cast<std::uint32_t>(props[i].text.size() + 1));
       std::memcpy(s.data() + at + 8, props[i].text.data(), props[i].text.size());
       value += 8 + (props[i].text.size() + 1 + 3) / 4 * 4;
+    } else if (props[i].kind == 2) {
+      Put32(s, at, 2);
+      Put16(s, at + 4, static_cast<std::uint16_t>(props[i].time));
+      value += 8;
     } else {
       Put32(s, at, 64);
       Put64(s, at + 4, props[i].time);

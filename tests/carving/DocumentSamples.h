@@ -19,6 +19,7 @@ struct OleOptions {
   std::uint64_t created = 0;            // FILETIME; 0 = none
   std::uint64_t saved = 0;
   bool summary = true;
+  int codePage = 0;                     // property 1 of the summary; 0 = none
   bool fatAtEnd = false;                // FAT sectors after the streams
   bool difatSector = false;             // the second FAT sector listed in a DIFAT sector
   bool version4 = false;                // 4096-byte sectors

@@ -55,12 +55,12 @@ Bytes Fh11Header() {
 }
 
 const FormatCase kCases[] = {
-    {"gif", [](testsupport::TempDir&) { return MakeGif(64, 48, 1); }, "GIF", kWholeSectors, AfterGarbage::kSame},
-    {"gif_small", [](testsupport::TempDir&) { return MakeGif(8, 8, 2); }, "GIF", kWholeSectors, AfterGarbage::kSame},
+    {"gif", [](testsupport::TempDir&) { return MakeGif(64, 48, 1); }, "GIF", kExact, AfterGarbage::kSame},
+    {"gif_small", [](testsupport::TempDir&) { return MakeGif(8, 8, 2); }, "GIF", kExact, AfterGarbage::kSame},
     {"gif_last_block_is_trailer_byte", [](testsupport::TempDir&) { return MakeGif(80, 60, 3, ';'); }, "GIF",
-     kWholeSectors, AfterGarbage::kSame},
+     kExact, AfterGarbage::kSame},
     {"gif_last_block_is_extension_byte", [](testsupport::TempDir&) { return MakeGif(80, 60, 4, '!'); }, "GIF",
-     kWholeSectors, AfterGarbage::kSame},
+     kExact, AfterGarbage::kSame},
     {"sqlite", [](testsupport::TempDir& d) { return MakeSqlite(d.Path().string(), 300, 4096); }, "FCPEVENT", kExact,
      AfterGarbage::kSame},
     {"sqlite_1k_pages", [](testsupport::TempDir& d) { return MakeSqlite(d.Path().string(), 120, 1024); }, "FCPEVENT",

@@ -32,11 +32,15 @@ void MpgWalk::Start(const unsigned char* sector) {
   }
 }
 
-MpgWalk::Result MpgWalk::Step(const unsigned char* at, long long available, long long& p) {
+MpgWalk::Result MpgWalk::StepRaw(const unsigned char* at, long long available, long long& p) {
   const long long hl = headerLength;
   if (available < 4) return kNeedBytes;
   const ByteView v(at, static_cast<std::size_t>(available));
   const unsigned q = v.U32Be(0);
+  if (q == 0x1B9) {
+    p += 4;
+    return kProgramEnd;
+  }
   if (q == 0x1B3 || q == 0x1BA) {
     if (available < hl + 6) return kNeedBytes;
     const long long length = v.U16Be(static_cast<std::size_t>(hl + 4));
@@ -83,6 +87,19 @@ MpgWalk::Result MpgWalk::Step(const unsigned char* at, long long available, long
   return kGoOn;
 }
 
+MpgWalk::Result MpgWalk::Step(const unsigned char* at, long long available, long long& p) {
+  const long long before = p;
+  const Result r = StepRaw(at, available, p);
+  if (r == kGoOn && p > before && available >= 4 && (at[0] | at[1]) == 0 && at[2] == 1) {
+    packetEnd = p;  // a pack or packet was walked
+  } else if (r == kEnd && packetEnd > 0) {
+    // Packets walked whole prove the end better than the rules above.
+    p = packetEnd;
+    return kProgramEnd;
+  }
+  return r;
+}
+
 int FileMPGAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (!MpgWalk::IsMpgHeader(sector)) return 0;
   probe.m_eType = 109;
@@ -110,6 +127,11 @@ bool FileMPGAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
       r = walk.Step(straddle.data(), static_cast<long long>(straddle.size()), p);
     }
     if (r == MpgWalk::kNoFile) return false;
+    if (r == MpgWalk::kProgramEnd) {
+      info.m_llSize = p;
+      info.m_eType = 109;
+      return true;
+    }
     if (r == MpgWalk::kEnd) {
       info.m_llSize = walk.zeroRun >= MpgWalk::kZeroRunLimit ? p : p + 18;
       info.m_eType = 109;

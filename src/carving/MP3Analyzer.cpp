@@ -20,6 +20,18 @@ constexpr int kMaxTagFrames = 4096;
 
 bool IsId3(const unsigned char* p) { return std::memcmp(p, "ID3", 3) == 0 && (p[3] == 3 || p[3] == 4); }
 
+// The offset past an ID3v2 tag (and its footer) at the start of `p`; 0 when
+// there is no such tag.
+long long Id3v2End(const unsigned char* p) {
+  if (!IsId3(p)) return 0;
+  long long size = 0;
+  for (int k = 6; k < 10; ++k) {
+    if ((p[k] & 0x80) != 0) return 0;
+    size = size << 7 | p[k];
+  }
+  return 10 + size + ((p[5] & 0x10) != 0 ? 10 : 0);
+}
+
 }  // namespace
 
 // A new registry (a new search) starts with no open frame-started stream.
@@ -241,6 +253,10 @@ int MP3Analyzer::MP3RawFileInfo::CalcRawSizeEx(const StreamBytes& bytes, int sec
     }
     m_iStraddle = 0;
     const unsigned f = MpaFrameAt(v, at);
+    if (f == 0 && m_iFrameMode == 2 && m_llWalkEnd == m_llTagEnd) {
+      m_iFrameMode = 0;  // no frame right after the tag: the zero-tail rule sizes it
+      return 2;
+    }
     if (f == 0) {
       invalid = true;
       break;
@@ -261,7 +277,8 @@ int MP3Analyzer::MP3RawFileInfo::CalcRawSizeEx(const StreamBytes& bytes, int sec
       title = ApiStrFilterBadFileName(title);
       artist = ApiStrFilterBadFileName(artist);
       if (!artist.empty()) SetRawFileTagAndValue(kRawTagArtists, artist);
-      if (!artist.empty() || !title.empty()) SetRawFileName(artist + "_" + title);
+      // A name from the ID3v2 tag at the start stays.
+      if ((!artist.empty() || !title.empty()) && m_strName.empty()) SetRawFileName(artist + "_" + title);
     }
   } else if (bytes.Locate(rel, 9, at) && v.Equals(at, "APETAGEX", 8) && v.U8(at + 8) == 0xD0) {
     m_llWalkEnd += 260;
@@ -295,6 +312,12 @@ int MP3Analyzer::MP3RawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
       m_bOwnsLastStart = m_iFrameMode != 0 && m_lastStartSector == m_llStartSector;
       GatherTagInfo(bytes);
       if (m_strName.empty() && HealthTest(bytes) == 1) return Done(0);
+      // Behind an ID3v2 tag the frames themselves tell where the sound ends.
+      m_llTagEnd = Id3v2End(sector);
+      if (m_iFrameMode == 0 && m_llTagEnd > 0) {
+        m_iFrameMode = 2;
+        m_llWalkEnd = m_llTagEnd;
+      }
     }
     m_llBytes = (sectorNumber - m_llStartSector + 1) * sectorSize;
     int result = 2;

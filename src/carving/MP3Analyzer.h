@@ -45,7 +45,10 @@ class MP3Analyzer : public IRawFileAnalyser, public ISpecialRawFileAnalyser {
     long long m_llPictureSize = 0;
     unsigned m_uMinSize = 20480;
     long long m_llWalkEnd = 0;
+    // 1: the file starts with a frame; 2: frames are walked from the end of
+    // the ID3v2 tag; 0: the tag's file ends at a zero tail.
     int m_iFrameMode = 0;
+    long long m_llTagEnd = 0;
     int m_iStraddle = 0;
     long long m_llBytes = 0;
     long long m_llCap = kSizeCap;

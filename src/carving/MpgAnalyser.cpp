@@ -29,6 +29,8 @@ int MPGAnalyser::MPGRawFileInfo::bContinue(const StreamBytes& bytes, long long p
       case MpgWalk::kNoFile:
         m_llWalk = 0;
         return 0;
+      case MpgWalk::kProgramEnd:
+        return 0;
       case MpgWalk::kEnd:
         m_llWalk += m_walk.zeroRun >= MpgWalk::kZeroRunLimit ? 20 : 18;
         return 0;

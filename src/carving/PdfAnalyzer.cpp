@@ -50,6 +50,28 @@ void PdfAnalyzer::PdfRawFileInfo::PdfTagDealwith(const FileProperty& p) {
   if (!p[kPdfCreated].empty()) m_strTime = p[kPdfCreated];
 }
 
+// "%%EOF" and its line end, followed by a byte no incremental update can
+// start with (updates go on with a line end, a comment or "N 0 obj"): the
+// document ends there even when non-zero bytes follow on the disk.
+long long PdfAnalyzer::PdfRawFileInfo::EndAmidData(const unsigned char* sector, int sectorSize, long long d) {
+  const auto* hit = static_cast<const unsigned char*>(memmem(sector, static_cast<std::size_t>(sectorSize), "%%EOF", 5));
+  while (hit != nullptr) {
+    int at = static_cast<int>(hit - sector) + 5;
+    if (at < sectorSize && sector[at] == '\r') ++at;
+    if (at < sectorSize && sector[at] == '\n') ++at;
+    if (at < sectorSize && at > static_cast<int>(hit - sector) + 5) {
+      const unsigned char next = sector[at];
+      const bool update = next == '%' || next == ' ' || next == '\t' || next == '\r' || next == '\n' ||
+                          (next >= '0' && next <= '9') || next == 'x';
+      if (!update) return d + at;
+    }
+    const int from = static_cast<int>(hit - sector) + 5;
+    hit = static_cast<const unsigned char*>(
+        memmem(sector + from, static_cast<std::size_t>(sectorSize - from), "%%EOF", 5));
+  }
+  return 0;
+}
+
 int PdfAnalyzer::PdfRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                              SearchContext& context) {
   if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return 2;
@@ -86,6 +108,7 @@ int PdfAnalyzer::PdfRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
       if (bytes.Locate(-16, 16, off) && FilePDFAnalyser::EndOfMarker(bytes.View().Data() + off, 16) == 16) end = d;
     }
   }
+  if (end == 0 && context.zeroTailBytes < 4) end = EndAmidData(sector, sectorSize, d);
   if (end == 0) return 2;
   PdfTagDealwith(m_property);
   if (m_strName.empty()) {

@@ -28,6 +28,7 @@ class PdfAnalyzer : public IRawFileAnalyser {
     bool m_bInfoPending = true;
 
    private:
+    static long long EndAmidData(const unsigned char* sector, int sectorSize, long long d);
     bool m_bAiPending = true;
     long long m_llCap = kCap;
     PdfTitleAnalyzer m_title;

@@ -119,6 +119,7 @@ int CRAWSearchController::PreparetoSearch() {
   ResetRawFileNameCounters();
   m_fileTypes.Initialize();
   m_managers.clear();
+  m_delivered.clear();
   m_pLabels = std::make_unique<CLABELRAWTreeBuilder>();
   m_llNextFileId = CRAWFileManager::kFirstFileId;
 
@@ -250,7 +251,21 @@ bool CRAWSearchController::Deliver(CRawFileInfo* c) {
       if (c->m_llSize > room) c->m_llSize = room;
     }
   }
-  if (c->m_llSize > 0) manager->AddRawFileInfo(c);
+  if (c->m_llSize <= 0) return true;
+  // A find that lies inside a delivered find of its own type is a piece of
+  // that file (a member header of an archive, a pack of a stream); its end
+  // may pass the file's end by the padding of one archive record.
+  constexpr long long kRecordPadding = 10240;
+  const long long first = c->m_llStartSector * m_iSectorSize;
+  const long long end = first + c->m_llSize;
+  auto& spans = m_delivered[c->m_eType];
+  auto it = spans.upper_bound(first);
+  if (it != spans.begin() && std::prev(it)->second > first && std::prev(it)->second + kRecordPadding >= end) {
+    return true;
+  }
+  long long& known = spans[first];
+  known = std::max(known, end);
+  manager->AddRawFileInfo(c);
   return true;
 }
 

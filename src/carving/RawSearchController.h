@@ -62,6 +62,8 @@ class CRAWSearchController : public ICompleteFileSystemSearchController {
 
   CFileTypeManager m_fileTypes;
   std::map<int, std::unique_ptr<CRAWFileManager>> m_managers;
+  // Per type: delivered finds, first byte -> end byte on the device.
+  std::map<int, std::map<long long, long long>> m_delivered;
   IStorageDevice* m_pDevice = nullptr;
   int m_iSectorsPerBlock = 0;
   IDirecotryTreeBuilder* m_pBuilder = nullptr;

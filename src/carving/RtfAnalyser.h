@@ -1,5 +1,6 @@
 #pragma once
-// RTF carving while the sweep passes: the text ends at its first zero tail.
+// RTF carving while the sweep passes: the text ends with its outermost group
+// (or, where that cannot be followed, at its first zero tail).
 
 #include <memory>
 

@@ -27,3 +27,9 @@ class StreamBytes {
 
 // Bytes of a block in use: one past its last non-zero byte (0 when all zero).
 int UsedBytes(const unsigned char* data, int length);
+
+// Offset (from the sector's first byte) just past the first closing tag
+// `tag` (lower case, "</..>", matched without regard to case) that ends in
+// this sector, and past the CR/LF after it; -1 when there is none.
+long long ClosingTagEnd(const unsigned char* sector, int sectorSize, const CRawFileInfo::SearchContext& context,
+                        const char* tag);

@@ -120,6 +120,16 @@ int SVGAnalyser::SVGRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
     m_bFirst = false;
     m_bOtherForm = std::memcmp(sector, kOtherForm, 4) == 0;
   }
+  if (!m_bOtherForm) {
+    // The document's closing tag ends it, whatever follows on the disk.
+    const char* tag = m_eType == 130 ? "</gpx>" : m_eType == 131 ? "</plist>" : m_eType == 91 ? "</svg>" : nullptr;
+    const long long closed = tag != nullptr ? ClosingTagEnd(sector, sectorSize, context, tag) : -1;
+    if (closed >= 0) {
+      m_llSize = pos + closed;
+      streammember::NameRange(*this, streammember::kFormA, sectorNumber);
+      return 1;
+    }
+  }
   if (m_eType == 130 || m_eType == 131) return GpxAndPlistSize(sector, sectorSize, pos, sectorNumber, context);
   if (m_bOtherForm) return SvgOtherVerRawSize(StreamBytes(sector, sectorSize, context), pos, sectorNumber);
   if (pos >= m_llCap) {

@@ -499,6 +499,12 @@ int Info::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNum
     m_llEnd = m_llWidthHeight;
   }
   const long long b = (rel + 1) * m_llSectorSize;
+  // A plain TIFF whose IFD chain has ended, with its strips known and
+  // nothing left to read, ends where its structure ends.
+  if (m_eType == kRawTypeTif && m_llChain == 0 && m_iIfdValid != 0 && m_iStripOrThumbKnown != 0 &&
+      m_pendingIfds.empty() && m_pendingJpeg.empty() && m_llEnd > 8 && b >= m_llEnd) {
+    return Finish(m_llEnd);
+  }
   const int z = context.zeroTailBytes;
   const bool done = (z == 32 && b > m_llEnd) || (z < 16 && b >= m_llEnd && m_llEnd >= kFinishEnd);
   if (!done) {
@@ -506,7 +512,8 @@ int Info::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNum
     return 2;
   }
   long long size = b;
-  if (m_llEnd < kRoundedEnd && m_eType != kRawTypeTif) {
+  // Below 1 MiB the structure's end is the size, for plain TIFF as for raws.
+  if (m_llEnd < kRoundedEnd) {
     const bool inside = m_llEnd > b - m_llSectorSize && m_llEnd <= b;
     // A file that ends on a sector boundary is followed by a zero sector.
     const bool justBefore = m_llEnd == b - m_llSectorSize && UsedBytes(sector, sectorSize) == 0;

@@ -7,8 +7,13 @@
 #include <random>
 
 #include "carving/CarvingHarness.h"
+#include "carving/DocumentSamples.h"
+#include "carving/MediaSamples.h"
 #include "carving/Samples.h"
+#include "carving/StreamFormatSamples.h"
+#include "carving/TiffSamples.h"
 #include "support/MemoryDevice.h"
+#include "support/TempDir.h"
 
 using namespace carvingtest;
 
@@ -83,6 +88,13 @@ testsupport::MemoryDevice Image(const std::vector<Case>& cases, bool random, std
   return testsupport::MemoryDevice(std::move(image));
 }
 
+// An MPEG program stream without its end code: its last whole packet ends it.
+Bytes MpegWithoutEndCode(unsigned seed) {
+  Bytes m = MakeMpegPs(90, seed);
+  m.resize(m.size() - 4);
+  return m;
+}
+
 std::vector<Case> Cases() {
   return {
       {"jpeg_plain", Jpeg(200, 150, 3), ".JPG"},
@@ -92,6 +104,13 @@ std::vector<Case> Cases() {
       {"gif_lengths_like_introducers", Gif(7), ".GIF"},
       {"html", MakeHtml(3000, 8), ".HTM"},
       {"jpeg_after_html", Jpeg(96, 64, 9), ".JPG"},
+      {"mp3_after_id3v2_tag", Concat({Id3v2("Some Artist", "Some Title"), Mp3Frames(60, 10)}), ".MP3"},
+      {"rtf", MakeRtf(3000, 11), ".RTF"},
+      {"svg", MakeSvg(4000, 12), ".SVG"},
+      {"mpeg_ps_without_end_code", MpegWithoutEndCode(13), ".MPG"},
+      {"mpeg_ps", MakeMpegPs(90, 14), ".MPG"},
+      {"pdf_small", MakePdf(PdfOptions{}), ".PDF"},
+      {"tiff_plain", MakeTiff(TiffOptions{}), ".TIF"},
   };
 }
 
@@ -115,5 +134,25 @@ void ExpectExactSizes(bool random) {
 TEST(ExactSize, FilesBackToBackInZeroFiller) { ExpectExactSizes(false); }
 
 TEST(ExactSize, FilesBackToBackAmidRandomBytes) { ExpectExactSizes(true); }
+
+// The member headers inside a tar archive start sectors with "ustar" too;
+// they are parts of the archive, not archives of their own.
+TEST(ExactSize, ArchiveMemberHeadersAreNoArchivesOfTheirOwn) {
+  testsupport::TempDir dir;
+  const std::string d = dir.Path().string();
+  WriteAll(d + "/one.txt", Noise(3000, 21, true));
+  WriteAll(d + "/two.bin", Noise(700, 22));
+  WriteAll(d + "/three.txt", Noise(5000, 23, true));
+  const Bytes tar = RunAndRead("tar --sort=name --mtime=@0 --owner=0 --group=0 -cf '" + d + "/a.tar' -C '" + d +
+                                   "' one.txt two.bin three.txt",
+                               d + "/a.tar");
+  ASSERT_FALSE(tar.empty());
+  std::vector<long long> starts;
+  auto device = Image({{"tar", tar, ".TAR"}}, true, starts);
+  const std::vector<Found> files = Files(Carve(&device));
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].start, starts[0]);
+  EXPECT_EQ(files[0].size, static_cast<long long>(tar.size()));
+}
 
 }  // namespace

@@ -51,9 +51,9 @@ std::vector<StreamCase> StreamCases() {
   std::vector<StreamCase> c;
   TiffOptions plain;
   plain.endRemainder = 300;
-  c.push_back({"plain_little_endian", plain, "TIF", false});
+  c.push_back({"plain_little_endian", plain, "TIF", true});
   plain.bigEndian = true;
-  c.push_back({"plain_big_endian", plain, "TIF", false});
+  c.push_back({"plain_big_endian", plain, "TIF", true});
   c.push_back({"nikon", Camera("NIKON CORPORATION", "NIKON D70"), "NEF", true});
   c.push_back({"canon", Camera("Canon", "Canon EOS 350D"), "CR2", true});
   c.push_back({"sony_r1", Camera("SONY", "DSC-R1"), "SR2", true});

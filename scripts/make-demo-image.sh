@@ -5,6 +5,8 @@
 set -euo pipefail
 img=${1:?usage: make-demo-image.sh IMAGE [SIZE_MB]}
 size=${2:-32}
+# mkfs.vfat lives in /usr/sbin, which a normal user's PATH often lacks.
+export PATH="$PATH:/usr/sbin:/sbin"
 for tool in mkfs.vfat mmd mcopy mdel; do
   command -v "$tool" >/dev/null || { echo "make-demo-image.sh: $tool is missing (apt-get install dosfstools mtools)" >&2; exit 1; }
 done

@@ -23,7 +23,17 @@ done
 
 if ((${#missing[@]})); then
   sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+      echo "setup.sh: these packages are missing: ${missing[*]}" >&2
+      echo "setup.sh: installing them needs root, and sudo is not installed. Either run" >&2
+      echo "  su -c 'apt-get update && apt-get install -y sudo && adduser $(id -un) sudo'" >&2
+      echo "then log in again and rerun this script, or install the packages as root:" >&2
+      echo "  su -c 'apt-get update && apt-get install -y --no-install-recommends ${missing[*]}'" >&2
+      exit 1
+    fi
+    sudo_cmd=(sudo)
+  fi
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   "${sudo_cmd[@]}" apt-get update -qq

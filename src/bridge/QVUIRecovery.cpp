@@ -1,5 +1,6 @@
 #include "bridge/QVUIRecovery.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -9,6 +10,7 @@
 #include "core/recovery/DataRecovery.h"
 #include "core/recovery/FileReader.h"
 #include "core/util/Log.h"
+#include "platform/FolderProblem.h"
 #include "platform/SafeFolders.h"
 
 namespace {
@@ -20,6 +22,24 @@ std::string Counter(int n) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "%04d", n);
   return buf;
+}
+
+std::string TreePath(IFileNode* node) {
+  std::vector<const char*> names;
+  for (IFileNode* n = node; n != nullptr && n->GetParent() != nullptr; n = n->GetParent()) {
+    names.push_back(n->GetFileName());
+  }
+  std::string path;
+  for (auto it = names.rbegin(); it != names.rend(); ++it) {
+    path.push_back('/');
+    if (*it != nullptr) path.append(*it);
+  }
+  return path.empty() ? std::string(1, '/') : path;
+}
+
+std::string Parent(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
 }  // namespace
@@ -177,6 +197,63 @@ std::uint64_t QVUIRecovery::GetWrittenBytes() const {
   return m_writtenBytes;
 }
 
+std::vector<FailedRecovery> QVUIRecovery::GetFailedFiles() const {
+  std::lock_guard g(m_mutex);
+  return m_failedFiles;
+}
+
+// Records why `node` was not written whole. What was written of it is kept
+// under its name with ".part" added, so that nothing in the destination
+// looks complete without being so; an empty leftover is removed.
+void QVUIRecovery::AddFailure(IFileNode* node, const std::string& path, RESULT result, std::uint64_t done,
+                              const char* why) {
+  FailedRecovery failure;
+  failure.name = node != nullptr ? TreePath(node) : "";
+  const long long size = node != nullptr ? node->GetFileSize() : 0;
+  std::error_code ec;
+  const bool leftover = !path.empty() && std::filesystem::is_regular_file(path, ec);
+  const std::uintmax_t kept = leftover ? std::filesystem::file_size(path, ec) : 0;
+  if (leftover && !ec) done = std::max<std::uint64_t>(done, kept);
+  const std::string written = std::to_string(done) + " of " + std::to_string(size) + " bytes written";
+  const std::string folderProblem = platform::FolderWriteProblem(path.empty() ? GetRecoveryPath() : Parent(path));
+  const std::uint32_t code = result::CodeOf(result);
+  bool writeFailed;
+  {
+    std::lock_guard g(m_mutex);
+    writeFailed = m_writeFailed;
+  }
+  if (why != nullptr) {
+    failure.reason = why;
+  } else if (path.empty()) {
+    failure.reason = "no destination path could be made" + (folderProblem.empty() ? "" : ": " + folderProblem);
+  } else if (!writeFailed && result::Succeeded(result) && GetStatus() != kOpRunning) {
+    failure.reason = "stopped before its end (" + written + ")";
+  } else if (code == kRecNoReader) {
+    failure.reason = "its data could not be found on the source";
+  } else if (code == kRecDestination || code == kRecWriteFailed || result::Succeeded(result)) {
+    failure.reason = "writing failed (" + written + ")" + (folderProblem.empty() ? "" : ": " + folderProblem);
+  } else {
+    failure.reason = "the recovery failed (code " + std::to_string(code) + ")";
+  }
+  if (leftover) {
+    if (kept == 0 || ec) {
+      std::filesystem::remove(path, ec);
+    } else {
+      const std::string part = FreeRecoveryName(path + ".part");
+      if (!part.empty() && !std::filesystem::exists(part, ec)) {
+        std::filesystem::rename(path, part, ec);
+        failure.written = ec ? path : part;
+      } else {
+        failure.written = path;
+      }
+    }
+  }
+  CatchExeception::WriteLog("not recovered: %s: %s\n", failure.name.c_str(), failure.reason.c_str());
+  std::lock_guard g(m_mutex);
+  ++m_failed;
+  m_failedFiles.push_back(std::move(failure));
+}
+
 std::string QVUIRecovery::TypeFolder(_tagSearcherType type, const std::string& destination) {
   std::lock_guard g(m_mutex);
   const auto known = m_typeFolders.find(type);
@@ -244,6 +321,7 @@ RESULT QVUIRecovery::DoRecovery() {
     m_incomplete = 0;
     m_writtenBytes = 0;
     m_lastDone = 0;
+    m_failedFiles.clear();
   }
   QVUIScan* scan = QVUIScan::instance();
   scan->SetCurrentScanRecoveryCnt(scan->GetCurrentScanRecoveryCnt() + 1);
@@ -276,8 +354,7 @@ RESULT QVUIRecovery::DoRecovery() {
         object = scan->GetFileNodeDataRecover(node);
       }
       if (object == nullptr) {
-        std::lock_guard g(m_mutex);
-        ++m_failed;
+        AddFailure(node, "", 0, 0, "no reader for its file system");
         continue;
       }
       IFileReader* reader = object->SetRecoverNode(node);
@@ -286,13 +363,13 @@ RESULT QVUIRecovery::DoRecovery() {
         m_pCurrentNode = node;
         ++m_filesStarted;
         m_lastDone = 0;
+        m_writeFailed = false;
       }
       const std::string path = CreateRecoveryFilePathByNode(node, destination.c_str());
       if (path.empty()) {
         CatchExeception::WriteLog("no destination path for %s\n", node->GetFileName() ? node->GetFileName() : "");
         if (reader != nullptr) reader->Release();
-        std::lock_guard g(m_mutex);
-        ++m_failed;
+        AddFailure(node, "", 0, 0);
         continue;
       }
       object->SetRecoveryRoot(destination.c_str());
@@ -303,18 +380,26 @@ RESULT QVUIRecovery::DoRecovery() {
       if (unreadable > 0) {
         CatchExeception::WriteLog("incomplete: %s (%lld sectors could not be read)\n", path.c_str(), unreadable);
       }
-      std::lock_guard g(m_mutex);
-      const bool whole = size <= 0 || m_lastDone >= static_cast<std::uint64_t>(size);
+      std::uint64_t done;
+      {
+        std::lock_guard g(m_mutex);
+        done = m_lastDone;
+      }
+      const bool whole = size <= 0 || done >= static_cast<std::uint64_t>(size);
       // An empty file has no data to read: the created file is the whole of it.
       const bool emptyCreated = size == 0 && result::CodeOf(last) == kRecNoReader;
       if (unreadable > 0 && result::Succeeded(last)) {
+        std::lock_guard g(m_mutex);
         ++m_incomplete;
         ++m_failed;
+        m_failedFiles.push_back(FailedRecovery{
+            TreePath(node), path, std::to_string(unreadable) + " sectors could not be read and stand as zeros"});
       } else if ((result::Succeeded(last) && whole) || emptyCreated) {
+        std::lock_guard g(m_mutex);
         ++m_written;
         m_writtenBytes += size > 0 ? static_cast<std::uint64_t>(size) : 0;
       } else {
-        ++m_failed;
+        AddFailure(node, path, last, done);
       }
     }
   }
@@ -347,6 +432,7 @@ void QVUIRecovery::UpdateProgress(_PROGRESS_INFO* info) {
                                 name != nullptr ? name : "");
     }
     pause = (info->result & 0xFFFFFFFFull) == kRecWriteFailed;
+    if (pause) m_writeFailed = true;
   }
   if (pause) SetStatus(kOpPaused);
   SetNeedUIUpdate(1);

@@ -5,11 +5,19 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "bridge/QVUIOperation.h"
 #include "core/model/Contracts.h"
 
 class IDataRecovery;
+
+// A chosen file that was not written whole.
+struct FailedRecovery {
+  std::string name;     // the found file's path in its tree
+  std::string written;  // what stays in the destination ("<name>.part"), "" when nothing
+  std::string reason;
+};
 
 class QVUIRecovery : public QVUIOperation {
  public:
@@ -47,6 +55,8 @@ class QVUIRecovery : public QVUIOperation {
   // they count among the failed files, never as recovered.
   std::uint64_t GetIncompleteFilesCnt() const;
   std::uint64_t GetWrittenBytes() const;
+  // Every chosen file of the current or last run that was not written whole.
+  std::vector<FailedRecovery> GetFailedFiles() const;
 
   // The folder of a searcher type in this run: made on first use with the
   // first free four-digit counter; "" when it cannot be made.
@@ -71,6 +81,12 @@ class QVUIRecovery : public QVUIOperation {
   std::uint64_t m_failed = 0;
   std::uint64_t m_incomplete = 0;
   std::uint64_t m_writtenBytes = 0;
+  std::vector<FailedRecovery> m_failedFiles;
+  bool m_writeFailed = false;  // the current file's last write failed
+
+  // Records a chosen file not written whole (`why`, when given, is the reason).
+  void AddFailure(IFileNode* node, const std::string& path, RESULT result, std::uint64_t done,
+                  const char* why = nullptr);
 };
 
 // Where one found file is written below `destination` (which ends in "/"):

@@ -12,6 +12,8 @@ const char* UsageText() {
          "  quarnel-cli scan    SOURCE --save FILE [options of scan]\n"
          "  quarnel-cli load    FILE [--image PATH] [--json]\n"
          "  quarnel-cli recover SOURCE --to DIR [--volume N] [--deep | --disk] [--types LIST] [--match TEXT]\n"
+         "  quarnel-cli recover --result FILE [--image PATH] --to DIR [--types LIST] [--match TEXT]\n"
+         "  quarnel-cli COMMAND --help\n"
          "\n"
          "Quarnel finds deleted files and the files of lost or reformatted\n"
          "partitions (HFS+, APFS, FAT, exFAT, NTFS) on a disk, a partition or a\n"
@@ -25,7 +27,75 @@ const char* UsageText() {
          "  --match TEXT  recover only files whose name contains TEXT (any case)\n"
          "  --to DIR      destination folder; must not be on the scanned device\n"
          "  --json        one JSON object per line\n"
-         "  --help, --version\n";
+         "  --help, --version\n"
+         "\n"
+         "Exit status: 0 done, 1 the scan or recovery failed or was stopped, 2 bad\n"
+         "arguments or a source or destination that cannot be used.\n";
+}
+
+namespace {
+
+const char* kExitCodes =
+    "\nExit status: 0 done, 1 the job failed or was stopped (what was done is kept),\n"
+    "2 bad arguments or a source or destination that cannot be used.\n";
+
+const char* kSourceHelp =
+    "  SOURCE        a block device (/dev/sdb, /dev/sdb1) or an image file (raw .img/.dd,\n"
+    "                .qdi, uncompressed Apple disk image); decompress .gz/.xz images first\n"
+    "  --volume N    the volume of a disk or image to scan ('devices' lists a machine's\n"
+    "                volumes; an image with several volumes names them when none is chosen)\n"
+    "  --deep        complete scan of the volume: reads every sector (default: quick scan\n"
+    "                of the file system's own records)\n"
+    "  --disk        complete scan of the whole disk or image, volumes and free space\n"
+    "  --types LIST  documents,pictures,movies,music,archives,email,other or all (default)\n";
+
+}  // namespace
+
+std::string CommandHelp(Command command) {
+  switch (command) {
+    case Command::kDevices:
+      return std::string("Usage: quarnel-cli devices [--json]\n\n"
+                         "Lists this machine's disks and their volumes with the numbers --volume takes.\n"
+                         "Disks that cannot be read are marked (run as root to read them).\n") +
+             kExitCodes;
+    case Command::kScan:
+      return std::string("Usage: quarnel-cli scan SOURCE [--volume N] [--deep | --disk] [--types LIST] [--json]\n"
+                         "                        [--save FILE]\n\n"
+                         "Finds files on SOURCE and lists them as a tree (deleted ones marked), then a\n"
+                         "summary line. Nothing is written to SOURCE. Progress goes to standard error.\n\n") +
+             kSourceHelp +
+             "  --json        one JSON object per found file or folder, then a summary object\n"
+             "  --save FILE   keep the result in FILE, to list it ('load') or recover from it\n"
+             "                ('recover --result') later without scanning again\n" +
+             kExitCodes;
+    case Command::kRecover:
+      return std::string("Usage: quarnel-cli recover SOURCE --to DIR [--volume N] [--deep | --disk] [--types LIST]\n"
+                         "                           [--match TEXT] [--json]\n"
+                         "       quarnel-cli recover --result FILE [--image PATH] --to DIR [--types LIST]\n"
+                         "                           [--match TEXT] [--json]\n\n"
+                         "Scans SOURCE (or loads a result saved by 'scan --save') and copies the found\n"
+                         "files with their folders and times into DIR, one folder per file system:\n"
+                         "DIR/Fat_Recovered Data<date>_0001/... . DIR is checked before the scan: it\n"
+                         "must be a writable folder (or one that can be made) with free space, and not\n"
+                         "on SOURCE. A file that could not be written whole is kept under its name\n"
+                         "with \".part\" added and listed with the reason.\n\n") +
+             kSourceHelp +
+             "  --result FILE a saved scan result to recover from instead of SOURCE\n"
+             "  --image PATH  with --result: the image file the result was made from, when it moved\n"
+             "  --match TEXT  recover only files whose name contains TEXT (any case)\n"
+             "  --to DIR      destination folder; must not be on the scanned device\n"
+             "  --json        the summary and every failed file as JSON lines\n" +
+             kExitCodes;
+    case Command::kLoad:
+      return std::string("Usage: quarnel-cli load FILE [--image PATH] [--json]\n\n"
+                         "Lists the trees of a result saved by 'scan --save'. The scanned device (or\n"
+                         "image) must be present; --image PATH names an image that moved.\n\n"
+                         "  --image PATH  the image file the result was made from\n"
+                         "  --json        one JSON object per line\n") +
+             kExitCodes;
+    default:
+      return UsageText();
+  }
 }
 
 bool ParseTypes(const std::string& list, unsigned& mask, std::string& error) {
@@ -78,9 +148,16 @@ bool ParseArguments(const std::vector<std::string>& args, Options& out, std::str
   };
 
   for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--help" || args[i] == "-h") {
+      out.help = true;
+      return true;
+    }
+  }
+
+  for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     std::string v;
-    if (a == "--json" && out.command != Command::kRecover) {
+    if (a == "--json") {
       out.json = true;
     } else if (out.command == Command::kDevices) {
       error = "unexpected argument '" + a + "'";
@@ -105,7 +182,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& out, std::str
       }
     } else if (a == "--save" && out.command == Command::kScan) {
       if (!value(i, out.saveTo)) return false;
-    } else if (a == "--image" && out.command == Command::kLoad) {
+    } else if (a == "--image" && (out.command == Command::kLoad || out.command == Command::kRecover)) {
       if (!value(i, out.image)) return false;
     } else if (out.command == Command::kLoad && !a.empty() && a[0] == '-') {
       error = "unknown option '" + a + "'";
@@ -114,6 +191,8 @@ bool ParseArguments(const std::vector<std::string>& args, Options& out, std::str
       if (!value(i, out.destination)) return false;
     } else if (a == "--match" && out.command == Command::kRecover) {
       if (!value(i, out.match)) return false;
+    } else if (a == "--result" && out.command == Command::kRecover) {
+      if (!value(i, out.result)) return false;
     } else if (!a.empty() && a[0] == '-') {
       error = "unknown option '" + a + "'";
       return false;
@@ -129,8 +208,21 @@ bool ParseArguments(const std::vector<std::string>& args, Options& out, std::str
     error = "missing FILE (a saved scan result)";
     return false;
   }
-  if (out.source.empty()) {
+  if (out.command == Command::kRecover && !out.result.empty()) {
+    if (!out.source.empty()) {
+      error = "give either SOURCE or --result FILE, not both";
+      return false;
+    }
+    if (out.deep || out.disk || out.volume) {
+      error = "--deep, --disk and --volume choose a scan; a saved result was scanned already";
+      return false;
+    }
+  } else if (out.source.empty()) {
     error = "missing SOURCE (a block device or an image file)";
+    return false;
+  }
+  if (!out.image.empty() && out.command == Command::kRecover && out.result.empty()) {
+    error = "--image goes with --result FILE";
     return false;
   }
   if (out.deep && out.disk) {

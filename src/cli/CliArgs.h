@@ -20,7 +20,9 @@ struct Options {
   std::string match;
   bool json = false;
   std::string saveTo;  // scan --save FILE
-  std::string image;   // load --image PATH
+  std::string image;   // load --image PATH, recover --result FILE --image PATH
+  std::string result;  // recover --result FILE: a saved scan result instead of SOURCE
+  bool help = false;   // COMMAND --help
 };
 
 // Parses argv; false with `error` set on a bad argument.
@@ -29,5 +31,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& out, std::str
 bool ParseTypes(const std::string& list, unsigned& mask, std::string& error);
 
 const char* UsageText();
+// The help of one command (its synopsis, options and exit codes).
+std::string CommandHelp(Command command);
 
 }  // namespace cli

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <list>
 
@@ -39,6 +40,46 @@ std::string VolumeList(int disk) {
   return text.empty() ? "none" : text;
 }
 
+// What the first bytes of a file say when they are plainly not a disk image:
+// a compressed file or text. "" when they may be one.
+std::string NotAnImage(const std::string& path, long long size) {
+  if (size == 0) return path + " is empty (0 bytes): not a disk image";
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return "";
+  unsigned char head[4096];
+  const ssize_t got = ::pread(fd, head, sizeof head, 0);
+  ::close(fd);
+  if (got <= 0) return "";
+  const auto n = static_cast<std::size_t>(got);
+  struct Packed {
+    const char* magic;
+    std::size_t length;
+    const char* what;
+    const char* undo;
+  };
+  static const Packed kPacked[] = {
+      {"\x1f\x8b", 2, "gzip", "gunzip -k"},        {"\xfd" "7zXZ\x00", 6, "xz", "unxz -k"},
+      {"BZh", 3, "bzip2", "bunzip2 -k"},            {"\x28\xb5\x2f\xfd", 4, "zstd", "unzstd"},
+      {"PK\x03\x04", 4, "zip", "unzip"},            {"7z\xbc\xaf\x27\x1c", 6, "7-Zip", "7z x"},
+  };
+  for (const Packed& p : kPacked) {
+    if (n >= p.length && std::memcmp(head, p.magic, p.length) == 0) {
+      return path + " is a " + p.what + "-compressed file, not a disk image: decompress it first (" + p.undo +
+             " '" + path + "') and scan the result; --disk searches its compressed bytes as they are";
+    }
+  }
+  std::size_t text = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned char c = head[i];
+    if ((c >= 0x20 && c != 0x7F) || c == '\n' || c == '\r' || c == '\t') ++text;
+  }
+  if (text == n && size < (1LL << 20)) {
+    return path + " looks like a text file, not a disk image (no partition table or file system in it); "
+                  "--disk searches it by content anyway";
+  }
+  return "";
+}
+
 }  // namespace
 
 bool ResolveSource(const Options& options, Source& out, std::string& error) {
@@ -71,6 +112,10 @@ bool ResolveSource(const Options& options, Source& out, std::string& error) {
       return false;
     }
   } else if (S_ISREG(st.st_mode)) {
+    if (const std::string notImage = NotAnImage(path, st.st_size); !notImage.empty() && !options.disk) {
+      error = notImage;
+      return false;
+    }
     std::string why;
     disk = list->QVOpenImageFile(path, why);
     if (disk < 0) {
@@ -95,6 +140,10 @@ bool ResolveSource(const Options& options, Source& out, std::string& error) {
       volume = rows.front().volumeIndex;
     } else if (rows.empty()) {
       volume = -1;  // nothing recognised: the whole device, completely
+      std::fprintf(stderr,
+                   "quarnel-cli: no partition table or file system recognised on %s; searching all of it by "
+                   "content (a complete scan)\n",
+                   path.c_str());
     } else {
       error = path + " holds several volumes: choose one with --volume N (" + VolumeList(disk) + ") or use --disk";
       return false;

@@ -40,6 +40,33 @@ void ProgressLine::Finish() {
   m_width = 0;
 }
 
+std::string HumanBytes(double bytes) {
+  static const char* const kUnits[] = {"bytes", "KB", "MB", "GB", "TB", "PB"};
+  std::size_t unit = 0;
+  while (bytes >= 1000.0 && unit + 1 < sizeof kUnits / sizeof kUnits[0]) {
+    bytes /= 1000.0;
+    ++unit;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, kUnits[unit]);
+  return text;
+}
+
+std::string RateAndTimeLeft(double done, double total, double seconds) {
+  if (seconds <= 0 || done <= 0) return "  rate -  time left -";
+  const double rate = done / seconds;
+  const double left = total > done ? (total - done) / rate : 0.0;
+  char text[96];
+  if (left >= 100.0 * 3600) {
+    std::snprintf(text, sizeof text, "  %s/s  more than 100 h left", HumanBytes(rate).c_str());
+  } else {
+    const auto secs = static_cast<long long>(left + 0.5);
+    std::snprintf(text, sizeof text, "  %s/s  %02lld:%02lld:%02lld left", HumanBytes(rate).c_str(), secs / 3600,
+                  secs / 60 % 60, secs % 60);
+  }
+  return text;
+}
+
 void InstallInterruptHandler() {
   struct sigaction sa {};
   sa.sa_handler = OnInterrupt;

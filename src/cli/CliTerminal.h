@@ -24,6 +24,12 @@ class ProgressLine {
   std::chrono::steady_clock::time_point m_lastLine{};
 };
 
+// "1.5 GB", "730 KB", "12 bytes" (powers of 1000, as disks are sold).
+std::string HumanBytes(double bytes);
+// "  45.2 MB/s  00:01:12 left" from `done` of `total` bytes after `seconds`;
+// the rate and time left show as soon as anything was done.
+std::string RateAndTimeLeft(double done, double total, double seconds);
+
 // Ctrl-C (and SIGTERM) set a flag instead of ending the process.
 void InstallInterruptHandler();
 bool InterruptRequested();

@@ -11,11 +11,19 @@
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    std::fprintf(stderr, "quarnel-cli: missing COMMAND\n\n%s", cli::UsageText());
+    return 2;
+  }
   cli::Options options;
   std::string error;
   if (!cli::ParseArguments(args, options, error)) {
     std::fprintf(stderr, "quarnel-cli: %s\n\n%s", error.c_str(), cli::UsageText());
     return 2;
+  }
+  if (options.help) {
+    std::fputs(cli::CommandHelp(options.command).c_str(), stdout);
+    return 0;
   }
   switch (options.command) {
     case cli::Command::kHelp:

@@ -13,6 +13,7 @@
 #include "bridge/BridgeServices.h"
 #include "bridge/QVSpy.h"
 #include "bridge/QVUIController.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -31,9 +32,8 @@ class SpyPlugin : public ::testing::Test {
 };
 
 TEST_F(SpyPlugin, WithoutTheLibraryEveryCallDoesNothing) {
-  const std::filesystem::path empty = std::filesystem::temp_directory_path() / "quarnel-no-spy";
-  std::filesystem::create_directories(empty);
-  bridge::SetSpyModuleDirectory(empty.string());
+  const testsupport::TempDir empty;
+  bridge::SetSpyModuleDirectory(empty.Path().string());
   EXPECT_EQ(bridge::LoadSpyModule(), nullptr);
   EXPECT_EQ(bridge::GetSpy(), nullptr);
   QVUIController::SpyIDInstall();
@@ -42,7 +42,6 @@ TEST_F(SpyPlugin, WithoutTheLibraryEveryCallDoesNothing) {
   QVUIController::SpyIDStringTable2(5000, "x");
   QVUIController::SpyIDSaveToServerTable();
   QVUIController::SpyIDEnd();
-  std::filesystem::remove_all(empty);
 }
 
 TEST_F(SpyPlugin, ThePluginsEntryPointsReceiveTheCalls) {
@@ -72,14 +71,12 @@ TEST_F(SpyPlugin, ThePluginsEntryPointsReceiveTheCalls) {
 
 TEST_F(SpyPlugin, ALibraryOthersMayWriteIsRefused) {
   const std::string lib = std::string(QUARNEL_TEST_SPY_DIR) + "/libTralmon.so";
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "quarnel-open-spy";
-  std::filesystem::create_directories(dir);
-  const std::filesystem::path copy = dir / "libTralmon.so";
+  const testsupport::TempDir dir;
+  const std::filesystem::path copy = dir.Path() / "libTralmon.so";
   std::filesystem::copy_file(lib, copy, std::filesystem::copy_options::overwrite_existing);
   ASSERT_EQ(::chmod(copy.c_str(), 0777), 0);
-  bridge::SetSpyModuleDirectory(dir.string());
+  bridge::SetSpyModuleDirectory(dir.Path().string());
   EXPECT_EQ(bridge::LoadSpyModule(), nullptr);
-  std::filesystem::remove_all(dir);
 }
 
 TEST(SpyText, WideTextIsCutToItsBudget) {

@@ -16,7 +16,7 @@ namespace exfattest {
 namespace {
 
 std::string ScriptPath() {
-  return (std::filesystem::path(__FILE__).parent_path() / "make_exfat_image.sh").string();
+  return (std::filesystem::path(QUARNEL_TESTS_DIR) / "exfat" / "make_exfat_image.sh").string();
 }
 
 std::string Capture(const std::string& command) {

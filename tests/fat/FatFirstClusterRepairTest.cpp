@@ -502,15 +502,15 @@ class RepairOnVolume : public ::testing::Test {
         return;
       }
     }
-    s_dir = new testsupport::TempDir();
-    s_sources = new std::vector<Source>{
+    s_dir = std::make_unique<testsupport::TempDir>();
+    s_sources = std::make_unique<std::vector<Source>>(std::vector<Source>{
         {"UNKNOWN.BIN", "", kUnknown, Pattern(3000, 1, {'Q', 'Q', 'Q', 'Q'})},
         {"PHOTO.JPG", "", kPhoto, Pattern(5000, 2, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F'})},
         {"CLAIM1.JPG", "", kClaim1, Pattern(4000, 3, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F'})},
         {"CLAIM2.JPG", "", kClaim2, Pattern(4500, 4, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F'})},
         {"ARCHIVE.ZIP", "", kArchive, Pattern(6000, 5, {'P', 'K', 0x03, 0x04, 0x14, 0x00})},
         {"INSIDE.PNG", "HIDIR", kInside, Pattern(7000, 6, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A})},
-    };
+    });
     s_image = s_dir->File("hi32.img");
     std::string script = "set -e; export MTOOLS_SKIP_CHECK=1; I='" + s_image + "'; truncate -s 80M \"$I\"; " +
                          "mkfs.vfat -F 32 -s 1 -S 512 \"$I\" >/dev/null; ";
@@ -590,14 +590,14 @@ class RepairOnVolume : public ::testing::Test {
     return nullptr;
   }
 
-  static testsupport::TempDir* s_dir;
-  static std::vector<Source>* s_sources;
+  static std::unique_ptr<testsupport::TempDir> s_dir;
+  static std::unique_ptr<std::vector<Source>> s_sources;
   static std::string s_image;
   static std::string s_why;
 };
 
-testsupport::TempDir* RepairOnVolume::s_dir = nullptr;
-std::vector<RepairOnVolume::Source>* RepairOnVolume::s_sources = nullptr;
+std::unique_ptr<testsupport::TempDir> RepairOnVolume::s_dir;
+std::unique_ptr<std::vector<RepairOnVolume::Source>> RepairOnVolume::s_sources;
 std::string RepairOnVolume::s_image;
 std::string RepairOnVolume::s_why;
 

@@ -23,7 +23,7 @@ namespace fattest {
 
 namespace {
 
-std::string ScriptPath() { return (std::filesystem::path(__FILE__).parent_path() / "make_fat_images.sh").string(); }
+std::string ScriptPath() { return (std::filesystem::path(QUARNEL_TESTS_DIR) / "fat" / "make_fat_images.sh").string(); }
 
 void WalkTree(IFileNode* node, const std::string& prefix, std::multimap<std::string, IFileNode*>& out, int depth) {
   if (depth > 64) return;
@@ -48,7 +48,7 @@ std::vector<std::string> Split(const std::string& path) {
 }  // namespace
 
 const std::string& ImagesDir(std::string* why) {
-  static testsupport::TempDir* dir = nullptr;
+  static std::unique_ptr<testsupport::TempDir> dir;  // removed when the program ends
   static std::string path;
   static std::string reason;
   static bool tried = false;
@@ -58,7 +58,7 @@ const std::string& ImagesDir(std::string* why) {
       if (!testsupport::HaveProgram(tool)) reason += std::string(" ") + tool;
     }
     if (reason.empty()) {
-      dir = new testsupport::TempDir();  // kept for the whole program
+      dir = std::make_unique<testsupport::TempDir>();
       if (testsupport::Run("bash '" + ScriptPath() + "' '" + dir->Path().string() + "' >/dev/null 2>&1") == 0) {
         path = dir->Path().string();
       } else {

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QStandardPaths>
 #include <QString>
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -42,11 +43,13 @@ struct NoteRecorder {
     }
 };
 
-// Renders a widget to a PNG in the temporary folder; the file must be written.
+// Renders a widget to a PNG in this program's own temporary folder (removed
+// when the program ends); the file must be written.
 inline void renderToPng(QWidget& w, const QString& name)
 {
-    const QString dir = QDir::tempPath() + QStringLiteral("/quarnel-ui-tests");
-    QDir().mkpath(dir);
+    static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/quarnel-ui-tests-XXXXXX"));
+    ASSERT_TRUE(folder.isValid()) << folder.errorString().toStdString();
+    const QString dir = folder.path();
     const QPixmap pm = w.grab();
     ASSERT_FALSE(pm.isNull()) << name.toStdString();
     ASSERT_TRUE(pm.save(dir + QLatin1Char('/') + name + QStringLiteral(".png"))) << name.toStdString();

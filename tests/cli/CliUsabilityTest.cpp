@@ -1,0 +1,259 @@
+// quarnel-cli as a newcomer meets it: help, refusals that come before a
+// scan and say why, hints for sources that are not disk images, recovery
+// from a saved result, files that could not be written whole, progress.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Ran {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+// `prefix` runs in the same shell before the program (limits, traps).
+Ran Cli(const std::string& args, const std::string& prefix = "") {
+  testsupport::TempDir dir;
+  const std::string cmd = prefix + " '" + QUARNEL_CLI_PATH + "' " + args + " >" + Quote(dir.File("out")) + " 2>" +
+                          Quote(dir.File("err")) + " </dev/null";
+  std::ofstream(dir.File("run.sh")) << cmd << "\n";
+  Ran r;
+  const int raw = std::system(("bash " + Quote(dir.File("run.sh"))).c_str());
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.out = Slurp(dir.File("out"));
+  r.err = Slurp(dir.File("err"));
+  return r;
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The demonstration image (a FAT16 volume with deleted files), made once.
+const std::string& DemoImage() {
+  static testsupport::TempDir dir;
+  static std::string path;
+  static bool tried = false;
+  if (!tried) {
+    tried = true;
+    const std::string image = dir.File("demo.img");
+    if (testsupport::HaveProgram("mkfs.vfat") && testsupport::HaveProgram("mcopy") &&
+        testsupport::Run(std::string(QUARNEL_SCRIPTS_DIR) + "/make-demo-image.sh " + Quote(image) + " >/dev/null") ==
+            0) {
+      path = image;
+    }
+  }
+  return path;
+}
+
+// Every regular file below `root`, relative, with its size.
+std::map<std::string, std::uintmax_t> FilesBelow(const fs::path& root) {
+  std::map<std::string, std::uintmax_t> files;
+  if (!fs::exists(root)) return files;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    if (e.is_regular_file()) files[fs::relative(e.path(), root).string()] = e.file_size();
+  }
+  return files;
+}
+
+TEST(CliUsage, NoArgumentsPrintsTheUsageAndExitsTwo) {
+  const Ran r = Cli("");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(Has(r.err, "Usage:")) << r.err;
+  EXPECT_TRUE(r.out.empty()) << r.out;
+}
+
+TEST(CliUsage, EveryCommandHasItsHelp) {
+  for (const char* command : {"devices", "scan", "recover", "load"}) {
+    SCOPED_TRACE(command);
+    for (const std::string& args : {std::string(command) + " --help", std::string(command) + " x.img -h"}) {
+      const Ran r = Cli(args);
+      EXPECT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(r.out.rfind(std::string("Usage: quarnel-cli ") + command, 0), 0u) << r.out;
+      EXPECT_TRUE(Has(r.out, "Exit status: 0")) << r.out;
+    }
+  }
+  EXPECT_TRUE(Has(Cli("recover --help").out, "--result FILE"));
+}
+
+struct SourceCase {
+  const char* name;
+  const char* make;  // shell command writing $F
+  const char* message;
+};
+
+class NotADiskImage : public ::testing::TestWithParam<SourceCase> {};
+
+TEST_P(NotADiskImage, IsRefusedWithWhatToTry) {
+  testsupport::TempDir dir;
+  const std::string file = dir.File(GetParam().name);
+  ASSERT_EQ(testsupport::Run("F=" + Quote(file) + "; " + GetParam().make), 0);
+  const Ran r = Cli("scan " + Quote(file));
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_TRUE(Has(r.err, GetParam().message)) << r.err;
+  EXPECT_FALSE(Has(r.err, "scanning")) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NotADiskImage,
+    ::testing::Values(SourceCase{"notes.txt", "printf 'shopping list\\nmilk\\n' > \"$F\"", "looks like a text file"},
+                      SourceCase{"disk.img.gz", "head -c 100000 /dev/zero | gzip > \"$F\"",
+                                 "gzip-compressed file, not a disk image: decompress it first"},
+                      SourceCase{"disk.img.xz", "printf '\\3757zXZ\\0rest' > \"$F\"", "xz-compressed"},
+                      SourceCase{"empty.img", ": > \"$F\"", "is empty (0 bytes)"}),
+    [](const auto& info) { return std::string(info.param.name).substr(0, std::string(info.param.name).find('.')) +
+                                  std::to_string(info.index); });
+
+TEST(CliUsage, AnUnrecognisedImageIsSearchedByContentWithANote) {
+  testsupport::TempDir dir;
+  const std::string file = dir.File("random.img");
+  ASSERT_EQ(testsupport::Run("head -c 1048576 /dev/zero > " + Quote(file)), 0);
+  const Ran r = Cli("scan " + Quote(file));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Has(r.err, "nothing found; try --deep")) << r.err;
+  const Ran deep = Cli("scan " + Quote(file) + " --disk");
+  EXPECT_EQ(deep.status, 0) << deep.err;
+  EXPECT_TRUE(Has(deep.err, "nothing found; no file system or known file type was recognised")) << deep.err;
+}
+
+struct DestinationCase {
+  const char* name;
+  const char* make;  // shell command making $D (as the tests' user)
+  const char* message;
+};
+
+class UnusableDestination : public ::testing::TestWithParam<DestinationCase> {};
+
+TEST_P(UnusableDestination, IsRefusedBeforeTheScanWithTheReason) {
+  const std::string image = DemoImage();
+  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  testsupport::TempDir dir;
+  const std::string dest = dir.File("dest");
+  ASSERT_EQ(testsupport::Run("D=" + Quote(dest) + "; " + GetParam().make), 0);
+  const Ran r = Cli("recover " + Quote(image) + " --to " + Quote(dest + "/sub"));
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_TRUE(Has(r.err, GetParam().message)) << r.err;
+  EXPECT_FALSE(Has(r.err, "scanning")) << "refused only after a scan: " << r.err;
+  testsupport::Run("chmod -R u+w " + Quote(dir.Path().string()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UnusableDestination,
+                         ::testing::Values(DestinationCase{"file", "printf x > \"$D\"", "is not a folder"},
+                                           DestinationCase{"missing_parent_file",
+                                                           "mkdir \"$D\" && printf x > \"$D/sub\"",
+                                                           "is not a folder"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CliRecover, AReadOnlyDestinationIsRefusedBeforeTheScan) {
+  const std::string image = DemoImage();
+  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  testsupport::TempDir dir;
+  const std::string dest = dir.File("ro");
+  fs::create_directory(dest);
+  // Root writes through file modes: it gets a read-only mount instead.
+  bool mounted = false;
+  if (::geteuid() == 0) {
+    mounted = testsupport::Run("mount -t tmpfs -o ro,size=1m quarnel-ro " + Quote(dest) + " 2>/dev/null") == 0;
+    if (!mounted) GTEST_SKIP() << "root without the right to mount a tmpfs";
+  } else {
+    fs::permissions(dest, fs::perms::owner_read | fs::perms::owner_exec);
+  }
+  const Ran r = Cli("recover " + Quote(image) + " --to " + Quote(dest));
+  if (mounted) testsupport::Run("umount " + Quote(dest));
+  fs::permissions(dest, fs::perms::owner_all);
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_TRUE(Has(r.err, mounted ? "read-only file system" : "permission denied")) << r.err;
+  EXPECT_FALSE(Has(r.err, "scanning")) << r.err;
+}
+
+TEST(CliRecover, AFileCutShortIsNamedAndKeptAsPart) {
+  const std::string image = DemoImage();
+  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  testsupport::TempDir dir;
+  const std::string dest = dir.File("out");
+  // A 40 KiB file-size limit fails the 70000-byte photo half-way, as a full
+  // disk would; the smaller files fit.
+  const Ran r = Cli("recover " + Quote(image) + " --to " + Quote(dest) + " --json", "trap '' XFSZ; ulimit -f 40;");
+  EXPECT_EQ(r.status, 1) << r.err;
+  // A deleted FAT file's lost first letter shows as '#'.
+  EXPECT_TRUE(Has(r.out, "{\"failed\": {\"path\": \"/Photos/#oliday.jpg\"")) << r.out;
+  EXPECT_TRUE(Has(r.out, "writing failed (40960 of 70000 bytes written)")) << r.out;
+  EXPECT_TRUE(Has(r.err, "writing to " + dest + " failed")) << r.err;
+  bool part = false;
+  for (const auto& [name, size] : FilesBelow(dest)) {
+    EXPECT_NE(name.find("oliday.jpg"), name.size() - 10) << name << " looks whole";
+    if (name.size() > 15 && name.substr(name.size() - 15) == "oliday.jpg.part") {
+      part = true;
+      EXPECT_LT(size, 70000u);
+    }
+  }
+  EXPECT_TRUE(part) << "no #oliday.jpg.part below " << dest;
+
+  // The text summary names it too.
+  const Ran text = Cli("recover " + Quote(image) + " --to " + Quote(dir.File("out2")), "trap '' XFSZ; ulimit -f 40;");
+  EXPECT_TRUE(Has(text.out, "not recovered: /Photos/#oliday.jpg: writing failed")) << text.out;
+  EXPECT_TRUE(Has(text.out, ".part")) << text.out;
+}
+
+TEST(CliRecover, ASavedResultIsRecoveredLikeTheScanItCameFrom) {
+  const std::string image = DemoImage();
+  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  testsupport::TempDir dir;
+  const std::string saved = dir.File("demo.Quarnel");
+  const Ran scan = Cli("scan " + Quote(image) + " --save " + Quote(saved));
+  ASSERT_EQ(scan.status, 0) << scan.err;
+  const Ran direct = Cli("recover " + Quote(image) + " --to " + Quote(dir.File("direct")));
+  ASSERT_EQ(direct.status, 0) << direct.err;
+  const Ran loaded = Cli("recover --result " + Quote(saved) + " --to " + Quote(dir.File("loaded")));
+  ASSERT_EQ(loaded.status, 0) << loaded.err;
+  const auto a = FilesBelow(dir.File("direct"));
+  const auto b = FilesBelow(dir.File("loaded"));
+  EXPECT_FALSE(a.empty());
+  EXPECT_EQ(a, b);
+  EXPECT_TRUE(Has(loaded.out, "recovered into")) << loaded.out;
+  // The image moved: --image names it.
+  const std::string moved = dir.File("moved.img");
+  fs::copy_file(image, moved);
+  const Ran other =
+      Cli("recover --result " + Quote(saved) + " --image " + Quote(moved) + " --to " + Quote(dir.File("moved")));
+  EXPECT_EQ(other.status, 0) << other.err;
+  EXPECT_EQ(FilesBelow(dir.File("moved")), a);
+  // Onto the image it names: refused.
+  const Ran onto = Cli("recover --result " + Quote(saved) + " --to " + Quote(image + "/x"));
+  EXPECT_EQ(onto.status, 2) << onto.err;
+}
+
+TEST(CliProgress, RateAndTimeLeftAreShown) {
+  const std::string image = DemoImage();
+  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  testsupport::TempDir dir;
+  const Ran scan = Cli("scan " + Quote(image) + " --deep");
+  ASSERT_EQ(scan.status, 0) << scan.err;
+  EXPECT_TRUE(Has(scan.err, "/s  00:00:00 left")) << scan.err;
+  const Ran rec = Cli("recover " + Quote(image) + " --to " + Quote(dir.File("out")));
+  ASSERT_EQ(rec.status, 0) << rec.err;
+  EXPECT_TRUE(Has(rec.err, "recovering 2/2 files  70.0 KB of 70.0 KB")) << rec.err;
+  EXPECT_TRUE(Has(rec.err, "/s  00:00:00 left")) << rec.err;
+}
+
+}  // namespace

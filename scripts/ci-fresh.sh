@@ -102,8 +102,12 @@ run_in() {
   fi
   chroot "$root" chown -R "$user:" "$home/quarnel"
 
-  local steps=("./scripts/setup.sh" "./scripts/run.sh" "./scripts/setup.sh && ./scripts/test.sh")
-  local titles=("setup" "run (the demonstration)" "setup + test")
+  # README's two commands, then run.sh from another folder with a relative
+  # path and --json: its standard output must be the tool's JSON lines alone.
+  local json_check='mkdir -p ~/elsewhere && cd ~/elsewhere && cp ~/quarnel/build/demo/demo.img d.img &&
+    ~/quarnel/scripts/run.sh scan d.img --json > found.json && test -s found.json && ! grep -qv "^{" found.json'
+  local steps=("./scripts/setup.sh && ./scripts/run.sh" "$json_check" "./scripts/setup.sh && ./scripts/test.sh")
+  local titles=("setup + run (the demonstration)" "run.sh from another folder, --json" "setup + test")
   local i status=0 start
   echo "== $name: as $user, $(chroot "$root" su - "$user" -c 'echo "LANG=${LANG:-unset} PATH=$PATH"') ==" | tee -a "$log"
   for i in "${!steps[@]}"; do

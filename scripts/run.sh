@@ -13,13 +13,14 @@ export CCACHE_DIR=${CCACHE_DIR:-$root/.cache/ccache}
 build=$root/build/release
 log=$build/build.log
 mkdir -p "$build"
+cli=$build/src/cli/quarnel-cli
+[ -x "$cli" ] || echo "run.sh: building quarnel-cli (Release; the first time takes a few minutes; log: $log)" >&2
 if ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUARNEL_BUILD_TESTS=OFF &&
        cmake --build "$build" -j "$(nproc)" --target quarnel-cli; } >"$log" 2>&1; then
   tail -n 40 "$log" >&2
   echo "run.sh: building quarnel-cli failed; the whole output is in $log" >&2
   exit 1
 fi
-cli=$build/src/cli/quarnel-cli
 if [ "$#" -gt 0 ]; then
   exec "$cli" "$@"
 fi

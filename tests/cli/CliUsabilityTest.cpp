@@ -7,6 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -254,6 +258,37 @@ TEST(CliProgress, RateAndTimeLeftAreShown) {
   ASSERT_EQ(rec.status, 0) << rec.err;
   EXPECT_TRUE(Has(rec.err, "recovering 2/2 files  70.0 KB of 70.0 KB")) << rec.err;
   EXPECT_TRUE(Has(rec.err, "/s  00:00:00 left")) << rec.err;
+}
+
+TEST(CliProgress, AStoppedScanShowsWhereItStopped) {
+  testsupport::TempDir dir;
+  const std::string image = dir.File("big.img");
+  // Sparse: 64 GiB of zeros take far longer to scan than the test waits.
+  ASSERT_EQ(testsupport::Run("truncate -s 64G " + Quote(image)), 0);
+  const std::string err = dir.File("err");
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (std::freopen("/dev/null", "w", stdout) == nullptr || std::freopen(err.c_str(), "w", stderr) == nullptr) {
+      _exit(126);
+    }
+    ::execl(QUARNEL_CLI_PATH, "quarnel-cli", "scan", image.c_str(), "--disk", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Ctrl-C once the scan shows progress (its handler is in place by then).
+  for (int i = 0; i < 600 && !Has(Slurp(err), "scanning"); ++i) ::usleep(50000);
+  ::usleep(500000);
+  ::kill(pid, SIGINT);
+  int raw = 0;
+  ASSERT_EQ(::waitpid(pid, &raw, 0), pid);
+  const std::string text = Slurp(err);
+  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw << "\n" << text;
+  EXPECT_TRUE(Has(text, "scan stopped by the user")) << text;
+  const auto at = text.rfind("stopped at ");
+  ASSERT_NE(at, std::string::npos) << text;
+  const double percent = std::strtod(text.c_str() + at + 11, nullptr);
+  EXPECT_LT(percent, 100.0) << text;
+  EXPECT_FALSE(Has(text, "stopped at 100.0%")) << text;
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ const char* UsageText() {
          "  quarnel-cli scan    SOURCE [--volume N] [--deep | --disk] [--types LIST] [--json]\n"
          "  quarnel-cli scan    SOURCE --save FILE [options of scan]\n"
          "  quarnel-cli load    FILE [--image PATH] [--json]\n"
-         "  quarnel-cli recover SOURCE --to DIR [--volume N] [--deep | --disk] [--types LIST] [--match TEXT]\n"
+         "  quarnel-cli recover SOURCE --to DIR [--volume N] [--deep | --disk] [--types LIST] [--match TEXT] [--json]\n"
          "  quarnel-cli recover --result FILE [--image PATH] --to DIR [--types LIST] [--match TEXT]\n"
          "  quarnel-cli COMMAND --help\n"
          "\n"
@@ -120,6 +120,50 @@ bool ParseTypes(const std::string& list, unsigned& mask, std::string& error) {
   return mask != 0;
 }
 
+namespace {
+
+// What the options say together: a source or a saved result, a destination
+// for recover, no scan choices that exclude each other.
+bool CheckCombination(const Options& o, std::string& error) {
+  if (o.command == Command::kDevices) return true;
+  if (o.command == Command::kLoad && o.source.empty()) {
+    error = "missing FILE (a saved scan result)";
+    return false;
+  }
+  if (o.command == Command::kRecover && !o.result.empty()) {
+    if (!o.source.empty()) {
+      error = "give either SOURCE or --result FILE, not both";
+      return false;
+    }
+    if (o.deep || o.disk || o.volume) {
+      error = "--deep, --disk and --volume choose a scan; a saved result was scanned already";
+      return false;
+    }
+  } else if (o.source.empty()) {
+    error = "missing SOURCE (a block device or an image file)";
+    return false;
+  }
+  if (!o.image.empty() && o.command == Command::kRecover && o.result.empty()) {
+    error = "--image goes with --result FILE";
+    return false;
+  }
+  if (o.deep && o.disk) {
+    error = "--deep and --disk cannot be used together";
+    return false;
+  }
+  if (o.disk && o.volume) {
+    error = "--disk scans the whole disk: leave out --volume";
+    return false;
+  }
+  if (o.command == Command::kRecover && o.destination.empty()) {
+    error = "missing --to DIR";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool ParseArguments(const std::vector<std::string>& args, Options& out, std::string& error) {
   out = Options{};
   if (args.empty()) return true;
@@ -203,41 +247,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& out, std::str
       return false;
     }
   }
-  if (out.command == Command::kDevices) return true;
-  if (out.command == Command::kLoad && out.source.empty()) {
-    error = "missing FILE (a saved scan result)";
-    return false;
-  }
-  if (out.command == Command::kRecover && !out.result.empty()) {
-    if (!out.source.empty()) {
-      error = "give either SOURCE or --result FILE, not both";
-      return false;
-    }
-    if (out.deep || out.disk || out.volume) {
-      error = "--deep, --disk and --volume choose a scan; a saved result was scanned already";
-      return false;
-    }
-  } else if (out.source.empty()) {
-    error = "missing SOURCE (a block device or an image file)";
-    return false;
-  }
-  if (!out.image.empty() && out.command == Command::kRecover && out.result.empty()) {
-    error = "--image goes with --result FILE";
-    return false;
-  }
-  if (out.deep && out.disk) {
-    error = "--deep and --disk cannot be used together";
-    return false;
-  }
-  if (out.disk && out.volume) {
-    error = "--disk scans the whole disk: leave out --volume";
-    return false;
-  }
-  if (out.command == Command::kRecover && out.destination.empty()) {
-    error = "missing --to DIR";
-    return false;
-  }
-  return true;
+  return CheckCombination(out, error);
 }
 
 }  // namespace cli

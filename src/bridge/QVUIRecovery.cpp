@@ -230,6 +230,8 @@ void QVUIRecovery::AddFailure(IFileNode* node, const std::string& path, RESULT r
     failure.reason = "stopped before its end (" + written + ")";
   } else if (code == kRecNoReader) {
     failure.reason = "its data could not be found on the source";
+  } else if (!writeFailed && result::Succeeded(result)) {
+    failure.reason = "the source gave less than its size (" + written + ")";
   } else if (code == kRecDestination || code == kRecWriteFailed || result::Succeeded(result)) {
     failure.reason = "writing failed (" + written + ")" + (folderProblem.empty() ? "" : ": " + folderProblem);
   } else {

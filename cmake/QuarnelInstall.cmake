@@ -4,6 +4,8 @@
 # saved scan results and the icon.
 include(GNUInstallDirs)
 
+install(TARGETS quarnel-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
 set(QUARNEL_MAIN_PROGRAM ${CMAKE_INSTALL_FULL_BINDIR}/quarnel)
 configure_file(${PROJECT_SOURCE_DIR}/share/polkit/org.quarnel.launcher.policy
                ${PROJECT_BINARY_DIR}/share/polkit/org.quarnel.launcher.policy @ONLY)

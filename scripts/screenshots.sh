@@ -49,7 +49,10 @@ eval "$(xdotool getwindowgeometry --shell "$main")"
 xdotool mousemove $((X + 868)) $((Y + 22)) click 1
 sleep 1
 shot about
-kill -TERM "$(xdotool getwindowpid "$main")" || true
+# The main program ends on SIGTERM like on a quit; wait for it to go.
+pid=$(xdotool getwindowpid "$main")
+kill -TERM "$pid" || true
+for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 SESSION
 
 XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config \

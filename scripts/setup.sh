@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libffmpegthumbnailer-dev
   # what the windows and their tests need: elevation, a display without a
   # screen, fonts, icons, D-Bus, desktop and MIME checks
-  pkexec polkitd xvfb xauth x11-utils fonts-dejavu-core adwaita-icon-theme
+  pkexec polkitd xvfb xauth x11-utils xdotool fonts-dejavu-core adwaita-icon-theme
   dbus desktop-file-utils shared-mime-info
   # tools that make and check test images
   dosfstools mtools exfatprogs exfat-fuse ntfs-3g attr

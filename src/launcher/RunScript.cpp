@@ -82,7 +82,10 @@ int RunScript::RunTool(const std::string& toolPath, const std::optional<std::str
       }
       return kRunStarted;
     case platform::StartResult::Refused:
-      return kRunRefused;
+      // pkexec answers "refused" too when it cannot reach polkit at all.
+      return starter.ElevationAuthorityReachable() ? kRunRefused : kRunNoAuthority;
+    case platform::StartResult::NoElevator:
+      return kRunNoElevator;
     case platform::StartResult::NotFound:
       return kRunNotFound;
     case platform::StartResult::Failed:

@@ -19,6 +19,8 @@ enum RunStatus : int {
   kRunRefused = 1,   // the authorisation was cancelled or refused
   kRunNotFound = 2,  // the main program is missing or not executable
   kRunFailed = 3,
+  kRunNoElevator = 4,   // pkexec is not installed
+  kRunNoAuthority = 5,  // pkexec refused because no polkit authority answers
 };
 
 struct LanguageChoice {

@@ -1,11 +1,15 @@
 #include "platform/ProcessStart.h"
 
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <csignal>
 #include <fstream>
 #include <sstream>
@@ -113,7 +117,7 @@ StartResult StartDetached(const std::string& path, const std::vector<std::string
     argv.insert(argv.end(), args.begin(), args.end());
     return Spawn(path, argv, /*newSession=*/true, &pid);
   }
-  if (!IsExecutableFile(elevator)) return StartResult::Failed;
+  if (!IsExecutableFile(elevator)) return StartResult::NoElevator;
   argv.push_back(elevator);
   argv.push_back(path);
   argv.insert(argv.end(), args.begin(), args.end());
@@ -124,5 +128,27 @@ StartResult StartDetached(const std::string& path, const std::vector<std::string
 }
 
 bool IsRoot() { return geteuid() == 0; }
+
+bool PolkitAuthorityReachable() {
+  std::string socketPath = "/run/dbus/system_bus_socket";
+  const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+  const std::string prefix = "unix:path=";
+  if (address != nullptr && std::string(address).rfind(prefix, 0) == 0) {
+    socketPath = std::string(address).substr(prefix.size());
+    socketPath = socketPath.substr(0, socketPath.find(','));
+  }
+  sockaddr_un addr{};
+  if (socketPath.empty() || socketPath.size() >= sizeof addr.sun_path) return false;
+  addr.sun_family = AF_UNIX;
+  std::memcpy(addr.sun_path, socketPath.c_str(), socketPath.size());
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+  ::close(fd);
+  if (!connected) return false;
+  struct stat st {};
+  return ::stat("/usr/share/dbus-1/system-services/org.freedesktop.PolicyKit1.service", &st) == 0 ||
+         ::stat("/usr/lib/polkit-1/polkitd", &st) == 0 || ::stat("/usr/libexec/polkitd", &st) == 0;
+}
 
 }  // namespace platform

@@ -11,7 +11,8 @@ enum class StartResult {
   Started,   // the program is running (or ran)
   Refused,   // the authorisation was cancelled or refused
   NotFound,  // the program is missing or not executable
-  Failed,    // any other failure (no pkexec, spawn error)
+  Failed,    // any other failure (spawn error, broken elevator)
+  NoElevator,  // elevation asked for, but pkexec is not installed
 };
 
 // The fixed place of pkexec; never looked up through PATH.
@@ -33,7 +34,14 @@ class ProcessStarter {
   virtual ~ProcessStarter() = default;
   virtual StartResult Start(const std::string& path, const std::vector<std::string>& args, bool elevated) = 0;
   virtual bool IsRoot() const = 0;
+  // Whether an authority that could grant elevation answers at all (for
+  // pkexec: polkit on the D-Bus system bus). Asked only after a refusal.
+  virtual bool ElevationAuthorityReachable() const { return true; }
 };
+
+// True when the D-Bus system bus accepts a connection and polkit's service
+// is known to it.
+bool PolkitAuthorityReachable();
 
 class SystemProcessStarter final : public ProcessStarter {
  public:
@@ -42,6 +50,7 @@ class SystemProcessStarter final : public ProcessStarter {
     return StartDetached(path, args, elevated, m_elevator);
   }
   bool IsRoot() const override { return platform::IsRoot(); }
+  bool ElevationAuthorityReachable() const override { return PolkitAuthorityReachable(); }
 
  private:
   std::string m_elevator;

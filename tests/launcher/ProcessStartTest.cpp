@@ -90,7 +90,7 @@ TEST(StartDetached, MissingOrUnfitProgramStartsNothing) {
 TEST(StartDetached, MissingElevatorIsAFailure) {
   testsupport::TempDir dir;
   const std::string target = MakeRecorder(dir);
-  EXPECT_EQ(StartDetached(target, {}, true, dir.File("no-pkexec")), StartResult::Failed);
+  EXPECT_EQ(StartDetached(target, {}, true, dir.File("no-pkexec")), StartResult::NoElevator);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_FALSE(std::filesystem::exists(target + ".out"));
 }

@@ -29,9 +29,11 @@ class FakeStarter final : public platform::ProcessStarter {
     return result;
   }
   bool IsRoot() const override { return root; }
+  bool ElevationAuthorityReachable() const override { return authority; }
 
   StartResult result = StartResult::Started;
   bool root = false;
+  bool authority = true;
   std::vector<Call> calls;
 };
 
@@ -83,6 +85,8 @@ struct FailureCase {
   const char* name;
   StartResult result;
   int status;
+  bool authority = true;
+  const char* message = "";  // part of what the launcher says
 };
 
 class StartFailure : public ::testing::TestWithParam<FailureCase> {};
@@ -94,6 +98,7 @@ TEST_P(StartFailure, NothingRecordedAndQuietExit) {
   PrivateData data = PrivateData::Load({dir.File("PrivateData.plist")}, dir.File("cfg/p.plist"));
   FakeStarter starter;
   starter.result = c.result;
+  starter.authority = c.authority;
   EXPECT_EQ(RunScript::RunTool(dir.File("quarnel"), std::nullopt, "de", data, starter), c.status);
   EXPECT_EQ(starter.calls.size(), 1u);
   EXPECT_FALSE(std::filesystem::exists(dir.File("cfg/p.plist")));
@@ -101,15 +106,25 @@ TEST_P(StartFailure, NothingRecordedAndQuietExit) {
   launcher::LauncherSettings settings{dir.Path().string(), {dir.File("PrivateData.plist")}, dir.File("cfg/p.plist"),
                                       "de", "/"};
   testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
   EXPECT_EQ(launcher::LoaderMain({"quarnel-launcher"}, starter, settings), 1);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find(c.message), std::string::npos) << said;
   EXPECT_FALSE(std::filesystem::exists(dir.File("cfg/p.plist")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, StartFailure,
-                         ::testing::Values(FailureCase{"Refused", StartResult::Refused, launcher::kRunRefused},
-                                           FailureCase{"Missing", StartResult::NotFound, launcher::kRunNotFound},
-                                           FailureCase{"Failed", StartResult::Failed, launcher::kRunFailed}),
+                         ::testing::Values(FailureCase{"Refused", StartResult::Refused, launcher::kRunRefused, true,
+                                                       "authorisation cancelled or refused"},
+                                           FailureCase{"NoAuthority", StartResult::Refused, launcher::kRunNoAuthority,
+                                                       false, "no polkit authority answers"},
+                                           FailureCase{"NoPkexec", StartResult::NoElevator, launcher::kRunNoElevator,
+                                                       true, "pkexec is not installed"},
+                                           FailureCase{"Missing", StartResult::NotFound, launcher::kRunNotFound, true,
+                                                       "main program missing"},
+                                           FailureCase{"Failed", StartResult::Failed, launcher::kRunFailed, true,
+                                                       "could not start the main program"}),
                          [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST(LauncherMissingProgram, RealStarterStartsNothingAndAsksForNothing) {

@@ -453,6 +453,16 @@ bool MAAttachedWindow::eventFilter(QObject* watched, QEvent* event)
         case QEvent::Close:
             closePopover();
             break;
+        case QEvent::WindowActivate:
+        case QEvent::ActivationChange:
+        case QEvent::ZOrderChange:
+        case QEvent::Show:
+        case QEvent::WindowStateChange:
+            // The owner came to the front: this window goes back above it,
+            // after the owner's own raise has been carried out.
+            if (!isHidden())
+                QMetaObject::invokeMethod(this, [this] { if (!isHidden()) raise(); }, Qt::QueuedConnection);
+            break;
         default:
             break;
         }

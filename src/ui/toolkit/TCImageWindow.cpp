@@ -136,6 +136,93 @@ void TCWindowButton::paintEvent(QPaintEvent*)
     p.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
 }
 
+// ---- the window's outline --------------------------------------------------
+
+namespace {
+
+// A hairline around the frameless window, so that a white window stays
+// distinct from a white window behind it. Never takes the mouse.
+class WindowOutline : public QWidget {
+public:
+    explicit WindowOutline(QWidget* parent) : QWidget(parent)
+    {
+        setObjectName(QStringLiteral("windowOutline"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setPen(QColor(196, 196, 196));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
+} // namespace
+
+// ---- TCResizeHandle -------------------------------------------------------
+
+TCResizeHandle::TCResizeHandle(Qt::Edges edges, QWidget* window) : QWidget(window), edges_(edges)
+{
+    setObjectName(QStringLiteral("resizeHandle"));
+    const bool horizontal = edges & (Qt::LeftEdge | Qt::RightEdge);
+    const bool vertical = edges & (Qt::TopEdge | Qt::BottomEdge);
+    if (horizontal && vertical) {
+        const bool falling = edges == (Qt::TopEdge | Qt::LeftEdge) || edges == (Qt::BottomEdge | Qt::RightEdge);
+        setCursor(falling ? Qt::SizeFDiagCursor : Qt::SizeBDiagCursor);
+    } else {
+        setCursor(horizontal ? Qt::SizeHorCursor : Qt::SizeVerCursor);
+    }
+}
+
+QRect TCResizeHandle::resizedFrame(const QRect& frame, Qt::Edges edges, const QPoint& start, const QPoint& now,
+                                   const QSize& minimum, const QSize& maximum)
+{
+    const QPoint d = now - start;
+    int left = frame.left(), top = frame.top(), right = frame.right(), bottom = frame.bottom();
+    const int minW = std::max(1, minimum.width()), minH = std::max(1, minimum.height());
+    const int maxW = std::max(minW, maximum.width()), maxH = std::max(minH, maximum.height());
+    if (edges & Qt::LeftEdge)
+        left = std::clamp(left + d.x(), right + 1 - maxW, right + 1 - minW);
+    if (edges & Qt::RightEdge)
+        right = std::clamp(right + d.x(), left - 1 + minW, left - 1 + maxW);
+    if (edges & Qt::TopEdge)
+        top = std::clamp(top + d.y(), bottom + 1 - maxH, bottom + 1 - minH);
+    if (edges & Qt::BottomEdge)
+        bottom = std::clamp(bottom + d.y(), top - 1 + minH, top - 1 + maxH);
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+void TCResizeHandle::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(event);
+    QWidget* top = window();
+    if (top->windowHandle() && top->windowHandle()->startSystemResize(edges_))
+        return;
+    dragging_ = true;
+    start_ = event->globalPosition().toPoint();
+    startFrame_ = top->geometry();
+}
+
+void TCResizeHandle::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!dragging_)
+        return QWidget::mouseMoveEvent(event);
+    QWidget* top = window();
+    top->setGeometry(resizedFrame(startFrame_, edges_, start_, event->globalPosition().toPoint(),
+                                  top->minimumSize(), top->maximumSize()));
+}
+
+void TCResizeHandle::mouseReleaseEvent(QMouseEvent* event)
+{
+    dragging_ = false;
+    QWidget::mouseReleaseEvent(event);
+}
+
 // ---- TCImageWindow --------------------------------------------------------
 
 TCImageWindow::TCImageWindow(QWidget* parent, Qt::WindowFlags extra)
@@ -160,7 +247,41 @@ TCImageWindow::TCImageWindow(QWidget* parent, Qt::WindowFlags extra)
     connect(buttons_[2], &QAbstractButton::clicked, this,
             [this] { isMaximized() ? showNormal() : showMaximized(); });
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this] { updateTitlebarView(); });
+    outline_ = new WindowOutline(this);
     layoutTrafficLightsAndContent();
+}
+
+void TCImageWindow::setResizable(bool resizable)
+{
+    if (resizable == resizable_)
+        return;
+    resizable_ = resizable;
+    if (resizable_ && handles_.empty()) {
+        for (Qt::Edges e : {Qt::Edges(Qt::LeftEdge), Qt::Edges(Qt::RightEdge), Qt::Edges(Qt::TopEdge),
+                            Qt::Edges(Qt::BottomEdge), Qt::TopEdge | Qt::LeftEdge, Qt::TopEdge | Qt::RightEdge,
+                            Qt::BottomEdge | Qt::LeftEdge, Qt::BottomEdge | Qt::RightEdge})
+            handles_.push_back(new TCResizeHandle(e, this));
+    }
+    for (TCResizeHandle* h : handles_)
+        h->setVisible(resizable_);
+    layoutResizeHandles();
+}
+
+void TCImageWindow::layoutResizeHandles()
+{
+    if (!resizable_)
+        return;
+    const int m = kResizeMargin;
+    const int w = width(), h = height();
+    for (TCResizeHandle* handle : handles_) {
+        const Qt::Edges e = handle->edges();
+        const int x = (e & Qt::LeftEdge) ? 0 : (e & Qt::RightEdge) ? w - m : m;
+        const int y = (e & Qt::TopEdge) ? 0 : (e & Qt::BottomEdge) ? h - m : m;
+        const int hw = (e & (Qt::LeftEdge | Qt::RightEdge)) ? m : w - 2 * m;
+        const int hh = (e & (Qt::TopEdge | Qt::BottomEdge)) ? m : h - 2 * m;
+        handle->setGeometry(x, y, std::max(0, hw), std::max(0, hh));
+        handle->raise();
+    }
 }
 
 TCImageWindow::~TCImageWindow() = default;
@@ -305,6 +426,11 @@ void TCImageWindow::layoutTrafficLightsAndContent()
     for (int k = 0; k < 3; ++k)
         buttons_[k]->setGeometry(fromBottomLeft(H, f[k]).toRect());
     repositionContentView();
+    if (outline_ != nullptr) {
+        outline_->setGeometry(rect());
+        outline_->raise();
+    }
+    layoutResizeHandles();
 }
 
 void TCImageWindow::repositionContentView()

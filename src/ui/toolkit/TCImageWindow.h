@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
 namespace ui {
 
@@ -65,6 +66,31 @@ protected:
 
 private:
     Kind kind_;
+};
+
+// A thin strip along an edge or a corner of a frameless window that resizes
+// the window when dragged: through the window system when it can, else by
+// following the mouse. Never smaller than the window's minimum size.
+class TCResizeHandle : public QWidget {
+    Q_OBJECT
+public:
+    TCResizeHandle(Qt::Edges edges, QWidget* window);
+    Qt::Edges edges() const { return edges_; }
+    // The window's frame after dragging from `start` to `now` (global
+    // positions) with `frame` at the start.
+    static QRect resizedFrame(const QRect& frame, Qt::Edges edges, const QPoint& start, const QPoint& now,
+                              const QSize& minimum, const QSize& maximum);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    Qt::Edges edges_;
+    bool dragging_ = false;
+    QPoint start_;
+    QRect startFrame_;
 };
 
 // Frameless window with a white title band of chosen height, its own window
@@ -129,6 +155,12 @@ public:
     // Layout of the band, the window buttons and the content view.
     void layoutTrafficLightsAndContent();
 
+    // Whether the user may resize the window by its edges and corners
+    // (off by default; windows with a fixed layout stay as they are).
+    bool isResizable() const { return resizable_; }
+    void setResizable(bool resizable);
+    static constexpr int kResizeMargin = 4;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
@@ -160,6 +192,10 @@ private:
     QPointer<QWidget> titleBarView_;
     QPointer<QWidget> contentView_;
     TCWindowButton* buttons_[3] = {};
+    bool resizable_ = false;
+    QWidget* outline_ = nullptr;
+    std::vector<TCResizeHandle*> handles_;
+    void layoutResizeHandles();
 };
 
 } // namespace ui

@@ -49,9 +49,13 @@ eval "$(xdotool getwindowgeometry --shell "$main")"
 xdotool mousemove $((X + 868)) $((Y + 22)) click 1
 sleep 1
 shot about
-# The main program ends on SIGTERM like on a quit; wait for it to go.
-pid=$(xdotool getwindowpid "$main")
-kill -TERM "$pid" || true
+# The main program ends on SIGTERM like on a quit; wait for it to go. Its
+# process is the one holding the single-instance lock of this session.
+pid=
+for p in /proc/[0-9]*; do
+  if ls -l "$p/fd" 2>/dev/null | grep -q "$XDG_RUNTIME_DIR/quarnel-"; then pid=${p#/proc/}; fi
+done
+[ -n "$pid" ] && kill -TERM "$pid"
 for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 SESSION
 

@@ -70,7 +70,7 @@ int runLoop(QApplication& app, StoredStartupSettings& stored)
 
     QObject quitter;
     ui::NotificationCenter::defaultCenter().addObserver(&quitter, QStringLiteral("appWillTerminate"),
-                                                        [](const ui::Notification&) { QCoreApplication::quit(); });
+                                                        [](const ui::Notification&) { QCoreApplication::exit(0); });
     int status = 0;
     {
         windows::QVRootWindowController root;

@@ -30,7 +30,8 @@ QuitOnSignals::QuitOnSignals(QObject* parent) : QObject(parent)
         char buf[16];
         while (::read(g_pipe[0], buf, sizeof buf) > 0) {
         }
-        QCoreApplication::quit();
+        // Every event loop ends, modal sessions too; no window may refuse.
+        QCoreApplication::exit(0);
     });
     struct sigaction sa {};
     sa.sa_handler = onSignal;

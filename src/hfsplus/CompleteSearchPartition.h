@@ -29,6 +29,9 @@ struct CompleteSearchPatition {
 
   // The header came from the main position (else from the alternate one).
   bool headerIsMain = false;
+  // The start is borne out by more than the header's own position: the
+  // catalog's header node lies where the header says, or both headers agree.
+  bool placementConfirmed = false;
   // The start comes from a volume record of the disk.
   bool fromDiskRecord = false;
   // A volume was tried for this candidate (it is opened once).

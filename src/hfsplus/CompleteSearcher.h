@@ -61,12 +61,21 @@ class CHFSPlusCompleteFileSystemSearchController : public ICompleteFileSystemSea
 
   // Candidates.
   CompleteSearchPatition* AddCandidate(long long start, long long count);
-  // Where the volume of a header found at `sector` starts, and whether the
-  // header was its main one; false when it cannot be placed.
-  bool PlaceHeader(long long sector, const VolumeHeaderHit& hit, long long& start, bool& isMain);
+  // Where the volume of a header found at `sector` starts, whether the
+  // header was its main one and whether more than its position says so;
+  // false when it cannot be placed.
+  struct Placement {
+    long long start = -1;
+    bool isMain = false;
+    bool confirmed = false;
+  };
+  bool PlaceHeader(long long sector, const VolumeHeaderHit& hit, Placement& place);
+  // Another copy of a volume a candidate already holds: moves that candidate
+  // when only this copy is confirmed. True when the copy was taken care of.
+  bool TakeOtherCopy(long long sector, const Placement& place, const HFSPlusVolumeHeader& header);
   // A catalog B-tree header node at the catalog's first block.
   bool CatalogHeaderNodeAt(long long start, const HFSPlusVolumeHeader& header);
-  void StoreHeader(CompleteSearchPatition& c, long long sector, long long start, bool isMain,
+  void StoreHeader(CompleteSearchPatition& c, long long sector, const Placement& place,
                    const HFSPlusVolumeHeader& header);
   bool IsDiskVolumeStart(long long start) const;
 

@@ -54,8 +54,7 @@ bool CHFSPlusCompleteFileSystemSearchController::CatalogHeaderNodeAt(long long s
   return rec && IsValidNodeSize(rec->nodeSize) && rec->treeDepth <= hfs::kMaxTreeDepth;
 }
 
-bool CHFSPlusCompleteFileSystemSearchController::PlaceHeader(long long s, const VolumeHeaderHit& hit,
-                                                             long long& start, bool& isMain) {
+bool CHFSPlusCompleteFileSystemSearchController::PlaceHeader(long long s, const VolumeHeaderHit& hit, Placement& place) {
   const auto ss = static_cast<std::uint32_t>(m_iSectorSize);
   const long long mainStart = MainHeaderStart(s, hit.offset, ss);
   const long long altStart = AlternateHeaderStart(s, hit.offset, ss, hit.header.VolumeBytes());
@@ -63,25 +62,21 @@ bool CHFSPlusCompleteFileSystemSearchController::PlaceHeader(long long s, const 
   if (altStart >= 0) {
     for (const auto& c : m_candidates) {
       if (c->volumeHeader && c->startSector == altStart && SameVolume(*c->volumeHeader, hit.header)) {
-        start = altStart;
-        isMain = false;
+        place = {altStart, false, true};
         return true;
       }
     }
   }
-  // Otherwise the catalog's header node tells which copy this is.
+  // Otherwise the catalog's header node tells which copy this is. A header
+  // that nothing bears out may be a copy kept elsewhere, in a journal.
   if (mainStart >= 0 && CatalogHeaderNodeAt(mainStart, hit.header)) {
-    start = mainStart;
-    isMain = true;
+    place = {mainStart, true, true};
   } else if (altStart >= 0 && CatalogHeaderNodeAt(altStart, hit.header)) {
-    start = altStart;
-    isMain = false;
+    place = {altStart, false, true};
   } else if (mainStart >= 0) {
-    start = mainStart;
-    isMain = true;
+    place = {mainStart, true, false};
   } else if (altStart >= 0) {
-    start = altStart;
-    isMain = false;
+    place = {altStart, false, false};
   } else {
     return false;
   }
@@ -94,15 +89,35 @@ bool CHFSPlusCompleteFileSystemSearchController::IsDiskVolumeStart(long long sta
   });
 }
 
-void CHFSPlusCompleteFileSystemSearchController::StoreHeader(CompleteSearchPatition& c, long long s, long long start,
-                                                             bool isMain, const HFSPlusVolumeHeader& h) {
+void CHFSPlusCompleteFileSystemSearchController::StoreHeader(CompleteSearchPatition& c, long long s,
+                                                             const Placement& place, const HFSPlusVolumeHeader& h) {
   c.volumeHeader = std::make_unique<HFSPlusVolumeHeader>(h);
   c.volumeHeaderSector = s;
-  c.headerIsMain = isMain;
-  c.startSector = start;
+  c.headerIsMain = place.isMain;
+  c.placementConfirmed = place.confirmed;
+  c.startSector = place.start;
   c.blockSize = h.blockSize;
   const long long sectors = static_cast<long long>(h.VolumeBytes() / static_cast<std::uint64_t>(m_iSectorSize));
-  c.sectorCount = std::max(0LL, std::min(m_llTotalSectors - start, sectors));
+  c.sectorCount = std::max(0LL, std::min(m_llTotalSectors - place.start, sectors));
+}
+
+bool CHFSPlusCompleteFileSystemSearchController::TakeOtherCopy(long long s, const Placement& place,
+                                                               const HFSPlusVolumeHeader& h) {
+  for (const auto& c : m_candidates) {
+    if (!c->volumeHeader || !SameVolume(*c->volumeHeader, h)) continue;
+    // A journal keeps copies of the header of every transaction: one that
+    // nothing bears out never places the volume a second time.
+    if (!place.confirmed) return true;
+    // The copy that placed the candidate was such a copy: the volume lies
+    // where this one says (unless it opened where it was).
+    if (!c->placementConfirmed && !c->fromDiskRecord && !c->volume) {
+      StoreHeader(*c, s, place, h);
+      c->volumeTried = false;
+      c->virtualDevice.reset();
+      return true;
+    }
+  }
+  return false;
 }
 
 void CHFSPlusCompleteFileSystemSearchController::RegisterVolumeHeader(long long s, const VolumeHeaderHit& hit) {
@@ -113,9 +128,9 @@ void CHFSPlusCompleteFileSystemSearchController::RegisterVolumeHeader(long long 
   const HFSPlusVolumeHeader& h = hit.header;
   // Blocks smaller than a sector cannot be addressed on this device.
   if (h.blockSize < static_cast<std::uint32_t>(m_iSectorSize)) return;
-  long long start = -1;
-  bool isMain = false;
-  if (!PlaceHeader(s, hit, start, isMain) || start >= m_llTotalSectors) return;
+  Placement place;
+  if (!PlaceHeader(s, hit, place) || place.start >= m_llTotalSectors) return;
+  const long long start = place.start;
 
   // A candidate at that start: the disk's record of this volume, or the
   // volume itself when this is its other header.
@@ -123,7 +138,7 @@ void CHFSPlusCompleteFileSystemSearchController::RegisterVolumeHeader(long long 
     CompleteSearchPatition& c = **it;
     if (c.startSector != start) continue;
     if (!c.volumeHeader) {
-      StoreHeader(c, s, start, isMain, h);
+      StoreHeader(c, s, place, h);
       return;
     }
     if (SameVolume(*c.volumeHeader, h)) {
@@ -133,23 +148,25 @@ void CHFSPlusCompleteFileSystemSearchController::RegisterVolumeHeader(long long 
             static_cast<long long>(c.volumeHeader->VolumeBytes() / static_cast<std::uint64_t>(m_iSectorSize));
         c.sectorCount = std::max(0LL, std::min(m_llTotalSectors - start, sectors));
       }
-      if (isMain && !c.headerIsMain) {
+      if (place.isMain && !c.headerIsMain) {
         c.volumeHeaderSector = s;
         c.headerIsMain = true;
       }
+      c.placementConfirmed = c.placementConfirmed || place.confirmed;
       return;
     }
   }
+  if (TakeOtherCopy(s, place, h)) return;
   // The first candidate stands for the device until a header places it;
   // records it took before belong to this volume as much as to any.
   CompleteSearchPatition& first = *m_candidates.front();
   if (!first.volumeHeader && !first.fromDiskRecord) {
-    StoreHeader(first, s, start, isMain, h);
+    StoreHeader(first, s, place, h);
     return;
   }
   const auto sectors = static_cast<long long>(h.VolumeBytes() / static_cast<std::uint64_t>(m_iSectorSize));
   if (sectors >= m_llTotalSectors) return;
-  if (CompleteSearchPatition* c = AddCandidate(start, sectors)) StoreHeader(*c, s, start, isMain, h);
+  if (CompleteSearchPatition* c = AddCandidate(start, sectors)) StoreHeader(*c, s, place, h);
 }
 
 bool CHFSPlusCompleteFileSystemSearchController::TestJournalInfoBlock(long long s, const ByteView& sector) {

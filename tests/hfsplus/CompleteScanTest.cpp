@@ -172,8 +172,8 @@ TEST(CompleteScanGpt, WholeDiskControllerShowsAndRecoversTheFiles) {
 // fork of more than eight extents.
 struct LostVolume {
   LostVolume(std::uint32_t sectorSize, bool journaled, std::uint64_t volumeId = 0x0102030405060708ull,
-             std::uint32_t date = 3787000000u)
-      : builder(Options(sectorSize, journaled, volumeId, date)) {
+             std::uint32_t date = 3787000000u, bool formatterLayout = false)
+      : builder(Options(sectorSize, journaled, volumeId, date, formatterLayout)) {
     const std::uint32_t dir = builder.AddFolder(2, "dir");
     files["one.txt"] = builder.AddFile(2, "one.txt", hfstest::Pattern(5000, 1));
     hfsbuilder::FileOptions frag;
@@ -194,12 +194,21 @@ struct LostVolume {
         builder.AddFile(dir, "large.txt", hfstest::SampleVolume::Text(150000, 6), forkLzvn);
     image = builder.Build();
   }
-  static hfsbuilder::BuilderOptions Options(std::uint32_t ss, bool journaled, std::uint64_t id, std::uint32_t date) {
+  static hfsbuilder::BuilderOptions Options(std::uint32_t ss, bool journaled, std::uint64_t id, std::uint32_t date,
+                                            bool formatterLayout) {
     hfsbuilder::BuilderOptions o;
     o.sectorSize = ss;
     o.journaled = journaled;
     o.volumeId = id;
     o.date = date;
+    if (formatterLayout) {
+      // 10 MiB, its 8 MiB journal at byte 12288 ahead of the trees; the
+      // journal holds a copy of the header sector, as every transaction does.
+      o.minTotalBlocks = (10u << 20) / o.blockSize;
+      o.journalFirst = true;
+      o.journalSize = 8u << 20;
+      o.journalVolumeHeader = true;
+    }
     return o;
   }
   hfsbuilder::HfsPlusImageBuilder builder;
@@ -211,14 +220,24 @@ struct LostCase {
   std::uint32_t sectorSize;
   bool journaled;
   bool sgdiskZap;  // the table was written and then zapped by sgdisk
+  bool formatterLayout = false;  // at sector 2048, laid out as the system's formatter does
 };
 
 class CompleteScanLost : public ::testing::TestWithParam<LostCase> {};
 
 TEST_P(CompleteScanLost, VolumeWithoutTableOrMainHeaderComesBack) {
   const LostCase c = GetParam();
-  LostVolume v(c.sectorSize, c.journaled);
-  const long long start = (1 << 20) / c.sectorSize;
+  LostVolume v(c.sectorSize, c.journaled, 0x0102030405060708ull, 3787000000u, c.formatterLayout);
+  const long long start = c.formatterLayout ? 2048 : (1 << 20) / c.sectorSize;
+  if (c.formatterLayout) {
+    ASSERT_EQ(v.image.size(), 10u << 20);
+    if (c.journaled) {
+      // The journal info block names the journal at byte 12288.
+      std::uint64_t offset = 0;
+      for (std::size_t i = 0; i < 8; ++i) offset = offset << 8 | v.image[8192 + 36 + i];
+      ASSERT_EQ(offset, 12288u);
+    }
+  }
   Bytes bytes = hfstest::MakeDisk(32u << 20, c.sectorSize, {{start, v.image}});
   hfstest::ZeroMainHeader(bytes, c.sectorSize, start);
   testsupport::TempDir tmp;
@@ -265,7 +284,9 @@ TEST_P(CompleteScanLost, VolumeWithoutTableOrMainHeaderComesBack) {
 INSTANTIATE_TEST_SUITE_P(Disks, CompleteScanLost,
                          ::testing::Values(LostCase{512, true, true}, LostCase{512, false, true},
                                            LostCase{512, true, false}, LostCase{4096, true, false},
-                                           LostCase{4096, false, false}));
+                                           LostCase{4096, false, false}, LostCase{512, true, false, true},
+                                           LostCase{512, false, false, true}, LostCase{4096, true, false, true},
+                                           LostCase{4096, false, false, true}));
 
 TEST(CompleteScanCandidates, TwoVolumesGiveTwoCandidatesAndOneVolumeOne) {
   for (std::uint32_t ss : {512u, 4096u}) {
@@ -295,6 +316,22 @@ TEST(CompleteScanCandidates, TwoVolumesGiveTwoCandidatesAndOneVolumeOne) {
     ASSERT_EQ(searcher1->Candidates().size(), 1u) << ss;
     EXPECT_EQ(searcher1->Candidates()[0]->startSector, startA);
     EXPECT_EQ(searcher1->Candidates()[0]->volumeHeaderSector, startA + 1024 / ss) << ss;
+  }
+}
+
+// A journal holds copies of the header sector; on an intact volume they
+// place no second volume.
+TEST(CompleteScanCandidates, HeaderCopiesInTheJournalPlaceNoVolume) {
+  for (std::uint32_t ss : {512u, 4096u}) {
+    LostVolume v(ss, true, 0x0102030405060708ull, 3787000000u, true);
+    testsupport::MemoryDevice device(hfstest::MakeDisk(32u << 20, ss, {{2048, v.image}}), static_cast<int>(ss),
+                                     kDeviceDisk);
+    hfstest::CollectingBuilder builder;
+    auto searcher = hfstest::SweepWithSearcher(&device, builder, nullptr);
+    ASSERT_EQ(searcher->Candidates().size(), 1u) << ss;
+    EXPECT_EQ(searcher->Candidates()[0]->startSector, 2048) << ss;
+    EXPECT_TRUE(searcher->Candidates()[0]->headerIsMain) << ss;
+    EXPECT_NE(searcher->Candidates()[0]->volume, nullptr) << ss;
   }
 }
 

@@ -106,6 +106,7 @@ struct HfsPlusImageBuilder::Entry {
   Bytes decmpfs;
   std::vector<Extent> extents;
   std::vector<Extent> plainRsrcExtents;
+  std::vector<Extent> olderExtents;
 };
 
 HfsPlusImageBuilder::HfsPlusImageBuilder(BuilderOptions options) : m_options(std::move(options)) {
@@ -273,23 +274,27 @@ Bytes HfsPlusImageBuilder::BuildImage() {
     next += n;
     return at;
   };
-  // The allocation file is sized after everything else; reserve a guess.
+  // The allocation file is sized after everything else; reserve a guess
+  // (exact when the volume's size is given).
   std::uint32_t allocBlocks = 1;
   const std::uint32_t allocStart = take(0);
-  next += 64;  // room for the allocation bitmap, fixed below
-  const std::uint32_t extStart = take(extNodes * nodeBlocks);
-  const std::uint32_t catStart = take(catNodes * nodeBlocks);
-  const std::uint32_t attrStart = take(attrNodes * nodeBlocks);
+  const std::uint32_t allocReserve = o.minTotalBlocks != 0 ? Blocks((o.minTotalBlocks + 7) / 8, bs) : 64;
+  next += allocReserve;  // room for the allocation bitmap, fixed below
   std::uint32_t jibBlock = 0;
   std::uint32_t journalStart = 0;
   std::uint64_t journalSize = 0;
-  if (o.journaled) {
+  auto placeJournal = [&]() {
     jibBlock = take(1);
     const std::uint64_t tx = blhdr + static_cast<std::uint64_t>(o.nodeSize) * (catNodes + extNodes + attrNodes);
-    journalSize = std::max<std::uint64_t>(65536, jhdr + 2 * tx + blhdr);
+    journalSize = std::max<std::uint64_t>({65536, jhdr + 2 * tx + blhdr, o.journalSize});
     journalSize = (journalSize + bs - 1) / bs * bs;
     journalStart = take(static_cast<std::uint32_t>(journalSize / bs));
-  }
+  };
+  if (o.journaled && o.journalFirst) placeJournal();
+  const std::uint32_t extStart = take(extNodes * nodeBlocks);
+  const std::uint32_t catStart = take(catNodes * nodeBlocks);
+  const std::uint32_t attrStart = take(attrNodes * nodeBlocks);
+  if (o.journaled && !o.journalFirst) placeJournal();
 
   // File data: fragments separated by one free block.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> freeGaps;
@@ -311,11 +316,12 @@ Bytes HfsPlusImageBuilder::BuildImage() {
     if (e->folder) continue;
     e->extents = place(e->fork.size(), e->options.fragments);
     if (!e->options.resourceFork.empty()) e->plainRsrcExtents = place(e->options.resourceFork.size(), 1);
+    if (!e->options.olderVersion.empty()) e->olderExtents = place(e->options.olderVersion.size(), 1);
   }
   const std::uint32_t tailBlocks = Blocks(1024, bs) + 1;
   std::uint32_t totalBlocks = std::max(next + tailBlocks + 8, o.minTotalBlocks);
   allocBlocks = Blocks((totalBlocks + 7) / 8, bs);
-  if (allocBlocks > 64) throw std::runtime_error("volume too large for the builder");
+  if (allocBlocks > allocReserve) throw std::runtime_error("volume too large for the builder");
 
   Bytes img(static_cast<std::size_t>(totalBlocks) * bs, 0);
   auto put = [&](std::uint64_t at, const Bytes& b) { std::copy(b.begin(), b.end(), img.begin() + static_cast<long>(at)); };
@@ -334,6 +340,7 @@ Bytes HfsPlusImageBuilder::BuildImage() {
     if (e->folder) continue;
     writeExtents(e->extents, e->fork);
     writeExtents(e->plainRsrcExtents, e->options.resourceFork);
+    writeExtents(e->olderExtents, e->options.olderVersion);
   }
 
   // Catalog, extents and attributes records, live and older.
@@ -383,13 +390,16 @@ Bytes HfsPlusImageBuilder::BuildImage() {
       } else {
         ++files;
         const FileOptions& fo = e->options;
+        // The older trees list a file that had an earlier content with it.
+        const bool older = includeDeleted && !fo.olderVersion.empty();
+        const std::uint32_t modified = older ? dateOr(fo.olderModifyDate) : dateOr(fo.modifyDate);
         PutBe16(r, 0, 2);
         PutBe16(r, 2, static_cast<std::uint16_t>(0x2 | (e->linkTo != 0 || e->linkCount != 0 ? 0x20 : 0)));
         PutBe32(r, 8, e->id);
         PutBe32(r, 12, dateOr(fo.createDate));
-        PutBe32(r, 16, dateOr(fo.modifyDate));
-        PutBe32(r, 20, dateOr(fo.modifyDate));
-        PutBe32(r, 24, dateOr(fo.accessDate));
+        PutBe32(r, 16, modified);
+        PutBe32(r, 20, modified);
+        PutBe32(r, 24, older ? modified : dateOr(fo.accessDate));
         const bool compressed = fo.compression != Compression::kNone;
         const std::uint32_t special = e->linkTo != 0 ? e->linkTo : e->linkCount;
         r.resize(32, 0);
@@ -399,8 +409,8 @@ Bytes HfsPlusImageBuilder::BuildImage() {
           PutBe32(r, 52, kHfsPlusCreator);
         }
         r.resize(88, 0);
-        const std::uint32_t blocks = Blocks(e->fork.size(), bs);
-        const Bytes fork = ForkData(e->fork.size(), e->extents, blocks);
+        const Bytes& content = older ? fo.olderVersion : e->fork;
+        const Bytes fork = ForkData(content.size(), older ? e->olderExtents : e->extents, Blocks(content.size(), bs));
         const Bytes empty = ForkData(0, {}, 0);
         if (e->forkIsResource) {
           Append(r, empty);
@@ -510,8 +520,9 @@ Bytes HfsPlusImageBuilder::BuildImage() {
 
   // Allocation bitmap: everything placed is in use, except the blocks of
   // deleted files and the gaps between fragments.
-  const std::uint32_t dataStart = o.journaled ? journalStart + static_cast<std::uint32_t>(journalSize / bs)
-                                              : attrStart + attrNodes * nodeBlocks;
+  const std::uint32_t dataStart =
+      o.journaled ? std::max(journalStart + static_cast<std::uint32_t>(journalSize / bs), attrStart + attrNodes * nodeBlocks)
+                  : attrStart + attrNodes * nodeBlocks;
   std::vector<bool> used(totalBlocks, false);
   for (std::uint32_t b = 0; b < dataStart; ++b) used[b] = true;
   for (std::uint32_t b = 0; b < tailBlocks; ++b) used[totalBlocks - 1 - b] = true;
@@ -533,64 +544,6 @@ Bytes HfsPlusImageBuilder::BuildImage() {
     }
   }
   put(std::uint64_t{allocStart} * bs, bitmap);
-
-  // Journal: info block, header, one transaction with the older leaves.
-  if (o.journaled) {
-    Bytes jib(bs, 0xDB);
-    std::fill(jib.begin(), jib.begin() + 180, 0);
-    PutBe32(jib, 0, 1);
-    PutBe64(jib, 36, std::uint64_t{journalStart} * bs);
-    PutBe64(jib, 44, journalSize);
-    put(std::uint64_t{jibBlock} * bs, jib);
-
-    struct Copy {
-      std::uint64_t bnum;
-      Bytes node;
-    };
-    std::vector<Copy> copies;
-    auto addCopies = [&](const std::vector<TreeRecord>& recs, const TreeShape& shape, std::uint32_t nodes,
-                         std::uint32_t start) {
-      if (recs.empty()) return;
-      const auto written = WriteTree(recs, shape, nodes);
-      for (std::uint32_t n : LeafNodes(recs, shape)) {
-        const std::uint64_t at = std::uint64_t{start} * bs + std::uint64_t{n} * shape.nodeSize;
-        copies.push_back({at / jhdr, written[n]});
-      }
-    };
-    addCopies(oldCat, catShape, catNodes, catStart);
-    addCopies(oldExt, extShape, extNodes, extStart);
-    if (o.attributesFile) addCopies(oldAttr, attrShape, attrNodes, attrStart);
-
-    Bytes tx(blhdr, 0);
-    PutLe16(tx, 0, static_cast<std::uint16_t>(blhdr / 16 - 1));
-    PutLe16(tx, 2, static_cast<std::uint16_t>(copies.size() + 1));
-    std::uint32_t bytesUsed = blhdr;
-    for (std::size_t i = 0; i < copies.size(); ++i) {
-      PutLe64(tx, 16 * (i + 2), copies[i].bnum);
-      PutLe32(tx, 16 * (i + 2) + 8, static_cast<std::uint32_t>(copies[i].node.size()));
-      bytesUsed += static_cast<std::uint32_t>(copies[i].node.size());
-    }
-    PutLe32(tx, 4, bytesUsed);
-    for (const Copy& c : copies) Append(tx, c.node);
-
-    const std::uint64_t base = std::uint64_t{journalStart} * bs;
-    std::uint64_t pos = jhdr;
-    if (o.wrapJournal) pos = jhdr < kBlhdrBase ? journalSize - blhdr - jhdr : journalSize - jhdr;
-    for (std::uint8_t byte : tx) {
-      img[base + pos] = byte;
-      if (++pos == journalSize) pos = jhdr;
-    }
-    Bytes jh;
-    PutLe32(jh, 0, 0x4A4E4C78);
-    PutLe32(jh, 4, 0x12345678);
-    PutLe64(jh, 8, pos);
-    PutLe64(jh, 16, pos);
-    PutLe64(jh, 24, journalSize);
-    PutLe32(jh, 32, blhdr);
-    PutLe32(jh, 36, 0);
-    PutLe32(jh, 40, jhdr);
-    put(base, jh);
-  }
 
   // Volume header and its alternate copy.
   Bytes vh(512, 0);
@@ -626,6 +579,69 @@ Bytes HfsPlusImageBuilder::BuildImage() {
   special(352, attrStart, attrNodes * nodeBlocks);
   put(1024, vh);
   put(img.size() - 1024, vh);
+
+  // Journal: info block, header, one transaction with the older leaves.
+  if (o.journaled) {
+    Bytes jib(bs, 0xDB);
+    std::fill(jib.begin(), jib.begin() + 180, 0);
+    PutBe32(jib, 0, 1);
+    PutBe64(jib, 36, std::uint64_t{journalStart} * bs);
+    PutBe64(jib, 44, journalSize);
+    put(std::uint64_t{jibBlock} * bs, jib);
+
+    struct Copy {
+      std::uint64_t bnum;
+      Bytes node;
+    };
+    std::vector<Copy> copies;
+    auto addCopies = [&](const std::vector<TreeRecord>& recs, const TreeShape& shape, std::uint32_t nodes,
+                         std::uint32_t start) {
+      if (recs.empty()) return;
+      const auto written = WriteTree(recs, shape, nodes);
+      for (std::uint32_t n : LeafNodes(recs, shape)) {
+        const std::uint64_t at = std::uint64_t{start} * bs + std::uint64_t{n} * shape.nodeSize;
+        copies.push_back({at / jhdr, written[n]});
+      }
+    };
+    if (o.journalVolumeHeader) {
+      Bytes sector(jhdr, 0);
+      std::copy(vh.begin(), vh.end(), sector.begin() + static_cast<long>(1024 % jhdr));
+      copies.push_back({1024 / jhdr, std::move(sector)});
+    }
+    addCopies(oldCat, catShape, catNodes, catStart);
+    addCopies(oldExt, extShape, extNodes, extStart);
+    if (o.attributesFile) addCopies(oldAttr, attrShape, attrNodes, attrStart);
+
+    Bytes tx(blhdr, 0);
+    PutLe16(tx, 0, static_cast<std::uint16_t>(blhdr / 16 - 1));
+    PutLe16(tx, 2, static_cast<std::uint16_t>(copies.size() + 1));
+    std::uint32_t bytesUsed = blhdr;
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+      PutLe64(tx, 16 * (i + 2), copies[i].bnum);
+      PutLe32(tx, 16 * (i + 2) + 8, static_cast<std::uint32_t>(copies[i].node.size()));
+      bytesUsed += static_cast<std::uint32_t>(copies[i].node.size());
+    }
+    PutLe32(tx, 4, bytesUsed);
+    for (const Copy& c : copies) Append(tx, c.node);
+
+    const std::uint64_t base = std::uint64_t{journalStart} * bs;
+    std::uint64_t pos = jhdr;
+    if (o.wrapJournal) pos = jhdr < kBlhdrBase ? journalSize - blhdr - jhdr : journalSize - jhdr;
+    for (std::uint8_t byte : tx) {
+      img[base + pos] = byte;
+      if (++pos == journalSize) pos = jhdr;
+    }
+    Bytes jh;
+    PutLe32(jh, 0, 0x4A4E4C78);
+    PutLe32(jh, 4, 0x12345678);
+    PutLe64(jh, 8, pos);
+    PutLe64(jh, 16, pos);
+    PutLe64(jh, 24, journalSize);
+    PutLe32(jh, 32, blhdr);
+    PutLe32(jh, 36, 0);
+    PutLe32(jh, 40, jhdr);
+    put(base, jh);
+  }
   return img;
 }
 

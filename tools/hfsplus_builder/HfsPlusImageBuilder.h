@@ -21,6 +21,14 @@ struct BuilderOptions {
   std::uint16_t nodeSize = 4096;
   std::uint32_t minTotalBlocks = 0;
   bool journaled = true;
+  // The journal info block and the journal right after the allocation file,
+  // ahead of the trees and the data, as the system's own formatter lays
+  // them out (a 10 MiB volume of 4 KiB blocks: the journal at byte 12288).
+  bool journalFirst = false;
+  std::uint64_t journalSize = 0;     // 0: just large enough; else rounded to blocks
+  // The transaction also holds the sector with the volume header, as the
+  // system journals every header update.
+  bool journalVolumeHeader = false;
   bool attributesFile = true;
   bool hfsx = false;                 // HFSX with binary name order (0xBC)
   bool wrapJournal = false;          // the transaction crosses the buffer end
@@ -37,6 +45,11 @@ struct FileOptions {
   bool rawChunks = false;     // compressed chunks stored with the raw marker
   Bytes resourceFork;         // a plain resource fork
   std::vector<std::pair<std::string, Bytes>> xattrs;
+  // An earlier content of the file, in blocks of its own that are free now:
+  // the older tree leaves in the journal list the file with it, with
+  // `olderModifyDate` as its modification and access dates.
+  Bytes olderVersion;
+  std::uint32_t olderModifyDate = 0;
   std::uint32_t createDate = 0;  // 0: the builder's date
   std::uint32_t modifyDate = 0;
   std::uint32_t accessDate = 0;

@@ -245,6 +245,12 @@ int CDirectoryTreeBuilder::RecordNode(_DIRECTORY_TREE_INFO& tree, std::map<long 
   }
   if (!m_bRestoring) {
     auto* fresh = dynamic_cast<CFileNode*>(node);
+    const int version = RecordFileVersion(it->second, fresh);
+    if (version == 0) return 0;
+    if (version == 1) {
+      it->second.push_back(node);
+      return 1;
+    }
     for (IFileNode* existing : it->second) {
       auto* kept = dynamic_cast<CFileNode*>(existing);
       if (kept == nullptr || fresh == nullptr || !(*kept == *fresh)) continue;
@@ -261,6 +267,33 @@ int CDirectoryTreeBuilder::RecordNode(_DIRECTORY_TREE_INFO& tree, std::map<long 
     }
   }
   it->second.push_back(node);
+  return 1;
+}
+
+// An HFS+ file keeps its id when its content changes, so a record copy left
+// in a journal or a stale tree node can hold an earlier version of a file
+// found live: same id, parent and name, another modification time. Both are
+// kept, each with its own content and times; the older is listed beside the
+// newer as deleted. 0: the same version is recorded already (refused); 1: a
+// version of a recorded file (taken); -1: neither.
+int CDirectoryTreeBuilder::RecordFileVersion(const std::vector<IFileNode*>& recorded, CFileNode* node) {
+  if (node == nullptr || node->GetSearcheType() != kSearcherHfsPlus || node->IsDirectory() != 0) return -1;
+  const long long modified = node->GetModificationTime();
+  std::vector<CFileNode*> versions;
+  for (IFileNode* existing : recorded) {
+    auto* kept = dynamic_cast<CFileNode*>(existing);
+    if (kept == nullptr || !(*kept == *node)) continue;
+    if (kept->GetModificationTime() == modified) return 0;
+    versions.push_back(kept);
+  }
+  if (versions.empty()) return -1;
+  const bool newest = std::all_of(versions.begin(), versions.end(),
+                                  [&](CFileNode* v) { return v->GetModificationTime() < modified; });
+  if (newest) {
+    for (CFileNode* v : versions) v->MarkDeleted();
+  } else {
+    node->MarkDeleted();
+  }
   return 1;
 }
 

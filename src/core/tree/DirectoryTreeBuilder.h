@@ -17,6 +17,8 @@
 #include "core/tree/DirectoryTreeInfo.h"
 #include "core/tree/TreeBuilderClock.h"
 
+class CFileNode;
+
 class IStorageDevice;
 
 class CDirectoryTreeBuilder final : public IDirecotryTreeBuilder {
@@ -65,6 +67,7 @@ class CDirectoryTreeBuilder final : public IDirecotryTreeBuilder {
   bool IsUserTrashFolder(_DIRECTORY_TREE_INFO& tree, IFileNode* node);
   int RecordNode(_DIRECTORY_TREE_INFO& tree, std::map<long long, _PARENT_INFO>& byId, IFileNode* node);
   bool MergeDuplicateFolderEntry(IFileNode* kept, IFileNode* node);
+  static int RecordFileVersion(const std::vector<IFileNode*>& recorded, CFileNode* node);
   void ReleaseUnlinked(_DIRECTORY_TREE_INFO& tree, IFileNode* node);
 
   // Building.

@@ -15,7 +15,7 @@
 #include "core/compress/Lznt1.h"
 #include "core/model/FileNode.h"
 #include "core/model/SearchedPartitionInfo.h"
-#include "hfsplus/DecmpfsHeader.h"
+#include "core/compress/Decmpfs.h"
 
 namespace {
 

@@ -20,6 +20,7 @@ namespace apfs {
 struct InodeRecord;
 struct DirectoryRecord;
 struct ExtentRecord;
+struct XattrRecord;
 }  // namespace apfs
 
 class APFSContainerReader {
@@ -61,6 +62,11 @@ class APFSContainerReader {
   bool Parsed() const { return m_parsed; }
   const std::array<std::uint8_t, 16>& Uuid() const { return m_uuid; }
   bool Covers(std::uint64_t sector) const { return sector - m_startSector < m_totalSectors; }
+
+  std::uint32_t SectorSize() const { return m_sectorSize; }
+  // The runs (sectors of the reader) of the stream whose extents are kept
+  // under `key`; empty when none were found.
+  std::vector<DataRun> StreamRuns(std::uint64_t key) const;
 
   // Every node made, files then folders (tests and enumeration).
   std::vector<APFSFileNode*> Nodes() const;
@@ -105,6 +111,9 @@ class APFSContainerReader {
   void OnInode(const apfs::InodeRecord& r, std::int64_t position);
   void OnDirectoryRecord(const apfs::DirectoryRecord& r, std::int64_t position);
   void OnExtent(const apfs::ExtentRecord& r, std::int64_t position);
+  void OnXattr(const apfs::XattrRecord& r, std::int64_t position);
+  // The file node a record keyed by `key` belongs to, or a placeholder.
+  APFSFileNode* NodeForKeyedRecord(std::uint64_t key, std::int64_t position);
   void Offer(APFSFileNode* node);
   bool DeletedRule() const { return m_index != 0 || m_parsed; }
   std::uint64_t Key(std::uint64_t oid) const { return (static_cast<std::uint64_t>(m_index) << 32) | oid; }

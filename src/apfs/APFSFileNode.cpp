@@ -36,6 +36,11 @@ IFileNode* APFSFileNode::Clone() {
   copy->m_apfsParent = m_apfsParent;
   copy->m_flags = m_flags & ~kHandedOver;
   copy->m_extents = m_extents;
+  copy->m_decmpfs = m_decmpfs;
+  copy->m_resourceInline = m_resourceInline;
+  copy->m_resourceKey = m_resourceKey;
+  copy->m_resourceSize = m_resourceSize;
+  copy->m_reader = m_reader;
   return copy;
 }
 

@@ -8,6 +8,8 @@
 
 #include "core/model/FileNode.h"
 
+class APFSContainerReader;
+
 class APFSFileNode : public CFileNode {
  public:
   enum Flags : int {
@@ -35,7 +37,9 @@ class APFSFileNode : public CFileNode {
   IFileNode* Clone() override;
   void Release() override {}
   void MarkDeleted() override { m_flags |= kDeleted; }
-  IFileReader* CreateCompressFileReader(void*) override { return nullptr; }
+  // The reader of a compressed file's content (decmpfs); null, with a log
+  // line, when it cannot be decoded.
+  IFileReader* CreateCompressFileReader(void* device) override;
   void FilterFileNameByDot() override {}
   virtual _tagSearcherType GetApfsSearcheType() const { return kSearcherApfs; }
 
@@ -62,6 +66,15 @@ class APFSFileNode : public CFileNode {
   int m_flags = 0;
   // Logical byte address -> run in sectors of the reader.
   std::map<std::uint64_t, DataRun> m_extents;
+
+  // A compressed file: its "com.apple.decmpfs" attribute and its resource
+  // fork, inline or in a stream whose extents the container reader holds
+  // under `m_resourceKey`.
+  std::string m_decmpfs;
+  std::string m_resourceInline;
+  std::uint64_t m_resourceKey = 0;
+  std::uint64_t m_resourceSize = 0;
+  const APFSContainerReader* m_reader = nullptr;  // the owner
 
   bool HandedOver() const { return (m_flags & kHandedOver) != 0; }
   bool IsFolder() const { return (m_flags & kDirectory) != 0; }

@@ -72,6 +72,9 @@ void APFSContainerReader::ParseFSTreeNode(std::int64_t position, const ByteView&
       case apfs::kRecordDirectory:
         if (auto r = apfs::DecodeDirectoryRecord(entry->key, entry->value)) OnDirectoryRecord(*r, position);
         break;
+      case apfs::kRecordXattr:
+        if (auto r = apfs::DecodeXattr(entry->key, entry->value)) OnXattr(*r, position);
+        break;
       default:
         break;
     }
@@ -241,6 +244,11 @@ void APFSContainerReader::OnInode(const apfs::InodeRecord& r, std::int64_t posit
   if ((folder || !m_parsed) && !node->HandedOver() && node->m_parentNode == nullptr) {
     AttachToNearestFolder(node, parent, position);
   }
+  if (r.IsCompressed() && !folder) {
+    node->SetCompressed(1);
+    node->m_reader = this;
+    if (r.uncompressedSize != 0) node->SetSizeIfUnset(r.uncompressedSize);
+  }
   if (r.dataSize != 0 &&
       (node->m_size == 0 || (node->PlainName() == Plain(name) && node->m_created == r.created && node->m_size < r.dataSize))) {
     node->SetSizeIfUnset(r.dataSize);
@@ -291,7 +299,17 @@ void APFSContainerReader::OnExtent(const apfs::ExtentRecord& r, std::int64_t pos
   if (r.length == 0) return;
   // Extents outside the container would copy out other data.
   if (r.physical != 0 && (m_blockCount == 0 ? !BlockInRange(r.physical) : r.physical >= m_blockCount)) return;
-  const std::uint64_t key = Key(r.ownerOid);
+  APFSFileNode* node = NodeForKeyedRecord(Key(r.ownerOid), position);
+  const std::uint64_t sectorsPerBlock = m_blockSize / m_sectorSize;
+  if (sectorsPerBlock == 0 || r.physical > kMaxSector / sectorsPerBlock) return;
+  const long long start = r.physical == 0 ? -1 : static_cast<long long>(r.physical * sectorsPerBlock);
+  std::uint64_t count = r.length / m_sectorSize + (r.length % m_sectorSize != 0 ? 1 : 0);
+  if (m_totalSectors != 0 && count > m_totalSectors) count = m_totalSectors;
+  AddExtent(node, start, static_cast<long long>(count), m_sectorSize, r.logical);
+  Offer(node);
+}
+
+APFSFileNode* APFSContainerReader::NodeForKeyedRecord(std::uint64_t key, std::int64_t position) {
   const Candidates c = FindCandidates(m_files, key, static_cast<std::uint64_t>(-1), nullptr, 0, position);
   APFSFileNode* node = c.exact;
   if (node == nullptr && c.nearest != nullptr) {
@@ -307,13 +325,44 @@ void APFSContainerReader::OnExtent(const apfs::ExtentRecord& r, std::int64_t pos
       node->SetDataRunList(c.last->GetDataRunList()->Clone());
     }
   }
-  const std::uint64_t sectorsPerBlock = m_blockSize / m_sectorSize;
-  if (sectorsPerBlock == 0 || r.physical > kMaxSector / sectorsPerBlock) return;
-  const long long start = r.physical == 0 ? -1 : static_cast<long long>(r.physical * sectorsPerBlock);
-  std::uint64_t count = r.length / m_sectorSize + (r.length % m_sectorSize != 0 ? 1 : 0);
-  if (m_totalSectors != 0 && count > m_totalSectors) count = m_totalSectors;
-  AddExtent(node, start, static_cast<long long>(count), m_sectorSize, r.logical);
+  return node;
+}
+
+// A compressed file keeps its content in two attributes: the decmpfs header
+// (with small data inline) and the resource fork with the chunks.
+void APFSContainerReader::OnXattr(const apfs::XattrRecord& r, std::int64_t position) {
+  const bool decmpfs = r.name == "com.apple.decmpfs";
+  if (!decmpfs && r.name != "com.apple.ResourceFork") return;
+  if (decmpfs && !r.embedded) return;
+  APFSFileNode* node = NodeForKeyedRecord(Key(r.ownerOid), position);
+  node->m_reader = this;
+  if (decmpfs) {
+    node->m_decmpfs = r.data;
+    node->SetCompressed(1);
+    const ByteView header(reinterpret_cast<const std::uint8_t*>(r.data.data()), r.data.size());
+    if (header.Has(0, 16)) node->SetSizeIfUnset(header.U64Le(8));
+  } else if (r.embedded) {
+    node->m_resourceInline = r.data;
+    node->m_resourceSize = r.data.size();
+  } else {
+    node->m_resourceKey = Key(r.streamOid);
+    node->m_resourceSize = r.streamSize;
+  }
   Offer(node);
+}
+
+std::vector<DataRun> APFSContainerReader::StreamRuns(std::uint64_t key) const {
+  std::vector<DataRun> runs;
+  const auto [first, end] = m_files.equal_range(key);
+  for (auto it = first; it != end && runs.empty(); ++it) {
+    IDataRunList* list = it->second->GetDataRunList();
+    if (list == nullptr) continue;
+    IDataRunList* copy = list->Clone();  // the node's list keeps a shared cursor
+    if (copy == nullptr) continue;
+    for (const DataRun* run = copy->GetFirst(); run != nullptr; run = copy->GetNext()) runs.push_back(*run);
+    copy->Release();
+  }
+  return runs;
 }
 
 // ---- extents ----

@@ -25,6 +25,8 @@ std::uint64_t KeyObjectId(const ByteView& key) { return key.Has(0, 8) ? key.U64L
 
 bool InodeRecord::IsDirectory() const { return (mode & kModeTypeMask) == kModeDirectory; }
 
+bool InodeRecord::IsCompressed() const { return (bsdFlags & kBsdCompressed) != 0; }
+
 std::optional<InodeRecord> DecodeInode(const ByteView& value) {
   if (value.Size() < kInodeMinValue) return std::nullopt;
   InodeRecord r;
@@ -35,6 +37,10 @@ std::optional<InodeRecord> DecodeInode(const ByteView& value) {
   r.changed = static_cast<std::int64_t>(value.U64Le(kInodeChanged));
   r.accessed = static_cast<std::int64_t>(value.U64Le(kInodeAccessed));
   r.mode = value.U16Le(kInodeMode);
+  r.bsdFlags = value.U32Le(kInodeBsdFlags);
+  if ((value.U64Le(kInodeInternalFlags) & kInodeHasUncompressedSize) != 0) {
+    r.uncompressedSize = value.U64Le(kInodeUncompressedSize);
+  }
 
   const std::uint32_t count = value.U16Le(kInodeXfieldCount);
   std::size_t cursor = kInodeXfieldDescriptors + 4 * static_cast<std::size_t>(count);
@@ -67,6 +73,28 @@ std::optional<DirectoryRecord> DecodeDirectoryRecord(const ByteView& key, const 
   r.fileId = value.U64Le(kDrecFileId);
   r.dateAdded = static_cast<std::int64_t>(value.U64Le(kDrecDateAdded));
   r.flags = value.U16Le(kDrecFlags);
+  return r;
+}
+
+std::optional<XattrRecord> DecodeXattr(const ByteView& key, const ByteView& value) {
+  if (!key.Has(0, kXattrName) || !value.Has(0, kXattrData)) return std::nullopt;
+  const std::size_t nameLength = key.U16Le(kXattrNameLength);
+  if (!key.Has(kXattrName, nameLength)) return std::nullopt;
+  XattrRecord r;
+  r.ownerOid = KeyObjectId(key);
+  r.name = CopyBytes(key, kXattrName, nameLength);
+  r.name = std::string(r.name.c_str());
+  const std::uint16_t flags = value.U16Le(kXattrFlags);
+  const std::size_t length = value.U16Le(kXattrDataLength);
+  if (!value.Has(kXattrData, length)) return std::nullopt;
+  if ((flags & kXattrDataEmbedded) != 0) {
+    r.embedded = true;
+    r.data = CopyBytes(value, kXattrData, length);
+    return r;
+  }
+  if ((flags & kXattrDataStream) == 0 || length < kXattrStreamMin) return std::nullopt;
+  r.streamOid = value.U64Le(kXattrData + kXattrStreamOid) & kOidMask;
+  r.streamSize = value.U64Le(kXattrData + kXattrStreamSize);
   return r;
 }
 

@@ -24,7 +24,10 @@ struct InodeRecord {
   std::uint16_t mode = 0;
   std::string rawName;         // the name field's bytes, terminating zero included
   std::uint64_t dataSize = 0;  // 0 without a data-stream field
+  std::uint32_t bsdFlags = 0;
+  std::uint64_t uncompressedSize = 0;  // 0 unless the inode records it
   bool IsDirectory() const;
+  bool IsCompressed() const;
 };
 
 // Null when the value is shorter than an inode or has no name field.
@@ -39,6 +42,19 @@ struct DirectoryRecord {
 };
 
 [[nodiscard]] std::optional<DirectoryRecord> DecodeDirectoryRecord(const ByteView& key, const ByteView& value);
+
+struct XattrRecord {
+  std::uint64_t ownerOid = 0;
+  std::string name;  // without its terminating zero
+  bool embedded = false;
+  std::string data;            // embedded data
+  std::uint64_t streamOid = 0;  // data in a stream: its extents' owner
+  std::uint64_t streamSize = 0;
+};
+
+// Null when the key or value is cut short or the data is neither embedded
+// nor a stream.
+[[nodiscard]] std::optional<XattrRecord> DecodeXattr(const ByteView& key, const ByteView& value);
 
 struct ExtentRecord {
   std::uint64_t ownerOid = 0;

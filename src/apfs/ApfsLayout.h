@@ -71,6 +71,7 @@ constexpr std::uint32_t kMaxEntries = 1024;
 
 // File-system records.
 constexpr std::uint8_t kRecordInode = 0x30;
+constexpr std::uint8_t kRecordXattr = 0x40;
 constexpr std::uint8_t kRecordExtent = 0x80;
 constexpr std::uint8_t kRecordDirectory = 0x90;
 constexpr std::uint64_t kOidMask = 0x0FFFFFFFFFFFFFFFull;
@@ -82,7 +83,12 @@ constexpr std::size_t kInodeCreated = 16;
 constexpr std::size_t kInodeModified = 24;
 constexpr std::size_t kInodeChanged = 32;
 constexpr std::size_t kInodeAccessed = 40;
+constexpr std::size_t kInodeInternalFlags = 48;  // u64
+constexpr std::size_t kInodeBsdFlags = 68;        // u32
 constexpr std::size_t kInodeMode = 80;
+constexpr std::size_t kInodeUncompressedSize = 84;  // u64
+constexpr std::uint64_t kInodeHasUncompressedSize = 0x40000;
+constexpr std::uint32_t kBsdCompressed = 0x20;
 constexpr std::size_t kInodeXfieldCount = 92;
 constexpr std::size_t kInodeXfieldDescriptors = 96;
 constexpr std::uint16_t kXfieldName = 0x0204;
@@ -98,6 +104,19 @@ constexpr std::size_t kDrecFileId = 0;
 constexpr std::size_t kDrecDateAdded = 8;
 constexpr std::size_t kDrecFlags = 16;
 constexpr std::uint16_t kDrecFolder = 4;
+
+// Extended attributes: the name after the key's header, the data inline or
+// in a stream of extents of its own object id.
+constexpr std::size_t kXattrNameLength = 8;  // u16, the terminating zero included
+constexpr std::size_t kXattrName = 10;
+constexpr std::size_t kXattrFlags = 0;  // u16
+constexpr std::size_t kXattrDataLength = 2;
+constexpr std::size_t kXattrData = 4;
+constexpr std::uint16_t kXattrDataStream = 0x1;
+constexpr std::uint16_t kXattrDataEmbedded = 0x2;
+constexpr std::size_t kXattrStreamOid = 0;   // in the data of a stream attribute
+constexpr std::size_t kXattrStreamSize = 8;  // the stream's logical size
+constexpr std::size_t kXattrStreamMin = 16;
 
 constexpr std::size_t kExtentKeySize = 16;
 constexpr std::size_t kExtentLogical = 8;

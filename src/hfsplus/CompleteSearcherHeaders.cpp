@@ -54,7 +54,8 @@ bool CHFSPlusCompleteFileSystemSearchController::CatalogHeaderNodeAt(long long s
   return rec && IsValidNodeSize(rec->nodeSize) && rec->treeDepth <= hfs::kMaxTreeDepth;
 }
 
-bool CHFSPlusCompleteFileSystemSearchController::PlaceHeader(long long s, const VolumeHeaderHit& hit, Placement& place) {
+bool CHFSPlusCompleteFileSystemSearchController::PlaceHeader(long long s, const VolumeHeaderHit& hit,
+                                                             Placement& place) {
   const auto ss = static_cast<std::uint32_t>(m_iSectorSize);
   const long long mainStart = MainHeaderStart(s, hit.offset, ss);
   const long long altStart = AlternateHeaderStart(s, hit.offset, ss, hit.header.VolumeBytes());

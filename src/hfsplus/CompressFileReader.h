@@ -1,24 +1,18 @@
 #pragma once
-// Reader of the content of an HFS+ compressed file (decmpfs types 3, 4, 7
-// and 8). Inline data is decoded once; resource-fork data chunk by chunk,
-// keeping the last decoded chunk for sequential reads.
+// Reader of the content of an HFS+ compressed file: the decmpfs attribute
+// from the volume's attributes tree, the resource fork through the node's
+// data runs, decoded by the shared decmpfs decoder.
 
 #include <cstdint>
-#include <optional>
-#include <vector>
 
+#include "core/compress/DecmpfsContent.h"
 #include "core/recovery/FileReader.h"
-#include "hfsplus/DecmpfsHeader.h"
 
 class CFileNode;
 class CHFSPlusVolume;
 
 class CHFSPlusCompressFileReader : public IFileReader {
  public:
-  // Decoded inline content and single chunks are capped at this size.
-  static constexpr std::uint64_t kMaxInlineOutput = 64ull << 20;
-  static constexpr std::uint64_t kMaxChunkInput = 1ull << 20;
-
   CHFSPlusCompressFileReader(CHFSPlusVolume* volume, CFileNode* node);
   ~CHFSPlusCompressFileReader() override = default;
 
@@ -30,20 +24,13 @@ class CHFSPlusCompressFileReader : public IFileReader {
 
  private:
   bool Prepare();
-  bool PrepareInline(const std::vector<std::uint8_t>& attribute);
-  bool PrepareResourceFork();
   // Reads bytes of the resource fork through the node's data runs.
   std::uint64_t ReadFork(std::uint64_t offset, std::uint8_t* dst, std::uint64_t length);
-  const std::vector<std::uint8_t>* Chunk(std::size_t index);
+  // Bytes of the resource fork: its runs, cut to the fork's size.
+  std::uint64_t ForkSize();
 
   CHFSPlusVolume* m_pVolume;
   CFileNode* m_pNode;
   bool m_bPrepared = false;
-  bool m_bUsable = false;
-  DecmpfsHeader m_header;
-  std::vector<std::uint8_t> m_inline;       // decoded inline content
-  std::vector<DecmpfsChunk> m_chunks;       // resource-fork chunks
-  std::uint64_t m_forkSize = 0;
-  std::optional<std::size_t> m_cachedIndex;
-  std::vector<std::uint8_t> m_cached;
+  DecmpfsContent m_content;
 };

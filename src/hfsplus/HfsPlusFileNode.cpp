@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "hfsplus/CompressFileReader.h"
-#include "hfsplus/DecmpfsHeader.h"
+#include "core/compress/Decmpfs.h"
 #include "hfsplus/ExtentChain.h"
 #include "hfsplus/HfsPlusLayout.h"
 #include "hfsplus/HfsPlusVolume.h"

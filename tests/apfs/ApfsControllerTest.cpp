@@ -90,7 +90,9 @@ TEST(ApfsController, ContentFixtureTreeAndBytes) {
 
   testsupport::TempDir tmp;
   const std::string image = testsupport::FixturesDir() + "/apfs-forensic/apfs_content.bin";
-  const std::pair<const char*, int> files[] = {{"plain.txt", 18}, {"sparse.bin", 22}, {"Dir1/Beth.txt", 28}};
+  // compressed.txt: decmpfs type 8, its LZVN chunks in a resource-fork stream.
+  const std::pair<const char*, int> files[] = {
+      {"plain.txt", 18}, {"sparse.bin", 22}, {"Dir1/Beth.txt", 28}, {"compressed.txt", 23}};
   for (const auto& [path, inode] : files) {
     SCOPED_TRACE(path);
     const std::string content = Recover(*run, run->nodes.at(path), tmp, std::to_string(inode));
@@ -109,8 +111,9 @@ TEST(ApfsController, ContentFixtureTreeAndBytes) {
   int deleted = 0;
   for (const auto& [path, node] : run->nodes) deleted += node->IsDeleted();
   EXPECT_GT(deleted, 0);
-  // A file compressed into its resource fork has no data stream: it is listed, empty.
-  EXPECT_EQ(run->nodes.at("compressed.txt")->GetFileSize(), 0);
+  // 180,000 bytes per the fixture's answer key.
+  EXPECT_EQ(run->nodes.at("compressed.txt")->GetFileSize(), 180000);
+  EXPECT_EQ(run->nodes.at("compressed.txt")->IsCompressed(), 1);
 }
 
 TEST(ApfsController, FstreeFixtureMatchesFls) {

@@ -89,6 +89,42 @@ Bytes Key(std::uint64_t oid, std::uint8_t kind, std::size_t size) {
 
 }  // namespace
 
+namespace {
+
+Bytes XattrKey(std::uint64_t owner, const std::string& name) {
+  Bytes k = Key(owner, 0x40, 10);
+  PutU16(k, 8, static_cast<std::uint16_t>(name.size() + 1));
+  k.insert(k.end(), name.begin(), name.end());
+  k.push_back(0);
+  return k;
+}
+
+}  // namespace
+
+Record XattrEmbedded(std::uint64_t owner, const std::string& name, const Bytes& data) {
+  Record r;
+  r.key = XattrKey(owner, name);
+  r.value.assign(4, 0);
+  PutU16(r.value, 0, 2);
+  PutU16(r.value, 2, static_cast<std::uint16_t>(data.size()));
+  r.value.insert(r.value.end(), data.begin(), data.end());
+  return r;
+}
+
+Record XattrStream(std::uint64_t owner, const std::string& name, std::uint64_t stream, std::uint64_t size) {
+  Record r;
+  r.key = XattrKey(owner, name);
+  r.value.assign(4 + 48, 0);
+  PutU16(r.value, 0, 1);
+  PutU16(r.value, 2, 48);
+  PutU64(r.value, 4, stream);
+  PutU64(r.value, 12, size);
+  PutU64(r.value, 20, (size + kBlock - 1) / kBlock * kBlock);
+  return r;
+}
+
+void SetBsdFlags(Record& inode, std::uint32_t flags) { PutU32(inode.value, 68, flags); }
+
 Record Inode(std::uint64_t oid, std::uint64_t parent, std::int64_t created, std::uint16_t mode, const std::string& name,
              std::uint64_t size, bool withSize) {
   Record r;

@@ -35,6 +35,12 @@ Record Inode(std::uint64_t oid, std::uint64_t parent, std::int64_t created, std:
              std::uint64_t size, bool withSize = true);
 Record DirEntry(std::uint64_t parent, const std::string& name, std::uint64_t fileId, std::int64_t dateAdded, bool folder);
 Record Extent(std::uint64_t owner, std::uint64_t logical, std::uint64_t length, std::uint64_t physical);
+// Extended attributes: data embedded in the record, or in a stream whose
+// extents are keyed by `stream`.
+Record XattrEmbedded(std::uint64_t owner, const std::string& name, const Bytes& data);
+Record XattrStream(std::uint64_t owner, const std::string& name, std::uint64_t stream, std::uint64_t size);
+// Sets the BSD flags of an inode record (0x20: compressed).
+void SetBsdFlags(Record& inode, std::uint32_t flags);
 
 // A whole container: superblock at 0, container omap at 2 (root 3), volume
 // superblock at 4, volume omap at 5 (root 6), fs-tree root at 7, data from 8.

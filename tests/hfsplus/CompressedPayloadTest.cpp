@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
-#include "hfsplus/DecmpfsHeader.h"
+#include "core/compress/Decmpfs.h"
 #include "hfsplus/HfsTestSupport.h"
-#include "hfsplus/Lzvn.h"
+#include "core/compress/Lzvn.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -520,9 +520,9 @@ Bytes HfsPlusImageBuilder::BuildImage() {
 
   // Allocation bitmap: everything placed is in use, except the blocks of
   // deleted files and the gaps between fragments.
+  const std::uint32_t treesEnd = attrStart + attrNodes * nodeBlocks;
   const std::uint32_t dataStart =
-      o.journaled ? std::max(journalStart + static_cast<std::uint32_t>(journalSize / bs), attrStart + attrNodes * nodeBlocks)
-                  : attrStart + attrNodes * nodeBlocks;
+      o.journaled ? std::max(journalStart + static_cast<std::uint32_t>(journalSize / bs), treesEnd) : treesEnd;
   std::vector<bool> used(totalBlocks, false);
   for (std::uint32_t b = 0; b < dataStart; ++b) used[b] = true;
   for (std::uint32_t b = 0; b < tailBlocks; ++b) used[totalBlocks - 1 - b] = true;

@@ -1,11 +1,11 @@
-#include "hfsplus/DecmpfsHeader.h"
+#include "core/compress/Decmpfs.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
 
-#include "hfsplus/Lzvn.h"
+#include "core/compress/Lzvn.h"
 
 namespace {
 constexpr std::uint32_t kZlibHeadBytes = 8;

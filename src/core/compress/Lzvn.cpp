@@ -1,4 +1,4 @@
-#include "hfsplus/Lzvn.h"
+#include "core/compress/Lzvn.h"
 
 #include <array>
 

@@ -212,39 +212,33 @@ void CFATBuildChildren::ReverseDelFileFirstNum(CTempFATDirEntry& entry, unsigned
     const std::string name = NameOf(properties);
     const auto dot = name.rfind('.');
     if (dot != std::string::npos) m_strCurExt = name.substr(dot + 1);
-
+    // A high half of 0 may be the file's own: the entry is changed only when
+    // its stored cluster does not start the file and another one proves to.
+    // An empty file has no cluster to find.
     bool found = false;
-    if (base == 0 || (running >> 16) != (base >> 16) || madeUp) {
-      unsigned long long t = TryGetRealFirstNum((running & kHighMask) + c, found, 10, false);
-      if (!found) t = TryGetRealFirstNum(c, found, 35, false);
-      if (found) {
-        bool claimed = false;
-        found = bInDelFileOrDIRMap(t, entry, properties, claimed, g_u64PreReadFileCluNum, 0) && claimed;
-        if (found) c = entry.GetFirstClusterNO();
-      }
-      if (!found) {
-        unsigned long long guess = c;
-        if (running >= 0x10001 && c <= kLowMask) {
-          guess = (running & kHighMask) + c;
-        } else if (base > 0x10000 && c < 0x10000 && !madeUp) {
-          guess = (base & kHighMask) + c;
-        }
-        // An unconfirmed guess never takes a cluster another file claimed.
-        const auto claimed = m_fileNames.find(guess);
-        if (claimed == m_fileNames.end() || claimed->second == NameOf(properties)) c = guess;
+    if (properties.GetFileSize() <= 0) {
+    } else if (!bReviseFAT32FileFirstClu(static_cast<long long>(c), m_bUseFileSectorMap)) {
+      unsigned long long claim = c;
+      bool claimed = false;
+      found = true;
+      if (bInDelFileOrDIRMap(claim, entry, properties, claimed, g_u64PreReadFileCluNum, 0) && claimed) {
+        c = entry.GetFirstClusterNO();
       }
     } else {
-      c = (base & kHighMask) + c;
-      if (c < 0x10000) {
-        const unsigned long long t = TryGetRealFirstNum(c, found, 35, false);
-        if (found && (t >> 16) != (base >> 16)) {
-          unsigned long long claim = t;
-          bool claimed = false;
-          if (bInDelFileOrDIRMap(claim, entry, properties, claimed, g_u64PreReadFileCluNum, 0) && claimed) {
-            c = entry.GetFirstClusterNO();
-          } else {
-            found = false;
-          }
+      const bool nearParent = base != 0 && (running >> 16) == (base >> 16) && !madeUp;
+      const unsigned long long first = ((nearParent ? base : running) & kHighMask) + c;
+      unsigned long long t = c;
+      if (first != c) t = TryGetRealFirstNum(first, found, 10, false);
+      if (!found) t = TryGetRealFirstNum(c + kHighStep, found, 34, false);
+      if (found) {
+        const auto known = m_fileNames.find(t);
+        bool claimed = false;
+        if (known != m_fileNames.end() && known->second == name) {
+          c = t;  // the same entry, seen again
+        } else if (bInDelFileOrDIRMap(t, entry, properties, claimed, g_u64PreReadFileCluNum, 0) && claimed) {
+          c = entry.GetFirstClusterNO();
+        } else {
+          found = false;
         }
       }
     }

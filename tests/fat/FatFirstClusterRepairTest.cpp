@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -190,10 +191,14 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"root: nothing matches, the stored cluster stays", 0, 0, false, 0x0005, {}, 0x0005, 0x0009, 0},
         FileCase{"the running cluster's high half is tried first", 0, 0x20010, false, 0x0005, {0x10005, 0x20005},
                  0x20005, 0x20009, 0x20009},
-        FileCase{"the running cluster's high half without a match", 0, 0x20010, false, 0x0005, {}, 0x20005,
-                 0x20009, 0x20009},
-        FileCase{"a high parent gives its high half unread", 0x10100, 0x10100, false, 0x0005, {}, 0x10005,
-                 0x10100, 0x10100},
+        FileCase{"the running cluster's high half without a match: the stored cluster stays", 0, 0x20010, false,
+                 0x0005, {}, 0x0005, 0x0009, 0},
+        FileCase{"a stored cluster that starts a JPEG is kept whatever the running cluster names", 0, 0x20010,
+                 false, 0x0005, {0x0005, 0x20005}, 0x0005, 0x0009, 0x0009},
+        FileCase{"a high parent without a match: the stored cluster stays", 0x10100, 0x10100, false, 0x0005, {},
+                 0x0005, 0x10100, 0},
+        FileCase{"a high parent: a match at its high half is taken", 0x10100, 0x10100, false, 0x0005, {0x10005},
+                 0x10005, 0x10100, 0x10100},
         FileCase{"a made-up parent probes like the root", 0x10100, 0x10100, true, 0x0005, {0x20005}, 0x20005,
                  0x20009, 0x20009},
         FileCase{"a low parent: a find above it is taken", 0x0100, 0x0100, false, 0x0005, {0x10005}, 0x10005,
@@ -716,6 +721,187 @@ TEST_F(RepairOnVolume, TheSleuthKitReadsTheClearedEntryFromItsLowCluster) {
   const std::string out = s_dir->File("out_tsk_photo.jpg");
   ASSERT_EQ(Recover(*scan->controller, node, out), 0u);
   EXPECT_EQ(ReadFileBytes(out), photo.bytes);
+}
+
+// ---- Entries that keep their whole first cluster (mtools deletes so) ----
+
+// Plain text: no carving signature vouches for or against any cluster.
+std::vector<std::uint8_t> Text(std::size_t size, int seed) {
+  std::string text;
+  for (int line = 0; text.size() < size; ++line) {
+    text += "Minutes of meeting " + std::to_string(seed) + ", item " + std::to_string(line) + ": agreed.\n";
+  }
+  text.resize(size);
+  return {text.begin(), text.end()};
+}
+
+// Shell commands that make mtools put the next file at `cluster`: the FSInfo
+// next-free hint of a volume with 512-byte sectors.
+std::string NextFreeAt(std::uint32_t cluster) {
+  char buf[160];
+  std::snprintf(buf, sizeof buf, "printf '\\x%02x\\x%02x\\x%02x\\x%02x' | dd of=\"$I\" bs=1 seek=%d conv=notrunc status=none; ",
+                (cluster - 1) & 0xFF, ((cluster - 1) >> 8) & 0xFF, ((cluster - 1) >> 16) & 0xFF,
+                ((cluster - 1) >> 24) & 0xFF, 512 + 0x1EC);
+  return buf;
+}
+
+class RepairKeepsWholeClusters : public ::testing::Test {
+ protected:
+  struct Source {
+    const char* name;  // 8.3 name on the volume
+    const char* where;  // folder on the volume
+    std::uint32_t cluster;
+    std::vector<std::uint8_t> bytes;
+    bool clearHigh;  // its entry loses the high half after mdel
+  };
+
+  static void SetUpTestSuite() {
+    for (const char* tool : {"mkfs.vfat", "mcopy", "mdel", "mmd", "truncate", "fls", "icat"}) {
+      if (!testsupport::HaveProgram(tool)) {
+        s_why = std::string("missing ") + tool;
+        return;
+      }
+    }
+    s_dir = new testsupport::TempDir();
+    auto photo = [](std::size_t size, std::uint32_t seed) {
+      return Pattern(size, seed, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F'});
+    };
+    // In folder order: each low file follows a high one, so the running
+    // cluster's high half points above it; the low photo's cluster with that
+    // high half added starts another photo; LOW3 sits in a high folder.
+    s_sources = new std::vector<Source>{
+        {"HIGH1.TXT", "", 0x20100, Text(3000, 1), false},
+        {"LOW1.TXT", "", 0x0100, Text(2500, 2), false},
+        {"HIGHPIC.JPG", "", 0x20300, photo(4000, 3), false},
+        {"LOWPIC.JPG", "", 0x0300, photo(4500, 4), false},
+        {"CLEARED.JPG", "", 0x10500, photo(3500, 5), true},
+        {"LOW3.TXT", "HIGHDIR", 0x0800, Text(1800, 6), false},
+    };
+    s_image = s_dir->File("kept32.img");
+    std::string script = "set -e; export MTOOLS_SKIP_CHECK=1; I='" + s_image + "'; truncate -s 80M \"$I\"; " +
+                         "mkfs.vfat -F 32 -s 1 -S 512 \"$I\" >/dev/null; " + NextFreeAt(0x20700) +
+                         "mmd -i \"$I\" ::/HIGHDIR; ";
+    std::string deletions;
+    for (const Source& s : *s_sources) {
+      const std::string src = s_dir->File(s.name);
+      WriteFile(src, s.bytes);
+      const std::string target = std::string("::/") + (s.where[0] ? std::string(s.where) + "/" : "") + s.name;
+      script += NextFreeAt(s.cluster) + "mcopy -i \"$I\" '" + src + "' " + target + "; ";
+      deletions += " " + target;
+    }
+    script += "mdel -i \"$I\"" + deletions;
+    std::string quoted;
+    for (char ch : script) quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+    if (testsupport::Run("bash -c '" + quoted + "' >/dev/null 2>&1") != 0) {
+      s_why = "image script failed";
+      return;
+    }
+    std::vector<std::uint8_t> image = ReadFileBytes(s_image);
+    for (const Source& s : *s_sources) {
+      // "LOW1.TXT" -> 0xE5 "OW1     TXT"
+      const std::string name(s.name);
+      const auto dot = name.find('.');
+      std::string key = name.substr(1, dot - 1);
+      key.resize(7, ' ');
+      key += name.substr(dot + 1);
+      std::vector<std::uint8_t> raw(key.begin(), key.end());
+      raw.insert(raw.begin(), 0xE5);
+      const auto at = std::search(image.begin(), image.end(), raw.begin(), raw.end());
+      if (at == image.end()) {
+        s_why = "entry not found: " + name;
+        return;
+      }
+      const std::size_t off = static_cast<std::size_t>(at - image.begin());
+      const std::uint32_t stored = image[off + 26] | image[off + 27] << 8 | image[off + 20] << 16 | image[off + 21] << 24;
+      if (stored != s.cluster) {
+        s_why = "entry not placed as planned: " + name;
+        return;
+      }
+      if (s.clearHigh) image[off + 20] = image[off + 21] = 0;
+    }
+    WriteFile(s_image, image);
+  }
+
+  void SetUp() override {
+    if (s_image.empty() || !s_why.empty()) GTEST_SKIP() << s_why;
+  }
+
+  // icat's bytes of a deleted path as fls lists it ("HIGHDIR/LOW3.TXT").
+  static std::vector<std::uint8_t> Icat(const std::string& path) {
+    std::istringstream lines(Capture("fls -r -d -p '" + s_image + "' 2>/dev/null"));
+    for (std::string line; std::getline(lines, line);) {
+      const auto tab = line.find('\t');
+      const auto star = line.find("* ");
+      if (tab == std::string::npos || star == std::string::npos || line.substr(tab + 1) != path) continue;
+      const std::string inode = line.substr(star + 2, line.find(':', star) - star - 2);
+      const std::string bytes = Capture("icat -r '" + s_image + "' " + inode + " 2>/dev/null");
+      return {bytes.begin(), bytes.end()};
+    }
+    return {};
+  }
+
+  static testsupport::TempDir* s_dir;
+  static std::vector<Source>* s_sources;
+  static std::string s_image;
+  static std::string s_why;
+};
+
+testsupport::TempDir* RepairKeepsWholeClusters::s_dir = nullptr;
+std::vector<RepairKeepsWholeClusters::Source>* RepairKeepsWholeClusters::s_sources = nullptr;
+std::string RepairKeepsWholeClusters::s_image;
+std::string RepairKeepsWholeClusters::s_why;
+
+TEST_F(RepairKeepsWholeClusters, QuickScanRecoversWhatIcatReads) {
+  DevicePtr volume = OpenVolume(s_image, kFatTypeFat32);
+  ASSERT_TRUE(volume);
+  auto scan = RunScan(volume.get(), kControllerQuick);
+  ASSERT_EQ(scan->result, 0u);
+  for (const Source& s : *s_sources) {
+    SCOPED_TRACE(s.name);
+    const std::string folder = s.where[0] != '\0' ? std::string(s.where) + "/" : "";
+    IFileNode* node = nullptr;
+    for (const auto& [path, n] : scan->nodes) {
+      if (path == folder + "#" + (s.name + 1) || path == folder + s.name) node = n;
+    }
+    ASSERT_NE(node, nullptr);
+    const auto* fat = dynamic_cast<CFATFileNode*>(node);
+    ASSERT_NE(fat, nullptr);
+    EXPECT_EQ(fat->GetFileProperties()->GetFirstCluster(), static_cast<long long>(s.cluster));
+    const std::string out = s_dir->File(std::string("out_") + s.name);
+    ASSERT_EQ(Recover(*scan->controller, node, out), 0u);
+    EXPECT_EQ(ReadFileBytes(out), s.bytes);
+    // The Sleuth Kit reads the entries that kept their high half alike.
+    if (!s.clearHigh) {
+      EXPECT_EQ(Icat(folder + "_" + (s.name + 1)), s.bytes);
+    }
+  }
+}
+
+TEST_F(RepairKeepsWholeClusters, CompleteScanKeepsThemAndRepairsTheClearedOne) {
+  DevicePtr disk = OpenDisk(s_image);
+  ASSERT_TRUE(disk);
+  engine_registry::Clear();
+  RegisterFatEngine();
+  RegisterCarvingEngine();
+  testsupport::RecordingTree tree;
+  testsupport::FakeProgress progress;
+  IRecoveryFilter* filter = CreateFilter();
+  filter->SetScanType(kScanComplete);
+  filter->SetFilterTypes(127);
+  std::unique_ptr<IRecoveryController, ControllerRelease> controller(CreateRecoveryController(kControllerComplete));
+  controller->Initialize(filter);
+  controller->StartDataRecovery(disk.get(), &progress, &tree);
+  std::multimap<std::string, std::uint32_t> byName;
+  for (IFilesystemNode* root : tree.m_roots) {
+    if (root->GetSearcheType() == kSearcherFat) CollectFatClusters(root, byName, 0);
+  }
+  engine_registry::Clear();
+  for (const Source& s : *s_sources) {
+    SCOPED_TRACE(s.name);
+    const auto [first, last] = byName.equal_range(std::string("#") + (s.name + 1));
+    ASSERT_NE(first, last);
+    for (auto it = first; it != last; ++it) EXPECT_EQ(it->second, s.cluster);
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/partition/ApmMap.h"
+#include "core/partition/BareVolume.h"
 #include "core/partition/MbrLayout.h"
 #include "core/partition/MbrSector.h"
 
@@ -18,6 +19,6 @@ enumDiskPartitionScheme DetectPartitionScheme(IStorageDevice& disk) {
   if (decoded && mbr.hasSignature && view.U8(mbr::kFirstEntryType) == mbr::kTypeGptProtective) return kPartitionSchemeGpt;
   std::uint32_t blockSize = 0;
   if (DecodeApmDriverMap(view, blockSize)) return kPartitionSchemeApm;
-  if (decoded && mbr.hasSignature) return kPartitionSchemeMbr;
+  if (decoded && mbr.hasSignature && !StartsWithVolume(disk)) return kPartitionSchemeMbr;
   return kPartitionSchemeNone;
 }

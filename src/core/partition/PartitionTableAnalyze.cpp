@@ -4,6 +4,7 @@
 
 #include "core/device/DeviceData.h"
 #include "core/partition/ApmMap.h"
+#include "core/partition/BareVolume.h"
 #include "core/partition/ApmReader.h"
 #include "core/partition/GptReader.h"
 #include "core/partition/MbrChainReader.h"
@@ -45,7 +46,8 @@ RESULT CPartitionTableAnalyze::AnalyzePartitionTable(IStorageDevice* disk, std::
     scheme = kPartitionSchemeApm;
   } else if (!fullSector) {
     return QV_RESULT(result::kModulePartitionTable, kPtSmallSector);
-  } else if (mbr.hasSignature) {
+  } else if (mbr.hasSignature && !StartsWithVolume(*disk)) {
+    // A volume's own boot sector also ends with 55 AA: it is no table.
     scheme = kPartitionSchemeMbr;
   }
 

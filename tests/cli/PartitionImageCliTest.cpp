@@ -1,0 +1,205 @@
+// quarnel-cli on copies of single partitions whose boot sectors carry
+// boot-message text where a partition table keeps its entries, as Windows
+// writes them: each is one volume, quick-scanned, listing what The Sleuth Kit
+// lists; a disk with a partition table stays a disk.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <list>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bridge/QVUIController.h"
+#include "bridge/QVUIDeviceData.h"
+#include "support/CliProgram.h"
+#include "support/TempDir.h"
+
+namespace {
+
+struct CliRun {
+  int status = -1;
+  std::string out;
+};
+
+CliRun RunCli(const std::string& args) {
+  CliRun run;
+  FILE* pipe = popen(("TZ=UTC '" + std::string(QUARNEL_CLI_PATH) + "' " + args + " 2>&1 </dev/null").c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buf[4096];
+  std::size_t n = 0;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) run.out.append(buf, n);
+  const int raw = pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return run;
+}
+
+bool FuseImagesPossible() {
+  if (geteuid() != 0 || !std::filesystem::exists("/dev/fuse") || !std::filesystem::exists("/dev/loop-control")) {
+    return false;
+  }
+  for (const char* tool : {"mkfs.exfat", "mount.exfat-fuse", "losetup", "mkntfs", "ntfs-3g"}) {
+    if (!testsupport::HaveProgram(tool)) return false;
+  }
+  return true;
+}
+
+class PartitionImage : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    for (const char* tool : {"mkfs.vfat", "mcopy", "mdel", "mmd", "sfdisk", "fls", "python3"}) {
+      if (!testsupport::HaveProgram(tool)) {
+        s_why = std::string("missing ") + tool;
+        return;
+      }
+    }
+    s_dir = std::make_unique<testsupport::TempDir>();
+    s_fuse = FuseImagesPossible();
+    const std::string script = std::string(QUARNEL_TESTS_SOURCE_DIR) + "/cli/make_partition_images.sh";
+    if (testsupport::Run(std::string("WITH_FUSE=") + (s_fuse ? "1" : "0") + " bash '" + script + "' '" +
+                         s_dir->Path().string() + "' >/dev/null 2>&1") != 0) {
+      s_why = "make_partition_images.sh failed";
+    }
+  }
+  static void TearDownTestSuite() { s_dir.reset(); }
+
+  void SetUp() override {
+    if (!s_why.empty()) GTEST_SKIP() << s_why;
+  }
+
+  static std::string Image(const std::string& name) { return s_dir->File(name); }
+
+  static std::string s_why;
+  static bool s_fuse;
+  static std::unique_ptr<testsupport::TempDir> s_dir;
+};
+
+std::string PartitionImage::s_why;
+bool PartitionImage::s_fuse = false;
+std::unique_ptr<testsupport::TempDir> PartitionImage::s_dir;
+
+struct VolumeCase {
+  const char* image;
+  const char* fileSystem;  // as quarnel-cli names it
+  const char* label;
+  int code;                // file-system code
+  int searcher;            // of the quick scan
+  bool fuse;               // made through FUSE
+};
+
+class BareVolume : public PartitionImage, public ::testing::WithParamInterface<VolumeCase> {};
+
+// `fls -r -d` of an image: deleted paths and sizes, TSK's own orphan finds
+// left out.
+std::map<std::string, long long> FlsDeleted(const std::string& image) {
+  std::map<std::string, long long> out;
+  std::istringstream lines(testsupport::Capture("fls -r -d -p -l '" + image + "' 2>/dev/null"));
+  for (std::string line; std::getline(lines, line);) {
+    const auto tab = line.find('\t');
+    if (tab == std::string::npos) continue;
+    const std::vector<std::string> f = testsupport::SplitTabs(line, tab + 1);
+    if (f.size() < 7 || f[0].starts_with("$OrphanFiles")) continue;
+    out[f[0]] = std::atoll(f[5].c_str());
+  }
+  return out;
+}
+
+TEST_P(BareVolume, IsVolumeZeroWithItsFileSystemAndLabel) {
+  const VolumeCase& c = GetParam();
+  if (c.fuse && !s_fuse) GTEST_SKIP() << "needs root, FUSE and loop devices";
+  const CliRun run = RunCli("scan '" + Image(c.image) + "' --volume 9");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.out.find(std::string("volumes: 0 (") + c.fileSystem + ")\n"), std::string::npos) << run.out;
+
+  QVUIController::Init();
+  QVUIDeviceData* list = QVUIDeviceData::instance();
+  std::string error;
+  const int disk = list->QVOpenImageFile(Image(c.image), error);
+  ASSERT_GE(disk, 0) << error;
+  std::list<_DiskVolumeData> rows;
+  list->GetDiskVolumeInfo(list->GetDiskStorageByIndex(disk), rows);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows.front().volumeIndex, 0);
+  EXPECT_EQ(rows.front().fileSystem, c.code);
+  EXPECT_EQ(rows.front().name, c.label);
+}
+
+TEST_P(BareVolume, QuickScanListsWhatFlsLists) {
+  const VolumeCase& c = GetParam();
+  if (c.fuse && !s_fuse) GTEST_SKIP() << "needs root, FUSE and loop devices";
+  const std::map<std::string, long long> expected = FlsDeleted(Image(c.image));
+  ASSERT_EQ(expected.size(), 5u);
+
+  // Volume 0 by name: scanned quickly, never completely.
+  const CliRun run = RunCli("scan '" + Image(c.image) + "' --volume 0 --json");
+  ASSERT_EQ(run.status, 0) << run.out;
+  std::map<std::string, long long> deleted;
+  std::istringstream lines(run.out);
+  int rows = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.starts_with("{\"tree\"")) continue;
+    ++rows;
+    // One tree, the volume's own: a quick scan, with no carved finds.
+    EXPECT_EQ(testsupport::JsonField(line, "searcher"), std::to_string(c.searcher)) << line;
+    if (testsupport::JsonField(line, "deleted") != "true" || testsupport::JsonField(line, "dir") == "true") continue;
+    std::string path = testsupport::JsonField(line, "path");
+    if (path.starts_with("/")) path.erase(0, 1);
+    deleted[path] = std::atoll(testsupport::JsonField(line, "size").c_str());
+  }
+  EXPECT_GE(rows, static_cast<int>(expected.size()));
+  for (const auto& [path, size] : expected) {
+    SCOPED_TRACE(path);
+    const auto it = deleted.find(path);
+    ASSERT_NE(it, deleted.end()) << run.out;
+    EXPECT_EQ(it->second, size);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WindowsBootText, BareVolume,
+    ::testing::Values(VolumeCase{"fat16.img", "FAT16", "WINFAT16", 1, 32, false},
+                      VolumeCase{"fat32.img", "FAT32", "WINFAT32", 2, 32, false},
+                      // The exFAT and NTFS recognisers report no label.
+                      VolumeCase{"exfat.img", "exFAT", "", 7, 33, true},
+                      VolumeCase{"ntfs.img", "NTFS", "", 3, 35, true}),
+    [](const ::testing::TestParamInfo<VolumeCase>& info) {
+      std::string name = info.param.image;
+      return name.substr(0, name.find('.'));
+    });
+
+TEST_F(PartitionImage, AnMbrDiskStillListsItsPartition) {
+  const std::string disk = Image("disk.img");
+  const CliRun run = RunCli("scan '" + disk + "' --volume 9");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.out.find("volumes: 0 (FAT16)\n"), std::string::npos) << run.out;
+
+  const std::map<std::string, long long> expected = [&] {
+    std::map<std::string, long long> out;
+    std::istringstream lines(testsupport::Capture("fls -r -d -p -l -o 2048 '" + disk + "' 2>/dev/null"));
+    for (std::string line; std::getline(lines, line);) {
+      const auto tab = line.find('\t');
+      if (tab == std::string::npos) continue;
+      const std::vector<std::string> f = testsupport::SplitTabs(line, tab + 1);
+      if (f.size() >= 7 && !f[0].starts_with("$OrphanFiles")) out[f[0]] = std::atoll(f[5].c_str());
+    }
+    return out;
+  }();
+  ASSERT_EQ(expected.size(), 5u);
+  const CliRun scan = RunCli("scan '" + disk + "' --json");
+  ASSERT_EQ(scan.status, 0) << scan.out;
+  for (const auto& [path, size] : expected) {
+    SCOPED_TRACE(path);
+    EXPECT_NE(scan.out.find("\"searcher\": 32, \"path\": \"/" + path +
+                            "\", \"dir\": false, \"deleted\": true, \"size\": " + std::to_string(size) + ","),
+              std::string::npos)
+        << scan.out;
+  }
+}
+
+}  // namespace

@@ -173,6 +173,52 @@ INSTANTIATE_TEST_SUITE_P(
       return name.substr(0, name.find('.'));
     });
 
+// A loop device over such a copy, attached read-only and detached on every
+// way out.
+class ReadOnlyLoop {
+ public:
+  explicit ReadOnlyLoop(const std::string& image) {
+    std::string out = testsupport::Capture("losetup -r -f --show '" + image + "' 2>/dev/null");
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    m_device = out;
+  }
+  ~ReadOnlyLoop() {
+    if (!m_device.empty()) testsupport::Run("losetup -d '" + m_device + "' >/dev/null 2>&1");
+  }
+  ReadOnlyLoop(const ReadOnlyLoop&) = delete;
+  ReadOnlyLoop& operator=(const ReadOnlyLoop&) = delete;
+  const std::string& Device() const { return m_device; }
+
+ private:
+  std::string m_device;
+};
+
+TEST_F(PartitionImage, DevicesListsALoopDeviceOverACopyAsOneVolume) {
+  if (geteuid() != 0 || !std::filesystem::exists("/dev/loop-control") || !testsupport::HaveProgram("losetup")) {
+    GTEST_SKIP() << "needs root and loop devices";
+  }
+  const ReadOnlyLoop loop(Image("fat32.img"));
+  ASSERT_FALSE(loop.Device().empty());
+  const CliRun run = RunCli("devices --json");
+  ASSERT_EQ(run.status, 0) << run.out;
+  std::istringstream lines(run.out);
+  bool listed = false;
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.starts_with("{\"disk\": ") || line.find("\"device\": \"" + loop.Device() + "\", ") == std::string::npos) {
+      continue;
+    }
+    const auto volumes = line.find("\"volumes\": [");
+    ASSERT_NE(volumes, std::string::npos) << line;
+    const std::string list = line.substr(volumes);
+    EXPECT_NE(list.find("{\"volume\": 0, \"device\": \"" + loop.Device() + "\", \"name\": \"WINFAT32\", \"filesystem\": \"FAT32\""),
+              std::string::npos)
+        << line;
+    EXPECT_EQ(list.find("\"volume\": 1"), std::string::npos) << line;
+    listed = true;
+  }
+  EXPECT_TRUE(listed) << run.out;
+}
+
 TEST_F(PartitionImage, AnMbrDiskStillListsItsPartition) {
   const std::string disk = Image("disk.img");
   const CliRun run = RunCli("scan '" + disk + "' --volume 9");

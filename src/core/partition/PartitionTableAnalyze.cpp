@@ -4,8 +4,8 @@
 
 #include "core/device/DeviceData.h"
 #include "core/partition/ApmMap.h"
-#include "core/partition/BareVolume.h"
 #include "core/partition/ApmReader.h"
+#include "core/partition/BareVolume.h"
 #include "core/partition/GptReader.h"
 #include "core/partition/MbrChainReader.h"
 #include "core/partition/MbrLayout.h"

@@ -84,13 +84,19 @@ bool CEFDTAnalyze::Analyze(const ByteView& cluster, std::int64_t sector) {
   return true;
 }
 
-void CEFDTAnalyze::FinishPending(const ByteView& cluster, std::int64_t sector) {
+bool CEFDTAnalyze::FinishPending(const ByteView& cluster, std::int64_t sector) {
+  if (!m_set.Busy()) return false;
+  const CExFatEntrySet head = m_set;
+  const std::size_t completed = m_completed.size();
   for (std::size_t off = 0; m_set.Busy() && off + de::kEntrySize <= cluster.Size(); off += de::kEntrySize) {
     const ByteView e = cluster.Sub(off, de::kEntrySize);
     const std::uint8_t base = e.U8(de::kType) | de::kInUse;
     if (base != de::kTypeStream && base != de::kTypeName && (base & 0x60) != 0x60) break;
     if (!Entry(e, sector)) break;
   }
+  if (m_completed.size() > completed) return true;
+  m_set = head;
+  return false;
 }
 
 void CEFDTAnalyze::KeepCutHead() {

@@ -23,10 +23,12 @@ class CEFDTAnalyze {
   // Decodes one cluster that starts at `sector`; false when the folder's
   // entries end in it. A set may run on into the next cluster.
   bool Analyze(const ByteView& cluster, std::int64_t sector);
-  // Feeds entries of the cluster that follows a folder's end only while a set
-  // begun in the folder is in progress, to complete it.
-  void FinishPending(const ByteView& cluster, std::int64_t sector);
+  // Feeds entries of a cluster that may follow a folder's end while a set
+  // begun in the folder is in progress. True when they complete it with a
+  // matching checksum; otherwise the set is left as it was.
+  bool FinishPending(const ByteView& cluster, std::int64_t sector);
   bool HasPending() const { return m_set.Busy(); }
+  const CExFatEntrySet& Pending() const { return m_set; }
   // Keeps a set cut by the folder's end with the name characters it has.
   void KeepCutHead();
   // Clears the set in progress (between folders).

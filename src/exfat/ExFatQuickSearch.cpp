@@ -1,5 +1,6 @@
 #include "exfat/ExFatQuickSearch.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,10 @@ namespace de = exfatde;
 namespace {
 
 constexpr std::size_t kBootBufferBytes = 4096;
+// How far past a folder's end the rest of a cut set is sought: clusters
+// looked at, and free ones read.
+constexpr std::uint32_t kJoinClustersTried = 65536;
+constexpr std::uint32_t kJoinReads = 512;
 
 RESULT Fail(std::uint32_t code, std::uint32_t line) { return result::Make(result::kModuleFatSearch, line, code); }
 
@@ -123,15 +128,27 @@ bool CExFatQuickSearch::ReadFolder(IStorageDevice* device, const Folder& folder)
 }
 
 void CExFatQuickSearch::FinishCutSet(IStorageDevice* device, std::uint32_t lastCluster) {
-  // A folder that shrank leaves the rest of a cut entry set in the freed
-  // cluster after its end; the set's checksum tells whether it is whole.
-  // Otherwise the head is kept with the name characters it holds.
-  const std::uint32_t next = lastCluster + 1;
-  if (m_analyze.HasPending() && m_partition.HasAllocationBitmap() && IsDataCluster(next) &&
-      next < m_heapClusterLimit && !m_partition.IsClusterAllocated(next) && !IsClusterProssed(next)) {
-    const std::int64_t sector = m_partition.ConvertClusterNumToSector(next);
-    if (device->ReadSector(m_cluster.data(), sector, m_partition.m_sectorsPerCluster) != 0) {
-      m_analyze.FinishPending(ByteView(m_cluster.data(), m_cluster.size()), sector);
+  // A folder that shrank leaves the rest of a set cut by its end in a freed
+  // cluster, usually soon after its last one but not always the next: the
+  // folder grew while files took the clusters between. Free clusters after
+  // the end are tried in order, each only read where its entries would lie;
+  // the set's checksum tells when one completes it. Otherwise the head is
+  // kept with the name characters it holds.
+  if (m_analyze.HasPending() && m_partition.HasAllocationBitmap()) {
+    const std::uint32_t sectorSize = m_partition.m_sectorSize;
+    const std::uint64_t restBytes = std::uint64_t{m_analyze.Pending().SecondaryLeft()} * de::kEntrySize;
+    const std::uint32_t sectors = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+        (restBytes + sectorSize - 1) / sectorSize, m_partition.m_sectorsPerCluster));
+    std::uint32_t reads = 0;
+    std::uint32_t tried = 0;
+    for (std::uint32_t next = lastCluster + 1;
+         next < m_heapClusterLimit && IsDataCluster(next) && tried < kJoinClustersTried && reads < kJoinReads;
+         ++next, ++tried) {
+      if (m_partition.IsClusterAllocated(next) || IsClusterProssed(next)) continue;
+      const std::int64_t sector = m_partition.ConvertClusterNumToSector(next);
+      ++reads;
+      if (sectors == 0 || device->ReadSector(m_cluster.data(), sector, sectors) == 0) continue;
+      if (m_analyze.FinishPending(ByteView(m_cluster.data(), std::size_t{sectors} * sectorSize), sector)) break;
     }
   }
   m_analyze.KeepCutHead();

@@ -122,6 +122,36 @@ TEST(ExFatFolderDecoder, ASetCutByAClusterEndIsCompletedFromTheNext) {
   EXPECT_EQ(d.Completed()[1].name, "a name long enough for three entries");
 }
 
+// The rest of a set cut by a folder's end is sought in clusters after it: a
+// cluster that does not complete the set with its checksum leaves the head
+// as it was, for the next candidate or to be kept cut.
+TEST(ExFatFolderDecoder, AClusterThatDoesNotContinueACutSetLeavesItsHead) {
+  SetShape shape;
+  shape.inUse = false;
+  shape.name = u"a name long enough for three entries";
+  const auto set = MakeSet(shape);
+  CEFDTAnalyze d = Decoder();
+  EXPECT_TRUE(d.Analyze(ByteView(set.data(), 96), 100));
+  ASSERT_TRUE(d.HasPending());
+
+  // Name entries of another set (wrong checksum), then stray data whose
+  // first byte reads as a name entry.
+  SetShape other = shape;
+  other.name = u"another name, as long as three entries";
+  const auto wrong = MakeSet(other);
+  std::vector<std::uint8_t> stray(512, 0x5A);
+  stray[0] = 0x41;
+  for (const auto& candidate : {std::vector<std::uint8_t>(wrong.begin() + 96, wrong.end()), stray}) {
+    EXPECT_FALSE(d.FinishPending(ByteView(candidate.data(), candidate.size()), 200));
+    EXPECT_TRUE(d.HasPending());
+    EXPECT_TRUE(d.Completed().empty());
+  }
+  EXPECT_TRUE(d.FinishPending(ByteView(set.data() + 96, set.size() - 96), 300));
+  ASSERT_EQ(d.Completed().size(), 1u);
+  EXPECT_EQ(d.Completed()[0].name, "a name long enough for three entries");
+  EXPECT_FALSE(d.HasPending());
+}
+
 TEST(ExFatFolderDecoder, EndsAtTheEndMarkerAndAtABrokenLiveEntry) {
   bool ended = false;
   auto bytes = Concat({MakeSet(SetShape{})}, 512);

@@ -46,7 +46,7 @@ std::string WhyNoFuseImages() {
   if (geteuid() != 0) return "needs root for losetup and FUSE";
   if (!std::filesystem::exists("/dev/fuse")) return "no /dev/fuse";
   if (!std::filesystem::exists("/dev/loop-control")) return "no loop devices";
-  for (const char* tool : {"mkfs.exfat", "mount.exfat-fuse", "losetup", "fls", "python3"}) {
+  for (const char* tool : {"mkfs.exfat", "mount.exfat-fuse", "losetup", "fls", "python3", "faketime"}) {
     if (!testsupport::HaveProgram(tool)) return std::string("missing ") + tool;
   }
   return {};

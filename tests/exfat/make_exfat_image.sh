@@ -1,7 +1,15 @@
 #!/bin/bash
 # Makes DIR/ex.img (64 MiB exFAT written through exfat-fuse) and DIR/src (the sources). Root only.
+# The same every time: the sources come from a seeded generator, files are
+# copied in name order (not in the order the host lists a folder), and
+# mkfs.exfat and the FUSE driver run on a frozen clock, so serial number and
+# timestamps repeat.
 set -euo pipefail
 export TZ=UTC
+if [ -z "${QUARNEL_FROZEN_CLOCK:-}" ]; then
+  export QUARNEL_FROZEN_CLOCK=1
+  exec faketime -f "2021-03-04 05:06:08" bash "$0" "$@"
+fi
 D=$1; I=$D/ex.img; S=$D/src; M=$D/mnt
 rm -rf "$S" "$M" "$I"; mkdir -p "$S/SUB/DEEP" "$S/BIGDIR" "$M"
 python3 - "$S" <<'PY'
@@ -23,12 +31,20 @@ trap cleanup EXIT
 mount.exfat-fuse "$LOOP" "$M" >/dev/null 2>&1
 mkdir -p "$M/DOCS" "$M/PICS"
 cp -p "$S/note.txt" "$S/Long File Name Report With Many Characters.txt" "$S/Überprüfung_日本語_файл.txt" "$S/empty.txt" "$S/keep.txt" "$M/DOCS/"
-cp -rp "$S/SUB" "$M/DOCS/"
+# cp -r would copy in the host's listing order, which differs from run to run.
+copy_sorted() {  # source folder, target folder
+  mkdir -p "$2"
+  local f
+  while IFS= read -r f; do
+    if [ -d "$1/$f" ]; then copy_sorted "$1/$f" "$2/$f"; else cp -p "$1/$f" "$2/"; fi
+  done < <(cd "$1" && LC_ALL=C ls -1)
+}
+copy_sorted "$S/SUB" "$M/DOCS/SUB"
 cp -p "$S/big.bin" "$M/PICS/"
 cp -p "$S/a_small.bin" "$S/b_keep.bin" "$M/"
 sync; rm "$M/a_small.bin"; sync
 cp -p "$S/c_frag.bin" "$M/"; sync
-cp -rp "$S/BIGDIR" "$M/"; sync
+copy_sorted "$S/BIGDIR" "$M/BIGDIR"; sync
 rm "$M/DOCS/note.txt" "$M/DOCS/Long File Name Report With Many Characters.txt" "$M/DOCS/Überprüfung_日本語_файл.txt" "$M/DOCS/empty.txt"
 rm "$M/PICS/big.bin" "$M/c_frag.bin"
 rm -r "$M/DOCS/SUB"

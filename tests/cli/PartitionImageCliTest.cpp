@@ -61,7 +61,7 @@ class PartitionImage : public ::testing::Test {
     }
     s_dir = std::make_unique<testsupport::TempDir>();
     s_fuse = FuseImagesPossible();
-    const std::string script = std::string(QUARNEL_TESTS_SOURCE_DIR) + "/cli/make_partition_images.sh";
+    const std::string script = std::string(QUARNEL_TESTS_DIR) + "/cli/make_partition_images.sh";
     if (testsupport::Run(std::string("WITH_FUSE=") + (s_fuse ? "1" : "0") + " bash '" + script + "' '" +
                          s_dir->Path().string() + "' >/dev/null 2>&1") != 0) {
       s_why = "make_partition_images.sh failed";

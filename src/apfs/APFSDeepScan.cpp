@@ -2,6 +2,7 @@
 
 #include "apfs/ApfsLayout.h"
 #include "apfs/ApfsObject.h"
+#include "core/cache/StorageDeviceWithCache.h"
 #include "core/device/StorageDevice.h"
 
 namespace {
@@ -146,12 +147,16 @@ int APFSDeepScan::AnalyzeBlock(long long startSector, long long sectorCount) {
       const std::uint64_t blocks = b + kGroupBlocks <= deviceBlocks ? kGroupBlocks
                                    : (b < deviceBlocks ? deviceBlocks - b : 0);
       if (blocks == 0) break;
-      if (ReadBlocks(nullptr, b, static_cast<std::uint32_t>(blocks * apfs::kBlockSize), m_buffer.data()) == 0 ||
-          !ContinueCheck()) {
-        continue;
+      // The group is looked at in the read-ahead cache when it holds it.
+      const std::uint8_t* group = CStorageDeviceWithCache::View(
+          m_pDevice, static_cast<long long>(b * apfs::kBlockSize / ss), static_cast<long long>(blocks * apfs::kBlockSize / ss));
+      if (group == nullptr) {
+        if (ReadBlocks(nullptr, b, static_cast<std::uint32_t>(blocks * apfs::kBlockSize), m_buffer.data()) == 0) continue;
+        group = m_buffer.data();
       }
+      if (!ContinueCheck()) continue;
       for (std::uint64_t k = 0; k < blocks; ++k) {
-        const ByteView data(m_buffer.data() + k * apfs::kBlockSize, apfs::kBlockSize);
+        const ByteView data(group + k * apfs::kBlockSize, apfs::kBlockSize);
         if (apfs::IsObjectHeader(data)) {
           const std::uint64_t sec = (b + k) * apfs::kBlockSize / ss;
           if (!TakeContainerSuperblock(sec, data) && !TakeLoneVolume(sec, data)) {

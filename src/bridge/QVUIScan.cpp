@@ -13,6 +13,7 @@
 #include "core/recovery/DataRecovery.h"
 #include "core/util/Locks.h"
 #include "core/util/Log.h"
+#include "core/util/WindowWaits.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ RESULT QVUIScan::Finish(RESULT code, bool post) {
 
 RESULT QVUIScan::DoScan(IStorageDevice* device, RestoreScanSink* sink) {
   CatchExeception::WriteLog("%s:%d started!\r\n", "DoScan", 43);
-  std::this_thread::sleep_for(std::chrono::milliseconds(80));
+  if (window_waits::Enabled()) std::this_thread::sleep_for(std::chrono::milliseconds(80));
   std::lock_guard scanLock(m_scanLock);
   const bool wasActive = GetStatus() != kOpIdle;
   {

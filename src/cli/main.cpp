@@ -8,6 +8,7 @@
 #include "cli/CliArgs.h"
 #include "cli/CliCommands.h"
 #include "cli/CliTerminal.h"
+#include "core/util/WindowWaits.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
     default:
       break;
   }
+  // No window lays out the trees: the scan need not pause for one.
+  window_waits::SetEnabled(false);
   std::FILE* out = cli::TakeStandardOutput();
   bridge::DefaultQueue().BindToCurrentThread();
   cli::InstallInterruptHandler();

@@ -1,8 +1,10 @@
 #include "exfat/ExFatCompleteSearch.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
+#include "core/cache/StorageDeviceWithCache.h"
 #include "core/device/StorageDevice.h"
 #include "fat/ExFatBootSector.h"
 
@@ -92,6 +94,10 @@ int CExFatCompleteSearch::AnalyzeBlock(long long startSector, long long sectorCo
     std::memset(m_buffer.data(), 0, kCarried * ss);
     m_carriedFirst = startSector - kCarried;
   }
+  if (const std::uint8_t* view = CStorageDeviceWithCache::View(m_device, startSector, sectorCount)) {
+    AnalyzeView(startSector, sectorCount, view);
+    return 1;
+  }
   if (m_device->ReadSector(m_buffer.data() + kCarried * ss, startSector, sectorCount) == 0) {
     m_carriedFirst = -2;
     return 0;
@@ -108,6 +114,31 @@ int CExFatCompleteSearch::AnalyzeBlock(long long startSector, long long sectorCo
   std::memset(m_buffer.data() + kCarried * ss, 0, m_buffer.size() - kCarried * ss);
   m_carriedFirst = startSector + sectorCount - kCarried;
   return 1;
+}
+
+// The same walk over a block held by the read-ahead cache: only the sectors
+// next to the carried ones are put together in the buffer.
+void CExFatCompleteSearch::AnalyzeView(long long startSector, long long sectorCount, const std::uint8_t* view) {
+  constexpr auto kHeld = static_cast<std::size_t>(kCarried);
+  const std::size_t ss = m_sectorSize;
+  const auto count = static_cast<std::size_t>(sectorCount);
+  // Buffer index i: a carried sector below kHeld, else sector i - kHeld of
+  // the block.
+  std::memcpy(m_buffer.data() + kHeld * ss, view, std::min(count, kHeld) * ss);
+  auto at = [&](std::size_t i) { return i < kHeld ? m_buffer.data() + i * ss : view + (i - kHeld) * ss; };
+  const std::int64_t bufferFirst = startSector - kCarried;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::int64_t sector = bufferFirst + static_cast<std::int64_t>(i);
+    if (sector < 0) continue;
+    AnalyzeSector(sector, ByteView(at(i), 3 * ss));
+  }
+  // The last two sectors of carried + block go on (sectors are at most 4096
+  // bytes).
+  std::uint8_t carried[kHeld][4096];
+  for (std::size_t k = 0; k < kHeld; ++k) std::memcpy(carried[k], at(count + k), ss);
+  std::memset(m_buffer.data() + kHeld * ss, 0, kHeld * ss);
+  for (std::size_t k = 0; k < kHeld; ++k) std::memcpy(m_buffer.data() + k * ss, carried[k], ss);
+  m_carriedFirst = startSector + sectorCount - kCarried;
 }
 
 void CExFatCompleteSearch::EndSearch(int build) {

@@ -29,6 +29,7 @@ class CExFatCompleteSearch final : public ICompleteFileSystemSearchController {
 
  private:
   bool PrepareAnalyzeBlock();
+  void AnalyzeView(long long startSector, long long sectorCount, const std::uint8_t* view);
   void AnalyzeSector(std::int64_t sector, const ByteView& data);
   void TakeSet();
 

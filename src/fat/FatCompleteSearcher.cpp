@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "core/cache/StorageDeviceWithCache.h"
 #include "fat/FatBootSectorLayout.h"
 #include "fat/FatFolderAnalyser.h"
 #include "fat/FatQuickSearcher.h"
@@ -66,6 +67,12 @@ int CFATCompleteFSearcher::GetSearchedPartitionInfo(CSearchedPartitionInfo** out
 int CFATCompleteFSearcher::AnalyzeBlock(long long startSector, long long sectorCount) {
   if (m_device == nullptr || m_sectorsPerBlock <= 0 || startSector < 0 || sectorCount <= 0) return 1;
   const std::size_t ss = m_sectorSize;
+  if (const std::uint8_t* view = CStorageDeviceWithCache::View(m_device, startSector, sectorCount)) {
+    for (long long i = 0; i < sectorCount; ++i) {
+      AnalyzeSector(startSector + i, ByteView(view + static_cast<std::size_t>(i) * ss, ss));
+    }
+    return 1;
+  }
   // One read for the whole block; sector by sector when that fails.
   const long long chunk = std::min<long long>(sectorCount, std::max(m_sectorsPerBlock, 1));
   m_block.resize(static_cast<std::size_t>(chunk) * ss);

@@ -105,9 +105,11 @@ int CHFSPlusCompleteFileSystemSearchController::AnalyzeBlock(long long first, lo
   if (first < 0 || count <= 0 || first >= m_llTotalSectors) return 1;
   count = std::min(count, m_llTotalSectors - first);
   const auto ss = static_cast<std::size_t>(m_iSectorSize);
-  // The block is read at once (from the read-ahead cache); when that fails
-  // each sector is read on its own and a failed one matches nothing.
-  const bool whole = [&] {
+  // The block is looked at in the read-ahead cache, else read at once; when
+  // that fails each sector is read on its own and a failed one matches
+  // nothing.
+  const std::uint8_t* view = CStorageDeviceWithCache::View(m_pDevice, first, count);
+  const bool whole = view != nullptr || [&] {
     try {
       m_blockBuffer.resize(static_cast<std::size_t>(count) * ss);
     } catch (const std::bad_alloc&) {
@@ -128,7 +130,10 @@ int CHFSPlusCompleteFileSystemSearchController::AnalyzeBlock(long long first, lo
     }
     const std::uint8_t* bytes = nullptr;
     const std::uint8_t* blockEnd = nullptr;
-    if (whole) {
+    if (view != nullptr) {
+      bytes = view + static_cast<std::size_t>(s - first) * ss;
+      blockEnd = view + static_cast<std::size_t>(count) * ss;
+    } else if (whole) {
       bytes = m_blockBuffer.data() + static_cast<std::size_t>(s - first) * ss;
       blockEnd = m_blockBuffer.data() + m_blockBuffer.size();
     } else {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 
+#include "core/cache/StorageDeviceWithCache.h"
 #include "core/device/StorageDevice.h"
 #include "ntfs/FileRecordLayout.h"
 #include "ntfs/FindFileFromLogFile.h"
@@ -107,14 +108,21 @@ int CNTFSSearchController::AnalyzeBlock(long long first, long long count) {
   const long long lookahead = (kLookaheadBytes + m_iSectorSize - 1) / m_iSectorSize;
   const long long extra = std::max(0LL, std::min(lookahead, total - first - count));
   const auto sectorBytes = static_cast<std::size_t>(m_iSectorSize);
-  m_block.assign(static_cast<std::size_t>(count + extra) * sectorBytes, 0);
-  // A failed read leaves zeros, which hold no evidence.
-  if (m_pDevice->ReadSector(m_block.data(), first, count) == 0) std::fill(m_block.begin(), m_block.end(), 0);
-  if (extra > 0 &&
-      m_pDevice->ReadSector(m_block.data() + static_cast<std::size_t>(count) * sectorBytes, first + count, extra) == 0) {
-    std::fill(m_block.begin() + static_cast<long>(count * m_iSectorSize), m_block.end(), 0);
+  const std::size_t bytes = static_cast<std::size_t>(count + extra) * sectorBytes;
+  // The read-ahead cache usually holds the block and the bytes after it.
+  const std::uint8_t* view = CStorageDeviceWithCache::View(m_pDevice, first, count + extra);
+  if (view == nullptr) {
+    m_block.assign(bytes, 0);
+    // A failed read leaves zeros, which hold no evidence.
+    if (m_pDevice->ReadSector(m_block.data(), first, count) == 0) std::fill(m_block.begin(), m_block.end(), 0);
+    if (extra > 0 &&
+        m_pDevice->ReadSector(m_block.data() + static_cast<std::size_t>(count) * sectorBytes, first + count, extra) ==
+            0) {
+      std::fill(m_block.begin() + static_cast<long>(count * m_iSectorSize), m_block.end(), 0);
+    }
+    view = m_block.data();
   }
-  const ByteView all(m_block.data(), m_block.size());
+  const ByteView all(view, bytes);
   for (long long i = 0; i < count; ++i) {
     const long long s = first + i;
     const std::size_t at = static_cast<std::size_t>(i) * sectorBytes;

@@ -103,6 +103,9 @@ PreadResult RawDevice::Pread(void* buffer, std::uint64_t length, std::uint64_t o
 }
 
 void RawDevice::FlushBuffers() const {
+  // An image file is read through the same page cache it was written
+  // through: nothing to flush for it.
+  if (m_fd >= 0 && !m_isBlock) return;
   ::sync();
   if (m_fd >= 0 && m_isBlock) (void)::ioctl(m_fd, BLKFLSBUF, 0);
 }

@@ -48,8 +48,9 @@ class RawDevice {
 
   PreadResult Pread(void* buffer, std::uint64_t length, std::uint64_t offset) const;
 
-  // Writes back dirty pages of the system and drops the device's buffer cache
-  // (block devices), so a mounted volume is not read stale. Best effort.
+  // Block devices: writes back dirty pages of the system and drops the
+  // device's buffer cache, so a mounted volume is not read stale. Regular
+  // files need nothing (they are read through the page cache). Best effort.
   void FlushBuffers() const;
 
  private:

@@ -25,6 +25,9 @@ class CStorageDeviceWithCache : public IStorageDevice {
   static constexpr unsigned kDefaultBlockSize = 1000;
   // Largest block the cache accepts, in bytes.
   static constexpr std::uint64_t kMaxBlockBytes = 256ull << 20;
+  // Bytes after each block read with it, so that a searcher looking a little
+  // past the block end still finds the bytes in memory.
+  static constexpr std::size_t kTailBytes = 64 * 1024;
 
   explicit CStorageDeviceWithCache(IStorageDevice* source);
   ~CStorageDeviceWithCache() override;
@@ -60,6 +63,13 @@ class CStorageDeviceWithCache : public IStorageDevice {
   // Blocks whose read failed (handed out as zeros), in reading order.
   std::vector<long long> GetFailedBlocks();
   long long GetCurCacheBlock() const { return m_llCurBlock; }
+  // Read-only view of sectors [start, start + count) when the current block
+  // (with its tail) holds all of them: the same bytes ReadSector would copy.
+  // Valid until the next SetCurCacheBlock, SetBlockSize or EndCache; null
+  // when the sectors are elsewhere or their read failed.
+  const std::uint8_t* ViewSectors(long long start, long long count) const;
+  // ViewSectors of `device` when it is a cache, else null.
+  static const std::uint8_t* View(IStorageDevice* device, long long start, long long count);
   // The device the cache reads from.
   IStorageDevice* GetSourceDevice() const { return m_pSource; }
 
@@ -70,10 +80,14 @@ class CStorageDeviceWithCache : public IStorageDevice {
     long long index = -1;
     long long sectors = 0;  // valid sectors from index * block size
     bool failed = false;    // the read failed: the data are zeros
+    long long tailSectors = 0;  // sectors read after the block (0 when that failed)
   };
 
   long long BlockCount() const;
   std::size_t BlockBytes() const;
+  std::size_t TailSectors() const;
+  // A buffer for one block and its tail.
+  Buffer NewBuffer() const;
   // Reads block b.index into b.data: clipped to the device end, zero tail,
   // all zeros when the source fails.
   void FillBlock(Block& b);

@@ -50,6 +50,9 @@ CDirectoryTreeBuilder::~CDirectoryTreeBuilder() {
     addMap(tree.folders);
     addMap(tree.files);
     owned.insert(tree.pending.begin(), tree.pending.end());
+    for (const auto& [id, group] : tree.parked) {
+      for (const _PENDING_ENTRY& e : group.entries) owned.insert(e.node);
+    }
     owned.insert(tree.retained.begin(), tree.retained.end());
   }
   for (const auto* held : {&m_heldFiles, &m_heldFolders, &m_infoRecords}) {
@@ -177,7 +180,7 @@ int CDirectoryTreeBuilder::AddNode(IFileNode* node, _tagSearcherType type) {
   }
 
   tree->pending.push_back(node);
-  tree->pendingSet.insert(node);
+  tree->pendingSet.emplace(node, tree->nextSeq++);
   std::vector<IFileNode*> built;
   if (BuildTree(*tree, built, type, false) != 0 && !built.empty()) ShowNodes(*tree, built, 0);
   return 1;
@@ -208,6 +211,7 @@ bool CDirectoryTreeBuilder::IsHeldFolderId(long long id, _tagSearcherType type) 
 void CDirectoryTreeBuilder::TakePrivateDataFolder(_DIRECTORY_TREE_INFO& tree, IFileNode* node) {
   const long long privateId = node->GetCurrentNodeID();
   tree.privateDataIds.push_back(privateId);
+  UnparkAll(tree);
   std::vector<IFileNode*> hidden;
   for (IFileNode* pending : tree.pending) {
     if (pending->IsDirectory() != 0 && pending->GetParentNodeID() == privateId) hidden.push_back(pending);

@@ -50,6 +50,10 @@ class CDirectoryTreeBuilder final : public IDirecotryTreeBuilder {
   // Gives a name made only of dots ("...") a cleaned name ("_...").
   static void CleanDotsOnlyName(IFileNode* node);
 
+  // Off: every build walks every pending node (the reference the parked
+  // walk is compared with).
+  void SetParking(bool on) { m_bParking = on; }
+
  private:
   // A node held back as part of a recycle bin until its searcher finishes.
   struct HeldNode {
@@ -71,6 +75,9 @@ class CDirectoryTreeBuilder final : public IDirecotryTreeBuilder {
   void ReleaseUnlinked(_DIRECTORY_TREE_INFO& tree, IFileNode* node);
 
   // Building.
+  // Nodes taken into one unforced build's walk, in arrival order, and those
+  // woken during it by a folder turning deleted.
+  struct WalkState;
   int BuildTree(_DIRECTORY_TREE_INFO& tree, std::vector<IFileNode*>& out, _tagSearcherType type, bool force);
   void LinkUpward(_DIRECTORY_TREE_INFO& tree, IFileNode* node);
   IFileNode* FindFolder(_DIRECTORY_TREE_INFO& tree, IFileNode* node);
@@ -80,6 +87,19 @@ class CDirectoryTreeBuilder final : public IDirecotryTreeBuilder {
   static int ChainLength(IFileNode* node, int limit);
   void ShowNodes(_DIRECTORY_TREE_INFO& tree, std::vector<IFileNode*>& nodes, int last);
   void BuildAndShowUntilDone(_DIRECTORY_TREE_INFO& tree, _tagSearcherType type);
+  void WalkPending(_DIRECTORY_TREE_INFO& tree, std::vector<_PENDING_ENTRY>& walked);
+
+  // Parking (see _DIRECTORY_TREE_INFO::parked).
+  enum class ParkKind { kNo, kOrphan, kHiddenLive };
+  ParkKind ParkKindOf(_DIRECTORY_TREE_INFO& tree, IFileNode* node);
+  // The folder a build would link nodes with this parent id under: null when
+  // there is none, `multiple` when the choice depends on the node.
+  IFileNode* SoleFolder(_DIRECTORY_TREE_INFO& tree, long long parentId, bool& multiple);
+  bool IsHiddenLive(_DIRECTORY_TREE_INFO& tree, IFileNode* node) const;
+  void Park(_DIRECTORY_TREE_INFO& tree, const _PENDING_ENTRY& entry, ParkKind kind);
+  void TakeWokenGroups(_DIRECTORY_TREE_INFO& tree, std::vector<_PENDING_ENTRY>& woken);
+  void WakeUnder(_DIRECTORY_TREE_INFO& tree, long long folderId);
+  void UnparkAll(_DIRECTORY_TREE_INFO& tree);
 
   // Finishing.
   void RestoreRecycleBin(_tagSearcherType type);
@@ -103,4 +123,6 @@ class CDirectoryTreeBuilder final : public IDirecotryTreeBuilder {
   IStorageDevice* m_pPartitionDevice = nullptr;
   CSearchedPartitionInfo* m_pPartition = nullptr;
   bool m_bFinishing = false;
+  WalkState* m_pWalk = nullptr;
+  bool m_bParking = true;
 };

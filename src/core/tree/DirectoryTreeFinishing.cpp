@@ -21,6 +21,7 @@ void CDirectoryTreeBuilder::FlashBuild(_tagSearcherType type) {
   _DIRECTORY_TREE_INFO* tree = FindTree(type);
   if (tree == nullptr) return;
   m_bFinishing = true;
+  UnparkAll(*tree);
 
   RestoreRecycleBin(type);
   BuildAndShowUntilDone(*tree, type);
@@ -42,6 +43,7 @@ void CDirectoryTreeBuilder::FlashBuild(_tagSearcherType type) {
 
   tree->pending.clear();
   tree->pendingSet.clear();
+  tree->parked.clear();
   tree->trashCandidates.clear();
   ReleaseNodeByFilter(*tree, tree->files);
   ReleaseNodeByFilter(*tree, tree->folders);
@@ -123,7 +125,7 @@ void CDirectoryTreeBuilder::QueueUnlinkedFiles(_DIRECTORY_TREE_INFO& tree) {
     IFileNode* first = nodes.empty() ? nullptr : nodes.front();
     if (first == nullptr || first->GetParent() != nullptr || tree.pendingSet.count(first) != 0) continue;
     tree.pending.push_back(first);
-    tree.pendingSet.insert(first);
+    tree.pendingSet.emplace(first, tree.nextSeq++);
   }
 }
 

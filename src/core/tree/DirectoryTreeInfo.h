@@ -1,9 +1,10 @@
 #pragma once
 // One searcher's tree inside the directory-tree builder.
 
+#include <cstdint>
 #include <list>
 #include <map>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "core/model/FileNode.h"
@@ -11,10 +12,30 @@
 // Every node recorded under one id (several partitions, several versions).
 using _PARENT_INFO = std::vector<IFileNode*>;
 
+// A pending node with its arrival number.
+struct _PENDING_ENTRY {
+  std::uint64_t seq;
+  IFileNode* node;
+};
+
+// Pending nodes that share a parent id and that no build can link until a
+// folder with that id is recorded or turns deleted, in arrival order.
+struct _PARKED_GROUP {
+  std::vector<_PENDING_ENTRY> entries;
+  // Every entry is a live file kept out of a tree that shows deleted files
+  // only: one live folder with the id does not let them in either.
+  bool onlyHiddenLive = true;
+};
+
 struct _DIRECTORY_TREE_INFO {
-  // Recorded but not yet under the root, in arrival order.
+  // Recorded but not yet under the root, in arrival order. Between the
+  // builds made during a scan, nodes a build would leave untouched wait in
+  // `parked` instead; every other walk over `pending` sees them all.
   std::list<IFileNode*> pending;
-  std::unordered_set<IFileNode*> pendingSet;
+  // Arrival number of every pending node, parked or not.
+  std::unordered_map<IFileNode*, std::uint64_t> pendingSet;
+  std::uint64_t nextSeq = 0;
+  std::unordered_map<long long, _PARKED_GROUP> parked;
   // Trash-named folders not yet recognised as a trash.
   std::vector<IFileNode*> trashCandidates;
   std::map<long long, _PARENT_INFO> folders;

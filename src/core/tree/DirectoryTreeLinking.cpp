@@ -101,7 +101,10 @@ void CDirectoryTreeBuilder::LinkUpward(_DIRECTORY_TREE_INFO& tree, IFileNode* no
   for (int step = 0; step < kMaxTreeDepth; ++step) {
     auto* parent = dynamic_cast<CFileNode*>(FindFolder(tree, current));
     if (parent == nullptr) return;
-    if (parent->IsDeleted() != 0 && current->IsDeleted() == 0) current->MarkDeleted();
+    if (parent->IsDeleted() != 0 && current->IsDeleted() == 0) {
+      current->MarkDeleted();
+      if (current->IsDirectory() != 0) WakeUnder(tree, current->GetCurrentNodeID());
+    }
     if (!keepEverything) {
       // Past the first step `current` holds the node just linked, so it is
       // not empty.
@@ -134,20 +137,28 @@ int CDirectoryTreeBuilder::BuildTree(_DIRECTORY_TREE_INFO& tree, std::vector<IFi
   }
   tree.pendingCount = 0;
   tree.lastBuild = now;
-  if (tree.pending.empty()) return 1;
+  // Parking is for the builds made while a searcher runs; a forced build
+  // and the finishing steps walk every pending node.
+  const bool park = m_bParking && !force && !m_bFinishing;
+  if (!park) UnparkAll(tree);
+  if (tree.pending.empty() && tree.parked.empty()) return 1;
 
-  for (IFileNode* node : tree.pending) {
-    if (node->GetParent() == nullptr) LinkUpward(tree, node);
-  }
+  std::vector<_PENDING_ENTRY> walked;
+  WalkPending(tree, walked);
   RootDepths depths(tree.root, kMaxWalk);
-  for (auto it = tree.pending.begin(); it != tree.pending.end();) {
-    IFileNode* node = *it;
+  tree.pending.clear();
+  for (const _PENDING_ENTRY& e : walked) {
+    IFileNode* node = e.node;
     if (node->GetParent() != nullptr && IsShownDepth(tree, depths.Of(node))) {
       out.push_back(node);
       tree.pendingSet.erase(node);
-      it = tree.pending.erase(it);
+      continue;
+    }
+    const ParkKind kind = park ? ParkKindOf(tree, node) : ParkKind::kNo;
+    if (kind == ParkKind::kNo) {
+      tree.pending.push_back(node);
     } else {
-      ++it;
+      Park(tree, e, kind);
     }
   }
   return 1;

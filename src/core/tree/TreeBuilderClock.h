@@ -10,5 +10,6 @@ class ITreeBuilderClock {
   virtual void Sleep(int seconds) = 0;
 };
 
-// time() and a real sleep; lives for the whole process.
+// time() and a real sleep (none while window waits are off); lives for
+// the whole process.
 ITreeBuilderClock& SystemTreeBuilderClock();

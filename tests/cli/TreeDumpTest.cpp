@@ -1,0 +1,106 @@
+// The trees quarnel-cli finds on images made from seeded content, quick and
+// whole-disk scans, compared line by line with the dumps stored in
+// tests/cli/trees/. A change meant to be faster must leave them as they are;
+// a change that means to alter what is found rewrites them with
+//   QUARNEL_WRITE_TREE_DUMPS=1 ctest -R TreeDump
+// and the difference is reviewed with the change.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "support/TempDir.h"
+
+namespace {
+
+struct DumpCase {
+  const char* kind;  // argument of make-tree-images.sh
+  const char* scan;  // extra arguments of "quarnel-cli scan"
+  const char* dump;  // file under tests/cli/trees/
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Why images of this kind cannot be made here ("" when they can).
+std::string MissingFor(const std::string& kind) {
+  std::vector<std::string> tools = {"python3"};
+  if (kind == "fat") {
+    tools.insert(tools.end(), {"mkfs.vfat", "mmd", "mcopy", "mdel", "mdeltree"});
+  } else {
+    if (geteuid() != 0) return "mounting needs root";
+    if (access("/dev/fuse", R_OK | W_OK) != 0) return "/dev/fuse is not available";
+    if (kind == "exfat") tools.insert(tools.end(), {"mkfs.exfat", "mount.exfat-fuse", "losetup"});
+    if (kind == "ntfs") tools.insert(tools.end(), {"mkntfs", "ntfs-3g"});
+  }
+  for (const std::string& t : tools) {
+    if (!testsupport::HaveProgram(t)) return t + " is not installed";
+  }
+  return "";
+}
+
+// The JSON lines without what changes from run to run: the times (the
+// tools stamp some of them with the clock) and the scan's duration.
+std::string Canonical(const std::string& out) {
+  static const std::regex times(R"(, "ctime": [^,]*, "mtime": [^,]*, "atime": [^}]*)");
+  static const std::regex seconds(R"(, "seconds": [0-9.]+)");
+  std::string text;
+  std::stringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    line = std::regex_replace(line, times, "");
+    text += std::regex_replace(line, seconds, "") + "\n";
+  }
+  return text;
+}
+
+void PrintTo(const DumpCase& c, std::ostream* os) { *os << c.kind << " " << c.scan; }
+
+class TreeDump : public ::testing::TestWithParam<DumpCase> {};
+
+TEST_P(TreeDump, ScanFindsTheStoredTree) {
+  const DumpCase& c = GetParam();
+  const std::string missing = MissingFor(c.kind);
+  if (!missing.empty()) GTEST_SKIP() << missing;
+
+  testsupport::TempDir dir;
+  const std::string script = std::string(QUARNEL_CLI_TESTS_DIR) + "/make-tree-images.sh";
+  ASSERT_EQ(testsupport::Run("'" + script + "' '" + dir.Path().string() + "' " + c.kind + " >/dev/null 2>&1"), 0);
+  const std::string image = dir.File(std::string(c.kind) + ".img");
+  const std::string cmd = std::string("'") + QUARNEL_CLI_PATH + "' scan '" + image + "' " + c.scan + " --json >'" +
+                          dir.File("out") + "' 2>/dev/null </dev/null";
+  const int raw = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << cmd;
+  const std::string found = Canonical(Slurp(dir.File("out")));
+
+  const std::string stored = std::string(QUARNEL_CLI_TESTS_DIR) + "/trees/" + c.dump;
+  if (std::getenv("QUARNEL_WRITE_TREE_DUMPS") != nullptr) {
+    std::ofstream(stored, std::ios::binary) << found;
+    GTEST_SKIP() << "rewrote " << stored;
+  }
+  const std::string expected = Slurp(stored);
+  ASSERT_FALSE(expected.empty()) << stored << " is missing";
+  EXPECT_EQ(found, expected) << "the tree found on " << c.kind << " (" << c.scan << ") differs from " << stored;
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, TreeDump,
+                         ::testing::Values(DumpCase{"fat", "", "fat-quick.jsonl"},
+                                           DumpCase{"fat", "--disk", "fat-disk.jsonl"},
+                                           DumpCase{"exfat", "", "exfat-quick.jsonl"},
+                                           DumpCase{"exfat", "--disk", "exfat-disk.jsonl"},
+                                           DumpCase{"ntfs", "", "ntfs-quick.jsonl"},
+                                           DumpCase{"ntfs", "--disk", "ntfs-disk.jsonl"}),
+                         [](const auto& info) {
+                           return std::string(info.param.kind) + (info.param.scan[0] != '\0' ? "Disk" : "Quick");
+                         });
+
+}  // namespace

@@ -108,43 +108,53 @@ int CNTFSSearchController::AnalyzeBlock(long long first, long long count) {
   const long long lookahead = (kLookaheadBytes + m_iSectorSize - 1) / m_iSectorSize;
   const long long extra = std::max(0LL, std::min(lookahead, total - first - count));
   const auto sectorBytes = static_cast<std::size_t>(m_iSectorSize);
-  const std::size_t bytes = static_cast<std::size_t>(count + extra) * sectorBytes;
-  // The read-ahead cache usually holds the block and the bytes after it.
-  const std::uint8_t* view = CStorageDeviceWithCache::View(m_pDevice, first, count + extra);
-  if (view == nullptr) {
-    m_block.assign(bytes, 0);
+  const std::size_t blockBytes = static_cast<std::size_t>(count) * sectorBytes;
+  const std::size_t bytes = blockBytes + static_cast<std::size_t>(extra) * sectorBytes;
+
+  // In the read-ahead cache the block is looked at in place, except its last
+  // sectors: nothing in a sector reaches more than kLookaheadBytes past its
+  // start, so only those need the lookahead after them, in a copy.
+  const std::uint8_t* view = CStorageDeviceWithCache::View(m_pDevice, first, count);
+  const std::size_t cut =
+      view != nullptr ? blockBytes - std::min(blockBytes, static_cast<std::size_t>(lookahead) * sectorBytes) : 0;
+  m_block.assign(bytes - cut, 0);
+  if (view != nullptr) {
+    std::memcpy(m_block.data(), view + cut, blockBytes - cut);
+  } else if (m_pDevice->ReadSector(m_block.data(), first, count) == 0) {
     // A failed read leaves zeros, which hold no evidence.
-    if (m_pDevice->ReadSector(m_block.data(), first, count) == 0) std::fill(m_block.begin(), m_block.end(), 0);
-    if (extra > 0 &&
-        m_pDevice->ReadSector(m_block.data() + static_cast<std::size_t>(count) * sectorBytes, first + count, extra) ==
-            0) {
-      std::fill(m_block.begin() + static_cast<long>(count * m_iSectorSize), m_block.end(), 0);
-    }
-    view = m_block.data();
+    std::fill(m_block.begin(), m_block.end(), 0);
   }
-  const ByteView all(view, bytes);
+  if (extra > 0 &&
+      m_pDevice->ReadSector(m_block.data() + (blockBytes - cut), first + count, extra) == 0) {
+    std::fill(m_block.begin() + static_cast<long>(blockBytes - cut), m_block.end(), 0);
+  }
   for (long long i = 0; i < count; ++i) {
-    const long long s = first + i;
     const std::size_t at = static_cast<std::size_t>(i) * sectorBytes;
-    const ByteView p = all.Sub(at, all.Size() - at);
-    if (CNTFSDBR::IsFullValidDBR(p)) AnalyzeBootSector(s, p);
-    for (std::size_t off = 0; off < sectorBytes; off += ntfsrec::kMinRecordBytes) {
-      const ByteView r = p.Sub(off, p.Size() - off);
-      if (r.U32Le(0) == ntfsrec::kFileSignature) AnalyzeFileRecord(s, static_cast<unsigned>(off), r);
-      if (sectorBytes < ntfsrec::kMinRecordBytes) break;
-    }
-    if (CStandardIndexHeader::IsValidMagicNumber(p) && m_indexRecords.size() < kMaxEvidence) {
-      const ByteView rec = p.Sub(0, std::min<std::size_t>(p.Size(), 4096));
-      if (CIndexRecord::IsValid(rec)) {
-        m_indexRecords.push_back({s, CIndexRecord::GetVCN(rec), CIndexRecord::GetParentFileReference(rec)});
-      }
-    }
-    if (IsRestartPage(p) && m_restartPages.size() < kMaxEvidence) m_restartPages.push_back(s);
-    for (std::size_t u = 0; u < sectorBytes; u += kUnit) {
-      AnalyzeContents((s * m_iSectorSize + static_cast<long long>(u)) / static_cast<long long>(kUnit), p.Sub(u, p.Size() - u));
-    }
+    const ByteView p = at < cut ? ByteView(view + at, blockBytes - at) : ByteView(m_block.data() + (at - cut), bytes - at);
+    AnalyzeSector(first + i, p);
   }
   return 1;
+}
+
+// One sector with the bytes after it.
+void CNTFSSearchController::AnalyzeSector(long long s, const ByteView& p) {
+  const auto sectorBytes = static_cast<std::size_t>(m_iSectorSize);
+  if (CNTFSDBR::IsFullValidDBR(p)) AnalyzeBootSector(s, p);
+  for (std::size_t off = 0; off < sectorBytes; off += ntfsrec::kMinRecordBytes) {
+    const ByteView r = p.Sub(off, p.Size() - off);
+    if (r.U32Le(0) == ntfsrec::kFileSignature) AnalyzeFileRecord(s, static_cast<unsigned>(off), r);
+    if (sectorBytes < ntfsrec::kMinRecordBytes) break;
+  }
+  if (CStandardIndexHeader::IsValidMagicNumber(p) && m_indexRecords.size() < kMaxEvidence) {
+    const ByteView rec = p.Sub(0, std::min<std::size_t>(p.Size(), 4096));
+    if (CIndexRecord::IsValid(rec)) {
+      m_indexRecords.push_back({s, CIndexRecord::GetVCN(rec), CIndexRecord::GetParentFileReference(rec)});
+    }
+  }
+  if (IsRestartPage(p) && m_restartPages.size() < kMaxEvidence) m_restartPages.push_back(s);
+  for (std::size_t u = 0; u < sectorBytes; u += kUnit) {
+    AnalyzeContents((s * m_iSectorSize + static_cast<long long>(u)) / static_cast<long long>(kUnit), p.Sub(u, p.Size() - u));
+  }
 }
 
 void CNTFSSearchController::AnalyzeContents(long long unit, const ByteView& p) {

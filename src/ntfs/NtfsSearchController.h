@@ -66,6 +66,7 @@ class CNTFSSearchController final : public ICompleteFileSystemSearchController {
   void AnalyzeBootSector(long long sector, const ByteView& bytes);
   void AnalyzeFileRecord(long long sector, unsigned offset, const ByteView& bytes);
   void AnalyzeMftGroup(long long sector, const CNTFSFileRecord& mft, const ByteView& following, int recordBytes);
+  void AnalyzeSector(long long s, const ByteView& p);
   void AnalyzeContents(long long unit512, const ByteView& bytes);
   void AdoptMirrorMft(CSearchedNTFSPartitionInfo& p, const Key& key);
   void Score(CSearchedNTFSPartitionInfo& p);

@@ -30,14 +30,6 @@ std::size_t CStorageDeviceWithCache::BlockBytes() const {
   return static_cast<std::size_t>(m_uBlockSize) * static_cast<std::size_t>(m_iSectorBytes);
 }
 
-std::size_t CStorageDeviceWithCache::TailSectors() const {
-  return m_iSectorBytes > 0 ? kTailBytes / static_cast<std::size_t>(m_iSectorBytes) : 0;
-}
-
-CStorageDeviceWithCache::Buffer CStorageDeviceWithCache::NewBuffer() const {
-  return std::make_unique<std::uint8_t[]>(BlockBytes() + TailSectors() * static_cast<std::size_t>(m_iSectorBytes));
-}
-
 bool CStorageDeviceWithCache::IsBlockInValidRange(long long k) const {
   return m_uBlockSize != 0 && k >= 0 && k < BlockCount();
 }
@@ -59,7 +51,7 @@ int CStorageDeviceWithCache::SetBlockSize(unsigned int sectors) {
   m_iSectorBytes = sectorBytes;
   m_llTotalSectors = total;
   m_current = Block{};
-  if (sectors != 0) m_current.data = NewBuffer();
+  if (sectors != 0) m_current.data = std::make_unique<std::uint8_t[]>(BlockBytes());
   m_llCurBlock = -1;
   return 1;
 }
@@ -79,14 +71,6 @@ void CStorageDeviceWithCache::FillBlock(Block& b) {
   } else if (validBytes < BlockBytes()) {
     std::memset(b.data.get() + validBytes, 0, BlockBytes() - validBytes);
   }
-  // The tail: the sectors after a full block, up to the device end. A failed
-  // tail is simply not offered (its sectors are read from the source).
-  b.tailSectors = 0;
-  if (!b.failed && b.sectors == static_cast<long long>(m_uBlockSize)) {
-    const long long tail =
-        std::clamp(m_llTotalSectors - start - b.sectors, 0LL, static_cast<long long>(TailSectors()));
-    if (tail > 0 && ReadSource(b.data.get() + BlockBytes(), start + b.sectors, tail) != 0) b.tailSectors = tail;
-  }
 }
 
 void CStorageDeviceWithCache::BeginCache() {
@@ -95,7 +79,7 @@ void CStorageDeviceWithCache::BeginCache() {
   std::unique_lock lock(m_queueLock);
   m_ready.clear();
   m_failedBlocks.clear();
-  while (static_cast<int>(m_free.size()) < kQueueDepth) m_free.push_back(NewBuffer());
+  while (static_cast<int>(m_free.size()) < kQueueDepth) m_free.push_back(std::make_unique<std::uint8_t[]>(BlockBytes()));
   m_llNextBlock = 0;
 
   // The first blocks are read before the sweep starts.
@@ -205,7 +189,7 @@ int CStorageDeviceWithCache::ReadSector(void* buffer, long long start, long long
   const std::size_t ss = static_cast<std::size_t>(m_iSectorBytes);
   const long long end = start + count;
   const long long blockStart = m_current.index * m_uBlockSize;
-  const long long blockEnd = blockStart + m_current.sectors + m_current.tailSectors;
+  const long long blockEnd = blockStart + m_current.sectors;
   int ok = 1;
 
   // Before the current block.
@@ -233,7 +217,7 @@ const std::uint8_t* CStorageDeviceWithCache::ViewSectors(long long start, long l
   if (m_pSource == nullptr || start < 0 || count <= 0) return nullptr;
   if (m_llCurBlock < 0 || !m_current.data || m_current.failed || m_current.sectors <= 0) return nullptr;
   const long long blockStart = m_current.index * m_uBlockSize;
-  const long long end = blockStart + m_current.sectors + m_current.tailSectors;
+  const long long end = blockStart + m_current.sectors;
   if (start < blockStart || start >= end || count > end - start) return nullptr;
   return m_current.data.get() + static_cast<std::size_t>(start - blockStart) * static_cast<std::size_t>(m_iSectorBytes);
 }

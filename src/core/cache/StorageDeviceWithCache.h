@@ -25,9 +25,6 @@ class CStorageDeviceWithCache : public IStorageDevice {
   static constexpr unsigned kDefaultBlockSize = 1000;
   // Largest block the cache accepts, in bytes.
   static constexpr std::uint64_t kMaxBlockBytes = 256ull << 20;
-  // Bytes after each block read with it, so that a searcher looking a little
-  // past the block end still finds the bytes in memory.
-  static constexpr std::size_t kTailBytes = 64 * 1024;
 
   explicit CStorageDeviceWithCache(IStorageDevice* source);
   ~CStorageDeviceWithCache() override;
@@ -64,7 +61,7 @@ class CStorageDeviceWithCache : public IStorageDevice {
   std::vector<long long> GetFailedBlocks();
   long long GetCurCacheBlock() const { return m_llCurBlock; }
   // Read-only view of sectors [start, start + count) when the current block
-  // (with its tail) holds all of them: the same bytes ReadSector would copy.
+  // holds all of them: the same bytes ReadSector would copy.
   // Valid until the next SetCurCacheBlock, SetBlockSize or EndCache; null
   // when the sectors are elsewhere or their read failed.
   const std::uint8_t* ViewSectors(long long start, long long count) const;
@@ -80,14 +77,11 @@ class CStorageDeviceWithCache : public IStorageDevice {
     long long index = -1;
     long long sectors = 0;  // valid sectors from index * block size
     bool failed = false;    // the read failed: the data are zeros
-    long long tailSectors = 0;  // sectors read after the block (0 when that failed)
   };
 
   long long BlockCount() const;
   std::size_t BlockBytes() const;
-  std::size_t TailSectors() const;
-  // A buffer for one block and its tail.
-  Buffer NewBuffer() const;
+
   // Reads block b.index into b.data: clipped to the device end, zero tail,
   // all zeros when the source fails.
   void FillBlock(Block& b);

@@ -12,7 +12,6 @@
 namespace {
 
 constexpr unsigned kBs = 256;  // sectors per block (128 KiB)
-constexpr long long kTail = CStorageDeviceWithCache::kTailBytes / 512;
 
 std::vector<std::uint8_t> Numbered(long long sectors) {
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(sectors) * 512);
@@ -32,7 +31,7 @@ class CacheView : public ::testing::TestWithParam<ViewCase> {};
 
 TEST_P(CacheView, ShowsWhatReadSectorCopies) {
   const ViewCase& c = GetParam();
-  // 2.5 blocks: the last block is short and has no tail.
+  // 2.5 blocks: the last block is short.
   testsupport::MemoryDevice source(Numbered(kBs * 2 + kBs / 2));
   CStorageDeviceWithCache cache(&source);
   ASSERT_EQ(cache.SetBlockSize(kBs), 1);
@@ -53,27 +52,22 @@ TEST_P(CacheView, ShowsWhatReadSectorCopies) {
 INSTANTIATE_TEST_SUITE_P(
     Ranges, CacheView,
     ::testing::Values(ViewCase{"the whole block", 0, 0, kBs, true}, ViewCase{"inside", 1, kBs + 5, 9, true},
-                      ViewCase{"block and tail", 0, 10, kBs - 10 + kTail, true},
-                      ViewCase{"past the tail", 0, 10, kBs - 10 + kTail + 1, false},
+                      ViewCase{"to the block end", 0, 10, kBs - 10, true},
+                      ViewCase{"past the block end", 0, 10, kBs - 10 + 1, false},
                       ViewCase{"before the block", 1, kBs - 1, 2, false},
                       ViewCase{"another block", 1, 0, 1, false},
                       ViewCase{"short last block", 2, 2 * kBs, kBs / 2, true},
                       ViewCase{"past the device end", 2, 2 * kBs, kBs / 2 + 1, false},
                       ViewCase{"no sectors", 0, 0, 0, false}));
 
-TEST(CacheViewFailures, NoViewOfAFailedBlockOrTail) {
+TEST(CacheViewFailures, NoViewOfAFailedBlock) {
   testsupport::MemoryDevice source(Numbered(kBs * 3));
-  source.FailSector(kBs + 3);      // in block 1
-  source.FailSector(2 * kBs + 1);  // in the tail of block 1
+  source.FailSector(kBs + 3);  // in block 1
   CStorageDeviceWithCache cache(&source);
   ASSERT_EQ(cache.SetBlockSize(kBs), 1);
   cache.BeginCache();
   ASSERT_EQ(cache.SetCurCacheBlock(0), 1);
   EXPECT_NE(cache.ViewSectors(0, kBs), nullptr);
-  // Block 0's tail holds the failing sector of block 1: it is not offered.
-  EXPECT_EQ(cache.ViewSectors(kBs - 1, 2), nullptr);
-  std::vector<std::uint8_t> buf(512 * 2);
-  EXPECT_EQ(cache.ReadSector(buf.data(), kBs - 1, 2), 1) << "sectors outside the tail still read";
   ASSERT_EQ(cache.SetCurCacheBlock(1), 1);
   EXPECT_EQ(cache.ViewSectors(kBs, 1), nullptr) << "a failed block is zeros, never a view";
   cache.EndCache();

@@ -1,0 +1,66 @@
+#!/bin/bash
+# Speed and memory of quarnel-cli side by side with a reference measured in
+# the same run (never a pass/fail test). Make the images first with
+# make-bench-images.sh; images that are missing are left out.
+#   run-speed.sh CLI IMAGEDIR [RUNS]    (RUNS: interleaved runs, default 5)
+# random.img may be a link to a file in /dev/shm (bytes in RAM).
+# Each figure is the median of RUNS; "ratio" is the reference's time over
+# Quarnel's for the whole-disk scans (the share of the reference's speed,
+# higher is better) and Quarnel's time over the reference's for the quick
+# scans (lower is better). Peak memory is the maximum resident set.
+# "cold" drops the image's pages from the page cache before every run.
+set -uo pipefail
+CLI=$(realpath "$1"); D=$(realpath "$2"); RUNS=${3:-5}
+W=$(mktemp -d); trap 'rm -rf "$W"' EXIT
+
+# run NAME CMD...: appends "seconds kib" of one run to $W/NAME
+run() {
+  local name=$1; shift
+  /usr/bin/time -f "%e %M" -o "$W/t" "$@" >/dev/null 2>&1
+  cat "$W/t" >> "$W/$name"
+}
+median() { sort -n -k"$2" "$W/$1" | awk -v c="$2" '{v[NR]=$c} END {print v[int((NR+1)/2)]}'; }
+drop() { dd if="$1" iflag=nocache count=0 status=none; }
+row() {  # row WORK QNAME REFNAME REFLABEL higher|lower
+  local qt qm rt rm ratio
+  qt=$(median "$2" 1); qm=$(median "$2" 2); rt=$(median "$3" 1); rm=$(median "$3" 2)
+  if [ "$5" = higher ]; then ratio=$(awk -v a="$rt" -v b="$qt" 'BEGIN{printf "%.3f of %s", (b>0?a/b:0), "'"$4"'"}')
+  else ratio=$(awk -v a="$qt" -v b="$rt" 'BEGIN{printf "%.2fx %s", (b>0?a/b:0), "'"$4"'"}'); fi
+  printf "| %s | %.2f s, %d MB | %.2f s, %d MB | %s |\n" "$1" "$qt" $((qm / 1024)) "$rt" $((rm / 1024)) "$ratio"
+}
+
+echo "| work | Quarnel | reference | ratio |"
+echo "|---|---|---|---|"
+for img in random real; do
+  f=$D/$img.img; [ -f "$f" ] || continue
+  f=$(realpath "$f")
+  for i in $(seq "$RUNS"); do
+    cat "$f" >/dev/null
+    run cat-$img cat "$f"
+    run disk-$img "$CLI" scan "$f" --disk --json
+  done
+  row "complete scan --disk, $img, warm ($(du -h --apparent-size "$f" | cut -f1))" disk-$img cat-$img cat higher
+  # A file in RAM (/dev/shm) has no cold case.
+  case $f in /dev/shm/*) continue ;; esac
+  for i in $(seq "$RUNS"); do
+    drop "$f"; run dd-$img dd if="$f" of=/dev/null bs=4M iflag=direct
+    drop "$f"; run cold-$img "$CLI" scan "$f" --disk --json
+  done
+  row "complete scan --disk, $img, cold" cold-$img dd-$img "dd iflag=direct" higher
+done
+for img in ntfs20k ntfs100k ntfs1m fat50k exfat50k; do
+  f=$D/$img.img; [ -f "$f" ] || continue
+  for i in $(seq "$RUNS"); do
+    run fls-$img fls -r -d "$f"
+    run quick-$img "$CLI" scan "$f" --json
+    rm -rf "$W/out"; run tskr-$img tsk_recover "$f" "$W/out"
+    rm -rf "$W/out"; mkdir "$W/out"; run qrec-$img "$CLI" recover "$f" --to "$W/out"
+  done
+  row "quick scan, $img" quick-$img fls-$img "fls -r -d" lower
+  row "quick scan + recover, $img" qrec-$img tskr-$img "tsk_recover" lower
+done
+f=$D/small.img
+if [ -f "$f" ]; then
+  for i in $(seq "$RUNS"); do run cat-small cat "$f"; run disk-small "$CLI" scan "$f" --disk --json; done
+  row "complete scan --disk, small image ($(du -h --apparent-size "$f" | cut -f1))" disk-small cat-small cat higher
+fi

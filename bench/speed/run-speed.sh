@@ -39,7 +39,7 @@ for img in random real; do
     run cat-$img cat "$f"
     run disk-$img "$CLI" scan "$f" --disk --json
   done
-  row "complete scan --disk, $img, warm ($(du -h --apparent-size "$f" | cut -f1))" disk-$img cat-$img cat higher
+  row "complete scan --disk, $img, warm ($(du -hL --apparent-size "$f" | cut -f1))" disk-$img cat-$img cat higher
   # A file in RAM (/dev/shm) has no cold case.
   case $f in /dev/shm/*) continue ;; esac
   for i in $(seq "$RUNS"); do
@@ -62,5 +62,6 @@ done
 f=$D/small.img
 if [ -f "$f" ]; then
   for i in $(seq "$RUNS"); do run cat-small cat "$f"; run disk-small "$CLI" scan "$f" --disk --json; done
-  row "complete scan --disk, small image ($(du -h --apparent-size "$f" | cut -f1))" disk-small cat-small cat higher
+  # Against the fixed cost only: the figure that counts is Quarnel's own.
+  row "complete scan --disk, small image ($(du -hL --apparent-size "$f" | cut -f1))" disk-small cat-small cat higher
 fi

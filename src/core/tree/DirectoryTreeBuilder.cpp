@@ -177,6 +177,13 @@ int CDirectoryTreeBuilder::AddNode(IFileNode* node, _tagSearcherType type) {
     if (NodeName(node)[0] == '.') return 0;
     MarkIfLargerThanDevice(node);
     if (RecordNode(*tree, tree->files, node) == 0) return 0;
+    // Recording an HFS+ file version may have marked a parked live file
+    // deleted: its group is looked at again by the next build.
+    if (type == kSearcherHfsPlus) {
+      if (auto parked = tree->parked.find(node->GetParentNodeID()); parked != tree->parked.end()) {
+        parked->second.onlyHiddenLive = false;
+      }
+    }
   }
 
   tree->pending.push_back(node);

@@ -3,7 +3,6 @@
 // system files located for it.
 
 #include "core/model/SearchedPartitionInfo.h"
-#include "ntfs/DataRuns.h"
 
 // Evidence flags.
 enum NtfsEvidence : unsigned {
@@ -36,12 +35,12 @@ class CSearchedNTFSPartitionInfo final : public CSearchedPartitionInfo {
   long long m_llAttrDefMatch = -1;
   long long m_llUpCaseMatch = -1;
   long long m_llMftSector = -1;
+  long long m_llLogFileSector = -1;
+  long long m_llAttrDefSector = -1;
+  long long m_llUpCaseSector = -1;
   long long m_llBitmapSectors = -1;
-  long long m_llBootTotalSectors = -1;
+  // Device byte of the $MFT record (the sector above, exactly), -1 unknown.
+  long long m_llMftByte = -1;
   int m_iRecordBytes = 1024;
   int m_iScore = 0;
-  CNTFSDataRunList m_mftRuns;
-  CNTFSDataRunList m_logRuns;
-  CNTFSDataRunList m_attrDefRuns;
-  CNTFSDataRunList m_upCaseRuns;
 };

@@ -76,3 +76,29 @@ void CFileSet::Narrow(CFileSet& other) {
   m_minClusterBytes = other.m_minClusterBytes = lo;
   m_maxClusterBytes = other.m_maxClusterBytes = hi;
 }
+
+bool CFileSet::GetAndCheckClusterSet(std::set<std::uint32_t>& claimed, std::uint32_t bytesPerCluster) const {
+  if (bytesPerCluster == 0) return false;
+  for (const auto& f : m_files) {
+    if (f.inUse == 0 || !IsDataCluster(f.firstCluster)) continue;
+    if (!claimed.insert(f.firstCluster).second) return false;
+    if (f.noFatChain == 0 || f.dataLength <= 0) continue;
+    const std::uint64_t clusters = (static_cast<std::uint64_t>(f.dataLength) + bytesPerCluster - 1) / bytesPerCluster;
+    for (std::uint64_t i = 1; i < clusters; ++i) {
+      const std::uint64_t c = std::uint64_t{f.firstCluster} + i;
+      if (c > exfatde::kLastValidCluster || !claimed.insert(static_cast<std::uint32_t>(c)).second) return false;
+    }
+  }
+  return true;
+}
+
+void CFileSet::GetFolder(std::vector<std::uint32_t>& out) const {
+  for (const auto& f : m_files) {
+    if (f.inUse != 0 && f.IsFolder() && IsDataCluster(f.firstCluster)) out.push_back(f.firstCluster);
+  }
+}
+
+bool CFileSet::HasFolder() const {
+  return std::any_of(m_files.begin(), m_files.end(),
+                     [](const _tagFileBaseInfo& f) { return f.inUse != 0 && f.IsFolder() && IsDataCluster(f.firstCluster); });
+}

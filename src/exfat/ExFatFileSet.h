@@ -4,6 +4,7 @@
 // its contents allow.
 
 #include <cstdint>
+#include <set>
 #include <vector>
 
 #include "exfat/ExFatFileBaseInfo.h"
@@ -38,6 +39,14 @@ class CFileSet {
   // The other set continues this one (or is continued by it): both keep the
   // intersection of their cluster-size ranges.
   void Narrow(CFileSet& other);
+
+  // Claims the first cluster of each live file (and every cluster of a
+  // contiguous one) in `claimed`; false on the first cluster claimed twice
+  // or lying outside the heap's cluster numbers.
+  bool GetAndCheckClusterSet(std::set<std::uint32_t>& claimed, std::uint32_t bytesPerCluster) const;
+  // Appends the first clusters of the live folders.
+  void GetFolder(std::vector<std::uint32_t>& out) const;
+  bool HasFolder() const;
 
   const std::vector<_tagFileBaseInfo>& Files() const { return m_files; }
   std::int64_t FirstSector() const { return m_firstSector; }

@@ -35,6 +35,7 @@ void CPartitionBuilder::Clear() {
   m_fatSectors.clear();
   m_upcaseSectors.clear();
   m_extendedBoot.clear();
+  m_owner.clear();
 }
 
 CExFatPartitionEx* CPartitionBuilder::FindCandidate(std::int64_t heap, std::uint32_t spc) {
@@ -174,7 +175,7 @@ bool CPartitionBuilder::InsidePartition(const CExFatPartitionEx& p, const CFileS
 int CPartitionBuilder::CheckTree(const CExFatPartitionEx& p, std::vector<const CFileSet*>* walked) const {
   const std::int64_t rootSector = p.ConvertClusterNumToSector(p.m_rootCluster);
   const CFileSet* root = SetAt(rootSector);
-  if (root == nullptr || !InsidePartition(p, *root)) return 0;
+  if (!IsDataCluster(p.m_rootCluster) || root == nullptr || !InsidePartition(p, *root)) return 0;
   std::unordered_set<std::int64_t> visited{rootSector};
   std::deque<const CFileSet*> queue{root};
   int score = 0;
@@ -250,15 +251,46 @@ void CPartitionBuilder::PlaceStartAndFat(CExFatPartitionEx& p) const {
 }
 
 void CPartitionBuilder::FinishBuid(IStorageDevice* device) {
+  m_owner.clear();
   for (const auto& set : m_sets) {
     if (set->IsRoot()) BuildFromRoot(*set);
   }
   // A candidate whose root cluster holds a folder set outranks one whose does
   // not (a backup boot sector read as the main one lies 12 sectors off).
+  std::set<const CFileSet*> explained;
   for (auto& c : m_candidates) {
-    c->m_score = CheckTree(*c, nullptr);
+    std::vector<const CFileSet*> walked;
+    c->m_score = CheckTree(*c, &walked);
     if (SetAt(c->ConvertClusterNumToSector(c->m_rootCluster)) != nullptr) c->m_evidence += 1;
+    explained.insert(walked.begin(), walked.end());
   }
+  BuildHypotheses(explained);
+  std::vector<std::unique_ptr<CExFatPartitionEx>> hypotheses;
+  for (auto& c : m_candidates) {
+    if ((c->m_flags & CExFatPartitionEx::kFromRootOrBoot) == 0) hypotheses.push_back(std::move(c));
+  }
+  std::erase(m_candidates, nullptr);
+  SelectRootedPartitions();
+  for (std::size_t k = 0; k < m_finished.size(); ++k) {
+    for (const CFileSet* s : SetsOf(*m_finished[k])) m_owner.emplace(s, k);
+  }
+  WinnowPartition(hypotheses);
+  RemovePartionBeCoveredByOther(hypotheses);
+  for (auto& h : hypotheses) {
+    for (const auto& [sector, level] : h->m_matchMap) {
+      if (const CFileSet* s = SetAt(sector)) m_owner[s] = m_finished.size();
+    }
+    m_finished.push_back(std::move(h));
+  }
+  for (auto& p : m_finished) {
+    PlaceStartAndFat(*p);
+    if (p->m_fatOffset >= 0 && p->m_startKnown) {
+      p->m_fat.CreateFatTable(device, p->m_startSector + p->m_fatOffset, p->m_fatLength, p->m_clusterCount);
+    }
+  }
+}
+
+void CPartitionBuilder::SelectRootedPartitions() {
   std::stable_sort(m_candidates.begin(), m_candidates.end(), [](const auto& a, const auto& b) {
     if (a->m_score + a->m_evidence != b->m_score + b->m_evidence) {
       return a->m_score + a->m_evidence > b->m_score + b->m_evidence;
@@ -281,18 +313,12 @@ void CPartitionBuilder::FinishBuid(IStorageDevice* device) {
     m_finished.push_back(std::move(c));
   }
   m_candidates.clear();
-  for (auto& p : m_finished) {
-    PlaceStartAndFat(*p);
-    if (p->m_fatOffset >= 0 && p->m_startKnown) {
-      p->m_fat.CreateFatTable(device, p->m_startSector + p->m_fatOffset, p->m_fatLength, p->m_clusterCount);
-    }
-  }
 }
 
 void CPartitionBuilder::BuildFileTree(IStorageDevice* device, std::size_t index, IDirecotryTreeBuilder* builder) {
   if (index >= m_finished.size()) return;
   CExFatPartitionEx& p = *m_finished[index];
-  const CFileSet* rootSet = SetAt(p.ConvertClusterNumToSector(p.m_rootCluster));
+  const CFileSet* rootSet = IsDataCluster(p.m_rootCluster) ? SetAt(p.ConvertClusterNumToSector(p.m_rootCluster)) : nullptr;
   if (rootSet != nullptr && rootSet->Has(CFileSet::kBitmap)) {
     p.LoadAllocationBitmap(device, rootSet->BitmapCluster(), rootSet->BitmapBytes());
   }
@@ -311,7 +337,8 @@ void CPartitionBuilder::BuildFileTree(IStorageDevice* device, std::size_t index,
   own(p.m_rootCluster, kMaxFolderBytes, false, false, -1);
   std::vector<const CFileSet*> sets;
   for (const auto& s : m_sets) {
-    if (InsidePartition(p, *s)) sets.push_back(s.get());
+    auto it = m_owner.find(s.get());
+    if (it != m_owner.end() && it->second == index) sets.push_back(s.get());
   }
   for (const CFileSet* s : sets) {
     for (const auto& f : s->Files()) {

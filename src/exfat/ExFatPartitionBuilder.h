@@ -22,6 +22,8 @@ class CExFatPartitionEx : public CExFatPartition {
   static constexpr std::uint32_t kFromBackup = 0x40000000;
   static constexpr std::uint32_t kFromRoot = 0x10000000;
   static constexpr std::uint32_t kFromTree = 0x08000000;
+  static constexpr std::uint32_t kFromAllocBackward = 0x02000000;
+  static constexpr std::uint32_t kFromRootOrBoot = kFromBoot | kFromBackup | kFromRoot;
   static constexpr std::uint32_t kFirstFat = 0x00000001;
   static constexpr std::uint32_t kSecondFat = 0x00000002;
 
@@ -33,6 +35,10 @@ class CExFatPartitionEx : public CExFatPartition {
   bool m_startKnown = false;
   int m_score = 0;  // sets of the folder tree its root explains
   int m_evidence = 0;
+  // Sets that a folder-tree or allocation hypothesis explains, and the
+  // file sets it holds after winnowing: first sector -> level.
+  std::vector<const CFileSet*> m_matched;
+  std::map<std::int64_t, std::uint32_t> m_matchMap;
 };
 
 class CPartitionBuilder {
@@ -51,7 +57,21 @@ class CPartitionBuilder {
   std::size_t SetCount() const { return m_sets.size(); }
   void Clear();
 
+  // Most neighbours a folder set is tried against as the content of one of
+  // its sub-folders, before and after it.
+  static constexpr std::size_t kTreeNeighboursBefore = 32;
+  static constexpr std::size_t kTreeNeighboursAfter = 128;
+  static constexpr int kTreeMinScore = 7;
+  static constexpr int kTreeMinScoreLate = 3;
+  // Tree walks tried in all; past it sets are placed only by their files.
+  static constexpr std::size_t kMaxTreeTrials = 1 << 18;
+
  private:
+  struct Hypothesis {
+    std::int64_t heap;
+    std::uint32_t spc;
+    std::vector<const CFileSet*> walked;
+  };
   static constexpr std::size_t kMaxRecords = 1 << 16;
   static constexpr std::size_t kMaxCandidates = 1024;
 
@@ -61,6 +81,26 @@ class CPartitionBuilder {
   void BuildFromRoot(const CFileSet& root);
   int CheckTree(const CExFatPartitionEx& p, std::vector<const CFileSet*>* walked) const;
   const CFileSet* SetAt(std::int64_t sector) const;
+  // Folder trees and allocation shapes of the sets no root explains.
+  void BuildHypotheses(const std::set<const CFileSet*>& explained);
+  void BuildFromTree(const CFileSet& a, const CFileSet& b, int minScore, int& best, std::vector<Hypothesis>& out) const;
+  // Depth-weighted count of the sets below `start` under the heap and size;
+  // 0 below `minScore`, on a loop, or when two files claim one cluster.
+  int CheckTreeFrom(const CFileSet& start, std::int64_t heap, std::uint32_t spc, int minScore,
+                    const std::set<const CFileSet*>* taken, std::vector<const CFileSet*>& walked) const;
+  void BuildFromAllocBackWard(const CFileSet& set);
+  // Makes room for new candidates: drops those a single set suggested.
+  void SpillPartition();
+  CExFatPartitionEx* AddHypothesis(std::int64_t heap, std::uint32_t spc, std::uint32_t flags,
+                                   const std::vector<const CFileSet*>& sets);
+  // Best first; a candidate sharing a set with a better one goes, the others
+  // take the sets inside them.
+  void WinnowPartition(std::vector<std::unique_ptr<CExFatPartitionEx>>& hypotheses);
+  void TakeSetsInside(CExFatPartitionEx& p, std::set<const CFileSet*>& taken) const;
+  // Boot and root candidates, best first, none overlapping a better one.
+  void SelectRootedPartitions();
+  void RemovePartionBeCoveredByOther(std::vector<std::unique_ptr<CExFatPartitionEx>>& winnowed);
+  std::set<const CFileSet*> SetsOf(const CExFatPartitionEx& p) const;
   void PlaceStartAndFat(CExFatPartitionEx& p) const;
   bool InsidePartition(const CExFatPartitionEx& p, const CFileSet& set) const;
 
@@ -73,4 +113,7 @@ class CPartitionBuilder {
   std::vector<std::int64_t> m_fatSectors;
   std::vector<std::int64_t> m_upcaseSectors;
   std::set<std::int64_t> m_extendedBoot;
+  // The partition each set was given to, for partitions made without a root.
+  std::map<const CFileSet*, std::size_t> m_owner;
+  mutable std::size_t m_treeTrials = 0;
 };

@@ -4,13 +4,16 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
+#include <QTimer>
 
 #include "bridge/QVUIController.h"
 #include "ui/toolkit/Modal.h"
 #include "ui/toolkit/NotificationCenter.h"
 #include "ui/toolkit/Strings.h"
 #include "ui/toolkit/UiGeometry.h"
+#include "ui/windows/APFSScanWindowController.h"
 #include "ui/windows/QVAboutWindowController.h"
+#include "ui/windows/QVScanStandInWindow.h"
 
 namespace windows {
 namespace {
@@ -40,6 +43,7 @@ QVRootWindowController::QVRootWindowController(QWidget* parent) : ui::TCImageWin
 QVRootWindowController::~QVRootWindowController()
 {
     ui::NotificationCenter::defaultCenter().removeObserver(this);
+    delete deletailWC_;
 }
 
 void QVRootWindowController::awakeFromNib()
@@ -51,10 +55,7 @@ void QVRootWindowController::windowDidLoad()
 {
     // (A second running copy is refused before any window is made.)
     QVUIController::initFileType();
-    auto& centre = ui::NotificationCenter::defaultCenter();
-    centre.addObserver(this, QStringLiteral("ChangeWindowTitle"), [this](const ui::Notification&) {
-        changeWindowTitle();
-    });
+    observeWindowNotifications();
     selectScanType_ = 1;
     frame_->windowDidLoad();
     setTopButtonMoveUp(5);
@@ -99,6 +100,7 @@ void QVRootWindowController::buildBottomButtons(QWidget* content)
     backHomeButton_->setImageFromFileNormalName(QStringLiteral("back_normal"), QStringLiteral("back_press"),
                                                 QStringLiteral("back_hover"), QStringLiteral("back_disable"));
     backHomeButton_->hide();
+    connect(backHomeButton_, &QAbstractButton::clicked, this, &QVRootWindowController::backHome);
     backLabel_ = makeCaption(content, QStringLiteral("backLabel"));
     backLabel_->setGeometry(ui::fromBottomLeft(h, 80, 33, 200, 25));
     continueButton_ = new ui::TCImageButton(ui::fromBottomLeft(h, 742, 25, 138, 41), content);
@@ -106,6 +108,7 @@ void QVRootWindowController::buildBottomButtons(QWidget* content)
     continueButton_->setImageFromFileNormalName(QStringLiteral("continue_normal"), QStringLiteral("continue_press"),
                                                 QStringLiteral("continue_hover"), QStringLiteral("continue_disable"));
     continueButton_->hide();
+    connect(continueButton_, &QAbstractButton::clicked, this, &QVRootWindowController::continueButtonClicked);
     continueLabel_ = makeCaption(content, QStringLiteral("continueLabel"));
     continueLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     continueLabel_->setGeometry(ui::fromBottomLeft(h, 530, 33, 200, 25));
@@ -141,9 +144,25 @@ void QVRootWindowController::createImportButton()
 
 QWidget* QVRootWindowController::makeCategoryPage(QWidget* host)
 {
-    auto* page = new QWidget(host);
-    page->setObjectName(QStringLiteral("categoryPage"));
+    auto* page = new QVSelectTypeViewController(host);
+    page->setDelegate(this);
     return page;
+}
+
+QVSelectTypeViewController* QVRootWindowController::selectTypeVC() const
+{
+    return qobject_cast<QVSelectTypeViewController*>(categoryPage_.data());
+}
+
+void QVRootWindowController::observeWindowNotifications()
+{
+    auto& centre = ui::NotificationCenter::defaultCenter();
+    centre.addObserver(this, QStringLiteral("ChangeWindowTitle"), [this](const ui::Notification&) {
+        changeWindowTitle();
+    });
+    centre.addObserver(this, QStringLiteral("ShowDetailWindow"), [this](const ui::Notification&) {
+        showDetailWindow();
+    });
 }
 
 void QVRootWindowController::InfoButtonClick()
@@ -154,6 +173,11 @@ void QVRootWindowController::InfoButtonClick()
     if (categoryPage_) {
         categoryPage_->setGeometry(0, 0, kWidth, kContentHeight);
         categoryPage_->show();
+    }
+    if (QVSelectTypeViewController* page = selectTypeVC()) {
+        page->setSelectAllCount(QVSelectTypeViewController::kNone);
+        page->allTypesButtonClick();
+        allTypeArr_ = page->selectArr();
     }
     whichPage_ = CategoryPage;
     if (backHomeButton_)
@@ -187,6 +211,229 @@ void QVRootWindowController::importButtonAction()
     QVUIController::SetRecoveryType(127);
     importFilePath_ = path;
     emit importChosen(path);
+}
+
+} // namespace windows
+
+namespace windows {
+
+void QVRootWindowController::showDetailWindow()
+{
+    if (deletailWC_) {
+        deletailWC_->show();
+        deletailWC_->raise();
+    }
+}
+
+void QVRootWindowController::nextButtonActionWithAllTypeArr(const QStringList& values)
+{
+    allTypeArr_ = values;
+    selectValues_ = 0;
+    for (const QString& v : values)
+        selectValues_ |= v.toInt();
+    selectTypesContinouButtonClick();
+}
+
+void QVRootWindowController::selectTypesContinouButtonClick()
+{
+    if (whichPage_ == CategoryPage) {
+        continueButton_->setButtonEnabled(false);
+        backHomeButton_->setButtonEnabled(false);
+        getDiskData();
+        return;
+    }
+    startScan();
+}
+
+void QVRootWindowController::getDiskData()
+{
+    auto& centre = ui::NotificationCenter::defaultCenter();
+    centre.removeObserver(this);
+    centre.addObserver(this, QStringLiteral("aInitFinished"), [this](const ui::Notification&) { InitFinished(); });
+    QVUIController::NotifiyDeviceInfoAfterInit("aInitFinished");
+}
+
+int QVRootWindowController::countVolumes(const std::vector<DiskRow>& disks, DiskRow* only)
+{
+    int count = 0;
+    DiskRow first;
+    for (const DiskRow& disk : disks) {
+        if (!disk || disk->children().empty())
+            continue;
+        long long lastCapacity = 0;
+        for (const DiskRow& volume : disk->children()) {
+            ++count;
+            if (!first)
+                first = volume;
+            lastCapacity = volume->capacity();
+        }
+        // One volume that leaves room on its disk: there is more to scan.
+        if (count == 1 && lastCapacity < disk->capacity() && disk->capacity() - lastCapacity >= 100000)
+            ++count;
+    }
+    if (only != nullptr)
+        *only = first;
+    return count;
+}
+
+void QVRootWindowController::InitFinished()
+{
+    std::list<_DiskVolumeData> rows;
+    QVUIController::GetDeviceInfoToArray(rows);
+    const std::vector<DiskRow> disks = DiskVolumeNodeData::FromBridge(rows);
+    DiskRow first;
+    const int count = countVolumes(disks, &first);
+    backHomeButton_->setImageFromFileNormalName(QStringLiteral("back_normal"), QStringLiteral("back_press"),
+                                                QStringLiteral("back_hover"), QStringLiteral("back_disable"));
+    backHomeButton_->setButtonEnabled(true);
+    backHomeButton_->show();
+    backLabel_->setText(ui::Strings::text(QStringLiteral("COMM_BACK_BUTTON")));
+    backLabel_->show();
+    continueButton_->show();
+    continueLabel_->show();
+    whichPage_ = DiskPage;
+    QVUIController::SetRecoveryType(static_cast<unsigned>(selectValues_));
+    if (count == 1) {
+        selectVolumeData_ = first;
+        selectTypesContinouButtonClick();
+    } else {
+        showDiskPage(disks, first);
+    }
+    ui::NotificationCenter::defaultCenter().removeObserver(this);
+    ui::NotificationCenter::defaultCenter().addObserver(
+        this, QStringLiteral("ChangeWindowTitle"), [this](const ui::Notification&) { changeWindowTitle(); });
+}
+
+void QVRootWindowController::showDiskPage(const std::vector<DiskRow>& disks, const DiskRow& first)
+{
+    delete selectDiskVC_;
+    selectDiskVC_ = new QVSelectDiskViewController(pageHost_);
+    selectDiskVC_->setDelegate(this);
+    // The band below the pages carries back and scan.
+    selectDiskVC_->backButton()->hide();
+    selectDiskVC_->scanButton()->hide();
+    selectDiskVC_->setGeometry(kWidth, 0, kWidth, kContentHeight);
+    selectDiskVC_->show();
+    continueButton_->setImageFromFileNormalName(QStringLiteral("scan_normal"), QStringLiteral("scan_press"),
+                                                QStringLiteral("scan_hover"), QStringLiteral("scan_disable"));
+    continueLabel_->setText(ui::Strings::text(QStringLiteral("NQT_THREE_SCAN_BUTTON")));
+    // The slide, without animation: the pages jump to their places.
+    if (categoryPage_)
+        categoryPage_->move(-kPageSlide, 0);
+    selectDiskVC_->move(0, 0);
+    continueButton_->setButtonEnabled(false);
+    selectDiskVC_->setSelectDiskVolume(first);
+    selectDiskVC_->setAllDiskArr(disks);
+    selectDiskVC_->InitFinished();
+}
+
+void QVRootWindowController::changeSelectDiskViewContinueButtonEnabled(const DiskRow& row)
+{
+    if (row) {
+        continueButton_->setButtonEnabled(true);
+        selectVolumeData_ = row;
+    } else {
+        continueButton_->setButtonEnabled(false);
+    }
+    continueButton_->update();
+}
+
+void QVRootWindowController::doubleClickedListToScan(int desktop)
+{
+    selectDesktop_ = desktop;
+    selectTypesContinouButtonClick();
+}
+
+void QVRootWindowController::continueButtonClicked()
+{
+    // On the disk page the page decides what "Desktop" stands for.
+    if (whichPage_ == DiskPage && selectDiskVC_)
+        selectDiskVC_->scanButtonAction();
+    else
+        selectTypesContinouButtonClick();
+}
+
+void QVRootWindowController::backHome()
+{
+    if (whichPage_ == DiskPage) {
+        if (!(allTypeArr_.contains(QStringLiteral("8")) && isSelectOffice_ != 0)) {
+            isSelectOffice_ = 0;
+            if (QVSelectTypeViewController* page = selectTypeVC())
+                page->removeSelectOffice();
+        }
+        if (selectDiskVC_) {
+            selectDiskVC_->disableRefreshDevice();
+            selectDiskVC_->move(kPageSlide, 0);
+        }
+        if (categoryPage_)
+            categoryPage_->move(0, 0);
+        whichPage_ = CategoryPage;
+        // The category page's own next button goes on from here.
+        backHomeButton_->hide();
+        backLabel_->hide();
+        continueButton_->hide();
+        continueLabel_->hide();
+        observeWindowNotifications();
+        return;
+    }
+    setTopButtonMoveUp(0);
+    setTitleBarHeight(kTitleBarHeight);
+    backHomeButton_->hide();
+    continueButton_->hide();
+    backLabel_->hide();
+    continueLabel_->hide();
+    if (titleLabel_)
+        titleLabel_->show();
+    setShowsTitle(false);
+    whichPage_ = NoPage;
+}
+
+void QVRootWindowController::startScan()
+{
+    const DiskRow row = selectVolumeData_;
+    if (!row || !row->hasName())
+        return;
+    if (row->beCanOpen() == 0) {
+        APFSScanWindowController::runNotice(this);
+        return;
+    }
+    if (selectDiskVC_) {
+        selectDiskVC_->removeNotification();
+        selectDiskVC_->disableRefreshDevice();
+    }
+    hide();
+    delete deletailWC_;
+    deletailWC_ = makeResultsWindow(row, selectScanType_, selectDesktop_);
+    if (deletailWC_) {
+        deletailWC_->move(pos().x(), pos().y() + 50);
+        deletailWC_->show();
+        deletailWC_->raise();
+        deletailWC_->activateWindow();
+        QPointer<QWidget> window = deletailWC_;
+        QTimer::singleShot(300, this, [this, window] {
+            if (window && window == deletailWC_)
+                getDataForDeletailPage();
+        });
+        emit scanWindowOpened(deletailWC_);
+    }
+    ui::NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+void QVRootWindowController::getDataForDeletailPage()
+{
+    if (deletailWC_)
+        startResultsScan(deletailWC_);
+}
+
+QWidget* QVRootWindowController::makeResultsWindow(const DiskRow& row, int scanType, int)
+{
+    return new QVScanStandInWindow(row, scanType);
+}
+
+void QVRootWindowController::startResultsScan(QWidget* window)
+{
+    if (auto* standIn = qobject_cast<QVScanStandInWindow*>(window))
+        standIn->getData();
 }
 
 } // namespace windows

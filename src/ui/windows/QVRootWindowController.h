@@ -12,10 +12,15 @@
 #include "ui/toolkit/TCImageButton.h"
 #include "ui/toolkit/TCImageWindow.h"
 #include "ui/windows/DialogFrame.h"
+#include "ui/windows/DiskVolumeNodeData.h"
+#include "ui/windows/QVSelectDiskViewController.h"
+#include "ui/windows/QVSelectTypeViewController.h"
 
 namespace windows {
 
-class QVRootWindowController : public ui::TCImageWindow {
+class QVRootWindowController : public ui::TCImageWindow,
+                               public QVSelectTypeDelegate,
+                               public QVSelectDiskDelegate {
     Q_OBJECT
 public:
     explicit QVRootWindowController(QWidget* parent = nullptr);
@@ -38,7 +43,7 @@ public:
     // The about button: the about box, modal.
     void aboutAction();
     // The import button: asks for a saved scan result; emits importChosen.
-    void importButtonAction();
+    void importButtonAction() override;
     // A saved result named at start (kept; the load is the window's choice).
     void SetImportPath(const QString& path) { rsfPath_ = path; }
     const QString& importPath() const { return rsfPath_; }
@@ -58,19 +63,56 @@ public:
     // The content view that holds the pages (twice the window's width).
     QWidget* pageHost() const { return pageHost_; }
     QWidget* categoryPage() const { return categoryPage_; }
+    QVSelectTypeViewController* selectTypeVC() const;
+    QVSelectDiskViewController* selectDiskVC() const { return selectDiskVC_; }
+
+    // Navigation, from the pages and the buttons below them.
+    void nextButtonActionWithAllTypeArr(const QStringList& values) override;
+    void selectTypesContinouButtonClick();
+    void getDiskData();
+    void InitFinished();
+    void changeSelectDiskViewContinueButtonEnabled(const DiskRow& row) override;
+    void doubleClickedListToScan(int desktop) override;
+    void isSelectOffice(int flag) override { isSelectOffice_ = flag; }
+    void changeScanTypeWithNum(int type) override { selectScanType_ = type; }
+    void backHome() override;
+    void getDataForDeletailPage();
+    void showDetailWindow();
+
+    int selectValues() const { return selectValues_; }
+    const QStringList& allTypeArr() const { return allTypeArr_; }
+    int selectScanType() const { return selectScanType_; }
+    int selectDesktop() const { return selectDesktop_; }
+    int isSelectOfficeFlag() const { return isSelectOffice_; }
+    const DiskRow& selectVolumeData() const { return selectVolumeData_; }
+    // The window the last scan opened in (null before the first).
+    QWidget* deletailWC() const { return deletailWC_; }
+
+    // The volumes counted for the single-volume shortcut; `only` gets the
+    // first volume.
+    static int countVolumes(const std::vector<DiskRow>& disks, DiskRow* only);
     DialogFrame* frame() const { return frame_; }
 
 signals:
     // A saved scan result was chosen in the import panel.
     void importChosen(const QString& path);
+    // A scan was handed to a new results window.
+    void scanWindowOpened(QWidget* window);
 
 protected:
-    // The page shown first; the windows of the category page replace it.
+    // The page shown first: the category page.
     virtual QWidget* makeCategoryPage(QWidget* host);
+    // The window a scan opens in, and the start of its scan.
+    virtual QWidget* makeResultsWindow(const DiskRow& row, int scanType, int desktop);
+    virtual void startResultsScan(QWidget* window);
 
 private:
     void buildBottomButtons(QWidget* content);
     void createImportButton();
+    void startScan();
+    void showDiskPage(const std::vector<DiskRow>& disks, const DiskRow& first);
+    void continueButtonClicked();
+    void observeWindowNotifications();
 
     DialogFrame* frame_ = nullptr;
     QPointer<QLabel> titleLabel_;
@@ -84,8 +126,15 @@ private:
     QPointer<QWidget> categoryPage_;
     QString rsfPath_;
     QString importFilePath_;
+    QPointer<QVSelectDiskViewController> selectDiskVC_;
+    QPointer<QWidget> deletailWC_;
+    QStringList allTypeArr_;
+    DiskRow selectVolumeData_;
     int whichPage_ = NoPage;
     int selectScanType_ = 1;
+    int selectValues_ = 0;
+    int selectDesktop_ = 0;
+    int isSelectOffice_ = 0;
 };
 
 } // namespace windows

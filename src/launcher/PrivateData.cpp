@@ -126,6 +126,32 @@ std::optional<std::string> PrivateData::String(const std::string& key) const {
   return std::string(text, static_cast<std::size_t>(length));
 }
 
+std::optional<long long> PrivateData::Integer(const std::string& key) const {
+  plist_t value = const_cast<void*>(Lookup(key));
+  if (value == nullptr) return std::nullopt;
+  if (plist_get_node_type(value) == PLIST_UINT) {
+    uint64_t number = 0;
+    plist_get_uint_val(value, &number);
+    return static_cast<long long>(number);
+  }
+  const std::optional<std::string> text = String(key);
+  return text ? LeadingInteger(*text) : std::nullopt;
+}
+
+std::optional<long long> PrivateData::LeadingInteger(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  const bool negative = i < text.size() && text[i] == '-';
+  if (negative || (i < text.size() && text[i] == '+')) ++i;
+  long long number = 0;
+  bool any = false;
+  // Digits past 15 add nothing (and cannot overflow).
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, any = true)
+    if (number < 100000000000000LL) number = number * 10 + (text[i] - '0');
+  if (!any) return std::nullopt;
+  return negative ? -number : number;
+}
+
 std::vector<std::pair<std::string, std::string>> PrivateData::StringEntries(const std::string& key) const {
   std::vector<std::pair<std::string, std::string>> entries;
   plist_t dict = const_cast<void*>(Lookup(key));

@@ -25,6 +25,11 @@ class PrivateData {
   bool Has(const std::string& key) const;
   // The value of `key` when it is a string.
   std::optional<std::string> String(const std::string& key) const;
+  // The value of `key` as a whole number: an integer, or the leading digits
+  // of a string ("12", "7 beta"); none for other kinds or no digits.
+  std::optional<long long> Integer(const std::string& key) const;
+  // The leading whole number of a text (blanks and a sign allowed before it).
+  static std::optional<long long> LeadingInteger(const std::string& text);
   // The entries of the dictionary `key` whose values are strings, in file order.
   std::vector<std::pair<std::string, std::string>> StringEntries(const std::string& key) const;
 

@@ -110,6 +110,11 @@ QString QVPublicUtilities::privateString(const QString& key)
     return value ? QString::fromStdString(*value) : QString();
 }
 
+long long QVPublicUtilities::privateInteger(const QString& key)
+{
+    return loadPrivateData().Integer(key.toStdString()).value_or(0);
+}
+
 std::vector<std::pair<QString, QString>> QVPublicUtilities::privateEntries(const QString& key)
 {
     std::vector<std::pair<QString, QString>> out;

@@ -41,6 +41,8 @@ public:
     static void resetPrivateDataFiles();
     // A string of "PrivateData"; "" when missing.
     static QString privateString(const QString& key);
+    // A whole number of "PrivateData" (integer or leading digits of a string); 0 when missing.
+    static long long privateInteger(const QString& key);
     // The string entries of a dictionary of "PrivateData".
     static std::vector<std::pair<QString, QString>> privateEntries(const QString& key);
 };

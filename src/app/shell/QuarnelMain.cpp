@@ -2,13 +2,13 @@
 
 #include <QApplication>
 #include <QGuiApplication>
-#include <QScreen>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/Startup.h"
+#include "app/shell/QVAppDelegate.h"
 #include "app/shell/QuitOnSignals.h"
 #include "app/shell/SleepInhibitor.h"
 #include "bridge/QVUIController.h"
@@ -19,7 +19,6 @@
 #include "ui/toolkit/MyNSApplication.h"
 #include "ui/toolkit/NotificationCenter.h"
 #include "ui/toolkit/Strings.h"
-#include "ui/windows/QVRootWindowController.h"
 
 namespace shell {
 namespace {
@@ -51,12 +50,6 @@ private:
     std::string rsfPath_;
 };
 
-void centre(QWidget& window)
-{
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        window.move(screen->availableGeometry().center() - window.rect().center());
-}
-
 int runLoop(QApplication& app, StoredStartupSettings& stored)
 {
     const QStringList languages = stored.settings().GetList(QStringLiteral("AppleLanguages"));
@@ -73,15 +66,8 @@ int runLoop(QApplication& app, StoredStartupSettings& stored)
                                                         [](const ui::Notification&) { QCoreApplication::exit(0); });
     int status = 0;
     {
-        windows::QVRootWindowController root;
-        const QString rsfPath = QString::fromStdString(stored.settings().GetString("rsfPath", ""));
-        if (!rsfPath.isEmpty())
-            root.SetImportPath(rsfPath);
-        centre(root);
-        root.awakeFromNib();
-        root.show();
-        root.raise();
-        root.activateWindow();
+        QVAppDelegate delegate;
+        delegate.applicationDidFinishLaunching();
         status = app.exec();
     }
     // Jobs end before the bridge's Qt side goes.

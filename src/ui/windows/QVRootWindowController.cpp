@@ -1,5 +1,6 @@
 #include "ui/windows/QVRootWindowController.h"
 
+#include <QFile>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPalette>
@@ -7,6 +8,7 @@
 #include <QTimer>
 
 #include "bridge/QVUIController.h"
+#include "bridge/QVUIDeviceData.h"
 #include "ui/toolkit/Modal.h"
 #include "ui/toolkit/NotificationCenter.h"
 #include "ui/toolkit/Strings.h"
@@ -417,6 +419,32 @@ void QVRootWindowController::startScan()
         emit scanWindowOpened(deletailWC_);
     }
     ui::NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+void QVRootWindowController::openImageFromMenu()
+{
+    if (whichPage_ == DiskPage && selectDiskVC_) {
+        selectDiskVC_->openImageAction();
+        return;
+    }
+    if (whichPage_ != CategoryPage || selectTypeVC() == nullptr || !isVisible())
+        return;
+    const QString path = ui::Modal().openFile(
+        this, ui::Strings::text(QStringLiteral("NQT_THREE_OPEN_IMAGE_TITLE")), QString(),
+        QStringLiteral("Disk images (*.img *.dd *.raw *.bin *.iso *.qdi *.dmg *.IMG *.DMG);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    std::string error;
+    if (QVUIDeviceData::instance()->QVOpenImageFile(QFile::encodeName(path).toStdString(), error) < 0) {
+        ui::AlertSpec spec;
+        spec.parent = this;
+        spec.message = ui::Strings::text(QStringLiteral("NQT_THREE_OPEN_IMAGE_FAILED"));
+        spec.informative = path + QStringLiteral("\n") + QString::fromStdString(error);
+        ui::Modal().alert(spec);
+        return;
+    }
+    // On to the disk page, where the image is listed.
+    selectTypeVC()->nextButtonAction();
 }
 
 void QVRootWindowController::getDataForDeletailPage()

@@ -77,6 +77,9 @@ public:
     void changeScanTypeWithNum(int type) override { selectScanType_ = type; }
     void backHome() override;
     void getDataForDeletailPage();
+    // "Open Disk Image…" of the band's menu: on the disk page its own
+    // button; elsewhere the image is opened and the disk page follows.
+    void openImageFromMenu();
     void showDetailWindow();
 
     int selectValues() const { return selectValues_; }

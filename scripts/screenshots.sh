@@ -4,6 +4,12 @@
 #   main.png          the main window as quarnel-launcher opens it
 #   second-start.png  after a second start (still one main window)
 #   about.png         the about box, opened from its button
+# and, from quarnel_window_shots (tools/screenshot/WindowShots.cpp):
+#   category.png      the category page as the program opens it
+#   disk-image.png    the disk page after "Open image…" with the demo image, its volume chosen
+#   apfs-notice.png   the notice for a row that cannot be opened
+#   update.png        the update window reporting a newer version (list served locally)
+#   update-none.png   the update window when the list's server cannot be reached
 # Needs: xvfb-run, xdotool; run as root so the launcher needs no password.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +19,7 @@ out=$root/build/shots
 
 export CCACHE_DIR=${CCACHE_DIR:-$root/.cache/ccache}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target quarnel quarnel-launcher quarnel_screenshot >/dev/null
+cmake --build "$build" --target quarnel quarnel-launcher quarnel_screenshot quarnel_window_shots >/dev/null
 
 mkdir -p "$out"
 rm -f "$out"/*.png
@@ -61,4 +67,6 @@ SESSION
 
 XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config \
   xvfb-run -a -s "-screen 0 1280x800x24" bash "$work/session.sh" "$root/$build/bin" "$out" "$work"
+XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config-shots \
+  xvfb-run -a -s "-screen 0 1280x800x24" "$root/$build/bin/quarnel_window_shots" "$out" "$work/demo.img"
 ls -l "$out"

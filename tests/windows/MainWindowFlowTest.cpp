@@ -212,7 +212,7 @@ TEST(CategoryPage, ScanTypeRadioAndNext)
 
 TEST(CountOfVolumes, SingleVolumeRule)
 {
-    auto disk = [](long long capacity, std::vector<long long> volumes) {
+    auto disk = [](long long capacity, std::vector<long long> volumes, int readable = 1) {
         _DiskVolumeData d;
         d.name = "disk";
         d.capacity = capacity;
@@ -220,6 +220,7 @@ TEST(CountOfVolumes, SingleVolumeRule)
             _DiskVolumeData row;
             row.name = "vol";
             row.capacity = v;
+            row.beCanOpen = readable;
             d.children.push_back(row);
         }
         return std::make_shared<windows::DiskVolumeNodeData>(d);
@@ -237,6 +238,14 @@ TEST(CountOfVolumes, SingleVolumeRule)
     };
     for (const Case& c : cases)
         EXPECT_EQ(QVRootWindowController::countVolumes(c.disks, nullptr), c.count);
+    // The one volume is scanned at once only when it can be read.
+    DiskRow only;
+    EXPECT_TRUE(QVRootWindowController::scanWithoutDiskPage({disk(1000000, {950000})}, &only));
+    ASSERT_TRUE(only);
+    EXPECT_EQ(only->capacity(), 950000);
+    EXPECT_FALSE(QVRootWindowController::scanWithoutDiskPage({disk(1000000, {950000}, 0)}, nullptr));
+    EXPECT_FALSE(QVRootWindowController::scanWithoutDiskPage({disk(1000000, {500000, 400000})}, nullptr));
+    EXPECT_FALSE(QVRootWindowController::scanWithoutDiskPage({}, nullptr));
 }
 
 class MainWindowFlow : public testing::Test {

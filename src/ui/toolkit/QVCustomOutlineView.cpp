@@ -14,8 +14,13 @@ QVCustomOutlineView::QVCustomOutlineView(QWidget* parent) : QTreeView(parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     header()->setSectionsMovable(false);
+    // Where the style paints a selection itself, it is the row's own blue.
     QPalette pal = palette();
     pal.setColor(QPalette::Base, Qt::white);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        pal.setColor(group, QPalette::Highlight, QColor(59, 153, 252));
+        pal.setColor(group, QPalette::HighlightedText, Qt::white);
+    }
     setPalette(pal);
 }
 

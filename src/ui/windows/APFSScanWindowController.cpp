@@ -56,7 +56,7 @@ void APFSScanWindowController::buildContent()
                              ui::fromBottomLeft(h, 90, h - 50, 350, 26));
     title->setObjectName(QStringLiteral("noticeTitle"));
     textField_ = addLabel(content, ui::Strings::text(QStringLiteral("APFS_NOTICE_NODE")), 13,
-                          ui::fromBottomLeft(h, 90, h - 110, 350, 56));
+                          ui::fromBottomLeft(h, 90, h - 140, 350, 86));
     textField_->setObjectName(QStringLiteral("textField"));
     linkButton_ = new QPushButton(ui::Strings::text(QStringLiteral("APFS_NOTICE_LINK")), content);
     linkButton_->setObjectName(QStringLiteral("linkButton"));

@@ -15,7 +15,7 @@ class APFSScanWindowController : public ui::TCImageWindow {
     Q_OBJECT
 public:
     static constexpr int kWidth = 460;
-    static constexpr int kHeight = 210;
+    static constexpr int kHeight = 240;
 
     explicit APFSScanWindowController(QWidget* parent = nullptr);
 

@@ -97,15 +97,16 @@ void QVRootWindowController::windowDidLoad()
 void QVRootWindowController::buildBottomButtons(QWidget* content)
 {
     const int h = kContentHeight;
-    backHomeButton_ = new ui::TCImageButton(ui::fromBottomLeft(h, 30, 25, 41, 41), content);
+    // The round button images are 60 points square.
+    backHomeButton_ = new ui::TCImageButton(ui::fromBottomLeft(h, 30, 12, 60, 60), content);
     backHomeButton_->setObjectName(QStringLiteral("backHomeButton"));
     backHomeButton_->setImageFromFileNormalName(QStringLiteral("back_normal"), QStringLiteral("back_press"),
                                                 QStringLiteral("back_hover"), QStringLiteral("back_disable"));
     backHomeButton_->hide();
     connect(backHomeButton_, &QAbstractButton::clicked, this, &QVRootWindowController::backHome);
     backLabel_ = makeCaption(content, QStringLiteral("backLabel"));
-    backLabel_->setGeometry(ui::fromBottomLeft(h, 80, 33, 200, 25));
-    continueButton_ = new ui::TCImageButton(ui::fromBottomLeft(h, 742, 25, 138, 41), content);
+    backLabel_->setGeometry(ui::fromBottomLeft(h, 98, 30, 200, 25));
+    continueButton_ = new ui::TCImageButton(ui::fromBottomLeft(h, 810, 12, 60, 60), content);
     continueButton_->setObjectName(QStringLiteral("continueButton"));
     continueButton_->setImageFromFileNormalName(QStringLiteral("continue_normal"), QStringLiteral("continue_press"),
                                                 QStringLiteral("continue_hover"), QStringLiteral("continue_disable"));
@@ -113,7 +114,7 @@ void QVRootWindowController::buildBottomButtons(QWidget* content)
     connect(continueButton_, &QAbstractButton::clicked, this, &QVRootWindowController::continueButtonClicked);
     continueLabel_ = makeCaption(content, QStringLiteral("continueLabel"));
     continueLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    continueLabel_->setGeometry(ui::fromBottomLeft(h, 530, 33, 200, 25));
+    continueLabel_->setGeometry(ui::fromBottomLeft(h, 600, 30, 200, 25));
 }
 
 void QVRootWindowController::buildTileBarView()
@@ -278,13 +279,22 @@ int QVRootWindowController::countVolumes(const std::vector<DiskRow>& disks, Disk
     return count;
 }
 
+bool QVRootWindowController::scanWithoutDiskPage(const std::vector<DiskRow>& disks, DiskRow* only)
+{
+    DiskRow first;
+    const bool one = countVolumes(disks, &first) == 1 && first && first->beCanOpen() != 0;
+    if (only != nullptr)
+        *only = first;
+    return one;
+}
+
 void QVRootWindowController::InitFinished()
 {
     std::list<_DiskVolumeData> rows;
     QVUIController::GetDeviceInfoToArray(rows);
     const std::vector<DiskRow> disks = DiskVolumeNodeData::FromBridge(rows);
     DiskRow first;
-    const int count = countVolumes(disks, &first);
+    const bool direct = scanWithoutDiskPage(disks, &first);
     backHomeButton_->setImageFromFileNormalName(QStringLiteral("back_normal"), QStringLiteral("back_press"),
                                                 QStringLiteral("back_hover"), QStringLiteral("back_disable"));
     backHomeButton_->setButtonEnabled(true);
@@ -295,7 +305,7 @@ void QVRootWindowController::InitFinished()
     continueLabel_->show();
     whichPage_ = DiskPage;
     QVUIController::SetRecoveryType(static_cast<unsigned>(selectValues_));
-    if (count == 1) {
+    if (direct) {
         selectVolumeData_ = first;
         selectTypesContinouButtonClick();
     } else {

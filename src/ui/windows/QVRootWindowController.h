@@ -94,6 +94,10 @@ public:
     // The volumes counted for the single-volume shortcut; `only` gets the
     // first volume.
     static int countVolumes(const std::vector<DiskRow>& disks, DiskRow* only);
+    // One volume that can be read: its scan starts without the disk page.
+    // (One that cannot be read leads to the disk page, where an image can
+    // still be opened.)
+    static bool scanWithoutDiskPage(const std::vector<DiskRow>& disks, DiskRow* only);
     DialogFrame* frame() const { return frame_; }
 
 signals:

@@ -71,9 +71,9 @@ void QVSelectDiskViewController::awakeFromNib()
     outlineView_->setIconSize(QSize(20, 20));
     outlineView_->setFont(lightFont(14));
     QHeaderView* header = outlineView_->header();
-    header->setStretchLastSection(false);
+    header->setStretchLastSection(true);
     header->setSectionResizeMode(QHeaderView::Fixed);
-    const int widths[ColumnCount] = {28, 452, 80, 130, 130};
+    const int widths[ColumnCount] = {28, 468, 80, 130, 130};
     for (int c = 0; c < ColumnCount; ++c)
         outlineView_->setColumnWidth(c, widths[c]);
     outlineView_->setTreePosition(ColName);

@@ -109,7 +109,8 @@ void QVSelectTypeViewController::awakeFromNib()
     connect(import, &QAbstractButton::clicked, this, [this] { importButtonAction(); });
     importButton_ = import;
 
-    nextButton_ = new ui::TCImageButton(ui::fromBottomLeft(h, 742, 25, 138, 41), this);
+    // The round next image is 60 points square.
+    nextButton_ = new ui::TCImageButton(ui::fromBottomLeft(h, 810, 12, 60, 60), this);
     nextButton_->setObjectName(QStringLiteral("nextButton"));
     nextButton_->setImageFromFileNormalName(QStringLiteral("next_normal"), QStringLiteral("next_press"),
                                             QStringLiteral("next_hover"), QStringLiteral("next_disable"));

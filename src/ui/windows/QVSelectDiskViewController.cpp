@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QSettings>
 
+#include "bridge/JobThreads.h"
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIDeviceData.h"
 #include "ui/toolkit/CheckButtons.h"
@@ -29,7 +30,18 @@ QFont lightFont(int pixelSize)
     return font;
 }
 
+std::function<std::optional<dev_t>()>& desktopSource()
+{
+    static std::function<std::optional<dev_t>()> source;
+    return source;
+}
+
 } // namespace
+
+void QVSelectDiskViewController::setDesktopDeviceSource(std::function<std::optional<dev_t>()> source)
+{
+    desktopSource() = std::move(source);
+}
 
 void QVSelectDiskViewController::setRefreshRetryMs(int ms)
 {
@@ -151,7 +163,7 @@ void QVSelectDiskViewController::InitFinished()
     for (const DiskRow& disk : allDiskArr_)
         for (const DiskRow& volume : disk->children())
             volume->setIsSystemVolume(0);
-    desktopVolume_ = FindDesktopVolume(allDiskArr_, DesktopDevice());
+    desktopVolume_ = FindDesktopVolume(allDiskArr_, desktopSource() ? desktopSource()() : DesktopDevice());
     DiskRow toSelect = desktopVolume_;
     if (desktopVolume_)
         desktopVolume_->setIsSystemVolume(1);
@@ -380,9 +392,11 @@ void QVSelectDiskViewController::scanButtonAction()
 void QVSelectDiskViewController::RefreshDevice()
 {
     retryTimer_.stop();
-    // The bridge refuses (or would wait for) a new enumeration while a job
-    // runs: keep the list, show what is there, and try again later.
-    const bool busy = QVUIController::IsScanRunning() || QVUIController::IsRecoveryRunning();
+    // The bridge stops a running scan for a new enumeration and waits for
+    // every job to end (refusing after 30 s): while any job runs, keep the
+    // list, show what is there, and try again later.
+    const bool busy = QVUIController::IsScanRunning() || QVUIController::IsRecoveryRunning() ||
+                      bridge::JobRegistry::instance().Alive() > 0;
     const bool refreshed = !busy && QVUIController::RefreshDeviceInfo();
     if (refreshed) {
         refreshRetries_ = 0;

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -87,8 +88,13 @@ public:
     QString nameImage(int row) const;
     QString selectImage(int row) const;
 
+    // Whether an enumeration waits to be tried again (a job was running).
+    bool refreshPending() const { return retryTimer_.isActive(); }
     // How long a refused enumeration waits before it is tried again.
     static void setRefreshRetryMs(int ms);
+    // Where the desktop folder's device number comes from (null: the
+    // user's desktop folder).
+    static void setDesktopDeviceSource(std::function<std::optional<dev_t>()> source);
 
 signals:
     // The list was shown again (after InitFinished).

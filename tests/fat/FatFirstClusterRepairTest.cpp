@@ -762,21 +762,21 @@ class RepairKeepsWholeClusters : public ::testing::Test {
         return;
       }
     }
-    s_dir = new testsupport::TempDir();
+    s_dir = std::make_unique<testsupport::TempDir>();
     auto photo = [](std::size_t size, std::uint32_t seed) {
       return Pattern(size, seed, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F'});
     };
     // In folder order: each low file follows a high one, so the running
     // cluster's high half points above it; the low photo's cluster with that
     // high half added starts another photo; LOW3 sits in a high folder.
-    s_sources = new std::vector<Source>{
+    s_sources = std::make_unique<std::vector<Source>>(std::vector<Source>{
         {"HIGH1.TXT", "", 0x20100, Text(3000, 1), false},
         {"LOW1.TXT", "", 0x0100, Text(2500, 2), false},
         {"HIGHPIC.JPG", "", 0x20300, photo(4000, 3), false},
         {"LOWPIC.JPG", "", 0x0300, photo(4500, 4), false},
         {"CLEARED.JPG", "", 0x10500, photo(3500, 5), true},
         {"LOW3.TXT", "HIGHDIR", 0x0800, Text(1800, 6), false},
-    };
+    });
     s_image = s_dir->File("kept32.img");
     std::string script = "set -e; export MTOOLS_SKIP_CHECK=1; I='" + s_image + "'; truncate -s 80M \"$I\"; " +
                          "mkfs.vfat -F 32 -s 1 -S 512 \"$I\" >/dev/null; " + NextFreeAt(0x20700) +
@@ -840,14 +840,14 @@ class RepairKeepsWholeClusters : public ::testing::Test {
     return {};
   }
 
-  static testsupport::TempDir* s_dir;
-  static std::vector<Source>* s_sources;
+  static std::unique_ptr<testsupport::TempDir> s_dir;
+  static std::unique_ptr<std::vector<Source>> s_sources;
   static std::string s_image;
   static std::string s_why;
 };
 
-testsupport::TempDir* RepairKeepsWholeClusters::s_dir = nullptr;
-std::vector<RepairKeepsWholeClusters::Source>* RepairKeepsWholeClusters::s_sources = nullptr;
+std::unique_ptr<testsupport::TempDir> RepairKeepsWholeClusters::s_dir;
+std::unique_ptr<std::vector<RepairKeepsWholeClusters::Source>> RepairKeepsWholeClusters::s_sources;
 std::string RepairKeepsWholeClusters::s_image;
 std::string RepairKeepsWholeClusters::s_why;
 

@@ -7,6 +7,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
 
 #include <fstream>
 #include <functional>
@@ -181,6 +184,96 @@ TEST(AppDelegate, QuitDuringAScanAsksWithTheScanPaused)
         QVUIController::PauseOrResumeScan();
     ASSERT_TRUE(QVUIController::WaitForJobs(60000));
     QCoreApplication::processEvents();
+}
+
+} // namespace
+
+namespace {
+
+// Serves one version list and counts the requests.
+class CountingServer : public QObject {
+public:
+    explicit CountingServer(const QByteArray& body)
+    {
+        const QByteArray response = "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) +
+                                    "\r\nConnection: close\r\n\r\n" + body;
+        server_.listen(QHostAddress::LocalHost, 0);
+        connect(&server_, &QTcpServer::newConnection, this, [this, response] {
+            while (QTcpSocket* s = server_.nextPendingConnection()) {
+                ++requests;
+                connect(s, &QTcpSocket::readyRead, s, [s, response] {
+                    s->readAll();
+                    s->write(response);
+                    s->disconnectFromHost();
+                });
+                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            }
+        });
+    }
+    quint16 port() const { return server_.serverPort(); }
+    int requests = 0;
+
+private:
+    QTcpServer server_;
+};
+
+TEST(AppDelegate, NewerVersionAtLaunchShowsTheUpdateWindowThenTheMainWindow)
+{
+    bridge_qt::QtBridge bridge;
+    CountingServer server("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>VersionCheck</key><integer>5"
+                          "</integer><key>Version</key><string>1.4</string><key>1</key><string>Faster</string>"
+                          "</dict></plist>");
+    testsupport::TempDir dir;
+    const std::string shipped = dir.File("PrivateData.plist");
+    std::ofstream(shipped) << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>VersionCheck</key>"
+                              "<integer>1</integer><key>en</key><dict><key>IniURL</key><string>http://127.0.0.1:"
+                           << server.port() << "/v.plist</string></dict></dict></plist>\n";
+    windows::QVPublicUtilities::setPrivateDataFiles({shipped}, dir.File("overlay.plist"));
+    ui::ScriptedModalRunner runner;
+    ui::ScopedModalRunner scoped(runner);
+    std::vector<bool> rootExistedWhileShown;
+    QVAppDelegate::Options options;
+    options.mediaMonitor = false;
+    options.terminate = [] {};
+    QVAppDelegate delegate(options);
+    runner.onModal = [&](QWidget* w) {
+        auto* update = qobject_cast<windows::QVCheckUpdateWindowController*>(w);
+        ASSERT_NE(update, nullptr);
+        rootExistedWhileShown.push_back(delegate.rootWindowCon() != nullptr);
+        EXPECT_EQ(update->state(), windows::QVCheckUpdateWindowController::State::HaveUpdate);
+        QTest::mouseClick(update->closeButton(), Qt::LeftButton);
+    };
+    delegate.applicationDidFinishLaunching();
+    ASSERT_TRUE(waitFor([&] { return delegate.rootWindowCon() != nullptr; }));
+    ASSERT_EQ(rootExistedWhileShown.size(), 1u);
+    EXPECT_FALSE(rootExistedWhileShown.front());
+    EXPECT_EQ(server.requests, 1);
+    // From the menu: the same window and state, no second fetch.
+    delegate.CheckUpAction();
+    ASSERT_EQ(rootExistedWhileShown.size(), 2u);
+    EXPECT_EQ(server.requests, 1);
+    windows::QVPublicUtilities::resetPrivateDataFiles();
+}
+
+} // namespace
+
+namespace {
+
+TEST(AppDelegate, NoListAddressStillOpensTheMainWindow)
+{
+    bridge_qt::QtBridge bridge;
+    testsupport::TempDir dir;
+    const std::string shipped = dir.File("PrivateData.plist");
+    std::ofstream(shipped) << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>VersionCheck</key>"
+                              "<integer>1</integer></dict></plist>\n";
+    windows::QVPublicUtilities::setPrivateDataFiles({shipped}, dir.File("overlay.plist"));
+    QVAppDelegate::Options options;
+    options.mediaMonitor = false;
+    options.terminate = [] {};
+    QVAppDelegate delegate(options);
+    delegate.applicationDidFinishLaunching();
+    EXPECT_TRUE(waitFor([&] { return delegate.rootWindowCon() != nullptr; }, 5000));
+    windows::QVPublicUtilities::resetPrivateDataFiles();
 }
 
 } // namespace

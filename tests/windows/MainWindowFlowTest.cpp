@@ -422,3 +422,38 @@ TEST_F(MainWindowFlow, BackFromTheDiskPageAndOnAgainRebuildsIt)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ApfsNotice, CloseButtonOrOkEndsTheSessionAndTheLinkOpensTheHelpPage)
+{
+    testsupport::TempDir dir;
+    const std::string shipped = dir.File("PrivateData.plist");
+    std::ofstream(shipped) << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>en</key><dict>"
+                              "<key>APFS_HELP_URL</key><string>https://quarnel.example/apfs</string></dict></dict>"
+                              "</plist>\n";
+    windows::QVPublicUtilities::setPrivateDataFiles({shipped}, dir.File("overlay.plist"));
+    ui::ScriptedModalRunner runner;
+    ui::ScopedModalRunner scoped(runner);
+    for (const bool byBand : {true, false}) {
+        runner.onModal = [&](QWidget* w) {
+            auto* notice = qobject_cast<windows::APFSScanWindowController*>(w);
+            ASSERT_NE(notice, nullptr);
+            EXPECT_EQ(notice->iClickCount(), 0);
+            EXPECT_EQ(notice->titleBarHeight(), 22);
+            QTest::mouseClick(notice->linkButton(), Qt::LeftButton);
+            if (byBand)
+                QTest::mouseClick(notice->standardWindowButton(ui::TCWindowButton::Close), Qt::LeftButton);
+            else
+                QTest::mouseClick(notice->okButton(), Qt::LeftButton);
+            EXPECT_FALSE(runner.isModalRunning(w));
+            EXPECT_FALSE(w->isVisible());
+        };
+        windows::APFSScanWindowController::runNotice(nullptr);
+    }
+    ASSERT_EQ(runner.openedUrls.size(), 2u);
+    EXPECT_EQ(runner.openedUrls.front(), QUrl(QStringLiteral("https://quarnel.example/apfs")));
+    windows::QVPublicUtilities::resetPrivateDataFiles();
+}
+
+} // namespace

@@ -5,6 +5,7 @@
 #include <QProxyStyle>
 #include <QScreen>
 #include <QSettings>
+#include <QTimer>
 #include <QUrl>
 
 #include <cstdio>
@@ -100,8 +101,9 @@ void QVAppDelegate::checkAtLaunch()
     windows::QVPublicUtilities::writeUpDataTimeStr(options_.now().toString(kTimeFormat));
     // The window looks the list up; it is shown only when there is news.
     checkUpdateWindow_ = new windows::QVCheckUpdateWindowController;
-    connect(checkUpdateWindow_, &windows::QVCheckUpdateWindowController::checkFinished, this, [this] {
-        if (!checkUpdateWindow_ || checkUpdateWindow_->state() != windows::QVCheckUpdateWindowController::State::HaveUpdate) {
+    auto afterCheck = [this] {
+        if (!checkUpdateWindow_ ||
+            checkUpdateWindow_->state() != windows::QVCheckUpdateWindowController::State::HaveUpdate) {
             runRootWindow();
             return;
         }
@@ -110,7 +112,13 @@ void QVAppDelegate::checkAtLaunch()
         ui::Modal().runModal(checkUpdateWindow_);
         // However the window went, the main window comes next.
         runRootWindow();
-    }, Qt::QueuedConnection);
+    };
+    // A list without an address is settled while the window is made.
+    if (checkUpdateWindow_->checked())
+        QTimer::singleShot(0, this, afterCheck);
+    else
+        connect(checkUpdateWindow_, &windows::QVCheckUpdateWindowController::checkFinished, this, afterCheck,
+                Qt::QueuedConnection);
 }
 
 void QVAppDelegate::runRootWindow()

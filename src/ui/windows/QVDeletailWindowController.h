@@ -1,0 +1,257 @@
+#pragma once
+// The results window: one scan of a chosen disk or volume runs in it, with
+// its progress in the bottom bar; the found files show as trees by folder
+// path, by category and by creation and modification date (left), and the
+// files of the chosen tree item as a sortable list with check boxes
+// (right); the space bar previews the chosen file.
+//
+//   auto* w = QVDeletailWindowController::openForScan(row, 1);  // 1 quick, 2 deep
+//
+// The window never calls the engine itself: it asks the bridge
+// (QVUIController), which posts "NormalScranValue" on the GUI thread after
+// each batch of results and once at the end. The four tree arrays are the
+// window's, registered with the bridge while the window lives; the list
+// rows are engine nodes owned by the scan result and are dropped before a
+// new scan.
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSplitter>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <array>
+#include <ctime>
+#include <memory>
+
+#include "bridge/OpNodeData.h"
+#include "bridge/QVResultTrees.h"
+#include "bridge/QVUIDeviceData.h"
+#include "ui/toolkit/QVProgressView.h"
+#include "ui/toolkit/TCImageButton.h"
+#include "ui/toolkit/TCImageWindow.h"
+#include "ui/windows/CommOutlineView.h"
+#include "ui/windows/FileListModel.h"
+#include "ui/windows/QVNSTableView.h"
+#include "ui/windows/SpacePreviewWindow.h"
+
+class QButtonGroup;
+class QToolButton;
+
+namespace windows {
+
+class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDelegate {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 900;
+    static constexpr int kHeight = 620;
+    static constexpr int kTitleBarHeight = 36;
+    static constexpr int kBottomHeight = 90;
+    static constexpr int kTopStripHeight = 34;
+
+    explicit QVDeletailWindowController(QWidget* parent = nullptr);
+    ~QVDeletailWindowController() override;
+
+    // Makes, shows and starts the window for one scan of `row` (a disk row
+    // with volume -1 for the whole disk, or a volume row): scanTypeNum 1
+    // quick, 2 deep; an opened image is always scanned deep. The window
+    // deletes itself when closed.
+    static QVDeletailWindowController* openForScan(const _DiskVolumeData& row, int scanTypeNum, int desktop = 0,
+                                                   QWidget* parent = nullptr);
+
+    // Set by the opener before getData().
+    void setSelectDiskVolumeData(const _DiskVolumeData& row) { selectDiskVolumeData_ = row; }
+    const _DiskVolumeData& selectDiskVolumeData() const { return selectDiskVolumeData_; }
+    void setScanTypeNum(int kind) { scanTypeNum_ = kind; }
+    int scanTypeNum() const { return scanTypeNum_; }
+    void setSelectDesktop(int desktop) { selectDesktop_ = desktop; }
+    int selectDesktop() const { return selectDesktop_; }
+
+    // Starts the scan of the chosen row; false when the bridge refused it
+    // (another job runs, the device is gone).
+    bool getData();
+    // Each "NormalScranValue": trees shown again, progress, end of scan.
+    void DataInitFinished();
+    // Progress and, once the scan has ended, the end-of-scan step.
+    void getScanProgress();
+    void setFoundAllFiles();
+    void selectRootItem();
+
+    // Bottom bar.
+    void showScanProgree();
+    double doShowScanProgree();
+    void beginShowFoundCountPoint();
+    void showFoundCountPoint();
+    void stopShowFoundCountPoint();
+    void getFindFilesCountWith(const QString& dots);
+    void showRecoveryButton() override;
+    void showSelectFilesCountAndSize();
+    void pauseButtonClick();
+    void stopButtonClick();
+    void closeWindow();
+
+    // Trees and views.
+    void pathButtonClick();
+    void typeButtonClick();
+    void timeButtonClick();
+    void modifyTimeButtonClick();
+    void segmentSelect(int segment);
+    void refashDetailPageDataWithRefashSizeAndCount(bool refresh);
+    void selectOutlineListWithOpNodeData(const OpNodePtr& item, bool refresh) override;
+    void showNoValueNote();
+
+    // File list.
+    void tableViewDidClickTableColumn(int column);
+    void reLoadTableVolumnIndicatorImage() override;
+    void nsbuttonCellClick(int row);
+    void setAllSelectOrNoSelect();
+    int GetCellNodeState(const OpNodePtr& item) const;
+    void changeSelectAllButtonState();
+    void spacePrviewFile();
+
+    // Thumbnail loaders of the grid and cover flow (not in this window yet).
+    int selectSegmentCount() const override { return selectSegmentCount_; }
+    int gridImageState() const override { return gridImageState_; }
+    int nImageState() const override { return nImageState_; }
+    void stopGridImageLoading() override { gridImageState_ = -1; }
+    void stopImageLoading() override { nImageState_ = -1; }
+
+    // State, for the opener and the tests.
+    int selectTypeCount() const { return selectTypeCount_; }
+    int isDeepScan() const { return isDeepScan_; }
+    int isPause() const { return isPause_; }
+    int isSorted() const { return isSorted_; }
+    int sortColumn() const { return aTableColumn_; }
+    const OpNodePtr& opDataFile() const { return opDataFile_; }
+    const OpNodeArray& allDiskArr() const { return *trees_[0]; }
+    const OpNodeArray& allTypeArr() const { return *trees_[1]; }
+    const OpNodeArray& allCreatTimeArr() const { return *trees_[2]; }
+    const OpNodeArray& allModifyTimeArr() const { return *trees_[3]; }
+    CommOutlineView* outline(int kind) const { return outlines_[static_cast<std::size_t>(kind)]; }
+    QVNSTableView* tableView() const { return tableView_; }
+    FileListModel* fileList() const { return fileModel_; }
+    ImageCheckBox* listViewSelectAllButton() const { return listViewSelectAllButton_; }
+    QWidget* segment() const { return segment_; }
+    QPushButton* pathButton() const { return pathButton_; }
+    QPushButton* typeButton() const { return typeButton_; }
+    QPushButton* timeButton() const { return timeButton_; }
+    QPushButton* creatButton() const { return creatButton_; }
+    QPushButton* modifyButton() const { return modifyButton_; }
+    QLineEdit* search() const { return search_; }
+    ui::QVProgressView* progressView() const { return progressView_; }
+    ui::TCImageButton* pauseButton() const { return pauseButton_; }
+    ui::TCImageButton* continueScanButton() const { return continueScanButton_; }
+    ui::TCImageButton* stopButton() const { return stopButton_; }
+    ui::TCImageButton* recovertyButton() const { return recovertyButton_; }
+    ui::TCImageButton* advButton() const { return advButton_; }
+    ui::TCImageButton* backHomeButton() const { return backHomeButton_; }
+    QLabel* selectFilesLabel() const { return selectFilesLabel_; }
+    QLabel* findFilesLabel() const { return findFilesLabel_; }
+    QLabel* remainTimeLabel() const { return remainTimeLabel_; }
+    QLabel* titleLabel() const { return titleLabel_; }
+    SpacePreviewWindow* spacePreviewWindow() const { return spacePreviewWindow_; }
+    int selectedRow() const { return selectedRow_; }
+    int selectedFileCnt() const { return selectedFileCnt_; }
+    long long selectedFileSize() const { return selectedFileSize_; }
+    bool timersRunning() const { return getPorTimer_.isActive(); }
+
+signals:
+    // The recover button was clicked with files ticked.
+    void recoveryRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void windowDidLoad();
+    void buildTopStrip(QWidget* content);
+    void buildSplitView(QWidget* content);
+    void buildDetailViewWindowTitleBar(QWidget* content);
+    void buildTileBarView();
+    void layoutContent();
+    void layoutBottomBar();
+    void setNotification();
+    void applyDeepScanLayout();
+    void showTab(int kind);
+    void refreshTreeStates();
+    void refreshOutlineStates();
+    void dropRows();
+    void loadPreview(IFileNode* node);
+
+    // Job.
+    _DiskVolumeData selectDiskVolumeData_;
+    int scanTypeNum_ = 1;
+    int selectDesktop_ = 0;
+    int isDeepScan_ = 0;
+    int isImport_ = 0;
+    int isPause_ = 0;
+    int isCanClick_ = 1;
+    int isCloseWindow_ = 0;
+    int isSelectBackHome_ = 0;
+    // Trees (path, type, creation, modification), registered with the bridge.
+    std::array<std::unique_ptr<OpNodeArray>, 4> trees_;
+    QVTreeNodeArrays registered_;
+    int selectTypeCount_ = 0;
+    OpNodePtr opDataFile_;
+    int isSelectOutlineList_ = 0;
+    // List.
+    int selectedRow_ = -1;
+    int tableViewCellNum_ = -1;
+    int isSorted_ = 0;
+    int aTableColumn_ = -1;
+    // Views.
+    int selectSegmentCount_ = 0;
+    int nImageState_ = -1;
+    int gridImageState_ = -1;
+    // Progress.
+    std::time_t lastUpdateTime_ = 0;
+    qint64 oldData_ = 0;  // ms since the epoch of the last tree refresh; 0 none
+    int pointCount_ = 0;
+    QTimer getPorTimer_;
+    QTimer foundCountTimer_;
+    int selectedFileCnt_ = 0;
+    long long selectedFileSize_ = 0;
+
+    // Controls.
+    QPointer<QLabel> titleLabel_;
+    ui::TCImageButton* aboutButton_ = nullptr;
+    QWidget* topStrip_ = nullptr;
+    QPushButton* pathButton_ = nullptr;
+    QPushButton* typeButton_ = nullptr;
+    QPushButton* timeButton_ = nullptr;
+    QPushButton* creatButton_ = nullptr;
+    QPushButton* modifyButton_ = nullptr;
+    QWidget* changeTimeBlowView_ = nullptr;
+    std::array<QWidget*, 4> blowViews_{};
+    QLineEdit* search_ = nullptr;
+    QWidget* segment_ = nullptr;
+    QButtonGroup* segmentButtons_ = nullptr;
+    QSplitter* splistView_ = nullptr;
+    QWidget* splistLeftView_ = nullptr;
+    std::array<CommOutlineView*, 4> outlines_{};
+    QWidget* listTableViewBlowView_ = nullptr;
+    QVNSTableView* tableView_ = nullptr;
+    FileListModel* fileModel_ = nullptr;
+    ImageCheckBox* listViewSelectAllButton_ = nullptr;
+    QWidget* blowView_ = nullptr;
+    QWidget* abox_ = nullptr;
+    ui::QVProgressView* progressView_ = nullptr;
+    ui::TCImageButton* backHomeButton_ = nullptr;
+    ui::TCImageButton* pauseButton_ = nullptr;
+    ui::TCImageButton* continueScanButton_ = nullptr;
+    ui::TCImageButton* stopButton_ = nullptr;
+    ui::TCImageButton* recovertyButton_ = nullptr;
+    ui::TCImageButton* advButton_ = nullptr;
+    QLabel* selectFilesLabel_ = nullptr;
+    QLabel* findFilesLabel_ = nullptr;
+    QLabel* remainTimeLabel_ = nullptr;
+    QPointer<SpacePreviewWindow> spacePreviewWindow_;
+    // Preview reads run here, never on the GUI thread.
+    QThreadPool previewPool_;
+    int previewGeneration_ = 0;
+};
+
+} // namespace windows

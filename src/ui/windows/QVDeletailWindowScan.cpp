@@ -1,0 +1,309 @@
+// The results window: the start of the scan, its updates, the progress in
+// the bottom bar and the end of the scan.
+
+#include <QDateTime>
+
+#include "bridge/QVUIController.h"
+#include "ui/toolkit/NotificationCenter.h"
+#include "ui/toolkit/Strings.h"
+#include "ui/windows/QVDeletailWindowController.h"
+#include "ui/windows/QVPublicUtilities.h"
+
+namespace windows {
+
+void QVDeletailWindowController::dropRows()
+{
+    fileModel_->clear();
+    for (CommOutlineView* outline : outlines_)
+        outline->clearData();
+    opDataFile_.reset();
+}
+
+bool QVDeletailWindowController::getData()
+{
+    // The rows point into the result the new scan replaces.
+    ++previewGeneration_;
+    previewPool_.waitForDone();
+    if (spacePreviewWindow_)
+        spacePreviewWindow_->closeWindow();
+    dropRows();
+    if (!trees_[0]->empty()) {
+        for (auto& tree : trees_)
+            tree->clear();
+    }
+    isDeepScan_ = 0;
+    setNotification();
+    const _DiskVolumeData* row = &selectDiskVolumeData_;
+    bool started = false;
+    if (row->isQdi != 0 || row->isAppleDmg != 0) {
+        QVUIController::ResetShouldBuild();
+        started = QVUIController::isQdiDoDeepScanWithData(row, "NormalScranValue", this);
+    } else if (scanTypeNum_ == 1) {
+        started = QVUIController::DoScanWithData(row, "NormalScranValue", this);
+    } else {
+        started = QVUIController::DoDeepScanWithData(row, "NormalScranValue", this);
+    }
+    isDeepScan_ = QVUIController::IsDeepScan() ? 1 : 0;
+    if (isDeepScan_ == 0) {
+        segment_->setEnabled(true);
+    } else {
+        segment_->setEnabled(false);
+        applyDeepScanLayout();
+    }
+    return started;
+}
+
+void QVDeletailWindowController::setNotification()
+{
+    auto& centre = ui::NotificationCenter::defaultCenter();
+    centre.removeObserver(this, QStringLiteral("NormalScranValue"));
+    centre.removeObserver(this, QStringLiteral("RefreshTableView"));
+    centre.removeObserver(this, QStringLiteral("ChangeWindowTitle"));
+    centre.addObserver(this, QStringLiteral("NormalScranValue"), [this](const ui::Notification&) {
+        DataInitFinished();
+    });
+    centre.addObserver(this, QStringLiteral("RefreshTableView"), [this](const ui::Notification&) {
+        tableView_->viewport()->update();
+    });
+    centre.addObserver(this, QStringLiteral("ChangeWindowTitle"), [this](const ui::Notification&) {
+        if (titleLabel_)
+            titleLabel_->setText(ui::Strings::text(QStringLiteral("WINDOW_TOP_TITLE")));
+    });
+}
+
+void QVDeletailWindowController::DataInitFinished()
+{
+    if (selectDesktop_ == 1 && QVUIController::IsScanRunning()) {
+        getScanProgress();
+        return;
+    }
+    for (std::size_t kind = 0; kind < outlines_.size(); ++kind)
+        outlines_[kind]->loadDataFormDetail(trees_[kind].get(), static_cast<int>(kind));
+    getScanProgress();
+    if (!QVUIController::IsScanRunning()) {
+        // getScanProgress may have rebuilt the path tree.
+        outlines_[0]->loadDataFormDetail(trees_[0].get(), 0);
+        timeButton_->setEnabled(true);
+        pathButton_->setEnabled(true);
+        typeButton_->setEnabled(true);
+        selectRootItem();
+        setFoundAllFiles();
+        const QModelIndex first = outlines_[0]->model()->index(0, 0);
+        if (first.isValid())
+            outlines_[0]->expand(first);
+        showNoValueNote();
+    }
+    oldData_ = QDateTime::currentMSecsSinceEpoch();
+}
+
+void QVDeletailWindowController::setFoundAllFiles()
+{
+    std::uint64_t size = 0;
+    std::uint64_t count = 0;
+    QVUIController::GetScanFileSize(size, count);
+    selectFilesLabel_->setText(ui::Strings::text(QStringLiteral("NQT_FOUR_ALL_FILES_SIZE"))
+                                   .arg(QVPublicUtilities::longlongConvertVolSpace(static_cast<std::int64_t>(size)))
+                                   .arg(count));
+}
+
+void QVDeletailWindowController::selectRootItem()
+{
+    if (selectTypeCount_ >= 0 && selectTypeCount_ < static_cast<int>(outlines_.size()))
+        outlines_[static_cast<std::size_t>(selectTypeCount_)]->selectRootItem();
+}
+
+void QVDeletailWindowController::getScanProgress()
+{
+    isDeepScan_ = QVUIController::IsDeepScan() ? 1 : 0;
+    if (isDeepScan_ == 1 && isPause_ == 0) {
+        segment_->setEnabled(false);
+        applyDeepScanLayout();
+    } else {
+        segment_->setEnabled(true);
+    }
+    double percent = 0;
+    std::uint64_t found = 0;
+    const std::string remaining = QVUIController::GetScanProgress(percent, found);
+    const std::time_t now = std::time(nullptr);
+    const bool due = lastUpdateTime_ == 0 || now - lastUpdateTime_ >= 1;
+    if (due)
+        lastUpdateTime_ = now;
+    if (found != 0 || percent > 1) {
+        findFilesLabel_->setText(ui::Strings::text(QStringLiteral("NQT_FOUR_FILESFOUND")).arg(found));
+        if (due)
+            remainTimeLabel_->setText(
+                ui::Strings::text(QStringLiteral("NQT_FOUR_REMAININGTIME")).arg(QString::fromStdString(remaining)));
+    } else {
+        findFilesLabel_->setText(QStringLiteral("Please wait..."));
+        remainTimeLabel_->setText(QStringLiteral("Prepare to scan your drive"));
+    }
+    if (found >= 1) {
+        if (!getPorTimer_.isActive() && QVUIController::IsScanRunning() && !QVUIController::IsPause())
+            getPorTimer_.start();
+        progressView_->changeProgressValue(static_cast<float>(percent));
+    }
+    if (!QVUIController::IsScanRunning()) {
+        if (selectTypeCount_ != 0 && selectDesktop_ != 1) {
+            QVUIController::SetViewType(0);
+            QVUIController::RefreshData();
+            QVUIController::GetScanTreeNodeData(trees_[0].get(), 0);
+            QVUIController::SetViewType(selectTypeCount_);
+        }
+        segment_->setEnabled(true);
+        progressView_->hide();
+        pauseButton_->hide();
+        stopButton_->hide();
+        continueScanButton_->hide();
+        findFilesLabel_->hide();
+        remainTimeLabel_->hide();
+        recovertyButton_->show();
+        selectFilesLabel_->show();
+        search_->setEnabled(true);
+        getPorTimer_.stop();
+        isDeepScan_ = QVUIController::IsDeepScan() ? 1 : 0;
+        if (isDeepScan_ == 0 && isImport_ == 0)
+            advButton_->setEnabled(true);
+        isCanClick_ = 1;
+        if (isCloseWindow_ == 1) {
+            hide();
+            ui::NotificationCenter::defaultCenter().post(QStringLiteral("appWillTerminate"));
+            return;
+        }
+        std::uint64_t size = 0;
+        std::uint64_t count = 0;
+        QVUIController::GetScanFileSize(size, count);
+        selectFilesLabel_->setText(ui::Strings::text(QStringLiteral("NQT_FOUR_ALL_FILES_SIZE"))
+                                       .arg(QVPublicUtilities::longlongConvertVolSpace(static_cast<std::int64_t>(size)))
+                                       .arg(count));
+    }
+    const bool usable = isCanClick_ == 1;
+    backHomeButton_->setEnabled(usable && QVUIController::QVGetIsSearching() == 0);
+    pauseButton_->setEnabled(usable);
+    stopButton_->setEnabled(usable);
+}
+
+void QVDeletailWindowController::showScanProgree()
+{
+    if (oldData_ != 0) {
+        const qint64 seconds = (QDateTime::currentMSecsSinceEpoch() - oldData_) / 1000;
+        if (seconds >= 30)
+            beginShowFoundCountPoint();
+        else if (seconds < 3)
+            stopShowFoundCountPoint();
+    }
+    if (doShowScanProgree() >= 100)
+        getPorTimer_.stop();
+}
+
+double QVDeletailWindowController::doShowScanProgree()
+{
+    double percent = 0;
+    std::uint64_t found = 0;
+    const std::string remaining = QVUIController::GetScanProgress(percent, found);
+    if (percent > 0) {
+        backHomeButton_->setEnabled(isCanClick_ == 1 && QVUIController::QVGetIsSearching() == 0);
+        stopButton_->setEnabled(isCanClick_ == 1);
+    }
+    const std::time_t now = std::time(nullptr);
+    if (lastUpdateTime_ == 0 || now - lastUpdateTime_ >= 1) {
+        lastUpdateTime_ = now;
+        remainTimeLabel_->setText(
+            ui::Strings::text(QStringLiteral("NQT_FOUR_REMAININGTIME")).arg(QString::fromStdString(remaining)));
+    }
+    percent = std::max(percent, 1.0);
+    progressView_->changeProgressValue(static_cast<float>(percent));
+    return percent;
+}
+
+void QVDeletailWindowController::beginShowFoundCountPoint()
+{
+    if (foundCountTimer_.isActive())
+        return;
+    pointCount_ = 0;
+    foundCountTimer_.start();
+}
+
+void QVDeletailWindowController::showFoundCountPoint()
+{
+    static const char* const kDots[] = {".", "..", "...", " "};
+    getFindFilesCountWith(QString::fromLatin1(kDots[pointCount_]));
+    pointCount_ = (pointCount_ + 1) % 4;
+}
+
+void QVDeletailWindowController::stopShowFoundCountPoint()
+{
+    getFindFilesCountWith(QStringLiteral(" "));
+    foundCountTimer_.stop();
+}
+
+void QVDeletailWindowController::getFindFilesCountWith(const QString& dots)
+{
+    double percent = 0;
+    std::uint64_t found = 0;
+    QVUIController::GetScanProgress(percent, found);
+    if (found == 0 && percent <= 1)
+        return;
+    const QString text = ui::Strings::text(QStringLiteral("NQT_FOUR_FILESFOUND")).arg(found);
+    if (text.isEmpty() || text == QStringLiteral(" "))
+        return;
+    findFilesLabel_->setText(text + dots);
+}
+
+void QVDeletailWindowController::showRecoveryButton()
+{
+    selectFilesLabel_->show();
+    progressView_->hide();
+    findFilesLabel_->hide();
+    remainTimeLabel_->hide();
+    double percent = 0;
+    std::uint64_t found = 0;
+    QVUIController::GetScanProgress(percent, found);
+    progressView_->changeProgressValue(static_cast<float>(std::max(percent, 1.0)));
+}
+
+void QVDeletailWindowController::showSelectFilesCountAndSize()
+{
+    if (QVUIController::IsScanRunning() && !QVUIController::IsPause())
+        return;
+    int count = 0;
+    std::uint64_t size = 0;
+    QVUIController::GetSelectedFilesAmout(count, size);
+    selectedFileCnt_ = count;
+    selectedFileSize_ = static_cast<long long>(size);
+    recovertyButton_->setEnabled(count > 0);
+    selectFilesLabel_->setText(ui::Strings::text(QStringLiteral("NQT_FOUR_SELECT_FILES"))
+                                   .arg(QVPublicUtilities::longlongConvertVolSpace(static_cast<std::int64_t>(size)))
+                                   .arg(count));
+}
+
+void QVDeletailWindowController::pauseButtonClick()
+{
+    if (!QVUIController::IsScanRunning()) {
+        getScanProgress();
+        return;
+    }
+    QVUIController::PauseOrResumeScan();
+    isPause_ = QVUIController::IsPause() ? 1 : 0;
+    pauseButton_->setVisible(isPause_ == 0);
+    continueScanButton_->setVisible(isPause_ == 1);
+    if (isPause_ == 1) {
+        getPorTimer_.stop();
+        // Ticks and the list work again while paused.
+        refashDetailPageDataWithRefashSizeAndCount(true);
+    } else {
+        getPorTimer_.start();
+    }
+}
+
+void QVDeletailWindowController::stopButtonClick()
+{
+    if (!QVUIController::IsScanRunning())
+        return;
+    // The trees are built from what was found so far.
+    QVUIController::StopScan(0);
+    stopButton_->setEnabled(false);
+    pauseButton_->setEnabled(false);
+    continueScanButton_->setEnabled(false);
+}
+
+} // namespace windows

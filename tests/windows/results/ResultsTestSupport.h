@@ -1,0 +1,70 @@
+#pragma once
+// Helpers of the results window's tests: a FAT16 image made with the real
+// tools, the bridge set up as the program does, and ways to reach rows.
+
+#include <QModelIndex>
+#include <QString>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bridge/QVUIDeviceData.h"
+#include "support/TempDir.h"
+#include "ui/bridge_qt/QtBridge.h"
+#include "ui/windows/CommOutlineView.h"
+#include "ui/windows/FileListModel.h"
+
+namespace windows {
+class QVDeletailWindowController;
+}
+
+namespace resultstest {
+
+bool HaveFatTools();
+
+// Photos/holiday.jpg (a picture painted with Qt) and Old/letter.txt, both
+// deleted, on a 32 MiB FAT16 volume; the image file is `totalBytes` long
+// (zeros after the volume) when that is larger.
+struct FatImage {
+    std::string path;
+    qint64 jpegSize = 0;
+    qint64 textSize = 0;
+};
+bool MakeFatImage(const testsupport::TempDir& dir, FatImage& image, qint64 totalBytes = 0);
+
+// The bridge with its Qt side and one opened image; jobs stop and the trees
+// are let go at the end.
+class BridgeSession {
+public:
+    BridgeSession();
+    ~BridgeSession();
+    bool open(const std::string& image);
+    const _DiskVolumeData& volume() const { return volume_; }
+    const _DiskVolumeData& disk() const { return disk_; }
+
+private:
+    bridge_qt::QtBridge bridge_;
+    _DiskVolumeData volume_;
+    _DiskVolumeData disk_;
+};
+
+// Runs the event loop until the scan has ended and the window showed its end.
+bool WaitForScanEnd(windows::QVDeletailWindowController& window, int timeoutMs = 120000);
+
+// A row of the outline whose text is `label`, reading levels as needed.
+QModelIndex FindRow(windows::CommOutlineView& outline, const QString& label);
+std::vector<QString> RootLabels(windows::CommOutlineView& outline);
+// The sum of the "(n)" counts at the end of the labels.
+unsigned long long SumOfCounts(const std::vector<QString>& labels);
+// The first row without rows below it (a month or an extension group).
+QModelIndex FirstLeafGroup(windows::CommOutlineView& outline);
+// Chooses rows of the shown outline until one lists files; that row.
+QModelIndex FolderWithFiles(windows::QVDeletailWindowController& window);
+// The first row of the list that is a file, or -1.
+int FirstFileRow(const windows::FileListModel& list);
+int FindListRow(const windows::FileListModel& list, const QString& nameContains);
+// Clicks the check box of a list row as the mouse does.
+void ClickCheckBox(windows::QVDeletailWindowController& window, int row);
+
+} // namespace resultstest

@@ -10,6 +10,10 @@
 #   apfs-notice.png   the notice for a row that cannot be opened
 #   update.png        the update window reporting a newer version (list served locally)
 #   update-none.png   the update window when the list's server cannot be reached
+# and, from quarnel_results_shots (tools/screenshot/ResultsShots.cpp):
+#   results-*.png     the results window on an image of its own: a deep scan
+#                     paused at its start, then a quick scan's path,
+#                     category and date trees and the space-bar preview
 # Needs: xvfb-run, xdotool; run as root so the launcher needs no password.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,7 +23,8 @@ out=$root/build/shots
 
 export CCACHE_DIR=${CCACHE_DIR:-$root/.cache/ccache}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target quarnel quarnel-launcher quarnel_screenshot quarnel_window_shots >/dev/null
+cmake --build "$build" --target quarnel quarnel-launcher quarnel_screenshot quarnel_window_shots \
+  quarnel_results_shots >/dev/null
 
 mkdir -p "$out"
 rm -f "$out"/*.png
@@ -69,4 +74,7 @@ XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config \
   xvfb-run -a -s "-screen 0 1280x800x24" bash "$work/session.sh" "$root/$build/bin" "$out" "$work"
 XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config-shots \
   xvfb-run -a -s "-screen 0 1280x800x24" "$root/$build/bin/quarnel_window_shots" "$out" "$work/demo.img"
+mkdir "$work/results"
+XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config \
+  xvfb-run -a -s "-screen 0 1280x800x24" "$root/$build/bin/quarnel_results_shots" "$out" "$work/results"
 ls -l "$out"

@@ -255,6 +255,27 @@ std::optional<Image> QVUIController::GetNSImageByNode(const OpNodeData* item) {
   return GetNSImageByFildNode(item != nullptr ? item->fileNode() : nullptr);
 }
 
+bool QVUIController::GetFileHeadBytes(IFileNode* node, std::size_t limit, std::string& out) {
+  out.clear();
+  if (node == nullptr || node->IsDirectory() != 0) return false;
+  const long long size = node->GetFileSize();
+  if (size < 1 || limit == 0) return false;
+  const std::size_t length = static_cast<std::size_t>(
+      std::min<unsigned long long>({static_cast<unsigned long long>(size), limit, bridge::kMaxPreviewBytes}));
+  const bridge::ThumbnailSources s = bridge::Sources();
+  if (s.recoveryBusy()) return false;
+  IDataRecovery* recovery = s.recovery(node);
+  if (recovery == nullptr) return false;
+  std::lock_guard g(bridge::g_engineLock);
+  IFileReader* reader = recovery->SetRecoverNode(node);
+  if (reader == nullptr) return false;
+  out.resize(length);
+  const int n = reader->ReadData(0, out.data(), static_cast<unsigned>(length), nullptr);
+  reader->Release();
+  out.resize(static_cast<std::size_t>(std::clamp<long long>(n, 0, static_cast<long long>(length))));
+  return !out.empty();
+}
+
 Image QVUIController::getVideoThumbFromPath(const std::string& path) {
   return bridge::ThumbnailMaker().FromFile(path, bridge::kThumbnailSide);
 }

@@ -3,6 +3,7 @@
 // tool ask of the engine. All members are static; every command returns at
 // once and the job runs on a worker thread of its own.
 
+#include <cstddef>
 #include <cstdint>
 #include <list>
 #include <string>
@@ -105,6 +106,10 @@ class QVUIController {
   static std::optional<bridge::Image> GetNSImageByFildNodeNSNumber(std::int64_t number);
   static std::optional<bridge::Image> GetNSImageByNode(const OpNodeData* item);
   static bridge::Image getVideoThumbFromPath(const std::string& path);
+  // The first bytes of a found file (at most `limit`), read through the
+  // engine as a recovery reads them; false when there is no reader, a
+  // recovery job runs or nothing could be read.
+  static bool GetFileHeadBytes(IFileNode* node, std::size_t limit, std::string& out);
 
   // Usage statistics (nothing without the plug-in).
   static void SpyIDInstall();

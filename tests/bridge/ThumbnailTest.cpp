@@ -285,3 +285,42 @@ TEST_F(Thumbnail, NoFilterMeansNoImage) {
 }
 
 }  // namespace
+
+// The start of a file for a text preview: at most the limit, never past the
+// file's size, nothing while a recovery runs, without a reader, for a folder
+// or an empty file; the reader is always released.
+TEST_F(Thumbnail, FileHeadBytesAreLimitedAndOnlyReadWhenAllowed) {
+  struct Case {
+    long long size;
+    std::size_t limit;
+    bool busy;
+    bool noReader;
+    bool ok;
+    std::size_t length;
+  };
+  const Case cases[] = {
+      {100, 65536, false, false, true, 100},  {200000, 65536, false, false, true, 65536},
+      {65536, 65536, false, false, true, 65536}, {100, 0, false, false, false, 0},
+      {0, 65536, false, false, false, 0},     {100, 65536, true, false, false, 0},
+      {100, 65536, false, true, false, 0},
+  };
+  for (const Case& c : cases) {
+    m_busy = c.busy;
+    m_recovery.noReader = c.noReader;
+    m_recovery.reader.reset();
+    TestNode node = Node("letter.txt", c.size);
+    std::string head = "old";
+    EXPECT_EQ(QVUIController::GetFileHeadBytes(&node, c.limit, head), c.ok) << c.size << " " << c.limit;
+    EXPECT_EQ(head.size(), c.length) << c.size << " " << c.limit;
+    if (c.ok) {
+      EXPECT_EQ(head, std::string(c.length, 'x'));
+      ASSERT_NE(m_recovery.reader, nullptr);
+      EXPECT_EQ(m_recovery.reader->released, 1);
+      EXPECT_EQ(m_recovery.reader->lastLen, c.length);
+    }
+  }
+  TestNode folder(2, 0, "Photos", 0, true);
+  std::string head;
+  EXPECT_FALSE(QVUIController::GetFileHeadBytes(&folder, 100, head));
+  EXPECT_FALSE(QVUIController::GetFileHeadBytes(nullptr, 100, head));
+}

@@ -137,3 +137,23 @@ TEST(TCImageButton, RendersEachState)
     EXPECT_NE(normal.pixelColor(30, 10), disabled.pixelColor(30, 10));
     uitest::renderToPng(b, QStringLiteral("button-disabled"));
 }
+
+// A 60-point picture on an 18-point button: drawn at its own size only its
+// top-left corner shows; scaled to the frame the whole circle shows.
+TEST(ImageButtonScaling, ScaledToTheFrameShowsTheWholePicture)
+{
+    QWidget host;
+    host.resize(40, 40);
+    auto* b = new TCImageButton(QRect(0, 0, 18, 18), &host);
+    b->setImageFromFileNormalName(QStringLiteral("pause_normal"), QStringLiteral("pause_press"),
+                                  QStringLiteral("pause_hover"), QStringLiteral("pause_disable"));
+    auto blue = [](const QColor& c) { return c.blue() > 200 && c.red() < 120; };
+    const QImage own = b->grab().toImage();
+    EXPECT_FALSE(blue(own.pixelColor(1, 1))) << "own size: the picture's empty corner";
+    EXPECT_TRUE(blue(own.pixelColor(17, 17))) << "own size: the circle fills the cut";
+    b->setScalesImageToFrame(true);
+    EXPECT_TRUE(b->scalesImageToFrame());
+    const QImage scaled = b->grab().toImage();
+    EXPECT_FALSE(blue(scaled.pixelColor(17, 17))) << "scaled: outside the circle";
+    EXPECT_TRUE(blue(scaled.pixelColor(2, 9))) << "scaled: the circle's left edge";
+}

@@ -28,6 +28,12 @@ void TCImageButton::setImageFromFileNormalName(const QString& normal, const QStr
     update();
 }
 
+void TCImageButton::setScalesImageToFrame(bool scales)
+{
+    scalesToFrame_ = scales;
+    update();
+}
+
 void TCImageButton::setButtonEnabled(bool enabled)
 {
     isDisabled_ = enabled;
@@ -116,6 +122,11 @@ void TCImageButton::paintEvent(QPaintEvent*)
     case DrawnImage::Disable: img = &disableImage_; break;
     }
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (scalesToFrame_) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawPixmap(QRectF(rect()), *img, QRectF(img->rect()));
+        return;
+    }
     const qreal dpr = img->devicePixelRatio();
     const QRectF src(srcRect_.topLeft() * dpr, srcRect_.size() * dpr);
     p.drawPixmap(dstRect_, *img, src);

@@ -28,6 +28,10 @@ public:
     // Which image the next paint draws.
     DrawnImage drawnImage() const;
     QRectF dstRect() const { return dstRect_; }
+    // Draws the images stretched to the button's frame (both axes on their
+    // own) instead of at their own size.
+    void setScalesImageToFrame(bool scales);
+    bool scalesImageToFrame() const { return scalesToFrame_; }
 
     QSize sizeHint() const override;
 
@@ -48,6 +52,7 @@ private:
     QPixmap activeImage_;
     QPixmap hoverImage_;
     bool isFocus_ = false;
+    bool scalesToFrame_ = false;
 };
 
 } // namespace ui

@@ -43,6 +43,18 @@ QLabel* barLabel(QWidget* parent, const QString& name, const QFont& font)
     return label;
 }
 
+// A caption in white over the free part of a pill-shaped button picture.
+void addCaption(ui::TCImageButton* button, const QString& text)
+{
+    auto* caption = new QLabel(text, button);
+    caption->setObjectName(button->objectName() + QStringLiteral("Caption"));
+    caption->setAttribute(Qt::WA_TransparentForMouseEvents);
+    caption->setAlignment(Qt::AlignCenter);
+    caption->setFont(lightFont(QStringLiteral("Helvetica Light"), 14));
+    caption->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    caption->setGeometry(36, 0, button->width() - 46, button->height());
+}
+
 ui::TCImageButton* imageButton(QWidget* parent, const QString& name, const QString& images, const QString& tip)
 {
     auto* button = new ui::TCImageButton(parent);
@@ -92,6 +104,12 @@ QVDeletailWindowController::QVDeletailWindowController(QWidget* parent) : ui::TC
     auto& centre = ui::NotificationCenter::defaultCenter();
     centre.addObserver(this, QStringLiteral("SpacePreviewFile"), [this](const ui::Notification&) {
         spacePrviewFile();
+    });
+    centre.addObserver(this, QStringLiteral("RefreshDetachDevice"), [this](const ui::Notification& n) {
+        QVariantMap record = n.object.toMap();
+        for (auto it = n.userInfo.begin(); it != n.userInfo.end(); ++it)
+            record.insert(it.key(), it.value());
+        RefreshDevice(record);
     });
 }
 
@@ -204,7 +222,7 @@ void QVDeletailWindowController::buildTopStrip(QWidget* content)
     auto* row = new QHBoxLayout(segment_);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
-    const QStringList names = {QStringLiteral("List"), QStringLiteral("Grid"), QStringLiteral("Cover Flow")};
+    const QStringList names = {QStringLiteral("List"), QStringLiteral("Grid"), QStringLiteral("Flow")};
     for (int i = 0; i < names.size(); ++i) {
         auto* button = new QToolButton(segment_);
         button->setObjectName(QStringLiteral("segment%1").arg(i));
@@ -316,25 +334,32 @@ void QVDeletailWindowController::buildDetailViewWindowTitleBar(QWidget* content)
     abox_->setObjectName(QStringLiteral("abox"));
     pauseButton_ = imageButton(abox_, QStringLiteral("pauseButton"), QStringLiteral("pause"), QStringLiteral("Pause"));
     pauseButton_->setEnabled(false);
+    pauseButton_->setScalesImageToFrame(true);
     connect(pauseButton_, &QAbstractButton::clicked, this, &QVDeletailWindowController::pauseButtonClick);
     continueScanButton_ =
         imageButton(abox_, QStringLiteral("continueScanButton"), QStringLiteral("play"), QStringLiteral("Continue"));
+    continueScanButton_->setScalesImageToFrame(true);
     continueScanButton_->hide();
     connect(continueScanButton_, &QAbstractButton::clicked, this, &QVDeletailWindowController::pauseButtonClick);
     stopButton_ = imageButton(abox_, QStringLiteral("stopButton"), QStringLiteral("stop"), QStringLiteral("Stop"));
     stopButton_->setEnabled(false);
+    stopButton_->setScalesImageToFrame(true);
     connect(stopButton_, &QAbstractButton::clicked, this, &QVDeletailWindowController::stopButtonClick);
     selectFilesLabel_ = barLabel(abox_, QStringLiteral("selectFilesLabel"), lightFont(QStringLiteral("Helvetica Neue Thin"), 16));
     selectFilesLabel_->setText(QStringLiteral("You have selected %1 in %2 file(s).").arg(QStringLiteral("0 byte")).arg(0));
     selectFilesLabel_->hide();
     recovertyButton_ = imageButton(abox_, QStringLiteral("recovertyButton"), QStringLiteral("btn_recover"), QString());
     recovertyButton_->setEnabled(false);
+    recovertyButton_->resize(138, 41);
+    addCaption(recovertyButton_, ui::Strings::text(QStringLiteral("NQT_FOUR_RECOVERY_WINDOW_SAVE_BUTTON")));
     connect(recovertyButton_, &QAbstractButton::clicked, this, [this] {
         if (selectedFileCnt_ > 0)
             emit recoveryRequested();
     });
     advButton_ = imageButton(abox_, QStringLiteral("advButton"), QStringLiteral("btn_ds"), QStringLiteral("deep scan"));
     advButton_->setEnabled(false);
+    advButton_->resize(166, 41);
+    addCaption(advButton_, QStringLiteral("Deep Scan"));
     findFilesLabel_ = barLabel(abox_, QStringLiteral("findFilesLabel"), lightFont(QStringLiteral("Helvetica Light"), 13));
     remainTimeLabel_ = barLabel(abox_, QStringLiteral("remainTimeLabel"), lightFont(QStringLiteral("Helvetica Light"), 13));
     findFilesLabel_->setText(QStringLiteral("Please wait..."));
@@ -369,8 +394,8 @@ void QVDeletailWindowController::layoutContent()
     timeButton_->setGeometry(2 * tabW, 2, tabW, kTopStripHeight - 4);
     blowViews_[0]->setGeometry(8, kTopStripHeight - 3, tabW - 16, 2);
     blowViews_[1]->setGeometry(tabW + 8, kTopStripHeight - 3, tabW - 16, 2);
-    segment_->setGeometry(w - 104 - 16, 5, 104, 25);
-    search_->setGeometry(w - 104 - 16 - 12 - 200, 5, 200, 25);
+    segment_->setGeometry(w - 125, 5, 104, 25);
+    search_->setGeometry(w - 125 - 12 - 200, 5, 200, 25);
     splistView_->setGeometry(0, kTopStripHeight, w, std::max(0, h - kTopStripHeight - kBottomHeight));
     blowView_->setGeometry(0, h - kBottomHeight, w, kBottomHeight);
     const QRect c = creatButton_->geometry();
@@ -397,7 +422,8 @@ void QVDeletailWindowController::layoutBottomBar()
     stopButton_->setGeometry(ui::fromBottomLeft(h, (deep ? 527 : 352) + shift, 32, 18, 18));
     recovertyButton_->setGeometry(ui::fromBottomLeft(h, (deep ? 562 : 386) + shift, 22, 138, 41));
     advButton_->setGeometry(ui::fromBottomLeft(h, 534 + shift, 22, 166, 41));
-    selectFilesLabel_->setGeometry(ui::fromBottomLeft(h, 0, 32, 300 + shift, 22));
+    // As wide as the room left of the recover button (the fonts here run wider).
+    selectFilesLabel_->setGeometry(ui::fromBottomLeft(h, 0, 32, (deep ? 556 : 380) + shift, 22));
     findFilesLabel_->setGeometry(ui::fromBottomLeft(h, 0, 43, 300 + shift, 17));
     remainTimeLabel_->setGeometry(ui::fromBottomLeft(h, 0, 23, 300 + shift, 17));
 }

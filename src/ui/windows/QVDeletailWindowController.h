@@ -15,6 +15,7 @@
 // new scan.
 
 #include <QLabel>
+#include <QVariantMap>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -63,6 +64,9 @@ public:
 
     // Set by the opener before getData().
     void setSelectDiskVolumeData(const _DiskVolumeData& row) { selectDiskVolumeData_ = row; }
+    // The disk row a chosen volume belongs to (its name and device are what
+    // a removal names); without it the chosen row stands for itself.
+    void setParentRow(const _DiskVolumeData& disk) { parentRow_ = disk; hasParentRow_ = true; }
     const _DiskVolumeData& selectDiskVolumeData() const { return selectDiskVolumeData_; }
     void setScanTypeNum(int kind) { scanTypeNum_ = kind; }
     int scanTypeNum() const { return scanTypeNum_; }
@@ -78,6 +82,9 @@ public:
     void getScanProgress();
     void setFoundAllFiles();
     void selectRootItem();
+    // "RefreshDetachDevice": a disk left the system. The record names it by
+    // "DevName" (device node or image path) and "USBPath" (display name).
+    void RefreshDevice(const QVariantMap& record);
 
     // Bottom bar.
     void showScanProgree();
@@ -156,10 +163,14 @@ public:
     int selectedFileCnt() const { return selectedFileCnt_; }
     long long selectedFileSize() const { return selectedFileSize_; }
     bool timersRunning() const { return getPorTimer_.isActive(); }
+    // The end of the scan was shown (bottom bar in its summary mode).
+    bool scanEnded() const { return scanEnded_; }
 
 signals:
     // The recover button was clicked with files ticked.
     void recoveryRequested();
+    // The scanned device left and the user acknowledged it: back to the start.
+    void backHomeRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -180,9 +191,12 @@ private:
     void refreshOutlineStates();
     void dropRows();
     void loadPreview(IFileNode* node);
+    bool namesScannedDevice(const QVariantMap& record) const;
 
     // Job.
     _DiskVolumeData selectDiskVolumeData_;
+    _DiskVolumeData parentRow_;
+    bool hasParentRow_ = false;
     int scanTypeNum_ = 1;
     int selectDesktop_ = 0;
     int isDeepScan_ = 0;
@@ -191,6 +205,7 @@ private:
     int isCanClick_ = 1;
     int isCloseWindow_ = 0;
     int isSelectBackHome_ = 0;
+    bool scanEnded_ = false;
     // Trees (path, type, creation, modification), registered with the bridge.
     std::array<std::unique_ptr<OpNodeArray>, 4> trees_;
     QVTreeNodeArrays registered_;

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMetaObject>
+#include <QStringDecoder>
 
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIScan.h"
@@ -305,21 +306,67 @@ void QVDeletailWindowController::spacePrviewFile()
     loadPreview(node);
 }
 
-// The picture is read through the bridge on the pool's thread and shown
-// when it arrives, if that preview is still the current one.
+namespace {
+
+constexpr std::size_t kTextPreviewBytes = 65536;
+
+// Kinds shown as text in the preview.
+bool isTextKind(const QString& name)
+{
+    static const QStringList kinds = {
+        QStringLiteral("txt"), QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("log"),
+        QStringLiteral("md"),  QStringLiteral("xml"),  QStringLiteral("html"), QStringLiteral("htm"),
+        QStringLiteral("json"), QStringLiteral("ini"), QStringLiteral("cfg"), QStringLiteral("conf"),
+        QStringLiteral("c"),   QStringLiteral("h"),    QStringLiteral("cpp"), QStringLiteral("py"),
+        QStringLiteral("sh"),  QStringLiteral("js"),   QStringLiteral("css"), QStringLiteral("tsv")};
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot >= 0 && kinds.contains(name.mid(dot + 1).toLower());
+}
+
+// The bytes as text, or "" when they hold binary data.
+QString asText(const std::string& bytes)
+{
+    if (bytes.empty() || bytes.find('\0') != std::string::npos)
+        return {};
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(QByteArray::fromStdString(bytes));
+    if (utf8.hasError())
+        text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return text;
+}
+
+} // namespace
+
+// The file is read through the bridge on the pool's thread and shown when
+// it arrives, if that preview is still the current one: text kinds as
+// text, everything else as the bridge's picture (the picture itself, or
+// the icon of its kind).
 void QVDeletailWindowController::loadPreview(IFileNode* node)
 {
     const int generation = ++previewGeneration_;
+    const bool text = isTextKind(fileModel_->record(selectedRow_).name);
     QPointer<QVDeletailWindowController> self(this);
-    previewPool_.start([self, node, generation] {
-        const std::optional<bridge::Image> image = QVUIController::GetNSImageByFildNode(node);
-        const QImage shown = image ? bridge_qt::toQImage(*image) : QImage();
+    previewPool_.start([self, node, generation, text] {
+        QString shownText;
+        if (text) {
+            std::string head;
+            if (QVUIController::GetFileHeadBytes(node, kTextPreviewBytes, head))
+                shownText = asText(head);
+        }
+        QImage shown;
+        if (shownText.isEmpty()) {
+            const std::optional<bridge::Image> image = QVUIController::GetNSImageByFildNode(node);
+            shown = image ? bridge_qt::toQImage(*image) : QImage();
+        }
         QMetaObject::invokeMethod(
             self.data(),
-            [self, shown, generation] {
+            [self, shown, shownText, generation] {
                 if (!self || self->previewGeneration_ != generation || !self->spacePreviewWindow_)
                     return;
-                self->spacePreviewWindow_->setShowImage(shown);
+                if (!shownText.isEmpty())
+                    self->spacePreviewWindow_->setShowText(shownText);
+                else
+                    self->spacePreviewWindow_->setShowImage(shown);
             },
             Qt::QueuedConnection);
     });

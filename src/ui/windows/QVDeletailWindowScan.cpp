@@ -2,8 +2,10 @@
 // the bottom bar and the end of the scan.
 
 #include <QDateTime>
+#include <QFileInfo>
 
 #include "bridge/QVUIController.h"
+#include "ui/toolkit/Modal.h"
 #include "ui/toolkit/NotificationCenter.h"
 #include "ui/toolkit/Strings.h"
 #include "ui/windows/QVDeletailWindowController.h"
@@ -32,6 +34,7 @@ bool QVDeletailWindowController::getData()
             tree->clear();
     }
     isDeepScan_ = 0;
+    scanEnded_ = false;
     setNotification();
     const _DiskVolumeData* row = &selectDiskVolumeData_;
     bool started = false;
@@ -46,6 +49,7 @@ bool QVDeletailWindowController::getData()
     isDeepScan_ = QVUIController::IsDeepScan() ? 1 : 0;
     if (isDeepScan_ == 0) {
         segment_->setEnabled(true);
+        layoutBottomBar();
     } else {
         segment_->setEnabled(false);
         applyDeepScanLayout();
@@ -112,6 +116,78 @@ void QVDeletailWindowController::selectRootItem()
         outlines_[static_cast<std::size_t>(selectTypeCount_)]->selectRootItem();
 }
 
+namespace {
+
+// The kernel name of a device node ("/dev/sdb1" -> "sdb1"); a path of an
+// image file stays as it is.
+QString bareName(const QString& s)
+{
+    return s.startsWith(QStringLiteral("/dev/")) ? s.mid(5) : s;
+}
+
+// Whether a removed device `named` is `devName` or the disk it lies on
+// ("sdb" holds "sdb1", "nvme0n1" holds "nvme0n1p2", "loop3" "loop3p1").
+bool removedHolds(const QString& named, const std::string& devName)
+{
+    if (named.isEmpty() || devName.empty())
+        return false;
+    const QString gone = bareName(named);
+    const QString mine = bareName(QString::fromStdString(devName));
+    if (gone == mine)
+        return true;
+    if (gone.startsWith(QLatin1Char('/')) || !mine.startsWith(gone))
+        return false;
+    QString rest = mine.mid(gone.size());
+    if (rest.startsWith(QLatin1Char('p')) && gone.back().isDigit())
+        rest = rest.mid(1);
+    bool number = false;
+    rest.toInt(&number);
+    return number;
+}
+
+// Whether a device of the list is still there.
+bool stillPresent(const std::string& devName)
+{
+    if (devName.empty())
+        return true;
+    const QString name = QString::fromStdString(devName);
+    return QFileInfo::exists(name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name);
+}
+
+} // namespace
+
+// The record names the removed device by its node ("DevName", or a
+// "USBPath" that is a path) or by the disk's display name ("USBPath").
+bool QVDeletailWindowController::namesScannedDevice(const QVariantMap& record) const
+{
+    const _DiskVolumeData& disk = hasParentRow_ ? parentRow_ : selectDiskVolumeData_;
+    QString dev = record.value(QStringLiteral("DevName")).toString();
+    const QString path = record.value(QStringLiteral("USBPath")).toString();
+    if (dev.isEmpty() && path.startsWith(QLatin1Char('/')))
+        dev = path;
+    if (!dev.isEmpty())
+        return removedHolds(dev, selectDiskVolumeData_.devName) || removedHolds(dev, disk.devName);
+    if (!path.isEmpty())
+        return path == QString::fromStdString(disk.name);
+    // A removal that names no device: is the scanned one still there?
+    return !stillPresent(selectDiskVolumeData_.devName) || !stillPresent(disk.devName);
+}
+
+void QVDeletailWindowController::RefreshDevice(const QVariantMap& record)
+{
+    if (!namesScannedDevice(record))
+        return;
+    QVUIController::StopScan(1);
+    ui::NotificationCenter::defaultCenter().removeObserver(this, QStringLiteral("RefreshDetachDevice"));
+    ui::AlertSpec spec;
+    spec.parent = this;
+    spec.message = QStringLiteral("Message");
+    spec.informative = QStringLiteral("The usb device is detatched!");
+    spec.defaultButton = QStringLiteral("OK");
+    if (ui::Modal().alert(spec) == 1)
+        emit backHomeRequested();
+}
+
 void QVDeletailWindowController::getScanProgress()
 {
     isDeepScan_ = QVUIController::IsDeepScan() ? 1 : 0;
@@ -161,9 +237,11 @@ void QVDeletailWindowController::getScanProgress()
         search_->setEnabled(true);
         getPorTimer_.stop();
         isDeepScan_ = QVUIController::IsDeepScan() ? 1 : 0;
+        layoutBottomBar();
         if (isDeepScan_ == 0 && isImport_ == 0)
             advButton_->setEnabled(true);
         isCanClick_ = 1;
+        scanEnded_ = true;
         if (isCloseWindow_ == 1) {
             hide();
             ui::NotificationCenter::defaultCenter().post(QStringLiteral("appWillTerminate"));

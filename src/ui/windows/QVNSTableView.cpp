@@ -156,8 +156,9 @@ void QVNSTableView::changeFrame()
     if (nodeView_) {
         const int w = viewport()->width();
         const int h = viewport()->height();
-        // Bottom-left origin (x, h/2) of a 50-point-high view, top-left here.
-        nodeView_->setGeometry(w / 2 - 200, h - h / 2 - 50, 400, 50);
+        // Bottom-left origin (x, h/2) of a 50-point-high view, top-left here;
+        // wide enough for the arrow and the whole text beside it.
+        nodeView_->setGeometry(w / 2 - 200, h - h / 2 - 50, 82 + 420, 50);
     }
 }
 

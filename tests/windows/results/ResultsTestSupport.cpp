@@ -52,7 +52,8 @@ bool MakeFatImage(const testsupport::TempDir& dir, FatImage& image, qint64 total
     const std::string jpg = dir.File("holiday.jpg");
     if (!picture.save(QString::fromStdString(jpg), "JPG", 90))
         return false;
-    std::ofstream(dir.File("letter.txt")) << "Dear reader, hello again.\nThis letter was deleted.\n";
+    image.text = "Dear reader, hello again.\nThis letter was deleted.\n";
+    std::ofstream(dir.File("letter.txt")) << image.text;
     image.jpegSize = QFileInfo(QString::fromStdString(jpg)).size();
     image.textSize = QFileInfo(QString::fromStdString(dir.File("letter.txt"))).size();
     image.path = dir.File("fat16.img");
@@ -111,10 +112,10 @@ bool WaitForScanEnd(windows::QVDeletailWindowController& window, int timeoutMs)
     if (QVUIController::IsScanRunning() || !QVUIController::WaitForJobs(30000))
         return false;
     // The last update arrives through the event loop.
-    while (!window.recovertyButton()->isVisible() && t.elapsed() < timeoutMs)
+    while (!window.scanEnded() && t.elapsed() < timeoutMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     QCoreApplication::processEvents();
-    return window.recovertyButton()->isVisible();
+    return window.scanEnded();
 }
 
 QModelIndex FindRow(windows::CommOutlineView& outline, const QString& label)

@@ -30,6 +30,7 @@ struct FatImage {
     std::string path;
     qint64 jpegSize = 0;
     qint64 textSize = 0;
+    std::string text;  // the text file's contents
 };
 bool MakeFatImage(const testsupport::TempDir& dir, FatImage& image, qint64 totalBytes = 0);
 

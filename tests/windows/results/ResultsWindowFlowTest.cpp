@@ -18,6 +18,7 @@
 #include "ResultsTestSupport.h"
 #include "bridge/QVUIController.h"
 #include "ui/toolkit/Modal.h"
+#include "ui/toolkit/NotificationCenter.h"
 #include "ui/toolkit/Strings.h"
 #include "ui/windows/QVDeletailWindowController.h"
 #include "ui/windows/QVPublicUtilities.h"
@@ -94,12 +95,17 @@ TEST_F(ResultsWindowFlow, QuickScanShowsTicksSortsAndPreviews)
     EXPECT_EQ(picture.sizeText, windows::QVPublicUtilities::longlongConvertVolSpace(image_.jpegSize));
     EXPECT_EQ(w.fileList()->data(w.fileList()->index(jpg, FileListModel::Size), Qt::DisplayRole).toString(),
               picture.sizeText);
+    EXPECT_FALSE(w.tableView()->noteShown());
 
     // The category tree groups the two files, with their counts.
     w.typeButtonClick();
     EXPECT_EQ(w.selectTypeCount(), 1);
     EXPECT_TRUE(w.outline(1)->isVisible());
     EXPECT_FALSE(path->isVisible());
+    // Its first category is chosen; a category lists no files itself, so
+    // the note says so.
+    EXPECT_EQ(w.fileList()->rowCount(), 0);
+    EXPECT_TRUE(w.tableView()->noteShown());
     const std::vector<QString> categories = RootLabels(*w.outline(1));
     EXPECT_EQ(SumOfCounts(categories), 2u) << categories.size();
     const QModelIndex jpgGroup = FindRow(*w.outline(1), QStringLiteral("jpg(1)"));
@@ -158,6 +164,19 @@ TEST_F(ResultsWindowFlow, QuickScanShowsTicksSortsAndPreviews)
     EXPECT_FALSE(w.spacePreviewWindow()->imageView()->pixmap().isNull());
     QTest::keyClick(w.tableView(), Qt::Key_Space);
     EXPECT_TRUE(w.spacePreviewWindow() == nullptr || w.spacePreviewWindow()->isClosed());
+
+    // A text file previews as its text, read through the bridge.
+    path->setCurrentIndex(old);
+    const int letter = FindListRow(*w.fileList(), QStringLiteral("etter.txt"));
+    ASSERT_GE(letter, 0);
+    w.tableView()->setCurrentIndex(w.fileList()->index(letter, FileListModel::Name));
+    QTest::keyClick(w.tableView(), Qt::Key_Space);
+    ASSERT_NE(w.spacePreviewWindow(), nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(w.spacePreviewWindow() && !w.spacePreviewWindow()->showText().isEmpty(), 20000);
+    EXPECT_EQ(w.spacePreviewWindow()->showText(), QString::fromStdString(image_.text));
+    EXPECT_TRUE(w.spacePreviewWindow()->textView()->isVisible());
+    QTest::keyClick(w.tableView(), Qt::Key_Space);
+    EXPECT_TRUE(w.spacePreviewWindow() == nullptr || w.spacePreviewWindow()->isClosed());
 }
 
 } // namespace
@@ -174,10 +193,10 @@ TEST(ResultsWindowDeepScan, TicksDuringAnUnpausedDeepScanChangeNothing)
     testsupport::TempDir dir;
     FatImage image;
     // Zeros after the volume keep the whole-disk sweep busy for a while;
-    // copies of the picture at 512 MiB and 1 GiB are found on the way and
-    // shown before the scan ends.
+    // copies of the picture from 512 MiB on are found on the way, and the
+    // scan's updates show them before it ends.
     ASSERT_TRUE(MakeFatImage(dir, image, 8LL << 30));
-    for (const char* mib : {"512", "1024"})
+    for (const char* mib : {"512", "1024", "2048", "3072", "4096", "5120", "6144"})
         ASSERT_EQ(testsupport::Run("dd if='" + dir.File("holiday.jpg") + "' of='" + image.path +
                                    "' bs=1M seek=" + mib + " conv=notrunc status=none"),
                   0);
@@ -199,7 +218,7 @@ TEST(ResultsWindowDeepScan, TicksDuringAnUnpausedDeepScanChangeNothing)
     int row = -1;
     QElapsedTimer t;
     t.start();
-    while (row < 0 && QVUIController::IsScanRunning() && t.elapsed() < 120000) {
+    while (row < 0 && QVUIController::IsScanRunning() && t.elapsed() < 300000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         folder = FolderWithFiles(w);
         if (folder.isValid())
@@ -243,7 +262,27 @@ TEST(ResultsWindowDeepScan, TicksDuringAnUnpausedDeepScanChangeNothing)
     EXPECT_EQ(OpNodeData::fileNodeState(w.fileList()->node(again)), 2);
     EXPECT_TRUE(w.recovertyButton()->isEnabled());
 
-    QVUIController::StopScan(1);
+    // Another device leaving changes nothing; the scanned one stops the
+    // scan, says so once and asks to go back.
+    int backHome = 0;
+    QObject::connect(&w, &QVDeletailWindowController::backHomeRequested, [&] { ++backHome; });
+    ui::NotificationCenter::defaultCenter().post(QStringLiteral("RefreshDetachDevice"),
+                                                 QVariantMap{{QStringLiteral("DevName"), QStringLiteral("/dev/sdz")},
+                                                             {QStringLiteral("USBPath"), QStringLiteral("Other")}});
+    // One that names no device while the scanned image is still there: the same.
+    ui::NotificationCenter::defaultCenter().post(QStringLiteral("RefreshDetachDevice"));
+    EXPECT_TRUE(QVUIController::IsScanRunning());
+    EXPECT_TRUE(runner.alerts.empty());
+    ui::NotificationCenter::defaultCenter().post(
+        QStringLiteral("RefreshDetachDevice"),
+        QVariantMap{{QStringLiteral("DevName"), QString::fromStdString(session.disk().devName)}});
+    ASSERT_EQ(runner.alerts.size(), 1u);
+    EXPECT_EQ(runner.alerts[0].informative, QStringLiteral("The usb device is detatched!"));
+    EXPECT_EQ(backHome, 1);
+    ui::NotificationCenter::defaultCenter().post(
+        QStringLiteral("RefreshDetachDevice"),
+        QVariantMap{{QStringLiteral("DevName"), QString::fromStdString(session.disk().devName)}});
+    EXPECT_EQ(runner.alerts.size(), 1u);
     ASSERT_TRUE(WaitForScanEnd(w));
 }
 

@@ -164,15 +164,18 @@ int main(int argc, char** argv)
         QVUIController::StopScan(1);
         waitForEnd(deep);
     }
+    // The stopped scan's thread ends before the next scan may start.
+    QVUIController::WaitForJobs(30000);
 
     windows::QVDeletailWindowController w;
     w.setSelectDiskVolumeData(volume);
     w.setScanTypeNum(1);
     w.move(190, 90);
     w.show();
-    w.getData();
-    if (!waitForEnd(w))
+    if (!w.getData() || !waitForEnd(w)) {
+        std::fprintf(stderr, "the quick scan did not run\n");
         return 1;
+    }
     windows::CommOutlineView& path = *w.outline(0);
     const QModelIndex photos = findRow(path, QStringLiteral("Photos"));
     path.setCurrentIndex(photos);

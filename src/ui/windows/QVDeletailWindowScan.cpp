@@ -83,10 +83,12 @@ void QVDeletailWindowController::DataInitFinished()
     }
     for (std::size_t kind = 0; kind < outlines_.size(); ++kind)
         outlines_[kind]->loadDataFormDetail(trees_[kind].get(), static_cast<int>(kind));
+    const bool rebuildsPathTree = selectTypeCount_ != 0 && selectDesktop_ != 1;
     getScanProgress();
     if (!QVUIController::IsScanRunning()) {
-        // getScanProgress may have rebuilt the path tree.
-        outlines_[0]->loadDataFormDetail(trees_[0].get(), 0);
+        // The end of the scan rebuilt the path tree while another was shown.
+        if (rebuildsPathTree)
+            outlines_[0]->loadDataFormDetail(trees_[0].get(), 0);
         timeButton_->setEnabled(true);
         pathButton_->setEnabled(true);
         typeButton_->setEnabled(true);

@@ -23,7 +23,7 @@
 #include "ui/windows/APFSScanWindowController.h"
 #include "ui/windows/QVPublicUtilities.h"
 #include "ui/windows/QVRootWindowController.h"
-#include "ui/windows/QVScanStandInWindow.h"
+#include "ui/windows/QVDeletailWindowController.h"
 #include "ui/windows/QVSelectDiskViewController.h"
 #include "ui/windows/QVSelectTypeViewController.h"
 
@@ -354,16 +354,21 @@ TEST_F(MainWindowFlow, OpenImageAddsItsRowAndScanStartsAQuickScan)
     QTest::mouseClick(root.continueButton(), Qt::LeftButton);
     ASSERT_EQ(opened.count(), 1);
     EXPECT_FALSE(root.isVisible());
-    auto* results = qobject_cast<windows::QVScanStandInWindow*>(root.deletailWC());
+    auto* results = qobject_cast<windows::QVDeletailWindowController*>(root.deletailWC());
     ASSERT_NE(results, nullptr);
-    ASSERT_TRUE(waitFor([&] { return results->started(); }, 5000));
+    EXPECT_EQ(results->selectDiskVolumeData().diskIndex, root.selectVolumeData()->diskIndex());
+    EXPECT_EQ(results->selectDiskVolumeData().volumeIndex, root.selectVolumeData()->volumeIndex());
+    EXPECT_EQ(results->scanTypeNum(), 1);
+    ASSERT_TRUE(waitFor([&] { return QVUIController::IsScanRunning() || results->scanEnded(); },
+                        5000));
     EXPECT_FALSE(QVUIController::IsDeepScan());
-    ASSERT_TRUE(waitFor([&] { return results->finished(); }, 60000));
+    ASSERT_TRUE(waitFor([&] { return results->scanEnded(); },
+                        60000));
     std::uint64_t size = 0;
     std::uint64_t count = 0;
     QVUIController::GetScanFileSize(size, count);
     EXPECT_GE(count, 1u);
-    EXPECT_TRUE(results->statusLabel()->text().contains(QStringLiteral("finished")));
+    EXPECT_FALSE(results->allDiskArr().empty());
 }
 
 TEST_F(MainWindowFlow, RowThatCannotBeOpenedShowsTheNoticeAndStartsNothing)

@@ -15,6 +15,7 @@
 #include "ui/toolkit/UiGeometry.h"
 #include "ui/windows/APFSScanWindowController.h"
 #include "ui/windows/QVAboutWindowController.h"
+#include "ui/windows/QVDeletailWindowController.h"
 #include "ui/windows/QVScanStandInWindow.h"
 
 namespace windows {
@@ -463,14 +464,22 @@ void QVRootWindowController::getDataForDeletailPage()
         startResultsScan(deletailWC_);
 }
 
-QWidget* QVRootWindowController::makeResultsWindow(const DiskRow& row, int scanType, int)
+QWidget* QVRootWindowController::makeResultsWindow(const DiskRow& row, int scanType, int desktop)
 {
-    return new QVScanStandInWindow(row, scanType);
+    if (!row)
+        return nullptr;
+    auto* results = new QVDeletailWindowController;
+    results->setSelectDiskVolumeData(row->data());
+    results->setScanTypeNum(scanType);
+    results->setSelectDesktop(desktop);
+    return results;
 }
 
 void QVRootWindowController::startResultsScan(QWidget* window)
 {
-    if (auto* standIn = qobject_cast<QVScanStandInWindow*>(window))
+    if (auto* results = qobject_cast<QVDeletailWindowController*>(window))
+        results->getData();
+    else if (auto* standIn = qobject_cast<QVScanStandInWindow*>(window))
         standIn->getData();
 }
 

@@ -109,6 +109,7 @@ struct Figures {
     double list = 1e300, listPeer = 1e300, page = 0, pagePeer = 0, pageMedian = 0, pageMedianPeer = 0;
     double tick = 1e300, tickPeer = 1e300;
     double treeLoad[4] = {1e300, 1e300, 1e300, 1e300};
+    int treeRoots[4] = {0, 0, 0, 0};
     std::size_t treeRows = 0, folderFiles = 0;
     int pages = 0;
 };
@@ -183,6 +184,7 @@ int main(int argc, char** argv)
                 t.start();
                 window->outline(kind)->loadDataFormDetail(arrays[kind], kind);
                 f.treeLoad[kind] = std::min(f.treeLoad[kind], msSince(t));
+                f.treeRoots[kind] = window->outline(kind)->model()->rowCount();
             }
         }
 
@@ -294,9 +296,10 @@ int main(int argc, char** argv)
     std::printf("show the trees after the last update: window %.1f ms, peer (every folder and file in a plain model) %.1f ms, "
                 "ratio %.3f\n",
                 f.show, f.showPeer, f.showPeer > 0 ? f.show / f.showPeer : 0.0);
-    std::printf("  of which reading each tree again: path %.1f ms, category %.1f ms, creation %.1f ms, "
-                "modification %.1f ms\n",
-                f.treeLoad[0], f.treeLoad[1], f.treeLoad[2], f.treeLoad[3]);
+    std::printf("  of which reading each tree again (its top rows): path %.1f ms (%d), category %.1f ms (%d), "
+                "creation %.1f ms (%d), modification %.1f ms (%d)\n",
+                f.treeLoad[0], f.treeRoots[0], f.treeLoad[1], f.treeRoots[1], f.treeLoad[2], f.treeRoots[2],
+                f.treeLoad[3], f.treeRoots[3]);
     std::printf("choose the folder and paint its list: window %.1f ms, peer (plain table) %.1f ms, ratio %.3f\n", f.list,
                 f.listPeer, f.listPeer > 0 ? f.list / f.listPeer : 0.0);
     std::printf("page through the list (%d pages): median page window %.2f ms, peer %.2f ms; longest page window "

@@ -55,7 +55,10 @@ bool APFSDeepScan::ContinueCheck() { return m_pProgress == nullptr || m_pProgres
 int APFSDeepScan::OnFileNodeFound(APFSFileNode* node) {
   if (node == nullptr || node->HandedOver()) return 0;
   node->m_flags |= APFSFileNode::kHandedOver;
-  return m_pBuilder != nullptr ? m_pBuilder->AddNode(node, kSearcherApfs) : 0;
+  const bool file = node->IsDirectory() == 0;
+  const int taken = m_pBuilder != nullptr ? m_pBuilder->AddNode(node, kSearcherApfs) : 0;
+  if (taken != 0 && file) ++m_foundFiles;
+  return taken;
 }
 
 int APFSDeepScan::ReadBlocks(APFSContainerReader* reader, std::uint64_t block, std::uint32_t byteCount,

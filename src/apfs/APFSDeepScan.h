@@ -24,6 +24,7 @@ class APFSDeepScan : public ICompleteFileSystemSearchController, public APFSDele
   int PreparetoSearch() override { return 1; }
   void EndSearch(int build) override;
   int AnalyzeBlock(long long startSector, long long sectorCount) override;
+  std::uint64_t GetFoundFileCount() const override { return m_foundFiles; }
   void SetIProgressSink(IProgress* progress) override { m_pProgress = progress; }
   void SetBitmap(TBitmap*) override {}
   void SetFileSectorMap(FileSectorMap*) override {}
@@ -49,6 +50,7 @@ class APFSDeepScan : public ICompleteFileSystemSearchController, public APFSDele
   IProgress* m_pProgress = nullptr;
   std::map<std::uint64_t, std::unique_ptr<APFSContainerReader>> m_readers;
   int m_iSectorSize = 512;
+  std::uint64_t m_foundFiles = 0;  // file nodes handed to the builder so far
   std::vector<std::uint8_t> m_buffer;
 };
 

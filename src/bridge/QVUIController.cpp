@@ -160,7 +160,7 @@ std::string QVUIController::FormatRemaining(long long secs) {
 std::string QVUIController::GetScanProgress(double& percent, std::uint64_t& files) {
   QVUIScan* scan = QVUIScan::instance();
   const _PROGRESS_INFO info = scan->GetProgressInfo();
-  files = scan->GetScanFileCnt();
+  files = scan->GetFilesFoundSoFar();
   // A whole disk's volumes each report from 0: place them side by side.
   int count = 1;
   int started = 1;

@@ -1,5 +1,6 @@
 #include "bridge/QVUIScan.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -222,6 +223,8 @@ void QVUIScan::ClearData() {
   m_lastProgressTime = now;
   m_u64FilesFound = 0;
   m_u64SizeFound = 0;
+  m_u64SweepBase = 0;
+  m_u64SweepFound = 0;
   m_iRecoveryCount = 0;
   m_fileSystemNodes.clear();
   m_allFolders.clear();
@@ -262,6 +265,7 @@ CCollectedVolumeDeviceInfoStruct* QVUIScan::GetStorageVolumeInfo(IStorageDevice*
 void QVUIScan::UpdateProgress(_PROGRESS_INFO* info) {
   if (info == nullptr) return;
   SetProgressInfo(*info);
+  TrackSweepCount(*info);
   if (info->state == kProgressFinished) {
     bool ends = false;
     {
@@ -498,6 +502,27 @@ std::string QVUIScan::GetNodeExt(IFileNode* node) {
 std::uint64_t QVUIScan::GetScanFileCnt() const {
   std::lock_guard g(m_mutex);
   return m_u64FilesFound;
+}
+
+// A complete scan's sweep reports carry in their result field the files its
+// searchers have recognised; they are counted in the trees only once built.
+void QVUIScan::TrackSweepCount(const _PROGRESS_INFO& info) {
+  std::lock_guard g(m_mutex);
+  if (info.state == kProgressFirstSweep) {
+    m_u64SweepBase = m_u64FilesFound;
+    m_u64SweepFound = info.result;
+  } else if (info.state == kProgressRunning) {
+    m_u64SweepFound = std::max(m_u64SweepFound, info.result);
+  } else if (info.state == kProgressFinished) {
+    // The built trees hold the real count.
+    m_u64SweepBase = 0;
+    m_u64SweepFound = 0;
+  }
+}
+
+std::uint64_t QVUIScan::GetFilesFoundSoFar() const {
+  std::lock_guard g(m_mutex);
+  return std::max(m_u64FilesFound, m_u64SweepBase + m_u64SweepFound);
 }
 
 std::uint64_t QVUIScan::GetScanFileSize() const {

@@ -75,6 +75,9 @@ class QVUIScan : public QVUIOperation, public IDrirectoryTree {
   void UnselectAllNodes();
   static std::string GetNodeExt(IFileNode* node);
   std::uint64_t GetScanFileCnt() const;
+  // Files found so far: those shown in the trees or, while a complete scan
+  // sweeps, the larger number its searchers have recognised.
+  std::uint64_t GetFilesFoundSoFar() const;
   std::uint64_t GetScanFileSize() const;
   void ReCalTotalSize();
   int GetCurrentScanRecoveryCnt() const;
@@ -97,6 +100,7 @@ class QVUIScan : public QVUIOperation, public IDrirectoryTree {
  private:
   QVUIScan();
   RESULT Finish(RESULT code, bool post);
+  void TrackSweepCount(const _PROGRESS_INFO& info);
 
   RestoreScanSink* m_pRestoreSink = nullptr;
   IStorageDevice* m_pSavedStorage = nullptr;
@@ -120,6 +124,10 @@ class QVUIScan : public QVUIOperation, public IDrirectoryTree {
   int m_iVolumeCount = 1;
   std::uint64_t m_u64FilesFound = 0;
   std::uint64_t m_u64SizeFound = 0;
+  // During a sweep: the files shown when it began and those its searchers
+  // have recognised since.
+  std::uint64_t m_u64SweepBase = 0;
+  std::uint64_t m_u64SweepFound = 0;
   int m_iRecoveryCount = 0;
   std::map<IFilesystemNode*, IDataRecovery*> m_dataRecoveryMap;
   std::mutex m_scanLock;

@@ -265,7 +265,7 @@ bool CRAWSearchController::Deliver(CRawFileInfo* c) {
   }
   long long& known = spans[first];
   known = std::max(known, end);
-  manager->AddRawFileInfo(c);
+  if (manager->AddRawFileInfo(c) != 0) ++m_foundFiles;
   return true;
 }
 

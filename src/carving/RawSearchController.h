@@ -38,6 +38,7 @@ class CRAWSearchController : public ICompleteFileSystemSearchController {
   int PreparetoSearch() override;
   void EndSearch(int build) override;
   int AnalyzeBlock(long long startSector, long long sectorCount) override;
+  std::uint64_t GetFoundFileCount() const override { return m_foundFiles; }
   void SetIProgressSink(IProgress* progress) override;
   void SetBitmap(TBitmap* bitmap) override { m_pBitmap = bitmap; }
   void SetFileSectorMap(FileSectorMap* map) override { m_pFileSectorMap = map; }
@@ -64,6 +65,7 @@ class CRAWSearchController : public ICompleteFileSystemSearchController {
   std::map<int, std::unique_ptr<CRAWFileManager>> m_managers;
   // Per type: delivered finds, first byte -> end byte on the device.
   std::map<int, std::map<long long, long long>> m_delivered;
+  std::uint64_t m_foundFiles = 0;  // files delivered so far
   IStorageDevice* m_pDevice = nullptr;
   int m_iSectorsPerBlock = 0;
   IDirecotryTreeBuilder* m_pBuilder = nullptr;

@@ -51,6 +51,9 @@ bool CExFatCompleteSearch::PrepareAnalyzeBlock() {
 void CExFatCompleteSearch::TakeSet() {
   std::unique_ptr<CFileSet> set = m_decoder.GetFileSet();
   if (set == nullptr) return;
+  for (const _tagFileBaseInfo& file : set->Files()) {
+    if (!file.IsFolder()) ++m_foundFiles;
+  }
   const std::int64_t first = set->FirstSector();
   const std::int64_t last = set->Has(CFileSet::kAbridged) ? m_decoder.GetLast(first) : -1;
   const std::int64_t next = set->Has(CFileSet::kNotEnd) ? m_decoder.GetNext(first) : -1;

@@ -23,6 +23,7 @@ class CExFatCompleteSearch final : public ICompleteFileSystemSearchController {
   int PreparetoSearch() override { return 1; }
   void EndSearch(int build) override;
   int AnalyzeBlock(long long startSector, long long sectorCount) override;
+  std::uint64_t GetFoundFileCount() const override { return m_foundFiles; }
 
   // File sets kept so far (measurements).
   std::size_t FileSetCount() const { return m_builder2.SetCount(); }
@@ -41,6 +42,7 @@ class CExFatCompleteSearch final : public ICompleteFileSystemSearchController {
   std::vector<std::uint8_t> m_buffer;
   std::int64_t m_carriedFirst = -2;  // sector number of the buffer's first carried sector
   bool m_prepared = false;
+  std::uint64_t m_foundFiles = 0;  // file entry sets (not folders) swept so far
   CFDTPreAnaylze m_decoder;
   CPartitionBuilder m_builder2;
 };

@@ -103,6 +103,7 @@ void CFATCompleteFSearcher::AnalyzeSector(long long sector, const ByteView& byte
   }
   CFATFolderAnalyser folder(m_sectorSize);
   if (folder.AnalyseSector(bytes) == 0) return;
+  m_foundFiles += static_cast<std::uint64_t>(folder.FileEntries());
   FIRSTFOLDERSECTOR entry;
   entry.sector = sector;
   if (folder.ResultKind() == CFATFolderAnalyser::kFolderFirstSector) {

@@ -39,6 +39,7 @@ class CFATCompleteFSearcher final : public ICompleteFileSystemSearchController {
   int PreparetoSearch() override;
   void EndSearch(int build) override;
   int AnalyzeBlock(long long startSector, long long sectorCount) override;
+  std::uint64_t GetFoundFileCount() const override { return m_foundFiles; }
   void SetFileSectorMap(FileSectorMap* map) override { m_fileSectorMap = map; }
 
   // Examines one sector's bytes found at `sector`.
@@ -73,6 +74,7 @@ class CFATCompleteFSearcher final : public ICompleteFileSystemSearchController {
   std::multiset<CFATSearchedPartitionInfo*, CFatSearchedPartitionInfoLess> m_candidates;
   std::multimap<long long, CFATSearchedPartitionInfo*> m_fatPositions;
   FolderSectorSet m_folderSectors;
+  std::uint64_t m_foundFiles = 0;  // file entries in the folder sectors swept
   std::uint32_t m_sectorSize = 512;
   FileSectorMap* m_fileSectorMap = nullptr;
   std::vector<std::uint8_t> m_block;

@@ -23,6 +23,7 @@ bool CFATFolderAnalyser::IsBlankFATDirEntry(const ByteView& entry) {
 void CFATFolderAnalyser::Clear() {
   m_kind = kNotFolder;
   m_entries = 0;
+  m_files = 0;
   m_curCluster = 0;
   m_parentCluster = 0;
   m_highestCluster = 0;
@@ -62,6 +63,7 @@ int CFATFolderAnalyser::AnalyseSector(const ByteView& sector) {
         previousLive = cluster;
       }
       ++m_entries;
+      if (!entry.IsDirectory() && !entry.IsVolumeLabel()) ++m_files;
     }
   }
   if (sawDot && sawDotDot) {

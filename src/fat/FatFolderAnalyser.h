@@ -25,6 +25,8 @@ class CFATFolderAnalyser {
 
   int ResultKind() const { return m_kind; }
   int OrdinaryEntries() const { return m_entries; }
+  // The ordinary entries that name files (not folders or volume labels).
+  int FileEntries() const { return m_files; }
   std::uint32_t CurDirCluster() const { return m_curCluster; }
   std::uint32_t ParentDirCluster() const { return m_parentCluster; }
   std::uint32_t HighestCluster() const { return m_highestCluster; }
@@ -34,6 +36,7 @@ class CFATFolderAnalyser {
 
   int m_kind = kNotFolder;
   int m_entries = 0;
+  int m_files = 0;
   std::uint32_t m_curCluster = 0;
   std::uint32_t m_parentCluster = 0;
   std::uint32_t m_highestCluster = 0;

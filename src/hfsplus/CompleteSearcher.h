@@ -40,6 +40,7 @@ class CHFSPlusCompleteFileSystemSearchController : public ICompleteFileSystemSea
   int PreparetoSearch() override;
   void EndSearch(int build) override;
   int AnalyzeBlock(long long startSector, long long sectorCount) override;
+  std::uint64_t GetFoundFileCount() const override { return m_foundFiles; }
   void SetIProgressSink(IProgress* progress) override { m_pProgress = progress; }
   void SetBitmap(TBitmap* bitmap) override { m_pBitmap = bitmap; }
   TBitmap* GetBitmap() override { return m_pBitmap; }
@@ -120,6 +121,7 @@ class CHFSPlusCompleteFileSystemSearchController : public ICompleteFileSystemSea
     HFSPlusCatalogRecord record;
   };
   std::vector<WaitingNode> m_waiting;
+  std::uint64_t m_foundFiles = 0;  // catalog file records taken so far
 };
 
 [[nodiscard]] ICompleteFileSystemSearchController* CreateHFSPlusSearcher();

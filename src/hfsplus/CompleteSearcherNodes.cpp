@@ -118,6 +118,7 @@ void CHFSPlusCompleteFileSystemSearchController::AnalyzeCatalogLeaf(long long s,
     if (volume == nullptr && !folder && m_waiting.size() < kMaxWaitingNodes && ContentNeedsVolume(*record)) {
       m_waiting.push_back({node, c, s, *record});
     }
+    if (!folder) ++m_foundFiles;
     int& counter = folder ? c->foldersFound : c->filesFound;
     if (counter < 0x7FFFFFFF) ++counter;
   }
@@ -236,4 +237,5 @@ void CHFSPlusCompleteFileSystemSearchController::ScanIntactVolume(CompleteSearch
   };
   add(c.filesFound, h->fileCount);
   add(c.foldersFound, h->folderCount);
+  m_foundFiles += h->fileCount;
 }

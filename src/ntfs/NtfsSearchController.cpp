@@ -228,6 +228,12 @@ void CNTFSSearchController::AnalyzeNormalFileRecord(long long byte, const CNTFSF
       m_logFile->IsaMetaFileRecordNotNeedtoCount()) {
     return;
   }
+  // Records below 24 are the volume's own files and reserved ones.
+  constexpr std::uint32_t kFirstUserRecord = 24;
+  if (!record.IsFolder() &&
+      (!record.HasXPNumberOfthisMFTRecord() || record.GetXPNumberOfthisMFTRecord() >= kFirstUserRecord)) {
+    ++m_foundFiles;
+  }
   const int recordBytes = static_cast<int>(record.GetLength());
   if (!m_positions.empty() && m_positions.back().Merge(byte, recordBytes)) return;
   if (m_positions.size() < kMaxPositionRuns) m_positions.emplace_back(byte, recordBytes);

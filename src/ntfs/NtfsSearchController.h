@@ -38,6 +38,7 @@ class CNTFSSearchController final : public ICompleteFileSystemSearchController {
   int PreparetoSearch() override;
   void EndSearch(int build) override;
   int AnalyzeBlock(long long startSector, long long sectorCount) override;
+  std::uint64_t GetFoundFileCount() const override { return m_foundFiles; }
 
   const std::vector<std::unique_ptr<CSearchedNTFSPartitionInfo>>& Partitions() const { return m_kept; }
 
@@ -65,6 +66,7 @@ class CNTFSSearchController final : public ICompleteFileSystemSearchController {
   std::unique_ptr<CNTFSPartitionInfoBuilder> m_parts;
   std::vector<std::unique_ptr<CMFTInfo>> m_mfts;
   std::vector<CCommonFileRecordPositionInfo> m_positions;
+  std::uint64_t m_foundFiles = 0;  // records of files (not folders or system files) swept so far
   std::multimap<long long, CIndexRecordInfo> m_indexRecords;  // by owning folder
   std::multimap<long long, std::unique_ptr<CFolderIndexAllocationInfo>> m_folders;
   std::unique_ptr<CMetaFileRecordGroupinMFTAnalyzer> m_groups;

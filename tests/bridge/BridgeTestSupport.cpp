@@ -31,6 +31,7 @@ class ScriptedSearcher final : public ICompleteFileSystemSearchController {
     }
     return 1;
   }
+  std::uint64_t GetFoundFileCount() const override { return Script().found.load(); }
   void EndSearch(int build) override {
     if (build == 0) {
       ++Script().skipped;
@@ -70,6 +71,7 @@ void ResetEngines() {
   s.blocks = 0;
   s.builds = 0;
   s.skipped = 0;
+  s.found = 0;
   engine_registry::RegisterCompleteSearcher(kSearcherFat, &MakeSearcher);
 }
 

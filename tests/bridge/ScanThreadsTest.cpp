@@ -125,6 +125,30 @@ TEST_F(ScanThreads, PauseHoldsTheWorkerAndResumeFinishes) {
   EXPECT_EQ(m_finals.load(), 1);
 }
 
+TEST_F(ScanThreads, FilesFoundGrowDuringTheSweepAndEndAtWhatTheTreesHold) {
+  // The searcher recognises 5 more files in every block but gives its nodes
+  // to the tree builder only at the end; it then keeps 2 of them.
+  std::vector<std::uint64_t> shown;
+  Script().onBlock = [&](int index) {
+    double percent = 0;
+    std::uint64_t files = 0;
+    (void)QVUIController::GetScanProgress(percent, files);
+    shown.push_back(files);
+    Script().found = 5u * static_cast<std::uint64_t>(index + 1);
+  };
+  Script().nodes = {{11, 0, "a.txt", 5, false, false, 0, 0}, {12, 0, "b.txt", 6, false, false, 0, 0}};
+  StartScan(Device(32));
+  ASSERT_TRUE(WaitForJobs());
+  // Each block sees the count of the report that followed the block before.
+  ASSERT_EQ(shown.size(), 8u);
+  for (std::size_t k = 0; k < shown.size(); ++k) EXPECT_EQ(shown[k], 5u * k) << "block " << k;
+  double percent = 0;
+  std::uint64_t files = 0;
+  (void)QVUIController::GetScanProgress(percent, files);
+  EXPECT_EQ(files, 2u);
+  EXPECT_EQ(QVUIScan::instance()->GetScanFileCnt(), 2u);
+}
+
 struct StopCase {
   const char* name;
   int flag;          // StopScan argument

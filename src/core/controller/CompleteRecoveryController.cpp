@@ -153,10 +153,15 @@ RESULT CCompleteRecoveryController::SearchData(long long first, long long last, 
     m_pCache->SetCurCacheBlock(k);
     const long long start = k * blockSize;
     const long long count = std::min(blockSize, last - start + 1);
-    for (_SEARCHER_INFO& info : m_searchers) info.searcher->AnalyzeBlock(start, count);
+    std::uint64_t found = 0;
+    for (_SEARCHER_INFO& info : m_searchers) {
+      info.searcher->AnalyzeBlock(start, count);
+      found += info.searcher->GetFoundFileCount();
+    }
     ++done;
-    // The sweep fills 80 % of the bar.
-    controller_reports::Send(progress, kProgressRunning, blocks, done * 4 / 5);
+    // The sweep fills 80 % of the bar; the result field carries the files the
+    // searchers have recognised so far.
+    controller_reports::Send(progress, kProgressRunning, blocks, done * 4 / 5, found);
   }
   return 0;
 }

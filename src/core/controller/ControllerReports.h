@@ -7,8 +7,9 @@
 
 namespace controller_reports {
 
-// Sends a zeroed record with the given state, total and done.
-void Send(IProgress* progress, std::int32_t state, std::uint64_t total, std::uint64_t done);
+// Sends a zeroed record with the given state, total and done; `found` goes
+// into the result field (the files found so far during a sweep).
+void Send(IProgress* progress, std::int32_t state, std::uint64_t total, std::uint64_t done, std::uint64_t found = 0);
 // State 2, total 1: the job has started.
 inline void SendStart(IProgress* progress) { Send(progress, kProgressRunning, 1, 0); }
 // State 3, total 1, done 1: the job is over.

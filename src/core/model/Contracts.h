@@ -79,6 +79,9 @@ class ICompleteFileSystemSearchController : public IFileSystemSearchController {
   virtual void SetFileSectorMap(FileSectorMap* map) {}
   virtual TBitmap* GetBitmap() { return nullptr; }
   virtual void SetActivePartition(bool active) {}
+  // Files this searcher has recognised so far in the blocks it was given
+  // (before its trees are built); shown while the sweep runs.
+  virtual std::uint64_t GetFoundFileCount() const { return 0; }
 };
 
 class IQuickFileSystemSearchController : public IFileSystemSearchController {

@@ -131,18 +131,22 @@ TreeTotals WriteTrees(std::FILE* out, const std::vector<IFileNode*>& roots, bool
         ++totals.files;
         totals.bytes += static_cast<unsigned long long>(size);
       }
+      const auto* file = dynamic_cast<const CFileNode*>(node);
+      const bool damaged = file != nullptr && file->IsDamaged();
       if (json) {
+        // "damaged" is there only for a file whose structure was found
+        // broken (a size cut to what its device holds, unreadable runs).
         std::fprintf(out,
-                     "{\"tree\": %s, \"searcher\": %d, \"path\": %s, \"dir\": %s, \"deleted\": %s, \"size\": %lld, "
+                     "{\"tree\": %s, \"searcher\": %d, \"path\": %s, \"dir\": %s, \"deleted\": %s, %s\"size\": %lld, "
                      "\"ctime\": %s, \"mtime\": %s, \"atime\": %s}\n",
                      JsonString(treeName).c_str(), type, JsonString(path).c_str(), dir ? "true" : "false",
-                     node->IsDeleted() ? "true" : "false", size, Time(node->GetCreationTime()).c_str(),
-                     Time(node->GetModificationTime()).c_str(), Time(node->GetLastAccessTime()).c_str());
+                     node->IsDeleted() ? "true" : "false", damaged ? "\"damaged\": true, " : "", size,
+                     Time(node->GetCreationTime()).c_str(), Time(node->GetModificationTime()).c_str(),
+                     Time(node->GetLastAccessTime()).c_str());
       } else {
         const std::string shown = TerminalText(name);
-        const auto* file = dynamic_cast<const CFileNode*>(node);
         std::fprintf(out, "%*s%s%s%s%s", where.second * 2, "", shown.c_str(), dir ? "/" : "",
-                     node->IsDeleted() ? "  [deleted]" : "", file != nullptr && file->IsDamaged() ? "  [damaged]" : "");
+                     node->IsDeleted() ? "  [deleted]" : "", damaged ? "  [damaged]" : "");
         if (!dir) std::fprintf(out, "  %lld bytes", size);
         std::fputc('\n', out);
       }

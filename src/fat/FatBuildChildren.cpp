@@ -12,6 +12,13 @@ namespace {
 
 constexpr std::uint32_t kEndOfChain = 0x0FFFFFF8;
 
+// Sectors from cluster 2 to the partition's end: no cluster lies past them.
+std::uint64_t DataAreaSectors(const FatBuildGeometry& g) {
+  if (g.dataStart < g.startSector) return g.totalSectors;
+  const std::uint64_t ahead = g.dataStart - g.startSector;
+  return ahead < g.totalSectors ? g.totalSectors - ahead : 0;
+}
+
 }  // namespace
 
 CFATBuildChildren::CFATBuildChildren(const FatBuildGeometry& geometry, FatVisitedClusters& visited,
@@ -19,7 +26,7 @@ CFATBuildChildren::CFATBuildChildren(const FatBuildGeometry& geometry, FatVisite
     : m_geometry(geometry),
       m_visited(visited),
       m_folders(folders),
-      m_runs(geometry.fat, geometry.sectorSize, geometry.sectorsPerCluster, geometry.totalSectors) {
+      m_runs(geometry.fat, geometry.sectorSize, geometry.sectorsPerCluster, DataAreaSectors(geometry)) {
   m_buffer.assign(static_cast<std::size_t>(kExtentSectors + 2) * geometry.sectorSize, 0);
   if (geometry.type == kFatTypeFat32) {
     m_revise = ReadReviseSwitch();
@@ -159,6 +166,23 @@ long long CFATBuildChildren::BuildChildrenFromBuffer(const ByteView& buffer, CFA
   return static_cast<long long>(off);
 }
 
+// An entry whose size its clusters cannot hold (a size past the
+// partition's end): the file is listed with what its runs hold, and logged.
+bool CFATBuildChildren::CutToRuns(CFATFileProperties& props, IDataRunList& runs) const {
+  const std::uint64_t clusterBytes = static_cast<std::uint64_t>(m_geometry.sectorSize) * m_geometry.sectorsPerCluster;
+  std::uint64_t held = 0;
+  for (const DataRun* r = runs.GetFirst(); r != nullptr; r = runs.GetNext()) {
+    if (r->length > 0) held += static_cast<std::uint64_t>(r->length) * clusterBytes;
+  }
+  const long long claimed = props.GetFileSize();
+  if (claimed <= 0 || static_cast<std::uint64_t>(claimed) <= held) return false;
+  CatchExeception::WriteLog("FAT: %s claims %lld bytes; its clusters hold %llu, the size is cut to them\n",
+                            props.GetFileName() != nullptr ? props.GetFileName() : "", claimed,
+                            static_cast<unsigned long long>(held));
+  props.SetFileSize(static_cast<long long>(held));
+  return true;
+}
+
 void CFATBuildChildren::AddEntryNode(const ByteView& run, CFATFileNode* folder, std::uint32_t parent,
                                      bool folderDeleted, unsigned long long base, unsigned long long& running,
                                      bool madeUp, FolderQueue& queue) {
@@ -190,8 +214,10 @@ void CFATBuildChildren::AddEntryNode(const ByteView& run, CFATFileNode* folder, 
   }
 
   auto* node = new CFATFileNode();
+  const bool cut = runs != nullptr && CutToRuns(*props, *runs);
   node->SetFileProperties(props);
   node->SetDataRunList(runs);
+  if (cut) node->MarkDamaged();
   if (m_geometry.partition != nullptr) node->SetBelongedPartition(m_geometry.partition->m_u16PartitionIndex);
   if (m_geometry.builder == nullptr || m_geometry.builder->AddNode(node, kSearcherFat) == 0) {
     node->Release();

@@ -78,6 +78,7 @@ class CFATBuildChildren {
  private:
   // Reads `count` sectors at `sector` into `out`; false on failure.
   bool ReadSectors(std::uint64_t sector, std::uint32_t count, std::uint8_t* out);
+  bool CutToRuns(CFATFileProperties& props, IDataRunList& runs) const;
   void AddEntryNode(const ByteView& run, CFATFileNode* folder, std::uint32_t parentCluster, bool folderDeleted,
                     unsigned long long base, unsigned long long& running, bool madeUp, FolderQueue& queue);
 

@@ -1,5 +1,7 @@
 #include "fat/FatBuildDataRun.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::uint32_t kBadCluster = 0x0FFFFFF7;
@@ -53,7 +55,12 @@ IDataRunList* CFATBuildDataRun::BuildLiveFileDataRunList(std::uint32_t first, lo
   if (!closedAll) {
     // The last run holds what the chain did not cover.
     const std::uint64_t rest = static_cast<std::uint64_t>(size) > covered ? static_cast<std::uint64_t>(size) - covered : 0;
-    const std::uint64_t needed = (rest + clusterBytes - 1) / clusterBytes;
+    std::uint64_t needed = (rest + clusterBytes - 1) / clusterBytes;
+    // ... as far as the partition goes: a size no cluster can hold is cut
+    // by the caller to what the runs hold.
+    if (run.start >= 0 && static_cast<std::uint64_t>(run.start) < limit - 2) {
+      needed = std::min(needed, limit - 2 - static_cast<std::uint64_t>(run.start));
+    }
     if (needed > static_cast<std::uint64_t>(run.length)) run.length = static_cast<long long>(needed);
     list->AddDataRun(&run);
   }

@@ -16,6 +16,7 @@
 #include "cli/CliJson.h"
 #include "core/device/DeviceData.h"
 #include "core/image/QdiFormat.h"
+#include "support/CliProgram.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -287,6 +288,42 @@ TEST(Cli, DevicesShowALabelWithEscapeSequencesCleaned) {
   EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find('\x07'), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("?[31mRED?"), std::string::npos) << r.out;
+}
+
+TEST(Cli, JsonMarksAFileWhoseSizeItsVolumeCannotHoldAsDamaged) {
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) GTEST_SKIP() << "no mtools";
+  testsupport::TempDir dir;
+  const std::string image = dir.File("claims.img");
+  const std::string payload = dir.File("payload.txt");
+  std::ofstream(payload) << std::string(3000, 'q');
+  ASSERT_EQ(testsupport::Run("mkfs.vfat -F 16 -C " + Quote(image) + " 16384 >/dev/null 2>&1"), 0);
+  for (const char* name : {"BIG.TXT", "FINE.TXT"}) {
+    ASSERT_EQ(testsupport::Run("MTOOLS_SKIP_CHECK=1 mcopy -i " + Quote(image) + " " + Quote(payload) + " ::/" + name), 0);
+  }
+  // BIG.TXT's entry claims 4 GiB on a 16 MiB volume.
+  std::string bytes = Slurp(image);
+  const std::size_t at = bytes.find("BIG     TXT");
+  ASSERT_NE(at, std::string::npos);
+  bytes.replace(at + 28, 4, "\xf0\xff\xff\xff");
+  std::ofstream(image, std::ios::binary | std::ios::trunc) << bytes;
+
+  // A complete scan lists live files too.
+  const RunResult r = RunCli("scan " + Quote(image) + " --deep --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  int seen = 0;
+  for (const std::string& line : Lines(r.out)) {
+    const std::string path = testsupport::JsonField(line, "path");
+    if (path == "/BIG.TXT") {
+      ++seen;
+      EXPECT_EQ(testsupport::JsonField(line, "damaged"), "true") << line;
+      EXPECT_LT(std::stoll(testsupport::JsonField(line, "size")), 16LL * 1024 * 1024) << line;
+    } else if (path == "/FINE.TXT") {
+      ++seen;
+      EXPECT_EQ(testsupport::JsonField(line, "damaged"), "") << line;
+      EXPECT_EQ(testsupport::JsonField(line, "size"), "3000") << line;
+    }
+  }
+  EXPECT_EQ(seen, 2) << r.out;
 }
 
 TEST(CliArgs, TypesAndVolume) {

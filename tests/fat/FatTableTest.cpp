@@ -113,8 +113,13 @@ TEST(FatRuns, LiveFilesFollowTheirChain) {
   EXPECT_EQ(Runs(runs.BuildDataRunList(2, 1500, 0)), (RunList{{0, 2}, {5, 1}}));
   // The chain ends early: the last run covers the rest by length.
   EXPECT_EQ(Runs(runs.BuildDataRunList(7, 2000, 0)), (RunList{{5, 4}}));
-  // A run past the partition's end gives no runs.
-  EXPECT_TRUE(Runs(runs.BuildDataRunList(7, 600 * 1024, 0)).empty());
+  // The rest of a size past the partition's end runs only to that end (the
+  // caller cuts the size to what the runs hold).
+  EXPECT_EQ(Runs(runs.BuildDataRunList(7, 600 * 1024, 0)), (RunList{{5, 995}}));
+  // A chain leading out of the partition gives no runs.
+  ListFat out({0, 0, 5000, 0});
+  CFATBuildDataRun escaping(&out, 512, 1, 1000);
+  EXPECT_TRUE(Runs(escaping.BuildDataRunList(2, 4 * 512, 0)).empty());
 }
 
 TEST(FatRuns, ALoopingChainStopsAtTheFilesLength) {

@@ -12,7 +12,7 @@ packages=(
   pkexec polkitd xvfb xauth x11-utils xdotool fonts-dejavu-core adwaita-icon-theme
   dbus desktop-file-utils shared-mime-info
   # tools that make and check test images
-  dosfstools mtools exfatprogs exfat-fuse ntfs-3g attr faketime
+  dosfstools mtools exfatprogs exfat-fuse ntfs-3g attr faketime python3-fusepy
   fdisk gdisk parted sleuthkit util-linux e2fsprogs apfsprogs gzip tar
 )
 

@@ -79,10 +79,68 @@ bool FileCRWAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
 
 namespace Kalder {
 
+namespace {
+constexpr long long kMaxHeaderBytes = 512;
+constexpr long long kMaxRootRecords = 512;
+constexpr std::uint16_t kLocationMask = 0xC000;
+constexpr std::uint16_t kInHeap = 0x0000;
+constexpr std::uint16_t kInRecord = 0x4000;
+}  // namespace
+
+bool CRWAnalyser::CRWRawFileInfo::HeapEnd(const unsigned char* sector, int sectorSize, long long pos,
+                                          const SearchContext& context, long long& end) const {
+  if (m_llHeapStart < 0 || sectorSize < 4) return false;
+  const StreamBytes bytes(sector, sectorSize, context);
+  const ByteView here(sector, static_cast<std::size_t>(sectorSize));
+  for (int x = 0; x + 4 <= sectorSize; ++x) {
+    // Bytes x .. x + 3 as the heap's last: the table's offset in the heap.
+    const long long fileEnd = pos + x + 4;
+    const long long table = m_llHeapStart + Get32(here, static_cast<std::size_t>(x));
+    const long long span = fileEnd - 4 - table - 2;
+    if (span < 10 || span % 10 != 0 || span / 10 > kMaxRootRecords) continue;
+    const long long records = span / 10;
+    std::size_t at = 0;
+    if (!bytes.Locate(table - pos, static_cast<std::size_t>(2 + span), at)) continue;
+    const ByteView& v = bytes.View();
+    if (Get16(v, at) != records) continue;
+    const long long tableInHeap = table - m_llHeapStart;
+    long long inHeap = 0;
+    bool valid = true;
+    for (long long r = 0; r < records && valid; ++r) {
+      const std::size_t rec = at + 2 + static_cast<std::size_t>(r) * 10;
+      const std::uint16_t location = Get16(v, rec) & kLocationMask;
+      if (location == kInRecord) continue;
+      const long long size = Get32(v, rec + 2);
+      const long long offset = Get32(v, rec + 6);
+      valid = location == kInHeap && offset + size <= tableInHeap;
+      if (valid && size > 0) ++inHeap;
+    }
+    if (!valid || inHeap == 0) continue;
+    end = fileEnd;
+    return true;
+  }
+  return false;
+}
+
 int CRWAnalyser::CRWRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                             SearchContext& context) {
   long long pos = 0;
   if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 1;
+  if (pos == 0 && sectorSize >= 14) {
+    // The header: byte order, then its own length, where the root heap starts.
+    const ByteView header(sector, static_cast<std::size_t>(sectorSize));
+    m_bBigEndian = sector[0] == 'M';
+    const long long length = Get32(header, 2);
+    if ((sector[0] == 'I' || sector[0] == 'M') && sector[1] == sector[0] && length >= 14 && length <= kMaxHeaderBytes) {
+      m_llHeapStart = length;
+    }
+  }
+  // A size its heap proves, wherever it ends.
+  if (long long end = 0; HeapEnd(sector, sectorSize, pos, context, end)) {
+    m_llSize = end;
+    streammember::NameRange(*this, streammember::kFormA, sectorNumber);
+    return 1;
+  }
   if (pos < m_llMinimum + m_llExtra) return 2;
   if (pos >= m_llCap) {
     m_llSize = m_llCap;

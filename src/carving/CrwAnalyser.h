@@ -31,6 +31,16 @@ class CRWAnalyser : public IRawFileAnalyser {
     int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) override;
 
    private:
+    // The file's end when this sector holds the last 4 bytes of the root
+    // heap: the offset of the heap's record table, which lies right before
+    // them and whose records all point inside the heap.
+    bool HeapEnd(const unsigned char* sector, int sectorSize, long long pos, const SearchContext& context,
+                 long long& end) const;
+    std::uint32_t Get32(const ByteView& v, std::size_t at) const { return m_bBigEndian ? v.U32Be(at) : v.U32Le(at); }
+    std::uint16_t Get16(const ByteView& v, std::size_t at) const { return m_bBigEndian ? v.U16Be(at) : v.U16Le(at); }
+
+    long long m_llHeapStart = -1;  // the header's length: where the root heap begins
+    bool m_bBigEndian = false;
     void initCrwFileInfoMemValue() {
       m_llMinimum = kMinimum / 2;
       m_llExtra = kMinimum / 2;

@@ -370,8 +370,20 @@ TEST_F(ScanResult, DeletedEntryClaimingMoreThanTheVolumeIsDamagedAndCutToTheDevi
   QVUIDeviceData::instance()->GetDiskVolumeStorage(disk, volumes);
   ASSERT_FALSE(volumes.empty());
   Scan(volumes[0], 0);
-  IFileNode* node = FindBySize(0xFFFFFFFFLL);
+  // The volume's one file, listed with what its clusters on the volume hold.
+  IFileNode* node = nullptr;
+  for (IFileNode* root : QVUIScan::instance()->GetFileSystemNode()) {
+    std::vector<IFileNode*> stack{root};
+    while (!stack.empty() && node == nullptr) {
+      IFileNode* n = stack.back();
+      stack.pop_back();
+      if (!n->IsDirectory()) node = n;
+      for (IFileNode* c = n->GetFirstChild(); c != nullptr; c = c->GetNextNode()) stack.push_back(c);
+    }
+  }
   ASSERT_NE(node, nullptr);
+  EXPECT_GT(node->GetFileSize(), 5000);
+  EXPECT_LE(node->GetFileSize(), static_cast<long long>(std::filesystem::file_size(image)));
   auto* file = dynamic_cast<CFileNode*>(node);
   ASSERT_NE(file, nullptr);
   EXPECT_TRUE(file->IsDamaged());

@@ -118,6 +118,7 @@ QVDeletailWindowController::~QVDeletailWindowController()
     ui::NotificationCenter::defaultCenter().removeObserver(this);
     getPorTimer_.stop();
     foundCountTimer_.stop();
+    endScanTimer_.stop();
     ++previewGeneration_;
     previewPool_.waitForDone();
     delete spacePreviewWindow_;
@@ -194,6 +195,8 @@ void QVDeletailWindowController::windowDidLoad()
     connect(&foundCountTimer_, &QTimer::timeout, this, &QVDeletailWindowController::showFoundCountPoint);
     getPorTimer_.setInterval(1500);
     foundCountTimer_.setInterval(1000);
+    connect(&endScanTimer_, &QTimer::timeout, this, &QVDeletailWindowController::doEndScan);
+    endScanTimer_.setInterval(1500);
     showTab(0);
     layoutContent();
 }

@@ -97,6 +97,12 @@ public:
     void showSelectFilesCountAndSize();
     void pauseButtonClick();
     void stopButtonClick();
+    // The delayed steps of a confirmed stop: the engine is asked to stop
+    // (keeping what was found), then polled until it has.
+    void stopAction();
+    void doEndScan();
+    // Unticks every tree item.
+    void clearSelectState();
     void closeWindow();
 
     // Trees and views.
@@ -163,6 +169,8 @@ public:
     int selectedFileCnt() const { return selectedFileCnt_; }
     long long selectedFileSize() const { return selectedFileSize_; }
     bool timersRunning() const { return getPorTimer_.isActive(); }
+    int isCanClick() const { return isCanClick_; }
+    bool stopRequested() const { return stopRequested_; }
     // The end of the scan was shown (bottom bar in its summary mode).
     bool scanEnded() const { return scanEnded_; }
 
@@ -205,6 +213,7 @@ private:
     int isCanClick_ = 1;
     int isCloseWindow_ = 0;
     int isSelectBackHome_ = 0;
+    bool stopRequested_ = false;
     bool scanEnded_ = false;
     // Trees (path, type, creation, modification), registered with the bridge.
     std::array<std::unique_ptr<OpNodeArray>, 4> trees_;
@@ -227,6 +236,7 @@ private:
     int pointCount_ = 0;
     QTimer getPorTimer_;
     QTimer foundCountTimer_;
+    QTimer endScanTimer_;
     int selectedFileCnt_ = 0;
     long long selectedFileSize_ = 0;
 

@@ -35,6 +35,7 @@ bool QVDeletailWindowController::getData()
     }
     isDeepScan_ = 0;
     scanEnded_ = false;
+    stopRequested_ = false;
     setNotification();
     const _DiskVolumeData* row = &selectDiskVolumeData_;
     bool started = false;
@@ -356,34 +357,117 @@ void QVDeletailWindowController::showSelectFilesCountAndSize()
                                    .arg(count));
 }
 
+void QVDeletailWindowController::clearSelectState()
+{
+    QVUIController::QVCleanOpNodeSate();
+    for (CommOutlineView* outline : outlines_)
+        outline->resultModel()->refreshStates();
+}
+
 void QVDeletailWindowController::pauseButtonClick()
 {
+    QVUIController::PauseOrResumeScan();
     if (!QVUIController::IsScanRunning()) {
+        // The engine had already finished: this is the end of the scan.
+        isPause_ = 0;
+        QVUIController::StopScan(1);
+        isCanClick_ = 0;
         getScanProgress();
+        QVUIController::QVSetFlag(0);
         return;
     }
-    QVUIController::PauseOrResumeScan();
-    isPause_ = QVUIController::IsPause() ? 1 : 0;
+    stopImageLoading();
+    stopGridImageLoading();
+    isPause_ = isPause_ == 1 ? 0 : 1;
+    isDeepScan_ = QVUIController::IsDeepScan() ? 1 : 0;
+    if (isDeepScan_ == 1 && isPause_ == 0) {
+        segment_->setEnabled(false);
+        segmentSelect(0);
+    } else {
+        segment_->setEnabled(true);
+    }
     pauseButton_->setVisible(isPause_ == 0);
     continueScanButton_->setVisible(isPause_ == 1);
     if (isPause_ == 1) {
+        isCanClick_ = 1;
+        search_->setEnabled(true);
         getPorTimer_.stop();
         // Ticks and the list work again while paused.
-        refashDetailPageDataWithRefashSizeAndCount(true);
-    } else {
-        getPorTimer_.start();
+        refashDetailPageDataWithRefashSizeAndCount(false);
+        return;
     }
+    // Running again: the trees keep changing, so what was ticked is let go.
+    clearSelectState();
+    if (selectDesktop_ != 1) {
+        for (std::size_t kind = 0; kind < outlines_.size(); ++kind)
+            outlines_[kind]->loadDataFormDetail(trees_[kind].get(), static_cast<int>(kind));
+    }
+    search_->setEnabled(false);
+    recovertyButton_->setEnabled(false);
+    selectFilesLabel_->hide();
+    progressView_->show();
+    findFilesLabel_->show();
+    remainTimeLabel_->show();
+    getPorTimer_.start();
+    if (selectDesktop_ != 1)
+        QTimer::singleShot(500, this, [this] { refashDetailPageDataWithRefashSizeAndCount(true); });
 }
 
 void QVDeletailWindowController::stopButtonClick()
 {
-    if (!QVUIController::IsScanRunning())
+    if (isCloseWindow_ == 1 || stopRequested_ || !QVUIController::IsScanRunning())
         return;
-    // The trees are built from what was found so far.
-    QVUIController::StopScan(0);
-    stopButton_->setEnabled(false);
+    const bool userPaused = isPause_ == 1;
+    if (!QVUIController::IsPause())
+        QVUIController::PauseOrResumeScan();
+    ui::AlertSpec spec;
+    spec.parent = this;
+    spec.message = ui::Strings::text(QStringLiteral("NQT_FOUR_SCAN_STOP_TITLE"));
+    spec.informative = ui::Strings::text(QStringLiteral("NQT_FOUR_SCAN_STOP_NODE"));
+    spec.defaultButton = ui::Strings::text(QStringLiteral("NQT_FOUR_SCAN_STOP_YES_BUTTON"));
+    spec.alternateButton = ui::Strings::text(QStringLiteral("NQT_FOUR_SCAN_STOP_NO_BUTTON"));
+    const int answer = ui::Modal().alert(spec);
+    if (stopRequested_ || !QVUIController::IsScanRunning()) {
+        // The scan ended (or was stopped elsewhere) while the question was shown.
+        getScanProgress();
+        return;
+    }
+    if (answer != 1) {
+        if (!userPaused && QVUIController::IsPause())
+            QVUIController::PauseOrResumeScan();
+        isCanClick_ = 1;
+        return;
+    }
+    stopRequested_ = true;
+    clearSelectState();
+    isPause_ = 0;
+    search_->setEnabled(false);
     pauseButton_->setEnabled(false);
     continueScanButton_->setEnabled(false);
+    stopButton_->setEnabled(false);
+    backHomeButton_->setEnabled(false);
+    recovertyButton_->setEnabled(false);
+    QTimer::singleShot(500, this, &QVDeletailWindowController::stopAction);
+}
+
+void QVDeletailWindowController::stopAction()
+{
+    // The trees are still built from what was found so far.
+    QVUIController::StopScan(0);
+    isCanClick_ = 0;
+    continueScanButton_->setEnabled(false);
+    refashDetailPageDataWithRefashSizeAndCount(false);
+    endScanTimer_.start();
+}
+
+void QVDeletailWindowController::doEndScan()
+{
+    if (QVUIController::IsScanRunning())
+        return;
+    endScanTimer_.stop();
+    getScanProgress();
+    if (!QVUIController::IsScanRunning())
+        getPorTimer_.stop();
 }
 
 } // namespace windows

@@ -7,7 +7,9 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QMenu>
 #include <QScreen>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -197,6 +199,7 @@ void QVDeletailWindowController::windowDidLoad()
     foundCountTimer_.setInterval(1000);
     connect(&endScanTimer_, &QTimer::timeout, this, &QVDeletailWindowController::doEndScan);
     endScanTimer_.setInterval(1500);
+    loadRecentSearches();
     showTab(0);
     layoutContent();
 }
@@ -218,6 +221,15 @@ void QVDeletailWindowController::buildTopStrip(QWidget* content)
     search_->setPlaceholderText(ui::Strings::text(QStringLiteral("SEARCH_MENU")));
     search_->setClearButtonEnabled(true);
     search_->setEnabled(false);
+    // As the user types, the files are searched; a confirmed text is kept
+    // among the recent searches.
+    connect(search_, &QLineEdit::textChanged, this, [this] { doSearch(); });
+    connect(search_, &QLineEdit::returnPressed, this, &QVDeletailWindowController::noteRecentSearch);
+    QAction* recents = search_->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView),
+                                          QLineEdit::LeadingPosition);
+    connect(recents, &QAction::triggered, this, [this] {
+        searchMenu()->popup(search_->mapToGlobal(QPoint(0, search_->height())));
+    });
     segment_ = new QWidget(topStrip_);
     segment_->setObjectName(QStringLiteral("segment"));
     segmentButtons_ = new QButtonGroup(segment_);

@@ -39,6 +39,7 @@
 #include "ui/windows/SpacePreviewWindow.h"
 
 class QButtonGroup;
+class QMenu;
 class QToolButton;
 
 namespace windows {
@@ -104,6 +105,20 @@ public:
     // Unticks every tree item.
     void clearSelectState();
     void closeWindow();
+
+    // Search by name. doSearch answers whether a search started; blank text
+    // never searches and the same text twice in a row does nothing.
+    static constexpr int kMaxRecentSearches = 10;
+    bool doSearch();
+    QString GetSearchText() const;
+    void searchClearButtonClick();
+    void SearchTreeView(bool ended);
+    void reloadTreeView();
+    void ClearSelectedFilesInfo();
+    void noteRecentSearch();
+    void selectClear();
+    QMenu* searchMenu();
+    const QStringList& recentSearches() const { return recentSearches_; }
 
     // Trees and views.
     void pathButtonClick();
@@ -198,6 +213,8 @@ private:
     void refreshTreeStates();
     void refreshOutlineStates();
     void dropRows();
+    void loadRecentSearches();
+    void storeRecentSearches();
     void loadPreview(IFileNode* node);
     bool namesScannedDevice(const QVariantMap& record) const;
 
@@ -221,6 +238,8 @@ private:
     int selectTypeCount_ = 0;
     OpNodePtr opDataFile_;
     int isSelectOutlineList_ = 0;
+    QString lastSearchStr_;
+    QStringList recentSearches_;
     // List.
     int selectedRow_ = -1;
     int tableViewCellNum_ = -1;

@@ -64,6 +64,14 @@ void QVDeletailWindowController::setNotification()
     centre.removeObserver(this, QStringLiteral("NormalScranValue"));
     centre.removeObserver(this, QStringLiteral("RefreshTableView"));
     centre.removeObserver(this, QStringLiteral("ChangeWindowTitle"));
+    centre.removeObserver(this, QStringLiteral("DoSearchValue"));
+    centre.removeObserver(this, QStringLiteral("DoSearchFinished"));
+    centre.addObserver(this, QStringLiteral("DoSearchValue"), [this](const ui::Notification&) {
+        SearchTreeView(false);
+    });
+    centre.addObserver(this, QStringLiteral("DoSearchFinished"), [this](const ui::Notification&) {
+        reloadTreeView();
+    });
     centre.addObserver(this, QStringLiteral("NormalScranValue"), [this](const ui::Notification&) {
         DataInitFinished();
     });
@@ -376,6 +384,8 @@ void QVDeletailWindowController::pauseButtonClick()
         QVUIController::QVSetFlag(0);
         return;
     }
+    if (selectDesktop_ != 1)
+        searchClearButtonClick();
     stopImageLoading();
     stopGridImageLoading();
     isPause_ = isPause_ == 1 ? 0 : 1;
@@ -440,6 +450,7 @@ void QVDeletailWindowController::stopButtonClick()
     }
     stopRequested_ = true;
     clearSelectState();
+    searchClearButtonClick();
     isPause_ = 0;
     search_->setEnabled(false);
     pauseButton_->setEnabled(false);

@@ -37,6 +37,7 @@
 #include "ui/windows/FileListModel.h"
 #include "ui/windows/QVNSTableView.h"
 #include "ui/windows/SpacePreviewWindow.h"
+#include "ui/windows/ThumbnailGridView.h"
 
 class QButtonGroup;
 class QMenu;
@@ -139,11 +140,14 @@ public:
     void changeSelectAllButtonState();
     void spacePrviewFile();
 
-    // Thumbnail loaders of the grid and cover flow (not in this window yet).
+    // Thumbnail loaders of the grid and cover flow (no cover flow yet).
     int selectSegmentCount() const override { return selectSegmentCount_; }
-    int gridImageState() const override { return gridImageState_; }
+    int gridImageState() const override;
     int nImageState() const override { return nImageState_; }
-    void stopGridImageLoading() override { gridImageState_ = -1; }
+    void stopGridImageLoading() override;
+    // The grid (view switch 1) over the rows of the list; made when first shown.
+    void showGridView();
+    ThumbnailGridView* gridMainView() const { return gridMainView_; }
     void stopImageLoading() override { nImageState_ = -1; }
 
     // State, for the opener and the tests.
@@ -248,7 +252,7 @@ private:
     // Views.
     int selectSegmentCount_ = 0;
     int nImageState_ = -1;
-    int gridImageState_ = -1;
+    ThumbnailGridView* gridMainView_ = nullptr;
     // Progress.
     std::time_t lastUpdateTime_ = 0;
     qint64 oldData_ = 0;  // ms since the epoch of the last tree refresh; 0 none

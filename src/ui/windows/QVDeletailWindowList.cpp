@@ -117,6 +117,7 @@ void QVDeletailWindowController::segmentSelect(int segment)
         segment_->setEnabled(true);
     if (segment == 0)
         tableView_->viewport()->update();
+    showGridView();
     changeSelectAllButtonState();
     showSelectFilesCountAndSize();
 }
@@ -139,6 +140,8 @@ void QVDeletailWindowController::refashDetailPageDataWithRefashSizeAndCount(bool
     if (!QVUIController::IsScanRunning())
         segment_->setEnabled(true);
     isSorted_ = 0;
+    if (gridMainView_)
+        showGridView();
     changeSelectAllButtonState();
     if (refresh)
         showSelectFilesCountAndSize();

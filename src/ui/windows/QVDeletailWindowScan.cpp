@@ -26,6 +26,10 @@ bool QVDeletailWindowController::getData()
     // The rows point into the result the new scan replaces.
     ++previewGeneration_;
     previewPool_.waitForDone();
+    if (gridMainView_) {
+        gridMainView_->setRows({});
+        gridMainView_->waitForLoader();
+    }
     if (spacePreviewWindow_)
         spacePreviewWindow_->closeWindow();
     dropRows();

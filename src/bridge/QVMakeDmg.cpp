@@ -13,6 +13,7 @@
 #include "bridge/DeviceIdentity.h"
 #include "bridge/JobThreads.h"
 #include "bridge/QVUIDeviceData.h"
+#include "core/device/AsyncReader.h"
 #include "core/image/QdiFormat.h"
 #include "platform/SourceIdentity.h"
 
@@ -105,6 +106,7 @@ int QVMakeDMG::MakeImage(IStorageDevice* device, const std::string& imagePath, i
     error = "the image would be written onto the device being copied";
     return kMakeOnSource;
   }
+  ForgetHungSources();
   info.path = imagePath;
   info.dataOffset = makeRaw == 1 ? 0 : QdiDataOffsetFor(ss);
 

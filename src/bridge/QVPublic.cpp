@@ -1,5 +1,6 @@
 #include "bridge/QVPublic.h"
 
+#include <iconv.h>
 #include <locale.h>
 #include <wctype.h>
 
@@ -17,6 +18,20 @@
 
 std::int64_t convertWindowsTimeToUnixTime(std::uint64_t fileTime) {
   return static_cast<std::int64_t>(fileTime / 10000000ull) - 11644473600LL;
+}
+
+long UTF82WCHAR(char* in, std::size_t inLength, char* out, std::size_t outLength) {
+  if (in == nullptr || out == nullptr) return -1;
+  // glibc's name for the host's wide characters (4 bytes, host order).
+  const iconv_t cd = ::iconv_open("WCHAR_T", "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return -1;
+  char* from = in;
+  char* to = out;
+  std::size_t fromLeft = inLength;
+  std::size_t toLeft = outLength;
+  const std::size_t result = ::iconv(cd, &from, &fromLeft, &to, &toLeft);
+  ::iconv_close(cd);
+  return result == static_cast<std::size_t>(-1) ? -1 : static_cast<long>(result);
 }
 
 namespace {

@@ -2,6 +2,7 @@
 // Shared helpers of the bridge and the windows: main-thread notifications,
 // FILETIME conversion, name matching, node paths and the node's tree root.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -13,6 +14,13 @@
 
 // Seconds since 1970 of a FILETIME (unsigned division, then the epoch shift).
 std::int64_t convertWindowsTimeToUnixTime(std::uint64_t fileTime);
+
+// One conversion of `inLength` bytes of UTF-8 into the host's wide
+// characters (wchar_t, 4 bytes) in `out` of `outLength` bytes; no
+// terminator is written (callers pass a zeroed buffer). The converter's
+// result (0 when all was converted), or -1: invalid or cut-off input, too
+// small an output (what fitted is there), null buffers, or no converter.
+long UTF82WCHAR(char* in, std::size_t inLength, char* out, std::size_t outLength);
 
 class QVUIPublic {
  public:

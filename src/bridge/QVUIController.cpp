@@ -298,4 +298,12 @@ void QVUIController::CloseApp() {
   std::_Exit(0);
 }
 
+VolumeConfigDictionary QVUIController::WXGetConfigDictionary(const std::string& volumePath) {
+  return ::WXGetConfigDictionary(volumePath);
+}
+
+bool QVUIController::WXGetCompleteProtect(const std::string& volumePath) { return ::WXGetCompleteProtect(volumePath); }
+
+bool QVUIController::WXGetQuickProtect(const std::string& volumePath) { return ::WXGetQuickProtect(volumePath); }
+
 bool QVUIController::IsAppRunning() { return QVCPPPublic::instance()->IsAppRunning() != 0; }

@@ -15,6 +15,7 @@
 #include "bridge/QVResultTrees.h"
 #include "bridge/QVThumbnail.h"
 #include "bridge/QVUIDeviceData.h"
+#include "bridge/VolumeConfig.h"
 #include "core/model/Contracts.h"
 
 // Result codes of the commands (module 0x0102).
@@ -36,6 +37,10 @@ class QVUIController {
   static void NotifiyDeviceInfoAfterInit(const std::string& key);
   static void GetDeviceInfoToArray(std::list<_DiskVolumeData>& rows);
   static bool RefreshDeviceInfo();
+  // A volume's own settings (".Quarnelfiles/config.plist" under its path).
+  static VolumeConfigDictionary WXGetConfigDictionary(const std::string& volumePath);
+  static bool WXGetCompleteProtect(const std::string& volumePath);
+  static bool WXGetQuickProtect(const std::string& volumePath);
 
   // Scan commands; false when nothing was started.
   static bool DoScanWithDiskIndex(int disk, int volume, const std::string& postKey, void* target);

@@ -7,6 +7,7 @@
 
 #include "bridge/QVPublic.h"
 #include "bridge/QVUIScan.h"
+#include "core/device/AsyncReader.h"
 #include "core/recovery/DataRecovery.h"
 #include "core/recovery/FileReader.h"
 #include "core/util/Log.h"
@@ -314,6 +315,8 @@ std::string CreateRecoveryFilePathByNode(IFileNode* node, const char* destinatio
 }
 
 RESULT QVUIRecovery::DoRecovery() {
+  // A device that hung in the scan gets another chance.
+  ForgetHungSources();
   {
     std::lock_guard g(m_mutex);
     m_recoveredSize = 0;

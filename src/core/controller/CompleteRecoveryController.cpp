@@ -5,6 +5,7 @@
 #include "core/controller/ControllerReports.h"
 #include "core/controller/DeviceDescription.h"
 #include "core/controller/ScanFlush.h"
+#include "core/device/AsyncReader.h"
 #include "core/device/StorageDevice.h"
 #include "core/engines/EngineRegistry.h"
 #include "core/recovery/DataRecovery.h"
@@ -85,6 +86,8 @@ RESULT CCompleteRecoveryController::StartDataRecovery(IStorageDevice* device, IP
   }
   ReleaseAll();
   m_pBitmap = std::make_unique<TBitmap>();
+  // A device that hung in an earlier scan gets another chance.
+  ForgetHungSources();
 
   controller_reports::SendStart(progress);
   // Every failure after the start report ends the job for the sink.

@@ -3,6 +3,7 @@
 #include "core/controller/ControllerReports.h"
 #include "core/controller/DeviceDescription.h"
 #include "core/controller/ScanFlush.h"
+#include "core/device/AsyncReader.h"
 #include "core/device/StorageDevice.h"
 #include "core/engines/EngineRegistry.h"
 #include "core/recovery/DataRecovery.h"
@@ -44,6 +45,8 @@ int CDeletedRecoveryController::Initialize(IRecoveryFilter* filter) {
 RESULT CDeletedRecoveryController::StartDataRecovery(IStorageDevice* device, IProgress* progress,
                                                      IDrirectoryTree* tree) {
   if (device == nullptr || progress == nullptr || tree == nullptr) return QV_CTRL_RESULT(kCtrlBadQuickArgument);
+  // A device that hung in an earlier scan gets another chance.
+  ForgetHungSources();
 
   controller_reports::SendStart(progress);
   // Every failure after the start report ends the job for the sink.

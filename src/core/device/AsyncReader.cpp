@@ -3,14 +3,17 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
+#include "core/device/TimedRead.h"
 #include "core/util/Log.h"
 #include "platform/RawDevice.h"
 
@@ -27,11 +30,58 @@ class PreadPrimitive final : public IRawReadPrimitive {
 PreadPrimitive g_preadPrimitive;
 IRawReadPrimitive* g_primitive = &g_preadPrimitive;
 std::mutex g_readLock;
+std::atomic<long long> g_limitMs{kDefaultReadTimeLimit.count()};
+std::atomic<long long> g_unreadableBytes{0};
 
-constexpr std::size_t kDirectAlignment = 4096;
+// One request under way: where its bytes go and what it met.
+struct Request {
+  Request(IRawReadPrimitive& r, bool cached, int descriptor, std::chrono::milliseconds timeLimit)
+      : reader(r), cachedFirst(cached), fd(descriptor), limit(timeLimit) {}
 
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
+  IRawReadPrimitive& reader;
+  bool cachedFirst;  // the system's own reads: cached bytes need no reader thread
+  int fd;
+  std::chrono::milliseconds limit;
+  long long unreadable = 0;
+  bool timedOut = false;
+  bool failed = false;
+
+  // The source's identity, looked up when first needed.
+  const std::optional<timed_read::SourceKey>& Key() {
+    if (!keyKnown) {
+      key = timed_read::KeyOf(fd);
+      keyKnown = true;
+    }
+    return key;
+  }
+
+  timed_read::Result Read(int from, unsigned char* out, long long n, long long at) {
+    std::uint64_t cached = 0;
+    if (cachedFirst) {
+      bool ended = false;
+      cached = timed_read::ReadCached(from, out, static_cast<std::uint64_t>(n), static_cast<std::uint64_t>(at), ended);
+      if (cached == static_cast<std::uint64_t>(n) || ended) return timed_read::Result{{cached, 0}, false};
+    }
+    timed_read::Result rest = timed_read::ReadOnWorker(reader, from, out + cached, static_cast<std::uint64_t>(n) - cached,
+                                                       static_cast<std::uint64_t>(at) + cached, Key(), limit);
+    rest.outcome.bytes += cached;
+    return rest;
+  }
+  // Gives up the bytes [out, out + n): zeros that were not read.
+  void Unreadable(unsigned char* out, long long n) {
+    std::memset(out, 0, static_cast<std::size_t>(n));
+    unreadable += n;
+    failed = true;
+  }
+  std::optional<timed_read::SourceKey> key;
+  bool keyKnown = false;
+
+  void LogTimeout(long long at) {
+    CatchExeception::WriteLog(
+        "read failed: fd %d offset %lld: no answer within %lld ms; the device is not read again until the next "
+        "scan\n",
+        fd, at, static_cast<long long>(limit.count()));
+  }
 };
 
 // Reads of single sectors that bypass the page cache. Through the cache a
@@ -40,12 +90,9 @@ struct FreeDeleter {
 // Falls back to the caller's descriptor where direct reads are not possible.
 class SectorReader {
  public:
-  SectorReader(IRawReadPrimitive& reader, int fd, long long sectorSize) : m_reader(reader), m_fd(fd) {
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  explicit SectorReader(Request& request) : m_request(request) {
+    const std::string self = "/proc/self/fd/" + std::to_string(request.fd);
     m_direct = ::open(self.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC);
-    const std::size_t bytes = (static_cast<std::size_t>(sectorSize) + kDirectAlignment - 1) / kDirectAlignment *
-                              kDirectAlignment;
-    if (m_direct >= 0) m_buffer.reset(std::aligned_alloc(kDirectAlignment, bytes));
   }
   ~SectorReader() {
     if (m_direct >= 0) ::close(m_direct);
@@ -53,50 +100,82 @@ class SectorReader {
   SectorReader(const SectorReader&) = delete;
   SectorReader& operator=(const SectorReader&) = delete;
 
-  IRawReadPrimitive::Outcome Read(unsigned char* out, long long n, long long offset) {
-    if (m_direct >= 0 && m_buffer) {
-      const auto got = m_reader.ReadAt(m_direct, m_buffer.get(), static_cast<std::uint64_t>(n),
-                                       static_cast<std::uint64_t>(offset));
-      if (got.error != EINVAL) {
-        const std::uint64_t take = got.bytes < static_cast<std::uint64_t>(n) ? got.bytes : static_cast<std::uint64_t>(n);
-        std::memcpy(out, m_buffer.get(), static_cast<std::size_t>(take));
-        return got;
-      }
+  // The reader thread's buffer is aligned for direct reads.
+  timed_read::Result Read(unsigned char* out, long long n, long long offset) {
+    if (m_direct >= 0) {
+      const auto got = m_request.Read(m_direct, out, n, offset);
+      if (got.timedOut || got.outcome.error != EINVAL) return got;
     }
-    return m_reader.ReadAt(m_fd, out, static_cast<std::uint64_t>(n), static_cast<std::uint64_t>(offset));
+    return m_request.Read(m_request.fd, out, n, offset);
   }
 
  private:
-  IRawReadPrimitive& m_reader;
-  int m_fd;
+  Request& m_request;
   int m_direct = -1;
-  std::unique_ptr<void, FreeDeleter> m_buffer;
 };
 
 // Reads a piece that failed, one sector at a time from `from` on; failed
-// sectors become zeros. True when no sector failed.
-bool ReadPieceBySector(IRawReadPrimitive& reader, int fd, unsigned char* piece, long long pieceOffset,
-                       long long pieceLength, long long from, long long sectorSize) {
-  SectorReader sectors(reader, fd, sectorSize);
-  bool ok = true;
+// sectors become zeros.
+void ReadPieceBySector(Request& request, unsigned char* piece, long long pieceOffset, long long pieceLength,
+                       long long from, long long sectorSize) {
+  SectorReader sectors(request);
   for (long long pos = from; pos < pieceLength; pos += sectorSize) {
     const long long n = (pieceLength - pos < sectorSize) ? pieceLength - pos : sectorSize;
     const auto got = sectors.Read(piece + pos, n, pieceOffset + pos);
-    const long long delivered = static_cast<long long>(got.bytes < static_cast<std::uint64_t>(n) ? got.bytes : n);
-    if (delivered < n) std::memset(piece + pos + delivered, 0, static_cast<size_t>(n - delivered));
-    if (got.error != 0) {
-      ok = false;
-      CatchExeception::WriteLog("read failed: fd %d offset %lld length %lld: %s\n", fd, pieceOffset + pos, n,
-                                std::strerror(got.error));
+    if (got.timedOut) {
+      request.LogTimeout(pieceOffset + pos);
+      request.timedOut = true;
+      request.Unreadable(piece + pos, pieceLength - pos);
+      return;
+    }
+    const long long delivered =
+        static_cast<long long>(got.outcome.bytes < static_cast<std::uint64_t>(n) ? got.outcome.bytes : n);
+    if (got.outcome.error != 0) {
+      request.Unreadable(piece + pos + delivered, n - delivered);
+      CatchExeception::WriteLog("read failed: fd %d offset %lld length %lld: %s\n", request.fd, pieceOffset + pos,
+                                n, std::strerror(got.outcome.error));
     } else if (delivered < n) {
       // The source ends early: the rest of the piece is zeros that were never read.
-      if (pos + n < pieceLength) std::memset(piece + pos + n, 0, static_cast<size_t>(pieceLength - pos - n));
-      CatchExeception::WriteLog("read failed: fd %d offset %lld: the source ends early\n", fd, pieceOffset + pos);
-      ok = false;
-      break;
+      std::memset(piece + pos + delivered, 0, static_cast<size_t>(pieceLength - pos - delivered));
+      CatchExeception::WriteLog("read failed: fd %d offset %lld: the source ends early\n", request.fd,
+                                pieceOffset + pos);
+      request.failed = true;
+      return;
     }
   }
-  return ok;
+}
+
+// Reads one piece of a request.
+void ReadPiece(Request& request, unsigned char* piece, long long pieceOffset, long long pieceLength,
+               long long sectorSize) {
+  const auto got = request.Read(request.fd, piece, pieceLength, pieceOffset);
+  if (got.timedOut) {
+    request.LogTimeout(pieceOffset);
+    request.timedOut = true;
+    request.Unreadable(piece, pieceLength);
+    return;
+  }
+  const long long delivered = static_cast<long long>(
+      got.outcome.bytes < static_cast<std::uint64_t>(pieceLength) ? got.outcome.bytes : pieceLength);
+  if (got.outcome.error == 0) {
+    if (delivered < pieceLength) {
+      // End of file before the end of the request (an image cut short, a
+      // device gone): the missing bytes were not read.
+      std::memset(piece + delivered, 0, static_cast<size_t>(pieceLength - delivered));
+      CatchExeception::WriteLog("read failed: fd %d offset %lld length %lld: the source ends early\n", request.fd,
+                                pieceOffset + delivered, pieceLength - delivered);
+      request.failed = true;
+    }
+    return;
+  }
+  if (got.outcome.error == EIO) {
+    const long long from = delivered - delivered % sectorSize;
+    ReadPieceBySector(request, piece, pieceOffset, pieceLength, from, sectorSize);
+    return;
+  }
+  request.Unreadable(piece + delivered, pieceLength - delivered);
+  CatchExeception::WriteLog("read failed: fd %d offset %lld length %lld: %s\n", request.fd, pieceOffset + delivered,
+                            pieceLength - delivered, std::strerror(got.outcome.error));
 }
 
 }  // namespace
@@ -108,42 +187,43 @@ IRawReadPrimitive* SetRawReadPrimitive(IRawReadPrimitive* primitive) {
   return previous;
 }
 
-long long QVReadAsyncData(void* buf, int fd, long long offset, long long length, int sectorSize) {
+std::chrono::milliseconds SetReadTimeLimit(std::chrono::milliseconds limit) {
+  const long long ms = limit.count() > 0 ? limit.count() : 1;
+  return std::chrono::milliseconds(g_limitMs.exchange(ms));
+}
+
+long long QVReadAsyncData(void* buf, int fd, long long offset, long long length, int sectorSize,
+                          AsyncReadReport* report) {
   if (buf == nullptr || fd < 0 || offset < 0 || length <= 0 || sectorSize <= 0) return 0;
   if (offset > LLONG_MAX - length) return 0;
 
   std::lock_guard<std::mutex> guard(g_readLock);
-  IRawReadPrimitive& reader = *g_primitive;
+  Request request{*g_primitive, g_primitive == &g_preadPrimitive, fd, std::chrono::milliseconds(g_limitMs.load())};
   auto* out = static_cast<unsigned char*>(buf);
-  bool failed = false;
-  for (long long position = 0; position < length; position += kAsyncReadPiece) {
-    const long long pieceLength = (length - position < kAsyncReadPiece) ? length - position : kAsyncReadPiece;
-    unsigned char* piece = out + position;
-    const long long pieceOffset = offset + position;
-    const auto got = reader.ReadAt(fd, piece, static_cast<std::uint64_t>(pieceLength),
-                                   static_cast<std::uint64_t>(pieceOffset));
-    const long long delivered =
-        static_cast<long long>(got.bytes < static_cast<std::uint64_t>(pieceLength) ? got.bytes : pieceLength);
-    if (got.error == 0) {
-      if (delivered < pieceLength) {
-        // End of file before the end of the request (an image cut short, a
-        // device gone): the missing bytes were not read.
-        std::memset(piece + delivered, 0, static_cast<size_t>(pieceLength - delivered));
-        CatchExeception::WriteLog("read failed: fd %d offset %lld length %lld: the source ends early\n", fd,
-                                  pieceOffset + delivered, pieceLength - delivered);
-        failed = true;
-      }
-      continue;
-    }
-    if (got.error == EIO) {
-      const long long from = delivered - delivered % sectorSize;
-      if (!ReadPieceBySector(reader, fd, piece, pieceOffset, pieceLength, from, sectorSize)) failed = true;
-      continue;
-    }
-    std::memset(piece + delivered, 0, static_cast<size_t>(pieceLength - delivered));
-    CatchExeception::WriteLog("read failed: fd %d offset %lld length %lld: %s\n", fd, pieceOffset + delivered,
-                              pieceLength - delivered, std::strerror(got.error));
-    failed = true;
+  if (timed_read::AnyHung() && timed_read::IsHung(request.Key())) {
+    // It did not answer before: not read again until the next scan.
+    request.timedOut = true;
+    request.Unreadable(out, length);
   }
-  return failed ? 0 : length;
+  for (long long position = 0; !request.timedOut && position < length; position += kAsyncReadPiece) {
+    const long long pieceLength = (length - position < kAsyncReadPiece) ? length - position : kAsyncReadPiece;
+    ReadPiece(request, out + position, offset + position, pieceLength, sectorSize);
+    if (request.timedOut && position + pieceLength < length) {
+      request.Unreadable(out + position + pieceLength, length - position - pieceLength);
+    }
+  }
+  g_unreadableBytes += request.unreadable;
+  if (report != nullptr) {
+    report->unreadableBytes = request.unreadable;
+    report->timedOut = request.timedOut;
+  }
+  return request.failed ? 0 : length;
 }
+
+void ForgetHungSources() { timed_read::ForgetReturned(); }
+
+bool IsHungSource(int fd) { return fd >= 0 && timed_read::IsHung(timed_read::KeyOf(fd)); }
+
+std::size_t AbandonedReadCount() { return timed_read::AbandonedCount(); }
+
+long long UnreadableBytesSoFar() { return g_unreadableBytes.load(); }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -14,6 +15,7 @@
 
 #include "core/device/DeviceTestFiles.h"
 #include "support/TempDir.h"
+#include "support/TroubledReads.h"
 
 namespace {
 
@@ -174,6 +176,95 @@ TEST_F(AsyncReaderTest, OtherErrorsZeroThePiece) {
   ::close(fd);
 }
 
+// A read that hangs is given up on after the time limit: its piece and the
+// rest of the request are zeros, and the device is not read again until a
+// new scan starts after the stuck read came back.
+TEST_F(AsyncReaderTest, AHangingPieceTimesOutAndItsDeviceIsNotReadAgain) {
+  testsupport::TroubledReads reads(m_path, 512);
+  reads.Hang(9000);  // in the second 4 MiB piece
+  testsupport::TroubledReadsScope scope(reads, std::chrono::milliseconds(200));
+  FileFd file(m_path);
+  const long long length = 10LL * 1024 * 1024;
+  std::vector<std::uint8_t> buffer(static_cast<size_t>(length), 0xEE);
+  AsyncReadReport report;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(QVReadAsyncData(buffer.data(), file.fd, 0, length, 512, &report), 0);
+  // The hanging read would last a minute; the caller waited only the limit.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(reads.HungCalls(), 1);
+  EXPECT_TRUE(report.timedOut);
+  EXPECT_EQ(report.unreadableBytes, length - kAsyncReadPiece);
+  EXPECT_EQ(0, std::memcmp(buffer.data(), m_bytes.data(), static_cast<size_t>(kAsyncReadPiece)));
+  EXPECT_TRUE(devtest::AllZero(buffer.data() + kAsyncReadPiece, static_cast<size_t>(length - kAsyncReadPiece)));
+  EXPECT_TRUE(IsHungSource(file.fd));
+  EXPECT_EQ(AbandonedReadCount(), 1u);
+
+  // Not read again: a request of a good sector fails at once, unread.
+  const int calls = reads.Calls();
+  std::vector<std::uint8_t> sector(512, 0xEE);
+  EXPECT_EQ(QVReadAsyncData(sector.data(), file.fd, 0, 512, 512, &report), 0);
+  EXPECT_EQ(reads.Calls(), calls);
+  EXPECT_TRUE(devtest::AllZero(sector.data(), sector.size()));
+  // Nor through another descriptor of the same file.
+  FileFd again(m_path);
+  EXPECT_EQ(QVReadAsyncData(sector.data(), again.fd, 0, 512), 0);
+  // Another file is read as usual, by a new reader thread.
+  const std::string otherPath = m_dir.File("other.img");
+  devtest::WriteFile(otherPath, devtest::PatternSectors(8, 512));
+  FileFd other(otherPath);
+  EXPECT_EQ(QVReadAsyncData(sector.data(), other.fd, 512, 512), 512);
+  EXPECT_TRUE(devtest::SectorMatches(sector.data(), 1, 512));
+
+  // A new scan does not read it while the stuck read is still out...
+  ForgetHungSources();
+  EXPECT_TRUE(IsHungSource(file.fd));
+  // ...but once it came back.
+  reads.Release();
+  ASSERT_TRUE(testsupport::WaitForAbandonedReads(std::chrono::seconds(30)));
+  EXPECT_TRUE(IsHungSource(file.fd));
+  ForgetHungSources();
+  EXPECT_FALSE(IsHungSource(file.fd));
+  EXPECT_EQ(QVReadAsyncData(sector.data(), file.fd, 512 * 9000, 512), 512);
+  EXPECT_TRUE(devtest::SectorMatches(sector.data(), 9000, 512));
+}
+
+TEST_F(AsyncReaderTest, AHangWhileRetryingBadSectorsEndsTheRequest) {
+  // Sector 3 fails, so the piece is read again sector by sector; sector 5
+  // then hangs: 0-2 and 4 are data, 3 and everything from 5 on are zeros.
+  testsupport::TroubledReads reads(m_path, 512);
+  reads.Fail(3);
+  reads.Hang(5);
+  testsupport::TroubledReadsScope scope(reads, std::chrono::milliseconds(200));
+  FileFd file(m_path);
+  std::vector<std::uint8_t> buffer(16 * 512, 0xEE);
+  AsyncReadReport report;
+  EXPECT_EQ(QVReadAsyncData(buffer.data(), file.fd, 0, 16 * 512, 512, &report), 0);
+  EXPECT_TRUE(report.timedOut);
+  EXPECT_EQ(report.unreadableBytes, 12 * 512);
+  for (long long s = 0; s < 16; ++s) {
+    const bool data = s < 3 || s == 4;
+    if (data) {
+      EXPECT_TRUE(devtest::SectorMatches(buffer.data() + s * 512, s, 512)) << "sector " << s;
+    } else {
+      EXPECT_TRUE(devtest::AllZero(buffer.data() + s * 512, 512)) << "sector " << s;
+    }
+  }
+}
+
+TEST_F(AsyncReaderTest, UnreadableBytesAreReported) {
+  testsupport::TroubledReads reads(m_path, 512);
+  reads.Fail(7);
+  reads.Fail(9);
+  testsupport::TroubledReadsScope scope(reads, std::chrono::seconds(30));
+  FileFd file(m_path);
+  std::vector<std::uint8_t> buffer(32 * 512);
+  AsyncReadReport report;
+  const long long before = UnreadableBytesSoFar();
+  EXPECT_EQ(QVReadAsyncData(buffer.data(), file.fd, 0, 32 * 512, 512, &report), 0);
+  EXPECT_FALSE(report.timedOut);
+  EXPECT_EQ(report.unreadableBytes, 2 * 512);
+  EXPECT_EQ(UnreadableBytesSoFar() - before, 2 * 512);
+}
 
 class AsyncReaderThreads : public AsyncReaderTest {};
 

@@ -106,7 +106,7 @@ int QVMakeDMG::MakeImage(IStorageDevice* device, const std::string& imagePath, i
     error = "the image would be written onto the device being copied";
     return kMakeOnSource;
   }
-  ForgetHungSources();
+  NewReadSession();
   info.path = imagePath;
   info.dataOffset = makeRaw == 1 ? 0 : QdiDataOffsetFor(ss);
 

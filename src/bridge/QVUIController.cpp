@@ -67,6 +67,8 @@ void QVUIController::DoScanFn(IStorageDevice* device) {
   queue->StopReceiveMessage();
 }
 
+long long QVUIController::GetBadSectorCount() { return QVUIScan::instance()->GetUnreadableSectors(); }
+
 bool QVUIController::StartScanJob(IStorageDevice* device) {
   QVUIScan* scan = QVUIScan::instance();
   if (scan->GetStatus() == kOpStopRequested) scan->SetStatus(kOpIdle);

@@ -62,6 +62,9 @@ class QVUIController {
   // one scan.
   static std::string GetScanProgress(double& percent, std::uint64_t& files);
   static void GetScanFileSize(std::uint64_t& size, std::uint64_t& count);
+  // Sectors of the scanned device that could not be read in this scan; the
+  // windows hear of them as they happen through "BadSectorNotify".
+  static long long GetBadSectorCount();
 
   // Recovery commands.
   static void SetRecoveryType(unsigned mask);

@@ -315,8 +315,9 @@ std::string CreateRecoveryFilePathByNode(IFileNode* node, const char* destinatio
 }
 
 RESULT QVUIRecovery::DoRecovery() {
-  // A device that hung in the scan gets another chance.
-  ForgetHungSources();
+  // A device that hung in the scan gets another chance; unreadable sectors
+  // count anew.
+  NewReadSession();
   {
     std::lock_guard g(m_mutex);
     m_recoveredSize = 0;

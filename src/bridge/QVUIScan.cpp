@@ -10,6 +10,7 @@
 #include "bridge/QVUIFilter.h"
 #include "bridge/QVUIRecovery.h"
 #include "core/controller/RecoveryController.h"
+#include "core/device/AsyncReader.h"
 #include "core/device/DeviceData.h"
 #include "core/recovery/DataRecovery.h"
 #include "core/util/Locks.h"
@@ -107,6 +108,11 @@ RESULT QVUIScan::DoScan(IStorageDevice* device, RestoreScanSink* sink) {
   if (device == nullptr) return Finish(r, wasActive);
 
   SaveScanSorage(device);
+  {
+    std::lock_guard g(m_mutex);
+    m_unreadableAtStart = UnreadableBytesSoFar();
+    m_unreadableSectorSize = device->GetSectorSize() > 0 ? device->GetSectorSize() : 512;
+  }
   SetNeedUIUpdate(0);
   const _RECOVERY_CONTROLLER_TYPE kind = GetScanControllerType(device);
   if (kind == kControllerNone) {
@@ -554,6 +560,12 @@ void QVUIScan::SetCurrentScanRecoveryCnt(int count) {
 RESULT QVUIScan::GetLastScanResult() const {
   std::lock_guard g(m_mutex);
   return m_lastResult;
+}
+
+long long QVUIScan::GetUnreadableSectors() const {
+  std::lock_guard g(m_mutex);
+  const long long bytes = UnreadableBytesSoFar() - m_unreadableAtStart;
+  return bytes <= 0 ? 0 : (bytes + m_unreadableSectorSize - 1) / m_unreadableSectorSize;
 }
 
 platform::SourceIdentity QVUIScan::GetScannedIdentity() const {

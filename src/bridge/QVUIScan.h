@@ -96,6 +96,9 @@ class QVUIScan : public QVUIOperation, public IDrirectoryTree {
   bool SendFinalUpdate();
   // The result of the last DoScan.
   RESULT GetLastScanResult() const;
+  // Sectors that could not be read (and stand as zeros) since the last scan
+  // began, each counted once however often it was read.
+  long long GetUnreadableSectors() const;
 
  private:
   QVUIScan();
@@ -134,6 +137,8 @@ class QVUIScan : public QVUIOperation, public IDrirectoryTree {
 
   bool m_bFinalSent = false;
   RESULT m_lastResult = 0;
+  long long m_unreadableAtStart = 0;
+  int m_unreadableSectorSize = 512;
   double m_dLastPercent = 0;
   long long m_llLastEstimate = -1;
   platform::SourceIdentity m_identity;

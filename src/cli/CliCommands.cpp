@@ -12,6 +12,8 @@
 #include "bridge/DeviceIdentity.h"
 #include "bridge/JobThreads.h"
 #include "bridge/MainThreadDispatcher.h"
+#include "bridge/MyNotifyCenter.h"
+#include "bridge/NotificationCenter.h"
 #include "bridge/QVPublic.h"
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIRecovery.h"
@@ -57,22 +59,38 @@ bool RunJobs(const std::function<void()>& stop, const std::function<void()>& tic
 struct ScanOutcome {
   bool ok = false;
   double seconds = 0;
+  long long unreadable = 0;  // sectors that could not be read
 };
 
 double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-ScanOutcome ScanSource(const Source& source) {
+// The line shown when sectors could not be read.
+std::string UnreadableLine(const std::string& name, long long sectors) {
+  return "quarnel-cli: " + TerminalText(name) + ": " + std::to_string(sectors) + " sector" +
+         (sectors == 1 ? "" : "s") + " could not be read so far; they are read as zeros";
+}
+
+ScanOutcome ScanSource(const Source& source, const std::string& name) {
   ScanOutcome outcome;
   const auto start = std::chrono::steady_clock::now();
+  ProgressLine progress;
+  // The bridge relays unreadable sectors as they happen (at most one notice
+  // a second); each notice gives a line with the count so far.
+  long long told = 0;
+  bridge::ScopedObserver badSectors(kBadSectorNotify, [&](const std::string&) {
+    const long long now = QVUIController::GetBadSectorCount();
+    if (now <= told) return;
+    told = now;
+    progress.Note(UnreadableLine(name, now));
+  });
   if (!QVUIController::DoScanWithDevice(source.device, source.deep)) {
     Fail(1, "the scan could not be started");
     return outcome;
   }
   const double deviceBytes = static_cast<double>(std::max(0LL, source.device->GetTotalSectors())) *
                              std::max(0, source.device->GetSectorSize());
-  ProgressLine progress;
   // Once stopped, the percentage stays where the scan was stopped.
   std::optional<double> stoppedAt;
   double shown = 0;
@@ -97,6 +115,12 @@ ScanOutcome ScanSource(const Source& source) {
   draw();  // the counts as the scan left them
   progress.Finish();
   outcome.seconds = Seconds(start);
+  outcome.unreadable = QVUIController::GetBadSectorCount();
+  // Sources whose failures are not relayed while scanning still say so.
+  if (outcome.unreadable > told) {
+    std::fprintf(stderr, "quarnel-cli: %s: %lld sector%s could not be read; they were read as zeros\n",
+                 TerminalText(name).c_str(), outcome.unreadable, outcome.unreadable == 1 ? "" : "s");
+  }
   if (!completed) {
     Fail(1, "scan stopped by the user; showing what was found");
     return outcome;
@@ -174,9 +198,13 @@ int RunScan(const Options& options, std::FILE* out) {
   Source source;
   int status = 0;
   if (!PrepareSource(options, source, status)) return status;
-  const ScanOutcome outcome = ScanSource(source);
+  return ScanAndReport(source, options.source, options, out);
+}
+
+int ScanAndReport(const Source& source, const std::string& name, const Options& options, std::FILE* out) {
+  const ScanOutcome outcome = ScanSource(source, name);
   const TreeTotals totals = WriteTrees(out, QVUIScan::instance()->GetFileSystemNode(), options.json);
-  WriteSummary(out, totals, outcome.seconds, options.json);
+  WriteSummary(out, totals, outcome.seconds, options.json, outcome.unreadable);
   std::fflush(out);
   if (outcome.ok) HintWhenNothingFound(source, totals);
   if (outcome.ok && !options.saveTo.empty()) {
@@ -275,7 +303,7 @@ int FindFiles(const Options& options) {
   if (!PrepareSource(options, source, status)) return status;
   // Refused before a long scan, and again by the bridge before writing.
   if (const int refused = refuse(IdentityOfDevice(source.device)); refused >= 0) return refused;
-  const ScanOutcome outcome = ScanSource(source);
+  const ScanOutcome outcome = ScanSource(source, options.source);
   return outcome.ok ? -1 : 1;
 }
 

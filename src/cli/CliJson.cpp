@@ -162,13 +162,20 @@ TreeTotals WriteTrees(std::FILE* out, const std::vector<IFileNode*>& roots, bool
   return totals;
 }
 
-void WriteSummary(std::FILE* out, const TreeTotals& totals, double seconds, bool json) {
+void WriteSummary(std::FILE* out, const TreeTotals& totals, double seconds, bool json,
+                  std::optional<long long> unreadableSectors) {
   if (json) {
-    std::fprintf(out, "{\"summary\": {\"files\": %llu, \"folders\": %llu, \"bytes\": %llu, \"seconds\": %.1f}}\n",
-                 totals.files, totals.folders, totals.bytes, seconds);
+    const std::string unreadable =
+        unreadableSectors ? ", \"unreadable_sectors\": " + std::to_string(*unreadableSectors) : std::string();
+    std::fprintf(out, "{\"summary\": {\"files\": %llu, \"folders\": %llu, \"bytes\": %llu, \"seconds\": %.1f%s}}\n",
+                 totals.files, totals.folders, totals.bytes, seconds, unreadable.c_str());
   } else {
-    std::fprintf(out, "%llu files, %llu folders, %llu bytes found in %.1f s\n", totals.files, totals.folders,
-                 totals.bytes, seconds);
+    const std::string unreadable = unreadableSectors && *unreadableSectors > 0
+                                       ? ", " + std::to_string(*unreadableSectors) +
+                                             " sectors could not be read (read as zeros)"
+                                       : std::string();
+    std::fprintf(out, "%llu files, %llu folders, %llu bytes found in %.1f s%s\n", totals.files, totals.folders,
+                 totals.bytes, seconds, unreadable.c_str());
   }
 }
 

@@ -4,6 +4,7 @@
 // as \u00XX (the byte read as a Latin-1 character).
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ struct TreeTotals {
 // Every node below each root, depth first, children in order: one JSON
 // object per line, or an indented text tree.
 TreeTotals WriteTrees(std::FILE* out, const std::vector<IFileNode*>& roots, bool json);
-void WriteSummary(std::FILE* out, const TreeTotals& totals, double seconds, bool json);
+// The last line; `unreadableSectors` (a scan's) adds how many sectors could
+// not be read.
+void WriteSummary(std::FILE* out, const TreeTotals& totals, double seconds, bool json,
+                  std::optional<long long> unreadableSectors = std::nullopt);
 
 }  // namespace cli

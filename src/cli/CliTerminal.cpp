@@ -40,6 +40,13 @@ void ProgressLine::Finish() {
   m_width = 0;
 }
 
+void ProgressLine::Note(const std::string& text) {
+  if (m_tty && m_width > 0) std::fprintf(stderr, "\r%s\r", std::string(m_width, ' ').c_str());
+  m_width = 0;
+  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fflush(stderr);
+}
+
 std::string HumanBytes(double bytes) {
   static const char* const kUnits[] = {"bytes", "KB", "MB", "GB", "TB", "PB"};
   std::size_t unit = 0;

@@ -15,6 +15,9 @@ class ProgressLine {
   void Show(const std::string& text);
   // Ends the in-place line.
   void Finish();
+  // A line of its own between progress updates (the in-place line is
+  // cleared first and drawn again by the next Show).
+  void Note(const std::string& text);
 
  private:
   bool m_tty;

@@ -99,7 +99,7 @@ TroubledReadsScope::~TroubledReadsScope() {
   WaitForAbandonedReads(std::chrono::minutes(1));
   SetRawReadPrimitive(nullptr);
   SetReadTimeLimit(m_previousLimit);
-  ForgetHungSources();
+  NewReadSession();
 }
 
 bool WaitForAbandonedReads(std::chrono::milliseconds limit) {

@@ -86,8 +86,9 @@ RESULT CCompleteRecoveryController::StartDataRecovery(IStorageDevice* device, IP
   }
   ReleaseAll();
   m_pBitmap = std::make_unique<TBitmap>();
-  // A device that hung in an earlier scan gets another chance.
-  ForgetHungSources();
+  // A device that hung in an earlier scan gets another chance; unreadable
+  // sectors count anew.
+  NewReadSession();
 
   controller_reports::SendStart(progress);
   // Every failure after the start report ends the job for the sink.

@@ -45,8 +45,9 @@ int CDeletedRecoveryController::Initialize(IRecoveryFilter* filter) {
 RESULT CDeletedRecoveryController::StartDataRecovery(IStorageDevice* device, IProgress* progress,
                                                      IDrirectoryTree* tree) {
   if (device == nullptr || progress == nullptr || tree == nullptr) return QV_CTRL_RESULT(kCtrlBadQuickArgument);
-  // A device that hung in an earlier scan gets another chance.
-  ForgetHungSources();
+  // A device that hung in an earlier scan gets another chance; unreadable
+  // sectors count anew.
+  NewReadSession();
 
   controller_reports::SendStart(progress);
   // Every failure after the start report ends the job for the sink.

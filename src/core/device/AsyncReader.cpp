@@ -14,6 +14,7 @@
 #include <string>
 
 #include "core/device/TimedRead.h"
+#include "core/device/UnreadableRanges.h"
 #include "core/util/Log.h"
 #include "platform/RawDevice.h"
 
@@ -31,7 +32,10 @@ PreadPrimitive g_preadPrimitive;
 IRawReadPrimitive* g_primitive = &g_preadPrimitive;
 std::mutex g_readLock;
 std::atomic<long long> g_limitMs{kDefaultReadTimeLimit.count()};
-std::atomic<long long> g_unreadableBytes{0};
+UnreadableRanges& Unreadables() {
+  static auto* ranges = new UnreadableRanges;
+  return *ranges;
+}
 
 // One request under way: where its bytes go and what it met.
 struct Request {
@@ -67,11 +71,14 @@ struct Request {
     rest.outcome.bytes += cached;
     return rest;
   }
-  // Gives up the bytes [out, out + n): zeros that were not read.
-  void Unreadable(unsigned char* out, long long n) {
+  // Gives up the bytes [out, out + n), at `at` in the source: zeros that
+  // were not read.
+  void Unreadable(unsigned char* out, long long n, long long at) {
+    if (n <= 0) return;
     std::memset(out, 0, static_cast<std::size_t>(n));
     unreadable += n;
     failed = true;
+    if (Key()) Unreadables().Add(*Key(), static_cast<std::uint64_t>(at), static_cast<std::uint64_t>(at + n));
   }
   std::optional<timed_read::SourceKey> key;
   bool keyKnown = false;
@@ -122,16 +129,16 @@ void ReadPieceBySector(Request& request, unsigned char* piece, long long pieceOf
   for (long long pos = from; pos < pieceLength; pos += sectorSize) {
     const long long n = (pieceLength - pos < sectorSize) ? pieceLength - pos : sectorSize;
     const auto got = sectors.Read(piece + pos, n, pieceOffset + pos);
-    if (got.timedOut) {
-      request.LogTimeout(pieceOffset + pos);
-      request.timedOut = true;
-      request.Unreadable(piece + pos, pieceLength - pos);
-      return;
-    }
     const long long delivered =
         static_cast<long long>(got.outcome.bytes < static_cast<std::uint64_t>(n) ? got.outcome.bytes : n);
+    if (got.timedOut) {
+      request.LogTimeout(pieceOffset + pos + delivered);
+      request.timedOut = true;
+      request.Unreadable(piece + pos + delivered, pieceLength - pos - delivered, pieceOffset + pos + delivered);
+      return;
+    }
     if (got.outcome.error != 0) {
-      request.Unreadable(piece + pos + delivered, n - delivered);
+      request.Unreadable(piece + pos + delivered, n - delivered, pieceOffset + pos + delivered);
       CatchExeception::WriteLog("read failed: fd %d offset %lld length %lld: %s\n", request.fd, pieceOffset + pos,
                                 n, std::strerror(got.outcome.error));
     } else if (delivered < n) {
@@ -149,14 +156,15 @@ void ReadPieceBySector(Request& request, unsigned char* piece, long long pieceOf
 void ReadPiece(Request& request, unsigned char* piece, long long pieceOffset, long long pieceLength,
                long long sectorSize) {
   const auto got = request.Read(request.fd, piece, pieceLength, pieceOffset);
-  if (got.timedOut) {
-    request.LogTimeout(pieceOffset);
-    request.timedOut = true;
-    request.Unreadable(piece, pieceLength);
-    return;
-  }
   const long long delivered = static_cast<long long>(
       got.outcome.bytes < static_cast<std::uint64_t>(pieceLength) ? got.outcome.bytes : pieceLength);
+  if (got.timedOut) {
+    // What the cache held before the stuck part stays.
+    request.LogTimeout(pieceOffset + delivered);
+    request.timedOut = true;
+    request.Unreadable(piece + delivered, pieceLength - delivered, pieceOffset + delivered);
+    return;
+  }
   if (got.outcome.error == 0) {
     if (delivered < pieceLength) {
       // End of file before the end of the request (an image cut short, a
@@ -173,7 +181,7 @@ void ReadPiece(Request& request, unsigned char* piece, long long pieceOffset, lo
     ReadPieceBySector(request, piece, pieceOffset, pieceLength, from, sectorSize);
     return;
   }
-  request.Unreadable(piece + delivered, pieceLength - delivered);
+  request.Unreadable(piece + delivered, pieceLength - delivered, pieceOffset + delivered);
   CatchExeception::WriteLog("read failed: fd %d offset %lld length %lld: %s\n", request.fd, pieceOffset + delivered,
                             pieceLength - delivered, std::strerror(got.outcome.error));
 }
@@ -203,16 +211,15 @@ long long QVReadAsyncData(void* buf, int fd, long long offset, long long length,
   if (timed_read::AnyHung() && timed_read::IsHung(request.Key())) {
     // It did not answer before: not read again until the next scan.
     request.timedOut = true;
-    request.Unreadable(out, length);
+    request.Unreadable(out, length, offset);
   }
   for (long long position = 0; !request.timedOut && position < length; position += kAsyncReadPiece) {
     const long long pieceLength = (length - position < kAsyncReadPiece) ? length - position : kAsyncReadPiece;
     ReadPiece(request, out + position, offset + position, pieceLength, sectorSize);
     if (request.timedOut && position + pieceLength < length) {
-      request.Unreadable(out + position + pieceLength, length - position - pieceLength);
+      request.Unreadable(out + position + pieceLength, length - position - pieceLength, offset + position + pieceLength);
     }
   }
-  g_unreadableBytes += request.unreadable;
   if (report != nullptr) {
     report->unreadableBytes = request.unreadable;
     report->timedOut = request.timedOut;
@@ -220,10 +227,13 @@ long long QVReadAsyncData(void* buf, int fd, long long offset, long long length,
   return request.failed ? 0 : length;
 }
 
-void ForgetHungSources() { timed_read::ForgetReturned(); }
+void NewReadSession() {
+  timed_read::ForgetReturned();
+  Unreadables().Clear();
+}
 
 bool IsHungSource(int fd) { return fd >= 0 && timed_read::IsHung(timed_read::KeyOf(fd)); }
 
 std::size_t AbandonedReadCount() { return timed_read::AbandonedCount(); }
 
-long long UnreadableBytesSoFar() { return g_unreadableBytes.load(); }
+long long UnreadableBytesSoFar() { return static_cast<long long>(Unreadables().Total()); }

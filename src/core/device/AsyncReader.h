@@ -54,12 +54,15 @@ long long QVReadAsyncData(void* buf, int fd, long long offset, long long length,
                           AsyncReadReport* report = nullptr);
 
 // Start of a scan, recovery or image copy: devices that hung may be read
-// again, except those whose stuck read has still not returned.
-void ForgetHungSources();
+// again, except those whose stuck read has still not returned, and sectors
+// that fail count anew.
+void NewReadSession();
 // True when reads of the file or device behind `fd` are refused because a
 // read of it hung.
 bool IsHungSource(int fd);
 // Reads given up on whose reader thread has not come back yet.
 std::size_t AbandonedReadCount();
-// Bytes that could not be read (given as zeros) since the process started.
+// Bytes that could not be read (given as zeros) since the process started;
+// within one read session each byte of a source counts once however often
+// it failed.
 long long UnreadableBytesSoFar();

@@ -1,7 +1,9 @@
 #include "core/device/TimedRead.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -68,9 +70,13 @@ class Worker : public std::enable_shared_from_this<Worker> {
   bool Run(IRawReadPrimitive& primitive, int fd, std::uint64_t length, std::uint64_t offset,
            const std::optional<SourceKey>& key, std::chrono::milliseconds limit, unsigned char* out,
            IRawReadPrimitive::Outcome& outcome) {
+    // The thread reads through a descriptor of its own, so that the caller
+    // may close theirs while a read it gave up on is still stuck.
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     std::unique_lock<std::mutex> lk(m_lock);
     m_primitive = &primitive;
-    m_fd = fd;
+    m_fd = own >= 0 ? own : fd;
+    m_ownsFd = own >= 0;
     m_length = length;
     m_offset = offset;
     m_key = key;
@@ -99,8 +105,10 @@ class Worker : public std::enable_shared_from_this<Worker> {
       const int fd = m_fd;
       const std::uint64_t length = m_length;
       const std::uint64_t offset = m_offset;
+      const bool ownsFd = m_ownsFd;
       lk.unlock();
       const IRawReadPrimitive::Outcome outcome = primitive->ReadAt(fd, m_buffer.get(), length, offset);
+      if (ownsFd) ::close(fd);
       lk.lock();
       m_outcome = outcome;
       m_done = true;
@@ -126,6 +134,7 @@ class Worker : public std::enable_shared_from_this<Worker> {
   std::unique_ptr<void, FreeDeleter> m_buffer;
   IRawReadPrimitive* m_primitive = nullptr;
   int m_fd = -1;
+  bool m_ownsFd = false;
   std::uint64_t m_length = 0;
   std::uint64_t m_offset = 0;
   std::optional<SourceKey> m_key;

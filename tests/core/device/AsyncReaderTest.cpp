@@ -216,13 +216,13 @@ TEST_F(AsyncReaderTest, AHangingPieceTimesOutAndItsDeviceIsNotReadAgain) {
   EXPECT_TRUE(devtest::SectorMatches(sector.data(), 1, 512));
 
   // A new scan does not read it while the stuck read is still out...
-  ForgetHungSources();
+  NewReadSession();
   EXPECT_TRUE(IsHungSource(file.fd));
   // ...but once it came back.
   reads.Release();
   ASSERT_TRUE(testsupport::WaitForAbandonedReads(std::chrono::seconds(30)));
   EXPECT_TRUE(IsHungSource(file.fd));
-  ForgetHungSources();
+  NewReadSession();
   EXPECT_FALSE(IsHungSource(file.fd));
   EXPECT_EQ(QVReadAsyncData(sector.data(), file.fd, 512 * 9000, 512), 512);
   EXPECT_TRUE(devtest::SectorMatches(sector.data(), 9000, 512));
@@ -264,6 +264,14 @@ TEST_F(AsyncReaderTest, UnreadableBytesAreReported) {
   EXPECT_FALSE(report.timedOut);
   EXPECT_EQ(report.unreadableBytes, 2 * 512);
   EXPECT_EQ(UnreadableBytesSoFar() - before, 2 * 512);
+  // Failing again in the same session, they are not counted again...
+  EXPECT_EQ(QVReadAsyncData(buffer.data(), file.fd, 4 * 512, 8 * 512, 512, &report), 0);
+  EXPECT_EQ(report.unreadableBytes, 2 * 512);
+  EXPECT_EQ(UnreadableBytesSoFar() - before, 2 * 512);
+  // ...but in the next one.
+  NewReadSession();
+  EXPECT_EQ(QVReadAsyncData(buffer.data(), file.fd, 0, 8 * 512, 512, &report), 0);
+  EXPECT_EQ(UnreadableBytesSoFar() - before, 3 * 512);
 }
 
 class AsyncReaderThreads : public AsyncReaderTest {};

@@ -20,6 +20,7 @@
 #include "support/TroubledReads.h"
 
 using namespace bridgetest;
+using testsupport::kTestTimeLimit;
 
 namespace {
 
@@ -34,7 +35,7 @@ TEST(ReadTimeLimitThreads, AHangingVolumeEndsTheScanWithoutReadingItAgain) {
 
   testsupport::TroubledReads reads(path, 512);
   reads.Hang(kBlock / 512 + 100);  // in the second 4 MiB block
-  testsupport::TroubledReadsScope scope(reads, std::chrono::milliseconds(300));
+  testsupport::TroubledReadsScope scope(reads, kTestTimeLimit);
   std::unique_ptr<CVolumeDevice> volume(CreateVolumeDevice(path.c_str()));
   ASSERT_NE(volume->Open(nullptr), 0);
   ASSERT_EQ(volume->GetTotalSectors(), 3 * kBlock / 512);

@@ -16,6 +16,11 @@
 
 namespace testsupport {
 
+// The time limit of reads in tests that hang a read: short, yet far longer
+// than any read that does not hang takes, even under a sanitizer on a busy
+// machine.
+inline constexpr std::chrono::milliseconds kTestTimeLimit{3000};
+
 class TroubledReads : public IRawReadPrimitive {
  public:
   // Trouble only for the file at `path` (by its inode); sector numbers are

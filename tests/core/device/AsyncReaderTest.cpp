@@ -21,6 +21,7 @@ namespace {
 
 using devtest::FailingSectorsPrimitive;
 using devtest::PrimitiveScope;
+using testsupport::kTestTimeLimit;
 
 class FileFd {
  public:
@@ -182,7 +183,7 @@ TEST_F(AsyncReaderTest, OtherErrorsZeroThePiece) {
 TEST_F(AsyncReaderTest, AHangingPieceTimesOutAndItsDeviceIsNotReadAgain) {
   testsupport::TroubledReads reads(m_path, 512);
   reads.Hang(9000);  // in the second 4 MiB piece
-  testsupport::TroubledReadsScope scope(reads, std::chrono::milliseconds(200));
+  testsupport::TroubledReadsScope scope(reads, kTestTimeLimit);
   FileFd file(m_path);
   const long long length = 10LL * 1024 * 1024;
   std::vector<std::uint8_t> buffer(static_cast<size_t>(length), 0xEE);
@@ -234,7 +235,7 @@ TEST_F(AsyncReaderTest, AHangWhileRetryingBadSectorsEndsTheRequest) {
   testsupport::TroubledReads reads(m_path, 512);
   reads.Fail(3);
   reads.Hang(5);
-  testsupport::TroubledReadsScope scope(reads, std::chrono::milliseconds(200));
+  testsupport::TroubledReadsScope scope(reads, kTestTimeLimit);
   FileFd file(m_path);
   std::vector<std::uint8_t> buffer(16 * 512, 0xEE);
   AsyncReadReport report;

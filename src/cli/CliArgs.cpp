@@ -13,6 +13,7 @@ const char* UsageText() {
          "  quarnel-cli load    FILE [--image PATH] [--json]\n"
          "  quarnel-cli recover SOURCE --to DIR [--volume N] [--deep | --disk] [--types LIST] [--match TEXT] [--json]\n"
          "  quarnel-cli recover --result FILE [--image PATH] --to DIR [--types LIST] [--match TEXT]\n"
+         "  quarnel-cli image   SOURCE --to FILE [--volume N] [--qdi] [--json]\n"
          "  quarnel-cli COMMAND --help\n"
          "\n"
          "Quarnel finds deleted files and the files of lost or reformatted\n"
@@ -86,6 +87,18 @@ std::string CommandHelp(Command command) {
              "  --to DIR      destination folder; must not be on the scanned device\n"
              "  --json        the summary and every failed file as JSON lines\n" +
              kExitCodes;
+    case Command::kImage:
+      return std::string("Usage: quarnel-cli image SOURCE --to FILE [--volume N] [--qdi] [--json]\n\n"
+                         "Copies every sector of SOURCE into the new file FILE, to scan the copy instead\n"
+                         "of a failing disk. SOURCE is only read; FILE must not exist yet and must not\n"
+                         "lie on SOURCE. A copy that fails or is stopped (Ctrl-C) is removed.\n\n"
+                         "  SOURCE        a disk or partition (/dev/sdb, /dev/sdb1) or an image file\n"
+                         "  --volume N    only that volume of a disk or image ('devices' lists them)\n"
+                         "  --to FILE     the image to write: the sectors alone (a raw image), or\n"
+                         "  --qdi         a QDI image (the program's own format: a header with the\n"
+                         "                source's name and geometry, then the sectors)\n"
+                         "  --json        the outcome as one JSON line\n") +
+             kExitCodes;
     case Command::kLoad:
       return std::string("Usage: quarnel-cli load FILE [--image PATH] [--json]\n\n"
                          "Lists the trees of a result saved by 'scan --save'. The scanned device (or\n"
@@ -126,6 +139,17 @@ namespace {
 // for recover, no scan choices that exclude each other.
 bool CheckCombination(const Options& o, std::string& error) {
   if (o.command == Command::kDevices) return true;
+  if (o.command == Command::kImage) {
+    if (o.source.empty()) {
+      error = "missing SOURCE (a block device or an image file)";
+      return false;
+    }
+    if (o.destination.empty()) {
+      error = "missing --to FILE";
+      return false;
+    }
+    return true;
+  }
   if (o.command == Command::kLoad && o.source.empty()) {
     error = "missing FILE (a saved scan result)";
     return false;
@@ -177,6 +201,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& out, std::str
   else if (cmd == "scan") out.command = Command::kScan;
   else if (cmd == "recover") out.command = Command::kRecover;
   else if (cmd == "load") out.command = Command::kLoad;
+  else if (cmd == "image") out.command = Command::kImage;
   else {
     error = "unknown command '" + cmd + "'";
     return false;
@@ -206,6 +231,12 @@ bool ParseArguments(const std::vector<std::string>& args, Options& out, std::str
     } else if (out.command == Command::kDevices) {
       error = "unexpected argument '" + a + "'";
       return false;
+    } else if (out.command == Command::kImage && a != "--volume" && a != "--to" && a != "--qdi" && !a.empty() &&
+               a[0] == '-') {
+      error = "unknown option '" + a + "'";
+      return false;
+    } else if (a == "--qdi" && out.command == Command::kImage) {
+      out.qdi = true;
     } else if (a == "--deep") {
       out.deep = true;
     } else if (a == "--disk") {
@@ -231,7 +262,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& out, std::str
     } else if (out.command == Command::kLoad && !a.empty() && a[0] == '-') {
       error = "unknown option '" + a + "'";
       return false;
-    } else if (a == "--to" && out.command == Command::kRecover) {
+    } else if (a == "--to" && (out.command == Command::kRecover || out.command == Command::kImage)) {
       if (!value(i, out.destination)) return false;
     } else if (a == "--match" && out.command == Command::kRecover) {
       if (!value(i, out.match)) return false;

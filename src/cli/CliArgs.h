@@ -7,12 +7,12 @@
 
 namespace cli {
 
-enum class Command { kHelp, kVersion, kDevices, kScan, kRecover, kLoad };
+enum class Command { kHelp, kVersion, kDevices, kScan, kRecover, kLoad, kImage };
 
 struct Options {
   Command command = Command::kHelp;
   std::string source;
-  std::string destination;  // recover --to
+  std::string destination;  // recover --to DIR, image --to FILE
   std::optional<int> volume;
   bool deep = false;
   bool disk = false;
@@ -23,6 +23,7 @@ struct Options {
   std::string image;   // load --image PATH, recover --result FILE --image PATH
   std::string result;  // recover --result FILE: a saved scan result instead of SOURCE
   bool help = false;   // COMMAND --help
+  bool qdi = false;    // image --qdi: the program's own image format
 };
 
 // Parses argv; false with `error` set on a bad argument.

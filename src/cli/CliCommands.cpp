@@ -26,12 +26,12 @@
 
 namespace cli {
 
-namespace {
-
 int Fail(int status, const std::string& message) {
   std::fprintf(stderr, "quarnel-cli: %s\n", message.c_str());
   return status;
 }
+
+namespace {
 
 std::string Hex(RESULT r) {
   char buf[32];
@@ -39,8 +39,8 @@ std::string Hex(RESULT r) {
   return buf;
 }
 
-// Drains the main-thread queue until no job is alive; Ctrl-C stops the job
-// through `stop`. `tick` shows progress.
+}  // namespace
+
 bool RunJobs(const std::function<void()>& stop, const std::function<void()>& tick) {
   bool stopped = false;
   bridge::DefaultQueue().RunUntil(
@@ -56,15 +56,17 @@ bool RunJobs(const std::function<void()>& stop, const std::function<void()>& tic
   return !stopped;
 }
 
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+namespace {
+
 struct ScanOutcome {
   bool ok = false;
   double seconds = 0;
   long long unreadable = 0;  // sectors that could not be read
 };
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
 
 // The line shown when sectors could not be read.
 std::string UnreadableLine(const std::string& name, long long sectors) {

@@ -107,7 +107,7 @@ bool ResolveSource(const Options& options, Source& out, std::string& error) {
         error = path + ": not found among this machine's disks and volumes";
         return false;
       }
-    } else if (options.volume || options.disk) {
+    } else if (options.volume || (options.disk && options.command != Command::kImage)) {
       error = path + " is a volume: --volume and --disk apply to a whole disk";
       return false;
     }
@@ -127,7 +127,9 @@ bool ResolveSource(const Options& options, Source& out, std::string& error) {
     return false;
   }
 
-  if (volume < 0 && !options.disk) {
+  // An image copies the whole disk or image unless a volume is chosen.
+  const bool whole = options.disk || (options.command == Command::kImage && !options.volume);
+  if (volume < 0 && !whole) {
     std::list<_DiskVolumeData> rows;
     list->GetDiskVolumeInfo(list->GetDiskStorageByIndex(disk), rows);
     if (options.volume) {

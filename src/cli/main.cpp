@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
     case cli::Command::kScan: return cli::RunScan(options, out);
     case cli::Command::kRecover: return cli::RunRecover(options, out);
     case cli::Command::kLoad: return cli::RunLoad(options, out);
+    case cli::Command::kImage: return cli::RunImage(options, out);
     default: return 2;
   }
 }

@@ -375,6 +375,7 @@ void QVDeletailWindowController::buildDetailViewWindowTitleBar(QWidget* content)
     advButton_->setEnabled(false);
     advButton_->resize(166, 41);
     addCaption(advButton_, QStringLiteral("Deep Scan"));
+    connect(advButton_, &QAbstractButton::clicked, this, &QVDeletailWindowController::deepSrcanButtonAction);
     findFilesLabel_ = barLabel(abox_, QStringLiteral("findFilesLabel"), lightFont(QStringLiteral("Helvetica Light"), 13));
     remainTimeLabel_ = barLabel(abox_, QStringLiteral("remainTimeLabel"), lightFont(QStringLiteral("Helvetica Light"), 13));
     findFilesLabel_->setText(QStringLiteral("Please wait..."));

@@ -103,6 +103,10 @@ public:
     // (keeping what was found), then polled until it has.
     void stopAction();
     void doEndScan();
+    // The deep-scan button after a quick scan: the trees are emptied and a
+    // deep scan of the same device starts shortly after.
+    void deepSrcanButtonAction();
+    void doDeepScanAction();
     // Unticks every tree item.
     void clearSelectState();
     void closeWindow();
@@ -235,6 +239,7 @@ private:
     int isCloseWindow_ = 0;
     int isSelectBackHome_ = 0;
     bool stopRequested_ = false;
+    bool deepScanPending_ = false;
     bool scanEnded_ = false;
     // Trees (path, type, creation, modification), registered with the bridge.
     std::array<std::unique_ptr<OpNodeArray>, 4> trees_;

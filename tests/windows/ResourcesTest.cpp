@@ -107,7 +107,8 @@ TEST(Resources, FormatKeysHoldExactlyTheirPlaceholders)
     const std::map<QString, int> formats = {
         {QStringLiteral("NQT_FOUR_FILESFOUND"), 1},     {QStringLiteral("NQT_FOUR_REMAININGTIME"), 1},
         {QStringLiteral("NQT_FOUR_ALL_FILES_SIZE"), 2}, {QStringLiteral("NQT_FOUR_SELECT_FILES"), 2},
-        {QStringLiteral("NQT_FOUR_RECOVER_NOTEND_NODE"), 1}, {QStringLiteral("MENU_ABOUT_NAME"), 1},
+        {QStringLiteral("NQT_FOUR_RECOVER_NOTEND_NODE"), 1},
+        {QStringLiteral("NQT_FOUR_RECOVER_END_PARTIAL"), 2}, {QStringLiteral("MENU_ABOUT_NAME"), 1},
         {QStringLiteral("ABOUT_VERSION"), 1},
     };
     static const QRegularExpression numbered(QStringLiteral("%(\\d)"));

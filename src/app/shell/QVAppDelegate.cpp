@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QScreen>
 #include <QSettings>
@@ -137,6 +138,14 @@ void QVAppDelegate::runRootWindow()
     rootWindowCon_->raise();
     rootWindowCon_->activateWindow();
     emit rootWindowShown();
+    // A saved result named at start is loaded over the shown window.
+    if (!rsfPath.isEmpty()) {
+        QPointer<windows::QVRootWindowController> root = rootWindowCon_;
+        QTimer::singleShot(0, this, [root] {
+            if (root)
+                root->importRsfPath();
+        });
+    }
 }
 
 void QVAppDelegate::buildMenu()

@@ -212,9 +212,8 @@ void QVRootWindowController::importButtonAction()
                                               QStringLiteral("Quarnel scan results (*.Quarnel)"));
     if (path.isEmpty())
         return;
-    QVUIController::SetRecoveryType(127);
-    importFilePath_ = path;
     emit importChosen(path);
+    loadSavedResult(path);
 }
 
 } // namespace windows

@@ -42,10 +42,17 @@ public:
     void closeWindow();
     // The about button: the about box, modal.
     void aboutAction();
-    // The import button: asks for a saved scan result; emits importChosen.
+    // The import button: asks for a saved scan result and loads it.
     void importButtonAction() override;
-    // A saved result named at start (kept; the load is the window's choice).
+    // Loads a saved scan result into a new results window behind the
+    // progress window; on success the results window takes this window's
+    // place, on failure the user is told and this window stays. True on
+    // success.
+    bool loadSavedResult(const QString& path);
+    // A saved result named at start: kept here and loaded by
+    // importRsfPath() once the window is shown.
     void SetImportPath(const QString& path) { rsfPath_ = path; }
+    void importRsfPath();
     const QString& importPath() const { return rsfPath_; }
     const QString& importFilePath() const { return importFilePath_; }
 
@@ -105,6 +112,8 @@ signals:
     void importChosen(const QString& path);
     // A scan was handed to a new results window.
     void scanWindowOpened(QWidget* window);
+    // A saved result was loaded into a new results window.
+    void importWindowOpened(QWidget* window);
 
 protected:
     // The page shown first: the category page.

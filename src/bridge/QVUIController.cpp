@@ -268,6 +268,8 @@ bool QVUIController::IsRecoveryRunning() {
   return s == kOpRunning || s == kOpPaused;
 }
 
+bool QVUIController::IsRecoveryBusy() { return QVUIRecovery::instance()->IsOperationExit() == 0; }
+
 void QVUIController::StopRecvoery() { QVUIRecovery::instance()->StopOperation(1); }
 void QVUIController::PauseOrResumeRecovery() { QVUIRecovery::instance()->PauseOrResumeOperation(); }
 

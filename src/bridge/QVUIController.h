@@ -73,6 +73,8 @@ class QVUIController {
   static RESULT DoRecovery(bool haveTrees, const char* path, const std::string& postKey, void* object);
   static std::string GetRecoveryProgressTotal(std::uint64_t& total, std::uint64_t& current, std::uint64_t& error);
   static bool IsRecoveryRunning();
+  // True until a recovery has wholly ended (also while a stop is under way).
+  static bool IsRecoveryBusy();
   static void StopRecvoery();
   static void PauseOrResumeRecovery();
   static bool IsRecoveryToSameDevice(const std::string& path);

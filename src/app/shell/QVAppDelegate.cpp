@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "bridge/QVUIController.h"
+#include "ui/bridge_qt/QtSettings.h"
 #include "ui/toolkit/Modal.h"
 #include "ui/toolkit/NotificationCenter.h"
 #include "ui/toolkit/Strings.h"
@@ -128,7 +129,8 @@ void QVAppDelegate::runRootWindow()
         return;
     ownedRoot_ = std::make_unique<windows::QVRootWindowController>();
     rootWindowCon_ = ownedRoot_.get();
-    const QString rsfPath = QSettings().value(QStringLiteral("rsfPath")).toString();
+    // Where the start-up stored it: the program's settings file.
+    const QString rsfPath = QString::fromStdString(bridge_qt::QtSettings().GetString("rsfPath", ""));
     if (!rsfPath.isEmpty())
         rootWindowCon_->SetImportPath(rsfPath);
     attachMenuButton();

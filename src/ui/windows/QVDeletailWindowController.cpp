@@ -103,6 +103,7 @@ QVDeletailWindowController::QVDeletailWindowController(QWidget* parent) : ui::TC
     setMinimumSize(kWidth, 560);
     setResizable(true);
     windowDidLoad();
+    buildRecoveryAndSave();
     auto& centre = ui::NotificationCenter::defaultCenter();
     centre.addObserver(this, QStringLiteral("SpacePreviewFile"), [this](const ui::Notification&) {
         spacePrviewFile();

@@ -36,6 +36,7 @@
 #include "ui/windows/CommOutlineView.h"
 #include "ui/windows/FileListModel.h"
 #include "ui/windows/QVNSTableView.h"
+#include "ui/windows/QVRecoveryFlow.h"
 #include "ui/windows/SpacePreviewWindow.h"
 #include "ui/windows/ThumbnailGridView.h"
 
@@ -78,6 +79,17 @@ public:
     // Starts the scan of the chosen row; false when the bridge refused it
     // (another job runs, the device is gone).
     bool getData();
+    // Shows a saved result whose load the opener has started: no pause,
+    // stop, deep scan or save; the trees fill as the load replays.
+    void getImportData(const QString& path);
+    // The load failed: the window follows nothing more.
+    void clearImportData();
+    // The save button: the save dialogue (once saved, bSave() is 1).
+    void exportButtonAction();
+    int isImport() const { return isImport_; }
+    int bSave() const { return bSave_; }
+    QVRecoveryFlow* recoveryFlow() const { return recoveryFlow_; }
+    ui::TCImageButton* exportButton() const { return exportButton_; }
     // Each "NormalScranValue": trees shown again, progress, end of scan.
     void DataInitFinished();
     // Progress and, once the scan has ended, the end-of-scan step.
@@ -216,6 +228,10 @@ private:
     void layoutContent();
     void layoutBottomBar();
     void setNotification();
+    // Recovery and saving: the flow behind the recover button, the save
+    // button (made once) and its state at the end of a scan.
+    void buildRecoveryAndSave();
+    void showExportButtonAtEnd();
     void applyDeepScanLayout();
     void showTab(int kind);
     void refreshTreeStates();
@@ -298,6 +314,9 @@ private:
     ui::TCImageButton* stopButton_ = nullptr;
     ui::TCImageButton* recovertyButton_ = nullptr;
     ui::TCImageButton* advButton_ = nullptr;
+    ui::TCImageButton* exportButton_ = nullptr;
+    QVRecoveryFlow* recoveryFlow_ = nullptr;
+    int bSave_ = 0;
     QLabel* selectFilesLabel_ = nullptr;
     QLabel* findFilesLabel_ = nullptr;
     QLabel* remainTimeLabel_ = nullptr;

@@ -257,6 +257,7 @@ void QVDeletailWindowController::getScanProgress()
             advButton_->setEnabled(true);
         isCanClick_ = 1;
         scanEnded_ = true;
+        showExportButtonAtEnd();
         if (isCloseWindow_ == 1) {
             hide();
             ui::NotificationCenter::defaultCenter().post(QStringLiteral("appWillTerminate"));

@@ -154,7 +154,18 @@ void QVRecoveryFlow::startRecovery(const QString& folder)
     if (code != 0) {
         isBeginRecovery_ = 0;
         reportStartFailure(code);
+        return;
     }
+    // The window shows at once, also for a recovery that ends before its
+    // first progress post: its last post, which always comes, closes it.
+    recoveryProgressWindow_ = new QVShowScanProgressWindowController;
+    recoveryProgressWindow_->setDelegate(this);
+    centreOnWindow(recoveryProgressWindow_);
+    isBeginRecovery_ = 0;
+    QPointer<QVShowScanProgressWindowController> progress = recoveryProgressWindow_;
+    ui::Modal().runModal(progress);
+    if (window_)
+        window_->activateWindow();
 }
 
 void QVRecoveryFlow::reportStartFailure(unsigned long long code)
@@ -178,7 +189,7 @@ void QVRecoveryFlow::reportStartFailure(unsigned long long code)
 
 void QVRecoveryFlow::recoveryAction()
 {
-    if (!recoveryProgressWindow_ && QVUIController::IsRecoveryRunning() && isFinishRecovery_ == 0) {
+    if (!recoveryProgressWindow_ && isFinishRecovery_ == 0 && QVUIController::IsRecoveryRunning()) {
         recoveryProgressWindow_ = new QVShowScanProgressWindowController;
         recoveryProgressWindow_->setDelegate(this);
         centreOnWindow(recoveryProgressWindow_);
@@ -188,7 +199,7 @@ void QVRecoveryFlow::recoveryAction()
     std::uint64_t error = 0;
     const QString name = QString::fromStdString(QVUIController::GetRecoveryProgressTotal(total, done, error));
     if (stoppedWaiting_) {
-        if (!QVUIController::IsRecoveryRunning()) {
+        if (!QVUIController::IsRecoveryBusy()) {
             stoppedWaiting_ = false;
             showRecoveryNotEndWindow();
         }
@@ -244,7 +255,7 @@ void QVRecoveryFlow::stopButtonAction(int action)
     closeProgressWindow();
     QVUIController::StopRecvoery();
     // The count is final once the recovery has ended; its last post follows.
-    if (QVUIController::IsRecoveryRunning())
+    if (QVUIController::IsRecoveryBusy())
         stoppedWaiting_ = true;
     else
         showRecoveryNotEndWindow();

@@ -14,6 +14,10 @@
 #   results-*.png     the results window on an image of its own: a deep scan
 #                     paused at its start, then a quick scan's path,
 #                     category and date trees and the space-bar preview
+# and, from quarnel_recovery_shots (tools/screenshot/RecoveryShots.cpp):
+#   recovery-*.png    the recovery's progress window (running, stop question,
+#                     destination full), finished and stopped windows
+#   save-progress.png the progress window of saving a scan result
 # Needs: xvfb-run, xdotool; run as root so the launcher needs no password.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,7 +28,7 @@ out=$root/build/shots
 export CCACHE_DIR=${CCACHE_DIR:-$root/.cache/ccache}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target quarnel quarnel-launcher quarnel_screenshot quarnel_window_shots \
-  quarnel_results_shots >/dev/null
+  quarnel_results_shots quarnel_recovery_shots >/dev/null
 
 mkdir -p "$out"
 rm -f "$out"/*.png
@@ -77,4 +81,6 @@ XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config-shots \
 mkdir "$work/results"
 XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config \
   xvfb-run -a -s "-screen 0 1280x800x24" "$root/$build/bin/quarnel_results_shots" "$out" "$work/results"
+XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config \
+  xvfb-run -a -s "-screen 0 1280x800x24" "$root/$build/bin/quarnel_recovery_shots" "$out"
 ls -l "$out"

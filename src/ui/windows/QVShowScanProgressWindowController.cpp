@@ -102,6 +102,9 @@ void QVShowScanProgressWindowController::awakeFromNib()
 void QVShowScanProgressWindowController::windowDidLoad()
 {
     frame_->windowDidLoad();
+    // Right of the window buttons, as in the finished and stopped windows.
+    if (QLabel* title = frame_->titleLabel())
+        title->move(80, title->y());
     // The band's close button asks, as the stop button does.
     if (ui::TCWindowButton* close = standardWindowButton(ui::TCWindowButton::Close)) {
         close->disconnect(this);

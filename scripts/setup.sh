@@ -13,7 +13,7 @@ packages=(
   dbus desktop-file-utils shared-mime-info
   # tools that make and check test images
   dosfstools mtools exfatprogs exfat-fuse ntfs-3g attr faketime python3-fusepy
-  fdisk gdisk parted sleuthkit util-linux e2fsprogs apfsprogs gzip tar
+  fdisk gdisk parted sleuthkit util-linux e2fsprogs apfsprogs gzip tar python3
 )
 
 missing=()

@@ -16,6 +16,7 @@
 #include "core/filetype/RecoveryFilter.h"
 #include "core/recovery/DataRecovery.h"
 #include "core/recovery/FileReader.h"
+#include "support/Absent.h"
 #include "support/FakeSinks.h"
 
 namespace apfstest {
@@ -78,7 +79,7 @@ std::string Recover(Run& run, IFileNode* node, const testsupport::TempDir& tmp, 
 
 TEST(ApfsController, ContentFixtureTreeAndBytes) {
   auto run = ScanFixture("apfs-forensic/apfs_content.bin");
-  if (!run) GTEST_SKIP() << "apfs-forensic fixtures not available";
+  if (!run) QUARNEL_SKIP_NO_FIXTURE() << "apfs-forensic fixtures not available";
   // fls -r -B 438: plain.txt, sparse.bin, compressed.txt, Dir1/Beth.txt, symlink_to_beth, .fseventsd/*.
   for (const char* path : {"plain.txt", "sparse.bin", "compressed.txt", "Dir1", "Dir1/Beth.txt", "symlink_to_beth",
                            "fseventsd", "fseventsd/fseventsd-uuid"}) {
@@ -118,7 +119,7 @@ TEST(ApfsController, ContentFixtureTreeAndBytes) {
 
 TEST(ApfsController, FstreeFixtureMatchesFls) {
   auto run = ScanFixture("apfs-forensic/apfs_fstree.bin");
-  if (!run) GTEST_SKIP() << "apfs-forensic fixtures not available";
+  if (!run) QUARNEL_SKIP_NO_FIXTURE() << "apfs-forensic fixtures not available";
   for (const char* path : {"top.txt", "Dir1", "Dir1/Beth.txt", "Dir1/Sub", "Dir1/Sub/secret.bin", "fseventsd",
                            "fseventsd/fseventsd-uuid", "fseventsd/000000001f75a30f", "fseventsd/000000001f75a310"}) {
     EXPECT_TRUE(run->nodes.count(path)) << path;
@@ -135,7 +136,7 @@ TEST(ApfsController, FstreeFixtureMatchesFls) {
 
 TEST(ApfsController, TruncatedContainersYieldWhatTheyHold) {
   const std::string dir = testsupport::FixturesDir();
-  if (dir.empty()) GTEST_SKIP() << "fixtures not available";
+  if (dir.empty()) QUARNEL_SKIP_NO_FIXTURE() << "fixtures not available";
   const std::pair<const char*, std::size_t> cases[] = {
       {"apfs-forensic/apfs_nxsb_head.bin", 0},      // no volume reachable
       {"apfs-forensic/apfs_container_chain.bin", 1},  // empty volume: only private-dir
@@ -165,7 +166,8 @@ TEST(ApfsController, TruncatedContainersYieldWhatTheyHold) {
 
 TEST(ApfsController, GptDiskImageFindsTheContainerAtItsPartition) {
   const std::string dir = testsupport::FixturesDir();
-  if (dir.empty() || !testsupport::HaveProgram("gzip")) GTEST_SKIP() << "fixtures or gzip not available";
+  if (!testsupport::HaveProgram("gzip")) QUARNEL_SKIP_NO_TOOL() << "gzip is not installed";
+  if (dir.empty()) QUARNEL_SKIP_NO_FIXTURE() << "fixtures not available";
   testsupport::TempDir tmp;
   const std::string raw = tmp.File("test.dmg");
   ASSERT_EQ(testsupport::Run("gzip -dc '" + dir + "/homebrew/dmg/test.dmg.gz' > '" + raw + "'"), 0);

@@ -8,6 +8,7 @@
 #include "apfs/APFSFileNode.h"
 #include "apfs/ApfsScanSupport.h"
 #include "core/device/DiskDevice.h"
+#include "support/Absent.h"
 
 namespace apfstest {
 namespace {
@@ -32,7 +33,7 @@ struct Expected {
 
 TEST(ApfsFixtureScan, DfvfsContainerListsTheFilesTskShows) {
   auto disk = OpenImage("dfvfs/apfs.raw");
-  if (!disk) GTEST_SKIP() << "dfvfs/apfs.raw not available";
+  if (!disk) QUARNEL_SKIP_NO_FIXTURE() << "dfvfs/apfs.raw not available";
   CollectingBuilder builder;
   auto searcher = Sweep(disk.get(), builder);
   ASSERT_EQ(searcher->Readers().size(), 1u);
@@ -77,7 +78,7 @@ TEST(ApfsFixtureScan, DfvfsContainerListsTheFilesTskShows) {
 
 TEST(ApfsFixtureScan, DfvfsFilesRecoverWithTheirBytes) {
   auto disk = OpenImage("dfvfs/apfs.raw");
-  if (!disk) GTEST_SKIP() << "dfvfs/apfs.raw not available";
+  if (!disk) QUARNEL_SKIP_NO_FIXTURE() << "dfvfs/apfs.raw not available";
   CollectingBuilder builder;
   auto searcher = Sweep(disk.get(), builder);
   const auto paths = builder.ByPath();

@@ -9,6 +9,7 @@
 #include "apfs/ApfsImageBuilder.h"
 #include "apfs/ApfsVolumeNameSource.h"
 #include "core/device/DiskDevice.h"
+#include "support/Absent.h"
 #include "support/MemoryDevice.h"
 #include "support/TempDir.h"
 
@@ -70,7 +71,7 @@ TEST(ApfsRecognize, BuiltContainers) {
 }
 
 TEST(ApfsRecognize, MkapfsContainers) {
-  if (!testsupport::HaveProgram("mkapfs")) GTEST_SKIP() << "mkapfs (apfsprogs) not installed";
+  if (!testsupport::HaveProgram("mkapfs")) QUARNEL_SKIP_NO_TOOL() << "mkapfs (apfsprogs) not installed";
   testsupport::TempDir tmp;
   const std::string image = tmp.File("c.img");
   ASSERT_EQ(testsupport::Run("truncate -s 1100M '" + image + "' && mkapfs -L 'Quarnel Vol' '" + image + "' >/dev/null 2>&1"), 0);
@@ -82,7 +83,7 @@ TEST(ApfsRecognize, MkapfsContainers) {
 
 TEST(ApfsRecognize, Fixtures) {
   const std::string dir = testsupport::FixturesDir();
-  if (dir.empty()) GTEST_SKIP() << "fixtures not available";
+  if (dir.empty()) QUARNEL_SKIP_NO_FIXTURE() << "fixtures not available";
   const std::pair<const char*, const char*> cases[] = {
       {"dfvfs/apfs.raw", "apfs_test"},
       {"apfs-forensic/apfs_content.bin", "APFSP4"},

@@ -15,6 +15,7 @@
 #include "bridge/ImageDiskDevice.h"
 #include "bridge/QVUIDeviceData.h"
 #include "core/device/DeviceData.h"
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -143,7 +144,7 @@ std::string Fixture(const std::string& rel) {
 
 TEST(AppleDiskImage, RawChunkFixtureReadsLikeItsFlattenedTwin) {
   const std::string path = Fixture("node-udif/compression-raw.dmg");
-  if (path.empty()) GTEST_SKIP() << "fixtures absent";
+  if (path.empty()) QUARNEL_SKIP_NO_FIXTURE() << "fixtures absent";
   std::string error;
   std::unique_ptr<CUdifDevice> dmg = CUdifDevice::OpenImage(path, error);
   ASSERT_TRUE(dmg) << error;
@@ -174,7 +175,7 @@ TEST(AppleDiskImage, RawChunkFixtureReadsLikeItsFlattenedTwin) {
 
 TEST(AppleDiskImage, RawChunkFixtureOpensInTheDeviceListWithItsFatVolumes) {
   const std::string path = Fixture("node-udif/compression-raw.dmg");
-  if (path.empty()) GTEST_SKIP() << "fixtures absent";
+  if (path.empty()) QUARNEL_SKIP_NO_FIXTURE() << "fixtures absent";
   QVUIDeviceData* list = QVUIDeviceData::instance();
   std::string error;
   const int disk = list->QVOpenImageFile(path, error);
@@ -224,7 +225,7 @@ TEST(AppleDiskImage, CompressedImagesAreRefusedWithTheReason) {
     EXPECT_LT(QVUIDeviceData::instance()->QVOpenImageFile(path, why), 0) << c.file;
     EXPECT_NE(why.find("compressed"), std::string::npos) << why;
   }
-  if (seen == 0) GTEST_SKIP() << "fixtures absent";
+  if (seen == 0) QUARNEL_SKIP_NO_FIXTURE() << "fixtures absent";
 }
 
 TEST(AppleDiskImage, HandMadeImageMapsSectorsThroughItsTables) {
@@ -424,7 +425,7 @@ TEST(AppleDiskImage, SavedRecordReopensTheSameImageOnly) {
 TEST(AppleDiskImage, ImageLongerThanItsStoredDataReadsZerosForFreeChunks) {
   // raw.dmg stores 1.6 MB of data for a 4576-sector (2.3 MB) HFS+ volume.
   const std::string path = Fixture("node-udif/raw.dmg");
-  if (path.empty()) GTEST_SKIP() << "fixtures absent";
+  if (path.empty()) QUARNEL_SKIP_NO_FIXTURE() << "fixtures absent";
   std::string error;
   std::unique_ptr<CUdifDevice> dmg = CUdifDevice::OpenImage(path, error);
   ASSERT_TRUE(dmg) << error;

@@ -33,6 +33,7 @@
 #include "core/recovery/FileReader.h"
 #include "engines/RegisterAllEngines.h"
 #include "hfsplus_builder/HfsPlusImageBuilder.h"
+#include "support/Absent.h"
 #include "support/FakeSinks.h"
 #include "support/TempDir.h"
 
@@ -244,7 +245,7 @@ TEST_F(ScanResult, EmptyResultAndMissingDevice) {
 }
 
 TEST_F(ScanResult, FatVolumeRoundTripRecoversTheSameBytes) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) GTEST_SKIP() << "no mtools";
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) QUARNEL_SKIP_NO_TOOL() << "no mtools";
   engine_registry::Clear();
   RegisterAllEngines();
   const std::string image = m_dir.File("fat16.img");
@@ -313,7 +314,7 @@ TEST_F(ScanResult, FatVolumeRoundTripRecoversTheSameBytes) {
 }
 
 TEST_F(ScanResult, ImageCutShortAfterTheScanGivesAFailedFileNotARecoveredOne) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) GTEST_SKIP() << "no mtools";
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) QUARNEL_SKIP_NO_TOOL() << "no mtools";
   engine_registry::Clear();
   RegisterAllEngines();
   const std::string image = m_dir.File("cut.img");
@@ -348,7 +349,7 @@ TEST_F(ScanResult, ImageCutShortAfterTheScanGivesAFailedFileNotARecoveredOne) {
 }
 
 TEST_F(ScanResult, DeletedEntryClaimingMoreThanTheVolumeIsDamagedAndCutToTheDevice) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) GTEST_SKIP() << "no mtools";
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) QUARNEL_SKIP_NO_TOOL() << "no mtools";
   engine_registry::Clear();
   RegisterAllEngines();
   const std::string image = m_dir.File("claim.img");
@@ -665,7 +666,7 @@ TEST_F(ScanResult, SecondVolumeOfADiskImageIsFoundAgain) {
 
 TEST_F(ScanResult, AppleImageResultLoadsFromTheImageRecord) {
   const std::string dir = testsupport::FixturesDir();
-  if (dir.empty() || !std::filesystem::exists(dir + "/node-udif/compression-raw.dmg")) GTEST_SKIP() << "no fixtures";
+  if (dir.empty() || !std::filesystem::exists(dir + "/node-udif/compression-raw.dmg")) QUARNEL_SKIP_NO_FIXTURE() << "no fixtures";
   engine_registry::Clear();
   RegisterAllEngines();
   const std::string dmg = m_dir.File("copy.dmg");

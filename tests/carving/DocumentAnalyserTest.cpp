@@ -142,8 +142,11 @@ TEST_P(DocumentSize, SweepSizesTheFileBeforeZeros) {
   EXPECT_EQ(Extension(files.front()), RawFileExtName(GetParam().type));
 }
 
-TEST_P(DocumentSize, SweepSizesTheFileBeforeGarbage) {
-  if (!GetParam().exactAfterGarbage) GTEST_SKIP() << "the end marker needs zero fill after it";
+// A PDF's end marker needs zero fill after it, so only the other documents are
+// sized exactly before garbage.
+class DocumentSizeBeforeGarbage : public DocumentSize {};
+
+TEST_P(DocumentSizeBeforeGarbage, SweepSizesTheFileBeforeGarbage) {
   const Bytes file = GetParam().make();
   ASSERT_FALSE(file.empty());
   const std::size_t garbage = 512 - file.size() % 512 + 1024;
@@ -197,6 +200,17 @@ TEST_P(DocumentSize, CutAndDamagedCopiesStayInsideTheDevice) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, DocumentSize, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+std::vector<DocCase> ExactBeforeGarbage() {
+  std::vector<DocCase> cases;
+  for (const DocCase& c : kCases) {
+    if (c.exactAfterGarbage) cases.push_back(c);
+  }
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, DocumentSizeBeforeGarbage, ::testing::ValuesIn(ExactBeforeGarbage()),
                          [](const auto& info) { return std::string(info.param.label); });
 
 // The folders of the label tree above a file, nearest last.

@@ -16,6 +16,7 @@
 #include "cli/CliJson.h"
 #include "core/device/DeviceData.h"
 #include "core/image/QdiFormat.h"
+#include "support/Absent.h"
 #include "support/CliProgram.h"
 #include "support/TempDir.h"
 
@@ -128,8 +129,11 @@ TEST(Cli, HelpAndVersionExitZero) {
 }
 
 TEST(Cli, ScanOfARawImageRunsToTheEnd) {
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
+    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
+  }
   const std::string image = DemoImage();
-  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
   const RunResult r = RunCli("scan " + Quote(image) + " --deep --json");
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<std::string> lines = Lines(r.out);
@@ -147,8 +151,11 @@ TEST(Cli, ScanOfARawImageRunsToTheEnd) {
 }
 
 TEST(Cli, ScanOfAQdiImageRunsToTheEnd) {
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
+    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
+  }
   const std::string image = DemoImage();
-  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
   testsupport::TempDir dir;
   const std::string qdi = WrapAsQdi(image, dir.File("demo.qdi"));
   const RunResult raw = RunCli("scan " + Quote(image) + " --deep --json");
@@ -163,16 +170,22 @@ TEST(Cli, ScanOfAQdiImageRunsToTheEnd) {
 }
 
 TEST(Cli, RecoverOntoTheScannedImageIsRefused) {
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
+    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
+  }
   const std::string image = DemoImage();
-  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
   const RunResult r = RunCli("recover " + Quote(image) + " --deep --to " + Quote(image + "/out"));
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("destination on the scanned device"), std::string::npos) << r.err;
 }
 
 TEST(Cli, RecoverWritesIntoTheDestinationAndSummarises) {
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
+    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
+  }
   const std::string image = DemoImage();
-  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
   testsupport::TempDir dir;
   const std::string dest = dir.File("recovered");
   const RunResult r = RunCli("recover " + Quote(image) + " --deep --to " + Quote(dest));
@@ -182,8 +195,11 @@ TEST(Cli, RecoverWritesIntoTheDestinationAndSummarises) {
 }
 
 TEST(Cli, UnknownVolumeOfAnImageIsNamed) {
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
+    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
+  }
   const std::string image = DemoImage();
-  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
   const RunResult r = RunCli("scan " + Quote(image) + " --volume 7");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("unknown volume 7"), std::string::npos) << r.err;

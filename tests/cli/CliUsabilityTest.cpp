@@ -16,6 +16,7 @@
 #include <map>
 #include <sstream>
 
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -149,8 +150,11 @@ struct DestinationCase {
 class UnusableDestination : public ::testing::TestWithParam<DestinationCase> {};
 
 TEST_P(UnusableDestination, IsRefusedBeforeTheScanWithTheReason) {
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
+    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
+  }
   const std::string image = DemoImage();
-  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
   testsupport::TempDir dir;
   const std::string dest = dir.File("dest");
   ASSERT_EQ(testsupport::Run("D=" + Quote(dest) + "; " + GetParam().make), 0);
@@ -169,8 +173,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, UnusableDestination,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CliRecover, AReadOnlyDestinationIsRefusedBeforeTheScan) {
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
+    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
+  }
   const std::string image = DemoImage();
-  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
   testsupport::TempDir dir;
   const std::string dest = dir.File("ro");
   fs::create_directory(dest);
@@ -191,8 +198,11 @@ TEST(CliRecover, AReadOnlyDestinationIsRefusedBeforeTheScan) {
 }
 
 TEST(CliRecover, AFileCutShortIsNamedAndKeptAsPart) {
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
+    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
+  }
   const std::string image = DemoImage();
-  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
   testsupport::TempDir dir;
   const std::string dest = dir.File("out");
   // A 40 KiB file-size limit fails the 70000-byte photo half-way, as a full
@@ -220,8 +230,11 @@ TEST(CliRecover, AFileCutShortIsNamedAndKeptAsPart) {
 }
 
 TEST(CliRecover, ASavedResultIsRecoveredLikeTheScanItCameFrom) {
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
+    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
+  }
   const std::string image = DemoImage();
-  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
   testsupport::TempDir dir;
   const std::string saved = dir.File("demo.Quarnel");
   const Ran scan = Cli("scan " + Quote(image) + " --save " + Quote(saved));
@@ -248,8 +261,11 @@ TEST(CliRecover, ASavedResultIsRecoveredLikeTheScanItCameFrom) {
 }
 
 TEST(CliProgress, RateAndTimeLeftAreShown) {
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
+    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
+  }
   const std::string image = DemoImage();
-  if (image.empty()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
   testsupport::TempDir dir;
   const Ran scan = Cli("scan " + Quote(image) + " --deep");
   ASSERT_EQ(scan.status, 0) << scan.err;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/Absent.h"
 #include "support/CliProgram.h"
 #include "support/TempDir.h"
 
@@ -84,7 +85,7 @@ bool CanFuse() { return ::geteuid() == 0 && ::access("/dev/fuse", R_OK | W_OK) =
 
 TEST(DotNames, FatFileNamedThreeDotsIsListedAndRecovered) {
   if (testsupport::CliPath().empty() || !testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
-    GTEST_SKIP() << "mkfs.vfat or mtools missing";
+    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
   }
   testsupport::TempDir dir;
   const std::string image = dir.File("fat.img");

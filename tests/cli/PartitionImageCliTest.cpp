@@ -18,6 +18,7 @@
 
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIDeviceData.h"
+#include "support/Absent.h"
 #include "support/CliProgram.h"
 #include "support/TempDir.h"
 
@@ -53,34 +54,30 @@ bool FuseImagesPossible() {
 class PartitionImage : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    for (const char* tool : {"mkfs.vfat", "mcopy", "mdel", "mmd", "sfdisk", "fls", "python3"}) {
-      if (!testsupport::HaveProgram(tool)) {
-        s_why = std::string("missing ") + tool;
-        return;
-      }
-    }
+    s_why = testsupport::MissingTool({"mkfs.vfat", "mcopy", "mdel", "mmd", "sfdisk", "fls", "python3"});
+    if (!s_why.empty()) return;
     s_dir = std::make_unique<testsupport::TempDir>();
     s_fuse = FuseImagesPossible();
     const std::string script = std::string(QUARNEL_TESTS_DIR) + "/cli/make_partition_images.sh";
     if (testsupport::Run(std::string("WITH_FUSE=") + (s_fuse ? "1" : "0") + " bash '" + script + "' '" +
                          s_dir->Path().string() + "' >/dev/null 2>&1") != 0) {
-      s_why = "make_partition_images.sh failed";
+      s_why = testsupport::Broken("make_partition_images.sh failed");
     }
   }
   static void TearDownTestSuite() { s_dir.reset(); }
 
   void SetUp() override {
-    if (!s_why.empty()) GTEST_SKIP() << s_why;
+    if (!s_why.empty()) QUARNEL_SKIP_LACK(s_why);
   }
 
   static std::string Image(const std::string& name) { return s_dir->File(name); }
 
-  static std::string s_why;
+  static testsupport::Lack s_why;
   static bool s_fuse;
   static std::unique_ptr<testsupport::TempDir> s_dir;
 };
 
-std::string PartitionImage::s_why;
+testsupport::Lack PartitionImage::s_why;
 bool PartitionImage::s_fuse = false;
 std::unique_ptr<testsupport::TempDir> PartitionImage::s_dir;
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/Absent.h"
 #include "support/CliProgram.h"
 #include "support/TempDir.h"
 
@@ -33,7 +34,8 @@ std::string Raw(const std::string& dmg) {
 TEST(ScanResultCli, SavedDiskImageScanLoadsTheSameTrees) {
   const std::string cli = testsupport::CliPath();
   const std::string dmg = Raw("compression-raw.dmg");
-  if (cli.empty() || dmg.empty() || !std::filesystem::exists(dmg)) GTEST_SKIP() << "cli or fixtures absent";
+  if (cli.empty()) QUARNEL_SKIP_NO_TOOL() << "cli absent";
+  if (dmg.empty() || !std::filesystem::exists(dmg)) QUARNEL_SKIP_NO_FIXTURE() << "fixtures absent";
   testsupport::TempDir dir;
   const std::string file = dir.File("r.Quarnel");
   const std::string scanned =
@@ -48,7 +50,7 @@ TEST(ScanResultCli, SavedDiskImageScanLoadsTheSameTrees) {
 
 TEST(ScanResultCli, DamagedFilesAndCompressedImagesFailWithAMessage) {
   const std::string cli = testsupport::CliPath();
-  if (cli.empty()) GTEST_SKIP() << "cli absent";
+  if (cli.empty()) QUARNEL_SKIP_NO_TOOL() << "cli absent";
   testsupport::TempDir dir;
   ASSERT_EQ(testsupport::Run("printf 'not a result' > '" + dir.File("x.Quarnel") + "'"), 0);
   const std::string err = testsupport::Capture("'" + cli + "' load '" + dir.File("x.Quarnel") + "' 2>&1 >/dev/null");

@@ -15,6 +15,7 @@
 #include <regex>
 #include <sstream>
 
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -33,20 +34,13 @@ std::string Slurp(const std::string& path) {
 }
 
 // Why images of this kind cannot be made here ("" when they can).
-std::string MissingFor(const std::string& kind) {
-  std::vector<std::string> tools = {"python3"};
-  if (kind == "fat") {
-    tools.insert(tools.end(), {"mkfs.vfat", "mmd", "mcopy", "mdel", "mdeltree"});
-  } else {
-    if (geteuid() != 0) return "mounting needs root";
-    if (access("/dev/fuse", R_OK | W_OK) != 0) return "/dev/fuse is not available";
-    if (kind == "exfat") tools.insert(tools.end(), {"mkfs.exfat", "mount.exfat-fuse", "losetup"});
-    if (kind == "ntfs") tools.insert(tools.end(), {"mkntfs", "ntfs-3g"});
-  }
-  for (const std::string& t : tools) {
-    if (!testsupport::HaveProgram(t)) return t + " is not installed";
-  }
-  return "";
+testsupport::Lack MissingFor(const std::string& kind) {
+  if (kind == "fat") return testsupport::MissingTool({"python3", "mkfs.vfat", "mmd", "mcopy", "mdel", "mdeltree"});
+  testsupport::Lack lack = testsupport::MissingFuse();
+  if (!lack.empty()) return lack;
+  if (kind == "exfat") return testsupport::MissingTool({"python3", "mkfs.exfat", "mount.exfat-fuse", "losetup"});
+  if (kind == "ntfs") return testsupport::MissingTool({"python3", "mkntfs", "ntfs-3g"});
+  return {};
 }
 
 // The JSON lines without what changes from run to run: the times (the
@@ -69,8 +63,8 @@ class TreeDump : public ::testing::TestWithParam<DumpCase> {};
 
 TEST_P(TreeDump, ScanFindsTheStoredTree) {
   const DumpCase& c = GetParam();
-  const std::string missing = MissingFor(c.kind);
-  if (!missing.empty()) GTEST_SKIP() << missing;
+  const testsupport::Lack missing = MissingFor(c.kind);
+  if (!missing.empty()) QUARNEL_SKIP_LACK(missing);
 
   testsupport::TempDir dir;
   const std::string script = std::string(QUARNEL_CLI_TESTS_DIR) + "/make-tree-images.sh";

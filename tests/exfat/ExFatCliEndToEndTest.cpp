@@ -32,23 +32,23 @@ class ExFatCli : public ::testing::Test {
     if (!s_why.empty()) return;
     s_cli = testsupport::CliPath();
     if (s_cli.empty()) {
-      s_why = "quarnel-cli not built in this build tree";
+      s_why = {testsupport::Absence::kTool, "quarnel-cli not built in this build tree"};
       return;
     }
     s_dir = std::make_unique<testsupport::TempDir>();
-    if (!MakeFuseImage(s_dir->Path().string())) s_why = "make_exfat_image.sh failed";
+    if (!MakeFuseImage(s_dir->Path().string())) s_why = testsupport::Broken("make_exfat_image.sh failed");
   }
   static void TearDownTestSuite() { s_dir.reset(); }
   void SetUp() override {
-    if (!s_why.empty()) GTEST_SKIP() << s_why;
+    if (!s_why.empty()) QUARNEL_SKIP_LACK(s_why);
   }
 
-  static std::string s_why;
+  static testsupport::Lack s_why;
   static std::string s_cli;
   static std::unique_ptr<testsupport::TempDir> s_dir;
 };
 
-std::string ExFatCli::s_why;
+testsupport::Lack ExFatCli::s_why;
 std::string ExFatCli::s_cli;
 std::unique_ptr<testsupport::TempDir> ExFatCli::s_dir;
 

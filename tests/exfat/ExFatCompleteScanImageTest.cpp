@@ -35,13 +35,11 @@ class ExFatCompleteScanImage : public ::testing::Test {
     tzset();
     s_why = WhyNoFuseImages();
     if (!s_why.empty()) return;
-    if (!testsupport::HaveProgram("sfdisk")) {
-      s_why = "missing sfdisk";
-      return;
-    }
+    s_why = testsupport::MissingTool({"sfdisk"});
+    if (!s_why.empty()) return;
     s_dir = std::make_unique<testsupport::TempDir>();
     if (!MakeFuseImage(s_dir->Path().string())) {
-      s_why = "make_exfat_image.sh failed";
+      s_why = testsupport::Broken("make_exfat_image.sh failed");
       return;
     }
     const std::string disk = s_dir->File("disk.img");
@@ -59,20 +57,20 @@ class ExFatCompleteScanImage : public ::testing::Test {
     const std::string backup = "cp --sparse=always '" + disk + "' '" + s_dir->File("disk_backup.img") +
                                "' && dd if='" + ex + "' of='" + s_dir->File("disk_backup.img") + "' bs=512 skip=12 seek=" +
                                std::to_string(kPartitionStart + 12) + " count=1 conv=notrunc status=none";
-    if (testsupport::Run(make) != 0 || testsupport::Run(backup) != 0) s_why = "could not make the wiped disks";
+    if (testsupport::Run(make) != 0 || testsupport::Run(backup) != 0) s_why = testsupport::Broken("could not make the wiped disks");
   }
   static void TearDownTestSuite() { s_dir.reset(); }
 
   void SetUp() override {
-    if (!s_why.empty()) GTEST_SKIP() << s_why;
+    if (!s_why.empty()) QUARNEL_SKIP_LACK(s_why);
     RegisterExFatEngine();
   }
 
-  static std::string s_why;
+  static testsupport::Lack s_why;
   static std::unique_ptr<testsupport::TempDir> s_dir;
 };
 
-std::string ExFatCompleteScanImage::s_why;
+testsupport::Lack ExFatCompleteScanImage::s_why;
 std::unique_ptr<testsupport::TempDir> ExFatCompleteScanImage::s_dir;
 
 class ExFatWipedDisk : public ExFatCompleteScanImage, public ::testing::WithParamInterface<const char*> {};

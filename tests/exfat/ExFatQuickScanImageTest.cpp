@@ -33,12 +33,12 @@ class ExFatQuickScanImage : public ::testing::Test {
     s_why = WhyNoFuseImages();
     if (!s_why.empty()) return;
     s_dir = std::make_unique<testsupport::TempDir>();
-    if (!MakeFuseImage(s_dir->Path().string())) s_why = "make_exfat_image.sh failed";
+    if (!MakeFuseImage(s_dir->Path().string())) s_why = testsupport::Broken("make_exfat_image.sh failed");
   }
   static void TearDownTestSuite() { s_dir.reset(); }
 
   void SetUp() override {
-    if (!s_why.empty()) GTEST_SKIP() << s_why;
+    if (!s_why.empty()) QUARNEL_SKIP_LACK(s_why);
     RegisterExFatEngine();
   }
 
@@ -54,14 +54,14 @@ class ExFatQuickScanImage : public ::testing::Test {
     return m_controller->StartDataRecovery(device, &m_progress, &m_tree);
   }
 
-  static std::string s_why;
+  static testsupport::Lack s_why;
   static std::unique_ptr<testsupport::TempDir> s_dir;
   testsupport::FakeProgress m_progress;
   testsupport::RecordingTree m_tree;
   ControllerPtr m_controller;
 };
 
-std::string ExFatQuickScanImage::s_why;
+testsupport::Lack ExFatQuickScanImage::s_why;
 std::unique_ptr<testsupport::TempDir> ExFatQuickScanImage::s_dir;
 
 // The source of a deleted path in the image (see make_exfat_image.sh).

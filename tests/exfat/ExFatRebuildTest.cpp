@@ -17,6 +17,7 @@
 #include "exfat/ExFatEngine.h"
 #include "exfat/ExFatPartitionBuilder.h"
 #include "exfat/ExFatTestSupport.h"
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 using namespace exfattest;
@@ -135,8 +136,8 @@ TEST(ExFatRebuild, ClusterClaimsFailOnASharedCluster) {
 // With both boot regions and the root folder gone, the sub-folders' sets
 // place the partition and every file recovers as it was written.
 TEST(ExFatRebuild, PartitionIsRebuiltFromItsSubFolders) {
-  const std::string why = WhyNoFuseImages();
-  if (!why.empty()) GTEST_SKIP() << why;
+  const testsupport::Lack why = WhyNoFuseImages();
+  if (!why.empty()) QUARNEL_SKIP_LACK(why);
   testsupport::TempDir dir;
   const std::string script = dir.File("make.sh");
   {

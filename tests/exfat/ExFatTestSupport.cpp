@@ -42,14 +42,11 @@ void Walk(IFileNode* node, const std::string& prefix, std::map<std::string, Foun
 
 }  // namespace
 
-std::string WhyNoFuseImages() {
-  if (geteuid() != 0) return "needs root for losetup and FUSE";
-  if (!std::filesystem::exists("/dev/fuse")) return "no /dev/fuse";
-  if (!std::filesystem::exists("/dev/loop-control")) return "no loop devices";
-  for (const char* tool : {"mkfs.exfat", "mount.exfat-fuse", "losetup", "fls", "python3", "faketime"}) {
-    if (!testsupport::HaveProgram(tool)) return std::string("missing ") + tool;
-  }
-  return {};
+testsupport::Lack WhyNoFuseImages() {
+  testsupport::Lack lack = testsupport::MissingFuse();
+  if (lack.empty()) lack = testsupport::MissingLoop();
+  if (lack.empty()) lack = testsupport::MissingTool({"mkfs.exfat", "mount.exfat-fuse", "fls", "python3", "faketime"});
+  return lack;
 }
 
 bool MakeFuseImage(const std::string& dir) {

@@ -10,12 +10,14 @@
 
 #include "core/device/StorageDevice.h"
 #include "core/model/Contracts.h"
+#include "support/Absent.h"
 #include "support/FakeSinks.h"
 
 namespace exfattest {
 
-// "" when root, a loop device, FUSE or a tool is missing; else why not.
-std::string WhyNoFuseImages();
+// Why exFAT images cannot be made here: root, a loop device, FUSE or a tool is
+// missing (empty when they can).
+testsupport::Lack WhyNoFuseImages();
 // Runs make_exfat_image.sh into `dir`; false when it fails.
 bool MakeFuseImage(const std::string& dir);
 

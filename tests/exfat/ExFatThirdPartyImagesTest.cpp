@@ -14,6 +14,7 @@
 #include "core/recovery/FileReader.h"
 #include "exfat/ExFatEngine.h"
 #include "exfat/ExFatTestSupport.h"
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 using namespace exfattest;
@@ -56,7 +57,7 @@ class ExFatThirdPartyImages : public ::testing::Test {
     setenv("TZ", "UTC", 1);
     tzset();
     m_fixtures = testsupport::FixturesDir();
-    if (m_fixtures.empty()) GTEST_SKIP() << "no third-party fixtures";
+    if (m_fixtures.empty()) QUARNEL_SKIP_NO_FIXTURE() << "no third-party fixtures";
     RegisterExFatEngine();
   }
   // Unpacks `command` output into the work folder; "" when it fails.
@@ -91,7 +92,8 @@ class ExFatThirdPartyImages : public ::testing::Test {
 
 TEST_F(ExFatThirdPartyImages, MacOsVolumeListsWhatFlsLists) {
   const std::string gz = m_fixtures + "/fat32-lib/exfat-test.dmg.gz";
-  if (!std::filesystem::exists(gz) || !testsupport::HaveProgram("fls")) GTEST_SKIP() << "image or fls absent";
+  if (!testsupport::HaveProgram("fls")) QUARNEL_SKIP_NO_TOOL() << "fls is not installed";
+  if (!std::filesystem::exists(gz)) QUARNEL_SKIP_NO_FIXTURE() << gz << " is absent";
   const std::string image = Unpack("gzip -dc '" + gz + "' > '" + m_work.File("mac.img") + "'", "mac.img");
   ASSERT_FALSE(image.empty());
   auto device = OpenVolume(image, kFsExFat);
@@ -103,7 +105,8 @@ TEST_F(ExFatThirdPartyImages, MacOsVolumeListsWhatFlsLists) {
 
 TEST_F(ExFatThirdPartyImages, RawToolsSampleListsItsDeletedFile) {
   const std::string xz = m_fixtures + "/exfat-rawtools/exfat.tar.xz";
-  if (!std::filesystem::exists(xz) || !testsupport::HaveProgram("fls")) GTEST_SKIP() << "image or fls absent";
+  if (!testsupport::HaveProgram("fls")) QUARNEL_SKIP_NO_TOOL() << "fls is not installed";
+  if (!std::filesystem::exists(xz)) QUARNEL_SKIP_NO_FIXTURE() << xz << " is absent";
   const std::string image = Unpack("tar -xJf '" + xz + "' -C '" + m_work.Path().string() + "'", "exfat.img");
   ASSERT_FALSE(image.empty());
   auto device = OpenVolume(image, kFsExFat);
@@ -122,7 +125,7 @@ TEST_F(ExFatThirdPartyImages, RawToolsSampleListsItsDeletedFile) {
 // is walked to its end: every folder once, no hang.
 TEST_F(ExFatThirdPartyImages, CorruptedVolumeWithAFolderLoopEnds) {
   const std::string xz = m_fixtures + "/exfat-rawtools/error.tar.xz";
-  if (!std::filesystem::exists(xz)) GTEST_SKIP() << "image absent";
+  if (!std::filesystem::exists(xz)) QUARNEL_SKIP_NO_FIXTURE() << "image absent";
   const std::string image = Unpack("tar -xJf '" + xz + "' -C '" + m_work.Path().string() + "'", "error.img");
   ASSERT_FALSE(image.empty());
   auto device = OpenVolume(image, kFsExFat);

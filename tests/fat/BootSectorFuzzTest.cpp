@@ -8,6 +8,7 @@
 #include "fat/ExFatVolumeAnalyze.h"
 #include "fat/FatVolumeAnalyze.h"
 #include "fat/ImageFile.h"
+#include "support/Absent.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ void Recognise(testsupport::MemoryDevice& device) {
 
 TEST(FatBootSectorFuzz, FlippedSectorsOfRealVolumesNeverMisbehave) {
   if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mkfs.exfat")) {
-    GTEST_SKIP() << "needs mkfs.vfat and mkfs.exfat";
+    QUARNEL_SKIP_NO_TOOL() << "needs mkfs.vfat and mkfs.exfat";
   }
   testsupport::TempDir dir;
   const std::string images[] = {fattest::MakeImage(dir, "f16.img", "32M", "mkfs.vfat -F 16 -n A"),

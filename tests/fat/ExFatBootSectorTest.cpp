@@ -6,13 +6,14 @@
 #include "fat/ExFatBootSector.h"
 #include "fat/ExFatVolumeAnalyze.h"
 #include "fat/ImageFile.h"
+#include "support/Absent.h"
 
 namespace {
 
 class ExFatBootSectors : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!testsupport::HaveProgram("mkfs.exfat")) GTEST_SKIP() << "needs mkfs.exfat";
+    if (!testsupport::HaveProgram("mkfs.exfat")) QUARNEL_SKIP_NO_TOOL() << "needs mkfs.exfat";
     image = fattest::MakeImage(dir, "ex.img", "16M", "mkfs.exfat -L EXLABEL");
     ASSERT_FALSE(image.empty());
     sector = fattest::ReadBytes(image);

@@ -6,6 +6,7 @@
 
 #include "fat/FatBootSector.h"
 #include "fat/ImageFile.h"
+#include "support/Absent.h"
 
 namespace {
 
@@ -27,7 +28,8 @@ class FatBootSectors : public ::testing::Test {
     s_fat12 = BootSector("12", "4M");
   }
   void SetUp() override {
-    if (s_fat16.empty() || s_fat32.empty() || s_fat12.empty()) GTEST_SKIP() << "needs mkfs.vfat";
+    if (!testsupport::HaveProgram("mkfs.vfat")) QUARNEL_SKIP_NO_TOOL() << "needs mkfs.vfat";
+    ASSERT_FALSE(s_fat16.empty() || s_fat32.empty() || s_fat12.empty()) << "mkfs.vfat failed";
   }
   static std::vector<std::uint8_t> s_fat16, s_fat32, s_fat12;
 };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fat/FatScanHarness.h"
+#include "support/Absent.h"
 #include "support/CliProgram.h"
 
 namespace {
@@ -23,11 +24,11 @@ long long ParseUtc(const std::string& iso) {
 }
 
 TEST(FatCli, ScanListsWhatTheSleuthKitListsAsDeleted) {
-  std::string why;
+  testsupport::Lack why;
   const std::string dir = fattest::ImagesDir(&why);
-  if (dir.empty()) GTEST_SKIP() << why;
+  if (dir.empty()) QUARNEL_SKIP_LACK(why);
   const std::string cli = testsupport::CliPath();
-  if (cli.empty()) GTEST_SKIP() << "quarnel-cli not built";
+  if (cli.empty()) QUARNEL_SKIP_NO_TOOL() << "quarnel-cli not built";
   for (const char* image : {"fat16.img", "fat32.img"}) {
     SCOPED_TRACE(image);
     const std::string path = dir + "/" + image;

@@ -24,9 +24,9 @@ class FatCompleteScan : public ::testing::Test {
     tzset();
   }
   void SetUp() override {
-    std::string why;
+    testsupport::Lack why;
     m_dir = ImagesDir(&why);
-    if (m_dir.empty()) GTEST_SKIP() << why;
+    if (m_dir.empty()) QUARNEL_SKIP_LACK(why);
   }
   // The FAT partitions the scan kept, best first.
   static std::vector<CFATSearchedPartitionInfo*> Partitions(IDataRecovery& recovery) {

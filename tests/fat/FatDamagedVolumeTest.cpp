@@ -75,9 +75,9 @@ std::unique_ptr<QuickRun> Quick(MemoryVolume& volume, bool cancel = false) {
 class FatDamagedVolume : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string why;
+    testsupport::Lack why;
     const std::string dir = fattest::ImagesDir(&why);
-    if (dir.empty()) GTEST_SKIP() << why;
+    if (dir.empty()) QUARNEL_SKIP_LACK(why);
     m_fat16 = fattest::ReadBytes(dir + "/fat16.img");
     m_fat32Path = dir + "/fat32.img";
   }

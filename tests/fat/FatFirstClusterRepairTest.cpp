@@ -24,6 +24,7 @@
 #include "fat/FatFileNode.h"
 #include "fat/FatFileProperties.h"
 #include "fat/FatScanHarness.h"
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -501,12 +502,8 @@ class RepairOnVolume : public ::testing::Test {
   };
 
   static void SetUpTestSuite() {
-    for (const char* tool : {"mkfs.vfat", "mcopy", "mdel", "mdeltree", "mmd", "truncate", "fls", "icat"}) {
-      if (!testsupport::HaveProgram(tool)) {
-        s_why = std::string("missing ") + tool;
-        return;
-      }
-    }
+    s_why = testsupport::MissingTool({"mkfs.vfat", "mcopy", "mdel", "mdeltree", "mmd", "truncate", "fls", "icat"});
+    if (!s_why.empty()) return;
     s_dir = std::make_unique<testsupport::TempDir>();
     s_sources = std::make_unique<std::vector<Source>>(std::vector<Source>{
         {"UNKNOWN.BIN", "", kUnknown, Pattern(3000, 1, {'Q', 'Q', 'Q', 'Q'})},
@@ -540,7 +537,7 @@ class RepairOnVolume : public ::testing::Test {
     script += "mdel -i \"$I\" ::/UNKNOWN.BIN ::/PHOTO.JPG ::/CLAIM1.JPG ::/CLAIM2.JPG ::/ARCHIVE.ZIP; "
               "mdeltree -i \"$I\" ::/HIDIR";
     if (testsupport::Run("bash -c '" + Escape(script) + "' >/dev/null 2>&1") != 0) {
-      s_why = "image script failed";
+      s_why = testsupport::Broken("image script failed");
       return;
     }
     // Deleted the Windows way: the high cluster words go.
@@ -553,12 +550,12 @@ class RepairOnVolume : public ::testing::Test {
       key.resize(11, ' ');
       const auto at = std::search(image.begin(), image.end(), key.begin(), key.end());
       if (at == image.end()) {
-        s_why = std::string("entry not found: ") + n;
+        s_why = testsupport::Broken(std::string("entry not found: ") + n);
         return;
       }
       const std::size_t off = static_cast<std::size_t>(at - image.begin());
       if (image[off + 20] == 0 && image[off + 21] == 0) {
-        s_why = std::string("entry not placed high: ") + n;
+        s_why = testsupport::Broken(std::string("entry not placed high: ") + n);
         return;
       }
       image[off + 20] = 0;
@@ -574,7 +571,8 @@ class RepairOnVolume : public ::testing::Test {
   }
 
   void SetUp() override {
-    if (s_image.empty() || !s_why.empty()) GTEST_SKIP() << s_why;
+    if (!s_why.empty()) QUARNEL_SKIP_LACK(s_why);
+    ASSERT_FALSE(s_image.empty());
   }
 
   static std::uint32_t FirstCluster(IFileNode* node) {
@@ -598,13 +596,13 @@ class RepairOnVolume : public ::testing::Test {
   static std::unique_ptr<testsupport::TempDir> s_dir;
   static std::unique_ptr<std::vector<Source>> s_sources;
   static std::string s_image;
-  static std::string s_why;
+  static testsupport::Lack s_why;
 };
 
 std::unique_ptr<testsupport::TempDir> RepairOnVolume::s_dir;
 std::unique_ptr<std::vector<RepairOnVolume::Source>> RepairOnVolume::s_sources;
 std::string RepairOnVolume::s_image;
-std::string RepairOnVolume::s_why;
+testsupport::Lack RepairOnVolume::s_why;
 
 TEST_F(RepairOnVolume, QuickScanRecoversTheFilesFromTheirRepairedClusters) {
   DevicePtr volume = OpenVolume(s_image, kFatTypeFat32);
@@ -756,12 +754,8 @@ class RepairKeepsWholeClusters : public ::testing::Test {
   };
 
   static void SetUpTestSuite() {
-    for (const char* tool : {"mkfs.vfat", "mcopy", "mdel", "mmd", "truncate", "fls", "icat"}) {
-      if (!testsupport::HaveProgram(tool)) {
-        s_why = std::string("missing ") + tool;
-        return;
-      }
-    }
+    s_why = testsupport::MissingTool({"mkfs.vfat", "mcopy", "mdel", "mmd", "truncate", "fls", "icat"});
+    if (!s_why.empty()) return;
     s_dir = std::make_unique<testsupport::TempDir>();
     auto photo = [](std::size_t size, std::uint32_t seed) {
       return Pattern(size, seed, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F'});
@@ -793,7 +787,7 @@ class RepairKeepsWholeClusters : public ::testing::Test {
     std::string quoted;
     for (char ch : script) quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
     if (testsupport::Run("bash -c '" + quoted + "' >/dev/null 2>&1") != 0) {
-      s_why = "image script failed";
+      s_why = testsupport::Broken("image script failed");
       return;
     }
     std::vector<std::uint8_t> image = ReadFileBytes(s_image);
@@ -808,13 +802,13 @@ class RepairKeepsWholeClusters : public ::testing::Test {
       raw.insert(raw.begin(), 0xE5);
       const auto at = std::search(image.begin(), image.end(), raw.begin(), raw.end());
       if (at == image.end()) {
-        s_why = "entry not found: " + name;
+        s_why = testsupport::Broken("entry not found: " + name);
         return;
       }
       const std::size_t off = static_cast<std::size_t>(at - image.begin());
       const std::uint32_t stored = image[off + 26] | image[off + 27] << 8 | image[off + 20] << 16 | image[off + 21] << 24;
       if (stored != s.cluster) {
-        s_why = "entry not placed as planned: " + name;
+        s_why = testsupport::Broken("entry not placed as planned: " + name);
         return;
       }
       if (s.clearHigh) image[off + 20] = image[off + 21] = 0;
@@ -823,7 +817,8 @@ class RepairKeepsWholeClusters : public ::testing::Test {
   }
 
   void SetUp() override {
-    if (s_image.empty() || !s_why.empty()) GTEST_SKIP() << s_why;
+    if (!s_why.empty()) QUARNEL_SKIP_LACK(s_why);
+    ASSERT_FALSE(s_image.empty());
   }
 
   // icat's bytes of a deleted path as fls lists it ("HIGHDIR/LOW3.TXT").
@@ -843,13 +838,13 @@ class RepairKeepsWholeClusters : public ::testing::Test {
   static std::unique_ptr<testsupport::TempDir> s_dir;
   static std::unique_ptr<std::vector<Source>> s_sources;
   static std::string s_image;
-  static std::string s_why;
+  static testsupport::Lack s_why;
 };
 
 std::unique_ptr<testsupport::TempDir> RepairKeepsWholeClusters::s_dir;
 std::unique_ptr<std::vector<RepairKeepsWholeClusters::Source>> RepairKeepsWholeClusters::s_sources;
 std::string RepairKeepsWholeClusters::s_image;
-std::string RepairKeepsWholeClusters::s_why;
+testsupport::Lack RepairKeepsWholeClusters::s_why;
 
 TEST_F(RepairKeepsWholeClusters, QuickScanRecoversWhatIcatReads) {
   DevicePtr volume = OpenVolume(s_image, kFatTypeFat32);

@@ -7,12 +7,13 @@
 #include "fat/ExFatVolumeAnalyze.h"
 #include "fat/FatVolumeAnalyze.h"
 #include "fat/ImageFile.h"
+#include "support/Absent.h"
 
 namespace {
 
 TEST(FatFixtures, Fat32LibImagesAreRecognisedWithTheirRootLabels) {
   const std::string dir = testsupport::FixturesDir();
-  if (dir.empty() || !std::filesystem::exists(dir + "/fat32-lib")) GTEST_SKIP() << "fat32-lib fixtures absent";
+  if (dir.empty() || !std::filesystem::exists(dir + "/fat32-lib")) QUARNEL_SKIP_NO_FIXTURE() << "fat32-lib fixtures absent";
   struct Case {
     const char* file;
     int fatType;  // 10: not FAT

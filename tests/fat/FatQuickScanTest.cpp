@@ -35,9 +35,9 @@ class FatQuickScan : public ::testing::TestWithParam<VolumeCase> {
     tzset();
   }
   void SetUp() override {
-    std::string why;
+    testsupport::Lack why;
     m_dir = ImagesDir(&why);
-    if (m_dir.empty()) GTEST_SKIP() << why;
+    if (m_dir.empty()) QUARNEL_SKIP_LACK(why);
   }
   std::string m_dir;
 };
@@ -161,9 +161,9 @@ INSTANTIATE_TEST_SUITE_P(Volumes, FatQuickScan,
                          [](const auto& info) { return std::string(info.param.fsCode == 1 ? "Fat16" : "Fat32"); });
 
 TEST(FatQuickScanRefusal, AFat12VolumeIsRefusedWithCodeCAndALogLine) {
-  std::string why;
+  testsupport::Lack why;
   const std::string dir = ImagesDir(&why);
-  if (dir.empty()) GTEST_SKIP() << why;
+  if (dir.empty()) QUARNEL_SKIP_LACK(why);
   testsupport::TempDir work;
   setenv("QUARNEL_WORK_DIR", work.Path().c_str(), 1);
   CatchExeception::ResetWorkPath();

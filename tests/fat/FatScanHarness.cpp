@@ -47,25 +47,21 @@ std::vector<std::string> Split(const std::string& path) {
 
 }  // namespace
 
-const std::string& ImagesDir(std::string* why) {
+const std::string& ImagesDir(testsupport::Lack* why) {
   static std::unique_ptr<testsupport::TempDir> dir;  // removed when the program ends
   static std::string path;
-  static std::string reason;
+  static testsupport::Lack reason;
   static bool tried = false;
   if (!tried) {
     tried = true;
-    for (const char* tool : {"mkfs.vfat", "mcopy", "mdeltree", "sfdisk", "fls", "python3", "truncate"}) {
-      if (!testsupport::HaveProgram(tool)) reason += std::string(" ") + tool;
-    }
+    reason = testsupport::MissingTool({"mkfs.vfat", "mcopy", "mdeltree", "sfdisk", "fls", "python3", "truncate"});
     if (reason.empty()) {
       dir = std::make_unique<testsupport::TempDir>();
       if (testsupport::Run("bash '" + ScriptPath() + "' '" + dir->Path().string() + "' >/dev/null 2>&1") == 0) {
         path = dir->Path().string();
       } else {
-        reason = " (make_fat_images.sh failed)";
+        reason = testsupport::Broken("make_fat_images.sh failed");
       }
-    } else {
-      reason = "missing tools:" + reason;
     }
   }
   if (why != nullptr) *why = reason;

@@ -11,13 +11,14 @@
 #include "core/device/StorageDevice.h"
 #include "core/model/Contracts.h"
 #include "core/recovery/DataRecovery.h"
+#include "support/Absent.h"
 #include "support/FakeSinks.h"
 
 namespace fattest {
 
 // The folder holding the images and their sources ("" when the tools are
 // missing; `why` says which).
-const std::string& ImagesDir(std::string* why = nullptr);
+const std::string& ImagesDir(testsupport::Lack* why = nullptr);
 
 struct DeviceRelease {
   void operator()(IStorageDevice* d) const { delete d; }

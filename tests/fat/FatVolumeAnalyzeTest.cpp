@@ -7,6 +7,7 @@
 #include "fat/FatBootSector.h"
 #include "fat/FatVolumeAnalyze.h"
 #include "fat/ImageFile.h"
+#include "support/Absent.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ Found Recognise(IStorageDevice* device, unsigned long long start = 0) {
 class FatVolumes : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!testsupport::HaveProgram("mkfs.vfat")) GTEST_SKIP() << "needs mkfs.vfat";
+    if (!testsupport::HaveProgram("mkfs.vfat")) QUARNEL_SKIP_NO_TOOL() << "needs mkfs.vfat";
   }
   std::string Make(const std::string& size, const std::string& options) {
     const std::string path = fattest::MakeImage(dir, "fat.img", size, "mkfs.vfat " + options);

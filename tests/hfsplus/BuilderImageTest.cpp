@@ -9,6 +9,7 @@
 #include "hfsplus/HfsTestSupport.h"
 #include "hfsplus/QuickSearchProgress.h"
 #include "hfsplus/SampleVolume.h"
+#include "support/Absent.h"
 #include "support/MemoryDevice.h"
 #include "support/TempDir.h"
 
@@ -23,7 +24,7 @@ struct Geometry {
 class BuilderImage : public ::testing::TestWithParam<Geometry> {};
 
 TEST_P(BuilderImage, SleuthKitReadsEveryFile) {
-  if (!hfstest::HaveSleuthKit()) GTEST_SKIP() << "The Sleuth Kit is not installed";
+  if (!hfstest::HaveSleuthKit()) QUARNEL_SKIP_NO_TOOL() << "The Sleuth Kit is not installed";
   const Geometry g = GetParam();
   hfstest::SampleVolume sample(g.blockSize, g.sectorSize, g.wrap);
   testsupport::TempDir tmp;

@@ -23,6 +23,7 @@
 #include "hfsplus/HfsPlusEngine.h"
 #include "hfsplus/HfsPlusFileNode.h"
 #include "hfsplus/SampleVolume.h"
+#include "support/Absent.h"
 #include "support/FakeSinks.h"
 #include "support/MemoryDevice.h"
 #include "support/TempDir.h"
@@ -69,8 +70,9 @@ IFileNode* FindNode(const hfstest::CollectingBuilder& builder, const std::string
 }
 
 TEST(CompleteScanGpt, ListedVolumeIsWalkedAndItsLiveFilesMarked) {
+  if (!testsupport::HaveProgram("sgdisk")) QUARNEL_SKIP_NO_TOOL() << "sgdisk is not installed";
   GptDisk g;
-  if (!g.ok) GTEST_SKIP() << "sgdisk is not available";
+  ASSERT_TRUE(g.ok) << "sgdisk failed";
   auto disk = g.Open();
   ASSERT_NE(disk, nullptr);
   hfstest::CollectingBuilder builder;
@@ -128,8 +130,9 @@ TEST(CompleteScanGpt, ListedVolumeIsWalkedAndItsLiveFilesMarked) {
 }
 
 TEST(CompleteScanGpt, WholeDiskControllerShowsAndRecoversTheFiles) {
+  if (!testsupport::HaveProgram("sgdisk")) QUARNEL_SKIP_NO_TOOL() << "sgdisk is not installed";
   GptDisk g;
-  if (!g.ok) GTEST_SKIP() << "sgdisk is not available";
+  ASSERT_TRUE(g.ok) << "sgdisk failed";
   auto disk = g.Open();
   ASSERT_NE(disk, nullptr);
   engine_registry::Clear();
@@ -244,9 +247,9 @@ TEST_P(CompleteScanLost, VolumeWithoutTableOrMainHeaderComesBack) {
   if (c.sgdiskZap) {
     const std::string path = tmp.File("zapped.img");
     hfstest::WriteSparse(path, bytes);
-    if (!hfstest::WriteGptWithSgdisk(path, {{start, static_cast<long long>(v.image.size() / c.sectorSize)}})) {
-      GTEST_SKIP() << "sgdisk is not available";
-    }
+    if (!testsupport::HaveProgram("sgdisk")) QUARNEL_SKIP_NO_TOOL() << "sgdisk is not installed";
+    ASSERT_TRUE(hfstest::WriteGptWithSgdisk(path, {{start, static_cast<long long>(v.image.size() / c.sectorSize)}}))
+        << "sgdisk failed";
     ASSERT_NE(hfstest::Capture("sgdisk --zap-all '" + path + "' >/dev/null 2>&1 && echo ok").find("ok"),
               std::string::npos);
     bytes = testsupport::MemoryDevice::FromFile(path, 512).Bytes();

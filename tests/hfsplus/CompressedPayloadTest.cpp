@@ -7,6 +7,7 @@
 #include "core/compress/Decmpfs.h"
 #include "hfsplus/HfsTestSupport.h"
 #include "core/compress/Lzvn.h"
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -47,10 +48,10 @@ class MacPayload : public ::testing::TestWithParam<PayloadCase> {};
 
 TEST_P(MacPayload, DecodesToTheOriginal) {
   const std::string dir = testsupport::FixturesDir();
-  if (dir.empty()) GTEST_SKIP() << "no fixtures folder";
+  if (dir.empty()) QUARNEL_SKIP_NO_FIXTURE() << "no fixtures folder";
   const PayloadCase c = GetParam();
   const std::string payloadPath = dir + "/hfsplus-forensic/decmpfs/" + c.payload;
-  if (!std::filesystem::exists(payloadPath)) GTEST_SKIP() << payloadPath << " is absent";
+  if (!std::filesystem::exists(payloadPath)) QUARNEL_SKIP_NO_FIXTURE() << payloadPath << " is absent";
   const Bytes payload = hfstest::ReadFile(payloadPath);
   const Bytes expected = hfstest::ReadFile(dir + "/hfsplus-forensic/decmpfs/" + c.expected);
   const Bytes got = c.resourceFork ? DecodeFork(c.type, payload, expected.size())
@@ -69,18 +70,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(MacPayload, RawLzvnBlockOfKeramics) {
   const std::string dir = testsupport::FixturesDir();
-  if (dir.empty()) GTEST_SKIP() << "no fixtures folder";
+  if (dir.empty()) QUARNEL_SKIP_NO_FIXTURE() << "no fixtures folder";
   const Bytes payload = hfstest::ReadFile(dir + "/keramics/compression/lzvn.compressed");
-  if (payload.empty()) GTEST_SKIP() << "lzvn.compressed is absent";
+  if (payload.empty()) QUARNEL_SKIP_NO_FIXTURE() << "lzvn.compressed is absent";
   const Bytes got = DecodeInline(7, payload, 64);
   EXPECT_EQ(std::string(got.begin(), got.end()), "My compressed file\n");
 }
 
 TEST(MacPayload, LzfseTypesAreNotDecoded) {
   const std::string dir = testsupport::FixturesDir();
-  if (dir.empty()) GTEST_SKIP() << "no fixtures folder";
+  if (dir.empty()) QUARNEL_SKIP_NO_FIXTURE() << "no fixtures folder";
   const Bytes payload = hfstest::ReadFile(dir + "/hfsplus-forensic/decmpfs/real_lzfse_inline.payload");
-  if (payload.empty()) GTEST_SKIP() << "payload is absent";
+  if (payload.empty()) QUARNEL_SKIP_NO_FIXTURE() << "payload is absent";
   EXPECT_TRUE(DecodeInline(11, payload, 2000).empty());
   const Bytes type9 = hfstest::ReadFile(dir + "/hfsplus-forensic/decmpfs/tahoe_type9.decmpfs");
   const auto header = DecodeDecmpfsHeader(ByteView(type9.data(), type9.size()));

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "hfsplus/SampleVolume.h"
+#include "support/Absent.h"
 #include "support/CliProgram.h"
 #include "support/TempDir.h"
 
@@ -18,7 +19,7 @@ namespace fs = std::filesystem;
 
 TEST(HfsPlusCli, QuickScanListsAndRecoversTheDeletedFiles) {
   const std::string cli = testsupport::CliPath();
-  if (cli.empty()) GTEST_SKIP() << "quarnel-cli is not built in this build tree";
+  if (cli.empty()) QUARNEL_SKIP_NO_TOOL() << "quarnel-cli is not built in this build tree";
   hfstest::SampleVolume sample(4096, 512, false);
   testsupport::TempDir tmp;
   const std::string image = tmp.File("hfs.img");

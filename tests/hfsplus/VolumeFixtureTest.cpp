@@ -9,6 +9,7 @@
 #include "hfsplus/HfsPlusVolumeAnalyze.h"
 #include "hfsplus/HfsTestSupport.h"
 #include "hfsplus/QuickSearchProgress.h"
+#include "support/Absent.h"
 #include "support/MemoryDevice.h"
 #include "support/TempDir.h"
 
@@ -27,10 +28,10 @@ class FixtureVolume : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(FixtureVolume, ListsExactlyWhatSleuthKitLists) {
   const std::string dir = testsupport::FixturesDir();
-  if (dir.empty()) GTEST_SKIP() << "no fixtures folder";
-  if (!hfstest::HaveSleuthKit()) GTEST_SKIP() << "The Sleuth Kit is not installed";
+  if (dir.empty()) QUARNEL_SKIP_NO_FIXTURE() << "no fixtures folder";
+  if (!hfstest::HaveSleuthKit()) QUARNEL_SKIP_NO_TOOL() << "The Sleuth Kit is not installed";
   const std::string image = dir + "/" + GetParam();
-  if (!std::filesystem::exists(image)) GTEST_SKIP() << image << " is absent";
+  if (!std::filesystem::exists(image)) QUARNEL_SKIP_NO_FIXTURE() << image << " is absent";
 
   const auto expected = hfstest::ListWithFls(image);
   ASSERT_FALSE(expected.empty());
@@ -79,9 +80,9 @@ INSTANTIATE_TEST_SUITE_P(Images, FixtureVolume,
 
 TEST(FixtureHeader, RecognisedFromItsFirstSectors) {
   const std::string dir = testsupport::FixturesDir();
-  if (dir.empty()) GTEST_SKIP() << "no fixtures folder";
+  if (dir.empty()) QUARNEL_SKIP_NO_FIXTURE() << "no fixtures folder";
   auto device = testsupport::MemoryDevice::FromFile(dir + "/hfsplus-forensic/hfs_plus_header.bin");
-  if (device.GetTotalSectors() == 0) GTEST_SKIP() << "header fixture absent";
+  if (device.GetTotalSectors() == 0) QUARNEL_SKIP_NO_FIXTURE() << "header fixture absent";
   std::unique_ptr<IVolumeAnalyze> analyze(CreateHFSPlusVolumeAnalyze(&device, 0));
   EXPECT_EQ(analyze->GetFileSystemType(), kFsHfsPlus);
   char label[8] = {'x', 'x'};

@@ -9,6 +9,7 @@
 
 #include "ntfs/NtfsBootSector.h"
 #include "ntfs/NtfsVolumeAnalyze.h"
+#include "support/Absent.h"
 #include "support/MemoryDevice.h"
 #include "support/TempDir.h"
 
@@ -34,7 +35,8 @@ class NtfsBootSectors : public ::testing::Test {
     s_sector = ReadHead(image, 512);
   }
   void SetUp() override {
-    if (s_sector.empty()) GTEST_SKIP() << "needs mkntfs";
+    if (!testsupport::HaveProgram("mkntfs")) QUARNEL_SKIP_NO_TOOL() << "needs mkntfs";
+    ASSERT_FALSE(s_sector.empty()) << "mkntfs failed";
   }
   ByteView View(const std::vector<std::uint8_t>& b) const { return ByteView(b.data(), b.size()); }
   static std::vector<std::uint8_t> s_sector;

@@ -12,6 +12,7 @@
 
 #include "support/CliProgram.h"
 #include "ntfs/NtfsTestImages.h"
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 using namespace ntfstest;
@@ -96,28 +97,31 @@ class NtfsCli : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     s_missing = ImageToolsMissing();
-    if (s_missing.empty() && CliPath().empty()) s_missing = "quarnel-cli is not built";
+    if (s_missing.empty() && CliPath().empty()) s_missing.reason = "quarnel-cli is not built";
     if (!s_missing.empty()) return;
     s_dir = new testsupport::TempDir();
     s_image = s_dir->File("ntfs.img");
     s_sources = s_dir->File("src");
-    if (!MakeTestVolume(s_image, s_sources)) s_missing = "the test volume could not be made";
+    if (!MakeTestVolume(s_image, s_sources)) s_failure = "the test volume could not be made";
   }
   static void TearDownTestSuite() {
     delete s_dir;
     s_dir = nullptr;
   }
   void SetUp() override {
-    if (!s_missing.empty()) GTEST_SKIP() << s_missing;
+    if (!s_missing.empty()) QUARNEL_SKIP_LACK(s_missing);
+    ASSERT_TRUE(s_failure.empty()) << s_failure;
   }
 
-  static std::string s_missing;
+  static testsupport::Lack s_missing;
+  static std::string s_failure;  // a present tool failed
   static testsupport::TempDir* s_dir;
   static std::string s_image;
   static std::string s_sources;
 };
 
-std::string NtfsCli::s_missing;
+testsupport::Lack NtfsCli::s_missing;
+std::string NtfsCli::s_failure;
 testsupport::TempDir* NtfsCli::s_dir = nullptr;
 std::string NtfsCli::s_image;
 std::string NtfsCli::s_sources;

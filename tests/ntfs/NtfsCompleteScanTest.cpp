@@ -10,6 +10,7 @@
 #include "ntfs/NtfsFileNode.h"
 #include "ntfs/NtfsScanSupport.h"
 #include "ntfs/NtfsTestImages.h"
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 using namespace ntfstest;
@@ -49,7 +50,7 @@ class NtfsCompleteScan : public ::testing::TestWithParam<Wipe> {
     const std::string b = s_dir->File("b.img");
     s_disk = s_dir->File("disk.img");
     if (!MakeTestVolume(a, s_dir->File("src-a"), 4096) || !MakeTestVolume(b, s_dir->File("src-b"), 8192)) {
-      s_missing = "the test volumes could not be made";
+      s_failure = "the test volumes could not be made";
       return;
     }
     const std::string cmd = "truncate -s 132M '" + s_disk + "' && printf 'label: dos\n" + std::to_string(kFirstStart) +
@@ -59,7 +60,7 @@ class NtfsCompleteScan : public ::testing::TestWithParam<Wipe> {
                             "' bs=512 seek=" + std::to_string(kSecondStart) + " conv=notrunc,sparse status=none";
     const Bytes boot = ReadFile(b);
     if (testsupport::Run(cmd) != 0 || ReadFile(a).size() != kVolumeSectors * 512 || boot.size() < 512) {
-      s_missing = "the disk image could not be made";
+      s_failure = "the disk image could not be made";
       return;
     }
     long long mftCluster = 0;
@@ -76,7 +77,8 @@ class NtfsCompleteScan : public ::testing::TestWithParam<Wipe> {
     s_dir = nullptr;
   }
   void SetUp() override {
-    if (!s_missing.empty()) GTEST_SKIP() << s_missing;
+    if (!s_missing.empty()) QUARNEL_SKIP_LACK(s_missing);
+    ASSERT_TRUE(s_failure.empty()) << s_failure;
     const Wipe& w = GetParam();
     auto it = s_scans.find(w.name);
     if (it == s_scans.end()) {
@@ -112,7 +114,8 @@ class NtfsCompleteScan : public ::testing::TestWithParam<Wipe> {
     return it == m_scan->run->nodes.end() ? nullptr : it->second;
   }
 
-  static std::string s_missing;
+  static testsupport::Lack s_missing;
+  static std::string s_failure;  // a present tool failed
   static testsupport::TempDir* s_dir;
   static std::string s_disk;
   static long long s_secondMft;
@@ -122,7 +125,8 @@ class NtfsCompleteScan : public ::testing::TestWithParam<Wipe> {
   Scanned* m_scan = nullptr;
 };
 
-std::string NtfsCompleteScan::s_missing;
+testsupport::Lack NtfsCompleteScan::s_missing;
+std::string NtfsCompleteScan::s_failure;
 testsupport::TempDir* NtfsCompleteScan::s_dir = nullptr;
 std::string NtfsCompleteScan::s_disk;
 long long NtfsCompleteScan::s_secondMft = -1;
@@ -239,11 +243,12 @@ TEST_P(NtfsCompleteScan, RecoveryObjectsCanBeMadeOneAfterAnother) {
 }
 
 // The same through the command-line tool: a whole-disk scan and recovery of
-// everything, twice into one folder.
-TEST_P(NtfsCompleteScan, CommandLineRecoversBothVolumesTwiceInARow) {
-  if (std::string(GetParam().name) != "BothBootSectors") GTEST_SKIP() << "run on the disk with every boot sector wiped";
+// everything, twice into one folder, on the disk with every boot sector wiped.
+class NtfsCompleteScanCli : public NtfsCompleteScan {};
+
+TEST_P(NtfsCompleteScanCli, CommandLineRecoversBothVolumesTwiceInARow) {
   const std::string cli = CliPath();
-  if (cli.empty()) GTEST_SKIP() << "quarnel-cli is not built";
+  if (cli.empty()) QUARNEL_SKIP_NO_TOOL() << "quarnel-cli is not built";
   testsupport::TempDir out;
   const std::string cmd = "'" + cli + "' recover '" + m_scan->disk + "' --disk --to '" + out.Path().string() +
                           "' >/dev/null 2>&1 </dev/null";
@@ -265,4 +270,6 @@ INSTANTIATE_TEST_SUITE_P(Wipes, NtfsCompleteScan,
                                            Wipe{"FirstBootSectors", true, false, false},
                                            Wipe{"BothBootSectors", true, true, false},
                                            Wipe{"BothBootSectorsAndSecondMft", true, true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Wipes, NtfsCompleteScanCli, ::testing::Values(Wipe{"BothBootSectors", true, true, false}),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -8,6 +8,7 @@
 #include "ntfs/NtfsRebuildImages.h"
 #include "ntfs/NtfsScanSupport.h"
 #include "ntfs/NtfsTestImages.h"
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 using namespace ntfstest;
@@ -30,16 +31,14 @@ class NtfsRebuild : public ::testing::Test {
   static void SetUpTestSuite() {
     s_missing = ImageToolsMissing();
     if (!s_missing.empty()) return;
-    if (!testsupport::HaveProgram("sfdisk")) {
-      s_missing = "sfdisk is not installed";
-      return;
-    }
+    s_missing = testsupport::MissingTool({"sfdisk"});
+    if (!s_missing.empty()) return;
     s_dir = new testsupport::TempDir();
     if (!MakeReformattedVolume(s_dir->File("reformat.img"), s_dir->File("reformat")) ||
         !MakeTwoMftVolume(s_dir->File("two.img"), s_dir->File("two"), kCopyCluster) ||
         !MakeManyFilesVolume(s_dir->File("a.img"), s_dir->File("a")) ||
         !MakeManyFilesVolume(s_dir->File("b.img"), s_dir->File("b")) || !MakeWipedDisk()) {
-      s_missing = "the test images could not be made";
+      s_failure = "the test images could not be made";
     }
   }
   static void TearDownTestSuite() {
@@ -48,7 +47,8 @@ class NtfsRebuild : public ::testing::Test {
     s_dir = nullptr;
   }
   void SetUp() override {
-    if (!s_missing.empty()) GTEST_SKIP() << s_missing;
+    if (!s_missing.empty()) QUARNEL_SKIP_LACK(s_missing);
+    ASSERT_TRUE(s_failure.empty()) << s_failure;
   }
 
   // Two volumes on a disk; the table, the second volume's boot sectors, its
@@ -111,12 +111,14 @@ class NtfsRebuild : public ::testing::Test {
     EXPECT_EQ(ReadFile(target), ReadFile(source));
   }
 
-  static std::string s_missing;
+  static testsupport::Lack s_missing;
+  static std::string s_failure;  // a present tool failed
   static testsupport::TempDir* s_dir;
   static std::map<std::string, Scanned> s_scans;
 };
 
-std::string NtfsRebuild::s_missing;
+testsupport::Lack NtfsRebuild::s_missing;
+std::string NtfsRebuild::s_failure;
 testsupport::TempDir* NtfsRebuild::s_dir = nullptr;
 std::map<std::string, Scanned> NtfsRebuild::s_scans;
 

@@ -97,13 +97,9 @@ bool RunScript(const char* text, const std::string& scriptPath, const std::strin
 
 }  // namespace
 
-std::string ImageToolsMissing() {
-  for (const char* tool : {"mkntfs", "ntfs-3g", "setfattr", "python3", "fls", "icat"}) {
-    if (!testsupport::HaveProgram(tool)) return std::string(tool) + " is not installed";
-  }
-  if (geteuid() != 0) return "mounting ntfs-3g images needs root";
-  if (access("/dev/fuse", R_OK | W_OK) != 0) return "/dev/fuse is not available";
-  return "";
+testsupport::Lack ImageToolsMissing() {
+  testsupport::Lack lack = testsupport::MissingTool({"mkntfs", "ntfs-3g", "setfattr", "python3", "fls", "icat"});
+  return lack.empty() ? testsupport::MissingFuse() : lack;
 }
 
 bool MakeTestVolume(const std::string& image, const std::string& sources, int clusterBytes, int sectorBytes) {

@@ -6,8 +6,10 @@
 #include <map>
 #include <string>
 
-#include "support/CliProgram.h"
 #include <vector>
+
+#include "support/Absent.h"
+#include "support/CliProgram.h"
 
 namespace ntfstest {
 
@@ -16,7 +18,7 @@ using testsupport::CliPath;
 using Bytes = std::vector<std::uint8_t>;
 
 // Why images cannot be made here ("" when they can).
-std::string ImageToolsMissing();
+testsupport::Lack ImageToolsMissing();
 // Builds the standard test volume (64 MiB) at `image`, with its source files
 // under `sources`; false on failure. `clusterBytes` and `sectorBytes` go to mkntfs.
 bool MakeTestVolume(const std::string& image, const std::string& sources, int clusterBytes = 4096,

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <vector>
 
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -86,7 +87,7 @@ TEST(RawDeviceTest, MoveHandsOverTheDescriptor) {
 TEST(RawDeviceTest, LoopDeviceSizesComeFromTheKernel) {
   if (::geteuid() != 0) GTEST_SKIP() << "attaching a loop device needs root";
   if (::access("/dev/loop-control", F_OK) != 0) GTEST_SKIP() << "no /dev/loop-control";
-  if (!testsupport::HaveProgram("losetup")) GTEST_SKIP() << "losetup not installed";
+  if (!testsupport::HaveProgram("losetup")) QUARNEL_SKIP_NO_TOOL() << "losetup not installed";
   testsupport::TempDir dir;
   const std::string image = WriteBytes(dir, "loop.img", 8 << 20);
   FILE* pipe = ::popen(("losetup -f --show -r --sector-size 4096 '" + image + "' 2>/dev/null").c_str(), "r");

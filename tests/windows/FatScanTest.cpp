@@ -16,6 +16,7 @@
 #include "bridge/QVResultTrees.h"
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIDeviceData.h"
+#include "support/Absent.h"
 #include "support/TempDir.h"
 #include "ui/bridge_qt/QtBridge.h"
 #include "ui/bridge_qt/QtImages.h"
@@ -75,7 +76,7 @@ TEST(FatScanThroughQtBridge, UpdatesOnGuiThreadTreeHoldsDeletedFilesFolders)
 {
     if (testsupport::Run("PATH=\"$PATH:/usr/sbin:/sbin\" command -v mkfs.vfat >/dev/null") != 0 ||
         !testsupport::HaveProgram("mcopy"))
-        GTEST_SKIP() << "mkfs.vfat or mtools missing";
+        QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
     testsupport::TempDir dir;
     std::string image;
     ASSERT_TRUE(makeImage(dir, image));

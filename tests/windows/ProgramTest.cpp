@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QThread>
 
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -80,7 +81,7 @@ TEST(QuarnelProgram, DisplayKeptAwakeOnceAndReleasedAtExit)
 {
     testsupport::TempDir dir;
     if (!testsupport::HaveProgram("dbus-run-session") || !testsupport::HaveProgram("dbus-daemon"))
-        GTEST_SKIP() << "dbus-run-session missing";
+        QUARNEL_SKIP_NO_TOOL() << "dbus-run-session missing";
     const std::string log = dir.File("screensaver.log");
     const std::string script = dir.File("run.sh");
     {

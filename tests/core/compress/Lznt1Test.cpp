@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -95,9 +96,9 @@ TEST(Lznt1, UnitWithChunkPastTheInputFails) {
 
 TEST(Lznt1, KeramicsVectorDecodesToTheApacheLicence) {
   const std::string dir = testsupport::FixturesDir();
-  if (dir.empty()) GTEST_SKIP() << "no fixtures folder (QUARNEL_FIXTURES_DIR)";
+  if (dir.empty()) QUARNEL_SKIP_NO_FIXTURE() << "no fixtures folder (QUARNEL_FIXTURES_DIR)";
   const Bytes in = ReadAll(dir + "/keramics/compression/lznt1.compressed");
-  if (in.empty()) GTEST_SKIP() << "keramics/compression/lznt1.compressed is missing";
+  if (in.empty()) QUARNEL_SKIP_NO_FIXTURE() << "keramics/compression/lznt1.compressed is missing";
 
   Bytes out(16 * lznt1::kChunkSize, 0);
   const lznt1::UnitResult r = lznt1::DecompressUnit(ByteView(in.data(), in.size()), out);

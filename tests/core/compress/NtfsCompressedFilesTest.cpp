@@ -20,6 +20,7 @@
 #include "core/model/SearchedPartitionInfo.h"
 #include "core/recovery/RecoveryTestNode.h"
 #include "core/recovery/RecoveryWriter.h"
+#include "support/Absent.h"
 #include "support/MemoryDevice.h"
 #include "support/TempDir.h"
 
@@ -99,7 +100,7 @@ class NtfsCompressedFiles : public ::testing::Test {
     if (geteuid() != 0) GTEST_SKIP() << "mounting with ntfs-3g needs root";
     if (access("/dev/fuse", R_OK | W_OK) != 0) GTEST_SKIP() << "no usable /dev/fuse";
     for (const char* tool : {"mkntfs", "ntfs-3g", "ntfsinfo", "ntfscat", "setfattr", "umount"}) {
-      if (!testsupport::HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed";
+      if (!testsupport::HaveProgram(tool)) QUARNEL_SKIP_NO_TOOL() << tool << " is not installed";
     }
   }
 };

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/device/DeviceTestFiles.h"
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -220,7 +221,7 @@ TEST_P(DiskDeviceLoopTest, LoopDeviceGeometryComesFromTheKernel) {
   const int sectorSize = GetParam();
   if (::geteuid() != 0) GTEST_SKIP() << "attaching a loop device needs root";
   if (::access("/dev/loop-control", F_OK) != 0) GTEST_SKIP() << "no /dev/loop-control";
-  if (!testsupport::HaveProgram("losetup")) GTEST_SKIP() << "losetup not installed";
+  if (!testsupport::HaveProgram("losetup")) QUARNEL_SKIP_NO_TOOL() << "losetup not installed";
   const long long sectors = (8LL * 1024 * 1024) / sectorSize;
   const std::string image = m_dir.File("loop.img");
   devtest::WriteFile(image, devtest::PatternSectors(sectors, sectorSize));

@@ -11,6 +11,7 @@
 #include "FakeMachine.h"
 #include "core/device/DeviceData.h"
 #include "core/device/DiskDevice.h"
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -140,7 +141,7 @@ TEST(EnumDeviceEx, DiskWithoutTableIsItsOnlyVolumeAndPartition) {
 // A partition the kernel does not show becomes a virtual volume after the
 // real ones, even when another partition has the same size.
 TEST(EnumDeviceEx, PartitionsWithoutAMediumBecomeVirtualVolumes) {
-  if (!HaveSfdisk()) GTEST_SKIP() << "sfdisk is not installed";
+  if (!HaveSfdisk()) QUARNEL_SKIP_NO_TOOL() << "sfdisk is not installed";
   testsupport::TempDir tmp;
   FakeMachine m(tmp.Path());
   m.AddDisk("sdd", 64 << 20);

@@ -7,6 +7,7 @@
 #include "core/partition/PartitionTableAnalyze.h"
 #include "core/partition/RecordedDisk.h"
 #include "core/partition/ToolOutput.h"
+#include "support/Absent.h"
 
 namespace {
 
@@ -41,10 +42,10 @@ void ExpectSameAsMmls(const std::string& image, const testsupport::TempDir& dir)
 }
 
 TEST(PartitionFixtures, DfvfsMbrDisksMatchMmls) {
-  if (!testsupport::HaveProgram("mmls")) GTEST_SKIP() << "needs mmls";
+  if (!testsupport::HaveProgram("mmls")) QUARNEL_SKIP_NO_TOOL() << "needs mmls";
   const std::string gz = Fixture("dfvfs/mbr.raw.gz");
   const std::string raw = Fixture("dfvfs/mbr_2020-08.raw");
-  if (gz.empty() && raw.empty()) GTEST_SKIP() << "dfvfs fixtures absent";
+  if (gz.empty() && raw.empty()) QUARNEL_SKIP_NO_FIXTURE() << "dfvfs fixtures absent";
   testsupport::TempDir dir;
   if (!gz.empty()) {
     const std::string image = dir.File("mbr.raw");
@@ -60,7 +61,7 @@ TEST(PartitionFixtures, DfvfsMbrDisksMatchMmls) {
 
 TEST(PartitionFixtures, DiskUtilityApmHeadListsItsDataPartitions) {
   const std::string path = Fixture("node-apple-partition-map/mac-os-disk-utility.bin");
-  if (path.empty()) GTEST_SKIP() << "node-apple-partition-map fixture absent";
+  if (path.empty()) QUARNEL_SKIP_NO_FIXTURE() << "node-apple-partition-map fixture absent";
   // Only the first 32 KiB were kept; the disk had 62,333,952 blocks.
   RecordedDisk disk(parttest::LoadImage(path), 62333952);
   const auto entries = ReadOk(disk);
@@ -85,7 +86,7 @@ TEST(PartitionFixtures, DiskUtilityApmHeadListsItsDataPartitions) {
 
 TEST(PartitionFixtures, InstallDvdApmWith2048ByteBlocks) {
   const std::string path = Fixture("node-apple-partition-map/mac-osx-snow-leopard.bin");
-  if (path.empty()) GTEST_SKIP() << "node-apple-partition-map fixture absent";
+  if (path.empty()) QUARNEL_SKIP_NO_FIXTURE() << "node-apple-partition-map fixture absent";
   RecordedDisk disk(parttest::LoadImage(path), 3794611LL * 4);
   const auto entries = ReadOk(disk);
   ASSERT_EQ(entries.size(), 1u);  // map, driver and free space left out

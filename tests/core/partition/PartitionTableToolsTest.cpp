@@ -9,6 +9,7 @@
 #include "core/partition/PartitionTableAnalyze.h"
 #include "core/partition/RecordedDisk.h"
 #include "core/partition/ToolOutput.h"
+#include "support/Absent.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ void Overwrite(const std::string& path, long long offset, const std::vector<std:
 class MbrImage : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveProgram("sfdisk") || !HaveProgram("mmls")) GTEST_SKIP() << "needs sfdisk and mmls";
+    if (!HaveProgram("sfdisk") || !HaveProgram("mmls")) QUARNEL_SKIP_NO_TOOL() << "needs sfdisk and mmls";
     image = dir.File("mbr.img");
     ASSERT_EQ(testsupport::Run("truncate -s 64M '" + image + "'"), 0);
     ASSERT_EQ(testsupport::Run("printf 'label: dos\\nstart=2048,size=10M,type=83\\nstart=22528,size=40M,type=5\\n"
@@ -103,7 +104,7 @@ TEST_F(MbrImage, EbrWithoutSignatureFailsAndKeepsEarlierEntries) {
 class GptImage : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveProgram("sfdisk") || !HaveProgram("mmls")) GTEST_SKIP() << "needs sfdisk and mmls";
+    if (!HaveProgram("sfdisk") || !HaveProgram("mmls")) QUARNEL_SKIP_NO_TOOL() << "needs sfdisk and mmls";
     image = dir.File("gpt.img");
     ASSERT_EQ(testsupport::Run("truncate -s 100M '" + image + "'"), 0);
     ASSERT_EQ(testsupport::Run("printf 'label: gpt\\nstart=2048,size=20M,type=0FC63DAF-8483-4772-8E79-3D69E47DE4D4\\n"
@@ -183,7 +184,7 @@ TEST_F(GptImage, BothHeadersBadIsDamagedButKeepsTheArray) {
 class ApmImage : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveProgram("parted") || !HaveProgram("mmls")) GTEST_SKIP() << "needs parted and mmls";
+    if (!HaveProgram("parted") || !HaveProgram("mmls")) QUARNEL_SKIP_NO_TOOL() << "needs parted and mmls";
     image = dir.File("apm.img");
     ASSERT_EQ(testsupport::Run("truncate -s 64M '" + image + "'"), 0);
     ASSERT_EQ(testsupport::Run("parted -s '" + image + "' mklabel mac mkpart primary hfs+ 1MiB 30MiB "

@@ -10,6 +10,7 @@
 #include "core/partition/RecordedDisk.h"
 #include "core/volume/VolumeAnalyzeController.h"
 #include "engines/RegisterAllEngines.h"
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -81,7 +82,7 @@ TEST_F(VolumeRecognition, BlankDeviceHasNoRecogniser) {
 
 TEST_F(VolumeRecognition, EveryVolumeOfAPartitionedDiskIsNamed) {
   if (!HaveProgram("sfdisk") || !HaveProgram("mkfs.vfat") || !HaveProgram("mkntfs")) {
-    GTEST_SKIP() << "needs sfdisk, mkfs.vfat and mkntfs";
+    QUARNEL_SKIP_NO_TOOL() << "needs sfdisk, mkfs.vfat and mkntfs";
   }
   const std::string disk = dir.File("disk.img");
   ASSERT_EQ(testsupport::Run("truncate -s 100M '" + disk +

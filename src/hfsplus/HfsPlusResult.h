@@ -22,6 +22,10 @@ RESULT FormatError(RESULT code, const char* file, int line, const char* function
   FormatError(::result::Make(::result::kModuleHfsPlus, static_cast<std::uint32_t>(__LINE__), (code)), __FILE__, \
               __LINE__, __func__)
 
+// The same printed where the failure is not returned (the caller reports it
+// its own way).
+#define HFS_REPORT(code) static_cast<void>(HFS_FAIL(code))
+
 [[nodiscard]] inline bool IsHfsCode(RESULT r, std::uint32_t code) {
   return ::result::Failed(r) && ::result::CodeOf(r) == code;
 }

@@ -112,7 +112,7 @@ std::uint64_t CHFSPlusVolume::Read(std::uint64_t offset, void* dst, std::uint64_
   auto fail = [&]() {
     std::printf("Location 0x%llx Size: 0x%llx\n", static_cast<unsigned long long>(offset + done),
                 static_cast<unsigned long long>(length - done));
-    HFS_FAIL(kHfsIoFailed);
+    HFS_REPORT(kHfsIoFailed);
     return done;
   };
   while (done < length) {

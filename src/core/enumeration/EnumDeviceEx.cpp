@@ -34,7 +34,7 @@ RESULT HandOut(const std::vector<IStorageDevice*>& list, IStorageDevice** array,
 class CEnumDeviceEx final : public IEnumDeviceEx {
  public:
   explicit CEnumDeviceEx(EnumSources sources) : m_sources(std::move(sources)) {}
-  ~CEnumDeviceEx() override { Uninit(); }
+  ~CEnumDeviceEx() override { ReleaseEverything(); }
 
   RESULT Init() override;
   RESULT Uninit() override;
@@ -63,7 +63,9 @@ void CEnumDeviceEx::ReleaseEverything() {
 }
 
 RESULT CEnumDeviceEx::Init() {
-  if (m_bInitialized) Uninit();
+  // A second Init enumerates afresh.
+  ReleaseEverything();
+  m_bInitialized = false;
   m_enum = std::make_unique<CEnumDevice>(m_sources);
   m_enum->EnumDiskDevice(m_disks);
   if (m_disks.empty()) {

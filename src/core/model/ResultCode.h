@@ -4,7 +4,17 @@
 
 #include <cstdint>
 
-using RESULT = std::uint64_t;
+// The code itself is a plain 64-bit value (stored, compared and printed as
+// one); wrapping it makes every function that returns one must-check: a
+// result that nobody looks at is a warning.
+struct [[nodiscard]] RESULT {
+  std::uint64_t value = 0;
+
+  constexpr RESULT() = default;
+  constexpr RESULT(std::uint64_t code) : value(code) {}  // NOLINT: codes are written as numbers
+  constexpr operator std::uint64_t() const { return value; }  // NOLINT: and read as numbers
+};
+static_assert(sizeof(RESULT) == sizeof(std::uint64_t));
 
 namespace result {
 

@@ -25,14 +25,14 @@ int CADTSAnalyser::AnalyseBufferEx(unsigned char* sector, CRawFileInfo& probe, l
     if (!v.Has(at, 9)) {
       if (good == 0) return 0;
       s_overflow = true;
-      probe.m_eType = 45;
+      probe.m_eType = kRawTypeM4a;
       return 1;
     }
     const unsigned length = FrameLength(v, at);
     if (length == 0) return 0;
     at += length;
   }
-  probe.m_eType = 45;
+  probe.m_eType = kRawTypeM4a;
   return 1;
 }
 
@@ -40,19 +40,19 @@ CADTSRawFileInfo::~CADTSRawFileInfo() { CADTSAnalyser::s_overflow = true; }
 
 int CADTSRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                   SearchContext& context) {
-  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return 2;
+  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return kSizeNeedMore;
   const StreamBytes bytes(sector, sectorSize, context);
   const long long pos = (sectorNumber - m_llStartSector) * sectorSize;
   m_u64Bytes = static_cast<unsigned long long>(pos + sectorSize);
   for (int n = 0; n < kMaxFramesPerSector; ++n) {
     const long long rel = m_llWalk - pos;
-    if (rel >= sectorSize) return 2;
+    if (rel >= sectorSize) return kSizeNeedMore;
     std::size_t at = 0;
     unsigned length = 0;
     if (bytes.Locate(rel, 9, at)) {
       length = CADTSAnalyser::FrameLength(bytes.View(), at);
     } else if (rel >= 0 && rel + 9 > sectorSize) {
-      return 2;  // the header reaches into the next sector
+      return kSizeNeedMore;  // the header reaches into the next sector
     }
     if (length == 0) {
       m_llSize = context.zeroTailBytes > 0 ? m_llWalk : 0;
@@ -60,12 +60,12 @@ int CADTSRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long lo
         m_llSize = 0;
         CADTSAnalyser::s_overflow = false;
       }
-      return 1;
+      return kSizeDone;
     }
     ++m_u64Frames;
     m_llWalk += length;
   }
-  return 2;
+  return kSizeNeedMore;
 }
 
 }  // namespace BruteForce

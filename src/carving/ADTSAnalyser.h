@@ -8,7 +8,7 @@ namespace BruteForce {
 
 class CADTSRawFileInfo : public CRawFileInfo {
  public:
-  CADTSRawFileInfo() { m_eType = 45; }
+  CADTSRawFileInfo() { m_eType = kRawTypeM4a; }
   ~CADTSRawFileInfo() override;
   bool WhetherImplementGuess() override { return true; }
   int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) override;

@@ -9,7 +9,7 @@ namespace BruteForce {
 
 int CAPEAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr || std::memcmp(sector, "MAC ", 4) != 0) return 0;
-  probe.m_eType = 81;
+  probe.m_eType = kRawTypeApe;
   return 1;
 }
 
@@ -35,8 +35,8 @@ int CAPERawFileInfo::Start(const StreamBytes& bytes) {
     const unsigned channels = v.U16Le(h + 18);
     m_iBlockAlign = static_cast<int>(bits / 8 * channels);
     if (m_iBlockAlign == 0 || (channels != 1 && channels != 2)) return Finish(0);
-    const unsigned long long total = v.U64Le(at + 24) + v.U32Le(at + 12) + descriptor + v.U32Le(at + 16) +
-                                     v.U32Le(at + 20) + v.U32Le(at + 32);
+    const unsigned long long total =
+        v.U64Le(at + 24) + v.U32Le(at + 12) + descriptor + v.U32Le(at + 16) + v.U32Le(at + 20) + v.U32Le(at + 32);
     if (v.U64Le(at + 24) > static_cast<unsigned long long>(kCap)) return Finish(kCap);
     m_llSize = static_cast<long long>(total);
     return 0;
@@ -87,7 +87,7 @@ bool CAPERawFileInfo::ReadSeekTable(const StreamBytes& bytes, long long pos) {
   return true;
 }
 
-int CAPERawFileInfo::searchTag(const StreamBytes& bytes, const unsigned char* sector, int sectorSize) {
+int CAPERawFileInfo::searchTag(const unsigned char* sector, int sectorSize) {
   const ByteView v(sector, static_cast<std::size_t>(sectorSize));
   int zeros = 0;
   for (int k = sectorSize - 1; k >= 0 && sector[k] == 0; --k) ++zeros;
@@ -102,7 +102,6 @@ int CAPERawFileInfo::searchTag(const StreamBytes& bytes, const unsigned char* se
     if (m_uVersion < 3980) return Finish(sectorStart + p + 32);
     return Finish(m_llSize + static_cast<long long>(tagSize) + ((tagFlags & (1u << 31)) != 0 ? 32 : 0));
   }
-  (void)bytes;
   if (m_uVersion >= 3980) return Finish(m_llSize);
   long long used = static_cast<long long>(m_u64Bytes) - zeros;
   const long long align = m_iBlockAlign > 0 ? m_iBlockAlign : 4;
@@ -112,27 +111,27 @@ int CAPERawFileInfo::searchTag(const StreamBytes& bytes, const unsigned char* se
 
 int CAPERawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                  SearchContext& context) {
-  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return 2;
+  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return kSizeNeedMore;
   const StreamBytes bytes(sector, sectorSize, context);
   const long long pos = (sectorNumber - m_llStartSector) * sectorSize;
   if (!m_bStarted) {
     m_bStarted = true;
-    if (Start(bytes) != 0) return 1;
+    if (Start(bytes) != 0) return kSizeDone;
   }
   m_u64Bytes += static_cast<unsigned long long>(sectorSize);
   if (m_u64Bytes > kLimit || m_llSize > static_cast<long long>(kLimit)) return Finish(m_llSize);
   if (m_uVersion >= 3980) {
-    if (m_u64Bytes < static_cast<unsigned long long>(m_llSize)) return 1;
-    return searchTag(bytes, sector, sectorSize);
+    if (m_u64Bytes < static_cast<unsigned long long>(m_llSize)) return kSizeDone;
+    return searchTag(sector, sectorSize);
   }
-  if (!m_bTableDone && !ReadSeekTable(bytes, pos)) return 2;
-  if (m_llSize == 0) return 2;
-  if (m_u64Bytes < static_cast<unsigned long long>(m_llSize)) return 2;
+  if (!m_bTableDone && !ReadSeekTable(bytes, pos)) return kSizeNeedMore;
+  if (m_llSize == 0) return kSizeNeedMore;
+  if (m_u64Bytes < static_cast<unsigned long long>(m_llSize)) return kSizeNeedMore;
   if (context.zeroTailBytes == 0) {
     m_llSize = static_cast<long long>(m_u64Bytes);
-    return 2;
+    return kSizeNeedMore;
   }
-  return searchTag(bytes, sector, sectorSize);
+  return searchTag(sector, sectorSize);
 }
 
 }  // namespace BruteForce

@@ -14,14 +14,14 @@ class CAPERawFileInfo : public CRawFileInfo {
   static constexpr unsigned long long kLimit = 0x81FFFFFF;
   static constexpr long long kCap = 0x82000000LL;
 
-  CAPERawFileInfo() { m_eType = 81; }
+  CAPERawFileInfo() { m_eType = kRawTypeApe; }
   bool WhetherImplementGuess() override { return true; }
   int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) override;
 
  private:
   int Start(const StreamBytes& bytes);
   bool ReadSeekTable(const StreamBytes& bytes, long long pos);
-  int searchTag(const StreamBytes& bytes, const unsigned char* sector, int sectorSize);
+  int searchTag(const unsigned char* sector, int sectorSize);
   int Finish(long long size);
 
   unsigned long long m_u64Bytes = 0;
@@ -37,7 +37,7 @@ class CAPERawFileInfo : public CRawFileInfo {
 
 class CAPEAnalyser : public IRawFileAnalyser {
  public:
-  CAPEAnalyser() : IRawFileAnalyser(81) {}
+  CAPEAnalyser() : IRawFileAnalyser(kRawTypeApe) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override { return new CAPERawFileInfo(); }

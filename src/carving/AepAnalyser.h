@@ -20,7 +20,7 @@ class AEPAnalyser : public IRawFileAnalyser {
     bool m_bXmp = false;
   };
 
-  AEPAnalyser() : IRawFileAnalyser(144) {}
+  AEPAnalyser() : IRawFileAnalyser(kRawTypeAep) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override { return new AEPRawFileInfo(); }

@@ -1,5 +1,6 @@
 #include "carving/AsfAnalyser.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "carving/StreamBytes.h"
@@ -38,19 +39,33 @@ AsfGuid CAsfAnalyser::Guid(const char* text) {
     p += 2;
   }
   // The first three fields are stored little-endian.
-  return AsfGuid{raw[3], raw[2], raw[1], raw[0], raw[5], raw[4], raw[7], raw[6],
+  return AsfGuid{raw[3], raw[2], raw[1],  raw[0],  raw[5],  raw[4],  raw[7],  raw[6],
                  raw[8], raw[9], raw[10], raw[11], raw[12], raw[13], raw[14], raw[15]};
 }
 
 int CAsfAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr || std::memcmp(sector, HeaderGuid().data(), 16) != 0) return 0;
-  probe.m_eType = 6;
+  probe.m_eType = kRawTypeAsf;
   return 1;
+}
+
+void CAsfRawFileInfo::Close(long long size) {
+  m_llSize = size;
+  // Any other stream keeps ASF; one video stream makes WMV; audio alone WMA.
+  if (m_iOther > 0) {
+    m_eType = kRawTypeAsf;
+  } else if (m_iVideo == 1) {
+    m_eType = kRawTypeWmv;
+  } else if (m_iAudioOrVideo > 0) {
+    m_eType = kRawTypeWma;
+  } else {
+    m_eType = kRawTypeAsf;
+  }
 }
 
 int CAsfRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                  SearchContext& context) {
-  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return 2;
+  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return kSizeNeedMore;
   static const AsfGuid kStream = CAsfAnalyser::Guid("B7DC0791-A9B7-11CF-8EE6-00C00C205365");
   static const AsfGuid kVideo = CAsfAnalyser::Guid("BC19EFC0-5B4D-11CF-A8FD-00805F5C442B");
   static const AsfGuid kAudio = CAsfAnalyser::Guid("F8699E40-5B4D-11CF-A8FD-00805F5C442B");
@@ -69,7 +84,7 @@ int CAsfRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long lon
     m_u64TopPosition = m_u64HeaderSize;
     if (m_u64HeaderSize < 30 || m_u64HeaderSize > static_cast<unsigned long long>(kCap)) {
       m_llSize = 0;
-      return 1;
+      return kSizeDone;
     }
   }
   m_u64Bytes += static_cast<unsigned long long>(sectorSize);
@@ -80,8 +95,7 @@ int CAsfRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long lon
     gone = rel < 0;  // no longer in the buffer
     return false;
   };
-  for (int n = 0; n < kMaxObjectsPerSector && m_u64HeaderPosition < m_u64HeaderSize &&
-                  m_u64HeaderPosition < m_u64Bytes;
+  for (int n = 0; n < kMaxObjectsPerSector && m_u64HeaderPosition < m_u64HeaderSize && m_u64HeaderPosition < m_u64Bytes;
        ++n) {
     std::size_t at = 0;
     bool gone = false;
@@ -108,36 +122,26 @@ int CAsfRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long lon
     std::size_t at = 0;
     bool gone = false;
     if (!locate(m_u64TopPosition, 24, at, gone)) {
-      if (!gone) return 2;
+      if (!gone) return kSizeNeedMore;
       m_llSize = 0;
-      return 1;
+      return kSizeDone;
     }
     bool known = false;
     for (const AsfGuid& g : kTop) known = known || IsGuid(v, at, g);
     if (!known) {
-      long long size = static_cast<long long>(m_u64TopPosition);
-      if (size > kCap) size = kCap;
-      m_llSize = size;
-      if (m_iOther > 0) {
-        m_eType = 6;
-      } else if (m_iVideo == 1) {
-        m_eType = 8;
-      } else if (m_iAudioOrVideo > 0) {
-        m_eType = 7;
-      } else {
-        m_eType = 6;
-      }
-      return 1;
+      // An unknown object after the top-level ones: the file ends before it.
+      Close(std::min(static_cast<long long>(m_u64TopPosition), kCap));
+      return kSizeDone;
     }
     const unsigned long long size = v.U64Le(at + 16);
-    if (size == 0) return 2;
+    if (size == 0) return kSizeNeedMore;
     if (size > static_cast<unsigned long long>(kCap)) {
       m_llSize = 0;
-      return 1;
+      return kSizeDone;
     }
     m_u64TopPosition += size;
   }
-  return 2;
+  return kSizeNeedMore;
 }
 
 }  // namespace BruteForce

@@ -14,9 +14,11 @@ class CAsfRawFileInfo : public CRawFileInfo {
  public:
   static constexpr long long kCap = 0x1964000000LL;
 
-  CAsfRawFileInfo() { m_eType = 6; }
+  CAsfRawFileInfo() { m_eType = kRawTypeAsf; }
   bool WhetherImplementGuess() override { return true; }
   int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) override;
+  // The size, and the type from the streams seen.
+  void Close(long long size);
 
  private:
   unsigned long long m_u64Bytes = 0;

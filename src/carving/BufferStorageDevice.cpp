@@ -8,8 +8,7 @@ constexpr unsigned long long kMaxRingBytes = 1ull << 30;
 }  // namespace
 
 int CBufferStorageDevice::InitBufferDevice(IStorageDevice* device, unsigned long long firstSector,
-                                           unsigned int sectorSize, unsigned int sectorsPerBlock,
-                                           unsigned int blocks) {
+                                           unsigned int sectorSize, unsigned int sectorsPerBlock, unsigned int blocks) {
   Close();
   if (sectorSize == 0) sectorSize = 512;
   const unsigned long long capacity = static_cast<unsigned long long>(sectorsPerBlock) * blocks;
@@ -36,8 +35,7 @@ int CBufferStorageDevice::Close() {
   return 1;
 }
 
-void CBufferStorageDevice::AddBlockToBuffer(const unsigned char* block, long long startSector,
-                                            long long validSectors) {
+void CBufferStorageDevice::AddBlockToBuffer(const unsigned char* block, long long startSector, long long validSectors) {
   if (!m_bReady || block == nullptr || startSector < 0) return;
   const auto spb = static_cast<long long>(m_uSectorsPerBlock);
   // A gap (a block that could not be read) breaks the ring's order.
@@ -51,7 +49,8 @@ void CBufferStorageDevice::AddBlockToBuffer(const unsigned char* block, long lon
   const std::size_t bytes = static_cast<std::size_t>(spb) * ss;
   long long valid = validSectors < 0 ? 0 : (validSectors > spb ? spb : validSectors);
   std::memcpy(m_ring.data() + at, block, static_cast<std::size_t>(valid) * ss);
-  std::memset(m_ring.data() + at + static_cast<std::size_t>(valid) * ss, 0, bytes - static_cast<std::size_t>(valid) * ss);
+  std::memset(m_ring.data() + at + static_cast<std::size_t>(valid) * ss, 0,
+              bytes - static_cast<std::size_t>(valid) * ss);
   const bool wasFull = IsFullBuffer();
   m_uWriteSlot = static_cast<unsigned int>((m_uWriteSlot + m_uSectorsPerBlock) % m_uCapacity);
   if (wasFull) {

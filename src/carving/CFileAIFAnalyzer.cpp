@@ -7,7 +7,7 @@ int CFileAIFAnalyzer::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) 
   if (sector == nullptr) return 0;
   const ByteView v(sector, 512);
   if (!v.Equals(8, "AIF", 3)) return 0;
-  probe.m_eType = 80;
+  probe.m_eType = kRawTypeAiff;
   probe.m_llSize = 0;
   return 1;
 }

@@ -5,7 +5,7 @@
 
 class CFileAIFAnalyzer : public IRawFileAnalyser {
  public:
-  CFileAIFAnalyzer() : IRawFileAnalyser(80) {}
+  CFileAIFAnalyzer() : IRawFileAnalyser(kRawTypeAiff) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
 };

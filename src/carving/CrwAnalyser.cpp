@@ -26,7 +26,7 @@ bool FileCRWAnalyser::IsCrwHeader(const unsigned char* sector) {
 
 int FileCRWAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (!IsCrwHeader(sector)) return 0;
-  probe.m_eType = 18;
+  probe.m_eType = kRawTypeCrw;
   return 1;
 }
 
@@ -73,7 +73,7 @@ bool FileCRWAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
     std::memcpy(window.data(), sector + ss - 80, 80);
   }
   if (info.m_llSize == 0) info.m_llSize = kLimit;
-  info.m_eType = 18;
+  info.m_eType = kRawTypeCrw;
   return true;
 }
 
@@ -123,9 +123,9 @@ bool CRWAnalyser::CRWRawFileInfo::HeapEnd(const unsigned char* sector, int secto
 }
 
 int CRWAnalyser::CRWRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                            SearchContext& context) {
+                                             SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 1;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeDone;
   if (pos == 0 && sectorSize >= 14) {
     // The header: byte order, then its own length, where the root heap starts.
     const ByteView header(sector, static_cast<std::size_t>(sectorSize));
@@ -139,19 +139,19 @@ int CRWAnalyser::CRWRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
   if (long long end = 0; HeapEnd(sector, sectorSize, pos, context, end)) {
     m_llSize = end;
     streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-    return 1;
+    return kSizeDone;
   }
-  if (pos < m_llMinimum + m_llExtra) return 2;
+  if (pos < m_llMinimum + m_llExtra) return kSizeNeedMore;
   if (pos >= m_llCap) {
     m_llSize = m_llCap;
     streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-    return 1;
+    return kSizeDone;
   }
   return CKalderRecord::CalcRawSize(sector, sectorSize, sectorNumber, context);
 }
 
-int CRWAnalyser::CRWRawFileInfo::bContinue(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                           long long pos, const SearchContext& context) {
+int CRWAnalyser::CRWRawFileInfo::bContinue(unsigned char* sector, int sectorSize, long long sectorNumber, long long pos,
+                                           const SearchContext& context) {
   if (context.zeroTailBytes < 9) return 1;
   const int used = UsedBytes(sector, sectorSize);
   long long tail = 0;

@@ -9,7 +9,7 @@ class FileCRWAnalyser : public IRawFileAnalyser {
  public:
   static constexpr long long kLimit = 0x3200000;
 
-  FileCRWAnalyser() : IRawFileAnalyser(18) {}
+  FileCRWAnalyser() : IRawFileAnalyser(kRawTypeCrw) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   static bool IsCrwHeader(const unsigned char* sector);
@@ -49,9 +49,11 @@ class CRWAnalyser : public IRawFileAnalyser {
                   const SearchContext& context) override;
   };
 
-  CRWAnalyser() : IRawFileAnalyser(18), m_pReader(std::make_unique<FileCRWAnalyser>()) {}
+  CRWAnalyser() : IRawFileAnalyser(kRawTypeCrw), m_pReader(std::make_unique<FileCRWAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
-  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override { return m_pReader->AnalyseBuffer(sector, probe); }
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override {
+    return m_pReader->AnalyseBuffer(sector, probe);
+  }
   CRawFileInfo* CreateRawFileInfo() override { return new CRWRawFileInfo(m_pReader.get()); }
 
  private:

@@ -19,28 +19,28 @@ int DbxAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   bool known = std::memcmp(sector, kJmf, sizeof(kJmf)) == 0;
   for (const auto& form : kForms) known = known || std::memcmp(sector, form, 16) == 0;
   if (!known) return 0;
-  probe.m_eType = 21;
+  probe.m_eType = kRawTypeDbx;
   return 1;
 }
 
 int DbxAnalyser::DbxRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                            SearchContext& context) {
+                                             SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 2;
-  if (pos > kCap) return 1;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
+  if (pos > kCap) return kSizeDone;
   if (m_bFirst) {
     m_bFirst = false;
     m_bZeroTail = sector[0] == 0xF7 && sector[1] == 0x89 && sector[2] == 0x34 && sector[3] == 0x2C;
     if (!m_bZeroTail) {
       const long long stored = ByteView(sector, static_cast<std::size_t>(sectorSize)).U32Le(124);
       m_llSize = stored < kCap ? stored : kCap;
-      return 1;
+      return kSizeDone;
     }
   }
-  if (context.zeroTailBytes < 9) return 2;
+  if (context.zeroTailBytes < 9) return kSizeNeedMore;
   m_llSize = pos + BruteForce::RawUtility::Binary_Compare(sector, sectorSize);
   streammember::NameRange(*this, streammember::kFormC, sectorNumber);
-  return 1;
+  return kSizeDone;
 }
 
 }  // namespace RawSpeed

@@ -19,7 +19,7 @@ class DbxAnalyser : public IRawFileAnalyser {
     bool m_bZeroTail = false;
   };
 
-  DbxAnalyser() : IRawFileAnalyser(21) {}
+  DbxAnalyser() : IRawFileAnalyser(kRawTypeDbx) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override { return new DbxRawFileInfo(); }

@@ -7,7 +7,7 @@
 
 int FileDMGAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr || std::memcmp(sector, "BZh11AY&SY", 10) != 0) return 0;
-  probe.m_eType = 113;
+  probe.m_eType = kRawTypeDmg;
   return 1;
 }
 
@@ -38,14 +38,14 @@ bool FileDMGAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
     previous.swap(sector);
   }
   if (info.m_llSize == 0) info.m_llSize = off;
-  info.m_eType = 113;
+  info.m_eType = kRawTypeDmg;
   return info.m_llSize > 0;
 }
 
 namespace Kalder {
 
-int DMGAnalyser::DMGRawFileInfo::bContinue(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                           long long pos, const SearchContext& context) {
+int DMGAnalyser::DMGRawFileInfo::bContinue(unsigned char* sector, int sectorSize, long long sectorNumber, long long pos,
+                                           const SearchContext& context) {
   if (pos >= 10 * m_llCap) return 0;
   const ByteView v(sector, static_cast<std::size_t>(sectorSize));
   bool found = sectorSize >= 16 && v.U32Le(sectorSize - 8) == 0 && v.U32Le(sectorSize - 4) == 0 &&

@@ -9,7 +9,7 @@ class FileDMGAnalyser : public IRawFileAnalyser {
  public:
   static constexpr long long kLimit = 0x82000000LL;
 
-  FileDMGAnalyser() : IRawFileAnalyser(113) {}
+  FileDMGAnalyser() : IRawFileAnalyser(kRawTypeDmg) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };
@@ -30,9 +30,11 @@ class DMGAnalyser : public IRawFileAnalyser {
                   const SearchContext& context) override;
   };
 
-  DMGAnalyser() : IRawFileAnalyser(113), m_pReader(std::make_unique<FileDMGAnalyser>()) {}
+  DMGAnalyser() : IRawFileAnalyser(kRawTypeDmg), m_pReader(std::make_unique<FileDMGAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
-  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override { return m_pReader->AnalyseBuffer(sector, probe); }
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override {
+    return m_pReader->AnalyseBuffer(sector, probe);
+  }
   CRawFileInfo* CreateRawFileInfo() override { return new DMGRawFileInfo(m_pReader.get()); }
 
  private:

@@ -26,7 +26,7 @@ int CDWGAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr) return 0;
   for (const char* version : kVersions) {
     if (std::memcmp(sector, version, 6) == 0) {
-      probe.m_eType = 24;
+      probe.m_eType = kRawTypeDwg;
       return 1;
     }
   }
@@ -44,23 +44,22 @@ void CDWGRawInfo::getCrcData(unsigned char* data, int length) {
 int CDWGRawInfo::Finish(long long size, long long sectorNumber) {
   m_llSize = size > 0 && size <= kCap ? size : 0;
   if (m_llSize > 0) streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-  return 1;
+  return kSizeDone;
 }
 
 int CDWGRawInfo::underR15Size(const StreamBytes& bytes, long long pos, long long sectorNumber) {
   const ByteView& v = bytes.View();
   std::size_t at = 0;
   if (!m_bCountKnown) {
-    if (!bytes.Locate(0x15 - pos, 4, at)) return 2;
+    if (!bytes.Locate(0x15 - pos, 4, at)) return kSizeNeedMore;
     m_iRecordCount = static_cast<int>(v.U32Le(at));
     m_bCountKnown = true;
     if (m_iRecordCount <= 0 || m_iRecordCount > kMaxRecords) return Finish(0, sectorNumber);
   }
   while (m_iRecordsRead < m_iRecordCount) {
-    if (!bytes.Locate(m_iReadPos - pos, 9, at)) return 2;  // the record arrives with a later sector
+    if (!bytes.Locate(m_iReadPos - pos, 9, at)) return kSizeNeedMore;  // the record arrives with a later sector
     if (v.U8(at) != m_iRecordsRead) return Finish(0, sectorNumber);
-    const long long end = static_cast<long long>(static_cast<int>(v.U32Le(at + 1))) +
-                          static_cast<int>(v.U32Le(at + 5));
+    const long long end = static_cast<long long>(static_cast<int>(v.U32Le(at + 1))) + static_cast<int>(v.U32Le(at + 5));
     if (end > m_llLargest) m_llLargest = end;
     m_iReadPos += 9;
     ++m_iRecordsRead;
@@ -70,13 +69,14 @@ int CDWGRawInfo::underR15Size(const StreamBytes& bytes, long long pos, long long
 
 int CDWGRawInfo::ac1018_24_27VersionSize(const StreamBytes& bytes, long long pos, long long sectorNumber) {
   std::size_t at = 0;
-  if (!bytes.Locate(kHeaderAt - pos, kHeaderLength, at)) return pos > kHeaderAt ? Finish(0, sectorNumber) : 2;
+  if (!bytes.Locate(kHeaderAt - pos, kHeaderLength, at))
+    return pos > kHeaderAt ? Finish(0, sectorNumber) : kSizeNeedMore;
   unsigned char header[kHeaderLength];
   std::memcpy(header, bytes.View().Data() + at, kHeaderLength);
   getCrcData(header, kHeaderLength);
   const ByteView h(header, kHeaderLength);
-  if (h.U8(11) != 0 || h.U8(12) != 0 || h.U8(13) != 0 || h.U8(14) != 0 || h.U32Le(0x10) != 0x6C ||
-      h.U32Le(0x14) != 4 || h.U32Le(0x44) != 0x20 || h.U32Le(0x48) != 0x80 || h.U32Le(0x4C) != 0x40) {
+  if (h.U8(11) != 0 || h.U8(12) != 0 || h.U8(13) != 0 || h.U8(14) != 0 || h.U32Le(0x10) != 0x6C || h.U32Le(0x14) != 4 ||
+      h.U32Le(0x44) != 0x20 || h.U32Le(0x48) != 0x80 || h.U32Le(0x4C) != 0x40) {
     return Finish(0, sectorNumber);
   }
   const unsigned long long size = h.U64Le(0x34);
@@ -86,7 +86,7 @@ int CDWGRawInfo::ac1018_24_27VersionSize(const StreamBytes& bytes, long long pos
 
 int CDWGRawInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 2;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
   const StreamBytes bytes(sector, sectorSize, context);
   if (m_iGeneration < 0) {
     std::size_t at = 0;

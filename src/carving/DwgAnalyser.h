@@ -11,7 +11,7 @@ class CDWGRawInfo : public CRawFileInfo {
   static constexpr long long kCap = 0x514000000LL;
   static constexpr int kMaxRecords = 4096;
 
-  CDWGRawInfo() { m_eType = 24; }
+  CDWGRawInfo() { m_eType = kRawTypeDwg; }
   bool WhetherImplementGuess() override { return true; }
   int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) override;
 

@@ -13,7 +13,7 @@ int CDXFAnalyser::AnalyseBufferEx(unsigned char* sector, CRawFileInfo& probe, lo
                                   long long, long long) {
   if (sector == nullptr || sectorSize < 16) return 0;
   if (std::memcmp(sector, kCrLfSection, 16) == 0) {
-    probe.m_eType = 25;
+    probe.m_eType = kRawTypeDxf;
     return 1;
   }
   if (std::memcmp(sector, "999", 3) != 0) return 0;
@@ -31,14 +31,14 @@ int CDXFAnalyser::AnalyseBufferEx(unsigned char* sector, CRawFileInfo& probe, lo
   long long text = 0;
   while (text < sectorSize && sector[text] != 0) ++text;
   if (streammember::FindBytes(sector, text, pattern, length) < 0) return 0;
-  probe.m_eType = 25;
+  probe.m_eType = kRawTypeDxf;
   return 1;
 }
 
 int CDXFRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                  SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 2;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
   if (m_iMarkerLength == 0) {
     const StreamBytes head(sector, sectorSize, context);
     std::size_t at = 0;
@@ -59,14 +59,14 @@ int CDXFRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long lon
   if (found > 0) {
     m_llSize = pos - back + found;
     streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-    return 1;
+    return kSizeDone;
   }
   if (pos + sectorSize >= kCap) {
     m_llSize = kCap;
     streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-    return 1;
+    return kSizeDone;
   }
-  return 2;
+  return kSizeNeedMore;
 }
 
 }  // namespace BruteForce

@@ -9,7 +9,7 @@ class CDXFRawFileInfo : public CRawFileInfo {
  public:
   static constexpr long long kCap = 0xD000000;
 
-  CDXFRawFileInfo() { m_eType = 25; }
+  CDXFRawFileInfo() { m_eType = kRawTypeDxf; }
   bool WhetherImplementGuess() override { return true; }
   int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) override;
 

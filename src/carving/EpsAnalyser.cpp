@@ -11,7 +11,7 @@ int CEPSAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (std::memcmp(sector, "%!PS", 4) == 0) {
     if (std::memcmp(sector, "%!PS-Adobe-", 11) != 0) return 0;
     m_bTextForm = true;
-    probe.m_eType = 27;
+    probe.m_eType = kRawTypeEps;
     return 1;
   }
   if (std::memcmp(sector, kBinary, 4) != 0) return 0;
@@ -21,7 +21,7 @@ int CEPSAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   const long long tif = static_cast<long long>(h.U32Le(20)) + h.U32Le(24);
   m_bTextForm = false;
   probe.m_llSize = std::max({ps, wmf, tif});
-  probe.m_eType = 27;
+  probe.m_eType = kRawTypeEps;
   return probe.m_llSize > 0 ? 1 : 0;
 }
 

@@ -38,8 +38,7 @@ void CopyText(char* out, std::size_t bound, const unsigned char* value, std::siz
 // `base` (block offset 6).
 int ProcessDir(const ByteView& block, std::size_t dirStart, std::size_t base, int depth) {
   ExifState& st = t_state;
-  if (depth > kExifMaxDirectories ||
-      std::find(st.visiting.begin(), st.visiting.end(), dirStart) != st.visiting.end()) {
+  if (depth > kExifMaxDirectories || std::find(st.visiting.begin(), st.visiting.end(), dirStart) != st.visiting.end()) {
     return 0;
   }
   st.visiting.push_back(dirStart);
@@ -75,26 +74,67 @@ int ProcessDir(const ByteView& block, std::size_t dirStart, std::size_t base, in
     const auto n = static_cast<std::size_t>(bytes);
     auto number = [&] { return EXIF_ConvertAnyFormat(value, static_cast<int>(format)); };
     switch (tag) {
-      case 0x010F: CopyText(r.CameraMake, 31, value, n); break;
-      case 0x0110: CopyText(r.CameraModel, 39, value, n); break;
-      case 0x9003: CopyText(r.DateTime, 19, value, n); break;
-      case 0x9004: CopyText(r.DateTimeDigitized, 19, value, n); break;
-      case 0x9000: CopyText(r.Version, 4, value, n); break;
-      case 0x0201: r.ThumbnailOffset = static_cast<std::uint32_t>(number()); break;
-      case 0x0202: r.ThumbnailSize = static_cast<std::uint32_t>(number()); break;
-      case 0x0112: r.Orientation = static_cast<int>(number()); break;
-      case 0x829A: r.ExposureTime = static_cast<float>(number()); break;
-      case 0x829D: r.ApertureFNumber = static_cast<float>(number()); break;
-      case 0x920A: r.FocalLength = static_cast<float>(number()); break;
-      case 0x9209: r.Flash = static_cast<int>(number()); break;
-      case 0x9207: r.MeteringMode = static_cast<int>(number()); break;
-      case 0xA403: r.WhiteBalance = static_cast<int>(number()); break;
-      case 0x8827: r.ISOequivalent = static_cast<int>(number()); break;
-      case 0x011A: r.XResolution = static_cast<float>(number()); break;
-      case 0x011B: r.YResolution = static_cast<float>(number()); break;
-      case 0xA002: st.exifImageWidth = number(); r.Width = static_cast<int>(number()); break;
-      case 0xA003: r.Height = static_cast<int>(number()); break;
-      case 0xA20E: r.FocalplaneXRes = static_cast<float>(number()); break;
+      case 0x010F:
+        CopyText(r.CameraMake, 31, value, n);
+        break;
+      case 0x0110:
+        CopyText(r.CameraModel, 39, value, n);
+        break;
+      case 0x9003:
+        CopyText(r.DateTime, 19, value, n);
+        break;
+      case 0x9004:
+        CopyText(r.DateTimeDigitized, 19, value, n);
+        break;
+      case 0x9000:
+        CopyText(r.Version, 4, value, n);
+        break;
+      case 0x0201:
+        r.ThumbnailOffset = static_cast<std::uint32_t>(number());
+        break;
+      case 0x0202:
+        r.ThumbnailSize = static_cast<std::uint32_t>(number());
+        break;
+      case 0x0112:
+        r.Orientation = static_cast<int>(number());
+        break;
+      case 0x829A:
+        r.ExposureTime = static_cast<float>(number());
+        break;
+      case 0x829D:
+        r.ApertureFNumber = static_cast<float>(number());
+        break;
+      case 0x920A:
+        r.FocalLength = static_cast<float>(number());
+        break;
+      case 0x9209:
+        r.Flash = static_cast<int>(number());
+        break;
+      case 0x9207:
+        r.MeteringMode = static_cast<int>(number());
+        break;
+      case 0xA403:
+        r.WhiteBalance = static_cast<int>(number());
+        break;
+      case 0x8827:
+        r.ISOequivalent = static_cast<int>(number());
+        break;
+      case 0x011A:
+        r.XResolution = static_cast<float>(number());
+        break;
+      case 0x011B:
+        r.YResolution = static_cast<float>(number());
+        break;
+      case 0xA002:
+        st.exifImageWidth = number();
+        r.Width = static_cast<int>(number());
+        break;
+      case 0xA003:
+        r.Height = static_cast<int>(number());
+        break;
+      case 0xA20E:
+        r.FocalplaneXRes = static_cast<float>(number());
+        break;
       case 0xA210: {
         static constexpr float kUnits[] = {0, 0, 25.4f, 10.0f, 1.0f, 0.001f};
         const int u = static_cast<int>(number());
@@ -107,7 +147,8 @@ int ProcessDir(const ByteView& block, std::size_t dirStart, std::size_t base, in
         if (n >= 4 && sub < block.Size()) ProcessDir(block, static_cast<std::size_t>(sub), base, depth + 1);
         break;
       }
-      default: break;
+      default:
+        break;
     }
   }
   return 1;
@@ -128,9 +169,12 @@ unsigned EXIF_Get32s(const void* value) { return Get32(static_cast<const unsigne
 double EXIF_ConvertAnyFormat(const void* value, int format) {
   const auto* p = static_cast<const unsigned char*>(value);
   switch (format) {
-    case 1: return p[0];
-    case 3: return Get16(p);
-    case 4: return Get32(p);
+    case 1:
+      return p[0];
+    case 3:
+      return Get16(p);
+    case 4:
+      return Get32(p);
     case 5:
     case 10: {
       const unsigned num = Get32(p);
@@ -139,9 +183,12 @@ double EXIF_ConvertAnyFormat(const void* value, int format) {
       return format == 5 ? static_cast<double>(num) / den
                          : static_cast<double>(static_cast<int>(num)) / static_cast<int>(den);
     }
-    case 6: return static_cast<signed char>(p[0]);
-    case 8: return static_cast<short>(Get16(p));
-    case 9: return static_cast<int>(Get32(p));
+    case 6:
+      return static_cast<signed char>(p[0]);
+    case 8:
+      return static_cast<short>(Get16(p));
+    case 9:
+      return static_cast<int>(Get32(p));
     case 11: {
       float f;
       const unsigned v = Get32(p);
@@ -157,7 +204,8 @@ double EXIF_ConvertAnyFormat(const void* value, int format) {
       std::memcpy(&d, &v, 8);
       return d;
     }
-    default: return 0;
+    default:
+      return 0;
   }
 }
 

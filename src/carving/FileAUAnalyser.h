@@ -5,6 +5,6 @@
 
 class FileAUAnalyser : public IRawFileAnalyser {
  public:
-  FileAUAnalyser() : IRawFileAnalyser(9) {}
+  FileAUAnalyser() : IRawFileAnalyser(kRawTypeAu) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

@@ -5,6 +5,6 @@
 
 class FileBMPAnalyser : public IRawFileAnalyser {
  public:
-  FileBMPAnalyser() : IRawFileAnalyser(11) {}
+  FileBMPAnalyser() : IRawFileAnalyser(kRawTypeBmp) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

@@ -5,6 +5,6 @@
 
 class FileCABAnalyser : public IRawFileAnalyser {
  public:
-  FileCABAnalyser() : IRawFileAnalyser(12) {}
+  FileCABAnalyser() : IRawFileAnalyser(kRawTypeCab) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

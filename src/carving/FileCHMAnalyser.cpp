@@ -22,7 +22,7 @@ int FileCHMAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   }
   const auto size = static_cast<long long>(v.U64Le(104));
   if (size < kHeaderEnd) return 0;
-  probe.m_eType = 14;
+  probe.m_eType = kRawTypeChm;
   probe.m_llSize = size;
   return 1;
 }

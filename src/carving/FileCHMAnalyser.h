@@ -5,6 +5,6 @@
 
 class FileCHMAnalyser : public IRawFileAnalyser {
  public:
-  FileCHMAnalyser() : IRawFileAnalyser(14) {}
+  FileCHMAnalyser() : IRawFileAnalyser(kRawTypeChm) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

@@ -18,7 +18,7 @@ int FileCPTAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr) return 0;
   const ByteView v(sector, 512);
   if (!v.Equals(4, "FILE", 4) || v.U32Le(52) != kDirectoryAt) return 0;
-  probe.m_eType = 17;
+  probe.m_eType = kRawTypeCpt;
   probe.m_llSize = 0;
   return 1;
 }

@@ -6,7 +6,7 @@
 
 class FileCPTAnalyser : public IRawFileAnalyser {
  public:
-  FileCPTAnalyser() : IRawFileAnalyser(17) {}
+  FileCPTAnalyser() : IRawFileAnalyser(kRawTypeCpt) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
 };

@@ -5,6 +5,6 @@
 
 class FileEMFAnalyser : public IRawFileAnalyser {
  public:
-  FileEMFAnalyser() : IRawFileAnalyser(26) {}
+  FileEMFAnalyser() : IRawFileAnalyser(kRawTypeEmf) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

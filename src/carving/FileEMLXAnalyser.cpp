@@ -21,7 +21,7 @@ int FileEMLXAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) 
   for (; i < 10 && v.U8(i) >= '0' && v.U8(i) <= '9'; ++i) length = length * 10 + (v.U8(i) - '0');
   if (negative) length = -length;
   if (length <= 0) return 0;  // no message to carve
-  probe.m_eType = 116;
+  probe.m_eType = kRawTypeEmlx;
   probe.m_llSize = length + kTrailer;
   return 1;
 }

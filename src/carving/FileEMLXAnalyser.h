@@ -6,6 +6,6 @@
 
 class FileEMLXAnalyser : public IRawFileAnalyser {
  public:
-  FileEMLXAnalyser() : IRawFileAnalyser(116) {}
+  FileEMLXAnalyser() : IRawFileAnalyser(kRawTypeEmlx) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

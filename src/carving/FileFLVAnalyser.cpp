@@ -27,7 +27,7 @@ bool FlvTagWalk::Step(const unsigned char* tag, long long& p) {
 
 int FileFLVAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr || std::memcmp(sector, "FLV", 3) != 0) return 0;
-  probe.m_eType = 90;
+  probe.m_eType = kRawTypeFlv;
   return 1;
 }
 
@@ -46,6 +46,6 @@ bool FileFLVAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
     if (!walk.Step(tag, p)) break;
   }
   info.m_llSize = p < kLimit ? p : kLimit;
-  info.m_eType = 90;
+  info.m_eType = kRawTypeFlv;
   return true;
 }

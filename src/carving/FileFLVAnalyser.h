@@ -7,7 +7,7 @@ class FileFLVAnalyser : public IRawFileAnalyser {
  public:
   static constexpr long long kLimit = 0x82000000LL;
 
-  FileFLVAnalyser() : IRawFileAnalyser(90) {}
+  FileFLVAnalyser() : IRawFileAnalyser(kRawTypeFlv) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

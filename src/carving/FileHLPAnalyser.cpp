@@ -8,7 +8,7 @@ int FileHLPAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   const unsigned size = v.U32Le(12);
   const unsigned directory = v.U32Le(4);
   if (size < 512 || size < directory) return 0;
-  probe.m_eType = 32;
+  probe.m_eType = kRawTypeHlp;
   probe.m_llSize = size;
   return 1;
 }

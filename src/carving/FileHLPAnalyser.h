@@ -5,6 +5,6 @@
 
 class FileHLPAnalyser : public IRawFileAnalyser {
  public:
-  FileHLPAnalyser() : IRawFileAnalyser(32) {}
+  FileHLPAnalyser() : IRawFileAnalyser(kRawTypeHlp) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

@@ -13,7 +13,7 @@ int FileICNSAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) 
   const ByteView v(sector, 512);
   const unsigned size = v.U32Be(4);
   if (size < kMinSize || size > kMaxSize) return 0;
-  probe.m_eType = 122;
+  probe.m_eType = kRawTypeIcns;
   probe.m_llSize = size;
   return 1;
 }

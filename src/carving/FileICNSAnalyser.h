@@ -5,6 +5,6 @@
 
 class FileICNSAnalyser : public IRawFileAnalyser {
  public:
-  FileICNSAnalyser() : IRawFileAnalyser(122) {}
+  FileICNSAnalyser() : IRawFileAnalyser(kRawTypeIcns) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

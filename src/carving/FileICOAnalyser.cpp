@@ -17,7 +17,7 @@ int FileICOAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
     size += static_cast<long long>(bytes) + 16;
   }
   if (size > 0x100000) return 0;
-  probe.m_eType = kind == 1 ? 34 : 20;
+  probe.m_eType = kind == 1 ? kRawTypeIco : kRawTypeCur;
   probe.m_llSize = size;
   return 1;
 }

@@ -5,6 +5,6 @@
 
 class FileICOAnalyser : public IRawFileAnalyser {
  public:
-  FileICOAnalyser() : IRawFileAnalyser(34) {}
+  FileICOAnalyser() : IRawFileAnalyser(kRawTypeIco) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

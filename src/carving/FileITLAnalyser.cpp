@@ -12,7 +12,7 @@ int FileITLAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   const ByteView v(sector, 512);
   const unsigned size = v.U32Be(8);
   if (size < kMinSize) return 0;
-  probe.m_eType = 117;
+  probe.m_eType = kRawTypeItl;
   probe.m_llSize = size;
   return 1;
 }

@@ -5,6 +5,6 @@
 
 class FileITLAnalyser : public IRawFileAnalyser {
  public:
-  FileITLAnalyser() : IRawFileAnalyser(117) {}
+  FileITLAnalyser() : IRawFileAnalyser(kRawTypeItl) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

@@ -134,7 +134,8 @@ long long FileJPGAnalyser::StructureWalk(RawFileBuffer& reader, long long limit)
   while (walk.GetState() == JpegStructure::State::kWalking && walk.Next() < limit) {
     const auto at = static_cast<unsigned long long>(walk.Next());
     const unsigned char* p = reader.GetRawFileBuffer(at);
-    const std::size_t n = p != nullptr ? std::min<std::size_t>(reader.Available(at), static_cast<std::size_t>(limit) - at) : 0;
+    const std::size_t n =
+        p != nullptr ? std::min<std::size_t>(reader.Available(at), static_cast<std::size_t>(limit) - at) : 0;
     if (n == 0) return 0;
     walk.Feed(p, n, walk.Next());
   }

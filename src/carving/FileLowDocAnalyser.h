@@ -6,6 +6,6 @@
 
 class FileLowDocAnalyser : public IRawFileAnalyser {
  public:
-  FileLowDocAnalyser() : IRawFileAnalyser(23) {}
+  FileLowDocAnalyser() : IRawFileAnalyser(kRawTypeDoc) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

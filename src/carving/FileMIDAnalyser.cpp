@@ -14,7 +14,7 @@ bool FileMIDAnalyser::IsMidHeader(const unsigned char* sector) {
 
 int FileMIDAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (!IsMidHeader(sector)) return 0;
-  probe.m_eType = 38;
+  probe.m_eType = kRawTypeMid;
   return 1;
 }
 
@@ -33,6 +33,6 @@ bool FileMIDAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
   }
   const long long ss = reader.SectorSize();
   info.m_llSize = (p + ss - 1) / ss * ss;
-  info.m_eType = 38;
+  info.m_eType = kRawTypeMid;
   return true;
 }

@@ -7,7 +7,7 @@ class FileMIDAnalyser : public IRawFileAnalyser {
  public:
   static constexpr long long kLimit = 0xD000000;
 
-  FileMIDAnalyser() : IRawFileAnalyser(38) {}
+  FileMIDAnalyser() : IRawFileAnalyser(kRawTypeMid) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 

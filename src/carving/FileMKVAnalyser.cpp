@@ -33,7 +33,7 @@ int FileMKVAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   // The Segment's size: a stream of unknown size cannot be carved.
   const int sizeLength = Vint(v, c + 4, value, unknown);
   if (sizeLength == 0 || unknown || value == 0 || value > 0x7FFFFFFFFFFFull) return 0;
-  probe.m_eType = 96;
+  probe.m_eType = kRawTypeMkv;
   probe.m_llSize = static_cast<long long>(c + 4 + static_cast<std::size_t>(sizeLength) + value);
   return 1;
 }

@@ -5,6 +5,6 @@
 
 class FileMKVAnalyser : public IRawFileAnalyser {
  public:
-  FileMKVAnalyser() : IRawFileAnalyser(96) {}
+  FileMKVAnalyser() : IRawFileAnalyser(kRawTypeMkv) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

@@ -5,6 +5,6 @@
 
 class FileMNYAnalyser : public IRawFileAnalyser {
  public:
-  FileMNYAnalyser() : IRawFileAnalyser(40) {}
+  FileMNYAnalyser() : IRawFileAnalyser(kRawTypeMny) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

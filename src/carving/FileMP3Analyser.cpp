@@ -52,7 +52,7 @@ int FileMP3Analyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   QV_ASSERT(NULL != sector);
   const bool id3 = std::memcmp(sector, "ID3", 3) == 0 && (sector[3] == 3 || sector[3] == 4);
   if (!id3 && MpaFrameAt(ByteView(sector, 4), 0) == 0) return 0;
-  probe.m_eType = 43;
+  probe.m_eType = kRawTypeMp3;
   return 1;
 }
 
@@ -63,7 +63,9 @@ void FileMP3Analyser::NameFromId3v1(CRawFileInfo& info, RawFileBuffer& buffer, u
   const std::string artist = Mp3TagText::Id3v1Field(tag + 33, 30, Mp3TagText::Detect(title));
   if (m_strTitle.empty()) m_strTitle = title;
   if (m_strArtist.empty()) m_strArtist = artist;
-  if (m_strYear.empty()) m_strYear = std::string(reinterpret_cast<const char*>(tag + 93), strnlen(reinterpret_cast<const char*>(tag + 93), 4));
+  if (m_strYear.empty())
+    m_strYear =
+        std::string(reinterpret_cast<const char*>(tag + 93), strnlen(reinterpret_cast<const char*>(tag + 93), 4));
   if (title.empty() && artist.empty()) return;
   info.SetRawFileName(artist + "_" + title);
   std::string label = artist;
@@ -126,44 +128,84 @@ bool FileMP3Analyser::GetRawFileSizeFromFrame(CRawFileInfo& info, RawFileBuffer&
   return true;
 }
 
+void FileMP3Analyser::ReadId3TextFrames(RawFileBuffer& buffer, unsigned tagSize) {
+  unsigned long long at = 10;
+  const unsigned long long end = 10ULL + tagSize;
+  for (int n = 0; n < 4096 && at + 10 <= end; ++n) {
+    unsigned char fh[10];
+    if (!buffer.Read(at, fh, sizeof(fh))) break;
+    const unsigned size = ByteView(fh, 10).U32Be(4);
+    if (size < 1 || size > 0x40000000 || at + 10 + size > end) break;
+    const bool tpe1 = std::memcmp(fh, "TPE1", 4) == 0;
+    const bool tit2 = std::memcmp(fh, "TIT2", 4) == 0;
+    const bool tyer = std::memcmp(fh, "TYER", 4) == 0;
+    if (tpe1 || tit2 || tyer) {
+      const std::size_t n2 = size < 4096 ? size : 4096;
+      std::vector<unsigned char> content(n2);
+      if (buffer.Read(at + 10, content.data(), n2)) {
+        const std::string charset =
+            tit2 ? Mp3TagText::Detect(std::string(content.begin() + 1, content.end())) : std::string();
+        const std::string text = Mp3TagText::GetTagValue(content.data(), n2, charset, false);
+        if (tpe1) m_strArtist = text;
+        if (tit2) m_strTitle = text;
+        if (tyer) m_strYear = text;
+      }
+    }
+    at += 10ULL + size;
+  }
+}
+
+bool FileMP3Analyser::Id3v1ClosesStream(RawFileBuffer& buffer, unsigned long long pos) {
+  const unsigned long long ss = buffer.SectorSize();
+  const unsigned long long end = pos + 128;
+  bool closes = end % ss == 0;
+  if (!closes) {
+    closes = true;
+    const unsigned long long sectorEnd = (end / ss + 1) * ss;
+    for (unsigned long long k = end; k < sectorEnd && closes; ++k) {
+      unsigned char c = 1;
+      closes = buffer.Read(k, &c, 1) && c == 0;
+    }
+  }
+  // A tag not followed by a frame also ends the stream (else it is lost).
+  return closes || FrameAt(buffer, end) == 0;
+}
+
+bool FileMP3Analyser::ApeTagEnd(RawFileBuffer& buffer, unsigned long long& pos) {
+  const unsigned long long ss = buffer.SectorSize();
+  unsigned long long sector = pos / ss;
+  for (unsigned long long scanned = 0; scanned < 102400; scanned += ss, ++sector) {
+    std::vector<unsigned char> s(ss);
+    if (!buffer.Read(sector * ss, s.data(), ss)) return false;
+    const ByteView v(s.data(), s.size());
+    if (v.U32Le(ss - 4) != 0 && scanned + ss < 102400) continue;
+    if (v.U32Le(ss - 4) != 0) return false;
+    if (v.U32Le(ss - 8) == 0 && v.U32Le(ss - 12) == 0) {
+      pos = (sector + 1) * ss;
+      return true;
+    }
+    for (std::size_t k = 0; k + 4 <= ss; ++k) {
+      if (s[k] == 0 && std::memcmp(&s[k + 1], "TAG", 3) == 0) {
+        pos = sector * ss + k + 129;
+        return true;
+      }
+    }
+    return false;
+  }
+  return false;
+}
+
 bool FileMP3Analyser::GetRawFileSizeFromId3(CRawFileInfo& info, RawFileBuffer& buffer) {
   unsigned char head[10];
   unsigned tagSize = 0;
   if (!buffer.Read(0, head, sizeof(head)) || !GetSynchsafeInteger(head + 6, tagSize)) return false;
-  // The ID3v2 text frames.
-  std::string title;
-  {
-    unsigned long long at = 10;
-    const unsigned long long end = 10ULL + tagSize;
-    for (int n = 0; n < 4096 && at + 10 <= end; ++n) {
-      unsigned char fh[10];
-      if (!buffer.Read(at, fh, sizeof(fh))) break;
-      const unsigned size = ByteView(fh, 10).U32Be(4);
-      if (size < 1 || size > 0x40000000 || at + 10 + size > end) break;
-      const bool tpe1 = std::memcmp(fh, "TPE1", 4) == 0;
-      const bool tit2 = std::memcmp(fh, "TIT2", 4) == 0;
-      const bool tyer = std::memcmp(fh, "TYER", 4) == 0;
-      if (tpe1 || tit2 || tyer) {
-        const std::size_t n2 = size < 4096 ? size : 4096;
-        std::vector<unsigned char> content(n2);
-        if (buffer.Read(at + 10, content.data(), n2)) {
-          const std::string charset = tit2 ? Mp3TagText::Detect(std::string(content.begin() + 1, content.end())) : std::string();
-          const std::string text = Mp3TagText::GetTagValue(content.data(), n2, charset, false);
-          if (tpe1) m_strArtist = text;
-          if (tit2) m_strTitle = text;
-          if (tyer) m_strYear = text;
-        }
-      }
-      at += 10ULL + size;
-    }
-  }
+  ReadId3TextFrames(buffer, tagSize);
   const unsigned long long begin = 10ULL + tagSize;
   unsigned long long pos = begin;
   const unsigned long long ss = buffer.SectorSize();
   int skippedRun = 0;
   unsigned long long last[2] = {0, 0};  // gap + size of the last two skipped-to frames
-  bool ended = false;
-  while (pos <= kId3WalkCap && !ended) {
+  while (pos <= kId3WalkCap) {
     const unsigned size = FrameAt(buffer, pos);
     if (size != 0) {
       pos += size;
@@ -179,52 +221,14 @@ bool FileMP3Analyser::GetRawFileSizeFromId3(CRawFileInfo& info, RawFileBuffer& b
       unsigned s = 0;
       if (buffer.Read(pos, h, 10) && (h[3] == 3 || h[3] == 4) && GetSynchsafeInteger(h + 6, s)) break;
     }
-    if (ReadIs(buffer, pos, "TAG")) {
-      const unsigned long long end = pos + 128;
-      bool closes = end % ss == 0;
-      if (!closes) {
-        closes = true;
-        const unsigned long long sectorEnd = (end / ss + 1) * ss;
-        for (unsigned long long k = end; k < sectorEnd && closes; ++k) {
-          unsigned char c = 1;
-          closes = buffer.Read(k, &c, 1) && c == 0;
-        }
-      }
-      // A tag not followed by a frame also ends the stream (else it is lost).
-      if (!closes) closes = FrameAt(buffer, end) == 0;
-      if (closes) {
-        NameFromId3v1(info, buffer, pos);
-        pos = end;
-        break;
-      }
+    if (ReadIs(buffer, pos, "TAG") && Id3v1ClosesStream(buffer, pos)) {
+      NameFromId3v1(info, buffer, pos);
+      pos += 128;
+      break;
     }
     if (ReadIs(buffer, pos, "APETAGEX")) {
       unsigned char d0 = 0;
-      if (buffer.Read(pos + 8, &d0, 1) && d0 == 0xD0) {
-        unsigned long long sector = pos / ss;
-        for (unsigned long long scanned = 0; scanned < 102400; scanned += ss, ++sector) {
-          std::vector<unsigned char> s(ss);
-          if (!buffer.Read(sector * ss, s.data(), ss)) break;
-          const ByteView v(s.data(), s.size());
-          if (v.U32Le(ss - 4) != 0 && scanned + ss < 102400) continue;
-          if (v.U32Le(ss - 4) != 0) break;
-          bool zero12 = v.U32Le(ss - 8) == 0 && v.U32Le(ss - 12) == 0;
-          if (zero12) {
-            pos = (sector + 1) * ss;
-            ended = true;
-            break;
-          }
-          for (std::size_t k = 0; k + 4 <= ss; ++k) {
-            if (s[k] == 0 && std::memcmp(&s[k + 1], "TAG", 3) == 0) {
-              pos = sector * ss + k + 129;
-              ended = true;
-              break;
-            }
-          }
-          break;
-        }
-        if (ended) break;
-      }
+      if (buffer.Read(pos + 8, &d0, 1) && d0 == 0xD0 && ApeTagEnd(buffer, pos)) break;
     }
     // Resynchronise on the following bytes.
     bool found = false;

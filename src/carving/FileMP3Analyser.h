@@ -12,7 +12,7 @@ class FileMP3Analyser : public IRawFileAnalyser {
  public:
   static constexpr long long kMinStream = 10240;
 
-  FileMP3Analyser() : IRawFileAnalyser(43) {}
+  FileMP3Analyser() : IRawFileAnalyser(kRawTypeMp3) {}
   ~FileMP3Analyser() override;
 
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
@@ -28,6 +28,13 @@ class FileMP3Analyser : public IRawFileAnalyser {
   bool GetRawFileSizeXING(CRawFileInfo& info, RawFileBuffer& buffer);
   bool GetRawFileSizeFromFrame(CRawFileInfo& info, RawFileBuffer& buffer);
   bool GetRawFileSizeFromId3(CRawFileInfo& info, RawFileBuffer& buffer);
+  // Artist, title and year from the ID3v2 tag of `tagSize` bytes.
+  void ReadId3TextFrames(RawFileBuffer& buffer, unsigned tagSize);
+  // An ID3v1 tag at `pos` that ends the stream: zeros or no frame after it.
+  bool Id3v1ClosesStream(RawFileBuffer& buffer, unsigned long long pos);
+  // The end of the stream after an APE tag at `pos` (set in `pos`); false
+  // when none is found.
+  bool ApeTagEnd(RawFileBuffer& buffer, unsigned long long& pos);
   void NameFromId3v1(CRawFileInfo& info, RawFileBuffer& buffer, unsigned long long at);
 
   std::string m_strTitle;

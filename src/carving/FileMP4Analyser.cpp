@@ -64,11 +64,11 @@ int FileMP4Analyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   int type = 0;
   if (std::memcmp(text, "ftypisom", 8) == 0 || std::memcmp(text, "ftypmp41", 8) == 0 ||
       std::memcmp(text, "ftypmp42", 8) == 0) {
-    type = 44;
+    type = kRawTypeMp4;
   } else if (std::memcmp(text, "ftypM4A ", 8) == 0) {
-    type = 45;
+    type = kRawTypeM4a;
   } else if (std::memcmp(text, "ftypM4V ", 8) == 0) {
-    type = 46;
+    type = kRawTypeM4v;
   }
   if (type == 0) return 0;
   probe.m_eType = type;

@@ -12,7 +12,7 @@ class CRawBoxFileAnalyser {
 
 class FileMP4Analyser : public IRawFileAnalyser {
  public:
-  FileMP4Analyser() : IRawFileAnalyser(44) {}
+  FileMP4Analyser() : IRawFileAnalyser(kRawTypeMp4) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

@@ -102,7 +102,7 @@ MpgWalk::Result MpgWalk::Step(const unsigned char* at, long long available, long
 
 int FileMPGAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (!MpgWalk::IsMpgHeader(sector)) return 0;
-  probe.m_eType = 109;
+  probe.m_eType = kRawTypeMpg;
   return 1;
 }
 
@@ -129,17 +129,17 @@ bool FileMPGAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
     if (r == MpgWalk::kNoFile) return false;
     if (r == MpgWalk::kProgramEnd) {
       info.m_llSize = p;
-      info.m_eType = 109;
+      info.m_eType = kRawTypeMpg;
       return true;
     }
     if (r == MpgWalk::kEnd) {
       info.m_llSize = walk.zeroRun >= MpgWalk::kZeroRunLimit ? p : p + 18;
-      info.m_eType = 109;
+      info.m_eType = kRawTypeMpg;
       return info.m_llSize > 0;
     }
     if (r == MpgWalk::kNeedBytes) break;
   }
   info.m_llSize = p > 0 ? p : 0;
-  info.m_eType = 109;
+  info.m_eType = kRawTypeMpg;
   return info.m_llSize > 0;
 }

@@ -37,7 +37,7 @@ class FileMPGAnalyser : public IRawFileAnalyser {
  public:
   static constexpr long long kLimit = 0x82000000LL;
 
-  FileMPGAnalyser() : IRawFileAnalyser(109) {}
+  FileMPGAnalyser() : IRawFileAnalyser(kRawTypeMpg) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

@@ -5,6 +5,6 @@
 
 class FileMRWAnalyser : public IRawFileAnalyser {
  public:
-  FileMRWAnalyser() : IRawFileAnalyser(102) {}
+  FileMRWAnalyser() : IRawFileAnalyser(kRawTypeMrw) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

@@ -24,7 +24,7 @@ int FileMboxAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) 
   if (sector == nullptr) return 0;
   const ByteView v(sector, 512);
   if (!v.Equals(0, "From ", 5)) return 0;
-  probe.m_eType = 126;
+  probe.m_eType = kRawTypeMbox;
   probe.m_llSize = 0;
   return 1;
 }

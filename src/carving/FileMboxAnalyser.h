@@ -6,7 +6,7 @@
 
 class FileMboxAnalyser : public IRawFileAnalyser {
  public:
-  FileMboxAnalyser() : IRawFileAnalyser(126) {}
+  FileMboxAnalyser() : IRawFileAnalyser(kRawTypeMbox) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
 };

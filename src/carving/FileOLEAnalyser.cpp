@@ -1,12 +1,12 @@
 #include "carving/FileOLEAnalyser.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstdio>
 #include <string>
 
 #include "carving/RawFileBuffer.h"
 #include "carving/StreamBytes.h"
+#include "core/util/Assert.h"
 #include "core/util/ByteView.h"
 
 namespace {
@@ -39,58 +39,61 @@ bool OleWalk::AddFat(std::uint32_t k) {
   return true;
 }
 
-int OleWalk::Step(const Reader& read) {
-  std::vector<unsigned char> buf;
-  if (!m_bHeader) {
-    const ReadResult r = read(0, 512, buf);
-    if (r == kLater) {
-      m_u64Next = 0;
-      return 2;
-    }
-    if (r == kLost) return 0;
-    const ByteView h(buf.data(), buf.size());
-    if (h.U32Le(0) != 0xE011CFD0 || h.U32Le(4) != 0xE11AB1A1) return 0;
-    const unsigned shift = h.U16Le(0x1E);
-    if (h.U16Le(0x1A) == 4 && shift == 12) {
-      m_uSectorBytes = 4096;
-    } else if (shift != 9) {
-      return 0;
-    }
-    for (std::size_t i = 0; i < 109; ++i) {
-      const std::uint32_t k = h.U32Le(0x4C + 4 * i);
-      if (k == kFree) continue;
-      if (!AddFat(k)) return 0;
-    }
-    m_uNextDifat = h.U32Le(0x44);
-    m_uDirSector = h.U32Le(0x30);
-    if (m_uDirSector >= kMaxRegSect || m_fats.empty()) return 0;
-    m_bHeader = true;
+int OleWalk::ReadHeader(const Reader& read, std::vector<unsigned char>& buf) {
+  const ReadResult r = read(0, 512, buf);
+  if (r == kLater) {
+    m_u64Next = 0;
+    return kSizeNeedMore;
   }
+  if (r == kLost) return kNoFile;
+  const ByteView h(buf.data(), buf.size());
+  if (h.U32Le(0) != 0xE011CFD0 || h.U32Le(4) != 0xE11AB1A1) return kNoFile;
+  const unsigned shift = h.U16Le(0x1E);
+  if (h.U16Le(0x1A) == 4 && shift == 12) {
+    m_uSectorBytes = 4096;
+  } else if (shift != 9) {
+    return kNoFile;
+  }
+  for (std::size_t i = 0; i < 109; ++i) {
+    const std::uint32_t k = h.U32Le(0x4C + 4 * i);
+    if (k == kFree) continue;
+    if (!AddFat(k)) return kNoFile;
+  }
+  m_uNextDifat = h.U32Le(0x44);
+  m_uDirSector = h.U32Le(0x30);
+  if (m_uDirSector >= kMaxRegSect || m_fats.empty()) return kNoFile;
+  m_bHeader = true;
+  return kSizeDone;
+}
+
+bool OleWalk::ReadDifat(const Reader& read, std::vector<unsigned char>& buf, std::uint64_t& next) {
   const unsigned entries = m_uSectorBytes / 4;
-  std::uint64_t next = ~0ULL;
-  // DIFAT chain: FAT sectors beyond the 109 of the header.
   while (m_uNextDifat != kEndOfChain && m_uNextDifat != kFree) {
-    if (m_uNextDifat >= kMaxRegSect || !m_difatSeen.insert(m_uNextDifat).second) return 0;
+    if (m_uNextDifat >= kMaxRegSect || !m_difatSeen.insert(m_uNextDifat).second) return false;
     const ReadResult r = read(SectorOffset(m_uNextDifat), m_uSectorBytes, buf);
-    if (r == kLost) return 0;
+    if (r == kLost) return false;
     if (r == kLater) {
       m_difatSeen.erase(m_uNextDifat);
       next = std::min(next, SectorOffset(m_uNextDifat));
-      break;
+      return true;
     }
     const ByteView d(buf.data(), buf.size());
     for (unsigned i = 0; i + 1 < entries; ++i) {
       const std::uint32_t k = d.U32Le(4 * static_cast<std::size_t>(i));
       if (k >= kEndOfChain) continue;
-      if (!AddFat(k)) return 0;
+      if (!AddFat(k)) return false;
     }
     m_uNextDifat = d.U32Le(4 * static_cast<std::size_t>(entries - 1));
   }
-  // Every FAT sector counts, in whatever order it lies on disk.
+  return true;
+}
+
+bool OleWalk::ReadFats(const Reader& read, std::vector<unsigned char>& buf, std::uint64_t& next) {
+  const unsigned entries = m_uSectorBytes / 4;
   for (std::size_t i = 0; i < m_fats.size(); ++i) {
     if (m_fatDone[i] != 0) continue;
     const ReadResult r = read(SectorOffset(m_fats[i]), m_uSectorBytes, buf);
-    if (r == kLost) return 0;
+    if (r == kLost) return false;
     if (r == kLater) {
       next = std::min(next, SectorOffset(m_fats[i]));
       continue;
@@ -107,57 +110,77 @@ int OleWalk::Step(const Reader& read) {
     m_fatDone[i] = 1;
     ++m_fatsDone;
   }
-  if (!m_bDirRead) {
-    const std::uint64_t at = SectorOffset(m_uDirSector);
-    ReadResult r = read(at, 1024, buf);
-    if (r != kRead) r = read(at, 512, buf);
-    if (r == kLost) return 0;
-    if (r == kLater) {
-      next = std::min(next, at);
-    } else {
-      CRawFileInfo probe;
-      m_iDirType = FileOLEAnalyser::CheckSectDirData(buf.data(), static_cast<int>(buf.size()), probe);
-      m_bDirRead = true;
-      const ByteView dir(buf.data(), buf.size());
-      const std::string summary = std::string("\x05") + "SummaryInformation";
-      for (std::size_t e = 0; e < buf.size() / 128; ++e) {
-        if (dir.U8(e * 128 + 0x42) == 2 && EntryName(dir, e) == summary) {
-          m_uSummaryStart = dir.U32Le(e * 128 + 0x74);
-          m_uSummarySize = dir.U32Le(e * 128 + 0x78);
-          break;
-        }
-      }
+  return true;
+}
+
+bool OleWalk::ReadDirectory(const Reader& read, std::vector<unsigned char>& buf, std::uint64_t& next) {
+  const std::uint64_t at = SectorOffset(m_uDirSector);
+  ReadResult r = read(at, 1024, buf);
+  if (r != kRead) r = read(at, 512, buf);
+  if (r == kLost) return false;
+  if (r == kLater) {
+    next = std::min(next, at);
+    return true;
+  }
+  CRawFileInfo probe;
+  m_iDirType = FileOLEAnalyser::CheckSectDirData(buf.data(), static_cast<int>(buf.size()), probe);
+  m_bDirRead = true;
+  const ByteView dir(buf.data(), buf.size());
+  const std::string summary = std::string("\x05") + "SummaryInformation";
+  for (std::size_t e = 0; e < buf.size() / 128; ++e) {
+    if (dir.U8(e * 128 + 0x42) == 2 && EntryName(dir, e) == summary) {
+      m_uSummaryStart = dir.U32Le(e * 128 + 0x74);
+      m_uSummarySize = dir.U32Le(e * 128 + 0x78);
+      break;
     }
   }
-  const bool chainDone = m_uNextDifat == kEndOfChain || m_uNextDifat == kFree;
-  if (!chainDone || m_fatsDone < m_fats.size() || !m_bDirRead) {
-    m_u64Next = next;
-    return 2;
-  }
+  return true;
+}
+
+int OleWalk::Finish(const Reader& read) {
   // The header, then the sectors the FAT covers; the directory and the FAT
   // sectors themselves must lie inside.
-  if (m_u64MaxEnd == 0 || m_uDirSector >= m_u64MaxEnd) return 0;
+  if (m_u64MaxEnd == 0 || m_uDirSector >= m_u64MaxEnd) return kNoFile;
   for (std::uint32_t k : m_fats) {
-    if (k >= m_u64MaxEnd) return 0;
+    if (k >= m_u64MaxEnd) return kNoFile;
   }
   m_u64Size = (m_u64MaxEnd + 1) * m_uSectorBytes;
-  if (m_u64Size > kMaxSize) return 0;
+  if (m_u64Size > kMaxSize) return kNoFile;
   // A summary of 4096 bytes or more lies in regular sectors, usually in a row.
   if (!m_bSummaryTried && m_uSummarySize >= 4096 && m_uSummaryStart < m_u64MaxEnd) {
     const ReadResult r = read(SectorOffset(m_uSummaryStart), 4096, m_summary);
     if (r == kLater) {
       m_summary.clear();
       m_u64Next = SectorOffset(m_uSummaryStart);
-      return 2;
+      return kSizeNeedMore;
     }
     if (r != kRead) m_summary.clear();
   }
   m_bSummaryTried = true;
-  return 1;
+  return kSizeDone;
+}
+
+int OleWalk::Step(const Reader& read) {
+  std::vector<unsigned char> buf;
+  if (!m_bHeader) {
+    const int header = ReadHeader(read, buf);
+    if (header != kSizeDone) return header;
+  }
+  std::uint64_t next = ~0ULL;
+  // DIFAT chain: FAT sectors beyond the 109 of the header; then every FAT
+  // sector, in whatever order it lies on disk; then the directory.
+  if (!ReadDifat(read, buf, next) || !ReadFats(read, buf, next)) return kNoFile;
+  if (!m_bDirRead && !ReadDirectory(read, buf, next)) return kNoFile;
+  const bool chainDone = m_uNextDifat == kEndOfChain || m_uNextDifat == kFree;
+  if (!chainDone || m_fatsDone < m_fats.size() || !m_bDirRead) {
+    m_u64Next = next;
+    return kSizeNeedMore;
+  }
+  return Finish(read);
 }
 
 int FileOLEAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
-  assert(sector != nullptr);
+  QV_ASSERT(sector != nullptr);
   if (ByteView(sector, 8).U32Le(4) != 0xE11AB1A1) return 0;
   probe.m_eType = kTypeOle;
   return 1;
@@ -175,43 +198,43 @@ int FileOLEAnalyser::CheckSectDirData(const unsigned char* buffer, int length, C
   for (std::size_t i = 0; i < count; ++i) n[i] = EntryName(dir, i);
   const std::string summary = std::string("\x05") + "SummaryInformation";
   for (std::size_t i = 0; i < count; ++i) {
-    if (n[i] == "WordDocument" || n[i] == "ObjectPool") type = 23;
+    if (n[i] == "WordDocument" || n[i] == "ObjectPool") type = kRawTypeDoc;
   }
-  if (n[1] == "Workbook" || n[1] == "Book" || n[2] == "Workbook" || n[2] == "Book") type = 71;
+  if (n[1] == "Workbook" || n[1] == "Book" || n[2] == "Workbook" || n[2] == "Book") type = kRawTypeXls;
   if (n[1] == "PowerPoint Document" || n[2] == "PowerPoint Document" || n[3] == "PowerPoint Document" ||
       n[1] == "Pictures" || n[1] == "PP40") {
-    type = 52;
+    type = kRawTypePpt;
   }
-  if (n[1] == "Scene" || n[2] == "Scene") type = 37;
-  if (n[1] == "VisioDocument") type = 66;
+  if (n[1] == "Scene" || n[2] == "Scene") type = kRawTypeMax;
+  if (n[1] == "VisioDocument") type = kRawTypeVsd;
   if (n[1] == "PerfectOffice_MAIN" && n[2] == "PerfectOffice_OBJECTS") {
     static constexpr unsigned char kZero[16] = {};
     if (n[3] == summary) {
-      type = 61;
+      type = kRawTypeShw;
     } else if (dir.Equals(0x50, kZero, 16)) {
-      type = 69;
+      type = kRawTypeWpg;
     } else {
-      type = 68;
+      type = kRawTypeWpd;
     }
   }
-  if (n[1] == "RSeStorage" && (n[2] == "RSeEmbeddings" || n[3] == "RSeEmbeddings")) type = 140;
-  if (n[1] == "Objects" && n[2] == "Quill" && (n[3] == "Escher" || n[3] == "QuillSub")) type = 53;
-  if (n[1] == "NativeContent_MAIN") type = 57;
-  if (n[1] == "properties") type = 141;
+  if (n[1] == "RSeStorage" && (n[2] == "RSeEmbeddings" || n[3] == "RSeEmbeddings")) type = kRawTypeIpt;
+  if (n[1] == "Objects" && n[2] == "Quill" && (n[3] == "Escher" || n[3] == "QuillSub")) type = kRawTypePub;
+  if (n[1] == "NativeContent_MAIN") type = kRawTypeQpw;
+  if (n[1] == "properties") type = kRawTypeAaf;
   if (n[1] == std::string("\x01") + "CompObj" &&
       ((n[2] == "   19" && n[3] == "   29") || (n[2] == "   112" && n[3] == "   212"))) {
-    type = 47;
+    type = kRawTypeMpp;
   }
   if ((n[1] == "PropData" && n[2] == "Forms" && n[3] == "Reports") ||
       (n[1] == "VBA" && n[2] == "VBAProject" && n[3] == "VBA")) {
-    type = 3;
+    type = kRawTypeAdp;
   }
   info.m_eType = type;
   return type;
 }
 
 void FileOLEAnalyser::OleRawFileInfo::SetFileTag(const std::string& text) {
-  if (m_eType != 23 && m_eType != 52 && m_eType != 71) return;
+  if (m_eType != kRawTypeDoc && m_eType != kRawTypePpt && m_eType != kRawTypeXls) return;
   std::string value = text;
   SetRawFileTagAndValue(kRawTagOffice, value);
   if (!m_strName.empty()) SetRawFileName(value + "_" + GetRawFileName());
@@ -260,9 +283,9 @@ void FileOLEAnalyser::OleRawFileInfo::Finish(long long sectorSize) {
 
 int FileOLEAnalyser::OleRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                                  SearchContext& context) {
-  if (m_iSizeSettled != 0) return 1;
-  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return 2;
-  if (m_bFailed) return 1;
+  if (m_iSizeSettled != 0) return kSizeDone;
+  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return kSizeNeedMore;
+  if (m_bFailed) return kSizeDone;
   const StreamBytes bytes(sector, sectorSize, context);
   const long long pos = (sectorNumber - m_llStartSector) * sectorSize;
   // A property set may begin at any 512-byte slice of the find.
@@ -279,9 +302,9 @@ int FileOLEAnalyser::OleRawFileInfo::CalcRawSize(unsigned char* sector, int sect
   if (static_cast<unsigned long long>(pos) > OleWalk::kMaxSize) {
     m_bFailed = true;
     m_llSize = 0;
-    return 1;
+    return kSizeDone;
   }
-  if (static_cast<long long>(m_walk.NextOffset()) > pos + bytes.After()) return 2;
+  if (static_cast<long long>(m_walk.NextOffset()) > pos + bytes.After()) return kSizeNeedMore;
   const OleWalk::Reader reader = [&](std::uint64_t offset, std::size_t n, std::vector<unsigned char>& out) {
     if (offset > static_cast<std::uint64_t>(pos + bytes.After())) return OleWalk::kLater;
     std::size_t at = 0;
@@ -290,23 +313,22 @@ int FileOLEAnalyser::OleRawFileInfo::CalcRawSize(unsigned char* sector, int sect
       out.assign(bytes.View().Data() + at, bytes.View().Data() + at + n);
       return OleWalk::kRead;
     }
-    return rel + static_cast<long long>(n) > bytes.After() && rel >= -bytes.Before() ? OleWalk::kLater
-                                                                                      : OleWalk::kLost;
+    return rel + static_cast<long long>(n) > bytes.After() && rel >= -bytes.Before() ? OleWalk::kLater : OleWalk::kLost;
   };
   const int r = m_walk.Step(reader);
-  if (r == 2) return 2;
+  if (r == kSizeNeedMore) return kSizeNeedMore;
   if (r == 0) {
     // The stream cannot size it: the device reader tries.
     m_bFailed = true;
     m_llSize = 0;
-    return 1;
+    return kSizeDone;
   }
   Finish(sectorSize);
-  return 1;
+  return kSizeDone;
 }
 
 bool FileOLEAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
-  assert(device != nullptr);
+  QV_ASSERT(device != nullptr);
   info.m_llSize = 0;
   if (device == nullptr || info.m_llStartSector < 0) return false;
   RawFileBuffer buffer(device, static_cast<unsigned long long>(info.m_llStartSector));
@@ -315,7 +337,7 @@ bool FileOLEAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
     return buffer.Read(offset, out.data(), n) ? OleWalk::kRead : OleWalk::kLost;
   };
   OleWalk walk;
-  if (walk.Step(reader) != 1) return false;
+  if (walk.Step(reader) != kSizeDone) return false;
   info.m_llSize = static_cast<long long>(walk.Size());
   info.m_eType = walk.DirectoryType();
   if (auto* ole = dynamic_cast<OleRawFileInfo*>(&info)) {

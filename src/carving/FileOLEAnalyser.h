@@ -22,13 +22,14 @@ class OleWalk {
   static constexpr std::uint32_t kMaxFatSectors = 1u << 17;
   static constexpr std::uint64_t kMaxSize = 0x100000000ULL;
 
-  // 1: the size is known; 2: more bytes are needed; 0: not a usable file.
+  // kSizeDone: the size is known; kSizeNeedMore: more bytes are needed;
+  // kNoFile: not a usable file.
+  static constexpr int kNoFile = 0;
   int Step(const Reader& read);
-  // The smallest file offset still to be read (valid after Step gave 2).
+  // The smallest file offset still to be read (valid after kSizeNeedMore).
   std::uint64_t NextOffset() const { return m_u64Next; }
   std::uint64_t Size() const { return m_u64Size; }
   int DirectoryType() const { return m_iDirType; }
-  bool DirectoryRead() const { return m_bDirRead; }
   // The first bytes of the SummaryInformation stream named in the
   // directory (empty when it is not in regular sectors or not read).
   const std::vector<unsigned char>& SummaryBytes() const { return m_summary; }
@@ -36,6 +37,13 @@ class OleWalk {
  private:
   std::uint64_t SectorOffset(std::uint32_t k) const { return (static_cast<std::uint64_t>(k) + 1) * m_uSectorBytes; }
   bool AddFat(std::uint32_t k);
+  // One step per structure; each false (kNoFile) when the file is unusable and
+  // lowers `next` to what must still arrive.
+  int ReadHeader(const Reader& read, std::vector<unsigned char>& buf);
+  bool ReadDifat(const Reader& read, std::vector<unsigned char>& buf, std::uint64_t& next);
+  bool ReadFats(const Reader& read, std::vector<unsigned char>& buf, std::uint64_t& next);
+  bool ReadDirectory(const Reader& read, std::vector<unsigned char>& buf, std::uint64_t& next);
+  int Finish(const Reader& read);
 
   bool m_bHeader = false;
   unsigned m_uSectorBytes = 512;
@@ -46,7 +54,7 @@ class OleWalk {
   std::set<std::uint32_t> m_difatSeen;
   std::uint32_t m_uDirSector = 0;
   bool m_bDirRead = false;
-  int m_iDirType = 41;
+  int m_iDirType = kRawTypeMof;
   std::uint64_t m_u64MaxEnd = 0;  // OLE sectors in use
   std::uint64_t m_u64Size = 0;
   std::uint64_t m_u64Next = 0;
@@ -58,8 +66,8 @@ class OleWalk {
 
 class FileOLEAnalyser : public IRawFileAnalyser {
  public:
-  static constexpr int kTypeOle = 48;
-  static constexpr int kTypeMof = 41;
+  static constexpr int kTypeOle = kRawTypeOle;
+  static constexpr int kTypeMof = kRawTypeMof;
 
   class OleRawFileInfo : public CRawFileInfo {
    public:

@@ -6,7 +6,7 @@
 
 int CFileOggAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr || std::memcmp(sector, "OggS", 4) != 0) return 0;
-  probe.m_eType = 82;
+  probe.m_eType = kRawTypeOgg;
   return 1;
 }
 
@@ -27,6 +27,6 @@ bool CFileOggAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device
   }
   if (p == 0) return false;
   info.m_llSize = p;
-  info.m_eType = 82;
+  info.m_eType = kRawTypeOgg;
   return true;
 }

@@ -7,7 +7,7 @@ class CFileOggAnalyser : public IRawFileAnalyser {
  public:
   static constexpr long long kLimit = 0x82000000LL;
 
-  CFileOggAnalyser() : IRawFileAnalyser(82) {}
+  CFileOggAnalyser() : IRawFileAnalyser(kRawTypeOgg) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

@@ -1,11 +1,11 @@
 #include "carving/FilePDFAnalyser.h"
 
-#include <cassert>
 #include <cstring>
 #include <vector>
 
 #include "carving/RawFileBuffer.h"
 #include "carving/StreamBytes.h"
+#include "core/util/Assert.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ int FilePDFAnalyser::EndOfMarker(const unsigned char* data, int length) {
 }
 
 int FilePDFAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
-  assert(sector != nullptr);
+  QV_ASSERT(sector != nullptr);
   bool ok = std::memcmp(sector, "%PDF-", 5) == 0;
   if (!ok && std::memcmp(sector, "%!PS-Adobe", 10) == 0) {
     ok = Has(sector, 200, "Adobe Illustrator") && !Has(sector, 200, " EPSF-");
@@ -39,8 +39,8 @@ int FilePDFAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
 }
 
 bool FilePDFAnalyser::IsContainPdfKeyWords(const std::string& text) {
-  const char* words[] = {" 0 obj", "xref\r\n", "xref\r", "xref\n", "trailr\r\n", "trailr\r", "trailr\n",
-                         "startxref\r\n", "startxref\r", "startxref\n"};
+  const char* words[] = {" 0 obj",   "xref\r\n", "xref\r",        "xref\n",      "trailr\r\n",
+                         "trailr\r", "trailr\n", "startxref\r\n", "startxref\r", "startxref\n"};
   for (const char* w : words) {
     if (text.find(w) != std::string::npos) return true;
   }
@@ -48,7 +48,7 @@ bool FilePDFAnalyser::IsContainPdfKeyWords(const std::string& text) {
 }
 
 bool FilePDFAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
-  assert(device != nullptr);
+  QV_ASSERT(device != nullptr);
   info.m_llSize = 0;
   if (device == nullptr || info.m_llStartSector < 0) return false;
   RawFileBuffer reader(device, static_cast<unsigned long long>(info.m_llStartSector));

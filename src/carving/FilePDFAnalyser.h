@@ -8,8 +8,8 @@
 
 class FilePDFAnalyser : public IRawFileAnalyser {
  public:
-  static constexpr int kTypePdf = 50;
-  static constexpr int kTypeAi = 5;
+  static constexpr int kTypePdf = kRawTypePdf;
+  static constexpr int kTypeAi = kRawTypeAi;
   static constexpr long long kLimit = 0xD000000;
 
   FilePDFAnalyser() : IRawFileAnalyser(kTypePdf) {}

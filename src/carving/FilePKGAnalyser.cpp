@@ -3,12 +3,12 @@
 #include <tinyxml.h>
 #include <zlib.h>
 
-#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "carving/RawFileBuffer.h"
+#include "core/util/Assert.h"
 #include "core/util/ByteView.h"
 
 namespace {
@@ -29,7 +29,7 @@ bool Decimal(const char* text, unsigned long long& value) {
 }  // namespace
 
 int FilePKGAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
-  assert(sector != nullptr);
+  QV_ASSERT(sector != nullptr);
   if (std::memcmp(sector, "xar!", 4) != 0 && std::memcmp(sector, "\x7FPKG", 4) != 0) return 0;
   probe.m_eType = kTypePkg;
   return 1;
@@ -47,8 +47,8 @@ bool FilePKGAnalyser::PkgSignFileSize(const unsigned char* data, std::size_t len
   return true;
 }
 
-int FilePKGAnalyser::UnCompress(unsigned char* destination, unsigned long* destinationLength,
-                                const unsigned char* data, unsigned long sourceLength) {
+int FilePKGAnalyser::UnCompress(unsigned char* destination, unsigned long* destinationLength, const unsigned char* data,
+                                unsigned long sourceLength) {
   if (destination == nullptr || destinationLength == nullptr || data == nullptr || sourceLength == 0) return 5;
   uLongf out = *destinationLength;
   const int r = uncompress(destination, &out, data, sourceLength);
@@ -86,7 +86,7 @@ void FilePKGAnalyser::RecursionSearch(const TiXmlElement* element, int depth) {
 }
 
 bool FilePKGAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
-  assert(device != nullptr);
+  QV_ASSERT(device != nullptr);
   info.m_llSize = 0;
   if (device == nullptr || info.m_llStartSector < 0) return false;
   m_llHeapEnd = 0;

@@ -11,7 +11,7 @@ class TiXmlElement;
 
 class FilePKGAnalyser : public IRawFileAnalyser {
  public:
-  static constexpr int kTypePkg = 119;
+  static constexpr int kTypePkg = kRawTypePkg;
   static constexpr unsigned long long kMaxToc = 0x300000;
   static constexpr int kMaxFiles = 200000;
 

@@ -13,7 +13,7 @@ bool FilePSDAnalyser::IsPsdHeader(const unsigned char* sector) {
 
 int FilePSDAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (!IsPsdHeader(sector)) return 0;
-  probe.m_eType = 54;
+  probe.m_eType = kRawTypePsd;
   return 1;
 }
 
@@ -56,6 +56,6 @@ bool FilePSDAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
   } else {
     return false;
   }
-  info.m_eType = 54;
+  info.m_eType = kRawTypePsd;
   return true;
 }

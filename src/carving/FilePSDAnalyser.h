@@ -7,7 +7,7 @@ class FilePSDAnalyser : public IRawFileAnalyser {
  public:
   static constexpr long long kLimit = 0xD000000;
 
-  FilePSDAnalyser() : IRawFileAnalyser(54) {}
+  FilePSDAnalyser() : IRawFileAnalyser(kRawTypePsd) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 

@@ -17,7 +17,7 @@ int FilePSTAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
     size = v.U32Le(168);  // ANSI store
   }
   if (size < kHeaderBytes) return 0;
-  probe.m_eType = 56;
+  probe.m_eType = kRawTypePst;
   probe.m_llSize = size;
   return 1;
 }

@@ -5,6 +5,6 @@
 
 class FilePSTAnalyser : public IRawFileAnalyser {
  public:
-  FilePSTAnalyser() : IRawFileAnalyser(56) {}
+  FilePSTAnalyser() : IRawFileAnalyser(kRawTypePst) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

@@ -17,23 +17,23 @@ bool Same(const unsigned char* p, const char* text) {
 RAW_FILE_TYPE FileRIFFAnalyser::FormType(const unsigned char* s) {
   const unsigned char* form = s + 8;
   const unsigned char* chunk = s + 12;
-  if (Same(form, "WAVE") && Same(chunk, "fmt ")) return 67;
-  if (Same(form, "AVI ") && Same(chunk, "LIST")) return 10;
-  if (Same(form, "ACON") && (Same(chunk, "LIST") || Same(chunk, "anih"))) return 4;
-  if (Same(form, "CMX1") && Same(s + 20, "{Corel Binary Meta File}")) return 16;
-  if (Same(form, "CARC") && Same(chunk, "vrsn")) return 15;
-  if (Same(form, "CSL2") && Same(chunk, "vrsn")) return 19;
+  if (Same(form, "WAVE") && Same(chunk, "fmt ")) return kRawTypeWav;
+  if (Same(form, "AVI ") && Same(chunk, "LIST")) return kRawTypeAvi;
+  if (Same(form, "ACON") && (Same(chunk, "LIST") || Same(chunk, "anih"))) return kRawTypeAni;
+  if (Same(form, "CMX1") && Same(s + 20, "{Corel Binary Meta File}")) return kRawTypeCmx;
+  if (Same(form, "CARC") && Same(chunk, "vrsn")) return kRawTypeClk;
+  if (Same(form, "CSL2") && Same(chunk, "vrsn")) return kRawTypeCsl;
   for (const char* cdr : {"CDR7", "CDR8", "cdr8", "CDR9", "CDRA", "CDRB", "CDRC"}) {
-    if (std::memcmp(form, cdr, 4) == 0 && Same(chunk, "vrsn")) return 13;
+    if (std::memcmp(form, cdr, 4) == 0 && Same(chunk, "vrsn")) return kRawTypeCdr;
   }
-  return 59;
+  return kRawTypeRiff;
 }
 
 int FileRIFFAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr) return 0;
   probe.m_eType = FormType(sector);
   probe.m_llSize = 0;
-  return 1;
+  return kRawType3ds;
 }
 
 bool FileRIFFAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {

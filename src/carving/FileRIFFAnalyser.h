@@ -5,7 +5,7 @@
 
 class FileRIFFAnalyser : public IRawFileAnalyser {
  public:
-  FileRIFFAnalyser() : IRawFileAnalyser(59) {}
+  FileRIFFAnalyser() : IRawFileAnalyser(kRawTypeRiff) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   // The type of the RIFF form at 8 (and the chunk at 12).

@@ -10,7 +10,7 @@ bool FileRTFAnalyser::IsRtfHeader(const unsigned char* sector) {
 
 int FileRTFAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (!IsRtfHeader(sector)) return 0;
-  probe.m_eType = 60;
+  probe.m_eType = kRawTypeRtf;
   return 1;
 }
 
@@ -36,7 +36,7 @@ bool FileRTFAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
           unsigned char next = 0;
           if (!reader.Read(p + 1, &next, 1) || next != '{') {
             info.m_llSize = static_cast<long long>(p + 1);
-            info.m_eType = 60;
+            info.m_eType = kRawTypeRtf;
             return true;
           }
           reload = true;  // the look-ahead may have moved the window
@@ -47,6 +47,6 @@ bool FileRTFAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
     }
   }
   info.m_llSize = static_cast<long long>(p);
-  info.m_eType = 60;
+  info.m_eType = kRawTypeRtf;
   return true;
 }

@@ -7,7 +7,7 @@ class FileRTFAnalyser : public IRawFileAnalyser {
  public:
   static constexpr long long kLimit = 0xD000000;
 
-  FileRTFAnalyser() : IRawFileAnalyser(60) {}
+  FileRTFAnalyser() : IRawFileAnalyser(kRawTypeRtf) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 

@@ -14,11 +14,11 @@ int FileSVGAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr) return 0;
   if (streammember::EqualsNoCase(sector, "<?xml", 5)) {
     if (streammember::EqualsNoCase(sector + 57, "<gpx", 4)) {
-      probe.m_eType = 130;
+      probe.m_eType = kRawTypeGpx;
       return 1;
     }
     if (streammember::EqualsNoCase(sector + 39, "<!DOCTYPE plist", 15)) {
-      probe.m_eType = 131;
+      probe.m_eType = kRawTypePlist;
       return 1;
     }
   }
@@ -26,7 +26,7 @@ int FileSVGAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   const std::string text(reinterpret_cast<const char*>(sector), 512);
   for (const char* form : kSvgForms) {
     if (text.find(form) != std::string::npos) {
-      probe.m_eType = 91;
+      probe.m_eType = kRawTypeSvg;
       return 1;
     }
   }
@@ -45,7 +45,7 @@ bool FileSVGAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
     // The text ends in this sector: keep its bytes in use.
     const int used = UsedBytes(reinterpret_cast<const unsigned char*>(sector.data()), static_cast<int>(ss));
     info.m_llSize = static_cast<long long>(off) + used;
-    if (info.m_eType == 0) info.m_eType = 91;
+    if (info.m_eType == kRawTypeRaw) info.m_eType = kRawTypeSvg;
     return info.m_llSize > 0;
   }
   return false;

@@ -8,7 +8,7 @@ class FileSVGAnalyser : public IRawFileAnalyser {
  public:
   static constexpr long long kLimit = 0x500000;
 
-  FileSVGAnalyser() : IRawFileAnalyser(91) {}
+  FileSVGAnalyser() : IRawFileAnalyser(kRawTypeSvg) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

@@ -11,7 +11,7 @@ int FileSWFAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if ((!plain && !packed) || version >= 0x21 || (packed && version < 6)) return 0;
   const unsigned length = v.U32Le(4);
   if (length <= 8) return 0;
-  probe.m_eType = 62;
+  probe.m_eType = kRawTypeSwf;
   probe.m_llSize = plain ? length : static_cast<long long>(length) + 8;
   return 1;
 }

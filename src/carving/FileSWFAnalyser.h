@@ -5,6 +5,6 @@
 
 class FileSWFAnalyser : public IRawFileAnalyser {
  public:
-  FileSWFAnalyser() : IRawFileAnalyser(62) {}
+  FileSWFAnalyser() : IRawFileAnalyser(kRawTypeSwf) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

@@ -7,6 +7,7 @@
 #include "carving/Exif.h"
 #include "carving/FileNameFilter.h"
 #include "carving/RawFileBuffer.h"
+#include "carving/TiffTags.h"
 #include "core/device/StorageDevice.h"
 #include "core/util/ByteView.h"
 
@@ -18,11 +19,24 @@ constexpr unsigned kMaxEntries = 512;
 
 unsigned ElementSize(unsigned type) {
   switch (type) {
-    case 1: case 2: case 6: case 7: return 1;
-    case 3: case 8: return 2;
-    case 4: case 9: case 11: return 4;
-    case 5: case 10: case 12: return 8;
-    default: return 0;
+    case tifftag::kByte:
+    case tifftag::kAscii:
+    case tifftag::kSByte:
+    case tifftag::kUndefined:
+      return 1;
+    case tifftag::kShort:
+    case tifftag::kSShort:
+      return 2;
+    case tifftag::kLong:
+    case tifftag::kSLong:
+    case tifftag::kFloat:
+      return 4;
+    case tifftag::kRational:
+    case tifftag::kSRational:
+    case tifftag::kDouble:
+      return 8;
+    default:
+      return 0;
   }
 }
 
@@ -201,38 +215,38 @@ void FileTIFAnalyser::GetSubIFDSize(unsigned long long offset, unsigned long lon
   bool offsetKnown = false;
   for (const Entry& e : entries) {
     switch (e.tag) {
-      case 273:
-      case 513: {
+      case tifftag::kStripOffsets:
+      case tifftag::kJpegOffset: {
         unsigned long long v = 0;
-        offsetKnown = e.tag == 513 ? (v = e.value, true) : LastElement(e, base, v);
+        offsetKnown = e.tag == tifftag::kJpegOffset ? (v = e.value, true) : LastElement(e, base, v);
         jpegOffset = base + v;
         break;
       }
-      case 279:
-      case 514: {
+      case tifftag::kStripByteCounts:
+      case tifftag::kJpegLength: {
         unsigned long long len = 0;
-        const bool ok = e.tag == 514 ? (len = e.value, true) : LastElement(e, base, len);
+        const bool ok = e.tag == tifftag::kJpegLength ? (len = e.value, true) : LastElement(e, base, len);
         if (ok && offsetKnown) Preview(jpegOffset, len);
         break;
       }
-      case 640:
-      case 33723:
+      case tifftag::kVendorBlock640:
+      case tifftag::kIptcNaa:
         Raise(base + e.value + e.byteLength);
         break;
-      case 34665:
+      case tifftag::kExifIfd:
         GetSubIFDSize(base + e.value, base, depth + 1);
         break;
-      case 36867:
+      case tifftag::kDateTimeOriginal:
         if (m_strTime.empty()) {
           std::string t;
-          if (ReadText(e, base, t)) m_strTime = TiffCameraText(reinterpret_cast<const unsigned char*>(t.c_str()),
-                                                               t.size(), false);
+          if (ReadText(e, base, t))
+            m_strTime = TiffCameraText(reinterpret_cast<const unsigned char*>(t.c_str()), t.size(), false);
         }
         break;
-      case 37500:
+      case tifftag::kMakerNote:
         GetSubIFDSize(base + e.value, m_bNikon ? 18 : m_bEpson ? 8 : 0, depth + 1);
         break;
-      case 50706:
+      case tifftag::kDngVersion:
         m_bDng = true;
         break;
       default:
@@ -241,109 +255,120 @@ void FileTIFAnalyser::GetSubIFDSize(unsigned long long offset, unsigned long lon
   }
 }
 
-int FileTIFAnalyser::MainTag(const Entry& e, unsigned long long base, CRawFileInfo& info) {
+int FileTIFAnalyser::MakeTag(const Entry& e, unsigned long long base) {
+  std::string t;
+  if (!ReadText(e, base, t)) return kTagUnreadable;
+  std::string make = TiffCameraText(reinterpret_cast<const unsigned char*>(t.data()), t.size(), true);
+  if (make.size() > 30) make.clear();
+  if (!make.empty()) {
+    m_strMake = make;
+    m_eTag = kRawTagCamera;
+    if (Contains(make, "EPSON")) m_bEpson = true;
+  }
+  return kTagRead;
+}
+
+int FileTIFAnalyser::ModelTag(const Entry& e, unsigned long long base) {
+  std::string t;
+  if (!ReadText(e, base, t)) return kTagUnreadable;
+  std::string model = TiffCameraText(reinterpret_cast<const unsigned char*>(t.data()), t.size(), false);
+  if (model.size() > 40) model.clear();
+  m_strModel = model;
+  if ((m_strMake == "NIKON" || m_strMake.rfind("NIKON", 0) == 0) && model.size() > 4) m_bNikon = true;
+  if (model.rfind("DSLR-A100", 0) == 0) m_bA100 = true;
+  if (!m_bRaf || model.empty()) return kTagRead;
+  char name[1024];
+  if (!m_strMake.empty()) {
+    std::snprintf(name, sizeof(name), "%s_%s", m_strMake.c_str(), model.c_str());
+  } else {
+    std::snprintf(name, sizeof(name), "%s", model.c_str());
+  }
+  m_strName = name;
+  return kTagRafNamed;
+}
+
+void FileTIFAnalyser::SubIfdsTag(const Entry& e, unsigned long long base) {
+  if (m_bA100) {
+    m_u64A100SubIfd = base + e.value;
+    return;
+  }
+  const unsigned count = e.count < kMaxEntries ? e.count : kMaxEntries;
+  for (unsigned i = 0; i < count; ++i) {
+    unsigned ptr = e.value;
+    if (e.byteLength > 4 && !R32(base + e.value + 4ULL * i, ptr)) break;
+    GetSubIFDSize(base + ptr, base, 1);
+    if (e.byteLength <= 4) break;
+  }
+}
+
+void FileTIFAnalyser::IptcTag(const Entry& e, unsigned long long base) {
+  if (Contains(m_strMake, "KODAK") && Contains(m_strModel, "DCS Pro SLR") && e.byteLength == 0) {
+    unsigned len = 0;
+    if (R32(base + e.value, len)) Raise(base + e.value + len);
+  } else {
+    Raise(base + e.value + e.byteLength);
+  }
+}
+
+int FileTIFAnalyser::MainTag(const Entry& e, unsigned long long base) {
   switch (e.tag) {
-    case 271: {
-      std::string t;
-      if (!ReadText(e, base, t)) return 0;
-      std::string make = TiffCameraText(reinterpret_cast<const unsigned char*>(t.data()), t.size(), true);
-      if (make.size() > 30) make.clear();
-      if (!make.empty()) {
-        m_strMake = make;
-        m_eTag = kRawTagCamera;
-        if (Contains(make, "EPSON")) m_bEpson = true;
-      }
-      break;
-    }
-    case 272: {
-      std::string t;
-      if (!ReadText(e, base, t)) return 0;
-      std::string model = TiffCameraText(reinterpret_cast<const unsigned char*>(t.data()), t.size(), false);
-      if (model.size() > 40) model.clear();
-      m_strModel = model;
-      if ((m_strMake == "NIKON" || m_strMake.rfind("NIKON", 0) == 0) && model.size() > 4) m_bNikon = true;
-      if (model.rfind("DSLR-A100", 0) == 0) m_bA100 = true;
-      if (m_bRaf && !model.empty()) {
-        char name[1024];
-        if (!m_strMake.empty()) {
-          std::snprintf(name, sizeof(name), "%s_%s", m_strMake.c_str(), model.c_str());
-        } else {
-          std::snprintf(name, sizeof(name), "%s", model.c_str());
-        }
-        m_strName = name;
-        return 2;
-      }
-      break;
-    }
-    case 273:
-    case 513: {
+    case tifftag::kMake:
+      return MakeTag(e, base);
+    case tifftag::kModel:
+      return ModelTag(e, base);
+    case tifftag::kStripOffsets:
+    case tifftag::kJpegOffset: {
       unsigned long long v = 0;
-      m_bJpegOffsetKnown = e.tag == 513 ? (v = e.value, true) : LastElement(e, base, v);
+      m_bJpegOffsetKnown = e.tag == tifftag::kJpegOffset ? (v = e.value, true) : LastElement(e, base, v);
       m_u64JpegOffset = base + v;
       break;
     }
-    case 279:
-    case 514: {
+    case tifftag::kStripByteCounts:
+    case tifftag::kJpegLength: {
       unsigned long long len = 0;
-      const bool ok = e.tag == 514 ? (len = e.value, true) : LastElement(e, base, len);
+      const bool ok = e.tag == tifftag::kJpegLength ? (len = e.value, true) : LastElement(e, base, len);
       if (ok && m_bJpegOffsetKnown) Preview(m_u64JpegOffset, len);
       break;
     }
-    case 306: {
+    case tifftag::kDateTime: {
       std::string t;
       if (!ReadText(e, base, t)) return 0;
       m_strTime = TiffCameraText(reinterpret_cast<const unsigned char*>(t.c_str()), t.size(), false);
       break;
     }
-    case 324: {
+    case tifftag::kTileOffsets: {
       unsigned long long last = 0;
       m_bTilesKnown = LastElement(e, base, last);
       m_u64TileOffsetsLast = base + last;
       m_uTileCount = e.count;
       break;
     }
-    case 325: {
+    case tifftag::kTileByteCounts: {
       unsigned long long last = 0;
       if (m_bTilesKnown && e.count == m_uTileCount && LastElement(e, base, last)) Raise(m_u64TileOffsetsLast + last);
       break;
     }
-    case 330: {
-      if (m_bA100) {
-        m_u64A100SubIfd = base + e.value;
-        break;
-      }
-      const unsigned count = e.count < kMaxEntries ? e.count : kMaxEntries;
-      for (unsigned i = 0; i < count; ++i) {
-        unsigned ptr = e.value;
-        if (e.byteLength > 4 && !R32(base + e.value + 4ULL * i, ptr)) break;
-        GetSubIFDSize(base + ptr, base, 1);
-        if (e.byteLength <= 4) break;
-      }
+    case tifftag::kSubIfds:
+      SubIfdsTag(e, base);
       break;
-    }
-    case 33723:
-      if (Contains(m_strMake, "KODAK") && Contains(m_strModel, "DCS Pro SLR") && e.byteLength == 0) {
-        unsigned len = 0;
-        if (R32(base + e.value, len)) Raise(base + e.value + len);
-      } else {
-        Raise(base + e.value + e.byteLength);
-      }
+    case tifftag::kIptcNaa:
+      IptcTag(e, base);
       break;
-    case 34665:
+    case tifftag::kExifIfd:
       GetSubIFDSize(base + e.value, base, 1);
       break;
-    case 37724:
+    case tifftag::kImageSourceData:
       Raise(base + e.value + e.byteLength);
       break;
-    case 46: {
+    case tifftag::kPanasonicJpgFromRaw: {
       unsigned ifd = 0;
       if (R32(base + e.value + 16, ifd)) GetSubIFDSize(base + e.value + 12 + ifd, base + e.value + 12, 1);
       break;
     }
-    case 50706:
+    case tifftag::kDngVersion:
       m_bDng = true;
       break;
-    case 50740:
+    case tifftag::kDngPrivateData:
       if (m_bA100) {
         unsigned skip = 0;
         unsigned length = 0;
@@ -353,8 +378,98 @@ int FileTIFAnalyser::MainTag(const Entry& e, unsigned long long base, CRawFileIn
     default:
       break;
   }
-  (void)info;
-  return 1;
+  return kTagRead;
+}
+
+void FileTIFAnalyser::ReadRafExif(RawFileBuffer& reader, unsigned long long jpegAt) {
+  unsigned char lenBytes[2];
+  if (!reader.Read(jpegAt + 4, lenBytes, 2)) return;
+  const unsigned len = static_cast<unsigned>(lenBytes[0] << 8 | lenBytes[1]);
+  std::vector<unsigned char> block(len > 2 ? len - 2 : 0);
+  if (block.empty() || !reader.Read(jpegAt + 6, block.data(), block.size())) return;
+  tag_ExifInfo exif{};
+  SetExitInfo(&exif);
+  if (EXIF_process_EXIF(block.data(), 0, block.data(), static_cast<unsigned>(block.size())) == 1) {
+    GetExifInfo(&exif);
+    exif.CameraMake[sizeof(exif.CameraMake) - 1] = 0;
+    exif.CameraModel[sizeof(exif.CameraModel) - 1] = 0;
+    exif.DateTime[sizeof(exif.DateTime) - 1] = 0;
+    const auto* mk = reinterpret_cast<const unsigned char*>(exif.CameraMake);
+    const auto* md = reinterpret_cast<const unsigned char*>(exif.CameraModel);
+    m_strModel = TiffCameraText(md, std::strlen(exif.CameraModel), false);
+    m_strMake = TiffCameraText(mk, std::strlen(exif.CameraMake), true);
+    if (m_strMake.empty()) m_strMake = m_strModel;
+    m_strTime =
+        TiffCameraText(reinterpret_cast<const unsigned char*>(exif.DateTime), std::strlen(exif.DateTime), false);
+  }
+  SetExitInfo(nullptr);
+}
+
+bool FileTIFAnalyser::ReadRafHeader(CRawFileInfo& info, RawFileBuffer& reader, unsigned char* head,
+                                    unsigned long long& base, long long& size) {
+  size = 0;
+  info.m_eType = kRawTypeRaf;
+  m_bRaf = true;
+  unsigned char raf[kRafBase + 8];
+  if (!reader.Read(0, raf, sizeof(raf))) return false;
+  const ByteView r(raf, sizeof(raf));
+  const unsigned long long j = r.U32Be(84);
+  const unsigned long long l = r.U32Be(88);
+  if (j > kMaxEnd || l > kMaxEnd) return false;
+  ReadRafExif(reader, j);
+  unsigned long long end = j + l;
+  const unsigned long long cfaHeader = static_cast<unsigned long long>(r.U32Be(92)) + r.U32Be(96);
+  const unsigned long long cfa = static_cast<unsigned long long>(r.U32Be(100)) + r.U32Be(104);
+  if (cfaHeader > end) end = cfaHeader;
+  if (cfa > end) end = cfa;
+  end += r.U32Be(132);
+  m_u64RafEnd = end;
+  m_u64End = end;
+  base = kRafBase;
+  const bool tiff =
+      reader.Read(base, head, 8) && (std::memcmp(head, "II*\0", 4) == 0 || std::memcmp(head, "MM\0*", 4) == 0);
+  if (!tiff) {
+    // No directory to walk: the EXIF names it, the header sizes it.
+    m_strName = !m_strMake.empty() && !m_strModel.empty() && m_strMake != m_strModel ? m_strMake + "_" + m_strModel
+                                                                                     : m_strModel;
+    info.SetRawFileName(m_strName);
+    info.m_strTime = m_strTime;
+    if (!m_strMake.empty()) info.SetRawFileTagAndValue(kRawTagCamera, m_strMake);
+    size = static_cast<long long>(m_u64RafEnd);
+    return false;
+  }
+  return true;
+}
+
+void FileTIFAnalyser::NameAndLabel(CRawFileInfo& info) {
+  const RAW_FILE_TYPE fallback = m_bRaf ? kRawTypeRaf : kRawTypeTif;
+  info.m_eType = TiffTypeFromMake(m_strMake, m_strModel, m_bDng, m_bRw2Header, fallback);
+  if (!m_strMake.empty() && !m_strModel.empty()) {
+    m_strName = m_strMake + "_" + m_strModel;
+  } else {
+    m_strName = m_strModel.empty() ? m_strMake : m_strModel;
+  }
+  info.SetRawFileName(m_strName);
+  info.m_strTime = m_strTime;
+  if (!m_strMake.empty()) {
+    m_eTag = kRawTagCamera;
+    info.SetRawFileTagAndValue(kRawTagCamera, m_strMake);
+  } else {
+    m_eTag = kRawTagNone;
+  }
+}
+
+long long FileTIFAnalyser::SizeToZeroTail(RawFileBuffer& reader, unsigned long long size) {
+  // Small files: on to the first sector that ends in 16 zero bytes.
+  const unsigned long long ss = reader.SectorSize();
+  std::vector<unsigned char> sector(ss);
+  for (unsigned long long s = size / ss - 1; s * ss < kExtendLimit; ++s) {
+    if (!reader.Read(s * ss, sector.data(), ss)) return static_cast<long long>(s * ss > size ? s * ss : size);
+    bool zero = true;
+    for (unsigned long long k = ss - 16; k < ss; ++k) zero = zero && sector[k] == 0;
+    if (zero) return static_cast<long long>(s * ss > size ? s * ss : size);
+  }
+  return static_cast<long long>(kExtendLimit);
 }
 
 long long FileTIFAnalyser::GetTiffSize(CRawFileInfo& info, IStorageDevice* device) {
@@ -365,58 +480,8 @@ long long FileTIFAnalyser::GetTiffSize(CRawFileInfo& info, IStorageDevice* devic
   if (!reader.Read(0, head, sizeof(head))) return 0;
   unsigned long long base = 0;
   if (std::memcmp(head, kRafMagic, 16) == 0) {
-    info.m_eType = kRawTypeRaf;
-    m_bRaf = true;
-    unsigned char raf[kRafBase + 8];
-    if (!reader.Read(0, raf, sizeof(raf))) return 0;
-    const ByteView r(raf, sizeof(raf));
-    const unsigned long long j = r.U32Be(84);
-    const unsigned long long l = r.U32Be(88);
-    if (j > kMaxEnd || l > kMaxEnd) return 0;
-    unsigned char lenBytes[2];
-    if (reader.Read(j + 4, lenBytes, 2)) {
-      const unsigned len = static_cast<unsigned>(lenBytes[0] << 8 | lenBytes[1]);
-      std::vector<unsigned char> block(len > 2 ? len - 2 : 0);
-      if (!block.empty() && reader.Read(j + 6, block.data(), block.size())) {
-        tag_ExifInfo exif{};
-        SetExitInfo(&exif);
-        if (EXIF_process_EXIF(block.data(), 0, block.data(), static_cast<unsigned>(block.size())) == 1) {
-          GetExifInfo(&exif);
-          exif.CameraMake[sizeof(exif.CameraMake) - 1] = 0;
-          exif.CameraModel[sizeof(exif.CameraModel) - 1] = 0;
-          exif.DateTime[sizeof(exif.DateTime) - 1] = 0;
-          const auto* mk = reinterpret_cast<const unsigned char*>(exif.CameraMake);
-          const auto* md = reinterpret_cast<const unsigned char*>(exif.CameraModel);
-          m_strModel = TiffCameraText(md, std::strlen(exif.CameraModel), false);
-          m_strMake = TiffCameraText(mk, std::strlen(exif.CameraMake), true);
-          if (m_strMake.empty()) m_strMake = m_strModel;
-          m_strTime = TiffCameraText(reinterpret_cast<const unsigned char*>(exif.DateTime),
-                                     std::strlen(exif.DateTime), false);
-        }
-        SetExitInfo(nullptr);
-      }
-    }
-    unsigned long long end = j + l;
-    const unsigned long long cfaHeader = static_cast<unsigned long long>(r.U32Be(92)) + r.U32Be(96);
-    const unsigned long long cfa = static_cast<unsigned long long>(r.U32Be(100)) + r.U32Be(104);
-    if (cfaHeader > end) end = cfaHeader;
-    if (cfa > end) end = cfa;
-    end += r.U32Be(132);
-    m_u64RafEnd = end;
-    m_u64End = end;
-    base = kRafBase;
-    const bool tiff = reader.Read(base, head, 8) && (std::memcmp(head, "II*\0", 4) == 0 ||
-                                                     std::memcmp(head, "MM\0*", 4) == 0);
-    if (!tiff) {
-      // No directory to walk: the EXIF names it, the header sizes it.
-      m_strName = !m_strMake.empty() && !m_strModel.empty() && m_strMake != m_strModel
-                      ? m_strMake + "_" + m_strModel
-                      : m_strModel;
-      info.SetRawFileName(m_strName);
-      info.m_strTime = m_strTime;
-      if (!m_strMake.empty()) info.SetRawFileTagAndValue(kRawTagCamera, m_strMake);
-      return static_cast<long long>(m_u64RafEnd);
-    }
+    long long rafSize = 0;
+    if (!ReadRafHeader(info, reader, head, base, rafSize)) return rafSize;
   }
   m_bBigEndian = head[0] == 0x4D && head[1] == 0x4D && head[2] == 0x00 && head[3] == 0x2A;
   if (std::memcmp(head, "IIU\0", 4) == 0) {
@@ -438,9 +503,9 @@ long long FileTIFAnalyser::GetTiffSize(CRawFileInfo& info, IStorageDevice* devic
     if (!ReadEntries(off + 2, n, base, entries.data())) return 0;
     m_bIfdSeen = true;
     for (const Entry& e : entries) {
-      const int r = MainTag(e, base, info);
-      if (r == 0) return 0;
-      if (r == 2) {
+      const int r = MainTag(e, base);
+      if (r == kTagUnreadable) return 0;
+      if (r == kTagRafNamed) {
         info.SetRawFileName(m_strName);
         info.m_strTime = m_strTime;
         info.m_eType = kRawTypeRaf;
@@ -457,36 +522,13 @@ long long FileTIFAnalyser::GetTiffSize(CRawFileInfo& info, IStorageDevice* devic
     off = base + link;
   }
   if (running > m_u64End) m_u64End = running;
-  // The type, name and label.
-  const RAW_FILE_TYPE fallback = m_bRaf ? kRawTypeRaf : kRawTypeTif;
-  info.m_eType = TiffTypeFromMake(m_strMake, m_strModel, m_bDng, m_bRw2Header, fallback);
-  if (!m_strMake.empty() && !m_strModel.empty()) {
-    m_strName = m_strMake + "_" + m_strModel;
-  } else {
-    m_strName = m_strModel.empty() ? m_strMake : m_strModel;
-  }
-  info.SetRawFileName(m_strName);
-  info.m_strTime = m_strTime;
-  if (!m_strMake.empty()) {
-    m_eTag = kRawTagCamera;
-    info.SetRawFileTagAndValue(kRawTagCamera, m_strMake);
-  } else {
-    m_eTag = kRawTagNone;
-  }
+  NameAndLabel(info);
   // Without one readable directory nothing proves a file; an end past the
   // limit is no end.
   if ((!m_bIfdSeen && !m_bRaf) || m_u64End > kMaxEnd || m_u64End == 0) return 0;
   unsigned long long size = (m_u64End + ss - 1) / ss * ss;
   if (size > 0xFFFFF) return static_cast<long long>(size);
-  // Small files: on to the first sector that ends in 16 zero bytes.
-  std::vector<unsigned char> sector(ss);
-  for (unsigned long long s = size / ss - 1; s * ss < kExtendLimit; ++s) {
-    if (!reader.Read(s * ss, sector.data(), ss)) return static_cast<long long>(s * ss > size ? s * ss : size);
-    bool zero = true;
-    for (unsigned long long k = ss - 16; k < ss; ++k) zero = zero && sector[k] == 0;
-    if (zero) return static_cast<long long>(s * ss > size ? s * ss : size);
-  }
-  return static_cast<long long>(kExtendLimit);
+  return SizeToZeroTail(reader, size);
 }
 
 bool FileTIFAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {

@@ -8,27 +8,6 @@
 
 class RawFileBuffer;
 
-// Types of the TIFF family.
-enum TiffFamilyType : int {
-  kRawTypeTif = 64,
-  kRawTypeNef = 77,
-  kRawTypeCr2 = 83,
-  kRawTypeSr2 = 84,
-  kRawTypeArw = 85,
-  kRawTypeRawPanasonic = 86,
-  kRawTypeRw2 = 87,
-  kRawTypeDng = 88,
-  kRawTypeRaf = 89,
-  kRawTypeDcr = 97,
-  kRawTypeKdc = 98,
-  kRawType3fr = 99,
-  kRawTypeErf = 100,
-  kRawTypeMef = 101,
-  kRawTypePef = 104,
-  kRawTypeSrw = 106,
-  kRawTypeOrf = 107,
-};
-
 // The type a camera make gives (make upper-cased); `current` when none.
 RAW_FILE_TYPE TiffTypeFromMake(const std::string& make, const std::string& model, bool dng, bool rw2Header,
                                RAW_FILE_TYPE current);
@@ -65,6 +44,16 @@ class FileTIFAnalyser : public IRawFileAnalyser {
 
   void InitTifAnalyser();
   long long GetTiffSize(CRawFileInfo& info, IStorageDevice* device);
+  // A RAF's own header: the EXIF of its JPEG names it and its blocks size it.
+  // False when that ends the sizing (`size`: the RAF's size, 0 when none);
+  // true with `base` at its TIFF directory.
+  bool ReadRafHeader(CRawFileInfo& info, RawFileBuffer& reader, unsigned char* head, unsigned long long& base,
+                     long long& size);
+  void ReadRafExif(RawFileBuffer& reader, unsigned long long jpegAt);
+  // The type, name and label from the make and model read.
+  void NameAndLabel(CRawFileInfo& info);
+  // A small file's size runs on to the first sector ending in 16 zero bytes.
+  long long SizeToZeroTail(RawFileBuffer& reader, unsigned long long size);
   bool R16(unsigned long long off, unsigned& v);
   bool R32(unsigned long long off, unsigned& v);
   bool ReadEntries(unsigned long long off, unsigned n, unsigned long long base, Entry* out);
@@ -76,7 +65,17 @@ class FileTIFAnalyser : public IRawFileAnalyser {
   void Preview(unsigned long long offset, unsigned long long length);
   void GetSubIFDSize(unsigned long long offset, unsigned long long base, int depth);
   // 1: go on; 0: size 0; 2: RAF finished.
-  int MainTag(const Entry& e, unsigned long long base, CRawFileInfo& info);
+  // What reading one tag of the main directories gives.
+  enum TagStep : int {
+    kTagUnreadable = 0,  // the tag's bytes cannot be read: no file
+    kTagRead = 1,        // on to the next tag
+    kTagRafNamed = 2,    // a RAF's model names it: the RAF header has sized it
+  };
+  int MainTag(const Entry& e, unsigned long long base);
+  int MakeTag(const Entry& e, unsigned long long base);
+  int ModelTag(const Entry& e, unsigned long long base);
+  void SubIfdsTag(const Entry& e, unsigned long long base);
+  void IptcTag(const Entry& e, unsigned long long base);
 
   RawFileBuffer* m_pReader = nullptr;
   bool m_bBigEndian = false;

@@ -26,7 +26,7 @@ int FileTTFAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
     size += (static_cast<long long>(v.U32Be(e + 12)) + 3) / 4 * 4;
   }
   if (2 * known < count) return 0;
-  probe.m_eType = 65;
+  probe.m_eType = kRawTypeTtf;
   probe.m_llSize = size;
   return 1;
 }

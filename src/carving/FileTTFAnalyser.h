@@ -5,6 +5,6 @@
 
 class FileTTFAnalyser : public IRawFileAnalyser {
  public:
-  FileTTFAnalyser() : IRawFileAnalyser(65) {}
+  FileTTFAnalyser() : IRawFileAnalyser(kRawTypeTtf) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

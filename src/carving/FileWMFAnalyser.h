@@ -5,6 +5,6 @@
 
 class FileWMFAnalyser : public IRawFileAnalyser {
  public:
-  FileWMFAnalyser() : IRawFileAnalyser(70) {}
+  FileWMFAnalyser() : IRawFileAnalyser(kRawTypeWmf) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

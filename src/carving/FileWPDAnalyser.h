@@ -6,6 +6,6 @@
 
 class FileWPDAnalyser : public IRawFileAnalyser {
  public:
-  FileWPDAnalyser() : IRawFileAnalyser(68) {}
+  FileWPDAnalyser() : IRawFileAnalyser(kRawTypeWpd) {}
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };

@@ -14,7 +14,7 @@ class RawFileBuffer;
 
 class FileZIPAnalyser : public IRawFileAnalyser {
  public:
-  static constexpr int kTypeZip = 72;
+  static constexpr int kTypeZip = kRawTypeZip;
   static constexpr long long kCap = 200000000;
   static constexpr long long kOfficeCap = 20000000;
   static constexpr unsigned long long kDeviceWalkLimit = 0x104000000ULL;
@@ -41,12 +41,17 @@ class FileZIPAnalyser : public IRawFileAnalyser {
 
    private:
     bool TryCore(const class StreamBytes& bytes, long long pos);
+    // The first local header: false when the candidate is no archive.
+    bool Start(const StreamBytes& bytes);
+    // After a member whose sizes follow its data: central headers type the
+    // archive and the end record closes it; its end, or 0 when not in sight.
+    long long ScanForEnd(const StreamBytes& bytes, const unsigned char* sector, int sectorSize, long long pos);
     int Finish(long long sectorNumber, int sectorSize, int zeroTail, long long size);
 
     bool m_bStarted = false;
-    bool m_bDescriptor = false;      // a data descriptor follows the last member
+    bool m_bDescriptor = false;  // a data descriptor follows the last member
     bool m_bCorePending = false;
-    std::uint64_t m_u64CoreAt = 0;   // docProps/core.xml record offset
+    std::uint64_t m_u64CoreAt = 0;  // docProps/core.xml record offset
     ZipRecord m_core;
   };
 
@@ -62,4 +67,21 @@ class FileZIPAnalyser : public IRawFileAnalyser {
 
   bool m_bMaybeOffice = false;
   bool m_bCorelDraw = false;
+
+ private:
+  // Where the device walk stands.
+  struct DeviceWalk {
+    std::uint64_t offset = 0;
+    int sub = kTypeZip;
+    bool ended = false;
+    std::string firstName;
+    FileProperty property;
+    bool propertiesRead = false;
+  };
+  // One local member of the device walk: types the archive by its name and
+  // steps past it (and its data descriptor); false when the archive's end
+  // cannot be found.
+  bool LocalMember(RawFileBuffer& reader, const ZipRecord& r, DeviceWalk& walk);
+  // The central directory before the end record at `endRecord` types the archive.
+  void TypeFromCentralDirectory(RawFileBuffer& reader, std::uint64_t endRecord, int& sub);
 };

@@ -16,7 +16,7 @@ void FLVAnalyser::FLVRawFileInfo::initFLVFileInfoMemValue() {
 }
 
 int FLVAnalyser::FLVRawFileInfo::bContinue(const StreamBytes& bytes, long long pos, long long sectorEnd,
-                                          bool startSector) {
+                                           bool startSector) {
   if (pos >= 10 * m_llCap) return 0;
   const ByteView& v = bytes.View();
   std::size_t at = 0;
@@ -34,18 +34,18 @@ int FLVAnalyser::FLVRawFileInfo::bContinue(const StreamBytes& bytes, long long p
 }
 
 int FLVAnalyser::FLVRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                            SearchContext& context) {
+                                             SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 1;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeDone;
   const long long sectorEnd = pos + sectorSize;
-  if (sectorEnd < m_llWalk) return 2;
+  if (sectorEnd < m_llWalk) return kSizeNeedMore;
   const StreamBytes bytes(sector, sectorSize, context);
-  if (bContinue(bytes, pos, sectorEnd, sectorNumber == m_llStartSector) == 1) return 2;
-  if (m_llWalk == 0) return 1;
+  if (bContinue(bytes, pos, sectorEnd, sectorNumber == m_llStartSector) == 1) return kSizeNeedMore;
+  if (m_llWalk == 0) return kSizeDone;
   m_llSize = pos < 10 * m_llCap ? m_llWalk : m_llCap;
-  m_eType = 90;
+  m_eType = kRawTypeFlv;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-  return 1;
+  return kSizeDone;
 }
 
 }  // namespace Kalder

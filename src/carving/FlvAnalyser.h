@@ -26,7 +26,7 @@ class FLVAnalyser : public IRawFileAnalyser {
     long long m_llCap = kCap;
   };
 
-  FLVAnalyser() : IRawFileAnalyser(90), m_pReader(std::make_unique<FileFLVAnalyser>()) {}
+  FLVAnalyser() : IRawFileAnalyser(kRawTypeFlv), m_pReader(std::make_unique<FileFLVAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override { return new FLVRawFileInfo(m_pReader.get()); }

@@ -9,7 +9,7 @@ class CGifFileInfo : public CRawFileInfo {
  public:
   static constexpr long long kCap = 0xD000000;
 
-  CGifFileInfo() { m_eType = 30; }
+  CGifFileInfo() { m_eType = kRawTypeGif; }
   bool WhetherImplementGuess() override { return true; }
   int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) override;
 

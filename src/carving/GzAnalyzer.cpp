@@ -16,17 +16,17 @@ void GZAnalyzer::GZRawFileInfo::WillBeRemove(unsigned char*, long long) {
 
 int GZAnalyzer::GZRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                            SearchContext& context) {
-  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return 2;
+  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return kSizeNeedMore;
   const long long pos = (sectorNumber - m_llStartSector) * sectorSize;
   // Trailing zeros of the stream (its length field) cannot be told from a
   // zero tail: streaming only finds the sector, the reader the exact end.
   if (pos > kCap) {
     m_llSize = 0;
-    return 1;
+    return kSizeDone;
   }
-  if (context.zeroTailBytes < 8 || pos < m_llMinLength + m_llExtraLength) return 2;
+  if (context.zeroTailBytes < 8 || pos < m_llMinLength + m_llExtraLength) return kSizeNeedMore;
   m_llSize = 0;
-  return 1;
+  return kSizeDone;
 }
 
 }  // namespace RawSpeed

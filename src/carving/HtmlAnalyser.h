@@ -26,7 +26,9 @@ class HTMLAnalyser : public IRawFileAnalyser {
 
   HTMLAnalyser() : IRawFileAnalyser(kRawTypeHtm), m_pReader(std::make_unique<FileHTMAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
-  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override { return m_pReader->AnalyseBuffer(sector, probe); }
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override {
+    return m_pReader->AnalyseBuffer(sector, probe);
+  }
   CRawFileInfo* CreateRawFileInfo() override { return new HTMLRawFileInfo(); }
   IRawFileAnalyser* Reader() const { return m_pReader.get(); }
 

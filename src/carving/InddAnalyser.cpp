@@ -17,35 +17,35 @@ bool InddAnalyser::IsInddHeader(const unsigned char* sector) {
 
 int InddAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (!IsInddHeader(sector)) return 0;
-  probe.m_eType = 127;
+  probe.m_eType = kRawTypeIndd;
   return 1;
 }
 
 int InddAnalyser::InddRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                              SearchContext& context) {
+                                               SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 2;
-  if (pos > kCap) return 1;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
+  if (pos > kCap) return kSizeDone;
   const StreamBytes bytes(sector, sectorSize, context);
   const ByteView& v = bytes.View();
   std::size_t at = 0;
   if (m_llWalk < 0) {
-    if (!bytes.Locate(-pos, 284, at) || !IsInddHeader(v.Data() + at)) return 1;
+    if (!bytes.Locate(-pos, 284, at) || !IsInddHeader(v.Data() + at)) return kSizeDone;
     m_llWalk = static_cast<long long>(static_cast<unsigned>(v.U32Le(at + 280) * 4096u));
   }
   bool done = false;
   while (!done && m_llWalk <= pos + sectorSize && m_llWalk <= kCap) {
-    if (!bytes.Locate(m_llWalk - pos, 28, at)) return 2;  // the object header arrives later
+    if (!bytes.Locate(m_llWalk - pos, 28, at)) return kSizeNeedMore;  // the object header arrives later
     if (!v.Equals(at, kObject, sizeof(kObject))) {
       done = true;
     } else {
       m_llWalk += static_cast<long long>(v.U32Le(at + 24)) + 64;
     }
   }
-  if (!done) return 2;
+  if (!done) return kSizeNeedMore;
   m_llSize = (m_llWalk & ~0xFFFLL) + 4096;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-  return 1;
+  return kSizeDone;
 }
 
 }  // namespace RawSpeed

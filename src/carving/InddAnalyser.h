@@ -18,7 +18,7 @@ class InddAnalyser : public IRawFileAnalyser {
     long long m_llWalk = -1;
   };
 
-  InddAnalyser() : IRawFileAnalyser(127) {}
+  InddAnalyser() : IRawFileAnalyser(kRawTypeIndd) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override { return new InddRawFileInfo(); }

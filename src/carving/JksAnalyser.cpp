@@ -8,7 +8,7 @@ int JKSAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr) return 0;
   static constexpr unsigned char kMagic[] = {0xFE, 0xED, 0xFE, 0xED};
   if (std::memcmp(sector, kMagic, 4) != 0) return 0;
-  probe.m_eType = 135;
+  probe.m_eType = kRawTypeJks;
   return 1;
 }
 

@@ -7,7 +7,7 @@ namespace RawSpeed {
 
 class JKSAnalyser : public IRawFileAnalyser {
  public:
-  JKSAnalyser() : IRawFileAnalyser(135) {}
+  JKSAnalyser() : IRawFileAnalyser(kRawTypeJks) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override;

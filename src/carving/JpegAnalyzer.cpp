@@ -84,8 +84,7 @@ void JpegAnalyzer::JpegRawFileInfo::ReadCamera(const StreamBytes& bytes, long lo
   std::string label = !m_strModel.empty() ? m_strModel : m_strMake;
   if (!label.empty()) SetRawFileTagAndValue(kRawTagCamera, label);
   if (!camera.dateTime.empty()) m_strTime = camera.dateTime;
-  const long long thumbEnd =
-      fileOffset + 10 + static_cast<long long>(camera.thumbnailOffset) + camera.thumbnailLength;
+  const long long thumbEnd = fileOffset + 10 + static_cast<long long>(camera.thumbnailOffset) + camera.thumbnailLength;
   if (camera.thumbnailLength != 0 && thumbEnd > m_llHeaderLength) m_llHeaderLength = thumbEnd;
 }
 
@@ -124,8 +123,8 @@ void JpegAnalyzer::JpegRawFileInfo::WalkMarkers(const StreamBytes& bytes, long l
   }
 }
 
-long long JpegAnalyzer::JpegRawFileInfo::FindEnd(const StreamBytes& bytes, const unsigned char* sector,
-                                                 int sectorSize, long long pos, const SearchContext& context) const {
+long long JpegAnalyzer::JpegRawFileInfo::FindEnd(const StreamBytes& bytes, const unsigned char* sector, int sectorSize,
+                                                 long long pos, const SearchContext& context) const {
   const int z = context.zeroTailBytes;
   const int hit = RawUtility::FindMagicInBuffer(sector, sectorSize, z, kEoi, 2);
   if (hit > 0) {
@@ -181,7 +180,7 @@ int JpegAnalyzer::JpegRawFileInfo::Finish(long long sectorNumber, long long size
 
 int JpegAnalyzer::JpegRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                                SearchContext& context) {
-  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return 2;
+  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return kSizeNeedMore;
   const StreamBytes bytes(sector, sectorSize, context);
   const long long pos = (sectorNumber - m_llStartSector) * sectorSize;
   if (sectorNumber == m_llStartSector) {
@@ -204,7 +203,7 @@ int JpegAnalyzer::JpegRawFileInfo::CalcRawSize(unsigned char* sector, int sector
     if (m_structure.GetState() == JpegStructure::State::kEnded) return Finish(sectorNumber, m_structure.End());
     if (!m_bExif) m_llCap = kPlainCap;
     if (m_llCap < pos) return Finish(sectorNumber, m_llCap);
-    return 2;
+    return kSizeNeedMore;
   }
 
   const int z = context.zeroTailBytes;
@@ -217,7 +216,7 @@ int JpegAnalyzer::JpegRawFileInfo::CalcRawSize(unsigned char* sector, int sector
   if (m_llExpected != 0 && m_llExpected < pos) return Finish(sectorNumber, pos);
   if (!m_bExif) m_llCap = kPlainCap;
   if (m_llCap < pos) return Finish(sectorNumber, m_llCap);
-  return 2;
+  return kSizeNeedMore;
 }
 
 }  // namespace BruteForce

@@ -23,7 +23,8 @@ JpegStructure::State JpegStructure::Feed(const unsigned char* data, std::size_t 
     }
     if (m_ePhase == Phase::kEntropy) {
       const void* ff = std::memchr(data + i, 0xFF, n - i);
-      const std::size_t stop = ff == nullptr ? n : static_cast<std::size_t>(static_cast<const unsigned char*>(ff) - data);
+      const std::size_t stop =
+          ff == nullptr ? n : static_cast<std::size_t>(static_cast<const unsigned char*>(ff) - data);
       m_llNext += static_cast<long long>(stop - i);
       i = stop;
       if (i < n) {

@@ -19,7 +19,6 @@ class JpegStructure {
   long long Next() const { return m_llNext; }
   // The file size proven by the end marker (0 while not ended).
   long long End() const { return m_eState == State::kEnded ? m_llEnd : 0; }
-  bool SawScan() const { return m_bScan; }
 
  private:
   enum class Phase { kMarkerFF, kMarkerCode, kLengthHigh, kLengthLow, kSkip, kEntropy, kEntropyFF };

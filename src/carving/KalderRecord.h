@@ -10,12 +10,12 @@ class CKalderRecord : public CStreamRecord {
       : CStreamRecord(type, reader), m_llCap(cap) {}
   int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) override {
     long long pos = 0;
-    if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 1;
-    if (pos < m_llMinimum + m_llExtra) return 2;
-    if (bContinue(sector, sectorSize, sectorNumber, pos, context) == 1) return 2;
+    if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeDone;
+    if (pos < m_llMinimum + m_llExtra) return kSizeNeedMore;
+    if (bContinue(sector, sectorSize, sectorNumber, pos, context) == 1) return kSizeNeedMore;
     m_llSize = pos < 10 * m_llCap ? m_llWalkedEnd : m_llCap;
     streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-    return 1;
+    return kSizeDone;
   }
 
  protected:

@@ -24,26 +24,38 @@ bool KeyFolderOf(int kind, KeyFolder& out) {
 bool OfficeFolderOf(int type, KeyFolder& out) {
   switch (type) {
     case 23:
-    case 73: out = {"Word", 244}; return true;
+    case 73:
+      out = {"Word", 244};
+      return true;
     case 71:
-    case 74: out = {"Excel", 245}; return true;
+    case 74:
+      out = {"Excel", 245};
+      return true;
     case 52:
-    case 75: out = {"PowerPoint", 246}; return true;
-    default: return false;
+    case 75:
+      out = {"PowerPoint", 246};
+      return true;
+    default:
+      return false;
   }
 }
 
 std::string KeyName(int kind, int type, const std::string& value) {
   switch (kind) {
-    case kRawTagArtists: return value + "_MP3";
-    case kRawTagCamera: return value + "_CAMERA";
+    case kRawTagArtists:
+      return value + "_MP3";
+    case kRawTagCamera:
+      return value + "_CAMERA";
     case kRawTagOffice: {
       KeyFolder f{};
       return OfficeFolderOf(type, f) ? value + "_" + f.name : value;
     }
-    case kRawTagMov: return value + "_MOV";
-    case kRawTagPdf: return value + "_PDF";
-    default: return value;
+    case kRawTagMov:
+      return value + "_MOV";
+    case kRawTagPdf:
+      return value + "_PDF";
+    default:
+      return value;
   }
 }
 
@@ -53,7 +65,7 @@ CRAWFileNode* CLABELRAWTreeBuilder::MakeFolder(const std::string& name, long lon
   CRawFileInfo record;
   record.m_llStartSector = -1;
   record.m_llSize = 0;
-  record.m_eType = 0;
+  record.m_eType = kRawTypeRaw;
   record.m_strName = name;
   auto* folder = new CRAWFileNode();
   folder->Initilaize(&record, 0x10, parentId, nodeId);
@@ -61,7 +73,7 @@ CRAWFileNode* CLABELRAWTreeBuilder::MakeFolder(const std::string& name, long lon
 }
 
 long long CLABELRAWTreeBuilder::MakeValueFolder(long long parentId, int kind, int type, const std::string& value,
-                                               const std::string& key) {
+                                                const std::string& key) {
   if (kind == kRawTagOffice) {
     KeyFolder sub{};
     if (!OfficeFolderOf(type, sub)) return -1;

@@ -31,8 +31,7 @@ class CLABELRAWTreeBuilder {
  private:
   CRAWFileNode* MakeFolder(const std::string& name, long long parentId, long long nodeId);
   // The value folder's id, or -1 (an office label on another type).
-  long long MakeValueFolder(long long parentId, int kind, int type, const std::string& value,
-                            const std::string& key);
+  long long MakeValueFolder(long long parentId, int kind, int type, const std::string& value, const std::string& key);
 
   // Folders by id only: once handed over they belong to the tree builder.
   std::map<int, long long> m_keyFolders;

@@ -40,7 +40,7 @@ int LzhWalk::Step(const unsigned char* h, long long& end) {
 
 int FileLZHAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr || !(Method(sector, "-lh5-") || Method(sector, "-lh0-") || Method(sector, "-lhd-"))) return 0;
-  probe.m_eType = 36;
+  probe.m_eType = kRawTypeLzh;
   return 1;
 }
 
@@ -60,7 +60,7 @@ bool FileLZHAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
   if (end <= 1) return false;  // nothing walked
   const long long ss = reader.SectorSize();
   info.m_llSize = (end + ss - 1) / ss * ss;
-  info.m_eType = 36;
+  info.m_eType = kRawTypeLzh;
   return true;
 }
 
@@ -71,12 +71,12 @@ int LZHAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (!(Method(sector, "-lh5-") || Method(sector, "-lh0-") || Method(sector, "-lhd-") || Method(sector, "-lh7-"))) {
     return 0;
   }
-  probe.m_eType = 36;
+  probe.m_eType = kRawTypeLzh;
   return 1;
 }
 
-int LZHAnalyser::LZHRawFileInfo::bContinue(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                           long long pos, const SearchContext& context) {
+int LZHAnalyser::LZHRawFileInfo::bContinue(unsigned char* sector, int sectorSize, long long sectorNumber, long long pos,
+                                           const SearchContext& context) {
   if (pos >= 10 * m_llCap) return 0;
   const long long sectorEnd = static_cast<long long>(sectorSize) * (sectorNumber - m_llStartSector + 1);
   if (m_walk.d >= sectorEnd) return 1;

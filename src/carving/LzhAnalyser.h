@@ -7,9 +7,9 @@
 
 // The header walk shared by the stream and the device reader.
 struct LzhWalk {
-  long long d = 0;          // offset of the next header
+  long long d = 0;  // offset of the next header
   bool directorySeen = false;
-  bool plusTwo = false;     // the last member added the 2 bytes of a level-0 header
+  bool plusTwo = false;  // the last member added the 2 bytes of a level-0 header
   bool steppedBack = false;
   // One header with at least 11 readable bytes at `h`: 1 go on, 0 the end
   // (`end` set).
@@ -21,7 +21,7 @@ class FileLZHAnalyser : public IRawFileAnalyser {
   static constexpr long long kLimit = 0xD000000;
   static constexpr int kMaxHeaders = 2048;
 
-  FileLZHAnalyser() : IRawFileAnalyser(36) {}
+  FileLZHAnalyser() : IRawFileAnalyser(kRawTypeLzh) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };
@@ -43,7 +43,7 @@ class LZHAnalyser : public IRawFileAnalyser {
     LzhWalk m_walk;
   };
 
-  LZHAnalyser() : IRawFileAnalyser(36), m_pReader(std::make_unique<FileLZHAnalyser>()) {}
+  LZHAnalyser() : IRawFileAnalyser(kRawTypeLzh), m_pReader(std::make_unique<FileLZHAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override { return new LZHRawFileInfo(m_pReader.get()); }

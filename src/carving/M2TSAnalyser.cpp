@@ -29,7 +29,7 @@ int CM2TSAnalyser::AnalyseBuffer(unsigned char* s, CRawFileInfo& probe) {
   if (size == 0) return 0;
   s_packetSize = size;
   s_open = true;
-  probe.m_eType = 129;
+  probe.m_eType = kRawTypeM2ts;
   return 1;
 }
 
@@ -47,9 +47,9 @@ int CM2TSAnalyser::CM2TSFileInfo::Finish(long long size) {
 }
 
 int CM2TSAnalyser::CM2TSFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                               SearchContext&) {
-  if (!m_bOpen) return 1;
-  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return 2;
+                                              SearchContext&) {
+  if (!m_bOpen) return kSizeDone;
+  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return kSizeNeedMore;
   const int ps = CM2TSAnalyser::s_packetSize == 192 ? 192 : 188;
   const int sync = ps == 192 ? 4 : 0;
   while (m_iOffset + sync < sectorSize) {
@@ -62,7 +62,7 @@ int CM2TSAnalyser::CM2TSFileInfo::CalcRawSize(unsigned char* sector, int sectorS
     }
   }
   m_iOffset -= sectorSize;
-  return 2;
+  return kSizeNeedMore;
 }
 
 }  // namespace BruteForce

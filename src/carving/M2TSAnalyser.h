@@ -13,7 +13,7 @@ class CM2TSAnalyser : public IRawFileAnalyser {
 
   class CM2TSFileInfo : public CRawFileInfo {
    public:
-    CM2TSFileInfo() { m_eType = 129; }
+    CM2TSFileInfo() { m_eType = kRawTypeM2ts; }
     ~CM2TSFileInfo() override;
     bool WhetherImplementGuess() override { return true; }
     int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) override;

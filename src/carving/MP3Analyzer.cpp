@@ -117,8 +117,8 @@ void MP3Analyzer::MP3RawFileInfo::GatherTagInfo(const StreamBytes& bytes) {
     if (v.Equals(p, "TPE1", 4) || v.Equals(p, "TIT2", 4) || v.Equals(p, "TYER", 4)) {
       if (have == size) {
         if (v.Equals(p, "TIT2", 4) && have > 1) {
-          m_strTitleCharset = Mp3TagText::Detect(std::string(reinterpret_cast<const char*>(content + 1),
-                                                             std::min<std::size_t>(have - 1, 255)));
+          m_strTitleCharset = Mp3TagText::Detect(
+              std::string(reinterpret_cast<const char*>(content + 1), std::min<std::size_t>(have - 1, 255)));
         }
         const std::string text = Mp3TagText::GetTagValue(content, have, m_strTitleCharset, true);
         if (v.Equals(p, "TPE1", 4)) {
@@ -199,8 +199,8 @@ bool MP3Analyzer::MP3RawFileInfo::FindTagInEndSector(const StreamBytes& bytes, i
     artist = artist.substr(0, artist.find('\0'));
     while (!artist.empty() && artist.back() == ' ') artist.pop_back();
     if (artist.size() > 3) {
-      title = Mp3TagText::Id3v1Field(reinterpret_cast<const unsigned char*>(title.data()), title.size(),
-                                     m_strTitleCharset);
+      title =
+          Mp3TagText::Id3v1Field(reinterpret_cast<const unsigned char*>(title.data()), title.size(), m_strTitleCharset);
       artist = Mp3TagText::Id3v1Field(reinterpret_cast<const unsigned char*>(artist.data()), artist.size(),
                                       m_strTitleCharset);
       if (m_strName.empty()) {
@@ -241,12 +241,12 @@ int MP3Analyzer::MP3RawFileInfo::CalcRawSizeEx(const StreamBytes& bytes, int sec
   bool invalid = false;
   for (int n = 0; n < kMaxFramesPerSector; ++n) {
     const long long rel = m_llWalkEnd - pos;
-    if (rel >= sectorSize) return 2;
+    if (rel >= sectorSize) return kSizeNeedMore;
     std::size_t at = 0;
     if (!bytes.Locate(rel, 4, at)) {
       if (rel >= 0) {
         m_iStraddle = 1;
-        return 2;
+        return kSizeNeedMore;
       }
       invalid = true;
       break;
@@ -255,7 +255,7 @@ int MP3Analyzer::MP3RawFileInfo::CalcRawSizeEx(const StreamBytes& bytes, int sec
     const unsigned f = MpaFrameAt(v, at);
     if (f == 0 && m_iFrameMode == 2 && m_llWalkEnd == m_llTagEnd) {
       m_iFrameMode = 0;  // no frame right after the tag: the zero-tail rule sizes it
-      return 2;
+      return kSizeNeedMore;
     }
     if (f == 0) {
       invalid = true;
@@ -263,7 +263,7 @@ int MP3Analyzer::MP3RawFileInfo::CalcRawSizeEx(const StreamBytes& bytes, int sec
     }
     m_llWalkEnd += f;
   }
-  if (!invalid) return 2;
+  if (!invalid) return kSizeNeedMore;
   const long long rel = m_llWalkEnd - pos;
   std::size_t at = 0;
   if (bytes.Locate(rel, 3, at) && v.Equals(at, "TAG", 3)) {
@@ -304,7 +304,7 @@ int MP3Analyzer::MP3RawFileInfo::CalcRawSizeEx(const StreamBytes& bytes, int sec
 
 int MP3Analyzer::MP3RawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                              SearchContext& context) {
-  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return 2;
+  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return kSizeNeedMore;
   try {
     const StreamBytes bytes(sector, sectorSize, context);
     if (sectorNumber == m_llStartSector) {
@@ -328,14 +328,14 @@ int MP3Analyzer::MP3RawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
       const long long before = m_llBytes - sectorSize;
       if (context.zeroTailBytes < 32 || before <= static_cast<long long>(m_uMinSize)) {
         m_llLastSector = sectorNumber;
-        return 2;
+        return kSizeNeedMore;
       }
       const int used = UsedBytes(sector, sectorSize);
       long long tagEnd = -1;
       const bool tag = FindTagInEndSector(bytes, used, tagEnd);
       const bool end = tag || FindDuplicateByteCount(bytes, sector, used, context);
       m_llLastSector = sectorNumber;
-      if (!end) return 2;
+      if (!end) return kSizeNeedMore;
       std::string tagKind;
       RAW_FILE_TAG kind = kRawTagNone;
       GetRawFileTagAndValue(kind, tagKind);

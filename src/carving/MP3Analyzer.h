@@ -16,7 +16,7 @@ namespace BruteForce {
 
 class MP3Analyzer : public IRawFileAnalyser, public ISpecialRawFileAnalyser {
  public:
-  static constexpr int kType = 43;
+  static constexpr int kType = kRawTypeMp3;
 
   class MP3RawFileInfo : public CRawFileInfo {
    public:

@@ -11,8 +11,8 @@ bool KnownPage(unsigned t) { return (t >> 8) == 1 && (t & 0xFF) >= 1 && (t & 0xF
 int FileMDBAnalyser::HeaderType(const unsigned char* sector) {
   static constexpr unsigned char kLead[] = {0x00, 0x01, 0x00, 0x00};
   if (sector == nullptr || std::memcmp(sector, kLead, 4) != 0 || sector[19] != 0) return 0;
-  if (std::memcmp(sector + 4, "Standard Jet DB", 15) == 0) return 39;
-  if (std::memcmp(sector + 4, "Standard ACE DB", 15) == 0) return 76;
+  if (std::memcmp(sector + 4, "Standard Jet DB", 15) == 0) return kRawTypeMdb;
+  if (std::memcmp(sector + 4, "Standard ACE DB", 15) == 0) return kRawTypeAccdb;
   return 0;
 }
 
@@ -20,7 +20,7 @@ int FileMDBAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   const int type = HeaderType(sector);
   if (type == 0) return 0;
   probe.m_eType = type;
-  return 1;
+  return kRawType3ds;
 }
 
 bool FileMDBAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
@@ -37,7 +37,7 @@ bool FileMDBAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
     offset += 4096;
   }
   info.m_llSize = offset;
-  if (info.m_eType == 0) info.m_eType = HeaderType(head);
+  if (info.m_eType == kRawTypeRaw) info.m_eType = HeaderType(head);
   return true;
 }
 
@@ -46,14 +46,14 @@ namespace RawSpeed {
 int CMDBAnalyser::MDBRawFileInfo::Finish(long long size, long long sectorNumber) {
   m_llSize = size;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-  return 1;
+  return kRawType3ds;
 }
 
 int CMDBAnalyser::MDBRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                            SearchContext& context) {
+                                              SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 2;
-  if (pos < kPage || pos % kPage != 0) return 2;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kRawType3gp;
+  if (pos < kPage || pos % kPage != 0) return kRawType3gp;
   if (pos > kCap) return Finish(pos, sectorNumber);
   if (!m_bWalking) return context.zeroTailBytes < 9 ? 2 : Finish(pos, sectorNumber);
   const unsigned t = static_cast<unsigned>(sector[0] | (sector[1] << 8));
@@ -61,12 +61,12 @@ int CMDBAnalyser::MDBRawFileInfo::CalcRawSize(unsigned char* sector, int sectorS
     m_bForeign = true;
     if (pos == kPage) {
       m_bWalking = false;
-      return 2;
+      return kRawType3gp;
     }
   } else {
     m_iEmptyPages = t == 0 ? m_iEmptyPages + 1 : 0;
   }
-  if (m_iEmptyPages <= 35 && !m_bForeign) return 2;
+  if (m_iEmptyPages <= 35 && !m_bForeign) return kRawType3gp;
   return Finish(m_iEmptyPages == 0 ? pos : pos - (m_iEmptyPages - 1) * kPage, sectorNumber);
 }
 

@@ -9,7 +9,7 @@ class FileMDBAnalyser : public IRawFileAnalyser {
  public:
   static constexpr long long kLimit = 0x63FFFFF;
 
-  FileMDBAnalyser() : IRawFileAnalyser(39) {}
+  FileMDBAnalyser() : IRawFileAnalyser(kRawTypeMdb) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   // 39 (MDB), 76 (ACCDB) or 0.
@@ -35,9 +35,11 @@ class CMDBAnalyser : public IRawFileAnalyser {
     bool m_bForeign = false;
   };
 
-  CMDBAnalyser() : IRawFileAnalyser(39), m_pReader(std::make_unique<FileMDBAnalyser>()) {}
+  CMDBAnalyser() : IRawFileAnalyser(kRawTypeMdb), m_pReader(std::make_unique<FileMDBAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
-  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override { return m_pReader->AnalyseBuffer(sector, probe); }
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override {
+    return m_pReader->AnalyseBuffer(sector, probe);
+  }
   CRawFileInfo* CreateRawFileInfo() override { return new MDBRawFileInfo(39, m_pReader.get()); }
 
  private:

@@ -21,9 +21,11 @@ class MIDAnalyser : public IRawFileAnalyser {
     long long m_llWalk = 14;
   };
 
-  MIDAnalyser() : IRawFileAnalyser(38), m_pReader(std::make_unique<FileMIDAnalyser>()) {}
+  MIDAnalyser() : IRawFileAnalyser(kRawTypeMid), m_pReader(std::make_unique<FileMIDAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
-  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override { return m_pReader->AnalyseBuffer(sector, probe); }
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override {
+    return m_pReader->AnalyseBuffer(sector, probe);
+  }
   CRawFileInfo* CreateRawFileInfo() override { return new MIDRawFileInfo(m_pReader.get()); }
 
  private:

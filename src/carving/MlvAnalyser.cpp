@@ -15,14 +15,14 @@ bool MLvAnalyser::KnownBlock(const unsigned char* type) {
 
 int MLvAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr || std::memcmp(sector, "MLVI", 4) != 0 || std::memcmp(sector + 52, "RAWI", 4) != 0) return 0;
-  probe.m_eType = 146;
+  probe.m_eType = kRawTypeMlv;
   return 1;
 }
 
 int MLvAnalyser::MLvRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                            SearchContext& context) {
+                                             SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 2;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
   const StreamBytes bytes(sector, sectorSize, context);
   while (m_llWalk < pos + sectorSize && m_llWalk <= kCap) {
     std::size_t at = 0;
@@ -32,7 +32,7 @@ int MLvAnalyser::MLvRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
       // A zero fill seen before the walk's end would cut blocks already walked.
       m_llSize = m_llEnd > m_llWalk ? m_llEnd : m_llWalk;
       streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-      return 1;
+      return kSizeDone;
     }
     m_bAdvanced = true;
     m_llWalk += size;
@@ -40,13 +40,13 @@ int MLvAnalyser::MLvRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
   if (pos > kCap) {
     m_llSize = m_llWalk;
     streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-    return 1;
+    return kSizeDone;
   }
   if (context.zeroTailBytes >= 16 && m_bAdvanced) {
     m_bAdvanced = false;
     m_llEnd = pos + BruteForce::RawUtility::Binary_Compare(sector, sectorSize);
   }
-  return 2;
+  return kSizeNeedMore;
 }
 
 }  // namespace RawSpeed

@@ -20,7 +20,7 @@ class MLvAnalyser : public IRawFileAnalyser {
     bool m_bAdvanced = true;
   };
 
-  MLvAnalyser() : IRawFileAnalyser(146) {}
+  MLvAnalyser() : IRawFileAnalyser(kRawTypeMlv) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override { return new MLvRawFileInfo(); }

@@ -19,25 +19,25 @@ bool FileMOBIAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device
   unsigned char offset[4];
   if (!reader.Read(static_cast<unsigned long long>(entry), offset, 4)) return false;
   info.m_llSize = static_cast<long long>(ByteView(offset, 4).U32Be(0)) + 4;
-  info.m_eType = 133;
+  info.m_eType = kRawTypeMobi;
   return true;
 }
 
 int MOBIAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr || !streammember::EqualsNoCase(sector + 60, "BOOKMOBI", 8)) return 0;
-  probe.m_eType = 133;
+  probe.m_eType = kRawTypeMobi;
   return 1;
 }
 
 int MOBIAnalyser::MOBIRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                              SearchContext& context) {
+                                               SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 2;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
   const StreamBytes bytes(sector, sectorSize, context);
   const ByteView& v = bytes.View();
   std::size_t at = 0;
   if (m_llWalk < 0) {
-    if (!bytes.Locate(-pos, 78, at)) return 1;
+    if (!bytes.Locate(-pos, 78, at)) return kSizeDone;
     m_llWalk = ListEntry(v, at);
   }
   bool end = false;
@@ -58,17 +58,17 @@ int MOBIAnalyser::MOBIRawFileInfo::CalcRawSize(unsigned char* sector, int sector
   }
   if (pos > kCap) {
     m_llSize = 0;
-    return 1;
+    return kSizeDone;
   }
   if (end) {
     m_llSize = m_llWalk + 4;
   } else if (m_bZeroTail && context.zeroTailBytes > 8) {
     m_llSize = pos + BruteForce::RawUtility::Binary_Compare(sector, sectorSize);
   } else {
-    return 2;
+    return kSizeNeedMore;
   }
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-  return 1;
+  return kSizeDone;
 }
 
 }  // namespace RawSpeed

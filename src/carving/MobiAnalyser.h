@@ -9,7 +9,7 @@ namespace RawSpeed {
 
 class FileMOBIAnalyser : public IRawFileAnalyser {
  public:
-  FileMOBIAnalyser() : IRawFileAnalyser(133) {}
+  FileMOBIAnalyser() : IRawFileAnalyser(kRawTypeMobi) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
 };
 
@@ -28,7 +28,7 @@ class MOBIAnalyser : public IRawFileAnalyser {
     bool m_bZeroTail = false;
   };
 
-  MOBIAnalyser() : IRawFileAnalyser(133), m_pReader(std::make_unique<FileMOBIAnalyser>()) {}
+  MOBIAnalyser() : IRawFileAnalyser(kRawTypeMobi), m_pReader(std::make_unique<FileMOBIAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override { return new MOBIRawFileInfo(m_pReader.get()); }

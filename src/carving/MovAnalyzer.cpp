@@ -69,8 +69,8 @@ int MovAnalyzer::getTypeByMajorBrand(const unsigned char* header) {
     const int t = CompatibleBrands(header);
     return t >= 0 ? t : FreeTest(header);
   }
-  if (Is(b, "F4A") || Is(b, "F4B") || Is(b, "F4P") || Is(b, "F4V") || Is(b, "MSNV") || Is(b, "msnv") ||
-      Is(b, "mmp4") || Is(b, "avc1") || Is(b, "NDA")) {
+  if (Is(b, "F4A") || Is(b, "F4B") || Is(b, "F4P") || Is(b, "F4V") || Is(b, "MSNV") || Is(b, "msnv") || Is(b, "mmp4") ||
+      Is(b, "avc1") || Is(b, "NDA")) {
     return FreeTest(header);
   }
   if ((Is(b, "NDS") || Is(b, "NDX")) && std::strchr("CHMPS", b[3]) != nullptr && b[3] != 0) return FreeTest(header);
@@ -160,7 +160,7 @@ void MovAnalyzer::MovRawFileInfo::GetMovTagInfo(const StreamBytes& bytes, long l
 }
 
 void MovAnalyzer::MovRawFileInfo::getCameraMakeName(const StreamBytes& bytes, long long sectorNumber,
-                                                   const SearchContext& context) {
+                                                    const SearchContext& context) {
   if (sectorNumber - 2 < context.previousBlockStartSector) return;
   const ByteView& v = bytes.View();
   auto search = [&](long long rel, std::size_t n) -> bool {
@@ -223,10 +223,10 @@ void MovAnalyzer::MovRawFileInfo::WillBeRemove(unsigned char*, long long sectorN
 
 int MovAnalyzer::MovRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                              SearchContext& context) {
-  if (m_bEnded) return 1;
-  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return 2;
+  if (m_bEnded) return kSizeDone;
+  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return kSizeNeedMore;
   const long long index = sectorNumber - m_llStartSector;
-  if (index < m_llBoxOffset / sectorSize) return 2;
+  if (index < m_llBoxOffset / sectorSize) return kSizeNeedMore;
   const StreamBytes bytes(sector, sectorSize, context);
   const ByteView& v = bytes.View();
   if (m_llBoxOffset == 0) {
@@ -236,17 +236,17 @@ int MovAnalyzer::MovRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
   const long long pos = index * sectorSize;
   for (int n = 0; n < kMaxBoxesPerSector; ++n) {
     const long long rel = m_llBoxOffset - pos;
-    if (rel >= sectorSize) return 2;
+    if (rel >= sectorSize) return kSizeNeedMore;
     std::size_t at = 0;
     if (!bytes.Locate(rel, 8, at)) {
-      if (rel >= 0) return 2;  // read again with the next block in view
+      if (rel >= 0) return kSizeNeedMore;  // read again with the next block in view
       break;
     }
     long long size = v.U32Be(at);
     if (size == 0 || (size >= 2 && size <= 7)) break;
     if (size == 1) {
       if (!bytes.Locate(rel, 16, at)) {
-        if (rel >= 0) return 2;
+        if (rel >= 0) return kSizeNeedMore;
         break;
       }
       const unsigned long long big = v.U64Be(at + 8);
@@ -267,7 +267,7 @@ int MovAnalyzer::MovRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
     if (moov) GetMovTagInfo(bytes, rel);
   }
   endSearch(sectorNumber, &bytes, &context);
-  return 1;
+  return kSizeDone;
 }
 
 }  // namespace BruteForce

@@ -23,12 +23,12 @@ struct tagIDFEntryFORMOV {
 
 class MovAnalyzer : public IRawFileAnalyser {
  public:
-  static constexpr int kTypeMov = 42;
-  static constexpr int kType3gp = 2;
-  static constexpr int kTypeMp4 = 44;
-  static constexpr int kTypeM4a = 45;
-  static constexpr int kTypeM4v = 46;
-  static constexpr int kTypeTrec = 138;
+  static constexpr int kTypeMov = kRawTypeMov;
+  static constexpr int kType3gp = kRawType3gp;
+  static constexpr int kTypeMp4 = kRawTypeMp4;
+  static constexpr int kTypeM4a = kRawTypeM4a;
+  static constexpr int kTypeM4v = kRawTypeM4v;
+  static constexpr int kTypeTrec = kRawTypeTrec;
   static constexpr int kMaxBoxesPerSector = 4096;
 
   class MovRawFileInfo : public CRawFileInfo {

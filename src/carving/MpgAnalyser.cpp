@@ -9,7 +9,7 @@ void MPGAnalyser::MPGRawFileInfo::initMPGFileInfoMemValue() {
 }
 
 int MPGAnalyser::MPGRawFileInfo::bContinue(const StreamBytes& bytes, long long pos, long long sectorEnd,
-                                          bool startSector) {
+                                           bool startSector) {
   if (pos >= 10 * m_llCap) return 0;
   const ByteView& v = bytes.View();
   std::size_t at = 0;
@@ -41,16 +41,16 @@ int MPGAnalyser::MPGRawFileInfo::bContinue(const StreamBytes& bytes, long long p
 }
 
 int MPGAnalyser::MPGRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                            SearchContext& context) {
+                                             SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 1;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeDone;
   const StreamBytes bytes(sector, sectorSize, context);
-  if (bContinue(bytes, pos, pos + sectorSize, sectorNumber == m_llStartSector) == 1) return 2;
-  if (m_llWalk <= 0) return 1;
+  if (bContinue(bytes, pos, pos + sectorSize, sectorNumber == m_llStartSector) == 1) return kSizeNeedMore;
+  if (m_llWalk <= 0) return kSizeDone;
   m_llSize = pos < 10 * m_llCap ? m_llWalk : m_llCap;
-  m_eType = 109;
+  m_eType = kRawTypeMpg;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-  return 1;
+  return kSizeDone;
 }
 
 }  // namespace Kalder

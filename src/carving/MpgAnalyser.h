@@ -26,9 +26,11 @@ class MPGAnalyser : public IRawFileAnalyser {
     long long m_llCap = kCap;
   };
 
-  MPGAnalyser() : IRawFileAnalyser(109), m_pReader(std::make_unique<FileMPGAnalyser>()) {}
+  MPGAnalyser() : IRawFileAnalyser(kRawTypeMpg), m_pReader(std::make_unique<FileMPGAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
-  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override { return m_pReader->AnalyseBuffer(sector, probe); }
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override {
+    return m_pReader->AnalyseBuffer(sector, probe);
+  }
   CRawFileInfo* CreateRawFileInfo() override { return new MPGRawFileInfo(m_pReader.get()); }
 
  private:

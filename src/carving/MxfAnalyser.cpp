@@ -14,27 +14,27 @@ int MxfAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector[20] != 0x00 || sector[21] != 0x01) return 0;
   const ByteView h(sector, 52);
   if (h.U32Le(48) == h.U32Le(32) && h.U32Le(48) != 0) return 0;  // a footer partition
-  probe.m_eType = 142;
+  probe.m_eType = kRawTypeMxf;
   return 1;
 }
 
 int MxfAnalyser::MxfRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                            SearchContext& context) {
+                                             SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 2;
-  if (pos > kCap) return 1;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
+  if (pos > kCap) return kSizeDone;
   const StreamBytes bytes(sector, sectorSize, context);
   while (m_llWalk < pos + sectorSize && m_llWalk <= kCap) {
     std::size_t at = 0;
-    if (!bytes.Locate(m_llWalk - pos, 20, at)) return 2;  // the packet header arrives later
+    if (!bytes.Locate(m_llWalk - pos, 20, at)) return kSizeNeedMore;  // the packet header arrives later
     if (!bytes.View().Equals(at, kKey, 4)) {
       m_llSize = m_llWalk;
       streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-      return 1;
+      return kSizeDone;
     }
     m_llWalk += static_cast<long long>(bytes.View().U32Be(at + 16) & 0xFFFFFF) + 20;
   }
-  return 2;
+  return kSizeNeedMore;
 }
 
 }  // namespace RawSpeed

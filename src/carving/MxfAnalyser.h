@@ -18,7 +18,7 @@ class MxfAnalyser : public IRawFileAnalyser {
     long long m_llWalk = 0;
   };
 
-  MxfAnalyser() : IRawFileAnalyser(142) {}
+  MxfAnalyser() : IRawFileAnalyser(kRawTypeMxf) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override { return new MxfRawFileInfo(); }

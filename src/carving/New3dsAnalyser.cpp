@@ -14,7 +14,7 @@ bool File3DSAnalyser::IsNcsd(const unsigned char* sector) {
 
 int File3DSAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (!IsMeshHeader(sector) || IsNcsd(sector)) return 0;
-  probe.m_eType = 1;
+  probe.m_eType = kRawType3ds;
   return 1;
 }
 
@@ -27,7 +27,7 @@ bool File3DSAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
   const long long length = ByteView(head, sizeof(head)).U32Le(2);
   if (length < 18 || length > kLimit) return false;
   info.m_llSize = length;
-  info.m_eType = 1;
+  info.m_eType = kRawType3ds;
   return true;
 }
 
@@ -35,17 +35,17 @@ namespace RawSpeed {
 
 int New3DSAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (!File3DSAnalyser::IsMeshHeader(sector) && !File3DSAnalyser::IsNcsd(sector)) return 0;
-  probe.m_eType = 1;
+  probe.m_eType = kRawType3ds;
   return 1;
 }
 
 int New3DSAnalyser::New3DSRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                                  SearchContext& context) {
+                                                   SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 2;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
   const StreamBytes bytes(sector, sectorSize, context);
   std::size_t at = 0;
-  if (!bytes.Locate(-pos, 264, at)) return 1;
+  if (!bytes.Locate(-pos, 264, at)) return kSizeDone;
   const ByteView& v = bytes.View();
   long long size = 0;
   if (File3DSAnalyser::IsNcsd(v.Data() + at)) {
@@ -54,11 +54,11 @@ int New3DSAnalyser::New3DSRawFileInfo::CalcRawSize(unsigned char* sector, int se
   } else {
     // The main chunk's 32-bit length covers the whole mesh file.
     size = v.U32Le(at + 2);
-    if (size < 18 || size > 5 * kCap) return 1;
+    if (size < 18 || size > 5 * kCap) return kSizeDone;
   }
   m_llSize = size;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-  return 1;
+  return kSizeDone;
 }
 
 }  // namespace RawSpeed

@@ -10,7 +10,7 @@ class File3DSAnalyser : public IRawFileAnalyser {
  public:
   static constexpr long long kLimit = 1000000000;
 
-  File3DSAnalyser() : IRawFileAnalyser(1) {}
+  File3DSAnalyser() : IRawFileAnalyser(kRawType3ds) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   static bool IsMeshHeader(const unsigned char* sector);
@@ -29,7 +29,7 @@ class New3DSAnalyser : public IRawFileAnalyser {
     int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) override;
   };
 
-  New3DSAnalyser() : IRawFileAnalyser(1), m_pReader(std::make_unique<File3DSAnalyser>()) {}
+  New3DSAnalyser() : IRawFileAnalyser(kRawType3ds), m_pReader(std::make_unique<File3DSAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override { return new New3DSRawFileInfo(m_pReader.get()); }

@@ -4,14 +4,14 @@ namespace RawSpeed {
 
 int NGRRAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr || !streammember::EqualsNoCase(sector, "-in-", 4)) return 0;
-  probe.m_eType = 137;
+  probe.m_eType = kRawTypeNgrr;
   return 1;
 }
 
 int NGRRAnalyser::NGRRRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                              SearchContext& context) {
+                                               SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 2;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
   const StreamBytes bytes(sector, sectorSize, context);
   bool end = false;
   while (!end && m_llWalk < pos + sectorSize && m_llWalk <= kCap) {
@@ -28,10 +28,10 @@ int NGRRAnalyser::NGRRRawFileInfo::CalcRawSize(unsigned char* sector, int sector
   } else if (end) {
     m_llSize = m_llWalk;
   } else {
-    return 2;
+    return kSizeNeedMore;
   }
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-  return 1;
+  return kSizeDone;
 }
 
 }  // namespace RawSpeed

@@ -18,7 +18,7 @@ class NGRRAnalyser : public IRawFileAnalyser {
     long long m_llWalk = 60;
   };
 
-  NGRRAnalyser() : IRawFileAnalyser(137) {}
+  NGRRAnalyser() : IRawFileAnalyser(kRawTypeNgrr) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override { return new NGRRRawFileInfo(); }

@@ -10,11 +10,10 @@
 
 namespace Kalder {
 
-bool OfficeTagFromXML::bDepress(const unsigned char* data, std::size_t compressed, std::size_t uncompressed,
-                                int method, std::string& out) {
+bool OfficeTagFromXML::bDepress(const unsigned char* data, std::size_t compressed, std::size_t uncompressed, int method,
+                                std::string& out) {
   out.clear();
-  if (data == nullptr || compressed == 0 || uncompressed == 0 || compressed > kMaxMember ||
-      uncompressed > kMaxMember) {
+  if (data == nullptr || compressed == 0 || uncompressed == 0 || compressed > kMaxMember || uncompressed > kMaxMember) {
     return false;
   }
   if (method == 0) {

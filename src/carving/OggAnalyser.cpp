@@ -42,17 +42,17 @@ int OGGAnalyser::OGGRawFileInfo::bContinue(const StreamBytes& bytes, long long p
 }
 
 int OGGAnalyser::OGGRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                            SearchContext& context) {
+                                             SearchContext& context) {
   long long pos = 0;
   if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return Done(1);
   if (sectorNumber == m_llStartSector) *m_pStreamStart = m_llStartSector;
   const long long sectorEnd = pos + sectorSize;
-  if (m_llWalk != 0 && sectorEnd < m_llWalk) return 2;
+  if (m_llWalk != 0 && sectorEnd < m_llWalk) return kSizeNeedMore;
   const StreamBytes bytes(sector, sectorSize, context);
-  if (bContinue(bytes, pos, sectorEnd) == 1) return 2;
+  if (bContinue(bytes, pos, sectorEnd) == 1) return kSizeNeedMore;
   if (m_llWalk == 0) return Done(1);
   m_llSize = pos < 10 * m_llCap ? m_llWalk : m_llCap;
-  m_eType = 82;
+  m_eType = kRawTypeOgg;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
   return Done(1);
 }

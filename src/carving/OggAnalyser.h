@@ -15,7 +15,8 @@ class OGGAnalyser : public IRawFileAnalyser {
 
   class OGGRawFileInfo : public CStreamRecord {
    public:
-    OGGRawFileInfo(IRawFileAnalyser* reader, long long* streamStart) : CStreamRecord(82, reader), m_pStreamStart(streamStart) {
+    OGGRawFileInfo(IRawFileAnalyser* reader, long long* streamStart)
+        : CStreamRecord(82, reader), m_pStreamStart(streamStart) {
       initOGGFileInfoMemValue();
     }
     void WillBeRemove(unsigned char* sector, long long sectorNumber) override;
@@ -32,7 +33,7 @@ class OGGAnalyser : public IRawFileAnalyser {
     long long m_llCap = kCap;
   };
 
-  OGGAnalyser() : IRawFileAnalyser(82), m_pReader(std::make_unique<CFileOggAnalyser>()) {}
+  OGGAnalyser() : IRawFileAnalyser(kRawTypeOgg), m_pReader(std::make_unique<CFileOggAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override { return new OGGRawFileInfo(m_pReader.get(), &m_i64OggStartSec); }

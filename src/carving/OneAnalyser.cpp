@@ -21,7 +21,7 @@ long long FileONEAnalyser::SectionLength(const ByteView& v, std::size_t header) 
 int FileONEAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   static constexpr unsigned char kLead[] = {0xE4, 0x52, 0x5C, 0x7B};
   if (sector == nullptr || std::memcmp(sector, kLead, 4) != 0 || !IsOneHeader(sector + 4)) return 0;
-  probe.m_eType = 49;
+  probe.m_eType = kRawTypeOne;
   return 1;
 }
 
@@ -41,42 +41,42 @@ bool FileONEAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
     offset += length;
   }
   info.m_llSize = offset;
-  info.m_eType = 49;
+  info.m_eType = kRawTypeOne;
   return offset > 0;
 }
 
 namespace RawSpeed {
 
 int OneAnalyser::OneRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                            SearchContext& context) {
+                                             SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 2;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
   const StreamBytes bytes(sector, sectorSize, context);
   const ByteView& v = bytes.View();
   std::size_t at = 0;
   if (m_llWalk < 0) {
-    if (!bytes.Locate(-pos, kHeaderBytes, at)) return 1;
+    if (!bytes.Locate(-pos, kHeaderBytes, at)) return kSizeDone;
     m_llWalk = FileONEAnalyser::SectionLength(v, at);
-    if (m_llWalk <= 0) return 1;
+    if (m_llWalk <= 0) return kSizeDone;
   }
-  if (pos > kCap) return 1;
+  if (pos > kCap) return kSizeDone;
   while (m_llWalk <= pos + sectorSize && m_llWalk <= kCap) {
-    if (!bytes.Locate(m_llWalk - pos, 16, at)) return 2;  // the section header arrives later
+    if (!bytes.Locate(m_llWalk - pos, 16, at)) return kSizeNeedMore;  // the section header arrives later
     if (!FileONEAnalyser::IsOneHeader(v.Data() + at + 4)) {
       m_llSize = m_llWalk;
       streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-      return 1;
+      return kSizeDone;
     }
-    if (!bytes.Locate(m_llWalk - pos, kHeaderBytes, at)) return 2;
+    if (!bytes.Locate(m_llWalk - pos, kHeaderBytes, at)) return kSizeNeedMore;
     const long long length = FileONEAnalyser::SectionLength(v, at);
     if (length <= 0) {
       m_llSize = m_llWalk;  // a section that cannot move the walk on ends it
       streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-      return 1;
+      return kSizeDone;
     }
     m_llWalk += length;
   }
-  return 2;
+  return kSizeNeedMore;
 }
 
 }  // namespace RawSpeed

@@ -9,7 +9,7 @@ class FileONEAnalyser : public IRawFileAnalyser {
  public:
   static constexpr long long kLimit = 0x1A000000;
 
-  FileONEAnalyser() : IRawFileAnalyser(49) {}
+  FileONEAnalyser() : IRawFileAnalyser(kRawTypeOne) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   static bool IsOneHeader(const unsigned char* at);  // the 12 bytes at +4
@@ -31,9 +31,11 @@ class OneAnalyser : public IRawFileAnalyser {
     long long m_llWalk = -1;
   };
 
-  OneAnalyser() : IRawFileAnalyser(49), m_pReader(std::make_unique<FileONEAnalyser>()) {}
+  OneAnalyser() : IRawFileAnalyser(kRawTypeOne), m_pReader(std::make_unique<FileONEAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
-  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override { return m_pReader->AnalyseBuffer(sector, probe); }
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override {
+    return m_pReader->AnalyseBuffer(sector, probe);
+  }
   CRawFileInfo* CreateRawFileInfo() override { return new OneRawFileInfo(m_pReader.get()); }
 
  private:

@@ -1,16 +1,16 @@
 #include "carving/PdfAnalyzer.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstdio>
 #include <cstring>
 
 #include "carving/StreamBytes.h"
+#include "core/util/Assert.h"
 
 namespace BruteForce {
 
 int PdfAnalyzer::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
-  assert(sector != nullptr);
+  QV_ASSERT(sector != nullptr);
   bool ok = std::memcmp(sector, "%PDF-", 5) == 0;
   if (!ok && std::memcmp(sector, "%!PS-Adobe", 10) == 0) {
     const std::size_t n = strnlen(reinterpret_cast<const char*>(sector), 512);
@@ -74,7 +74,7 @@ long long PdfAnalyzer::PdfRawFileInfo::EndAmidData(const unsigned char* sector, 
 
 int PdfAnalyzer::PdfRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                              SearchContext& context) {
-  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return 2;
+  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return kSizeNeedMore;
   const StreamBytes bytes(sector, sectorSize, context);
   const bool nextPresent = sectorNumber + 1 < context.blockEndSector && bytes.After() >= 2LL * sectorSize;
   const int visible = nextPresent ? 2 * sectorSize : sectorSize;
@@ -87,14 +87,15 @@ int PdfAnalyzer::PdfRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
     const int n = std::min(visible, 4095);
     if (const void* ps = memmem(sector, static_cast<std::size_t>(n), "%!PS-Adobe", 10)) {
       const auto* from = static_cast<const unsigned char*>(ps);
-      const std::size_t rest = strnlen(reinterpret_cast<const char*>(from), static_cast<std::size_t>(sector + visible - from));
+      const std::size_t rest =
+          strnlen(reinterpret_cast<const char*>(from), static_cast<std::size_t>(sector + visible - from));
       if (memmem(from, rest, "Adobe Illustrator", 17) != nullptr) m_eType = FilePDFAnalyser::kTypeAi;
     }
   }
   const long long d = (sectorNumber - m_llStartSector) * sectorSize;
   if (d > m_llCap) {
     m_llSize = 0;
-    return 1;
+    return kSizeDone;
   }
   long long end = 0;
   if (context.zeroTailBytes >= 4) {
@@ -109,7 +110,7 @@ int PdfAnalyzer::PdfRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
     }
   }
   if (end == 0 && context.zeroTailBytes < 4) end = EndAmidData(sector, sectorSize, d);
-  if (end == 0) return 2;
+  if (end == 0) return kSizeNeedMore;
   PdfTagDealwith(m_property);
   if (m_strName.empty()) {
     char name[64];
@@ -117,7 +118,7 @@ int PdfAnalyzer::PdfRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
     SetRawFileName(name);
   }
   m_llSize = end;
-  return 1;
+  return kSizeDone;
 }
 
 }  // namespace BruteForce

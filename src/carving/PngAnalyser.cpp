@@ -16,22 +16,22 @@ void PNGAnalyser::PNGRawFileInfo::WillBeRemove(unsigned char*, long long) {
 
 int PNGAnalyser::PNGRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                              SearchContext& context) {
-  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return 2;
+  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return kSizeNeedMore;
   const long long pos = (sectorNumber - m_llStartSector) * sectorSize;
   if (pos > m_llCap) {
     m_llSize = 0;
-    return 1;
+    return kSizeDone;
   }
   const StreamBytes bytes(sector, sectorSize, context);
   std::size_t at = 0;
   while (m_llWalk <= pos + sectorSize) {
     if (m_bFirst) {
-      if (!bytes.Locate(8 - pos, 4, at)) return 2;
+      if (!bytes.Locate(8 - pos, 4, at)) return kSizeNeedMore;
       m_llWalk += bytes.View().U32Be(at);
       m_bFirst = false;
       continue;
     }
-    if (!bytes.Locate(m_llWalk - pos, 8, at)) return 2;  // not in the buffer (yet)
+    if (!bytes.Locate(m_llWalk - pos, 8, at)) return kSizeNeedMore;  // not in the buffer (yet)
     const long long length = bytes.View().U32Be(at);
     m_llWalk += length + 12;
     if (bytes.View().Equals(at + 4, "IEND", 4)) {
@@ -40,10 +40,10 @@ int PNGAnalyser::PNGRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
       m_strName = name;
       m_llSize = m_llWalk;
       m_eType = kRawTypePng;
-      return 1;
+      return kSizeDone;
     }
   }
-  return 2;
+  return kSizeNeedMore;
 }
 
 }  // namespace RawSpeed

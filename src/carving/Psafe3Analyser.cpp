@@ -7,7 +7,7 @@ namespace RawSpeed {
 int PSAFE3Analyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr) return 0;
   if (!streammember::EqualsNoCase(sector, "PWS3", 4) && !streammember::EqualsNoCase(sector + 3, "PWS3", 4)) return 0;
-  probe.m_eType = 136;
+  probe.m_eType = kRawTypePsafe3;
   return 1;
 }
 

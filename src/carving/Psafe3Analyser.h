@@ -7,7 +7,7 @@ namespace RawSpeed {
 
 class PSAFE3Analyser : public IRawFileAnalyser {
  public:
-  PSAFE3Analyser() : IRawFileAnalyser(136) {}
+  PSAFE3Analyser() : IRawFileAnalyser(kRawTypePsafe3) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override;

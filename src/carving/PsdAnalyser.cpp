@@ -4,18 +4,18 @@ namespace RawSpeed {
 
 int PSDAnalyser::PSDRawFileInfo::Finish(long long size, long long sectorNumber) {
   m_llSize = size;
-  m_eType = 54;
+  m_eType = kRawTypePsd;
   streammember::NameRange(*this, streammember::kFormB, sectorNumber);
   return 1;
 }
 
 int PSDAnalyser::PSDRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                            SearchContext& context) {
+                                             SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 2;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
   if (pos > 5 * kCap) {
     m_llSize = 0;  // the device reader takes over
-    return 1;
+    return kSizeDone;
   }
   const StreamBytes bytes(sector, sectorSize, context);
   const ByteView& v = bytes.View();
@@ -23,7 +23,7 @@ int PSDAnalyser::PSDRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
   while (m_eStage != kZeroTail && m_llWalk < pos + sectorSize) {
     switch (m_eStage) {
       case kColourMode: {
-        if (!bytes.Locate(-pos, 30, at)) return 2;
+        if (!bytes.Locate(-pos, 30, at)) return kSizeNeedMore;
         m_u64Rows = static_cast<unsigned long long>(v.U32Be(at + 14)) * v.U16Be(at + 12);
         m_u64RawBytes = m_u64Rows * v.U32Be(at + 18) * v.U16Be(at + 22) / 8;
         m_llWalk = 30 + static_cast<long long>(v.U32Be(at + 26));
@@ -32,12 +32,12 @@ int PSDAnalyser::PSDRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
       }
       case kResources:
       case kLayers:
-        if (!bytes.Locate(m_llWalk - pos, 4, at)) return 2;
+        if (!bytes.Locate(m_llWalk - pos, 4, at)) return kSizeNeedMore;
         m_llWalk += static_cast<long long>(v.U32Be(at)) + 4;
         m_eStage = m_eStage == kResources ? kLayers : kCompression;
         break;
       case kCompression: {
-        if (!bytes.Locate(m_llWalk - pos, 2, at)) return 2;
+        if (!bytes.Locate(m_llWalk - pos, 2, at)) return kSizeNeedMore;
         const unsigned compression = v.U16Be(at);
         m_llWalk += 2;
         if (compression == 1) {
@@ -56,7 +56,7 @@ int PSDAnalyser::PSDRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
           m_eStage = kKnownEnd;
           break;
         }
-        if (!bytes.Locate(m_llWalk - pos, 2, at)) return 2;
+        if (!bytes.Locate(m_llWalk - pos, 2, at)) return kSizeNeedMore;
         m_llRleSum += v.U16Be(at);
         m_llWalk += 2;
         ++m_u64RowIndex;
@@ -67,13 +67,13 @@ int PSDAnalyser::PSDRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
           break;
         }
         if (m_llEnd <= pos + sectorSize) return Finish(m_llEnd, sectorNumber);
-        return 2;
+        return kSizeNeedMore;
       case kZeroTail:
         break;
     }
   }
   if (m_eStage == kKnownEnd && m_llEnd <= pos + sectorSize) return Finish(m_llEnd, sectorNumber);
-  if (m_eStage != kZeroTail || m_llWalk >= pos || context.zeroTailBytes < 8) return 2;
+  if (m_eStage != kZeroTail || m_llWalk >= pos || context.zeroTailBytes < 8) return kSizeNeedMore;
   return Finish(pos + BruteForce::RawUtility::Binary_Compare(sector, sectorSize), sectorNumber);
 }
 

@@ -30,9 +30,11 @@ class PSDAnalyser : public IRawFileAnalyser {
     long long m_llEnd = 0;
   };
 
-  PSDAnalyser() : IRawFileAnalyser(54), m_pReader(std::make_unique<FilePSDAnalyser>()) {}
+  PSDAnalyser() : IRawFileAnalyser(kRawTypePsd), m_pReader(std::make_unique<FilePSDAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
-  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override { return m_pReader->AnalyseBuffer(sector, probe); }
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override {
+    return m_pReader->AnalyseBuffer(sector, probe);
+  }
   CRawFileInfo* CreateRawFileInfo() override { return new PSDRawFileInfo(m_pReader.get()); }
 
  private:

@@ -11,7 +11,7 @@ bool FilePSPAnalyser::IsPspHeader(const unsigned char* sector) {
 
 int FilePSPAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (!IsPspHeader(sector)) return 0;
-  probe.m_eType = 55;
+  probe.m_eType = kRawTypePsp;
   return 1;
 }
 
@@ -31,30 +31,30 @@ bool FilePSPAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
   if (p > kLimit) p = kLimit;
   if (p < 512) return false;
   info.m_llSize = p;
-  info.m_eType = 55;
+  info.m_eType = kRawTypePsp;
   return true;
 }
 
 namespace RawSpeed {
 
 int PSPAnalyser::PSPRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                            SearchContext& context) {
+                                             SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 2;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
   auto finish = [&](long long size) {
     m_llSize = size;
     streammember::NameRange(*this, streammember::kFormC, sectorNumber);
-    return 1;
+    return kSizeDone;
   };
   if (pos > kCap) return finish(m_llWalk);
   const StreamBytes bytes(sector, sectorSize, context);
   while (m_llWalk < pos + sectorSize) {
     std::size_t at = 0;
-    if (!bytes.Locate(m_llWalk - pos, 10, at)) return 2;  // the block header arrives later
+    if (!bytes.Locate(m_llWalk - pos, 10, at)) return kSizeNeedMore;  // the block header arrives later
     if (!FilePSPAnalyser::IsBlock(bytes.View().Data() + at)) return finish(m_llWalk);
     m_llWalk += static_cast<long long>(bytes.View().U32Le(at + 6)) + 10;
   }
-  return 2;
+  return kSizeNeedMore;
 }
 
 }  // namespace RawSpeed

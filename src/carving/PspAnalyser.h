@@ -9,7 +9,7 @@ class FilePSPAnalyser : public IRawFileAnalyser {
  public:
   static constexpr long long kLimit = 0xD000000;
 
-  FilePSPAnalyser() : IRawFileAnalyser(55) {}
+  FilePSPAnalyser() : IRawFileAnalyser(kRawTypePsp) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   static bool IsPspHeader(const unsigned char* sector);
@@ -31,9 +31,11 @@ class PSPAnalyser : public IRawFileAnalyser {
     long long m_llWalk = 36;
   };
 
-  PSPAnalyser() : IRawFileAnalyser(55), m_pReader(std::make_unique<FilePSPAnalyser>()) {}
+  PSPAnalyser() : IRawFileAnalyser(kRawTypePsp), m_pReader(std::make_unique<FilePSPAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
-  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override { return m_pReader->AnalyseBuffer(sector, probe); }
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override {
+    return m_pReader->AnalyseBuffer(sector, probe);
+  }
   CRawFileInfo* CreateRawFileInfo() override { return new PSPRawFileInfo(m_pReader.get()); }
 
  private:

@@ -23,7 +23,7 @@ int RARAnalyser::RARRawFileInfo::Finish(long long sectorNumber, long long size) 
 
 int RARAnalyser::RARRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                              SearchContext& context) {
-  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return 2;
+  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return kSizeNeedMore;
   const long long pos = (sectorNumber - m_llStartSector) * sectorSize;
   if (pos > kCap) return Finish(sectorNumber, m_llWalk);
   const StreamBytes bytes(sector, sectorSize, context);
@@ -31,17 +31,17 @@ int RARAnalyser::RARRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
   std::size_t at = 0;
   if (m_bFirst) {
     // The archive header follows the marker in the first sector.
-    if (!bytes.Locate(7, 505, at)) return 2;
+    if (!bytes.Locate(7, 505, at)) return kSizeNeedMore;
     const long long size = classRarSearch::BlockSize(v.Data() + at, 505);
     if (size < 0) {
       m_llSize = 0;  // no archive header: the device reader decides
-      return 1;
+      return kSizeDone;
     }
     m_llWalk += size;
     m_bFirst = false;
   }
   while (m_bWalkValid && m_llWalk <= pos + sectorSize + kLookAhead) {
-    if (!bytes.Locate(m_llWalk - pos, 32, at)) return 2;  // waits for the next block
+    if (!bytes.Locate(m_llWalk - pos, 32, at)) return kSizeNeedMore;  // waits for the next block
     const long long size = classRarSearch::BlockSize(v.Data() + at, 32);
     if (size < 0) {
       m_bWalkValid = false;
@@ -49,11 +49,11 @@ int RARAnalyser::RARRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
     }
     m_llWalk += size;
   }
-  if (m_llWalk > pos + sectorSize + kLookAhead && m_bWalkValid) return 2;
+  if (m_llWalk > pos + sectorSize + kLookAhead && m_bWalkValid) return kSizeNeedMore;
   if (bytes.Locate(m_llWalk - pos, sizeof(kRarEndBlock), at) && v.Equals(at, kRarEndBlock, sizeof(kRarEndBlock))) {
     return Finish(sectorNumber, m_llWalk + static_cast<long long>(sizeof(kRarEndBlock)));
   }
-  return 2;
+  return kSizeNeedMore;
 }
 
 }  // namespace RawSpeed

@@ -31,7 +31,9 @@ class RARAnalyser : public IRawFileAnalyser {
 
   RARAnalyser() : IRawFileAnalyser(kRawTypeRar), m_pReader(std::make_unique<FileRARAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
-  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override { return m_pReader->AnalyseBuffer(sector, probe); }
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override {
+    return m_pReader->AnalyseBuffer(sector, probe);
+  }
   CRawFileInfo* CreateRawFileInfo() override { return new RARRawFileInfo(); }
   IRawFileAnalyser* Reader() const { return m_pReader.get(); }
 

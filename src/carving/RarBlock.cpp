@@ -18,7 +18,9 @@ bool classRarSearch::GetBlockSize(const unsigned char* block, std::size_t availa
       if (h < 10) return false;
       size = h;
       break;
-    case 0x76: size = h; break;
+    case 0x76:
+      size = h;
+      break;
     case 0x74:
       if (!v.Has(7, 9) || v.U32Le(11) < v.U32Le(7) || v.U8(15) >= 5) return false;
       size = h + v.U32Le(7);
@@ -37,7 +39,8 @@ bool classRarSearch::GetBlockSize(const unsigned char* block, std::size_t availa
       if (h < 10 || !v.Has(7, 4)) return false;
       size = h + v.U32Le(7);
       break;
-    default: return false;  // 0x79
+    default:
+      return false;  // 0x79
   }
   low = static_cast<unsigned>(size & 0xFFFFFFFFu);
   high = static_cast<unsigned>(size >> 32);

@@ -35,7 +35,7 @@ void CRawFileAnalyserListSingle::ReinitAnalyzeList(IRecoveryFilter*) {
 void CRawFileAnalyserListSingle::ClearAnalyzeList() { m_set0.Clear(); }
 
 void CRawFileAnalyserListSingle::BuildRawFileAnalyserListByFileType(AnalyserList& list,
-                                                                   const std::vector<RAW_FILE_TYPE>* types) {
+                                                                    const std::vector<RAW_FILE_TYPE>* types) {
   if (types != nullptr) {
     for (RAW_FILE_TYPE t : *types) CraetePartRawFileAnalyser(t, list);
     return;

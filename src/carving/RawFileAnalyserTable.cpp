@@ -238,15 +238,9 @@ constexpr MultimapEntry kMultimap[] = {
 
 // Tried on every sector that the map and the multimap did not claim.
 constexpr Factory kList[] = {
-    Make<Kalder::LZHAnalyser>,
-    Make<FileEMFAnalyser>,
-    Make<BruteForce::MovAnalyzer>,
-    Make<RawSpeed::InddAnalyser>,
-    Make<RawSpeed::New3DSAnalyser>,
-    Make<RawSpeed::TARAnalyser>,
-    Make<BruteForce::CM2TSAnalyser>,
-    Make<RawSpeed::MOBIAnalyser>,
-    Make<RawSpeed::PSAFE3Analyser>,
+    Make<Kalder::LZHAnalyser>,       Make<FileEMFAnalyser>,          Make<BruteForce::MovAnalyzer>,
+    Make<RawSpeed::InddAnalyser>,    Make<RawSpeed::New3DSAnalyser>, Make<RawSpeed::TARAnalyser>,
+    Make<BruteForce::CM2TSAnalyser>, Make<RawSpeed::MOBIAnalyser>,   Make<RawSpeed::PSAFE3Analyser>,
 };
 
 }  // namespace
@@ -267,7 +261,7 @@ void CRawFileAnalyserListSingle::BuildRawFileAnalyserList(AnalyserList& list) {
 }
 
 void CRawFileAnalyserListSingle::CraetePartRawFileAnalyser(RAW_FILE_TYPE type, AnalyserList& list) {
-  if (type == 26) list.push_back(new FileEMFAnalyser());
-  if (type == 36) list.push_back(new FileLZHAnalyser());
-  if (type == 116) list.push_back(new FileEMLXAnalyser());
+  if (type == kRawTypeEmf) list.push_back(new FileEMFAnalyser());
+  if (type == kRawTypeLzh) list.push_back(new FileLZHAnalyser());
+  if (type == kRawTypeEmlx) list.push_back(new FileEMLXAnalyser());
 }

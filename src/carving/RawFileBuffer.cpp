@@ -36,9 +36,8 @@ bool RawFileBuffer::LoadWindow(long long window) {
   // Near the device's end: as many whole sectors as can be read.
   std::fill(m_buffer.begin(), m_buffer.end(), 0);
   unsigned got = 0;
-  while (got <= kWindowSectors &&
-         m_pDevice->ReadSector(m_buffer.data() + static_cast<std::size_t>(got) * m_uSectorSize,
-                               static_cast<long long>(first + got), 1) != 0) {
+  while (got <= kWindowSectors && m_pDevice->ReadSector(m_buffer.data() + static_cast<std::size_t>(got) * m_uSectorSize,
+                                                        static_cast<long long>(first + got), 1) != 0) {
     ++got;
   }
   if (got < kWindowSectors + 1) {

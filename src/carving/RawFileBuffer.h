@@ -22,7 +22,6 @@ class RawFileBuffer {
   bool Read(unsigned long long offset, void* out, std::size_t n);
 
   unsigned SectorSize() const { return m_uSectorSize; }
-  unsigned long long WindowBytes() const { return m_u64WindowBytes; }
 
  private:
   bool LoadWindow(long long window);

@@ -19,6 +19,12 @@ enum RAW_FILE_TAG : int {
   kRawTagAi = 5,
 };
 
+// What CalcRawSize answers for one sector.
+enum RawSizeStep : int {
+  kSizeDone = 1,      // the size is final (0 when it could not be sized this way)
+  kSizeNeedMore = 2,  // the next sector is needed
+};
+
 class CRawFileInfo {
  public:
   // What the searcher knows of the sector being analysed.
@@ -44,10 +50,9 @@ class CRawFileInfo {
   // The candidate leaves the stream (evicted, finished without a size, or
   // the search ends): a streaming candidate hands itself to a device reader.
   virtual void WillBeRemove(unsigned char* sector, long long sectorNumber) {}
-  // 1: finished (size final, or 0 when it could not be sized this way);
-  // 2: needs the next sector.
+  // A RawSizeStep: kSizeDone or kSizeNeedMore.
   virtual int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) {
-    return 2;
+    return kSizeNeedMore;
   }
 
   // Stores the name after ApiStrFilterBadFileName.
@@ -58,7 +63,7 @@ class CRawFileInfo {
 
   long long m_llStartSector = 0;
   long long m_llSize = 0;
-  RAW_FILE_TYPE m_eType = 0;
+  RAW_FILE_TYPE m_eType = kRawTypeRaw;
   int m_iAnalyserType = 0xFFFF;
   std::string m_strName;
   std::string m_strTime;

@@ -86,7 +86,7 @@ int CRAWFileNode::Initilaize(const CRawFileInfo* info, unsigned int attribute, l
   if ((attribute & 0x10) != 0) {
     name = info->GetRawFileName();
   } else {
-    const auto type = static_cast<unsigned short>(info->m_eType < 0 ? 0 : info->m_eType);
+    const auto type = static_cast<unsigned short>(info->m_eType < kRawTypeRaw ? 0 : info->m_eType);
     name = BuildFileName(type, info->GetRawFileName());
   }
   if (name.size() >= kNameBuffer) name = CutUtf8(name, kNameBuffer - 1);

@@ -46,7 +46,6 @@ class CRAWFileNode : public CFileNode {
   void MarkDeleted() override {}
   void FilterFileNameByDot() override {}
 
-  CRAWFileProperties* GetProperties() const { return m_pProperties; }
 
  private:
   CRAWFileProperties* m_pProperties = nullptr;

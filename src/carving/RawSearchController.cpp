@@ -368,7 +368,8 @@ void CRAWSearchController::EndSearch(int build) {
   for (CRawFileInfo* c : m_open) c->WillBeRemove(nullptr, -1);
   m_open.clear();
   m_waiting.splice(m_waiting.end(), m_readBack);
-  std::printf("--------------%s:%d:list size = %d--------\n", "EndSearch", __LINE__, static_cast<int>(m_waiting.size()));
+  std::printf("--------------%s:%d:list size = %d--------\n", "EndSearch", __LINE__,
+              static_cast<int>(m_waiting.size()));
   while (!m_waiting.empty()) {
     CRawFileInfo* c = m_waiting.front();
     m_waiting.pop_front();

@@ -56,12 +56,12 @@ int RawUtility::Binary_Compare(const unsigned char* data, int length) {
 
 std::string RawUtility::GetFileExtWithType(int type) {
   static const std::map<int, const char*> kExt = {
-      {23, "doc"},  {71, "xls"},  {52, "ppt"},  {37, "max"},  {66, "vsd"},    {68, "wpd"},  {61, "shw"},
-      {69, "wpg"},  {53, "pub"},  {57, "qpw"},  {47, "mpp"},  {3, "adp"},     {44, "mp4"},  {42, "mov"},
-      {2, "3gp"},   {81, "ape"},  {6, "asf"},   {27, "eps"},  {100, "ref"},   {77, "nef"},  {83, "cr2"},
-      {85, "arw"},  {87, "rw2"},  {98, "kdc"},  {99, "3fr"},  {101, "mef"},   {104, "pef"}, {106, "srw"},
-      {107, "orf"}, {88, "dng"},  {41, "mof"},  {13, "cdr"},  {73, "docx"},   {74, "xlsx"}, {75, "ppt"},
-      {112, "number"}, {111, "key"}, {110, "pages"}, {114, "epub"}, {72, "zip"}, {64, "tif"}};
+      {23, "doc"},     {71, "xls"},  {52, "ppt"},    {37, "max"},   {66, "vsd"},  {68, "wpd"},  {61, "shw"},
+      {69, "wpg"},     {53, "pub"},  {57, "qpw"},    {47, "mpp"},   {3, "adp"},   {44, "mp4"},  {42, "mov"},
+      {2, "3gp"},      {81, "ape"},  {6, "asf"},     {27, "eps"},   {100, "ref"}, {77, "nef"},  {83, "cr2"},
+      {85, "arw"},     {87, "rw2"},  {98, "kdc"},    {99, "3fr"},   {101, "mef"}, {104, "pef"}, {106, "srw"},
+      {107, "orf"},    {88, "dng"},  {41, "mof"},    {13, "cdr"},   {73, "docx"}, {74, "xlsx"}, {75, "ppt"},
+      {112, "number"}, {111, "key"}, {110, "pages"}, {114, "epub"}, {72, "zip"},  {64, "tif"}};
   const auto it = kExt.find(type);
   return it == kExt.end() ? std::string() : std::string(it->second);
 }

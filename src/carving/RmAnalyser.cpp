@@ -27,7 +27,7 @@ bool FileRM_RMVBAnalyser::HasVideo(const unsigned char* head, long long length) 
 
 int FileRM_RMVBAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr || std::memcmp(sector, ".RMF", 4) != 0) return 0;
-  probe.m_eType = 94;
+  probe.m_eType = kRawTypeRm;
   return 1;
 }
 
@@ -47,7 +47,7 @@ bool FileRM_RMVBAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* dev
       p += size;
     }
     info.m_llSize = p;
-    info.m_eType = 94;
+    info.m_eType = kRawTypeRm;
     return p > 0;
   }
   const long long ss = reader.SectorSize();
@@ -70,7 +70,7 @@ bool FileRM_RMVBAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* dev
       break;
     }
   }
-  info.m_eType = 95;
+  info.m_eType = kRawTypeRmvb;
   return info.m_llSize > 0;
 }
 
@@ -116,7 +116,7 @@ int RM_RMVBAnalyser::RM_RMVBRawFileInfo::ChunkWalk(const StreamBytes& bytes, lon
 }
 
 int RM_RMVBAnalyser::RM_RMVBRawFileInfo::EndSearch(unsigned char* sector, int sectorSize, long long pos,
-                                                  long long sectorEnd, const SearchContext& context) {
+                                                   long long sectorEnd, const SearchContext& context) {
   if (context.zeroTailBytes >= 8) {
     const long long k = streammember::FindBytes(sector, sectorSize, kClosingIndex, sizeof(kClosingIndex));
     if (k < 0) return 1;
@@ -146,17 +146,18 @@ int RM_RMVBAnalyser::RM_RMVBRawFileInfo::bContinue(unsigned char* sector, int se
 }
 
 int RM_RMVBAnalyser::RM_RMVBRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                                    SearchContext& context) {
+                                                     SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 1;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeDone;
   const long long sectorEnd = pos + sectorSize;
-  if (sectorEnd < m_llWalk) return 2;
-  if (bContinue(sector, sectorSize, pos, sectorEnd, sectorNumber == m_llStartSector, context) == 1) return 2;
-  if (m_llWalk == 0) return 1;
+  if (sectorEnd < m_llWalk) return kSizeNeedMore;
+  if (bContinue(sector, sectorSize, pos, sectorEnd, sectorNumber == m_llStartSector, context) == 1)
+    return kSizeNeedMore;
+  if (m_llWalk == 0) return kSizeDone;
   m_llSize = pos < 20 * m_llCap ? m_llWalk : m_llCap;
-  m_eType = m_bRm ? 94 : 95;
+  m_eType = m_bRm ? kRawTypeRm : kRawTypeRmvb;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-  return 1;
+  return kSizeDone;
 }
 
 }  // namespace Kalder

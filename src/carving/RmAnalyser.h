@@ -9,7 +9,7 @@ class FileRM_RMVBAnalyser : public IRawFileAnalyser {
  public:
   static constexpr long long kRmvbLimit = 0x104000001LL;
 
-  FileRM_RMVBAnalyser() : IRawFileAnalyser(94) {}
+  FileRM_RMVBAnalyser() : IRawFileAnalyser(kRawTypeRm) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   // True when a stream header announces video within 160 bytes of the
@@ -42,7 +42,7 @@ class RM_RMVBAnalyser : public IRawFileAnalyser {
     long long m_llCap = kCap;
   };
 
-  RM_RMVBAnalyser() : IRawFileAnalyser(94), m_pReader(std::make_unique<FileRM_RMVBAnalyser>()) {}
+  RM_RMVBAnalyser() : IRawFileAnalyser(kRawTypeRm), m_pReader(std::make_unique<FileRM_RMVBAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo&) override;
   CRawFileInfo* CreateRawFileInfo() override { return new RM_RMVBRawFileInfo(m_pReader.get()); }

@@ -24,7 +24,7 @@ class RtfRecord : public CZeroTailRecord {
         }
         m_llSize = size;
         streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-        return 1;
+        return kSizeDone;
       }
     } else {
       m_bBalanced = false;

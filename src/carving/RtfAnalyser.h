@@ -11,7 +11,7 @@ namespace RawSpeed {
 
 class RTFAnalyser : public IRawFileAnalyser {
  public:
-  RTFAnalyser() : IRawFileAnalyser(60), m_pReader(std::make_unique<FileRTFAnalyser>()) {}
+  RTFAnalyser() : IRawFileAnalyser(kRawTypeRtf), m_pReader(std::make_unique<FileRTFAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override;

@@ -15,6 +15,5 @@ struct SearchSignCodeInfo {
 class SearchSignFileAnalyser {
  public:
   // Writes the offset reached into the candidate's size; always 1.
-  static int SearchEndSignCode(CRawFileInfo& info, IStorageDevice* device, SearchSignCodeInfo* code,
-                               int caseSensitive);
+  static int SearchEndSignCode(CRawFileInfo& info, IStorageDevice* device, SearchSignCodeInfo* code, int caseSensitive);
 };

@@ -7,7 +7,7 @@ namespace RawSpeed {
 int SIBAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr) return 0;
   if (sector[0] != 0x0F || !streammember::EqualsNoCase(sector + 1, "SIBELIUS", 8)) return 0;
-  probe.m_eType = 134;
+  probe.m_eType = kRawTypeSib;
   return 1;
 }
 

@@ -7,7 +7,7 @@ namespace RawSpeed {
 
 class SIBAnalyser : public IRawFileAnalyser {
  public:
-  SIBAnalyser() : IRawFileAnalyser(134) {}
+  SIBAnalyser() : IRawFileAnalyser(kRawTypeSib) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override;

@@ -33,7 +33,7 @@ bool FileSITAnalyser::IsWebForm(const unsigned char* sector) {
 
 int FileSITAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (!IsSitHeader(sector)) return 0;
-  probe.m_eType = !IsWebForm(sector) && sector[7] == '!' ? 93 : 92;
+  probe.m_eType = !IsWebForm(sector) && sector[7] == '!' ? kRawTypeSitx : kRawTypeSit;
   return 1;
 }
 
@@ -46,7 +46,7 @@ bool FileSITAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
   if (head[7] == ' ') {
     const unsigned stored = ByteView(head, sizeof(head)).U32Be(84);
     info.m_llSize = (stored & 0x80000000u) != 0 ? kLimit : stored;
-    info.m_eType = 92;
+    info.m_eType = kRawTypeSit;
     return info.m_llSize > 0;
   }
   if (head[7] != '!') return false;
@@ -76,22 +76,22 @@ bool FileSITAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
       break;
     }
   }
-  info.m_eType = 93;
+  info.m_eType = kRawTypeSitx;
   return info.m_llSize > 0;
 }
 
 namespace RawSpeed {
 
 int SITAnalyser::SITRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                            SearchContext& context) {
+                                             SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 2;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
   if (m_eMode == kUnknown) {
     if (FileSITAnalyser::IsWebForm(sector)) {
       m_eMode = kZeroTail;
     } else if (sector[7] == '!') {
       m_eMode = kSitx;
-      m_eType = 93;
+      m_eType = kRawTypeSitx;
     } else {
       m_eMode = kStoredSize;
     }
@@ -100,21 +100,21 @@ int SITAnalyser::SITRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
     case kStoredSize: {
       const long long stored = ByteView(sector, static_cast<std::size_t>(sectorSize)).U32Be(84);
       m_llSize = stored != 0 && stored < kCap ? stored : kCap;
-      return 1;
+      return kSizeDone;
     }
     case kZeroTail:
-      if (context.zeroTailBytes < 9) return 2;
+      if (context.zeroTailBytes < 9) return kSizeNeedMore;
       m_llSize = pos + BruteForce::RawUtility::Binary_Compare(sector, sectorSize);
       streammember::NameRange(*this, streammember::kFormB, sectorNumber);
-      return 1;
+      return kSizeDone;
     default:
       break;
   }
-  if (context.zeroTailBytes < 4) return 2;
+  if (context.zeroTailBytes < 4) return kSizeNeedMore;
   if (pos > kCap) {
     m_llSize = kCap;
     streammember::NameRange(*this, streammember::kFormB, sectorNumber);
-    return 1;
+    return kSizeDone;
   }
   const int c = BruteForce::RawUtility::Binary_Compare(sector, sectorSize);
   const StreamBytes bytes(sector, sectorSize, context);
@@ -125,10 +125,10 @@ int SITAnalyser::SITRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
   } else {
     found = EndMarkerNearEnd(sector, c);
   }
-  if (!found) return 2;
+  if (!found) return kSizeNeedMore;
   m_llSize = pos + c;
   streammember::NameRange(*this, streammember::kFormB, sectorNumber);
-  return 1;
+  return kSizeDone;
 }
 
 }  // namespace RawSpeed

@@ -10,7 +10,7 @@ class FileSITAnalyser : public IRawFileAnalyser {
  public:
   static constexpr long long kLimit = 0x82000000LL;
 
-  FileSITAnalyser() : IRawFileAnalyser(92) {}
+  FileSITAnalyser() : IRawFileAnalyser(kRawTypeSit) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   static bool IsSitHeader(const unsigned char* sector);
@@ -33,9 +33,11 @@ class SITAnalyser : public IRawFileAnalyser {
     Mode m_eMode = kUnknown;
   };
 
-  SITAnalyser() : IRawFileAnalyser(92), m_pReader(std::make_unique<FileSITAnalyser>()) {}
+  SITAnalyser() : IRawFileAnalyser(kRawTypeSit), m_pReader(std::make_unique<FileSITAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
-  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override { return m_pReader->AnalyseBuffer(sector, probe); }
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override {
+    return m_pReader->AnalyseBuffer(sector, probe);
+  }
   CRawFileInfo* CreateRawFileInfo() override { return new SITRawFileInfo(m_pReader.get()); }
 
  private:

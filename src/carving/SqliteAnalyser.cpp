@@ -10,7 +10,7 @@ int CFCPEvtAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   const ByteView h(sector, 64);
   const unsigned pageSize = h.U16Be(16);
   if (pageSize == 0 || pageSize % 1024 != 0 || h.U8(59) >= 4) return 0;
-  probe.m_eType = 115;
+  probe.m_eType = kRawTypeFcpevent;
   return 1;
 }
 
@@ -37,7 +37,7 @@ void CFCPEvtFileInfo::JudeMuseSuffix(const StreamBytes& bytes, long long pos) {
     text.push_back(unit < 0x80 ? static_cast<char>(unit) : '?');
   }
   if (text.rfind("tableactiveactive", 0) == 0) {
-    m_eType = 128;
+    m_eType = kRawTypeMuse;
     m_iCheckPending = 0;
     return;
   }
@@ -45,7 +45,7 @@ void CFCPEvtFileInfo::JudeMuseSuffix(const StreamBytes& bytes, long long pos) {
   if (!bytes.Locate(from - pos, 200, at)) return;
   const std::string window(reinterpret_cast<const char*>(v.Data() + at), 200);
   if (window.find("payload") != std::string::npos && window.find("metadata") != std::string::npos) {
-    m_eType = 143;
+    m_eType = kRawTypeSketch;
     m_iCheckPending = 0;
   }
 }
@@ -53,7 +53,13 @@ void CFCPEvtFileInfo::JudeMuseSuffix(const StreamBytes& bytes, long long pos) {
 int CFCPEvtFileInfo::GuessCalculate(const ByteView& v, std::size_t at) {
   const unsigned kind = v.U8(at);
   switch (kind) {
-    case 1: case 2: case 5: case 8: case 10: case 13: case 0x41:
+    case 1:
+    case 2:
+    case 5:
+    case 8:
+    case 10:
+    case 13:
+    case 0x41:
       m_iRunStarted = 0;
       m_iRunLength = 0;
       return 0;
@@ -100,7 +106,7 @@ int CFCPEvtFileInfo::EndSearch(long long pageOffset, long long sectorNumber) {
   const long long f = m_iCheckPending != 0 ? m_uFreelistPages : 0;
   long long size = pageOffset + (f - m_iRunLength) * static_cast<long long>(m_iPageSize);
   if (size > kCap) size = kCap;
-  if (m_eType == 143) {
+  if (m_eType == kRawTypeSketch) {
     const long long stated = static_cast<long long>(m_iPageSize) * m_uDbPages;
     const long long slack = 3LL * m_iPageSize;
     if (stated > 0 && stated - size <= slack && size - stated <= slack) size = stated;
@@ -113,14 +119,14 @@ int CFCPEvtFileInfo::EndSearch(long long pageOffset, long long sectorNumber) {
 int CFCPEvtFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                  SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 2;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
   const StreamBytes bytes(sector, sectorSize, context);
   if (m_bFirst) {
-    if (!PageInformation(bytes, pos)) return 2;
+    if (!PageInformation(bytes, pos)) return kSizeNeedMore;
     m_bFirst = false;
     if (m_iPageSize == 0) {
       m_llSize = 0;
-      return 1;
+      return kSizeDone;
     }
   }
   if (m_iCheckPending != 0 && pos < m_iPageSize) JudeMuseSuffix(bytes, pos);
@@ -128,20 +134,20 @@ int CFCPEvtFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long lon
   while (m_llNextPage < pos + sectorSize) {
     if (m_llNextPage >= kCap) return EndSearch(kCap, sectorNumber);
     std::size_t at = 0;
-    if (!bytes.Locate(m_llNextPage - pos, 8, at)) return 2;
+    if (!bytes.Locate(m_llNextPage - pos, 8, at)) return kSizeNeedMore;
     const unsigned cells = v.U16Be(at + 3);
-    if (m_eType != 121 && cells >= 26 && cells <= 34) {
+    if (m_eType != kRawTypeAbcddb && cells >= 26 && cells <= 34) {
       std::size_t whole = 0;
       if (bytes.Locate(m_llNextPage - pos, static_cast<std::size_t>(m_iPageSize), whole)) {
-        if (AnalyseABCDDBFileType(v, whole, cells)) m_eType = 121;
+        if (AnalyseABCDDBFileType(v, whole, cells)) m_eType = kRawTypeAbcddb;
       } else if (m_llNextPage + m_iPageSize > pos + sectorSize) {
-        return 2;  // the rest of the page arrives later
+        return kSizeNeedMore;  // the rest of the page arrives later
       }
     }
     if (GuessCalculate(v, at) != 0) return EndSearch(m_llNextPage, sectorNumber);
     m_llNextPage += m_iPageSize;
   }
-  return 2;
+  return kSizeNeedMore;
 }
 
 }  // namespace BruteForce

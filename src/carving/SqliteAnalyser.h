@@ -10,7 +10,7 @@ class CFCPEvtFileInfo : public CRawFileInfo {
  public:
   static constexpr long long kCap = 200000000;
 
-  CFCPEvtFileInfo() { m_eType = 115; }
+  CFCPEvtFileInfo() { m_eType = kRawTypeFcpevent; }
   bool WhetherImplementGuess() override { return true; }
   int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) override;
 

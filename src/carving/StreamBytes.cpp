@@ -57,4 +57,3 @@ long long ClosingTagEnd(const unsigned char* sector, int sectorSize, const CRawF
   }
   return -1;
 }
-

@@ -73,24 +73,24 @@ class CZeroTailRecord : public CStreamRecord {
   struct Rule {
     long long minimum;
     unsigned long long cap;
-    int plus;              // added to the bytes in use of the last sector
-    int zeroTail;          // zero-tail bytes that end the file
+    int plus;      // added to the bytes in use of the last sector
+    int zeroTail;  // zero-tail bytes that end the file
     const char* form;
   };
   CZeroTailRecord(RAW_FILE_TYPE type, IRawFileAnalyser* reader, const Rule& rule)
       : CStreamRecord(type, reader), m_rule(rule) {}
   int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) override {
     long long pos = 0;
-    if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 2;
+    if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
     if (static_cast<unsigned long long>(pos) > m_rule.cap) {
       streammember::NameRange(*this, m_rule.form, sectorNumber);
       m_llSize = pos;
-      return 1;
+      return kSizeDone;
     }
-    if (context.zeroTailBytes < m_rule.zeroTail || pos < m_rule.minimum + m_llExtra) return 2;
+    if (context.zeroTailBytes < m_rule.zeroTail || pos < m_rule.minimum + m_llExtra) return kSizeNeedMore;
     m_llSize = pos + BruteForce::RawUtility::Binary_Compare(sector, sectorSize) + m_rule.plus;
     streammember::NameRange(*this, m_rule.form, sectorNumber);
-    return 1;
+    return kSizeDone;
   }
 
  private:

@@ -86,8 +86,7 @@ std::string CSummaryInFormation::FileTimeText(unsigned long long filetime) {
   return text;
 }
 
-void CSummaryInFormation::GetDetailInformation(const unsigned char* buffer, int offset, int& value,
-                                               std::string& text) {
+void CSummaryInFormation::GetDetailInformation(const unsigned char* buffer, int offset, int& value, std::string& text) {
   text.clear();
   if (buffer == nullptr || offset < 0 || m_iLength < 8 || offset > m_iLength - 8) return;
   const ByteView v(buffer, static_cast<std::size_t>(m_iLength));
@@ -114,7 +113,8 @@ void CSummaryInFormation::GetDetailInformation(const unsigned char* buffer, int 
     case 31: {
       const unsigned n = v.U32Le(at + 4);
       if (n > kMaxText / 2 || !v.Has(at + 8, 2 * static_cast<std::size_t>(n))) return;
-      text = ConvertToUtf8("UTF-16LE", buffer + at + 8, 2 * static_cast<std::size_t>(n), 3 * static_cast<std::size_t>(n));
+      text =
+          ConvertToUtf8("UTF-16LE", buffer + at + 8, 2 * static_cast<std::size_t>(n), 3 * static_cast<std::size_t>(n));
       break;
     }
     case 64:
@@ -144,12 +144,23 @@ bool CSummaryInFormation::GetFileInformation(const unsigned char* buffer, FilePr
     const long long valueAt = s + static_cast<long long>(v.U32Le(static_cast<std::size_t>(pair) + 4));
     int slot = -1;
     switch (id) {
-      case 2: slot = kSummaryTitle; break;
-      case 4: slot = kSummaryAuthor; break;
-      case 8: slot = kSummaryLastAuthor; break;
-      case 12: slot = kSummaryCreated; break;
-      case 13: slot = kSummarySaved; break;
-      default: break;
+      case 2:
+        slot = kSummaryTitle;
+        break;
+      case 4:
+        slot = kSummaryAuthor;
+        break;
+      case 8:
+        slot = kSummaryLastAuthor;
+        break;
+      case 12:
+        slot = kSummaryCreated;
+        break;
+      case 13:
+        slot = kSummarySaved;
+        break;
+      default:
+        break;
     }
     if (slot < 0 || valueAt > length) continue;
     int number = 0;

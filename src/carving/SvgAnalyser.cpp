@@ -14,12 +14,12 @@ constexpr long long kOtherFormSizeAt = 1100;
 int SVGAnalyser::JudeGpxAndPlist(const unsigned char* sector) {
   using streammember::EqualsNoCase;
   if (EqualsNoCase(sector, "<?xml", 5)) {
-    if (EqualsNoCase(sector + 57, "<gpx", 4) || EqualsNoCase(sector + 39, "<gpx", 4)) return 130;
+    if (EqualsNoCase(sector + 57, "<gpx", 4) || EqualsNoCase(sector + 39, "<gpx", 4)) return kRawTypeGpx;
     if (EqualsNoCase(sector + 39, "<!DOCTYPE plist", 15) || EqualsNoCase(sector + 40, "<!DOCTYPE plist", 15)) {
-      return 131;
+      return kRawTypePlist;
     }
   }
-  if (EqualsNoCase(sector, "BCFZ", 4)) return 130;
+  if (EqualsNoCase(sector, "BCFZ", 4)) return kRawTypeGpx;
   return 0;
 }
 
@@ -27,30 +27,30 @@ int SVGAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr) return 0;
   if (const int type = JudeGpxAndPlist(sector)) {
     probe.m_eType = type;
-    return 1;
+    return kRawType3ds;
   }
   static constexpr char kDeclaration[] = "<?xml version=\"";
   if (std::memcmp(sector, kDeclaration, 15) == 0 || std::memcmp(sector + 3, kDeclaration, 15) == 0) {
     const std::string text(reinterpret_cast<const char*>(sector), 512);
     for (const char* form : kSvgForms) {
       if (text.find(form) != std::string::npos) {
-        probe.m_eType = 91;
-        return 1;
+        probe.m_eType = kRawTypeSvg;
+        return kRawType3ds;
       }
     }
     if (text.find("=\"Evernote") != std::string::npos) {
-      probe.m_eType = 139;
-      return 1;
+      probe.m_eType = kRawTypeEnex;
+      return kRawType3ds;
     }
     if (text.find("csl") != std::string::npos) {
-      probe.m_eType = 19;
-      return 1;
+      probe.m_eType = kRawTypeCsl;
+      return kRawType3ds;
     }
     return 0;
   }
   if (std::memcmp(sector, kOtherForm, 4) == 0 || std::memcmp(sector, "<svg ", 5) == 0) {
-    probe.m_eType = 91;
-    return 1;
+    probe.m_eType = kRawTypeSvg;
+    return kRawType3ds;
   }
   return 0;
 }
@@ -67,9 +67,9 @@ int SVGAnalyser::SVGRawFileInfo::GpxAndPlistSize(unsigned char* sector, int sect
   if (pos > m_llCap) {
     m_llSize = pos;
     streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-    return 1;
+    return kRawType3ds;
   }
-  if (context.zeroTailBytes < 8) return 2;
+  if (context.zeroTailBytes < 8) return kRawType3gp;
   using BruteForce::RawUtility;
   const int gpx = RawUtility::FindMagicInBuffer(sector, sectorSize, context.zeroTailBytes,
                                                 reinterpret_cast<const unsigned char*>("</gpx>"), 6);
@@ -77,7 +77,7 @@ int SVGAnalyser::SVGRawFileInfo::GpxAndPlistSize(unsigned char* sector, int sect
                                                   reinterpret_cast<const unsigned char*>("</plist>"), 8);
   m_llSize = pos + (gpx + plist != 0 ? gpx + plist : sectorSize) + 3;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-  return 1;
+  return kRawType3ds;
 }
 
 int SVGAnalyser::SVGRawFileInfo::SvgOtherVerRawSize(const StreamBytes& bytes, long long pos, long long sectorNumber) {
@@ -85,19 +85,19 @@ int SVGAnalyser::SVGRawFileInfo::SvgOtherVerRawSize(const StreamBytes& bytes, lo
   if (!bytes.Locate(kOtherFormSizeAt - pos, 4, at)) {
     if (pos > kOtherFormSizeAt) {
       m_llSize = 0;  // the size field was never loaded: the device reader decides
-      return 1;
+      return kRawType3ds;
     }
-    return 2;
+    return kRawType3gp;
   }
   const long long size = static_cast<long long>(bytes.View().U32Le(at)) + 1152;
   m_llSize = size <= m_llCap ? size : 0;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-  return 1;
+  return kRawType3ds;
 }
 
-int SVGAnalyser::SVGRawFileInfo::bContinue(unsigned char* sector, int sectorSize, long long pos,
-                                           long long sectorNumber, const SearchContext& context) {
-  if (sector[sectorSize - 1] != 0 || sector[sectorSize - 2] != 0) return 1;
+int SVGAnalyser::SVGRawFileInfo::bContinue(unsigned char* sector, int sectorSize, long long pos, long long sectorNumber,
+                                           const SearchContext& context) {
+  if (sector[sectorSize - 1] != 0 || sector[sectorSize - 2] != 0) return kRawType3ds;
   bool found = streammember::FindBytes(sector, sectorSize, "</", 2) >= 0;
   if (!found && context.previousBlockStartSector + 1 < sectorNumber) {
     const StreamBytes bytes(sector, sectorSize, context);
@@ -107,40 +107,44 @@ int SVGAnalyser::SVGRawFileInfo::bContinue(unsigned char* sector, int sectorSize
       found = streammember::FindBytes(bytes.View().Data() + at, sectorSize + half, "</", 2) >= 0;
     }
   }
-  if (!found) return 1;
+  if (!found) return kRawType3ds;
   m_llWalkedEnd = pos + BruteForce::RawUtility::Binary_Compare(sector, sectorSize) + 2;
   return 0;
 }
 
 int SVGAnalyser::SVGRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                            SearchContext& context) {
+                                             SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos) || sectorSize < 4) return 1;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos) || sectorSize < 4) return kRawType3ds;
   if (m_bFirst) {
     m_bFirst = false;
     m_bOtherForm = std::memcmp(sector, kOtherForm, 4) == 0;
   }
   if (!m_bOtherForm) {
     // The document's closing tag ends it, whatever follows on the disk.
-    const char* tag = m_eType == 130 ? "</gpx>" : m_eType == 131 ? "</plist>" : m_eType == 91 ? "</svg>" : nullptr;
+    const char* tag = m_eType == kRawTypeGpx     ? "</gpx>"
+                      : m_eType == kRawTypePlist ? "</plist>"
+                      : m_eType == kRawTypeSvg   ? "</svg>"
+                                                 : nullptr;
     const long long closed = tag != nullptr ? ClosingTagEnd(sector, sectorSize, context, tag) : -1;
     if (closed >= 0) {
       m_llSize = pos + closed;
       streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-      return 1;
+      return kRawType3ds;
     }
   }
-  if (m_eType == 130 || m_eType == 131) return GpxAndPlistSize(sector, sectorSize, pos, sectorNumber, context);
+  if (m_eType == kRawTypeGpx || m_eType == kRawTypePlist)
+    return GpxAndPlistSize(sector, sectorSize, pos, sectorNumber, context);
   if (m_bOtherForm) return SvgOtherVerRawSize(StreamBytes(sector, sectorSize, context), pos, sectorNumber);
   if (pos >= m_llCap) {
     m_llSize = m_llCap;
     streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-    return 1;
+    return kRawType3ds;
   }
-  if (bContinue(sector, sectorSize, pos, sectorNumber, context) == 1) return 2;
+  if (bContinue(sector, sectorSize, pos, sectorNumber, context) == 1) return kRawType3gp;
   m_llSize = m_llWalkedEnd;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-  return 1;
+  return kRawType3ds;
 }
 
 }  // namespace Kalder

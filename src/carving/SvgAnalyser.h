@@ -33,7 +33,7 @@ class SVGAnalyser : public IRawFileAnalyser {
     long long m_llCap = kCap;
   };
 
-  SVGAnalyser() : IRawFileAnalyser(91), m_pReader(std::make_unique<FileSVGAnalyser>()) {}
+  SVGAnalyser() : IRawFileAnalyser(kRawTypeSvg), m_pReader(std::make_unique<FileSVGAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override { return new SVGRawFileInfo(m_pReader.get()); }

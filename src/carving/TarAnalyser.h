@@ -25,7 +25,9 @@ class TARAnalyser : public IRawFileAnalyser {
 
   TARAnalyser() : IRawFileAnalyser(kRawTypeTar), m_pReader(std::make_unique<FileTARAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
-  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override { return m_pReader->AnalyseBuffer(sector, probe); }
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override {
+    return m_pReader->AnalyseBuffer(sector, probe);
+  }
   CRawFileInfo* CreateRawFileInfo() override { return new TARRawFileInfo(); }
   IRawFileAnalyser* Reader() const { return m_pReader.get(); }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "carving/StreamBytes.h"
+#include "carving/TiffTags.h"
 
 namespace BruteForce {
 
@@ -20,19 +21,32 @@ constexpr int kMaxPendingRounds = 64;
 
 unsigned short TiffAnalyzer::GetSizeTypeWide(unsigned type) {
   switch (type) {
-    case 1: case 2: case 6: case 7: return 1;
-    case 3: case 8: return 2;
-    case 4: case 9: case 11: return 4;
-    case 5: case 10: case 12: return 8;
-    default: return 0;
+    case tifftag::kByte:
+    case tifftag::kAscii:
+    case tifftag::kSByte:
+    case tifftag::kUndefined:
+      return 1;
+    case tifftag::kShort:
+    case tifftag::kSShort:
+      return 2;
+    case tifftag::kLong:
+    case tifftag::kSLong:
+    case tifftag::kFloat:
+      return 4;
+    case tifftag::kRational:
+    case tifftag::kSRational:
+    case tifftag::kDouble:
+      return 8;
+    default:
+      return 0;
   }
 }
 
 int TiffAnalyzer::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr) return 0;
   static constexpr unsigned char kHeads[][4] = {
-      {0x4D, 0x4D, 0x00, 0x2A}, {0x49, 0x49, 0x2A, 0x00}, {0x49, 0x49, 0x55, 0x00}, {'I', 'I', 'R', 'O'},
-      {'I', 'I', 'R', 'S'},     {'M', 'M', 'O', 'R'},
+      {0x4D, 0x4D, 0x00, 0x2A}, {0x49, 0x49, 0x2A, 0x00}, {0x49, 0x49, 0x55, 0x00},
+      {'I', 'I', 'R', 'O'},     {'I', 'I', 'R', 'S'},     {'M', 'M', 'O', 'R'},
   };
   bool ok = std::memcmp(sector, kRafMagic, 16) == 0;
   for (const auto& h : kHeads) ok = ok || std::memcmp(sector, h, 4) == 0;
@@ -116,211 +130,236 @@ bool Info::LastElement(const tagIDFEntry& e, std::size_t entryAt, unsigned& v) {
   return true;
 }
 
+void Info::MakeTag(const tagIDFEntry& e, std::size_t entryAt) {
+  if (m_iMakeRead != 0) return;
+  std::string raw;
+  bool gone = false;
+  if (!ReadText(e, entryAt, raw, gone)) {
+    if (!gone) m_iStop = 1;
+    return;
+  }
+  m_iMakeRead = 1;
+  std::string make = TiffCameraText(reinterpret_cast<const unsigned char*>(raw.data()), raw.size(), true);
+  if (!make.empty() && make.size() <= 30) {
+    m_strMake = make;
+    SetRawFileTagAndValue(kRawTagCamera, make);
+  }
+}
+
+void Info::ModelTag(const tagIDFEntry& e, std::size_t entryAt) {
+  if (m_iModelRead != 0) return;
+  std::string raw;
+  bool gone = false;
+  if (!ReadText(e, entryAt, raw, gone)) {
+    m_iStop = 1;
+    return;
+  }
+  m_iModelRead = 1;
+  m_strModel = TiffCameraText(reinterpret_cast<const unsigned char*>(raw.data()), raw.size(), false);
+  if (m_strMake.empty() && !m_strModel.empty()) {
+    std::string label = m_strModel;
+    SetRawFileTagAndValue(kRawTagCamera, label);
+  }
+}
+
+void Info::StripOffsetsTag(const tagIDFEntry& e, unsigned number, std::size_t entryAt) {
+  if (e.value == 0xFFFFFFFFu) return;
+  if (e.count == 1) {
+    m_llLastStripOffset = number;
+    bool beyond = false;
+    if (IsJpegAt(number, beyond)) {
+      m_uStripIsJpeg = 1;
+    } else if (beyond) {
+      m_u64PendingStrip = number;
+    }
+    return;
+  }
+  unsigned last = 0;
+  if (!LastElement(e, entryAt, last)) {
+    m_iStop = 1;
+    return;
+  }
+  m_llLastStripOffset = last;
+}
+
+void Info::StripByteCountsTag(const tagIDFEntry& e, unsigned number, std::size_t entryAt) {
+  if (number == 0xFFFFFFFFu || (e.elementSize == 2 && e.count == 1 && number == 0xFFFF)) return;
+  if (e.count == 1) {
+    m_uLastStripBytes = number;
+    if (m_uStripIsJpeg != 0) {
+      m_llThumbOffset = m_llLastStripOffset;
+      m_llThumbSize = number;
+      m_uStripIsJpeg = 0;
+      m_u64PendingStrip = 0;
+    } else if (m_u64PendingStrip != 0 && m_u64PendingStrip <= 0xFFFFFFFFu) {
+      m_pendingJpeg[static_cast<unsigned>(m_u64PendingStrip)] = number;
+      m_u64PendingStrip = 0;
+    }
+  } else {
+    unsigned last = 0;
+    if (!LastElement(e, entryAt, last)) {
+      m_iStop = 1;
+      return;
+    }
+    m_uLastStripBytes = last;
+  }
+  if (m_llLastStripOffset > 0 && m_uLastStripBytes > 0) {
+    const long long stripEnd = m_llLastStripOffset + m_uLastStripBytes;
+    Raise(stripEnd);
+    if (stripEnd > m_llProven) m_llProven = stripEnd;
+    m_iStripOrThumbKnown = 1;
+    // Nearby: the strip's end is exact (never below a known structure).
+    if (m_llEnd / m_llSectorSize == stripEnd / m_llSectorSize) m_llEnd = std::max(stripEnd, m_llProven);
+  }
+}
+
+void Info::DateTimeTag(const tagIDFEntry& e, std::size_t entryAt) {
+  std::string raw;
+  bool gone = false;
+  if (!ReadText(e, entryAt, raw, gone)) {
+    m_iStop = 1;
+    return;
+  }
+  const std::string text = raw.substr(0, raw.find('\0'));
+  if (text.size() >= 10 && text.size() <= 40) m_strTime = text;
+}
+
+void Info::TileByteCountsTag(const tagIDFEntry& e, unsigned number) {
+  m_uTileBytesValue = e.value;
+  m_uTileBytesElement = e.elementSize;
+  if (e.byteLength != m_uTileOffsetsLength || e.count != m_uTileCount || e.count == 0) return;
+  long long estimate = 0;
+  if (e.count == 1) {
+    estimate = static_cast<long long>(m_uTileOffsets) + number;
+  } else {
+    estimate = static_cast<long long>(e.value) + static_cast<long long>(e.count - 1) * (e.elementSize + 1024);
+  }
+  if (estimate > m_llTileEstimate) m_llTileEstimate = estimate;
+}
+
+void Info::SubIfdsTag(const tagIDFEntry& e) {
+  if (e.byteLength == 0 || e.count > kMaxEntries) {
+    m_iStop = 1;
+    return;
+  }
+  long long ptr = 0;
+  for (unsigned i = 0; i < e.count && m_iStop == 0; ++i) {
+    if (e.byteLength < 5) {
+      ptr = e.value;
+    } else {
+      std::size_t at = 0;
+      if (Locate(static_cast<long long>(e.value) + 4LL * i, 4, at) != 0) {
+        m_iStop = 1;
+        break;
+      }
+      ptr = Get32(at);
+    }
+    Raise(ptr);
+    std::size_t at = 0;
+    if (ptr <= 1 || Locate(ptr, 2, at) != 0) {
+      m_iStop = 1;
+      break;
+    }
+    const long long chain = m_llChain;
+    const long long current = m_llCurrentIfd;
+    const long long lastSub = m_llLastSubIfd;
+    CheckIFD(ptr);
+    m_llChain = chain;
+    m_llCurrentIfd = current;
+    m_llLastSubIfd = lastSub;
+    if (e.byteLength < 5) break;
+  }
+  if (ptr > 1) {
+    if (m_llChain <= 0) m_llChain = ptr;
+    AddSecAndOffset2Map(ptr);
+    m_llLastSubIfd = ptr;
+  }
+}
+
+void Info::JpegOffsetTag(const tagIDFEntry& e) {
+  if (e.value == 0xFFFFFFFFu) return;
+  m_u64ThumbCandidate = e.value;
+  bool beyond = false;
+  if (IsJpegAt(e.value, beyond)) {
+    m_uThumbIsJpeg = 1;
+  } else if (beyond) {
+    m_u64PendingThumb = e.value;
+  }
+}
+
+void Info::JpegLengthTag(const tagIDFEntry& e) {
+  if (e.value == 0xFFFFFFFFu) return;
+  Raise(static_cast<long long>(m_u64ThumbCandidate) + e.value);
+  if (m_uThumbIsJpeg != 0) {
+    m_llThumbOffset = static_cast<long long>(m_u64ThumbCandidate);
+    m_llThumbSize = e.value;
+    m_uThumbIsJpeg = 0;
+    m_u64PendingThumb = 0;
+  } else if (m_u64PendingThumb != 0 && m_u64PendingThumb <= 0xFFFFFFFFu) {
+    m_pendingJpeg[static_cast<unsigned>(m_u64PendingThumb)] = e.value;
+    m_u64PendingThumb = 0;
+  }
+  m_iStripOrThumbKnown = 1;
+}
+
 void Info::CameraTag(const tagIDFEntry& e, unsigned number, std::size_t entryAt) {
   const long long extent = static_cast<long long>(e.value) + e.byteLength;
   switch (e.tag) {
-    case 46:
+    case tifftag::kPanasonicJpgFromRaw:
+    case tifftag::kImageSourceData:
       Raise(extent);
       break;
-    case 256:
+    case tifftag::kImageWidth:
       m_llWidth = number;
       break;
-    case 257:
+    case tifftag::kImageLength:
       m_llHeight = number;
       break;
-    case 271: {
+    case tifftag::kMake:
       Raise(extent);
-      if (m_iMakeRead != 0) break;
-      std::string raw;
-      bool gone = false;
-      if (!ReadText(e, entryAt, raw, gone)) {
-        if (!gone) m_iStop = 1;
-        break;
-      }
-      m_iMakeRead = 1;
-      std::string make = TiffCameraText(reinterpret_cast<const unsigned char*>(raw.data()), raw.size(), true);
-      if (!make.empty() && make.size() <= 30) {
-        m_strMake = make;
-        SetRawFileTagAndValue(kRawTagCamera, make);
-      }
+      MakeTag(e, entryAt);
       break;
-    }
-    case 272: {
+    case tifftag::kModel:
       Raise(extent);
-      if (m_iModelRead != 0) break;
-      std::string raw;
-      bool gone = false;
-      if (!ReadText(e, entryAt, raw, gone)) {
-        m_iStop = 1;
-        break;
-      }
-      m_iModelRead = 1;
-      m_strModel = TiffCameraText(reinterpret_cast<const unsigned char*>(raw.data()), raw.size(), false);
-      if (m_strMake.empty() && !m_strModel.empty()) {
-        std::string label = m_strModel;
-        SetRawFileTagAndValue(kRawTagCamera, label);
-      }
+      ModelTag(e, entryAt);
       break;
-    }
-    case 273: {
-      if (e.value == 0xFFFFFFFFu) break;
-      if (e.count == 1) {
-        m_llLastStripOffset = number;
-        bool beyond = false;
-        if (IsJpegAt(number, beyond)) {
-          m_uStripIsJpeg = 1;
-        } else if (beyond) {
-          m_u64PendingStrip = number;
-        }
-      } else {
-        unsigned last = 0;
-        if (!LastElement(e, entryAt, last)) {
-          m_iStop = 1;
-          break;
-        }
-        m_llLastStripOffset = last;
-      }
+    case tifftag::kStripOffsets:
+      StripOffsetsTag(e, number, entryAt);
       break;
-    }
-    case 279: {
-      if (number == 0xFFFFFFFFu || (e.elementSize == 2 && e.count == 1 && number == 0xFFFF)) break;
-      if (e.count == 1) {
-        m_uLastStripBytes = number;
-        if (m_uStripIsJpeg != 0) {
-          m_llThumbOffset = m_llLastStripOffset;
-          m_llThumbSize = number;
-          m_uStripIsJpeg = 0;
-          m_u64PendingStrip = 0;
-        } else if (m_u64PendingStrip != 0 && m_u64PendingStrip <= 0xFFFFFFFFu) {
-          m_pendingJpeg[static_cast<unsigned>(m_u64PendingStrip)] = number;
-          m_u64PendingStrip = 0;
-        }
-      } else {
-        unsigned last = 0;
-        if (!LastElement(e, entryAt, last)) {
-          m_iStop = 1;
-          break;
-        }
-        m_uLastStripBytes = last;
-      }
-      if (m_llLastStripOffset > 0 && m_uLastStripBytes > 0) {
-        const long long stripEnd = m_llLastStripOffset + m_uLastStripBytes;
-        Raise(stripEnd);
-        if (stripEnd > m_llProven) m_llProven = stripEnd;
-        m_iStripOrThumbKnown = 1;
-        // Nearby: the strip's end is exact (never below a known structure).
-        if (m_llEnd / m_llSectorSize == stripEnd / m_llSectorSize) m_llEnd = std::max(stripEnd, m_llProven);
-      }
+    case tifftag::kStripByteCounts:
+      StripByteCountsTag(e, number, entryAt);
       break;
-    }
-    case 306: {
-      std::string raw;
-      bool gone = false;
-      if (!ReadText(e, entryAt, raw, gone)) {
-        m_iStop = 1;
-        break;
-      }
-      const std::string text = raw.substr(0, raw.find('\0'));
-      if (text.size() >= 10 && text.size() <= 40) m_strTime = text;
+    case tifftag::kDateTime:
+      DateTimeTag(e, entryAt);
       break;
-    }
-    case 324:
+    case tifftag::kTileOffsets:
       Raise(extent);
       m_uTileOffsets = e.value;
       m_uTileCount = e.count;
       m_uTileOffsetsElement = e.elementSize;
       m_uTileOffsetsLength = e.byteLength;
       break;
-    case 325: {
+    case tifftag::kTileByteCounts:
       Raise(extent);
-      m_uTileBytesValue = e.value;
-      m_uTileBytesElement = e.elementSize;
-      if (e.byteLength != m_uTileOffsetsLength || e.count != m_uTileCount || e.count == 0) break;
-      long long estimate = 0;
-      if (e.count == 1) {
-        estimate = static_cast<long long>(m_uTileOffsets) + number;
-      } else {
-        estimate = static_cast<long long>(e.value) + static_cast<long long>(e.count - 1) * (e.elementSize + 1024);
-      }
-      if (estimate > m_llTileEstimate) m_llTileEstimate = estimate;
+      TileByteCountsTag(e, number);
       break;
-    }
-    case 330: {
+    case tifftag::kSubIfds:
       Raise(extent);
-      if (e.byteLength == 0 || e.count > kMaxEntries) {
-        m_iStop = 1;
-        break;
-      }
-      long long ptr = 0;
-      for (unsigned i = 0; i < e.count && m_iStop == 0; ++i) {
-        if (e.byteLength < 5) {
-          ptr = e.value;
-        } else {
-          std::size_t at = 0;
-          if (Locate(static_cast<long long>(e.value) + 4LL * i, 4, at) != 0) {
-            m_iStop = 1;
-            break;
-          }
-          ptr = Get32(at);
-        }
-        Raise(ptr);
-        std::size_t at = 0;
-        if (ptr <= 1 || Locate(ptr, 2, at) != 0) {
-          m_iStop = 1;
-          break;
-        }
-        const long long chain = m_llChain;
-        const long long current = m_llCurrentIfd;
-        const long long lastSub = m_llLastSubIfd;
-        CheckIFD(ptr);
-        m_llChain = chain;
-        m_llCurrentIfd = current;
-        m_llLastSubIfd = lastSub;
-        if (e.byteLength < 5) break;
-      }
-      if (ptr > 1) {
-        if (m_llChain <= 0) m_llChain = ptr;
-        AddSecAndOffset2Map(ptr);
-        m_llLastSubIfd = ptr;
-      }
+      SubIfdsTag(e);
       break;
-    }
-    case 513:
-      if (e.value == 0xFFFFFFFFu) break;
-      {
-        m_u64ThumbCandidate = e.value;
-        bool beyond = false;
-        if (IsJpegAt(e.value, beyond)) {
-          m_uThumbIsJpeg = 1;
-        } else if (beyond) {
-          m_u64PendingThumb = e.value;
-        }
-      }
+    case tifftag::kJpegOffset:
+      JpegOffsetTag(e);
       break;
-    case 514:
-      if (e.value == 0xFFFFFFFFu) break;
-      Raise(static_cast<long long>(m_u64ThumbCandidate) + e.value);
-      if (m_uThumbIsJpeg != 0) {
-        m_llThumbOffset = static_cast<long long>(m_u64ThumbCandidate);
-        m_llThumbSize = e.value;
-        m_uThumbIsJpeg = 0;
-        m_u64PendingThumb = 0;
-      } else if (m_u64PendingThumb != 0 && m_u64PendingThumb <= 0xFFFFFFFFu) {
-        m_pendingJpeg[static_cast<unsigned>(m_u64PendingThumb)] = e.value;
-        m_u64PendingThumb = 0;
-      }
-      m_iStripOrThumbKnown = 1;
+    case tifftag::kJpegLength:
+      JpegLengthTag(e);
       break;
-    case 34665:
-    case 37500:
-      if (e.tag == 34665) Raise(extent);
+    case tifftag::kExifIfd:
+    case tifftag::kMakerNote:
+      if (e.tag == tifftag::kExifIfd) Raise(extent);
       if (m_llChain <= 0) m_llChain = e.value;
       AddSecAndOffset2Map(e.value);
       break;
-    case 37724:
-      Raise(extent);
-      break;
-    case 50706:
+    case tifftag::kDngVersion:
       m_iDng = 1;
       break;
     default:
@@ -453,7 +492,7 @@ int Info::Finish(long long size) {
 }
 
 int Info::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) {
-  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return 2;
+  if (sector == nullptr || sectorSize <= 0 || sectorNumber < m_llStartSector) return kSizeNeedMore;
   const StreamBytes bytes(sector, sectorSize, context);
   m_pBytes = &bytes;
   m_llSector = sectorNumber;
@@ -509,7 +548,7 @@ int Info::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNum
   const bool done = (z == 32 && b > m_llEnd) || (z < 16 && b >= m_llEnd && m_llEnd >= kFinishEnd);
   if (!done) {
     m_pBytes = nullptr;
-    return 2;
+    return kSizeNeedMore;
   }
   long long size = b;
   // Below 1 MiB the structure's end is the size, for plain TIFF as for raws.

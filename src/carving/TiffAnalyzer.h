@@ -36,8 +36,6 @@ class TiffAnalyzer : public IRawFileAnalyser {
     void WillBeRemove(unsigned char* sector, long long sectorNumber) override;
     int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) override;
 
-    long long ThumbOffset() const { return m_llThumbOffset; }
-    long long ThumbSize() const { return m_llThumbSize; }
 
    private:
     // Where file offset `off` (n bytes) is in the stream; 0 ok, -1 gone
@@ -50,6 +48,17 @@ class TiffAnalyzer : public IRawFileAnalyser {
     }
     void CheckIFD(long long position);
     void CameraTag(const tagIDFEntry& e, unsigned numberValue, std::size_t entryAt);
+    // One step per tag that needs more than a field: each reads what the tag
+    // points at and records it (m_iStop = 1 when the bytes are unreadable).
+    void MakeTag(const tagIDFEntry& e, std::size_t entryAt);
+    void ModelTag(const tagIDFEntry& e, std::size_t entryAt);
+    void StripOffsetsTag(const tagIDFEntry& e, unsigned number, std::size_t entryAt);
+    void StripByteCountsTag(const tagIDFEntry& e, unsigned number, std::size_t entryAt);
+    void DateTimeTag(const tagIDFEntry& e, std::size_t entryAt);
+    void TileByteCountsTag(const tagIDFEntry& e, unsigned number);
+    void SubIfdsTag(const tagIDFEntry& e);
+    void JpegOffsetTag(const tagIDFEntry& e);
+    void JpegLengthTag(const tagIDFEntry& e);
     bool ReadText(const tagIDFEntry& e, std::size_t entryAt, std::string& out, bool& gone);
     bool LastElement(const tagIDFEntry& e, std::size_t entryAt, unsigned& v);
     bool IsJpegAt(long long off, bool& beyond) const;

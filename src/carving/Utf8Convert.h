@@ -5,8 +5,7 @@
 
 // Decodes UTF-8 into wide characters (one code point each); the number
 // written, 0 on malformed input or when a length is 0.
-unsigned long UTF8ToUNICODE(const unsigned char* src, unsigned long srcLength, wchar_t* dst,
-                            unsigned long dstCapacity);
+unsigned long UTF8ToUNICODE(const unsigned char* src, unsigned long srcLength, wchar_t* dst, unsigned long dstCapacity);
 // Copies valid UTF-8 (the local multibyte encoding) into dst, cut on a
 // character boundary; the bytes written, 0 on failure. dst is NUL-terminated
 // when room remains.

@@ -8,7 +8,7 @@ int WpgAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr) return 0;
   static constexpr unsigned char kMagic[] = {0x77, 0x70, 0x67, 0x00};
   if (std::memcmp(sector, kMagic, 4) != 0) return 0;
-  probe.m_eType = 69;
+  probe.m_eType = kRawTypeWpg;
   return 1;
 }
 

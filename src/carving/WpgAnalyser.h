@@ -7,7 +7,7 @@ namespace RawSpeed {
 
 class WpgAnalyser : public IRawFileAnalyser {
  public:
-  WpgAnalyser() : IRawFileAnalyser(69) {}
+  WpgAnalyser() : IRawFileAnalyser(kRawTypeWpg) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
   CRawFileInfo* CreateRawFileInfo() override;

@@ -11,7 +11,7 @@ constexpr long long kDirectoryTail = 76;
 
 int FileX3FAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr) return 0;
-  probe.m_eType = 108;
+  probe.m_eType = kRawTypeX3f;
   return 1;
 }
 
@@ -49,14 +49,14 @@ bool FileX3FAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
     std::memset(window.data(), 0, static_cast<std::size_t>(ss));
   }
   if (info.m_llSize == 0) info.m_llSize = off;
-  info.m_eType = 108;
+  info.m_eType = kRawTypeX3f;
   return info.m_llSize > 0;
 }
 
 namespace Kalder {
 
-int X3FAnalyser::X3FRawFileInfo::bContinue(unsigned char* sector, int sectorSize, long long sectorNumber,
-                                           long long pos, const SearchContext& context) {
+int X3FAnalyser::X3FRawFileInfo::bContinue(unsigned char* sector, int sectorSize, long long sectorNumber, long long pos,
+                                           const SearchContext& context) {
   if (pos >= m_llCap) return 0;
   const ByteView v(sector, static_cast<std::size_t>(sectorSize));
   if (v.Equals(static_cast<std::size_t>(sectorSize - 4), "SECd", 4)) {

@@ -9,7 +9,7 @@ class FileX3FAnalyser : public IRawFileAnalyser {
  public:
   static constexpr long long kLimit = 0x6800000;
 
-  FileX3FAnalyser() : IRawFileAnalyser(108) {}
+  FileX3FAnalyser() : IRawFileAnalyser(kRawTypeX3f) {}
   bool GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) override;
   int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override;
 };
@@ -30,9 +30,11 @@ class X3FAnalyser : public IRawFileAnalyser {
                   const SearchContext& context) override;
   };
 
-  X3FAnalyser() : IRawFileAnalyser(108), m_pReader(std::make_unique<FileX3FAnalyser>()) {}
+  X3FAnalyser() : IRawFileAnalyser(kRawTypeX3f), m_pReader(std::make_unique<FileX3FAnalyser>()) {}
   bool GetRawFileSize(CRawFileInfo&, IStorageDevice*) override { return false; }
-  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override { return m_pReader->AnalyseBuffer(sector, probe); }
+  int AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) override {
+    return m_pReader->AnalyseBuffer(sector, probe);
+  }
   CRawFileInfo* CreateRawFileInfo() override { return new X3FRawFileInfo(m_pReader.get()); }
 
  private:

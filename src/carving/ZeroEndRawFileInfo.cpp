@@ -29,7 +29,7 @@ int CZeroEndRawFileInfo::extraZeroPos(const unsigned char* sector, int sectorSiz
 int CZeroEndRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                      SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return 2;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
   const int z = context.zeroTailBytes;
   int result = 2;
   if (pos + sectorSize < m_llMinimum || z == 0) {

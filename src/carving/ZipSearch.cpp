@@ -104,8 +104,8 @@ bool classZipSearch::ZipIpaFileType(const unsigned char* data, std::size_t lengt
   if (data == nullptr || length < 30) return false;
   const ByteView v(data, length);
   const std::size_t n = std::min<std::size_t>(v.U16Le(26), length - 30);
-  const char* patterns[] = {"Payload", "iTunesArtwork", "iTunesMetadata.plist", "Container", "WatchKitSupport",
-                            "META-INF"};
+  const char* patterns[] = {"Payload",   "iTunesArtwork",   "iTunesMetadata.plist",
+                            "Container", "WatchKitSupport", "META-INF"};
   for (const char* p : patterns) {
     const std::size_t len = std::strlen(p);
     if (len > n) continue;
@@ -120,21 +120,21 @@ bool classZipSearch::ZipIpaFileType(const unsigned char* data, std::size_t lengt
 
 int classZipSearch::LocalNameType(const std::string& name, const ByteView& data, bool maybeOffice, int sub) {
   if (maybeOffice) {
-    if (name == "word/_rels/document.xml.rels" || name == "word/theme/theme1.xml") return 73;
-    if (name == "xl/_rels/workbook.xml.rels") return 74;
-    if (name == "ppt/_rels/presentation.xml.rels") return 75;
+    if (name == "word/_rels/document.xml.rels" || name == "word/theme/theme1.xml") return kRawTypeDocx;
+    if (name == "xl/_rels/workbook.xml.rels") return kRawTypeXlsx;
+    if (name == "ppt/_rels/presentation.xml.rels") return kRawTypePptx;
   }
   if (name.size() == 36) {
     return std::count(name.begin(), name.end(), '-') == 4 ? 145 : sub;
   }
-  const bool iwork = sub == 110 || sub == 111;
+  const bool iwork = sub == kRawTypePages || sub == kRawTypeKey;
   if (!maybeOffice) {
-    if (Contains(name, "numbers/") && !iwork) return 112;
-    if (name == "Index/Slide1.iwa" || name == "Index/Slide2.iwa" || name == "index.apxl") return 111;
+    if (Contains(name, "numbers/") && !iwork) return kRawTypeNumbers;
+    if (name == "Index/Slide1.iwa" || name == "Index/Slide2.iwa" || name == "index.apxl") return kRawTypeKey;
   }
   if (maybeOffice && (StartsWith(name, "Accounts/Outlook/com.microsoft.__Messages/") ||
                       StartsWith(name, "Accounts/Outlook/") || StartsWith(name, "Local/com.microsoft.__Messages/"))) {
-    return 120;
+    return kRawTypeOlm;
   }
   if (!maybeOffice && !iwork) {
     if (name == "buildVersionHistory.plist") {
@@ -154,28 +154,28 @@ int classZipSearch::LocalNameType(const std::string& name, const ByteView& data,
                  : 112;
     }
   }
-  if (!maybeOffice && sub != 110 && sub != 111 && sub != 112) {
-    if (StartsWith(name, "OEBPS/Text/chapter") || name == "OPS/chapter.html") return 114;
+  if (!maybeOffice && sub != kRawTypePages && sub != kRawTypeKey && sub != kRawTypeNumbers) {
+    if (StartsWith(name, "OEBPS/Text/chapter") || name == "OPS/chapter.html") return kRawTypeEpub;
     if (name == "mimetype") {
       const std::string body = Text(data, 48);
       int type = sub;
-      if (Contains(body, "application/epub+")) type = 114;
-      if (Contains(body, "application/vnd.oasis.opendocument.text")) type = 123;
-      if (Contains(body, "application/vnd.oasis.opendocument.spreadsheet")) type = 124;
-      if (Contains(body, "application/vnd.oasis.opendocument.presentation")) type = 125;
+      if (Contains(body, "application/epub+")) type = kRawTypeEpub;
+      if (Contains(body, "application/vnd.oasis.opendocument.text")) type = kRawTypeOdt;
+      if (Contains(body, "application/vnd.oasis.opendocument.spreadsheet")) type = kRawTypeOds;
+      if (Contains(body, "application/vnd.oasis.opendocument.presentation")) type = kRawTypeOdp;
       return type;
     }
   }
-  if (maybeOffice && name.size() > 4 && StartsWith(name, "word")) return 73;
+  if (maybeOffice && name.size() > 4 && StartsWith(name, "word")) return kRawTypeDocx;
   return sub;
 }
 
 int classZipSearch::CentralNameType(const std::string& name, bool maybeOffice, int sub) {
   if (!maybeOffice) return sub;
-  if (name == "word/_rels/document.xml.rels") return 73;
-  if (name == "xl/_rels/workbook.xml.rels") return 74;
-  if (name == "ppt/_rels/presentation.xml.rels") return 75;
-  if (StartsWith(name, "Accounts/Outlook/")) return 120;
-  if (name.size() > 4 && StartsWith(name, "word")) return 73;
+  if (name == "word/_rels/document.xml.rels") return kRawTypeDocx;
+  if (name == "xl/_rels/workbook.xml.rels") return kRawTypeXlsx;
+  if (name == "ppt/_rels/presentation.xml.rels") return kRawTypePptx;
+  if (StartsWith(name, "Accounts/Outlook/")) return kRawTypeOlm;
+  if (name.size() > 4 && StartsWith(name, "word")) return kRawTypeDocx;
   return sub;
 }

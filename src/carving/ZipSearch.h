@@ -13,7 +13,7 @@ struct tagZipLocalFileHeader {
 
 struct ZipRecord {
   std::uint32_t signature = 0;
-  std::uint64_t size = 0;        // the whole record, data included
+  std::uint64_t size = 0;  // the whole record, data included
   std::uint16_t flag = 0;
   std::uint16_t method = 0;
   std::uint64_t compressed = 0;

@@ -6,7 +6,7 @@
 
 #include "core/cache/StorageDeviceWithCache.h"
 #include "core/device/StorageDevice.h"
-#include "fat/ExFatBootSector.h"
+#include "exfat/ExFatBootSector.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "core/model/Contracts.h"
 #include "exfat/ExFatFileSet.h"
 #include "exfat/ExFatPartition.h"
-#include "fat/ExFatBootSector.h"
+#include "exfat/ExFatBootSector.h"
 
 class IStorageDevice;
 

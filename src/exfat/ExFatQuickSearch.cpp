@@ -9,7 +9,7 @@
 #include "core/util/Log.h"
 #include "exfat/ExFatDirEntryLayout.h"
 #include "exfat/ExFatFileNode.h"
-#include "fat/ExFatBootSector.h"
+#include "exfat/ExFatBootSector.h"
 
 namespace de = exfatde;
 

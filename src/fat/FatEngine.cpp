@@ -1,14 +1,12 @@
 #include "fat/FatEngine.h"
 
 #include "core/engines/EngineRegistry.h"
-#include "fat/ExFatVolumeAnalyze.h"
 #include "fat/FatCompleteSearcher.h"
 #include "fat/FatQuickSearcher.h"
 #include "fat/FatVolumeAnalyze.h"
 
 void RegisterFatEngine() {
   engine_registry::RegisterVolumeAnalyze(kAnalyzeFat, CreateFatVolumeAnalyze);
-  engine_registry::RegisterVolumeAnalyze(kAnalyzeExFat, CreateExfatVolumeAnalyze);
   // FAT12 volumes reach the searcher too, which refuses them.
   engine_registry::RegisterQuickSearcher(kFsFat12, CreateFATQuickSearcher);
   engine_registry::RegisterQuickSearcher(kFsFat16, CreateFATQuickSearcher);

@@ -5,7 +5,7 @@
 #include <memory>
 #include <random>
 
-#include "fat/ExFatVolumeAnalyze.h"
+#include "exfat/ExFatVolumeAnalyze.h"
 #include "fat/FatVolumeAnalyze.h"
 #include "fat/ImageFile.h"
 #include "support/Absent.h"

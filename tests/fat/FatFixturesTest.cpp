@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "fat/ExFatVolumeAnalyze.h"
+#include "exfat/ExFatVolumeAnalyze.h"
 #include "fat/FatVolumeAnalyze.h"
 #include "fat/ImageFile.h"
 #include "support/Absent.h"

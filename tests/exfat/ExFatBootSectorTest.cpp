@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "fat/ExFatBootSector.h"
-#include "fat/ExFatVolumeAnalyze.h"
+#include "exfat/ExFatBootSector.h"
+#include "exfat/ExFatVolumeAnalyze.h"
 #include "fat/ImageFile.h"
 #include "support/Absent.h"
 

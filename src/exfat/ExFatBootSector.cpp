@@ -1,9 +1,9 @@
-#include "fat/ExFatBootSector.h"
+#include "exfat/ExFatBootSector.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "fat/ExFatBootSectorLayout.h"
+#include "exfat/ExFatBootSectorLayout.h"
 
 namespace {
 

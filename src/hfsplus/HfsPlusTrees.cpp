@@ -1,7 +1,6 @@
 #include "hfsplus/HfsPlusTrees.h"
 
 #include "hfsplus/HfsPlusLayout.h"
-#include "hfsplus/HfsPlusResult.h"
 
 namespace {
 
@@ -34,24 +33,8 @@ std::optional<HFSPlusCatalogRecord> CHFSPlusCatalog::DataRead(const CHFSPlusBTNo
   return DecodeCatalogRecord(RecordData(record));
 }
 
-RESULT CHFSPlusCatalog::Search(const HFSPlusCatalogKey& key, HFSPlusSearchResult& result,
-                               HFSPlusCatalogRecord* record) {
-  std::unique_ptr<CHFSPlusBTNode> leaf;
-  const RESULT rc = m_tree.Search(
-      [&](const ByteView& r, bool& bad) {
-        const auto k = DecodeCatalogKey(r);
-        if (!k) {
-          bad = true;
-          return 0;
-        }
-        return Compare(*k, key);
-      },
-      result, &leaf);
-  if (result::Failed(rc) || result.found == 0 || record == nullptr) return rc;
-  const auto data = DataRead(*leaf, result.recordIndex);
-  if (!data) return HFS_FAIL(kHfsFormat);
-  *record = *data;
-  return rc;
+RESULT CHFSPlusCatalog::Search(const HFSPlusCatalogKey& key, HFSPlusSearchResult& result, HFSPlusCatalogRecord* record) {
+  return SearchKeyed(key, DecodeCatalogKey, [this](const HFSPlusCatalogKey& a, const HFSPlusCatalogKey& b) { return Compare(a, b); }, DataRead, result, record);
 }
 
 std::optional<HFSPlusExtentKey> CHFSPlusExtents::KeyRead(const CHFSPlusBTNode& node, std::size_t index) {
@@ -65,24 +48,8 @@ std::optional<HFSPlusExtentRecord> CHFSPlusExtents::DataRead(const CHFSPlusBTNod
   return DecodeExtentRecord(record, hfs::kExtentKeySize);
 }
 
-RESULT CHFSPlusExtents::Search(const HFSPlusExtentKey& key, HFSPlusSearchResult& result,
-                               HFSPlusExtentRecord* record) {
-  std::unique_ptr<CHFSPlusBTNode> leaf;
-  const RESULT rc = m_tree.Search(
-      [&](const ByteView& r, bool& bad) {
-        const auto k = DecodeExtentKey(r);
-        if (!k) {
-          bad = true;
-          return 0;
-        }
-        return CompareExtentKeys(*k, key);
-      },
-      result, &leaf);
-  if (result::Failed(rc) || result.found == 0 || record == nullptr) return rc;
-  const auto data = DataRead(*leaf, result.recordIndex);
-  if (!data) return HFS_FAIL(kHfsFormat);
-  *record = *data;
-  return rc;
+RESULT CHFSPlusExtents::Search(const HFSPlusExtentKey& key, HFSPlusSearchResult& result, HFSPlusExtentRecord* record) {
+  return SearchKeyed(key, DecodeExtentKey, CompareExtentKeys, DataRead, result, record);
 }
 
 std::optional<HFSPlusAttrKey> CHFSPlusAttribute::KeyRead(const CHFSPlusBTNode& node, std::size_t index) {
@@ -96,22 +63,6 @@ std::optional<HFSPlusAttrRecord> CHFSPlusAttribute::DataRead(const CHFSPlusBTNod
   return DecodeAttrRecord(RecordData(record));
 }
 
-RESULT CHFSPlusAttribute::Search(const HFSPlusAttrKey& key, HFSPlusSearchResult& result,
-                                 HFSPlusAttrRecord* record) {
-  std::unique_ptr<CHFSPlusBTNode> leaf;
-  const RESULT rc = m_tree.Search(
-      [&](const ByteView& r, bool& bad) {
-        const auto k = DecodeAttrKey(r);
-        if (!k) {
-          bad = true;
-          return 0;
-        }
-        return CompareAttrKeys(*k, key);
-      },
-      result, &leaf);
-  if (result::Failed(rc) || result.found == 0 || record == nullptr) return rc;
-  const auto data = DataRead(*leaf, result.recordIndex);
-  if (!data) return HFS_FAIL(kHfsFormat);
-  *record = *data;
-  return rc;
+RESULT CHFSPlusAttribute::Search(const HFSPlusAttrKey& key, HFSPlusSearchResult& result, HFSPlusAttrRecord* record) {
+  return SearchKeyed(key, DecodeAttrKey, CompareAttrKeys, DataRead, result, record);
 }

@@ -9,6 +9,7 @@
 #include "hfsplus/CatalogRecord.h"
 #include "hfsplus/ExtentKey.h"
 #include "hfsplus/HfsPlusBTree.h"
+#include "hfsplus/HfsPlusResult.h"
 
 class CHFSPlusBTreeOptionBase {
  public:
@@ -21,14 +22,41 @@ class CHFSPlusBTreeOptionBase {
   CHFSPlusBTree& Tree() { return m_tree; }
 
  protected:
+  // The one search of the three keyed trees: `decode` reads a record's key
+  // (nothing when unreadable), `compare` orders it against `key`, and the
+  // leaf record found is decoded by `read` into `record` when one is asked for.
+  template <class Key, class Record, class Decode, class Compare, class Read>
+  RESULT SearchKeyed(const Key& key, Decode decode, Compare compare, Read read, HFSPlusSearchResult& result,
+                     Record* record);
+
   CHFSPlusBTree m_tree;
 };
+
+template <class Key, class Record, class Decode, class Compare, class Read>
+RESULT CHFSPlusBTreeOptionBase::SearchKeyed(const Key& key, Decode decode, Compare compare, Read read,
+                                            HFSPlusSearchResult& result, Record* record) {
+  std::unique_ptr<CHFSPlusBTNode> leaf;
+  const RESULT rc = m_tree.Search(
+      [&](const ByteView& r, bool& bad) {
+        const auto k = decode(r);
+        if (!k) {
+          bad = true;
+          return 0;
+        }
+        return compare(*k, key);
+      },
+      result, &leaf);
+  if (result::Failed(rc) || result.found == 0 || record == nullptr) return rc;
+  const auto data = read(*leaf, result.recordIndex);
+  if (!data) return HFS_FAIL(kHfsFormat);
+  *record = *data;
+  return rc;
+}
 
 class CHFSPlusCatalog : public CHFSPlusBTreeOptionBase {
  public:
   // `binary`: HFSX with binary compare; every other catalog folds case.
   CHFSPlusCatalog(CHFSPlusRawfile* file, bool hfsx);
-  bool IsBinary() const { return m_binary; }
   int Compare(const HFSPlusCatalogKey& a, const HFSPlusCatalogKey& b) const;
 
   // Key and record of one leaf record (nothing when unreadable).

@@ -7,34 +7,44 @@
 
 namespace ntfsruns {
 
-bool IsValid(const ByteView& pairs) {
-  std::size_t pos = 0;
-  while (pos < pairs.Size()) {
-    const std::uint8_t h = pairs.U8(pos);
-    if (h == 0) return true;
-    const unsigned lengthBytes = h & 0x0F;
-    const unsigned offsetBytes = h >> 4;
-    if (lengthBytes > 4 || offsetBytes > 4) return false;
-    pos += 1 + lengthBytes + offsetBytes;
+bool RunPairs::Next() {
+  if (m_ended || m_next >= m_pairs.Size()) return false;
+  m_at = m_next;
+  const std::uint8_t h = m_pairs.U8(m_at);
+  if (h == 0) {
+    m_ended = true;
+    return false;
   }
-  return false;
+  m_lengthBytes = h & 0x0F;
+  m_offsetBytes = h >> 4;
+  m_next = m_at + 1 + m_lengthBytes + m_offsetBytes;
+  return true;
+}
+
+std::uint64_t RunPairs::Field(std::size_t from, unsigned n) const {
+  std::uint64_t value = 0;
+  for (unsigned i = n; i-- > 0;) value = (value << 8) | m_pairs.U8(from + i);
+  return value;
+}
+
+bool IsValid(const ByteView& pairs) {
+  RunPairs pair(pairs);
+  while (pair.Next()) {
+    if (pair.LengthBytes() > 4 || pair.OffsetBytes() > 4) return false;
+  }
+  return pair.Ended();
 }
 
 bool Decode(const ByteView& pairs, long long startVcn, std::vector<CDataRun>& out) {
-  std::size_t pos = 0;
   long long previous = 0;
   long long vcn = startVcn;
-  while (pos < pairs.Size()) {
-    const std::uint8_t h = pairs.U8(pos);
-    if (h == 0) return true;
-    const unsigned lengthBytes = h & 0x0F;
-    const unsigned offsetBytes = h >> 4;
-    if (lengthBytes == 0 || lengthBytes > 8 || offsetBytes > 8) return false;
-    if (!pairs.Has(pos + 1, lengthBytes + offsetBytes)) return false;
-    std::uint64_t length = 0;
-    for (unsigned i = lengthBytes; i-- > 0;) length = (length << 8) | pairs.U8(pos + 1 + i);
-    std::uint64_t raw = 0;
-    for (unsigned i = offsetBytes; i-- > 0;) raw = (raw << 8) | pairs.U8(pos + 1 + lengthBytes + i);
+  RunPairs pair(pairs);
+  while (pair.Next()) {
+    const unsigned lengthBytes = pair.LengthBytes();
+    const unsigned offsetBytes = pair.OffsetBytes();
+    if (lengthBytes == 0 || lengthBytes > 8 || offsetBytes > 8 || !pair.Whole()) return false;
+    const std::uint64_t length = pair.Length(lengthBytes);
+    std::uint64_t raw = pair.RawOffset();
     if (offsetBytes > 0 && offsetBytes < 8 && (raw >> (8 * offsetBytes - 1)) & 1) raw |= ~0ull << (8 * offsetBytes);
     if (length > static_cast<std::uint64_t>(INT64_MAX)) return false;
     CDataRun run;
@@ -51,24 +61,14 @@ bool Decode(const ByteView& pairs, long long startVcn, std::vector<CDataRun>& ou
     if (__builtin_add_overflow(vcn, run.length, &vcn)) return false;
     if (out.size() >= kMaxRuns) return false;
     if (run.length > 0) out.push_back(run);
-    pos += 1 + lengthBytes + offsetBytes;
   }
   return true;
 }
 
 std::uint32_t SumLengths(const ByteView& pairs) {
   std::uint32_t sum = 0;
-  std::size_t pos = 0;
-  while (pos < pairs.Size()) {
-    const std::uint8_t h = pairs.U8(pos);
-    if (h == 0) break;
-    const unsigned lengthBytes = h & 0x0F;
-    const unsigned offsetBytes = h >> 4;
-    std::uint32_t length = 0;
-    for (unsigned i = std::min(lengthBytes, 4u); i-- > 0;) length = (length << 8) | pairs.U8(pos + 1 + i);
-    sum += length;
-    pos += 1 + lengthBytes + offsetBytes;
-  }
+  RunPairs pair(pairs);
+  while (pair.Next()) sum += static_cast<std::uint32_t>(pair.Length(std::min(pair.LengthBytes(), 4u)));
   return sum;
 }
 

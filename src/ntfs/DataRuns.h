@@ -21,6 +21,35 @@ struct CDataRun {
 namespace ntfsruns {
 // Most runs one attribute may give (a 4 KiB record holds far fewer).
 inline constexpr std::size_t kMaxRuns = 1u << 16;
+
+// Walks the pairs of a buffer: a header byte (low nibble: bytes of the
+// length, high nibble: bytes of the offset) and its two fields, up to the
+// header 0. Each reader decides which widths it accepts.
+class RunPairs {
+ public:
+  explicit RunPairs(const ByteView& pairs) : m_pairs(pairs) {}
+  // On to the next pair; false at the header 0 (Ended()) or past the buffer.
+  bool Next();
+  bool Ended() const { return m_ended; }
+  unsigned LengthBytes() const { return m_lengthBytes; }
+  unsigned OffsetBytes() const { return m_offsetBytes; }
+  // Both fields lie inside the buffer.
+  bool Whole() const { return m_pairs.Has(m_at + 1, m_lengthBytes + m_offsetBytes); }
+  // The length field, read as its first `n` bytes (little-endian).
+  std::uint64_t Length(unsigned n) const { return Field(m_at + 1, n); }
+  // The offset field as it is stored (unsigned, not yet sign-extended).
+  std::uint64_t RawOffset() const { return Field(m_at + 1 + m_lengthBytes, m_offsetBytes); }
+
+ private:
+  std::uint64_t Field(std::size_t from, unsigned n) const;
+
+  const ByteView& m_pairs;
+  std::size_t m_at = 0;
+  std::size_t m_next = 0;
+  unsigned m_lengthBytes = 0;
+  unsigned m_offsetBytes = 0;
+  bool m_ended = false;
+};
 // Pair headers whose nibbles are both at most 4, ending with a 0 header
 // inside the buffer.
 bool IsValid(const ByteView& pairs);

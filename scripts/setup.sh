@@ -5,11 +5,11 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  zlib1g-dev libtinyxml-dev libchardet-dev libbz2-dev libplist-dev
+  zlib1g-dev libtinyxml-dev libchardet-dev libplist-dev
   qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libffmpegthumbnailer-dev libudev-dev
   # what the windows and their tests need: elevation, a display without a
   # screen, fonts, icons, D-Bus, desktop and MIME checks
-  pkexec polkitd xvfb xauth x11-utils xdotool fonts-dejavu-core adwaita-icon-theme
+  pkexec polkitd xvfb xauth xdotool fonts-dejavu-core adwaita-icon-theme
   dbus desktop-file-utils shared-mime-info
   # tools that make and check test images
   dosfstools mtools exfatprogs exfat-fuse ntfs-3g attr faketime python3-fusepy

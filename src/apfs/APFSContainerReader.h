@@ -59,7 +59,6 @@ class APFSContainerReader {
   std::uint64_t BlockCount() const { return m_blockCount; }
   std::uint64_t TotalSectors() const { return m_totalSectors; }
   const std::string& Name() const { return m_name; }
-  bool Parsed() const { return m_parsed; }
   const std::array<std::uint8_t, 16>& Uuid() const { return m_uuid; }
   bool Covers(std::uint64_t sector) const { return sector - m_startSector < m_totalSectors; }
 
@@ -70,7 +69,6 @@ class APFSContainerReader {
 
   // Every node made, files then folders (tests and enumeration).
   std::vector<APFSFileNode*> Nodes() const;
-  std::size_t PendingCount() const { return m_pending.size(); }
 
   // Node assembly helpers, public for their tests.
   static std::string DecodeName(const char* bytes, std::size_t length);

@@ -27,8 +27,6 @@ class CExFatEntrySet {
   int State() const { return m_state; }
   bool Busy() const { return m_state != 0; }
   std::uint8_t SecondaryLeft() const { return m_secondaryLeft; }
-  std::uint8_t SecondaryCount() const { return m_secondaryCount; }
-  bool InUse() const { return m_inUse; }
 
   // Starts a set with a file entry that passed its test.
   void Begin(const ByteView& fileEntry, std::int64_t sector);

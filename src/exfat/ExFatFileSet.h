@@ -59,7 +59,6 @@ class CFileSet {
   std::uint32_t BitmapCluster() const { return m_bitmapCluster; }
   std::uint64_t BitmapBytes() const { return m_bitmapBytes; }
   std::uint32_t UpcaseCluster() const { return m_upcaseCluster; }
-  std::uint64_t UpcaseBytes() const { return m_upcaseBytes; }
 
   std::int64_t m_next = -1;  // first sector of the set that continues this one
   std::int64_t m_last = -1;  // first sector of the set this one continues

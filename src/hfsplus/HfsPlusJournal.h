@@ -19,7 +19,6 @@ class CHFSPlusJournal {
   explicit CHFSPlusJournal(CHFSPlusVolume* volume);
 
   RESULT GetLastResult() const { return m_lastResult; }
-  const JournalInfoBlock* GetInfoBlock() const { return m_pInfoBlock.get(); }
   const JournalHeader* GetHeader() const { return m_pHeader.get(); }
 
   // Reads the circular buffer at journal position `position`.

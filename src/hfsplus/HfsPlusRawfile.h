@@ -22,7 +22,6 @@ class CHFSPlusRawfile {
   virtual std::uint64_t Read(std::uint64_t offset, void* dst, std::uint64_t length);
 
   RESULT GetLastResult() const { return m_lastResult; }
-  std::uint32_t FileID() const { return m_fileID; }
   // Bytes covered by the extents.
   std::uint64_t AllocatedBytes() const;
   const std::vector<HFSPlusExtentDescriptor>& Extents() const { return m_extents; }

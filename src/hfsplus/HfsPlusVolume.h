@@ -53,7 +53,6 @@ class CHFSPlusVolume {
   const HFSPlusVolumeHeader* GetVolumeHeader() const { return m_pVolumeHeader.get(); }
   IStorageDevice* GetDevice() const { return m_pDevice; }
   int GetSectorSize() const { return m_iSectorSize; }
-  std::uint8_t GetKeyCompareType() const { return m_u8KeyCompareType; }
 
   CHFSPlusCatalog* GetCatalog() const { return m_pCatalog.get(); }
   CHFSPlusExtents* GetExtents() const { return m_pExtents.get(); }

@@ -57,7 +57,6 @@ class CNTFSFileProperties final : public IFileProperties {
   void SetRecordBytes(int bytes) { m_iRecordBytes = bytes; }
   // Packs `list` (the list stays the caller's); null is ignored.
   void SetDataRunList(IDataRunList* list);
-  bool HasDataRuns() const { return m_packed != nullptr; }
   int GetFilePropertyiesType() const { return 0; }
   const std::string& Name() const { return m_name; }
 

@@ -77,7 +77,6 @@ class CNTFSFileRecordAttribute {
   static std::uint16_t GetOffsetToAttribute(const ByteView& a) { return a.U16Le(0x14); }
   static std::uint32_t GetLengthOfAttribute(const ByteView& a) { return a.U32Le(0x10); }
   static long long GetStartVCN(const ByteView& a) { return static_cast<long long>(a.U64Le(0x10)); }
-  static long long GetLastVCN(const ByteView& a) { return static_cast<long long>(a.U64Le(0x18)); }
   static long long GetAllocSizeofAttribute(const ByteView& a) { return static_cast<long long>(a.U64Le(0x28)); }
   static long long GetRealSizeOfAttribute(const ByteView& a) { return static_cast<long long>(a.U64Le(0x30)); }
   static long long GetInitializedDataSize(const ByteView& a) { return static_cast<long long>(a.U64Le(0x38)); }

@@ -31,7 +31,6 @@ class CFindFileFromLogFile {
   // Analyses a journal given as bytes (tests, and the loaded journal).
   void AnalyzeJournal(const ByteView& journal);
   bool IsFound() const { return m_bFound; }
-  bool IsAnalyzed() const { return m_bAnalyzed; }
   void Reset();
 
   // Repairs the size and extents of a deleted record's properties; false when

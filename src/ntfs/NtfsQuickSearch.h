@@ -31,7 +31,6 @@ class CNTFSQuickSearch final : public IQuickFileSystemSearchController {
   [[nodiscard]] RESULT QuickSearchFiles(IStorageDevice* device, IProgress* progress) override;
 
   const CFindFileFromLogFile& LogFile() const { return m_logFile; }
-  const CNTFSDataRunList& MftRuns() const { return m_mftRuns; }
 
  private:
   // Run list of $MFT from its own record, else from the mirror's.

@@ -42,7 +42,6 @@ class CCompressedDataRunList {
   // A new list owned by the caller (freed by Release), or null.
   [[nodiscard]] IDataRunList* Decompress() const;
   std::size_t GetCompressedDataRunSize() const { return m_bytes.size(); }
-  unsigned GetResidentOffset() const { return m_uOffset; }
   const std::vector<std::uint8_t>& Bytes() const { return m_bytes; }
   void Save(IRSData& out) const;
   bool Restore(IRSData& in);

@@ -74,7 +74,7 @@ std::string Recover(Run& run, IFileNode* node, const testsupport::TempDir& tmp, 
   reader->Release();
   const std::string out = tmp.File(name);
   if (recovery->RecoverTo(out.c_str(), nullptr, 0) != 0) return "<failed>";
-  return ReadWholeFile(out);
+  return ReadFileText(out);
 }
 
 TEST(ApfsController, ContentFixtureTreeAndBytes) {
@@ -148,7 +148,7 @@ TEST(ApfsController, TruncatedContainersYieldWhatTheyHold) {
     EXPECT_EQ(run->nodes.size(), count);
   }
   // Every cut of the content fixture at a 64 KiB step.
-  const std::string whole = ReadWholeFile(dir + "/apfs-forensic/apfs_content.bin");
+  const std::string whole = ReadFileText(dir + "/apfs-forensic/apfs_content.bin");
   testsupport::TempDir tmp;
   for (std::size_t cut = 4096; cut < whole.size(); cut += 65536 + 4096) {
     const std::string path = tmp.File("cut.bin");

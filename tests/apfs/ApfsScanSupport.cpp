@@ -45,13 +45,6 @@ std::unique_ptr<APFSDeepScan> Sweep(IStorageDevice* device, CollectingBuilder& b
   return searcher;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 bool RecoverNode(IFileSystemSearchController* searcher, IStorageDevice* device, IFileNode* node,
                  const testsupport::TempDir& tmp, const std::string& name, std::string& content) {
   std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(CreateDataRecoveryObj(),
@@ -62,7 +55,7 @@ bool RecoverNode(IFileSystemSearchController* searcher, IStorageDevice* device, 
   reader->Release();
   const std::string out = tmp.File(name);
   if (recovery->RecoverTo(out.c_str(), nullptr, 0) != 0) return false;
-  content = ReadWholeFile(out);
+  content = ReadFileText(out);
   return true;
 }
 
@@ -72,7 +65,7 @@ std::string Icat(const std::string& image, int apsbBlock, int inode, const tests
   const std::string cmd = "icat -f apfs -B " + std::to_string(apsbBlock) + " '" + image + "' " +
                           std::to_string(inode) + " > '" + out + "' 2>/dev/null";
   if (testsupport::Run(cmd) != 0) return {};
-  return ReadWholeFile(out);
+  return ReadFileText(out);
 }
 
 }  // namespace apfstest

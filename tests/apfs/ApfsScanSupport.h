@@ -10,6 +10,7 @@
 #include "apfs/APFSDeepScan.h"
 #include "core/device/StorageDevice.h"
 #include "core/model/Contracts.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace apfstest {
@@ -51,7 +52,7 @@ std::unique_ptr<APFSDeepScan> Sweep(IStorageDevice* device, CollectingBuilder& b
 bool RecoverNode(IFileSystemSearchController* searcher, IStorageDevice* device, IFileNode* node,
                  const testsupport::TempDir& tmp, const std::string& name, std::string& content);
 
-std::string ReadWholeFile(const std::string& path);
+using testsupport::ReadFileText;
 // `icat -B apsb image inode` output, or "" when it cannot be run.
 std::string Icat(const std::string& image, int apsbBlock, int inode, const testsupport::TempDir& tmp);
 

@@ -158,7 +158,7 @@ TEST_F(CarvingCompleteScan, FindsNamesFilesAndRecoversEachFile) {
     reader->Release();
     const std::string out = m_dir.File("out" + std::to_string(index));
     ASSERT_EQ(recovery->RecoverTo(out.c_str(), nullptr, 0), 0u);
-    EXPECT_TRUE(ReadAll(out) == p.bytes) << "file at sector " << p.sector;
+    EXPECT_TRUE(ReadFileBytes(out) == p.bytes) << "file at sector " << p.sector;
   }
   // The cut JPEG at the device's end stays inside the device.
   for (const auto& [name, n] : r.byName) {

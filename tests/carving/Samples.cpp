@@ -239,11 +239,6 @@ Bytes MakeHtml(std::size_t bytes, unsigned seed) {
   return Bytes(s.begin(), s.end());
 }
 
-Bytes ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 void WriteAll(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -251,7 +246,7 @@ void WriteAll(const std::string& path, const Bytes& bytes) {
 
 Bytes RunAndRead(const std::string& command, const std::string& file) {
   if (testsupport::Run(command) != 0) return {};
-  return ReadAll(file);
+  return ReadFileBytes(file);
 }
 
 }  // namespace carvingtest

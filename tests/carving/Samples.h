@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/Files.h"
+
 namespace carvingtest {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -34,7 +36,7 @@ Bytes Noise(std::size_t n, unsigned seed, bool text = false);
 
 // Runs a shell command and reads the file it made; empty on failure.
 Bytes RunAndRead(const std::string& command, const std::string& file);
-Bytes ReadAll(const std::string& path);
+using testsupport::ReadFileBytes;
 void WriteAll(const std::string& path, const Bytes& bytes);
 
 }  // namespace carvingtest

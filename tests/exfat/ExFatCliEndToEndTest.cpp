@@ -94,7 +94,7 @@ TEST_F(ExFatCli, ScanListsWhatFlsListsAndRecoverWritesTheOriginals) {
     if (f.path().filename() == "c_frag.bin") written = f.path().string();
   }
   ASSERT_FALSE(written.empty());
-  EXPECT_TRUE(ReadFile(written) == ReadFile(s_dir->File("src/c_frag.bin")));
+  EXPECT_TRUE(ReadFileBytes(written) == ReadFileBytes(s_dir->File("src/c_frag.bin")));
 }
 
 }  // namespace

@@ -128,7 +128,7 @@ TEST_P(ExFatWipedDisk, FindsThePartitionAndItsDeletedFiles) {
       if (f.path().filename() == name) source = f.path().string();
     }
     if (!source.empty()) {
-      EXPECT_TRUE(ReadFile(target) == ReadFile(source));
+      EXPECT_TRUE(ReadFileBytes(target) == ReadFileBytes(source));
     }
   }
   EXPECT_GE(recovered, 15);

@@ -125,7 +125,7 @@ TEST(ExFatHostileVolume, FuzzRegressionsRunClean) {
   for (const auto& f : std::filesystem::directory_iterator(dir)) {
     ++inputs;
     SCOPED_TRACE(f.path().string());
-    const std::vector<std::uint8_t> bytes = ReadFile(f.path().string());
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(f.path().string());
     exfatfuzz::Run(bytes.data(), bytes.size());
   }
   EXPECT_GE(inputs, 5);

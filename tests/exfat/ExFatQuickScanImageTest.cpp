@@ -179,7 +179,7 @@ TEST_F(ExFatQuickScanImage, RecoversEveryDeletedFileByteForByte) {
     reader->Release();
     const std::string target = out.File("r" + std::to_string(recovered));
     ASSERT_EQ(recovery->RecoverTo(target.c_str(), nullptr, 0), 0u);
-    EXPECT_TRUE(ReadFile(target) == ReadFile(SourceFile(Source(SourceOf(it->first)), e.size)));
+    EXPECT_TRUE(ReadFileBytes(target) == ReadFileBytes(SourceFile(Source(SourceOf(it->first)), e.size)));
     ++recovered;
   }
   EXPECT_GE(recovered, 15);

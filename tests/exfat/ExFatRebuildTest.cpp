@@ -168,7 +168,7 @@ TEST(ExFatRebuild, PartitionIsRebuiltFromItsSubFolders) {
   // Names repeat from folder to folder: sources are told apart by contents.
   std::multiset<std::vector<std::uint8_t>> sources;
   for (const auto& f : std::filesystem::recursive_directory_iterator(dir.File("src"))) {
-    if (f.is_regular_file()) sources.insert(ReadFile(f.path().string()));
+    if (f.is_regular_file()) sources.insert(ReadFileBytes(f.path().string()));
   }
   ASSERT_EQ(sources.size(), 1029u);
   std::vector<IFileNode*> files;
@@ -192,7 +192,7 @@ TEST(ExFatRebuild, PartitionIsRebuiltFromItsSubFolders) {
     reader->Release();
     const std::string target = dir.File("r" + std::to_string(n++));
     ASSERT_EQ(recovery->RecoverTo(target.c_str(), nullptr, 0), 0u);
-    auto it = sources.find(ReadFile(target));
+    auto it = sources.find(ReadFileBytes(target));
     ASSERT_NE(it, sources.end());
     sources.erase(it);
   }

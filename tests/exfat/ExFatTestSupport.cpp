@@ -9,6 +9,7 @@
 
 #include "core/device/DeviceData.h"
 #include "core/device/VolumeDevice.h"
+#include "support/CliProgram.h"
 #include "support/TempDir.h"
 
 namespace exfattest {
@@ -17,17 +18,6 @@ namespace {
 
 std::string ScriptPath() {
   return (std::filesystem::path(QUARNEL_TESTS_DIR) / "exfat" / "make_exfat_image.sh").string();
-}
-
-std::string Capture(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buf[4096];
-  std::size_t n = 0;
-  while ((n = fread(buf, 1, sizeof(buf), pipe)) > 0) out.append(buf, n);
-  pclose(pipe);
-  return out;
 }
 
 void Walk(IFileNode* node, const std::string& prefix, std::map<std::string, Found>& out, int depth) {
@@ -57,7 +47,7 @@ namespace {
 
 std::vector<Listed> Fls(const std::string& image, long long sectorOffset, bool deletedOnly) {
   std::vector<Listed> out;
-  std::istringstream lines(Capture(std::string("TZ=UTC fls -r ") + (deletedOnly ? "-d " : "") + "-m / -o " +
+  std::istringstream lines(testsupport::Capture(std::string("TZ=UTC fls -r ") + (deletedOnly ? "-d " : "") + "-m / -o " +
                                    std::to_string(sectorOffset) + " '" + image + "' 2>/dev/null"));
   const std::string deleted = " (deleted)";
   for (std::string line; std::getline(lines, line);) {
@@ -124,11 +114,6 @@ std::map<std::string, Found> TreeByPath(const testsupport::RecordingTree& tree) 
     Walk(root, "", out, 0);
   }
   return out;
-}
-
-std::vector<std::uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 }  // namespace exfattest

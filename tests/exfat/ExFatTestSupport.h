@@ -12,6 +12,7 @@
 #include "core/model/Contracts.h"
 #include "support/Absent.h"
 #include "support/FakeSinks.h"
+#include "support/Files.h"
 
 namespace exfattest {
 
@@ -48,6 +49,6 @@ std::map<std::string, Found> TreeByPath(const testsupport::RecordingTree& tree);
 
 inline std::int64_t UnixSeconds(long long fileTime) { return fileTime / 10000000LL - 11644473600LL; }
 
-std::vector<std::uint8_t> ReadFile(const std::string& path);
+using testsupport::ReadFileBytes;
 
 }  // namespace exfattest

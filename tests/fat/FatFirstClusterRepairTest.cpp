@@ -25,6 +25,7 @@
 #include "fat/FatFileProperties.h"
 #include "fat/FatScanHarness.h"
 #include "support/Absent.h"
+#include "support/CliProgram.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -481,17 +482,6 @@ void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) 
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string Capture(const std::string& command) {
-  std::string text;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return text;
-  char buf[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) text.append(buf, n);
-  pclose(pipe);
-  return text;
-}
-
 class RepairOnVolume : public ::testing::Test {
  protected:
   struct Source {
@@ -697,7 +687,7 @@ TEST_F(RepairOnVolume, CompleteScanConfirmsGuessesByTheCarvedFinds) {
 TEST_F(RepairOnVolume, TheSleuthKitReadsTheClearedEntryFromItsLowCluster) {
   // fls lists the photo, but icat reads it from the low cluster it is
   // left with, so its bytes differ from the file's.
-  const std::string listing = Capture("fls -d -p '" + s_image + "' 2>/dev/null");
+  const std::string listing = testsupport::Capture("fls -d -p '" + s_image + "' 2>/dev/null");
   const auto at = listing.find("HOTO.JPG");
   ASSERT_NE(at, std::string::npos) << listing;
   const auto lineStart = listing.rfind('\n', at) == std::string::npos ? 0 : listing.rfind('\n', at) + 1;
@@ -705,7 +695,7 @@ TEST_F(RepairOnVolume, TheSleuthKitReadsTheClearedEntryFromItsLowCluster) {
   const auto star = line.find("* ");
   ASSERT_NE(star, std::string::npos) << line;
   const std::string inode = line.substr(star + 2, line.find(':', star) - star - 2);
-  const std::string tsk = Capture("icat -r '" + s_image + "' " + inode + " 2>/dev/null");
+  const std::string tsk = testsupport::Capture("icat -r '" + s_image + "' " + inode + " 2>/dev/null");
   const Source& photo = (*s_sources)[1];
   ASSERT_EQ(std::string(photo.name), "PHOTO.JPG");
   EXPECT_EQ(tsk.size(), photo.bytes.size());
@@ -823,13 +813,13 @@ class RepairKeepsWholeClusters : public ::testing::Test {
 
   // icat's bytes of a deleted path as fls lists it ("HIGHDIR/LOW3.TXT").
   static std::vector<std::uint8_t> Icat(const std::string& path) {
-    std::istringstream lines(Capture("fls -r -d -p '" + s_image + "' 2>/dev/null"));
+    std::istringstream lines(testsupport::Capture("fls -r -d -p '" + s_image + "' 2>/dev/null"));
     for (std::string line; std::getline(lines, line);) {
       const auto tab = line.find('\t');
       const auto star = line.find("* ");
       if (tab == std::string::npos || star == std::string::npos || line.substr(tab + 1) != path) continue;
       const std::string inode = line.substr(star + 2, line.find(':', star) - star - 2);
-      const std::string bytes = Capture("icat -r '" + s_image + "' " + inode + " 2>/dev/null");
+      const std::string bytes = testsupport::Capture("icat -r '" + s_image + "' " + inode + " 2>/dev/null");
       return {bytes.begin(), bytes.end()};
     }
     return {};

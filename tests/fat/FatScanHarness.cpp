@@ -154,11 +154,6 @@ IFileNode* FindNode(const std::multimap<std::string, IFileNode*>& nodes, const s
 
 long long FileTimeToUnix(long long fileTime) { return fileTime / 10000000 - 11644473600LL; }
 
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 RESULT Recover(IRecoveryController& controller, IFileNode* node, const std::string& out) {
   IDataRecovery* recovery = controller.GetDataRecovery(kSearcherFat);
   if (recovery == nullptr) return ~0ull;

@@ -13,6 +13,7 @@
 #include "core/recovery/DataRecovery.h"
 #include "support/Absent.h"
 #include "support/FakeSinks.h"
+#include "support/Files.h"
 
 namespace fattest {
 
@@ -63,7 +64,7 @@ IFileNode* FindNode(const std::multimap<std::string, IFileNode*>& nodes, const s
 // FILETIME to seconds since 1970.
 long long FileTimeToUnix(long long fileTime);
 
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
+using testsupport::ReadFileBytes;
 // Recovers `node` into `out`; the recovery's result.
 RESULT Recover(IRecoveryController& controller, IFileNode* node, const std::string& out);
 

@@ -36,7 +36,7 @@ Bytes RecoverNode(IFileSystemSearchController* searcher, IStorageDevice* device,
   reader->Release();
   const std::string out = tmp.File(name);
   if (recovery->RecoverTo(out.c_str(), nullptr, 0) != 0) return {};
-  return ReadFile(out);
+  return ReadFileBytes(out);
 }
 
 }  // namespace hfstest

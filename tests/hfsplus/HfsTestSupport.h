@@ -6,14 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "support/CliProgram.h"
+#include "support/Files.h"
+
 namespace hfstest {
 
 using Bytes = std::vector<std::uint8_t>;
 
 void WriteFile(const std::string& path, const Bytes& bytes);
-Bytes ReadFile(const std::string& path);
+using testsupport::ReadFileBytes;
 // Output of a shell command ("" when it fails to start).
-std::string Capture(const std::string& command);
+using testsupport::Capture;
 bool HaveSleuthKit();
 
 struct FlsEntry {

@@ -178,11 +178,11 @@ TEST_F(NtfsCli, RecoverWritesDeletedFilesByteIdentical) {
     SCOPED_TRACE(path);
     const std::string file = FindRecovered(out.Path().string(), path);
     ASSERT_FALSE(file.empty());
-    const Bytes got = ReadFile(file);
+    const Bytes got = ReadFileBytes(file);
     EXPECT_EQ(static_cast<long long>(got.size()), e.size);
     EXPECT_EQ(got, IcatData(s_image, e.inode));
     if (!Reused(path)) {
-      EXPECT_EQ(got, ReadFile(s_sources + "/" + path));
+      EXPECT_EQ(got, ReadFileBytes(s_sources + "/" + path));
       ++compared;
     }
   }
@@ -211,9 +211,9 @@ TEST_F(NtfsCli, LiveFilesReadBackAsIcatReadsThem) {
     EXPECT_EQ(row->second.size, e.size);
     const std::string file = FindRecovered(out.Path().string(), path);
     ASSERT_FALSE(file.empty());
-    const Bytes got = ReadFile(file);
+    const Bytes got = ReadFileBytes(file);
     EXPECT_EQ(got, IcatData(s_image, e.inode));
-    EXPECT_EQ(got, ReadFile(s_sources + "/" + path));
+    EXPECT_EQ(got, ReadFileBytes(s_sources + "/" + path));
     ++live;
   }
   // keep.txt, fill1.bin, fill3.bin, ZIPPED/keepc.txt (compressed), sparse_keep.bin
@@ -237,7 +237,7 @@ TEST_F(NtfsCli, RecycledFilesGetTheirOriginalNames) {
       auto it = rows.find(path);
       ASSERT_NE(it, rows.end()) << path;
       EXPECT_TRUE(it->second.deleted);
-      EXPECT_EQ(it->second.size, static_cast<long long>(ReadFile(sources + "/" + source).size()));
+      EXPECT_EQ(it->second.size, static_cast<long long>(ReadFileBytes(sources + "/" + source).size()));
     }
     for (const auto& [path, row] : rows) {
       EXPECT_EQ(path.find("/$R"), std::string::npos) << path;
@@ -248,7 +248,7 @@ TEST_F(NtfsCli, RecycledFilesGetTheirOriginalNames) {
     for (const auto& [path, source] : original) {
       const std::string file = FindRecovered(out.Path().string(), path);
       ASSERT_FALSE(file.empty()) << path;
-      EXPECT_EQ(ReadFile(file), ReadFile(sources + "/" + source)) << path;
+      EXPECT_EQ(ReadFileBytes(file), ReadFileBytes(sources + "/" + source)) << path;
     }
   }
 }

@@ -58,8 +58,8 @@ class NtfsCompleteScan : public ::testing::TestWithParam<Wipe> {
                             "' && dd if='" + a + "' of='" + s_disk + "' bs=512 seek=" + std::to_string(kFirstStart) +
                             " conv=notrunc,sparse status=none && dd if='" + b + "' of='" + s_disk +
                             "' bs=512 seek=" + std::to_string(kSecondStart) + " conv=notrunc,sparse status=none";
-    const Bytes boot = ReadFile(b);
-    if (testsupport::Run(cmd) != 0 || ReadFile(a).size() != kVolumeSectors * 512 || boot.size() < 512) {
+    const Bytes boot = ReadFileBytes(b);
+    if (testsupport::Run(cmd) != 0 || ReadFileBytes(a).size() != kVolumeSectors * 512 || boot.size() < 512) {
       s_failure = "the disk image could not be made";
       return;
     }
@@ -203,7 +203,7 @@ TEST_P(NtfsCompleteScan, FilesOfBothVolumesRecoverByteIdentical) {
         if (recovery == second.get() && std::string(GetParam().name) != "BothBootSectors") continue;
         const std::string target = out.File("f" + std::to_string(n++));
         ASSERT_EQ(RecoverWith(*recovery, node, target), 0u);
-        EXPECT_EQ(ReadFile(target), expected);
+        EXPECT_EQ(ReadFileBytes(target), expected);
       }
     }
   }

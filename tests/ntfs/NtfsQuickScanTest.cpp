@@ -100,10 +100,10 @@ TEST_P(NtfsQuickScan, RecoversDeletedFilesByteIdentical) {
     ASSERT_NE(it, m_volume->run->nodes.end());
     const std::string target = out.File("file" + std::to_string(recovered++));
     ASSERT_EQ(Recover(*m_volume->run, it->second, target), 0u);
-    const Bytes got = ReadFile(target);
+    const Bytes got = ReadFileBytes(target);
     EXPECT_EQ(got, IcatData(m_volume->image, e.inode));
     if (path != "fill2.bin") {
-      EXPECT_EQ(got, ReadFile(m_volume->sources + "/" + path));
+      EXPECT_EQ(got, ReadFileBytes(m_volume->sources + "/" + path));
     }
   }
   EXPECT_GE(recovered, 8);

@@ -62,7 +62,7 @@ class NtfsRebuild : public ::testing::Test {
         s_dir->File("b.img") + "' of='" + disk + "' bs=512 seek=" + std::to_string(kSecondStart) +
         " conv=notrunc,sparse status=none";
     if (testsupport::Run(cmd) != 0) return false;
-    const Bytes boot = ReadFile(s_dir->File("b.img"));
+    const Bytes boot = ReadFileBytes(s_dir->File("b.img"));
     if (boot.size() < 512) return false;
     const auto u64 = [&](std::size_t at) {
       long long v = 0;
@@ -108,7 +108,7 @@ class NtfsRebuild : public ::testing::Test {
     testsupport::TempDir out;
     const std::string target = out.File("f");
     ASSERT_EQ(Recover(run, node, target), 0u);
-    EXPECT_EQ(ReadFile(target), ReadFile(source));
+    EXPECT_EQ(ReadFileBytes(target), ReadFileBytes(source));
   }
 
   static testsupport::Lack s_missing;

@@ -10,6 +10,7 @@
 
 #include "support/Absent.h"
 #include "support/CliProgram.h"
+#include "support/Files.h"
 
 namespace ntfstest {
 
@@ -47,8 +48,8 @@ std::map<std::string, FlsEntry> AllWithFls(const std::string& image, long long o
 Bytes IcatData(const std::string& image, std::uint64_t inode, long long offsetSectors = 0);
 
 
-std::string Capture(const std::string& command);
-Bytes ReadFile(const std::string& path);
+using testsupport::Capture;
+using testsupport::ReadFileBytes;
 void WriteFile(const std::string& path, const Bytes& bytes);
 // UTC "YYYY-MM-DD HH:MM:SS" of a FILETIME.
 std::string FileTimeText(long long fileTime);

@@ -16,6 +16,7 @@
 #include "core/recovery/RecoveryWriter.h"
 #include "core/recovery/RecoveryTestNode.h"
 #include "Lznt1TestEncoder.h"
+#include "support/Files.h"
 #include "support/MemoryDevice.h"
 #include "support/TempDir.h"
 
@@ -31,11 +32,6 @@ struct ReaderDeleter {
   }
 };
 using ReaderPtr = std::unique_ptr<IFileReader, ReaderDeleter>;
-
-Bytes ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // A compressed file of five units on a device of 1-sector clusters:
 // stored, compressed, sparse, compressed over two runs, and a unit whose
@@ -148,7 +144,7 @@ TEST_F(CompressedFile, FileRecoveryWritesTheWholeFile) {
   bool resident = true;
   ASSERT_TRUE(r->Recovery(tmp.File("out").c_str(), nullptr, resident));
   EXPECT_FALSE(resident);
-  EXPECT_EQ(ReadAll(tmp.File("out")), expected);
+  EXPECT_EQ(testsupport::ReadFileBytes(tmp.File("out")), expected);
 }
 
 TEST_F(CompressedFile, PlainSlotReturnsTheStoredClusters) {
@@ -222,7 +218,7 @@ TEST_F(CompressedFile, RecoveryWriterDecompressesNtfsFiles) {
   ASSERT_NE(preview, nullptr);
   EXPECT_NE(dynamic_cast<CCompressFileReader*>(preview.get()), nullptr);
   EXPECT_EQ(rec->RecoverTo(tmp.File("c.bin").c_str(), nullptr, 0), 0u);
-  EXPECT_EQ(ReadAll(tmp.File("c.bin")), expected);
+  EXPECT_EQ(testsupport::ReadFileBytes(tmp.File("c.bin")), expected);
 
   const RESULT limited = rec->RecoverTo(tmp.File("limited.bin").c_str(), nullptr, 4096);
   EXPECT_EQ(result::CodeOf(limited), 0xFu);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/Absent.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -19,11 +20,6 @@ std::string Decode(const Bytes& chunk, std::size_t capacity = lznt1::kChunkSize)
   const int n = lznt1::DecompressBlock(out, ByteView(chunk.data(), chunk.size()));
   if (n < 0) return "<fail>";
   return std::string(out.begin(), out.begin() + n);
-}
-
-Bytes ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 TEST(Lznt1, StoredChunkIsCopied) {
@@ -97,7 +93,7 @@ TEST(Lznt1, UnitWithChunkPastTheInputFails) {
 TEST(Lznt1, KeramicsVectorDecodesToTheApacheLicence) {
   const std::string dir = testsupport::FixturesDir();
   if (dir.empty()) QUARNEL_SKIP_NO_FIXTURE() << "no fixtures folder (QUARNEL_FIXTURES_DIR)";
-  const Bytes in = ReadAll(dir + "/keramics/compression/lznt1.compressed");
+  const Bytes in = testsupport::ReadFileBytes(dir + "/keramics/compression/lznt1.compressed");
   if (in.empty()) QUARNEL_SKIP_NO_FIXTURE() << "keramics/compression/lznt1.compressed is missing";
 
   Bytes out(16 * lznt1::kChunkSize, 0);
@@ -108,7 +104,7 @@ TEST(Lznt1, KeramicsVectorDecodesToTheApacheLicence) {
   EXPECT_NE(text.find("Apache License"), std::string::npos);
   EXPECT_NE(text.find("TERMS AND CONDITIONS FOR USE, REPRODUCTION, AND DISTRIBUTION"), std::string::npos);
 
-  const Bytes licence = ReadAll("/usr/share/common-licenses/Apache-2.0");
+  const Bytes licence = testsupport::ReadFileBytes("/usr/share/common-licenses/Apache-2.0");
   if (licence.empty()) return;
   // The same text, whatever the leading blanks of the copy at hand.
   const std::string reference(licence.begin(), licence.end());

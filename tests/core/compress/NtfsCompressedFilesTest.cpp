@@ -21,6 +21,7 @@
 #include "core/recovery/RecoveryTestNode.h"
 #include "core/recovery/RecoveryWriter.h"
 #include "support/Absent.h"
+#include "support/Files.h"
 #include "support/MemoryDevice.h"
 #include "support/TempDir.h"
 
@@ -28,11 +29,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 int Sh(const std::string& command) { return testsupport::Run(command); }
-
-Bytes ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 std::string ReadText(const std::string& path) {
   std::ifstream in(path);
@@ -176,7 +172,7 @@ TEST_F(NtfsCompressedFiles, DecompressByteExactAgainstNtfscat) {
     ASSERT_EQ(Sh("ntfsinfo -v -F '/comp/" + name + "' '" + img + "' > '" + info + "' 2>/dev/null"), 0);
     ASSERT_EQ(Sh("ntfscat -f '" + img + "' '/comp/" + name + "' > '" + expectedPath + "' 2>/dev/null"), 0);
     const DataAttribute attr = ParseDataAttribute(ReadText(info));
-    const Bytes expected = ReadAll(expectedPath);
+    const Bytes expected = testsupport::ReadFileBytes(expectedPath);
     ASSERT_EQ(attr.size, static_cast<long long>(expected.size()));
     ASSERT_FALSE(attr.runs.empty());
 
@@ -195,7 +191,7 @@ TEST_F(NtfsCompressedFiles, DecompressByteExactAgainstNtfscat) {
 
     const std::string out = tmp.File("out/" + name);
     ASSERT_EQ(recovery.RecoverTo(out.c_str(), nullptr, 0), 0u);
-    EXPECT_EQ(FirstDifference(ReadAll(out), expected), -1);
+    EXPECT_EQ(FirstDifference(testsupport::ReadFileBytes(out), expected), -1);
     EXPECT_EQ(recovery.LastUnreadableSectors(), 0);
 
     // Reads that straddle unit boundaries.

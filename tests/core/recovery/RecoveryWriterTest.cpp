@@ -13,6 +13,7 @@
 #include "core/model/SearchedPartitionInfo.h"
 #include "core/recovery/RecoveryTestNode.h"
 #include "support/FakeSinks.h"
+#include "support/Files.h"
 #include "support/MemoryDevice.h"
 #include "support/TempDir.h"
 
@@ -23,11 +24,6 @@ constexpr long long kSector = 512;
 constexpr long long kSpc = 2;
 constexpr long long kBase = 4;
 constexpr long long kCluster = kSpc * kSector;
-
-Bytes ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 long long FirstDifference(const Bytes& a, const Bytes& b) {
   const std::size_t n = std::min(a.size(), b.size());
@@ -104,7 +100,7 @@ TEST_F(RecoveryWriter, ExtentsSparseRunAndDeviceEndRecoverByteExact) {
   EXPECT_EQ(st.st_mtim.tv_nsec, 123456700);
   EXPECT_EQ(st.st_atim.tv_sec, 1600000000);
   EXPECT_EQ(st.st_atim.tv_nsec, 500);
-  EXPECT_EQ(FirstDifference(ReadAll(out), Expected(runs, size)), -1);
+  EXPECT_EQ(FirstDifference(testsupport::ReadFileBytes(out), Expected(runs, size)), -1);
   EXPECT_EQ(recovery.LastUnreadableSectors(), 2);
 
   // The preview reader serves the same bytes.
@@ -141,7 +137,7 @@ TEST_F(RecoveryWriter, FolderPathIsCreatedAndStampedBelowTheRootOnly) {
   struct stat st{};
   ASSERT_EQ(stat(out.c_str(), &st), 0);
   EXPECT_EQ(st.st_mtim.tv_sec, 1320000000);
-  EXPECT_EQ(FirstDifference(ReadAll(out), Expected({{3, 1}}, 1000)), -1);
+  EXPECT_EQ(FirstDifference(testsupport::ReadFileBytes(out), Expected({{3, 1}}, 1000)), -1);
   ASSERT_EQ(stat((dest / "NTFS_0001/docs/sub").c_str(), &st), 0);
   EXPECT_EQ(st.st_mtim.tv_sec, 1310000000);
   ASSERT_EQ(stat((dest / "NTFS_0001/docs").c_str(), &st), 0);
@@ -188,7 +184,7 @@ TEST_F(RecoveryWriter, UnreadableSectorsBecomeZerosOnlyWhereTheReadFailed) {
     ReaderPtr preview(recovery.SetRecoverNode(&file));
     const std::string out = tmp.File("f");
     ASSERT_EQ(recovery.RecoverTo(out.c_str(), nullptr, 0), 0u);
-    const Bytes got = ReadAll(out);
+    const Bytes got = testsupport::ReadFileBytes(out);
     Bytes expected = Expected(runs, size);
     // File offset of the bad sector.
     const long long cluster = (bad - kBase) / kSpc;
@@ -211,7 +207,7 @@ TEST_F(RecoveryWriter, BlocksBeyond4MiBAndTheirProgress) {
   testsupport::FakeProgress sink;
   const std::string out = tmp.File("big");
   ASSERT_EQ(recovery.RecoverTo(out.c_str(), &sink, 0), 0u);
-  EXPECT_EQ(FirstDifference(ReadAll(out), [&] {
+  EXPECT_EQ(FirstDifference(testsupport::ReadFileBytes(out), [&] {
               Bytes e = Expected({{100, 5000}, {5200, 4000}}, size);
               const long long at = (5000 - 100) * kCluster;
               std::fill(e.begin() + at, e.begin() + at + kSector, 0);
@@ -237,7 +233,7 @@ TEST_F(RecoveryWriter, ShortReadsNeverLeaveStaleBytes) {
   ASSERT_EQ(recovery.RecoverTo(tmp.File("second").c_str(), nullptr, 0), 0u);
   Bytes expected = Expected({{12, 1}}, kCluster);
   expected.resize(5000, 0);
-  EXPECT_EQ(FirstDifference(ReadAll(tmp.File("second")), expected), -1);
+  EXPECT_EQ(FirstDifference(testsupport::ReadFileBytes(tmp.File("second")), expected), -1);
   EXPECT_GT(recovery.LastUnreadableSectors(), 0);
 }
 
@@ -254,7 +250,7 @@ TEST_F(RecoveryWriter, AFileClaimingMoreThanItsDeviceIsCutToTheDevice) {
   // The run's sectors past the device's end were not read: the file is incomplete.
   EXPECT_GT(recovery.LastUnreadableSectors(), 0);
   Bytes expected = Expected({{1, 31}}, sectors * kSector);
-  EXPECT_EQ(FirstDifference(ReadAll(out), expected), -1);
+  EXPECT_EQ(FirstDifference(testsupport::ReadFileBytes(out), expected), -1);
 
   RecoveryTestNode fits("fits", 3 * kCluster, {{1, 3}});
   ReaderPtr second(recovery.SetRecoverNode(&fits));
@@ -266,7 +262,7 @@ TEST_F(RecoveryWriter, SizeLimitCutsThePlainCopy) {
   RecoveryTestNode file("f", 6 * kCluster, {{1, 6}});
   ReaderPtr r(recovery.SetRecoverNode(&file));
   ASSERT_EQ(recovery.RecoverTo(tmp.File("f").c_str(), nullptr, 1500), 0u);
-  EXPECT_EQ(FirstDifference(ReadAll(tmp.File("f")), Expected({{1, 6}}, 1500)), -1);
+  EXPECT_EQ(FirstDifference(testsupport::ReadFileBytes(tmp.File("f")), Expected({{1, 6}}, 1500)), -1);
 }
 
 TEST_F(RecoveryWriter, FailuresGiveTheirCodes) {

@@ -12,19 +12,13 @@
 #include <vector>
 
 #include "platform/ProcessPaths.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 #include "WorkDirScope.h"
 
 namespace {
 
 using testing::MatchesRegex;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -44,7 +38,7 @@ TEST(LogTest, WritesTimePrefixAndTextToFileAndStdout) {
   const std::string printed = testing::internal::GetCapturedStdout();
 
   EXPECT_EQ(written, 9 + 10);
-  const std::string logged = ReadAll(dir.File("vAVE_Quarnel.log"));
+  const std::string logged = testsupport::ReadFileText(dir.File("vAVE_Quarnel.log"));
   EXPECT_THAT(logged, MatchesRegex("[0-2][0-9]:[0-5][0-9]:[0-6][0-9] Read 106\r\n"));
   EXPECT_EQ(printed, logged);
 }
@@ -58,7 +52,7 @@ TEST(LogTest, AppendsOneLinePerCall) {
   CatchExeception::WriteLog("second %u\n", 2u);
   testing::internal::GetCapturedStdout();
 
-  const auto lines = Lines(ReadAll(dir.File("vAVE_Quarnel.log")));
+  const auto lines = Lines(testsupport::ReadFileText(dir.File("vAVE_Quarnel.log")));
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].substr(9), "first");
   EXPECT_EQ(lines[1].substr(9), "second 2");
@@ -74,7 +68,7 @@ TEST(LogTest, LongTextIsCutTo1999CharactersButFullLengthReturned) {
   const std::string printed = testing::internal::GetCapturedStdout();
 
   EXPECT_EQ(written, 9 + 2500);
-  const std::string logged = ReadAll(dir.File("vAVE_Quarnel.log"));
+  const std::string logged = testsupport::ReadFileText(dir.File("vAVE_Quarnel.log"));
   ASSERT_EQ(logged.size(), 9u + 1999u);
   EXPECT_EQ(logged.substr(9), std::string(1999, 'x'));
   EXPECT_EQ(printed, logged);
@@ -89,7 +83,7 @@ TEST(LogTest, TextOf1999CharactersIsKeptWhole) {
   CatchExeception::WriteLog("%s\n", text.c_str());
   testing::internal::GetCapturedStdout();
 
-  EXPECT_EQ(ReadAll(dir.File("vAVE_Quarnel.log")).substr(9), text + "\n");
+  EXPECT_EQ(testsupport::ReadFileText(dir.File("vAVE_Quarnel.log")).substr(9), text + "\n");
 }
 
 TEST(LogTest, UnwritableWorkDirStillPrints) {
@@ -159,7 +153,7 @@ TEST(LogThreads, LinesFromManyThreadsNeverInterleave) {
   }
   testing::internal::GetCapturedStdout();
 
-  const auto lines = Lines(ReadAll(dir.File("vAVE_Quarnel.log")));
+  const auto lines = Lines(testsupport::ReadFileText(dir.File("vAVE_Quarnel.log")));
   ASSERT_EQ(lines.size(), static_cast<std::size_t>(kThreads * kLinesEach));
   std::vector<int> next(kThreads, 0);
   for (const std::string& line : lines) {

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "carving/RawFileType.h"
+
 namespace {
 
 bool StartsWith(const std::string& s, const char* p) { return s.compare(0, std::strlen(p), p) == 0; }

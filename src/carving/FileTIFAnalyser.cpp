@@ -17,29 +17,6 @@ constexpr char kRafMagic[] = "FUJIFILMCCD-RAW ";
 constexpr unsigned long long kRafBase = 160;
 constexpr unsigned kMaxEntries = 512;
 
-unsigned ElementSize(unsigned type) {
-  switch (type) {
-    case tifftag::kByte:
-    case tifftag::kAscii:
-    case tifftag::kSByte:
-    case tifftag::kUndefined:
-      return 1;
-    case tifftag::kShort:
-    case tifftag::kSShort:
-      return 2;
-    case tifftag::kLong:
-    case tifftag::kSLong:
-    case tifftag::kFloat:
-      return 4;
-    case tifftag::kRational:
-    case tifftag::kSRational:
-    case tifftag::kDouble:
-      return 8;
-    default:
-      return 0;
-  }
-}
-
 bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
 }  // namespace
@@ -147,7 +124,7 @@ bool FileTIFAnalyser::ReadEntries(unsigned long long off, unsigned n, unsigned l
     Entry& e = out[i];
     e.tag = m_bBigEndian ? v.U16Be(p) : v.U16Le(p);
     const unsigned type = m_bBigEndian ? v.U16Be(p + 2) : v.U16Le(p + 2);
-    e.elementSize = ElementSize(type);
+    e.elementSize = tifftag::ElementSize(type);
     e.count = m_bBigEndian ? v.U32Be(p + 4) : v.U32Le(p + 4);
     e.byteLength = static_cast<unsigned long long>(e.count) * e.elementSize;
     e.at = off + p;
@@ -203,6 +180,20 @@ void FileTIFAnalyser::Preview(unsigned long long offset, unsigned long long leng
   }
 }
 
+bool FileTIFAnalyser::PreviewOffset(const Entry& e, unsigned long long base, unsigned long long& offset) {
+  unsigned long long v = 0;
+  const bool known = e.tag == tifftag::kJpegOffset ? (v = e.value, true) : LastElement(e, base, v);
+  offset = base + v;
+  return known;
+}
+
+void FileTIFAnalyser::PreviewLength(const Entry& e, unsigned long long base, bool offsetKnown,
+                                    unsigned long long offset) {
+  unsigned long long len = 0;
+  const bool ok = e.tag == tifftag::kJpegLength ? (len = e.value, true) : LastElement(e, base, len);
+  if (ok && offsetKnown) Preview(offset, len);
+}
+
 void FileTIFAnalyser::GetSubIFDSize(unsigned long long offset, unsigned long long base, int depth) {
   if (m_iSubIfdBudget <= 0 || depth > kMaxSubIfds || offset > kMaxEnd) return;
   --m_iSubIfdBudget;
@@ -216,19 +207,13 @@ void FileTIFAnalyser::GetSubIFDSize(unsigned long long offset, unsigned long lon
   for (const Entry& e : entries) {
     switch (e.tag) {
       case tifftag::kStripOffsets:
-      case tifftag::kJpegOffset: {
-        unsigned long long v = 0;
-        offsetKnown = e.tag == tifftag::kJpegOffset ? (v = e.value, true) : LastElement(e, base, v);
-        jpegOffset = base + v;
+      case tifftag::kJpegOffset:
+        offsetKnown = PreviewOffset(e, base, jpegOffset);
         break;
-      }
       case tifftag::kStripByteCounts:
-      case tifftag::kJpegLength: {
-        unsigned long long len = 0;
-        const bool ok = e.tag == tifftag::kJpegLength ? (len = e.value, true) : LastElement(e, base, len);
-        if (ok && offsetKnown) Preview(jpegOffset, len);
+      case tifftag::kJpegLength:
+        PreviewLength(e, base, offsetKnown, jpegOffset);
         break;
-      }
       case tifftag::kVendorBlock640:
       case tifftag::kIptcNaa:
         Raise(base + e.value + e.byteLength);
@@ -317,19 +302,13 @@ int FileTIFAnalyser::MainTag(const Entry& e, unsigned long long base) {
     case tifftag::kModel:
       return ModelTag(e, base);
     case tifftag::kStripOffsets:
-    case tifftag::kJpegOffset: {
-      unsigned long long v = 0;
-      m_bJpegOffsetKnown = e.tag == tifftag::kJpegOffset ? (v = e.value, true) : LastElement(e, base, v);
-      m_u64JpegOffset = base + v;
+    case tifftag::kJpegOffset:
+      m_bJpegOffsetKnown = PreviewOffset(e, base, m_u64JpegOffset);
       break;
-    }
     case tifftag::kStripByteCounts:
-    case tifftag::kJpegLength: {
-      unsigned long long len = 0;
-      const bool ok = e.tag == tifftag::kJpegLength ? (len = e.value, true) : LastElement(e, base, len);
-      if (ok && m_bJpegOffsetKnown) Preview(m_u64JpegOffset, len);
+    case tifftag::kJpegLength:
+      PreviewLength(e, base, m_bJpegOffsetKnown, m_u64JpegOffset);
       break;
-    }
     case tifftag::kDateTime: {
       std::string t;
       if (!ReadText(e, base, t)) return 0;

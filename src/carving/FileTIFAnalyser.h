@@ -63,6 +63,10 @@ class FileTIFAnalyser : public IRawFileAnalyser {
     if (end > m_u64End) m_u64End = end;
   }
   void Preview(unsigned long long offset, unsigned long long length);
+  // The start of a strip or embedded JPEG (the last strip's); false when unreadable.
+  bool PreviewOffset(const Entry& e, unsigned long long base, unsigned long long& offset);
+  // Its length, which makes it the preview when its start is known.
+  void PreviewLength(const Entry& e, unsigned long long base, bool offsetKnown, unsigned long long offset);
   void GetSubIFDSize(unsigned long long offset, unsigned long long base, int depth);
   // 1: go on; 0: size 0; 2: RAF finished.
   // What reading one tag of the main directories gives.

@@ -20,26 +20,7 @@ constexpr int kMaxPendingRounds = 64;
 }  // namespace
 
 unsigned short TiffAnalyzer::GetSizeTypeWide(unsigned type) {
-  switch (type) {
-    case tifftag::kByte:
-    case tifftag::kAscii:
-    case tifftag::kSByte:
-    case tifftag::kUndefined:
-      return 1;
-    case tifftag::kShort:
-    case tifftag::kSShort:
-      return 2;
-    case tifftag::kLong:
-    case tifftag::kSLong:
-    case tifftag::kFloat:
-      return 4;
-    case tifftag::kRational:
-    case tifftag::kSRational:
-    case tifftag::kDouble:
-      return 8;
-    default:
-      return 0;
-  }
+  return static_cast<unsigned short>(tifftag::ElementSize(type));
 }
 
 int TiffAnalyzer::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {

@@ -44,4 +44,28 @@ enum FieldType : unsigned {
   kDouble = 12,
 };
 
+// Bytes of one element of a field type; 0 for a type this reader does not know.
+constexpr unsigned ElementSize(unsigned type) {
+  switch (type) {
+    case tifftag::kByte:
+    case tifftag::kAscii:
+    case tifftag::kSByte:
+    case tifftag::kUndefined:
+      return 1;
+    case tifftag::kShort:
+    case tifftag::kSShort:
+      return 2;
+    case tifftag::kLong:
+    case tifftag::kSLong:
+    case tifftag::kFloat:
+      return 4;
+    case tifftag::kRational:
+    case tifftag::kSRational:
+    case tifftag::kDouble:
+      return 8;
+    default:
+      return 0;
+  }
+}
+
 }  // namespace tifftag

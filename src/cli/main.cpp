@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
       std::fputs(cli::UsageText(), stdout);
       return 0;
     case cli::Command::kVersion:
-      std::puts("quarnel-cli 0.1.0");
+      std::puts("quarnel-cli " QUARNEL_VERSION);
       return 0;
     default:
       break;

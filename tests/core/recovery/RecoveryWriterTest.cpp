@@ -57,7 +57,7 @@ class RecoveryWriter : public ::testing::Test {
     partition.m_llClusterBaseSector = kBase;
     partition.m_u16PartitionIndex = 0;
     partition.SetTotalSectors(sectors);
-    recovery.Initialize(std::vector<CSearchedPartitionInfo*>{&partition}, device.get());
+    ASSERT_TRUE(result::Succeeded(recovery.Initialize(std::vector<CSearchedPartitionInfo*>{&partition}, device.get())));
   }
 
   // What a node's runs hold: device bytes, zeros for sparse runs and past the device's end.

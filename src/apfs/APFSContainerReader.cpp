@@ -80,7 +80,8 @@ void APFSContainerReader::TakeVolumeName(const ByteView& volumeSuperblock) {
 
 std::vector<std::uint8_t> APFSContainerReader::OpeningSuperblock(const ByteView* found, int& failure) {
   const bool read = ReadBlock(0);
-  if (read && IsUsableSuperblock(Block())) return std::vector<std::uint8_t>(m_buffer.begin(), m_buffer.begin() + apfs::kBlockSize);
+  if (read && IsUsableSuperblock(Block()))
+    return std::vector<std::uint8_t>(m_buffer.begin(), m_buffer.begin() + apfs::kBlockSize);
   failure = read ? -2 : -1;
   if (found == nullptr || !IsUsableSuperblock(*found)) return {};
   const apfs::ContainerSuperblock hint = apfs::DecodeContainerSuperblock(*found);
@@ -97,9 +98,10 @@ std::vector<std::uint8_t> APFSContainerReader::OpeningSuperblock(const ByteView*
     }
   }
   m_blockCount = 0;
-  std::printf("APFS: block 0 of the container at sector %llu is lost; opened from the checkpoint superblock of "
-              "transaction %llu\n",
-              static_cast<unsigned long long>(m_startSector), static_cast<unsigned long long>(bestXid));
+  std::printf(
+      "APFS: block 0 of the container at sector %llu is lost; opened from the checkpoint superblock of "
+      "transaction %llu\n",
+      static_cast<unsigned long long>(m_startSector), static_cast<unsigned long long>(bestXid));
   return best;
 }
 

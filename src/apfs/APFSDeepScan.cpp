@@ -61,8 +61,7 @@ int APFSDeepScan::OnFileNodeFound(APFSFileNode* node) {
   return taken;
 }
 
-int APFSDeepScan::ReadBlocks(APFSContainerReader* reader, std::uint64_t block, std::uint32_t byteCount,
-                             void* buffer) {
+int APFSDeepScan::ReadBlocks(APFSContainerReader* reader, std::uint64_t block, std::uint32_t byteCount, void* buffer) {
   if (m_pDevice == nullptr || buffer == nullptr || byteCount > kScanBuffer) return 0;
   const auto ss = static_cast<std::uint64_t>(m_iSectorSize);
   const std::uint64_t count = byteCount / ss;
@@ -142,19 +141,22 @@ int APFSDeepScan::AnalyzeBlock(long long startSector, long long sectorCount) {
   const std::uint64_t firstBlock = s * ss / apfs::kBlockSize;
   const std::uint64_t endBlock = (s + c) * ss / apfs::kBlockSize;
   const long long totalSectors = m_pDevice->GetTotalSectors();
-  const std::uint64_t deviceBlocks = totalSectors > 0 ? static_cast<std::uint64_t>(totalSectors) * ss / apfs::kBlockSize : 0;
+  const std::uint64_t deviceBlocks =
+      totalSectors > 0 ? static_cast<std::uint64_t>(totalSectors) * ss / apfs::kBlockSize : 0;
 
   if (ContinueCheck()) {
     for (std::uint64_t b = firstBlock; b < endBlock; b += kGroupBlocks) {
       // The last group stops at the device end.
-      const std::uint64_t blocks = b + kGroupBlocks <= deviceBlocks ? kGroupBlocks
-                                   : (b < deviceBlocks ? deviceBlocks - b : 0);
+      const std::uint64_t blocks =
+          b + kGroupBlocks <= deviceBlocks ? kGroupBlocks : (b < deviceBlocks ? deviceBlocks - b : 0);
       if (blocks == 0) break;
       // The group is looked at in the read-ahead cache when it holds it.
-      const std::uint8_t* group = CStorageDeviceWithCache::View(
-          m_pDevice, static_cast<long long>(b * apfs::kBlockSize / ss), static_cast<long long>(blocks * apfs::kBlockSize / ss));
+      const std::uint8_t* group =
+          CStorageDeviceWithCache::View(m_pDevice, static_cast<long long>(b * apfs::kBlockSize / ss),
+                                        static_cast<long long>(blocks * apfs::kBlockSize / ss));
       if (group == nullptr) {
-        if (ReadBlocks(nullptr, b, static_cast<std::uint32_t>(blocks * apfs::kBlockSize), m_buffer.data()) == 0) continue;
+        if (ReadBlocks(nullptr, b, static_cast<std::uint32_t>(blocks * apfs::kBlockSize), m_buffer.data()) == 0)
+          continue;
         group = m_buffer.data();
       }
       if (!ContinueCheck()) continue;

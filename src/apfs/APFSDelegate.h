@@ -14,6 +14,5 @@ class APFSDelegate {
   virtual int OnFileNodeFound(APFSFileNode* node) = 0;
   // Reads byteCount bytes at 4096-byte block `block` of the reader's
   // container (of the device when reader is null); the device's result.
-  virtual int ReadBlocks(APFSContainerReader* reader, std::uint64_t block, std::uint32_t byteCount,
-                         void* buffer) = 0;
+  virtual int ReadBlocks(APFSContainerReader* reader, std::uint64_t block, std::uint32_t byteCount, void* buffer) = 0;
 };

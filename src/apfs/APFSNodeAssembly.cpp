@@ -130,9 +130,9 @@ APFSFileNode* APFSContainerReader::NewNode(NodeMap& map, bool folder, std::uint6
   auto owned = std::make_unique<APFSFileNode>();
   APFSFileNode* node = owned.get();
   node->SetKind(folder);
-  node->SetNodeId(candidateExisted
-                      ? static_cast<long long>(kUniqueIdBase + (static_cast<std::uint64_t>(m_index) << 40) + ++m_uniqueIds)
-                      : static_cast<long long>(key));
+  node->SetNodeId(candidateExisted ? static_cast<long long>(kUniqueIdBase +
+                                                            (static_cast<std::uint64_t>(m_index) << 40) + ++m_uniqueIds)
+                                   : static_cast<long long>(key));
   node->SetParentNodeID(static_cast<long long>(parent));
   node->m_position = position;
   node->m_apfsKey = key;
@@ -143,8 +143,8 @@ APFSFileNode* APFSContainerReader::NewNode(NodeMap& map, bool folder, std::uint6
 }
 
 APFSFileNode* APFSContainerReader::NodeForNamedRecord(NodeMap& map, bool folder, std::uint64_t key,
-                                                      std::uint64_t parent, const std::string& name,
-                                                      std::int64_t time, std::int64_t position) {
+                                                      std::uint64_t parent, const std::string& name, std::int64_t time,
+                                                      std::int64_t position) {
   const std::string plain = Plain(name);
   const Candidates c = FindCandidates(map, key, parent, &plain, time, position);
   if (c.exact != nullptr) return c.exact;
@@ -196,7 +196,8 @@ void APFSContainerReader::AttachToNearestFolder(APFSFileNode* node, std::uint64_
 }
 
 void APFSContainerReader::AttachChild(APFSFileNode* folder, APFSFileNode* child) {
-  if ((folder->m_flags & APFSFileNode::kMerged) != 0 && folder->m_mergeTarget != nullptr) folder = folder->m_mergeTarget;
+  if ((folder->m_flags & APFSFileNode::kMerged) != 0 && folder->m_mergeTarget != nullptr)
+    folder = folder->m_mergeTarget;
   if (folder == child) return;
   child->m_parentNode = folder;
   child->SetParentNodeID(folder->GetCurrentNodeID());
@@ -249,8 +250,8 @@ void APFSContainerReader::OnInode(const apfs::InodeRecord& r, std::int64_t posit
     node->m_reader = this;
     if (r.uncompressedSize != 0) node->SetSizeIfUnset(r.uncompressedSize);
   }
-  if (r.dataSize != 0 &&
-      (node->m_size == 0 || (node->PlainName() == Plain(name) && node->m_created == r.created && node->m_size < r.dataSize))) {
+  if (r.dataSize != 0 && (node->m_size == 0 || (node->PlainName() == Plain(name) && node->m_created == r.created &&
+                                                node->m_size < r.dataSize))) {
     node->SetSizeIfUnset(r.dataSize);
   }
   if (node->m_name.empty()) SetName(node, name.data(), name.size());

@@ -26,9 +26,11 @@ class BlockReader {
     if (ss <= 0 || ss > static_cast<int>(apfs::kBlockSize) || apfs::kBlockSize % ss != 0) return false;
     const std::uint64_t perBlock = apfs::kBlockSize / static_cast<std::uint64_t>(ss);
     std::uint64_t sector = 0;
-    if (__builtin_mul_overflow(block, perBlock, &sector) || __builtin_add_overflow(sector, m_start, &sector)) return false;
+    if (__builtin_mul_overflow(block, perBlock, &sector) || __builtin_add_overflow(sector, m_start, &sector))
+      return false;
     const long long total = m_device->GetTotalSectors();
-    if (total <= 0 || sector >= static_cast<std::uint64_t>(total) || perBlock > static_cast<std::uint64_t>(total) - sector) {
+    if (total <= 0 || sector >= static_cast<std::uint64_t>(total) ||
+        perBlock > static_cast<std::uint64_t>(total) - sector) {
       return false;
     }
     std::fill(m_buffer.begin(), m_buffer.end(), 0);
@@ -70,7 +72,8 @@ IVolumeAnalyze* CreateAPFSVolumeAnalyze(IStorageDevice* device, unsigned long lo
   if (device->ReadSector(buffer.data(), static_cast<long long>(startSector), 1) == 0) return nullptr;
   const ByteView view(buffer.data(), static_cast<std::size_t>(ss));
   const apfs::ObjectHeader h = apfs::DecodeObjectHeader(view);
-  if (h.type < 1 || h.type > apfs::kMaxObjType || h.subtype >= 32 || view.U64Le(apfs::kNxMagic) != 0x000010004253584EULL) {
+  if (h.type < 1 || h.type > apfs::kMaxObjType || h.subtype >= 32 ||
+      view.U64Le(apfs::kNxMagic) != 0x000010004253584EULL) {
     return nullptr;
   }
   return new APFSRecognize(device, startSector, device->GetTotalSectors() - static_cast<long long>(startSector));

@@ -47,7 +47,7 @@ struct XattrRecord {
   std::uint64_t ownerOid = 0;
   std::string name;  // without its terminating zero
   bool embedded = false;
-  std::string data;            // embedded data
+  std::string data;             // embedded data
   std::uint64_t streamOid = 0;  // data in a stream: its extents' owner
   std::uint64_t streamSize = 0;
 };

@@ -15,7 +15,7 @@ namespace apfs {
 struct ObjectHeader {
   std::uint64_t oid = 0;
   std::uint16_t type = 0;
-  std::uint16_t flags = 0;   // storage flags (high half of the type word)
+  std::uint16_t flags = 0;  // storage flags (high half of the type word)
   std::uint16_t subtype = 0;
 };
 

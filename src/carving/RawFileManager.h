@@ -32,7 +32,6 @@ class CRAWFileManager {
   // 1 when added.
   int AddNode(CRawFileInfo* info, unsigned int attribute, int parentId, long long nodeId);
 
-
  private:
   long long m_llOwnNextId = kFirstFileId;
   long long* m_pNextId;

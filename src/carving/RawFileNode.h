@@ -46,7 +46,6 @@ class CRAWFileNode : public CFileNode {
   void MarkDeleted() override {}
   void FilterFileNameByDot() override {}
 
-
  private:
   CRAWFileProperties* m_pProperties = nullptr;
   std::string m_strName;

@@ -36,7 +36,6 @@ class TiffAnalyzer : public IRawFileAnalyser {
     void WillBeRemove(unsigned char* sector, long long sectorNumber) override;
     int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) override;
 
-
    private:
     // Where file offset `off` (n bytes) is in the stream; 0 ok, -1 gone
     // behind, 1 not yet (or past the buffer).

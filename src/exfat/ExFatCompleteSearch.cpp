@@ -149,8 +149,8 @@ void CExFatCompleteSearch::EndSearch(int build) {
   // The two sectors still carried are examined with zeros after them.
   if (m_carriedFirst >= 0) {
     for (std::int64_t i = 0; i < kCarried; ++i) {
-      AnalyzeSector(m_carriedFirst + i, ByteView(m_buffer.data() + static_cast<std::size_t>(i) * m_sectorSize,
-                                                 3 * m_sectorSize));
+      AnalyzeSector(m_carriedFirst + i,
+                    ByteView(m_buffer.data() + static_cast<std::size_t>(i) * m_sectorSize, 3 * m_sectorSize));
     }
   }
   TakeSet();

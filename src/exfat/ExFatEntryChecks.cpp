@@ -52,8 +52,7 @@ bool Timestamp(std::uint32_t ts) {
   const std::uint32_t date = ts >> 16;
   const std::uint32_t day = date & 0x1F;
   const std::uint32_t month = (date >> 5) & 0xF;
-  return day >= 1 && month >= 1 && month <= 12 && (time >> 11) < 24 && ((time >> 5) & 0x3F) < 60 &&
-         (time & 0x1F) < 30;
+  return day >= 1 && month >= 1 && month <= 12 && (time >> 11) < 24 && ((time >> 5) & 0x3F) < 60 && (time & 0x1F) < 30;
 }
 
 bool FileEntry(const ByteView& e) {

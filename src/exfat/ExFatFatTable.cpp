@@ -47,8 +47,7 @@ std::uint32_t CFatTable::GetNextCluster(std::uint32_t cluster) {
   const std::uint64_t byteOffset = std::uint64_t{cluster} * 4;
   const std::uint64_t sectorInFat = byteOffset / m_sectorSize;
   if (sectorInFat >= m_fatSectors) return 0xFFFFFFFF;
-  const std::int64_t windowStart =
-      m_fatStart + static_cast<std::int64_t>(sectorInFat - sectorInFat % m_windowSectors);
+  const std::int64_t windowStart = m_fatStart + static_cast<std::int64_t>(sectorInFat - sectorInFat % m_windowSectors);
   const std::size_t at = static_cast<std::size_t>(byteOffset - std::uint64_t(windowStart - m_fatStart) * m_sectorSize);
 
   auto it = m_windows.find(windowStart);

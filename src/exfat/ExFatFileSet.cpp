@@ -99,6 +99,7 @@ void CFileSet::GetFolder(std::vector<std::uint32_t>& out) const {
 }
 
 bool CFileSet::HasFolder() const {
-  return std::any_of(m_files.begin(), m_files.end(),
-                     [](const _tagFileBaseInfo& f) { return f.inUse != 0 && f.IsFolder() && IsDataCluster(f.firstCluster); });
+  return std::any_of(m_files.begin(), m_files.end(), [](const _tagFileBaseInfo& f) {
+    return f.inUse != 0 && f.IsFolder() && IsDataCluster(f.firstCluster);
+  });
 }

@@ -47,7 +47,8 @@ IDataRunList* CExFatPartition::BuildFileDataRun(const _tagFileBaseInfo& info) {
       info.firstCluster > de::kLastValidCluster || m_bytesPerCluster == 0) {
     return list;
   }
-  const std::uint64_t needed = (static_cast<std::uint64_t>(info.dataLength) + m_bytesPerCluster - 1) / m_bytesPerCluster;
+  const std::uint64_t needed =
+      (static_cast<std::uint64_t>(info.dataLength) + m_bytesPerCluster - 1) / m_bytesPerCluster;
   if (info.noFatChain != 0) {
     std::uint64_t length = needed;
     // The run stops at the end of the cluster heap.

@@ -168,7 +168,8 @@ void CPartitionBuilder::BuildFromRoot(const CFileSet& root) {
 
 bool CPartitionBuilder::InsidePartition(const CExFatPartitionEx& p, const CFileSet& set) const {
   const std::int64_t first = set.FirstSector();
-  const std::int64_t end = p.m_heapStartSector + static_cast<std::int64_t>(std::uint64_t{p.m_clusterCount} * p.m_sectorsPerCluster);
+  const std::int64_t end =
+      p.m_heapStartSector + static_cast<std::int64_t>(std::uint64_t{p.m_clusterCount} * p.m_sectorsPerCluster);
   return first >= p.m_heapStartSector && first < end && set.AllowsClusterBytes(p.m_bytesPerCluster);
 }
 
@@ -318,14 +319,16 @@ void CPartitionBuilder::SelectRootedPartitions() {
 void CPartitionBuilder::BuildFileTree(IStorageDevice* device, std::size_t index, IDirecotryTreeBuilder* builder) {
   if (index >= m_finished.size()) return;
   CExFatPartitionEx& p = *m_finished[index];
-  const CFileSet* rootSet = IsDataCluster(p.m_rootCluster) ? SetAt(p.ConvertClusterNumToSector(p.m_rootCluster)) : nullptr;
+  const CFileSet* rootSet =
+      IsDataCluster(p.m_rootCluster) ? SetAt(p.ConvertClusterNumToSector(p.m_rootCluster)) : nullptr;
   if (rootSet != nullptr && rootSet->Has(CFileSet::kBitmap)) {
     p.LoadAllocationBitmap(device, rootSet->BitmapCluster(), rootSet->BitmapBytes());
   }
   // Which folder owns each cluster's first sector (-1: the root folder).
   std::unordered_map<std::int64_t, std::int64_t> owner;
   auto own = [&](std::uint32_t first, std::uint64_t bytes, bool contiguous, bool deleted, std::int64_t id) {
-    const std::uint64_t clusters = std::max<std::uint64_t>(1, (std::min(bytes, kMaxFolderBytes) + p.m_bytesPerCluster - 1) / p.m_bytesPerCluster);
+    const std::uint64_t clusters =
+        std::max<std::uint64_t>(1, (std::min(bytes, kMaxFolderBytes) + p.m_bytesPerCluster - 1) / p.m_bytesPerCluster);
     std::uint32_t c = first;
     for (std::uint64_t i = 0; i < clusters && IsDataCluster(c) && c < p.m_clusterLimit; ++i) {
       if (!owner.emplace(p.ConvertClusterNumToSector(c), id).second && i > 0) break;

@@ -45,8 +45,12 @@ class CPartitionBuilder {
  public:
   void PrepareBuild(std::uint32_t sectorSize, std::int64_t totalSectors);
   void Build(std::int64_t sector, const CExFatDBR& boot);
-  void RecordFAT(std::int64_t sector) { if (m_fatSectors.size() < kMaxRecords) m_fatSectors.push_back(sector); }
-  void RecordUpCaseTable(std::int64_t sector) { if (m_upcaseSectors.size() < kMaxRecords) m_upcaseSectors.push_back(sector); }
+  void RecordFAT(std::int64_t sector) {
+    if (m_fatSectors.size() < kMaxRecords) m_fatSectors.push_back(sector);
+  }
+  void RecordUpCaseTable(std::int64_t sector) {
+    if (m_upcaseSectors.size() < kMaxRecords) m_upcaseSectors.push_back(sector);
+  }
   void RecordExtendedBoot(std::int64_t sector);
   void PushFileSet(std::unique_ptr<CFileSet> set, std::int64_t last, std::int64_t next);
   // Chooses the partitions; they stay the builder's.

@@ -42,7 +42,8 @@ int CPartitionBuilder::CheckTreeFrom(const CFileSet& start, std::int64_t heap, s
       if (!visited.insert(c).second || sector >= m_totalSectors) return 0;
       const CFileSet* child = SetAt(sector);
       if (child == nullptr) continue;
-      const std::int64_t highest = heap + static_cast<std::int64_t>(std::max<std::uint32_t>(child->HighestCluster(), 2) - 2) * s;
+      const std::int64_t highest =
+          heap + static_cast<std::int64_t>(std::max<std::uint32_t>(child->HighestCluster(), 2) - 2) * s;
       if (child->Has(CFileSet::kAbridged) || highest >= m_totalSectors || !child->AllowsClusterBytes(clusterBytes) ||
           (taken != nullptr && taken->count(child) != 0) || walked.size() >= kMaxWalked) {
         return 0;
@@ -150,7 +151,8 @@ void CPartitionBuilder::BuildHypotheses(const std::set<const CFileSet*>& explain
   };
   trees(kTreeNeighboursBefore, kTreeNeighboursAfter, kTreeMinScore);
   for (const auto& set : m_sets) {
-    if (explained.count(set.get()) == 0 && !set->IsRoot() && !set->Has(CFileSet::kAbridged)) BuildFromAllocBackWard(*set);
+    if (explained.count(set.get()) == 0 && !set->IsRoot() && !set->Has(CFileSet::kAbridged))
+      BuildFromAllocBackWard(*set);
   }
   trees(8, 7, kTreeMinScoreLate);
 }
@@ -207,8 +209,8 @@ void CPartitionBuilder::WinnowPartition(std::vector<std::unique_ptr<CExFatPartit
   for (const auto& [set, owner] : m_owner) taken.insert(set);
   std::vector<std::unique_ptr<CExFatPartitionEx>> kept;
   for (auto& c : hypotheses) {
-    const bool lost = std::any_of(c->m_matched.begin(), c->m_matched.end(),
-                                  [&](const CFileSet* s) { return taken.count(s) != 0; });
+    const bool lost =
+        std::any_of(c->m_matched.begin(), c->m_matched.end(), [&](const CFileSet* s) { return taken.count(s) != 0; });
     if (lost) continue;
     TakeSetsInside(*c, taken);
     if (!c->m_matchMap.empty()) kept.push_back(std::move(c));

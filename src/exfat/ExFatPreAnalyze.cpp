@@ -6,8 +6,7 @@
 
 namespace de = exfatde;
 
-void CFDTPreAnaylze::PrepareAnayze(std::uint32_t sectorShift, std::uint32_t clusterShift,
-                                   std::uint64_t totalSectors) {
+void CFDTPreAnaylze::PrepareAnayze(std::uint32_t sectorShift, std::uint32_t clusterShift, std::uint64_t totalSectors) {
   m_limits = {sectorShift, clusterShift, totalSectors};
   m_sectorBytes = sectorShift < 16 ? (1u << sectorShift) : 512;
   FinisAnayze();
@@ -67,8 +66,8 @@ bool CFDTPreAnaylze::Joint(std::int64_t sector, const ByteView& head, const Byte
   trial.Begin(head.Sub(0, de::kEntrySize), sector);
   CExFatEntrySet::Step step = CExFatEntrySet::Step::kRefused;
   for (std::size_t i = 1; i < total; ++i) {
-    const ByteView e = i < k ? head.Sub(i * de::kEntrySize, de::kEntrySize)
-                             : tail.Sub((i - k) * de::kEntrySize, de::kEntrySize);
+    const ByteView e =
+        i < k ? head.Sub(i * de::kEntrySize, de::kEntrySize) : tail.Sub((i - k) * de::kEntrySize, de::kEntrySize);
     const std::uint8_t base = e.U8(de::kType) | de::kInUse;
     const bool ok = base == de::kTypeStream ? exfatcheck::StreamEntry(e, m_limits)
                     : base == de::kTypeName ? exfatcheck::NameEntry(e)

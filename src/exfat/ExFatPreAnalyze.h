@@ -36,7 +36,7 @@ class CFDTPreAnaylze {
 
  private:
   struct CutOff {
-    std::int64_t sector;         // where the file entry stood
+    std::int64_t sector;             // where the file entry stood
     std::vector<std::uint8_t> head;  // entries up to the sector's end
   };
   bool Joint(std::int64_t sector, const ByteView& head, const ByteView& tail);
@@ -49,7 +49,7 @@ class CFDTPreAnaylze {
   std::uint32_t m_sectorBytes = 512;
   std::unique_ptr<CFileSet> m_set;
   CExFatEntrySet m_entry;
-  std::map<std::int64_t, CutOff> m_cutOff;  // by run start
+  std::map<std::int64_t, CutOff> m_cutOff;                                // by run start
   std::map<std::int64_t, std::array<std::uint8_t, kCutInBytes>> m_cutIn;  // by the abridged set's first sector
   std::map<std::int64_t, std::int64_t> m_next;
   std::map<std::int64_t, std::int64_t> m_last;

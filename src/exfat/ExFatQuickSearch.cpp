@@ -137,8 +137,8 @@ void CExFatQuickSearch::FinishCutSet(IStorageDevice* device, std::uint32_t lastC
   if (m_analyze.HasPending() && m_partition.HasAllocationBitmap()) {
     const std::uint32_t sectorSize = m_partition.m_sectorSize;
     const std::uint64_t restBytes = std::uint64_t{m_analyze.Pending().SecondaryLeft()} * de::kEntrySize;
-    const std::uint32_t sectors = static_cast<std::uint32_t>(std::min<std::uint64_t>(
-        (restBytes + sectorSize - 1) / sectorSize, m_partition.m_sectorsPerCluster));
+    const std::uint32_t sectors = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>((restBytes + sectorSize - 1) / sectorSize, m_partition.m_sectorsPerCluster));
     std::uint32_t reads = 0;
     std::uint32_t tried = 0;
     for (std::uint32_t next = lastCluster + 1;
@@ -159,7 +159,8 @@ void CExFatQuickSearch::HandOver(const Folder& folder) {
   for (_tagFileBaseInfo& info : m_analyze.Completed()) {
     if (folder.deleted) info.inUse = 0;
     CExFatFileNode* node = m_partition.BuildFile(info);
-    node->SetID(info.firstCluster < de::kFirstDataCluster ? 0 : m_partition.ConvertClusterNumToSector(info.firstCluster));
+    node->SetID(info.firstCluster < de::kFirstDataCluster ? 0
+                                                          : m_partition.ConvertClusterNumToSector(info.firstCluster));
     node->SetParentID(parentId);
     if (m_builder->AddNode(node, kSearcherExFat) == 0) {
       node->Release();

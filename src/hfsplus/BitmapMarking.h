@@ -10,7 +10,7 @@
 class TBitmap;
 
 struct VolumeGeometry {
-  long long startSector = 0;       // first sector of the volume on the device
+  long long startSector = 0;  // first sector of the volume on the device
   std::uint32_t sectorsPerBlock = 1;
 };
 

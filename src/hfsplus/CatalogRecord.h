@@ -28,10 +28,10 @@ struct HFSPlusCatalogRecord {
   std::uint32_t accessDate = 0;
   std::uint32_t backupDate = 0;
   HFSPlusBSDInfo bsdInfo;
-  std::uint32_t fileType = 0;     // Finder info of files
+  std::uint32_t fileType = 0;  // Finder info of files
   std::uint32_t fileCreator = 0;
-  HFSPlusForkData dataFork;       // files
-  HFSPlusForkData resourceFork;   // files
+  HFSPlusForkData dataFork;          // files
+  HFSPlusForkData resourceFork;      // files
   std::uint32_t threadParentID = 0;  // threads
   std::u16string threadName;         // threads
 

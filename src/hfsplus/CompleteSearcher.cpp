@@ -117,8 +117,8 @@ int CHFSPlusCompleteFileSystemSearchController::AnalyzeBlock(long long first, lo
     }
     return m_pDevice->ReadSector(m_blockBuffer.data(), first, count) != 0;
   }();
-  const bool skipping = m_bActivePartition && m_pBitmap != nullptr && m_pBitmap->GetBitmapData() != nullptr &&
-                        m_pBitmap->GetUnit() > 0;
+  const bool skipping =
+      m_bActivePartition && m_pBitmap != nullptr && m_pBitmap->GetBitmapData() != nullptr && m_pBitmap->GetUnit() > 0;
   const long long end = first + count;
   for (long long s = first; s < end;) {
     if (skipping) {

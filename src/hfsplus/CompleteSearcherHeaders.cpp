@@ -16,9 +16,7 @@ bool SameVolume(const HFSPlusVolumeHeader& a, const HFSPlusVolumeHeader& b) {
   return a.VolumeIdentifier() == b.VolumeIdentifier() && a.createDate == b.createDate;
 }
 
-bool MayStartHeader(const std::uint8_t* bytes) {
-  return bytes[0] == 'H' && (bytes[1] == '+' || bytes[1] == 'X');
-}
+bool MayStartHeader(const std::uint8_t* bytes) { return bytes[0] == 'H' && (bytes[1] == '+' || bytes[1] == 'X'); }
 
 }  // namespace
 

@@ -21,9 +21,7 @@ namespace {
 // Bits of the volume attributes that say catalog node ids were reused, so an
 // id at or past nextCatalogID may still belong to the volume. The published
 // flag is bit 12; bits 2 and 3 together are accepted as well.
-bool IdsMayBeReused(std::uint32_t attributes) {
-  return (attributes & 0x1000u) != 0 || (attributes & 0xCu) == 0xCu;
-}
+bool IdsMayBeReused(std::uint32_t attributes) { return (attributes & 0x1000u) != 0 || (attributes & 0xCu) == 0xCu; }
 
 // Whether a record found at `sector` may belong to the candidate's volume.
 bool RecordFits(const CompleteSearchPatition& c, const HFSPlusCatalogRecord& record, long long sector) {
@@ -103,8 +101,8 @@ void CHFSPlusCompleteFileSystemSearchController::AnalyzeCatalogLeaf(long long s,
     CHFSPlusVolume* volume = nullptr;
     CompleteSearchPatition* c = AdjustNodeBelongsPartitionIndex(*record, s, volume);
     if (c == nullptr) continue;
-    auto* node = new (std::nothrow)
-        CHFSPlusFileNode(volume, s, static_cast<unsigned short>(c->partitionIndex), &*key, &*record);
+    auto* node =
+        new (std::nothrow) CHFSPlusFileNode(volume, s, static_cast<unsigned short>(c->partitionIndex), &*key, &*record);
     if (node == nullptr) continue;
     if (node->GetCurrentNodeID() == -1 || node->GetCreateDate() == 0 || m_pBuilder == nullptr) {
       node->Release();
@@ -175,8 +173,9 @@ bool CHFSPlusCompleteFileSystemSearchController::OpenCandidateVolume(CompleteSea
   m_u64CatalogBudgetLeft -= std::min(m_u64CatalogBudgetLeft, c.volume->CatalogCachedBytes());
   const HFSPlusVolumeHeader* opened = c.volume->GetVolumeHeader();
   // An intact volume: the whole device, or a volume the disk lists.
-  const bool intact = c.headerIsMain && MainHeaderPosition(c.startSector, static_cast<std::uint32_t>(m_iSectorSize))
-                                                .sector == c.volumeHeaderSector;
+  const bool intact =
+      c.headerIsMain &&
+      MainHeaderPosition(c.startSector, static_cast<std::uint32_t>(m_iSectorSize)).sector == c.volumeHeaderSector;
   if (intact && c.startSector == 0) {
     if ((m_iDeviceType == kDevicePartition || m_iDeviceType == kDeviceVolume) && m_pBitmap != nullptr) {
       const std::uint32_t spb = opened->blockSize / static_cast<std::uint32_t>(m_iSectorSize);
@@ -194,8 +193,7 @@ bool CHFSPlusCompleteFileSystemSearchController::OpenCandidateVolume(CompleteSea
 }
 
 void CHFSPlusCompleteFileSystemSearchController::OpenFromAlternateHeader(CompleteSearchPatition& c,
-                                                                         IStorageDevice* device,
-                                                                         std::uint64_t cache) {
+                                                                         IStorageDevice* device, std::uint64_t cache) {
   const auto ss = static_cast<std::uint32_t>(m_iSectorSize);
   const AlternatePosition at = AlternateHeaderAt(c.startSector, c.volumeHeader->VolumeBytes(), ss);
   if (at.sector < 0 || at.sector >= m_llTotalSectors) return;

@@ -25,8 +25,8 @@ void CHFSPlusCompleteFileSystemSearchController::EndSearch(int build) {
       blockSize = c->volumeHeader->blockSize;
       sectors = static_cast<long long>(c->volumeHeader->VolumeBytes() / ss);
       if (c->journalInfoBlock) {
-        const long long jib = c->startSector + static_cast<long long>(std::uint64_t{c->volumeHeader->journalInfoBlock} *
-                                                                      blockSize / ss);
+        const long long jib =
+            c->startSector + static_cast<long long>(std::uint64_t{c->volumeHeader->journalInfoBlock} * blockSize / ss);
         if (jib != c->journalInfoBlockSector) {
           std::printf("ErrorLine:%d Journal info block at 0x%llx does not match the volume start!\n", __LINE__,
                       static_cast<unsigned long long>(c->journalInfoBlockSector));

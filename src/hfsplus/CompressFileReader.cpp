@@ -26,8 +26,8 @@ bool CHFSPlusCompressFileReader::Prepare() {
   m_bPrepared = true;
   if (m_pVolume == nullptr || m_pVolume->GetVolumeHeader() == nullptr || m_pNode == nullptr) return false;
   auto* hfsNode = dynamic_cast<CHFSPlusFileNode*>(m_pNode);
-  const std::uint32_t id = hfsNode != nullptr ? hfsNode->GetContentId()
-                                              : static_cast<std::uint32_t>(m_pNode->GetCurrentNodeID());
+  const std::uint32_t id =
+      hfsNode != nullptr ? hfsNode->GetContentId() : static_cast<std::uint32_t>(m_pNode->GetCurrentNodeID());
   std::vector<std::uint8_t> attribute;
   if (m_pVolume->getAttribute(id, kDecmpfsName, attribute) == 0) return false;
   const ByteView view(attribute.data(), attribute.size());
@@ -92,8 +92,7 @@ int CHFSPlusCompressFileReader::ReadData(long long pos, char* buf, unsigned len,
     if (err != nullptr) *err = -1;
     return 0;
   }
-  const std::uint64_t done =
-      m_content.Read(static_cast<std::uint64_t>(pos), reinterpret_cast<std::uint8_t*>(buf), len);
+  const std::uint64_t done = m_content.Read(static_cast<std::uint64_t>(pos), reinterpret_cast<std::uint8_t*>(buf), len);
   const DecmpfsHeader& h = m_content.Header();
   const bool inlineData = h.type == kDecmpfsZlibInline || h.type == kDecmpfsLzvnInline;
   if (done == 0 && !inlineData && static_cast<std::uint64_t>(pos) < h.uncompressedSize && err != nullptr) *err = -1;

@@ -11,9 +11,9 @@
 class CHFSPlusVolume;
 
 struct ExtentChainOptions {
-  std::uint8_t forkType = 0;       // 0 data, 0xFF resource
-  bool useHarvested = false;       // also look in the journal's extent records
-  bool missingIsError = true;      // an absent overflow record fails
+  std::uint8_t forkType = 0;   // 0 data, 0xFF resource
+  bool useHarvested = false;   // also look in the journal's extent records
+  bool missingIsError = true;  // an absent overflow record fails
 };
 
 // Fills `out` with the extents that cover the fork's totalBlocks (the last

@@ -29,6 +29,5 @@ long long AlternateHeaderStart(long long sector, std::size_t offset, std::uint32
 
 HeaderPosition MainHeaderPosition(long long start, std::uint32_t sectorSize) {
   if (start < 0 || sectorSize == 0) return {};
-  return {start + static_cast<long long>(hfs::kVolumeHeaderOffset / sectorSize),
-          hfs::kVolumeHeaderOffset % sectorSize};
+  return {start + static_cast<long long>(hfs::kVolumeHeaderOffset / sectorSize), hfs::kVolumeHeaderOffset % sectorSize};
 }

@@ -35,8 +35,8 @@ CHFSPlusBTree::CHFSPlusBTree(CHFSPlusRawfile* file) : m_pFile(file) {
     m_lastResult = rc;
     return;
   }
-  const auto header = node->Descriptor().kind == hfs::kHeaderNode ? DecodeHeaderRecord(node->GetRecord(0))
-                                                                   : std::nullopt;
+  const auto header =
+      node->Descriptor().kind == hfs::kHeaderNode ? DecodeHeaderRecord(node->GetRecord(0)) : std::nullopt;
   if (!header || header->nodeSize != nodeSize) {
     m_lastResult = HFS_FAIL(kHfsFormat);
     return;
@@ -47,9 +47,7 @@ CHFSPlusBTree::CHFSPlusBTree(CHFSPlusRawfile* file) : m_pFile(file) {
   m_header.totalNodes = static_cast<std::uint32_t>(std::min<std::uint64_t>(m_header.totalNodes, fileNodes));
 }
 
-unsigned CHFSPlusBTree::MaxDepth() const {
-  return std::min<unsigned>(m_header.treeDepth, hfs::kMaxTreeDepth);
-}
+unsigned CHFSPlusBTree::MaxDepth() const { return std::min<unsigned>(m_header.treeDepth, hfs::kMaxTreeDepth); }
 
 RESULT CHFSPlusBTree::CreateNode(std::uint32_t n, std::unique_ptr<CHFSPlusBTNode>& out) {
   out.reset();

@@ -103,7 +103,8 @@ void CHFSPlusFileNode::Build(long long metadataSector, unsigned short partition,
 }
 
 void CHFSPlusFileNode::AttachVolume(CHFSPlusVolume* volume, const HFSPlusCatalogRecord& record) {
-  if (volume == nullptr || m_pVolume != nullptr || !record.IsFile() || static_cast<long long>(record.id) != m_llNodeId) {
+  if (volume == nullptr || m_pVolume != nullptr || !record.IsFile() ||
+      static_cast<long long>(record.id) != m_llNodeId) {
     return;
   }
   m_pVolume = volume;

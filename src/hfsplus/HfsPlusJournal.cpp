@@ -125,7 +125,8 @@ void CHFSPlusJournal::HarvestNode(const CHFSPlusBTNode& node, std::uint64_t volu
         HFSPlusSearchResult r;
         if (v.GetExtents() != nullptr && result::Succeeded(v.SearchExtents(*key, r, nullptr)) && r.found) continue;
         auto& list = v.HarvestedExtentRecords();
-        auto same = std::find_if(list.begin(), list.end(), [&](const auto& e) { return CompareExtentKeys(e.first, *key) == 0; });
+        auto same = std::find_if(list.begin(), list.end(),
+                                 [&](const auto& e) { return CompareExtentKeys(e.first, *key) == 0; });
         if (same != list.end()) {
           same->second = *data;
         } else {
@@ -143,7 +144,8 @@ void CHFSPlusJournal::HarvestNode(const CHFSPlusBTNode& node, std::uint64_t volu
           continue;
         }
         auto& list = v.HarvestedAttributeRecords();
-        auto same = std::find_if(list.begin(), list.end(), [&](const auto& e) { return CompareAttrKeys(e.first, *key) == 0; });
+        auto same =
+            std::find_if(list.begin(), list.end(), [&](const auto& e) { return CompareAttrKeys(e.first, *key) == 0; });
         if (same != list.end()) {
           same->second = std::move(*data);
         } else {

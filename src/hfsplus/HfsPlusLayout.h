@@ -77,9 +77,9 @@ inline constexpr std::size_t kCatalogKeyMinLength = 6;
 inline constexpr std::uint8_t kCompressedOwnerFlag = 0x20;
 
 // Finder types of links.
-inline constexpr std::uint32_t kDirLinkType = 0x66647270;    // 'fdrp'
-inline constexpr std::uint32_t kHardLinkType = 0x686C6E6B;   // 'hlnk'
-inline constexpr std::uint32_t kHfsPlusCreator = 0x6866732B; // 'hfs+'
+inline constexpr std::uint32_t kDirLinkType = 0x66647270;     // 'fdrp'
+inline constexpr std::uint32_t kHardLinkType = 0x686C6E6B;    // 'hlnk'
+inline constexpr std::uint32_t kHfsPlusCreator = 0x6866732B;  // 'hfs+'
 
 // Extent keys.
 inline constexpr std::uint16_t kExtentKeyLength = 10;

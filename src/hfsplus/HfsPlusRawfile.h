@@ -12,8 +12,7 @@ class CHFSPlusVolume;
 
 class CHFSPlusRawfile {
  public:
-  CHFSPlusRawfile(CHFSPlusVolume* volume, std::uint32_t fileID, const HFSPlusForkData& fork,
-                  std::uint8_t forkType = 0);
+  CHFSPlusRawfile(CHFSPlusVolume* volume, std::uint32_t fileID, const HFSPlusForkData& fork, std::uint8_t forkType = 0);
   virtual ~CHFSPlusRawfile() = default;
   CHFSPlusRawfile(const CHFSPlusRawfile&) = delete;
   CHFSPlusRawfile& operator=(const CHFSPlusRawfile&) = delete;

@@ -18,7 +18,7 @@ enum HfsPlusCode : std::uint32_t {
 RESULT FormatError(RESULT code, const char* file, int line, const char* function);
 
 // A failure of this module stamped with the current line, printed once.
-#define HFS_FAIL(code) \
+#define HFS_FAIL(code)                                                                                          \
   FormatError(::result::Make(::result::kModuleHfsPlus, static_cast<std::uint32_t>(__LINE__), (code)), __FILE__, \
               __LINE__, __func__)
 

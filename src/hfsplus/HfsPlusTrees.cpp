@@ -33,8 +33,11 @@ std::optional<HFSPlusCatalogRecord> CHFSPlusCatalog::DataRead(const CHFSPlusBTNo
   return DecodeCatalogRecord(RecordData(record));
 }
 
-RESULT CHFSPlusCatalog::Search(const HFSPlusCatalogKey& key, HFSPlusSearchResult& result, HFSPlusCatalogRecord* record) {
-  return SearchKeyed(key, DecodeCatalogKey, [this](const HFSPlusCatalogKey& a, const HFSPlusCatalogKey& b) { return Compare(a, b); }, DataRead, result, record);
+RESULT CHFSPlusCatalog::Search(const HFSPlusCatalogKey& key, HFSPlusSearchResult& result,
+                               HFSPlusCatalogRecord* record) {
+  return SearchKeyed(
+      key, DecodeCatalogKey, [this](const HFSPlusCatalogKey& a, const HFSPlusCatalogKey& b) { return Compare(a, b); },
+      DataRead, result, record);
 }
 
 std::optional<HFSPlusExtentKey> CHFSPlusExtents::KeyRead(const CHFSPlusBTNode& node, std::size_t index) {

@@ -20,8 +20,7 @@ std::u16string PrivateDataName() {
 
 }  // namespace
 
-CHFSPlusVolume::CHFSPlusVolume(IStorageDevice* device, bool noCatalog, std::uint64_t catalogCache)
-    : m_pDevice(device) {
+CHFSPlusVolume::CHFSPlusVolume(IStorageDevice* device, bool noCatalog, std::uint64_t catalogCache) : m_pDevice(device) {
   m_lastResult = Open(nullptr, noCatalog, catalogCache);
 }
 
@@ -86,8 +85,8 @@ RESULT CHFSPlusVolume::Open(const ByteView* headerImage, bool noCatalog, std::ui
   }
   if (noCatalog) return HFS_FAIL(kHfsBadArgument);
 
-  m_pCatalogFile = std::make_unique<CHFSPlusFileCache>(this, hfs::kCatalogFileId, m_pVolumeHeader->catalogFile,
-                                                       catalogCache);
+  m_pCatalogFile =
+      std::make_unique<CHFSPlusFileCache>(this, hfs::kCatalogFileId, m_pVolumeHeader->catalogFile, catalogCache);
   if (result::Failed(m_pCatalogFile->GetLastResult())) return m_pCatalogFile->GetLastResult();
   m_pCatalog = std::make_unique<CHFSPlusCatalog>(m_pCatalogFile.get(), m_pVolumeHeader->IsHfsx());
   if (result::Failed(m_pCatalog->GetLastError())) {
@@ -151,15 +150,13 @@ RESULT CHFSPlusVolume::SearchCatalog(const HFSPlusCatalogKey& key, HFSPlusSearch
   return m_pCatalog->Search(key, r, record);
 }
 
-RESULT CHFSPlusVolume::SearchExtents(const HFSPlusExtentKey& key, HFSPlusSearchResult& r,
-                                     HFSPlusExtentRecord* record) {
+RESULT CHFSPlusVolume::SearchExtents(const HFSPlusExtentKey& key, HFSPlusSearchResult& r, HFSPlusExtentRecord* record) {
   if (RESULT rc = CheckTree(hfs::kExtentsFileId); result::Failed(rc)) return rc;
   if (!m_pExtents) return HFS_FAIL(kHfsBadArgument);
   return m_pExtents->Search(key, r, record);
 }
 
-RESULT CHFSPlusVolume::SearchAttributes(const HFSPlusAttrKey& key, HFSPlusSearchResult& r,
-                                        HFSPlusAttrRecord* record) {
+RESULT CHFSPlusVolume::SearchAttributes(const HFSPlusAttrKey& key, HFSPlusSearchResult& r, HFSPlusAttrRecord* record) {
   if (RESULT rc = CheckTree(hfs::kAttributesFileId); result::Failed(rc)) return rc;
   if (!m_pAttributes) return HFS_FAIL(kHfsBadArgument);
   return m_pAttributes->Search(key, r, record);
@@ -198,7 +195,8 @@ int CHFSPlusVolume::GetNodeBelongToFile(std::uint64_t offset) const {
   auto inFork = [&](const HFSPlusForkData& fork) {
     const std::uint64_t bs = m_pVolumeHeader->blockSize;
     for (const auto& e : fork.extents) {
-      if (e.blockCount != 0 && offset >= bs * e.startBlock && offset < bs * (std::uint64_t{e.startBlock} + e.blockCount)) {
+      if (e.blockCount != 0 && offset >= bs * e.startBlock &&
+          offset < bs * (std::uint64_t{e.startBlock} + e.blockCount)) {
         return true;
       }
     }
@@ -249,8 +247,7 @@ bool CHFSPlusVolume::FindDeleteExtent(const HFSPlusExtentKey& key, HFSPlusSearch
   return false;
 }
 
-bool CHFSPlusVolume::FindDeleteAttribute(const HFSPlusAttrKey& key, HFSPlusSearchResult& r,
-                                         HFSPlusAttrRecord* record) {
+bool CHFSPlusVolume::FindDeleteAttribute(const HFSPlusAttrKey& key, HFSPlusSearchResult& r, HFSPlusAttrRecord* record) {
   for (const auto& [k, v] : m_harvestedAttributes) {
     if (CompareAttrKeys(k, key) == 0) {
       r.found = 1;

@@ -57,8 +57,8 @@ struct BlockListHeader {
 // volume of `volumeBytes`: magic and endian, jhdr_size a power of two in
 // 512..16384, blhdr_size a multiple of it, size equal to the info block's
 // and within the volume, start and end inside [jhdr_size, size).
-[[nodiscard]] bool IsUsableJournalHeader(const JournalHeader& header, std::uint64_t infoSize,
-                                         std::uint64_t infoOffset, std::uint64_t volumeBytes);
+[[nodiscard]] bool IsUsableJournalHeader(const JournalHeader& header, std::uint64_t infoSize, std::uint64_t infoOffset,
+                                         std::uint64_t volumeBytes);
 
 // True when the bytes look like a block list header of `blhdrSize` bytes.
 [[nodiscard]] bool LooksLikeBlockList(const ByteView& bytes, std::uint32_t blhdrSize);

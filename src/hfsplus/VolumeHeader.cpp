@@ -7,13 +7,9 @@ bool HFSPlusVolumeHeader::IsJournaled() const { return (attributes & hfs::kVolum
 std::uint64_t HFSPlusVolumeHeader::VolumeIdentifier() const {
   return (static_cast<std::uint64_t>(finderInfo6) << 32) | finderInfo7;
 }
-std::uint64_t HFSPlusVolumeHeader::VolumeBytes() const {
-  return static_cast<std::uint64_t>(blockSize) * totalBlocks;
-}
+std::uint64_t HFSPlusVolumeHeader::VolumeBytes() const { return static_cast<std::uint64_t>(blockSize) * totalBlocks; }
 
-bool IsValidBlockSize(std::uint32_t blockSize) {
-  return blockSize >= 512 && (blockSize & (blockSize - 1)) == 0;
-}
+bool IsValidBlockSize(std::uint32_t blockSize) { return blockSize >= 512 && (blockSize & (blockSize - 1)) == 0; }
 
 std::optional<HFSPlusVolumeHeader> DecodeVolumeHeader(const ByteView& b) {
   if (!b.Has(0, hfs::kVolumeHeaderSize)) return std::nullopt;

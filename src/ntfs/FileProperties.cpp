@@ -46,8 +46,10 @@ long long ParentFromFileNames(const CNTFSMultiFileRecord& record) {
   return -1;
 }
 
-std::unique_ptr<CNTFSFileProperties> CNTFSFilePropertiesBuilder::BuildFileProperties(
-    const RecordPosition& place, const CNTFSMultiFileRecord& record, long long clusterBytes, long long& parent) {
+std::unique_ptr<CNTFSFileProperties> CNTFSFilePropertiesBuilder::BuildFileProperties(const RecordPosition& place,
+                                                                                     const CNTFSMultiFileRecord& record,
+                                                                                     long long clusterBytes,
+                                                                                     long long& parent) {
   parent = -1;
   if (!record.IsValid()) return nullptr;
   const ByteView first = record.FindAttibute(kFileName, 0, nullptr, nullptr);
@@ -83,7 +85,8 @@ std::unique_ptr<CNTFSFileProperties> CNTFSFilePropertiesBuilder::BuildFileProper
     creation = static_cast<long long>(SI::GetCreationFileTime(si));
     modification = static_cast<long long>(SI::GetModificationFileTime(si));
     access = static_cast<long long>(SI::GetLastAccessFileTime(si));
-    attribute |= SI::GetDosFilePermission(si) & (kNtfsAttrReadOnly | kNtfsAttrHidden | kNtfsAttrSystem | kNtfsAttrArchive);
+    attribute |=
+        SI::GetDosFilePermission(si) & (kNtfsAttrReadOnly | kNtfsAttrHidden | kNtfsAttrSystem | kNtfsAttrArchive);
   }
   props->SetTimes(creation, modification, access);
   props->SetFileRecordPlace(place);
@@ -138,8 +141,9 @@ std::unique_ptr<CNTFSFileProperties> CNTFSFilePropertiesBuilder::BuildFileProper
 void CNTFSFilePropertiesBuilder::AdjustFileSizeAccordinttoDataRunsWhenFileSizeLessThanZero(
     CNTFSFileProperties& properties, long long clusterBytes) {
   if (properties.GetFileSize() >= 0) return;
-  std::unique_ptr<IDataRunList, void (*)(IDataRunList*)> list(properties.GetDataRunList(),
-                                                              [](IDataRunList* l) { if (l) l->Release(); });
+  std::unique_ptr<IDataRunList, void (*)(IDataRunList*)> list(properties.GetDataRunList(), [](IDataRunList* l) {
+    if (l) l->Release();
+  });
   if (!list || list->GetOffset() != 0) return;
   long long total = 0;
   for (const DataRun* r = list->GetFirst(); r != nullptr; r = list->GetNext()) total += r->length;

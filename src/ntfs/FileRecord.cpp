@@ -210,7 +210,15 @@ bool IsValidFileName(std::u16string_view name) {
   for (const char16_t c : name) {
     if (c == 0) break;
     switch (c) {
-      case u'"': case u'*': case u'/': case u':': case u'<': case u'>': case u'?': case u'\\': case u'|':
+      case u'"':
+      case u'*':
+      case u'/':
+      case u':':
+      case u'<':
+      case u'>':
+      case u'?':
+      case u'\\':
+      case u'|':
         return false;
       default:
         break;

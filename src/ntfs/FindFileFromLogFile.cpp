@@ -172,8 +172,8 @@ void CFindFileFromLogFile::AddImage(const ByteView& record) {
   if (!file.IsValid() || file.IsFolder() || file.IsExtendFileRecord()) return;
   const CNTFSMultiFileRecord multi(file, RecordPosition{0, 0}, nullptr, {}, ntfsrec::kMinRecordBytes);
   long long parent = -1;
-  auto props = CNTFSFilePropertiesBuilder::BuildFileProperties(RecordPosition{0, 0}, multi,
-                                                               m_geometry.ClusterBytes(), parent);
+  auto props =
+      CNTFSFilePropertiesBuilder::BuildFileProperties(RecordPosition{0, 0}, multi, m_geometry.ClusterBytes(), parent);
   if (!props || props->GetFileSize() == 0 || m_images.size() >= (1u << 20)) return;
   props->SetFileRecordIndex(file.HasXPNumberOfthisMFTRecord() ? file.GetXPNumberOfthisMFTRecord() : -1);
   m_images.push_back({std::move(props), parent});
@@ -281,13 +281,17 @@ bool CFindFileFromLogFile::ReplaceFileRecordInfo(const ByteView& bytes, CNTFSFil
   runs.Sort();
   long long clusters = 0;
   std::unique_ptr<IDataRunList, void (*)(IDataRunList*)> list(
-      BuildNonResidentDataRunListfromNTFSDataRunList(runs, clusters), [](IDataRunList* l) { if (l) l->Release(); });
+      BuildNonResidentDataRunListfromNTFSDataRunList(runs, clusters), [](IDataRunList* l) {
+        if (l) l->Release();
+      });
   if (image != nullptr) {
     if (list) {
       properties.SetDataRunList(list.get());
     } else {
       std::unique_ptr<IDataRunList, void (*)(IDataRunList*)> imageRuns(image->properties->GetDataRunList(),
-                                                                       [](IDataRunList* l) { if (l) l->Release(); });
+                                                                       [](IDataRunList* l) {
+                                                                         if (l) l->Release();
+                                                                       });
       properties.SetDataRunList(imageRuns.get());
     }
     properties.SetFileSize(image->properties->GetFileSize());

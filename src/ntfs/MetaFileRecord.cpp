@@ -13,11 +13,21 @@ struct SystemFile {
 
 // $Quota, $ObjId and $Reparse live in $Extend at varying numbers; the numbers
 // below only mark them as system files.
-constexpr std::array<SystemFile, 15> kSystemFiles = {{{u"$MFT", 0},      {u"$MFTMirr", 1}, {u"$LogFile", 2},
-                                                      {u"$Volume", 3},   {u"$AttrDef", 4}, {u".", 5},
-                                                      {u"$Bitmap", 6},   {u"$Boot", 7},    {u"$BadClus", 8},
-                                                      {u"$Secure", 9},   {u"$UpCase", 10}, {u"$Extend", 11},
-                                                      {u"$Quota", 24},   {u"$ObjId", 25},  {u"$Reparse", 26}}};
+constexpr std::array<SystemFile, 15> kSystemFiles = {{{u"$MFT", 0},
+                                                      {u"$MFTMirr", 1},
+                                                      {u"$LogFile", 2},
+                                                      {u"$Volume", 3},
+                                                      {u"$AttrDef", 4},
+                                                      {u".", 5},
+                                                      {u"$Bitmap", 6},
+                                                      {u"$Boot", 7},
+                                                      {u"$BadClus", 8},
+                                                      {u"$Secure", 9},
+                                                      {u"$UpCase", 10},
+                                                      {u"$Extend", 11},
+                                                      {u"$Quota", 24},
+                                                      {u"$ObjId", 25},
+                                                      {u"$Reparse", 26}}};
 
 constexpr std::uint32_t kHiddenSystem = 0x02 | 0x04;
 

@@ -26,7 +26,8 @@ std::optional<RecordPosition> MftGeometry::RecordPlace(long long number) const {
   return RecordPosition{*first + inCluster / sectorSize, static_cast<unsigned>(inCluster % sectorSize)};
 }
 
-bool ReadBytesAt(IStorageDevice& device, const RecordPosition& place, std::size_t bytes, std::vector<std::uint8_t>& out) {
+bool ReadBytesAt(IStorageDevice& device, const RecordPosition& place, std::size_t bytes,
+                 std::vector<std::uint8_t>& out) {
   out.assign(bytes, 0);
   const int sectorSize = device.GetSectorSize();
   if (place.sector < 0 || sectorSize <= 0 || bytes == 0) return false;

@@ -37,4 +37,5 @@ inline constexpr long long kMaxClusterBytes = 2LL * 1024 * 1024;
 
 // Reads `bytes` bytes at `place` into `out`; false when the read fails (then
 // `out` is zero-filled).
-bool ReadBytesAt(IStorageDevice& device, const RecordPosition& place, std::size_t bytes, std::vector<std::uint8_t>& out);
+bool ReadBytesAt(IStorageDevice& device, const RecordPosition& place, std::size_t bytes,
+                 std::vector<std::uint8_t>& out);

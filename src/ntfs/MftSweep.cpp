@@ -14,7 +14,11 @@ long long PartitionNodeId(long long recordNumber, int partitionIndex) {
 
 CMftSweep::CMftSweep(IStorageDevice& device, const MftGeometry& geometry, IDirecotryTreeBuilder& builder,
                      CFindFileFromLogFile* logFile, IProgress* progress, int partitionIndex)
-    : m_device(device), m_geometry(geometry), m_builder(builder), m_pLogFile(logFile), m_pProgress(progress),
+    : m_device(device),
+      m_geometry(geometry),
+      m_builder(builder),
+      m_pLogFile(logFile),
+      m_pProgress(progress),
       m_iPartition(partitionIndex) {}
 
 void CMftSweep::Report(std::uint64_t total, std::uint64_t done) {
@@ -73,9 +77,10 @@ bool CMftSweep::Run(long long& totalSectors) {
         pending.insert(pending.end(), batch.begin(), batch.begin() + static_cast<long>(take));
         pos = take;
         if (pending.size() == recordBytes) {
-          BuildFileNodeFromRecord(ByteView(pending.data(), pending.size()),
-                                  (mftBytes - static_cast<long long>(recordBytes - take)) / static_cast<long long>(recordBytes),
-                                  pendingPlace);
+          BuildFileNodeFromRecord(
+              ByteView(pending.data(), pending.size()),
+              (mftBytes - static_cast<long long>(recordBytes - take)) / static_cast<long long>(recordBytes),
+              pendingPlace);
           pending.clear();
         }
       }
@@ -124,4 +129,3 @@ void CMftSweep::BuildFileNodeFromRecord(const ByteView& bytes, long long number,
   if (m_iPartition >= 0) node->SetBelongedPartition(static_cast<unsigned short>(m_iPartition));
   if (m_builder.AddNode(node, kSearcherNtfs) == 0) node->Release();
 }
-

@@ -80,8 +80,7 @@ ExtendRecordList CNTFSMultiFileRecord::InitExtendFileRecord(const CNTFSFileRecor
 }
 
 CNTFSMultiFileRecord::CNTFSMultiFileRecord(const CNTFSFileRecord& base, const RecordPosition& basePlace,
-                                           IStorageDevice* device, const ExtendRecordList& extensions,
-                                           int recordBytes)
+                                           IStorageDevice* device, const ExtendRecordList& extensions, int recordBytes)
     : m_base(base), m_basePlace(basePlace) {
   if (!m_base.IsValid() || device == nullptr) return;
   const std::size_t bytes = recordBytes > 0 ? static_cast<std::size_t>(recordBytes) : kMinRecordBytes;

@@ -17,8 +17,7 @@ bool CNTFSDBR::IsFullValidDBR(const ByteView& sector) {
   if (perCluster >= ntfsbs::kLargestClusterShiftByte && perCluster <= ntfsbs::kSmallestClusterShiftByte) {
     // Clusters of 2^n sectors (n = 256 - byte), up to 2 MiB.
     if ((static_cast<long long>(bytesPerSector) << (256 - perCluster)) > ntfsbs::kMaxClusterBytes) return false;
-  } else if (perCluster != 0x80 &&
-             (perCluster == 0 || perCluster > 64 || (perCluster & (perCluster - 1)) != 0)) {
+  } else if (perCluster != 0x80 && (perCluster == 0 || perCluster > 64 || (perCluster & (perCluster - 1)) != 0)) {
     return false;
   }
   for (const std::size_t offset : ntfsbs::kMustBeZero) {

@@ -9,15 +9,15 @@ inline constexpr std::size_t kSectorBytes = 512;
 
 inline constexpr std::size_t kFileSystemId = 0x03;  // "NTFS    "
 inline constexpr std::size_t kFileSystemIdLength = 8;
-inline constexpr std::size_t kBytesPerSector = 0x0B;     // u16
-inline constexpr std::size_t kSectorsPerCluster = 0x0D;  // u8
-inline constexpr std::size_t kReservedSectors = 0x0E;    // u16, must be 0
-inline constexpr std::size_t kTotalSectors = 0x28;       // i64
-inline constexpr std::size_t kMftCluster = 0x30;         // i64
-inline constexpr std::size_t kMftMirrorCluster = 0x38;   // i64
+inline constexpr std::size_t kBytesPerSector = 0x0B;         // u16
+inline constexpr std::size_t kSectorsPerCluster = 0x0D;      // u8
+inline constexpr std::size_t kReservedSectors = 0x0E;        // u16, must be 0
+inline constexpr std::size_t kTotalSectors = 0x28;           // i64
+inline constexpr std::size_t kMftCluster = 0x30;             // i64
+inline constexpr std::size_t kMftMirrorCluster = 0x38;       // i64
 inline constexpr std::size_t kClustersPerFileRecord = 0x40;  // i8
-inline constexpr std::size_t kSerialNumber = 0x48;       // u64
-inline constexpr std::size_t kSignature = 0x1FE;         // 0x55 0xAA
+inline constexpr std::size_t kSerialNumber = 0x48;           // u64
+inline constexpr std::size_t kSignature = 0x1FE;             // 0x55 0xAA
 
 // Sectors-per-cluster bytes 0xF4..0xF8 mean 2^(256 - byte) sectors.
 inline constexpr unsigned kLargestClusterShiftByte = 0xF4;

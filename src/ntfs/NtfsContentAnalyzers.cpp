@@ -126,8 +126,8 @@ void CAttrDefFileAnalyzer::CalcAttrDefMatch(CSearchedNTFSPartitionInfo& p) const
   p.m_llAttrDefMatch = 0;
   if (info == nullptr) return;
   p.m_llAttrDefSector = info->GetSectorAddress();
-  p.m_llAttrDefMatch = m_contents.GetMatchCount(info->GetDataRunList(), p.m_llClusterBaseSector,
-                                                p.m_iSectorsPerCluster, p.m_iSectorSize);
+  p.m_llAttrDefMatch = m_contents.GetMatchCount(info->GetDataRunList(), p.m_llClusterBaseSector, p.m_iSectorsPerCluster,
+                                                p.m_iSectorSize);
 }
 
 bool CUpCaseFileAnalyzer::AnalyzeSectorBuffer(long long unit, const ByteView& data) {
@@ -148,8 +148,8 @@ void CUpCaseFileAnalyzer::CalcUpcaseMatch(CSearchedNTFSPartitionInfo& p) const {
   p.m_llUpCaseMatch = 0;
   if (info == nullptr) return;
   p.m_llUpCaseSector = info->GetSectorAddress();
-  p.m_llUpCaseMatch = m_contents.GetMatchCount(info->GetDataRunList(), p.m_llClusterBaseSector,
-                                               p.m_iSectorsPerCluster, p.m_iSectorSize);
+  p.m_llUpCaseMatch = m_contents.GetMatchCount(info->GetDataRunList(), p.m_llClusterBaseSector, p.m_iSectorsPerCluster,
+                                               p.m_iSectorSize);
 }
 
 // --- $LogFile ------------------------------------------------------------------
@@ -230,8 +230,8 @@ void CLogFileAnalyzer::CalcLogFileMatch(CSearchedNTFSPartitionInfo& p) const {
   p.m_llLogFileMatch = 0;
   if (info == nullptr) return;
   p.m_llLogFileSector = info->GetSectorAddress();
-  p.m_llLogFileMatch = m_pages.GetMatchCount(info->GetDataRunList(), p.m_llClusterBaseSector,
-                                             p.m_iSectorsPerCluster, p.m_iSectorSize);
+  p.m_llLogFileMatch =
+      m_pages.GetMatchCount(info->GetDataRunList(), p.m_llClusterBaseSector, p.m_iSectorsPerCluster, p.m_iSectorSize);
 }
 
 // --- record groups ---------------------------------------------------------------
@@ -311,10 +311,9 @@ void CMetaFileRecordGroupinMFTAnalyzer::AnalyzePair(const CMFTInfo& mft, const C
   }
   const MftGeometry geometry = mft.Geometry(hypothesis->m_llClusterBaseSector, hypothesis->m_iSectorsPerCluster);
   const auto mftSector = geometry.ClusterSector(mft.GetFirstClusterNO());
-  const bool confirmed =
-      mftSector && std::any_of(m_pairs.begin(), m_pairs.end(), [&](const CMFTFilesPair& pair) {
-        return pair.mft->GetByteAddress() == *mftSector * m_builder.SectorSize();
-      });
+  const bool confirmed = mftSector && std::any_of(m_pairs.begin(), m_pairs.end(), [&](const CMFTFilesPair& pair) {
+                           return pair.mft->GetByteAddress() == *mftSector * m_builder.SectorSize();
+                         });
   auto [it, end] = m_builder.Candidates().equal_range(CNTFSPartitionInfoBuilder::KeyOf(*hypothesis));
   if (confirmed) {
     for (; it != end; ++it) it->second->m_uFlags = (it->second->m_uFlags | kEvidenceMftConfirmed) & ~kEvidenceMft;

@@ -20,8 +20,7 @@ constexpr long long kRootFolder = 5;
 
 }  // namespace
 
-long long CNTFSDirectoryTreeBuilder::GetMFTNumber(long long byte, const CMFTInfo& mft, long long clusterBase,
-                                                  int spc) {
+long long CNTFSDirectoryTreeBuilder::GetMFTNumber(long long byte, const CMFTInfo& mft, long long clusterBase, int spc) {
   const MftGeometry g = mft.Geometry(clusterBase, spc);
   const long long clusterBytes = g.ClusterBytes();
   if (byte < 0 || spc <= 0 || clusterBytes <= 0 || g.recordBytes <= 0) return -1;
@@ -111,7 +110,7 @@ void CNTFSDirectoryTreeBuilder::ReadRecords(const CSearchedNTFSPartitionInfo& p)
 }
 
 CNTFSDirectoryTreeBuilder::BuildInfo* CNTFSDirectoryTreeBuilder::InfoHolding(const CSearchedNTFSPartitionInfo& p,
-                                                                              long long sector) {
+                                                                             long long sector) {
   if (p.m_iHasMft == 0 || sector < p.m_llClusterBaseSector) return nullptr;
   const long long cluster = (sector - p.m_llClusterBaseSector) / p.m_iSectorsPerCluster;
   for (BuildInfo& info : m_infos) {
@@ -137,7 +136,8 @@ bool CNTFSDirectoryTreeBuilder::BuildRecord(const CSearchedNTFSPartitionInfo& p,
   const RecordPosition place{byte / ss, static_cast<unsigned>(byte % ss)};
   const CNTFSFileRecord record(bytes);
   long long number = record.HasXPNumberOfthisMFTRecord() ? record.GetXPNumberOfthisMFTRecord() : -1;
-  if (number < 0 && info != nullptr) number = GetMFTNumber(byte, *info->mft, p.m_llClusterBaseSector, p.m_iSectorsPerCluster);
+  if (number < 0 && info != nullptr)
+    number = GetMFTNumber(byte, *info->mft, p.m_llClusterBaseSector, p.m_iSectorsPerCluster);
   const MftGeometry geometry = info != nullptr ? info->geometry
                                                : MftGeometry{p.m_llClusterBaseSector, p.m_iSectorsPerCluster, ss,
                                                              static_cast<int>(bytes.Size()), nullptr};

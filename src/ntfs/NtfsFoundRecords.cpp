@@ -45,9 +45,8 @@ bool CMetaFileInfo::InitFromBuffer(const CNTFSFileRecord& record, long long byte
   if (!record.IsValid() || byteAddress < 0 || sectorSize <= 0) return false;
   m_iSectorSize = sectorSize;
   const long long clusterBytes = ClusterBytesOfAttribute(record.FindAttibute(ntfsrec::kData, 0));
-  m_iSectorsPerCluster = clusterBytes >= sectorSize && clusterBytes % sectorSize == 0
-                             ? static_cast<int>(clusterBytes / sectorSize)
-                             : 0;
+  m_iSectorsPerCluster =
+      clusterBytes >= sectorSize && clusterBytes % sectorSize == 0 ? static_cast<int>(clusterBytes / sectorSize) : 0;
   if (needClusterSize && m_iSectorsPerCluster == 0) return false;
   m_runs.ClearDataRunList();
   if (!AddUnnamedDataRuns(record, m_runs) || m_runs.IsEmpty()) return false;
@@ -103,8 +102,7 @@ bool CCommonFileRecordPositionInfo::Merge(long long byte, int recordBytes) {
   return true;
 }
 
-bool CFolderIndexAllocationInfo::InitFromBuffer(const CNTFSFileRecord& record, long long byteAddress,
-                                                int sectorSize) {
+bool CFolderIndexAllocationInfo::InitFromBuffer(const CNTFSFileRecord& record, long long byteAddress, int sectorSize) {
   if (!record.IsValid() || record.IsExtendFileRecord() || sectorSize <= 0) return false;
   m_llNumber = FolderNumberFromIndexRoot(record);
   const ByteView a = record.FindAttibute(ntfsrec::kIndexAllocation, 0);

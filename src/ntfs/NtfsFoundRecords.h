@@ -51,7 +51,7 @@ class CLogFileInfo final : public CMetaFileInfo {};
 class CMFTMirrInfo final : public CMetaFileInfo {
  public:
   [[nodiscard]] static std::unique_ptr<CMFTMirrInfo> Build(const CNTFSFileRecord& record, long long byteAddress,
-                                                          int sectorSize);
+                                                           int sectorSize);
 };
 
 // A found $MFT: its FILE record's place and the runs of its data.
@@ -59,7 +59,7 @@ class CMFTInfo final : public CMetaFileInfo {
  public:
   // Null unless the cluster size is known and the runs map VCN 0.
   [[nodiscard]] static std::unique_ptr<CMFTInfo> Build(const CNTFSFileRecord& record, long long byteAddress,
-                                                      int sectorSize);
+                                                       int sectorSize);
   // A $MFT known only from a copy of its record, placed at its data's start.
   [[nodiscard]] static std::unique_ptr<CMFTInfo> FromCopy(const CMFTInfo& copy, long long byteAddress);
   // Whether the FILE record lies at the first byte of its own data under

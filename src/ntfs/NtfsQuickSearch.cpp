@@ -41,7 +41,8 @@ RESULT CNTFSQuickSearch::QuickSearchFiles(IStorageDevice* device, IProgress* pro
   m_pDevice = device;
   m_pProgress = progress;
 
-  std::vector<std::uint8_t> sector(std::max<std::size_t>(kBootBufferBytes, static_cast<std::size_t>(std::max(sectorSize, 0))), 0);
+  std::vector<std::uint8_t> sector(
+      std::max<std::size_t>(kBootBufferBytes, static_cast<std::size_t>(std::max(sectorSize, 0))), 0);
   CNTFSDBR boot;
   if (sectorSize <= 0 || device->GetTotalSectors() < 3 || device->ReadSector(sector.data(), 0, 1) == 0 ||
       !boot.InitFromBuffer(ByteView(sector.data(), sector.size()))) {

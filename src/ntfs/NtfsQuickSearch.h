@@ -21,7 +21,6 @@ enum NtfsQuickCode : std::uint32_t {
 
 class CNTFSQuickSearch final : public IQuickFileSystemSearchController {
  public:
-
   CNTFSQuickSearch();
   ~CNTFSQuickSearch() override = default;
 

@@ -56,4 +56,4 @@ class CCompressedDataRunList {
 
 // A non-resident list of {LCN, length} in list order; null for an empty list.
 [[nodiscard]] IDataRunList* BuildNonResidentDataRunListfromNTFSDataRunList(const CNTFSDataRunList& runs,
-                                                                          long long& clusterTotal);
+                                                                           long long& clusterTotal);

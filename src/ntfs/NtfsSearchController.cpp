@@ -46,8 +46,8 @@ int CNTFSSearchController::AnalyzeBlock(long long first, long long count) {
   m_block.assign(static_cast<std::size_t>(count + extra) * sectorBytes, 0);
   // A failed read leaves zeros, which hold no evidence.
   if (m_pDevice->ReadSector(m_block.data(), first, count) == 0) std::fill(m_block.begin(), m_block.end(), 0);
-  if (extra > 0 &&
-      m_pDevice->ReadSector(m_block.data() + static_cast<std::size_t>(count) * sectorBytes, first + count, extra) == 0) {
+  if (extra > 0 && m_pDevice->ReadSector(m_block.data() + static_cast<std::size_t>(count) * sectorBytes, first + count,
+                                         extra) == 0) {
     std::fill(m_block.begin() + static_cast<long>(count * m_iSectorSize), m_block.end(), 0);
   }
   const ByteView all(m_block.data(), m_block.size());
@@ -257,7 +257,8 @@ bool CNTFSSearchController::AdoptMirrorCopy(const CMFTFilesPair& copy) {
     const auto place = geometry.RecordPlace(n);
     if (!place || !ReadBytesAt(*m_pDevice, *place, static_cast<std::size_t>(geometry.recordBytes), raw)) continue;
     const CNTFSFileRecord record(ByteView(raw.data(), raw.size()));
-    if (record.IsValid() && (!record.HasXPNumberOfthisMFTRecord() || record.GetXPNumberOfthisMFTRecord() == static_cast<std::uint32_t>(n))) {
+    if (record.IsValid() && (!record.HasXPNumberOfthisMFTRecord() ||
+                             record.GetXPNumberOfthisMFTRecord() == static_cast<std::uint32_t>(n))) {
       ++placed;
     }
   }

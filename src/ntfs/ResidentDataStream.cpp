@@ -48,7 +48,8 @@ int ReaderExResidentReader(IStorageDevice& device, CFileNode& node, long long of
   std::vector<std::uint8_t> data;
   if (!GetResidentDataRunsStream(*ntfs, device, ntfsrec::kMaxRecordBytes, data)) return 0;
   if (offset >= static_cast<long long>(data.size())) return 0;
-  const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(len), data.size() - static_cast<std::size_t>(offset));
+  const std::size_t n =
+      std::min<std::size_t>(static_cast<std::size_t>(len), data.size() - static_cast<std::size_t>(offset));
   std::memcpy(dst, data.data() + offset, n);
   got = static_cast<int>(n);
   return 1;

@@ -138,7 +138,7 @@ TEST(ApfsController, TruncatedContainersYieldWhatTheyHold) {
   const std::string dir = testsupport::FixturesDir();
   if (dir.empty()) QUARNEL_SKIP_NO_FIXTURE() << "fixtures not available";
   const std::pair<const char*, std::size_t> cases[] = {
-      {"apfs-forensic/apfs_nxsb_head.bin", 0},      // no volume reachable
+      {"apfs-forensic/apfs_nxsb_head.bin", 0},        // no volume reachable
       {"apfs-forensic/apfs_container_chain.bin", 1},  // empty volume: only private-dir
   };
   for (const auto& [file, count] : cases) {

@@ -26,8 +26,8 @@ long long FileTimeOf(long long unixSeconds) { return unixSeconds * 10000000LL + 
 
 struct Expected {
   const char* path;
-  long long size;      // -1: a folder
-  long long created;   // unix seconds (UTC), 0: not checked
+  long long size;     // -1: a folder
+  long long created;  // unix seconds (UTC), 0: not checked
   long long modified;
 };
 

@@ -74,7 +74,9 @@ TEST(ApfsRecognize, MkapfsContainers) {
   if (!testsupport::HaveProgram("mkapfs")) QUARNEL_SKIP_NO_TOOL() << "mkapfs (apfsprogs) not installed";
   testsupport::TempDir tmp;
   const std::string image = tmp.File("c.img");
-  ASSERT_EQ(testsupport::Run("truncate -s 1100M '" + image + "' && mkapfs -L 'Quarnel Vol' '" + image + "' >/dev/null 2>&1"), 0);
+  ASSERT_EQ(
+      testsupport::Run("truncate -s 1100M '" + image + "' && mkapfs -L 'Quarnel Vol' '" + image + "' >/dev/null 2>&1"),
+      0);
   std::unique_ptr<CDiskDevice> disk(CreateDiskDevice(image.c_str()));
   ASSERT_NE(disk->Open(nullptr), 0);
   EXPECT_EQ(Label(disk.get(), 0), "Quarnel Vol");

@@ -48,7 +48,7 @@ std::unique_ptr<APFSDeepScan> Sweep(IStorageDevice* device, CollectingBuilder& b
 bool RecoverNode(IFileSystemSearchController* searcher, IStorageDevice* device, IFileNode* node,
                  const testsupport::TempDir& tmp, const std::string& name, std::string& content) {
   std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(CreateDataRecoveryObj(),
-                                                                     [](IDataRecovery* r) { r->Release(); });
+                                                                    [](IDataRecovery* r) { r->Release(); });
   if (recovery->Initialize(searcher, device) != 0) return false;
   IFileReader* reader = recovery->SetRecoverNode(node);
   if (reader == nullptr) return false;
@@ -62,8 +62,8 @@ bool RecoverNode(IFileSystemSearchController* searcher, IStorageDevice* device, 
 std::string Icat(const std::string& image, int apsbBlock, int inode, const testsupport::TempDir& tmp) {
   if (!testsupport::HaveProgram("icat")) return {};
   const std::string out = tmp.File("icat_" + std::to_string(inode));
-  const std::string cmd = "icat -f apfs -B " + std::to_string(apsbBlock) + " '" + image + "' " +
-                          std::to_string(inode) + " > '" + out + "' 2>/dev/null";
+  const std::string cmd = "icat -f apfs -B " + std::to_string(apsbBlock) + " '" + image + "' " + std::to_string(inode) +
+                          " > '" + out + "' 2>/dev/null";
   if (testsupport::Run(cmd) != 0) return {};
   return ReadFileText(out);
 }

@@ -98,12 +98,9 @@ struct Case {
 
 const Case& C(int k) {
   static const Case cases[] = {
-      {"adts", Adts(120, 1), "M4A", false},
-      {"ts188", Ts(200, 188), "M2TS", true},
-      {"ts192", Ts(150, 192), "M2TS", true},
-      {"wmv", Asf({kVideo, kAudio}), "WMV", true},
-      {"wma", Asf({kAudio, kAudio}), "WMA", true},
-      {"asf_command", Asf({kAudio, kCommand}), "ASF", true},
+      {"adts", Adts(120, 1), "M4A", false},        {"ts188", Ts(200, 188), "M2TS", true},
+      {"ts192", Ts(150, 192), "M2TS", true},       {"wmv", Asf({kVideo, kAudio}), "WMV", true},
+      {"wma", Asf({kAudio, kAudio}), "WMA", true}, {"asf_command", Asf({kAudio, kCommand}), "ASF", true},
   };
   return cases[k];
 }

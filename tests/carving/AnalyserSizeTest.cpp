@@ -20,7 +20,7 @@ struct SampleCase {
   const char* label;
   std::function<Bytes(testsupport::TempDir&)> make;
   const char* extension;
-  bool exactAfterGarbage;  // texts end at the first zero tail
+  bool exactAfterGarbage;      // texts end at the first zero tail
   const char* tool = nullptr;  // the program that makes the sample, when one does
 };
 
@@ -51,17 +51,14 @@ Bytes Jpeg(int width, int height, unsigned seed, const char* make = "", const ch
 const SampleCase kCases[] = {
     {"jfif_small", [](testsupport::TempDir&) { return Jpeg(16, 16, 2); }, "JPG", true},
     {"jfif_large", [](testsupport::TempDir&) { return Jpeg(320, 240, 3); }, "JPG", true},
-    {"exif_camera",
-     [](testsupport::TempDir&) {
-       return Jpeg(256, 192, 4, "NIKON", "D70");
-     },
-     "JPG", true},
-    {"jpeg_dqt_first",
-     [](testsupport::TempDir&) { return Jpeg(128, 96, 5, "", "", true); }, "JPG",
-     true},
+    {"exif_camera", [](testsupport::TempDir&) { return Jpeg(256, 192, 4, "NIKON", "D70"); }, "JPG", true},
+    {"jpeg_dqt_first", [](testsupport::TempDir&) { return Jpeg(128, 96, 5, "", "", true); }, "JPG", true},
     {"png", [](testsupport::TempDir&) { return MakePng(120, 90, 6); }, "PNG", true},
     {"png_tiny", [](testsupport::TempDir&) { return MakePng(3, 2, 7); }, "PNG", true},
-    {"rar", [](testsupport::TempDir&) { return MakeRar({{"a.txt", Noise(3000, 1)}, {"b.bin", Noise(700, 2)}}); },
+    {"rar",
+     [](testsupport::TempDir&) {
+       return MakeRar({{"a.txt", Noise(3000, 1)}, {"b.bin", Noise(700, 2)}});
+     },
      "RAR", true},
     {"gzip", [](testsupport::TempDir& d) { return GzipOf(d, 20000); }, "GZ", true, "gzip"},
     {"tar", [](testsupport::TempDir& d) { return TarOf(d, 5000); }, "TAR", true, "tar"},

@@ -18,8 +18,8 @@ int RecordingBuilder::AddNode(IFileNode* node, _tagSearcherType type) {
   if (file != nullptr && file->GetDataRunList() != nullptr) {
     if (const DataRun* r = file->GetDataRunList()->GetFirst()) start = r->start;
   }
-  m_found.push_back({type, node->GetCurrentNodeID(), node->GetParentNodeID(), node->GetFileName(),
-                     node->GetFileSize(), start, node->IsDirectory() != 0});
+  m_found.push_back({type, node->GetCurrentNodeID(), node->GetParentNodeID(), node->GetFileName(), node->GetFileSize(),
+                     start, node->IsDirectory() != 0});
   m_nodes.push_back(node);
   return 1;
 }

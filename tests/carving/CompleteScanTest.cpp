@@ -61,8 +61,8 @@ class CarvingCompleteScan : public ::testing::Test {
     plain.seed = 22;
     m_files = {
         {100, MakeJpeg(camera), ""},
-        {8190, MakePng(200, 160, 23), ""},         // across the first 4 MiB boundary
-        {16380, MakeJpeg(plain), ""},              // across the second
+        {8190, MakePng(200, 160, 23), ""},  // across the first 4 MiB boundary
+        {16380, MakeJpeg(plain), ""},       // across the second
         {20000, MakeRar({{"x.bin", Noise(9000, 24)}}), ""},
         {30000, MakeHtml(5000, 25), ""},
     };
@@ -118,7 +118,9 @@ class CarvingCompleteScan : public ::testing::Test {
   std::unique_ptr<CDiskDevice> m_disk;
 };
 
-std::string EndName(long long start, std::size_t size) { return std::to_string(start + (static_cast<long long>(size) - 1) / 512); }
+std::string EndName(long long start, std::size_t size) {
+  return std::to_string(start + (static_cast<long long>(size) - 1) / 512);
+}
 
 TEST_F(CarvingCompleteScan, FindsNamesFilesAndRecoversEachFile) {
   testsupport::RecordingTree tree;
@@ -143,7 +145,7 @@ TEST_F(CarvingCompleteScan, FindsNamesFilesAndRecoversEachFile) {
       {4, std::regex("30000-[0-9]+_000\\.HTM")},
   };
   std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(controller->GetDataRecovery(kSearcherRawByType),
-                                                                      [](IDataRecovery* d) { d->Release(); });
+                                                                    [](IDataRecovery* d) { d->Release(); });
   ASSERT_NE(recovery, nullptr);
   for (const auto& [index, pattern] : expected) {
     const Placed& p = m_files[index];

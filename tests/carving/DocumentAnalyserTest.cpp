@@ -98,7 +98,11 @@ const DocCase kCases[] = {
     {"ods", [] { return Docx("ods"); }, 124, true},
     {"odp", [] { return Docx("odp"); }, 125, true},
     {"epub", [] { return Docx("epub"); }, 114, true},
-    {"zip", [] { return MakeZip({{"a.txt", "hello hello hello"}, {"b.bin", std::string(5000, 'x')}}); }, 72, true},
+    {"zip",
+     [] {
+       return MakeZip({{"a.txt", "hello hello hello"}, {"b.bin", std::string(5000, 'x')}});
+     },
+     72, true},
     {"docx_streamed", [] { return Docx("docx", 9000, true); }, 73, true},
     {"pdf", [] { return MakePdf({}); }, 50, false},
     {"pdf_small",
@@ -115,7 +119,11 @@ const DocCase kCases[] = {
        return MakePdf(o);
      },
      5, false, 50},
-    {"xar", [] { return MakeXar({{"Payload", Noise(9000, 3)}, {"Bom", Noise(700, 4)}}); }, 119, true},
+    {"xar",
+     [] {
+       return MakeXar({{"Payload", Noise(9000, 3)}, {"Bom", Noise(700, 4)}});
+     },
+     119, true},
 };
 
 class DocumentSize : public ::testing::TestWithParam<DocCase> {};
@@ -166,7 +174,7 @@ TEST_P(DocumentSize, DeviceReaderSizesTheFile) {
   FileZIPAnalyser zip;
   FilePDFAnalyser pdf;
   FilePKGAnalyser pkg;
-  IRawFileAnalyser* reader = file[0] == 0xD0 ? static_cast<IRawFileAnalyser*>(&ole)
+  IRawFileAnalyser* reader = file[0] == 0xD0  ? static_cast<IRawFileAnalyser*>(&ole)
                              : file[0] == 'P' ? static_cast<IRawFileAnalyser*>(&zip)
                              : file[0] == '%' ? static_cast<IRawFileAnalyser*>(&pdf)
                                               : static_cast<IRawFileAnalyser*>(&pkg);
@@ -218,8 +226,9 @@ std::vector<std::string> LabelPath(const std::vector<Found>& all, const Found& f
   std::vector<std::string> path;
   long long parent = file.parent;
   for (int guard = 0; guard < 8 && parent != 1000; ++guard) {
-    auto it = std::find_if(all.begin(), all.end(),
-                           [parent](const Found& f) { return f.folder && f.id == parent && f.tree == kSearcherRawByLabel; });
+    auto it = std::find_if(all.begin(), all.end(), [parent](const Found& f) {
+      return f.folder && f.id == parent && f.tree == kSearcherRawByLabel;
+    });
     if (it == all.end()) break;
     path.insert(path.begin(), it->name);
     parent = it->parent;
@@ -235,7 +244,9 @@ struct LabelCase {
 };
 
 const LabelCase kLabels[] = {
-    {"doc_summary", [] { return MakeOle(Ole("WordDocument")); }, {"Office", "Word", "Bob"},
+    {"doc_summary",
+     [] { return MakeOle(Ole("WordDocument")); },
+     {"Office", "Word", "Bob"},
      "Bob_Quarterly Report_" + LocalText(FileTime(2021, 6, 15, 12, 30, 45))},
     {"xls_summary", [] { return MakeOle(Ole("Workbook")); }, {"Office", "Excel", "Bob"}, "Bob_Quarterly Report_"},
     {"docx_core", [] { return Docx("docx"); }, {"Office", "Word", "Bob"}, "Bob_Budget Plan_2021-02-03 04-05-06"},
@@ -247,7 +258,8 @@ const LabelCase kLabels[] = {
        o.illustrator = true;
        return MakePdf(o);
      },
-     {"AI", "Carol"}, "Annual Summary"},
+     {"AI", "Carol"},
+     "Annual Summary"},
 };
 
 class DocumentLabel : public ::testing::TestWithParam<LabelCase> {};
@@ -301,8 +313,8 @@ namespace {
 TEST(DocumentAnalyser, FourKibibyteSectorsSizeTheSameFiles) {
   OleOptions v4 = Ole("WordDocument", 20000);
   v4.version4 = true;
-  const Bytes files[] = {MakeOle(Ole("Workbook", 20000)), MakeOle(v4), Docx("docx"), Docx("docx", 9000, true),
-                         MakePdf({}), MakeXar({{"Payload", Noise(9000, 3)}})};
+  const Bytes files[] = {MakeOle(Ole("Workbook", 20000)), MakeOle(v4), Docx("docx"),
+                         Docx("docx", 9000, true),        MakePdf({}), MakeXar({{"Payload", Noise(9000, 3)}})};
   for (const Bytes& file : files) {
     ASSERT_FALSE(file.empty());
     Bytes image((file.size() / 4096 + 16) * 4096, 0);

@@ -120,10 +120,8 @@ TEST(OleSummary, EightBitTextsFollowTheCodePage) {
     const char* expected;
   };
   const Case cases[] = {
-      {1252, "Pr\xE4sentation", "Pr\xC3\xA4sentation"},
-      {1251, "\xCF\xF0\xE8", "\xD0\x9F\xD1\x80\xD0\xB8"},
-      {936, "\xC4\xE3\xBA\xC3", "\xE4\xBD\xA0\xE5\xA5\xBD"},
-      {65001, "Gr\xC3\xBC\xC3\x9F", "Gr\xC3\xBC\xC3\x9F"},
+      {1252, "Pr\xE4sentation", "Pr\xC3\xA4sentation"},      {1251, "\xCF\xF0\xE8", "\xD0\x9F\xD1\x80\xD0\xB8"},
+      {936, "\xC4\xE3\xBA\xC3", "\xE4\xBD\xA0\xE5\xA5\xBD"}, {65001, "Gr\xC3\xBC\xC3\x9F", "Gr\xC3\xBC\xC3\x9F"},
       {0, "Gr\xC3\xBC\xC3\x9F", "Gr\xC3\xBC\xC3\x9F"},
   };
   for (const Case& c : cases) {
@@ -153,8 +151,7 @@ TEST(OleWalkTest, LoopsAndWildNumbersAreRefused) {
     std::function<void(Bytes&)> apply;
   };
   const Damage damages[] = {
-      {"difat_points_to_itself",
-       [difat](Bytes& b) { ByteWriter(b).PutU32Le((difat + 1) * 512 + 127 * 4, difat); }},
+      {"difat_points_to_itself", [difat](Bytes& b) { ByteWriter(b).PutU32Le((difat + 1) * 512 + 127 * 4, difat); }},
       {"fat_sector_far_away", [](Bytes& b) { ByteWriter(b).PutU32Le(0x4C, 0x7FFFFFF0); }},
       {"directory_far_away", [](Bytes& b) { ByteWriter(b).PutU32Le(0x30, 0x00FFFFFF); }},
       {"bad_sector_shift", [](Bytes& b) { ByteWriter(b).PutU16Le(0x1E, 20); }},

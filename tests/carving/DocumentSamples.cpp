@@ -196,8 +196,8 @@ Bytes MakePdf(const PdfOptions& o) {
   object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>");
   object("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream");
   const std::string creator = o.illustrator ? "Adobe Illustrator" : o.creator;
-  object("<< /Title (" + o.title + ") /Author (" + o.author + ") /Creator (" + creator + ") /Producer (" +
-         o.producer + ") /CreationDate (" + o.created + ") /ModDate (" + o.modified + ") >>");
+  object("<< /Title (" + o.title + ") /Author (" + o.author + ") /Creator (" + creator + ") /Producer (" + o.producer +
+         ") /CreationDate (" + o.created + ") /ModDate (" + o.modified + ") >>");
   const std::size_t xref = pdf.size();
   char line[32];
   pdf += "xref\n0 " + std::to_string(offsets.size() + 1) + "\n0000000000 65535 f \n";
@@ -229,7 +229,8 @@ Bytes MakeZip(const std::vector<std::pair<std::string, std::string>>& members, b
       "        z.writestr(info, bytes.fromhex(d))\n";
   WriteAll(script, Bytes(py.begin(), py.end()));
   const std::string out = dir.File("out.zip");
-  const std::string command = "python3 '" + script + "' '" + list + "'" + (streamed ? " | cat" : "") + " > '" + out + "'";
+  const std::string command =
+      "python3 '" + script + "' '" + list + "'" + (streamed ? " | cat" : "") + " > '" + out + "'";
   return RunAndRead(command, out);
 }
 
@@ -239,10 +240,16 @@ std::string CoreXml(const std::string& title, const std::string& creator, const 
          "<cp:coreProperties xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
          "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:dcterms=\"http://purl.org/dc/terms/\" "
          "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
-         "<dc:title>" + title + "</dc:title><dc:creator>" + creator + "</dc:creator>"
-         "<cp:lastModifiedBy>" + lastModifiedBy + "</cp:lastModifiedBy>"
+         "<dc:title>" +
+         title + "</dc:title><dc:creator>" + creator +
+         "</dc:creator>"
+         "<cp:lastModifiedBy>" +
+         lastModifiedBy +
+         "</cp:lastModifiedBy>"
          "<dcterms:created xsi:type=\"dcterms:W3CDTF\">2020-01-02T03:04:05Z</dcterms:created>"
-         "<dcterms:modified xsi:type=\"dcterms:W3CDTF\">" + modified + "</dcterms:modified>"
+         "<dcterms:modified xsi:type=\"dcterms:W3CDTF\">" +
+         modified +
+         "</dcterms:modified>"
          "</cp:coreProperties>";
 }
 

@@ -16,13 +16,13 @@ struct OleOptions {
   std::string title = "Quarterly Report";
   std::string author = "Alice";
   std::string lastAuthor = "Bob";
-  std::uint64_t created = 0;            // FILETIME; 0 = none
+  std::uint64_t created = 0;  // FILETIME; 0 = none
   std::uint64_t saved = 0;
   bool summary = true;
-  int codePage = 0;                     // property 1 of the summary; 0 = none
-  bool fatAtEnd = false;                // FAT sectors after the streams
-  bool difatSector = false;             // the second FAT sector listed in a DIFAT sector
-  bool version4 = false;                // 4096-byte sectors
+  int codePage = 0;          // property 1 of the summary; 0 = none
+  bool fatAtEnd = false;     // FAT sectors after the streams
+  bool difatSector = false;  // the second FAT sector listed in a DIFAT sector
+  bool version4 = false;     // 4096-byte sectors
 };
 
 // A compound file: header, FAT, directory (Root Entry, the main stream,

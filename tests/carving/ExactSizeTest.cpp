@@ -143,9 +143,9 @@ TEST(ExactSize, ArchiveMemberHeadersAreNoArchivesOfTheirOwn) {
   WriteAll(d + "/one.txt", Noise(3000, 21, true));
   WriteAll(d + "/two.bin", Noise(700, 22));
   WriteAll(d + "/three.txt", Noise(5000, 23, true));
-  const Bytes tar = RunAndRead("tar --sort=name --mtime=@0 --owner=0 --group=0 -cf '" + d + "/a.tar' -C '" + d +
-                                   "' one.txt two.bin three.txt",
-                               d + "/a.tar");
+  const Bytes tar = RunAndRead(
+      "tar --sort=name --mtime=@0 --owner=0 --group=0 -cf '" + d + "/a.tar' -C '" + d + "' one.txt two.bin three.txt",
+      d + "/a.tar");
   ASSERT_FALSE(tar.empty());
   std::vector<long long> starts;
   auto device = Image({{"tar", tar, ".TAR"}}, true, starts);

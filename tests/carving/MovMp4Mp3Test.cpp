@@ -57,13 +57,33 @@ Bytes Id3Mp3() {
 const MediaCase kCases[] = {
     {"mov_qt_large_mdat", [] { return Movie("qt  ", {"qt  "}, true, true); }, "MOV"},
     {"mov_qt", [] { return Movie("qt  ", {"qt  "}, true, false); }, "MOV"},
-    {"mp4_isom_avc1", [] { return Movie("isom", {"isom", "avc1"}, false, false); }, "MP4"},
-    {"m4a", [] { return Movie("M4A ", {"M4A ", "mp42", "isom"}, false, false); }, "M4A"},
-    {"m4v", [] { return Movie("mp42", {"isom", "M4V "}, false, false); }, "M4V"},
+    {"mp4_isom_avc1",
+     [] {
+       return Movie("isom", {"isom", "avc1"}, false, false);
+     },
+     "MP4"},
+    {"m4a",
+     [] {
+       return Movie("M4A ", {"M4A ", "mp42", "isom"}, false, false);
+     },
+     "M4A"},
+    {"m4v",
+     [] {
+       return Movie("mp42", {"isom", "M4V "}, false, false);
+     },
+     "M4V"},
     {"mp42_single_mp41", [] { return Movie("mp42", {"mp41"}, false, false); }, "M4A"},
-    {"3gp", [] { return Movie("3gp4", {"3gp4", "isom"}, false, false); }, "3GP"},
+    {"3gp",
+     [] {
+       return Movie("3gp4", {"3gp4", "isom"}, false, false);
+     },
+     "3GP"},
     {"mp3_id3", [] { return Id3Mp3(); }, "MP3"},
-    {"mp3_frames_id3v1", [] { return Concat({Mp3Frames(60, 4), Id3v1("Frame Song", "Frame Artist")}); }, "MP3"},
+    {"mp3_frames_id3v1",
+     [] {
+       return Concat({Mp3Frames(60, 4), Id3v1("Frame Song", "Frame Artist")});
+     },
+     "MP3"},
 };
 
 class MediaSize : public ::testing::TestWithParam<MediaCase> {};
@@ -138,12 +158,12 @@ struct BrandCase {
 
 TEST(MovBrands, MajorAndCompatibleBrandsGiveTheType) {
   const BrandCase cases[] = {
-      {"qt  ", {"qt  "}, "mdat", 42},   {"isom", {"isom", "avc1"}, "free", 138},
+      {"qt  ", {"qt  "}, "mdat", 42},         {"isom", {"isom", "avc1"}, "free", 138},
       {"isom", {"isom", "avc1"}, "mdat", 44}, {"isom", {"isom"}, "mdat", 42},
-      {"mp42", {"mp41"}, "mdat", 45},   {"mp42", {"mp41", "mp42"}, "mdat", 44},
-      {"M4V ", {"M4V "}, "mdat", 46},   {"KDDI", {"3gp5"}, "mdat", 2},
-      {"3g2a", {"3g2a"}, "mdat", 2},    {"F4V ", {"isom", "mp42"}, "free", 138},
-      {"NDSC", {"isom"}, "mdat", 44},   {"NDSZ", {"isom"}, "mdat", 0},
+      {"mp42", {"mp41"}, "mdat", 45},         {"mp42", {"mp41", "mp42"}, "mdat", 44},
+      {"M4V ", {"M4V "}, "mdat", 46},         {"KDDI", {"3gp5"}, "mdat", 2},
+      {"3g2a", {"3g2a"}, "mdat", 2},          {"F4V ", {"isom", "mp42"}, "free", 138},
+      {"NDSC", {"isom"}, "mdat", 44},         {"NDSZ", {"isom"}, "mdat", 0},
       {"abcd", {"abcd"}, "mdat", 0},
   };
   for (const BrandCase& c : cases) {
@@ -312,7 +332,9 @@ TEST(Mp3TagText, EncodingsAreConvertedOrEmptied) {
   // An unknown character set: high bytes become "_".
   const Bytes latin = {0, 'c', 0xE9, 'd'};
   EXPECT_EQ(Mp3TagText::GetTagValue(latin.data(), latin.size(), "NO-SUCH-SET", true), "c_d");
-  EXPECT_EQ(Mp3TagText::GetTagValue(latin.data(), latin.size(), "LATIN1", true), "c\xC3\xA9" "d");
+  EXPECT_EQ(Mp3TagText::GetTagValue(latin.data(), latin.size(), "LATIN1", true),
+            "c\xC3\xA9"
+            "d");
 }
 
 }  // namespace

@@ -275,7 +275,8 @@ TEST_P(PlainHeaderMore, DamagedCopiesStayInsideTheDevice) {
     if (round % 2 == 0) {
       copy.resize(copy.size() * static_cast<std::size_t>(round + 1) / 11 + 8);
     } else {
-      for (int k = 0; k < 8; ++k) copy[4 + rng() % std::min<std::size_t>(copy.size() - 4, 320)] = static_cast<std::uint8_t>(rng());
+      for (int k = 0; k < 8; ++k)
+        copy[4 + rng() % std::min<std::size_t>(copy.size() - 4, 320)] = static_cast<std::uint8_t>(rng());
     }
     auto device = Place(copy, 1, {});
     const long long total = device.GetTotalSectors() * 512;
@@ -363,8 +364,8 @@ TEST(PlainHeaderMoreRules, DamagedHeadersAreRefused) {
 TEST(PlainHeaderMoreRules, EveryByteOfTheHeaderMayBeAnything) {
   // Random headers behind each key: any accepted size is positive.
   const std::function<std::unique_ptr<IRawFileAnalyser>()> makers[] = {
-      New<FileCHMAnalyser>, New<FilePSTAnalyser>, New<FileHLPAnalyser>,   New<FileICNSAnalyser>,
-      New<FileMRWAnalyser>, New<FileITLAnalyser>, New<FileWPDAnalyser>,   New<FileMNYAnalyser>,
+      New<FileCHMAnalyser>,    New<FilePSTAnalyser>, New<FileHLPAnalyser>,  New<FileICNSAnalyser>,
+      New<FileMRWAnalyser>,    New<FileITLAnalyser>, New<FileWPDAnalyser>,  New<FileMNYAnalyser>,
       New<FileLowDocAnalyser>, New<FileCPTAnalyser>, New<FileMboxAnalyser>, New<FileEMLXAnalyser>};
   std::mt19937 rng(23);
   for (const auto& make : makers) {

@@ -61,7 +61,8 @@ Bytes Wav(testsupport::TempDir& dir, int frames) {
   const std::string path = dir.File("a.wav");
   return RunAndRead("python3 -c \"import wave,random\nr=random.Random(3)\nw=wave.open('" + path +
                         "','wb')\nw.setnchannels(1)\nw.setsampwidth(1)\nw.setframerate(8000)\nw.writeframes(bytes(r."
-                        "randrange(1,255) for _ in range(" + std::to_string(frames) + ")))\nw.close()\"",
+                        "randrange(1,255) for _ in range(" +
+                        std::to_string(frames) + ")))\nw.close()\"",
                     path);
 }
 
@@ -210,8 +211,9 @@ Bytes Aiff(std::size_t samples) {
 
 Bytes Mkv(std::size_t body) {
   // EBML header with DocType "matroska", then a Segment with an 8-byte size.
-  Bytes b = {0x1A, 0x45, 0xDF, 0xA3, 0x9F, 0x42, 0x86, 0x81, 0x01, 0x42, 0xF7, 0x81, 0x01, 0x42, 0xF2, 0x81, 0x04,
-             0x42, 0xF3, 0x81, 0x08, 0x42, 0x82, 0x88, 'm', 'a', 't', 'r', 'o', 's', 'k', 'a', 0x42, 0x87, 0x81, 0x04};
+  Bytes b = {0x1A, 0x45, 0xDF, 0xA3, 0x9F, 0x42, 0x86, 0x81, 0x01, 0x42, 0xF7, 0x81,
+             0x01, 0x42, 0xF2, 0x81, 0x04, 0x42, 0xF3, 0x81, 0x08, 0x42, 0x82, 0x88,
+             'm',  'a',  't',  'r',  'o',  's',  'k',  'a',  0x42, 0x87, 0x81, 0x04};
   b = Append(b, {0x18, 0x53, 0x80, 0x67, 0x01, 0, 0, 0});
   const std::size_t sizeAt = b.size();
   b.resize(sizeAt + 4);
@@ -241,7 +243,11 @@ const PlainCase kCases[] = {
     {"wmf_placeable", [](testsupport::TempDir&) { return PlaceableWmf(70); }, "WMF"},
     {"emf", [](testsupport::TempDir&) { return Emf(3000); }, "EMF"},
     {"swf", [](testsupport::TempDir&) { return Swf(2500); }, "SWF"},
-    {"ttf", [](testsupport::TempDir&) { return Ttf({"OS/2", "cmap", "glyf", "head", "hhea", "loca"}, 900); }, "TTF"},
+    {"ttf",
+     [](testsupport::TempDir&) {
+       return Ttf({"OS/2", "cmap", "glyf", "head", "hhea", "loca"}, 900);
+     },
+     "TTF"},
     {"cab", [](testsupport::TempDir&) { return Cab(4000); }, "CAB"},
     {"au", [](testsupport::TempDir&) { return Au(3333); }, "AU"},
     {"aiff", [](testsupport::TempDir&) { return Aiff(2500); }, "AIFF"},
@@ -296,7 +302,8 @@ TEST_P(PlainHeader, CutAndDamagedCopiesStayInsideTheDevice) {
     if (round % 2 == 0) {
       copy.resize(copy.size() * static_cast<std::size_t>(round + 1) / 13 + 8);
     } else {
-      for (int k = 0; k < 6; ++k) copy[4 + rng() % std::min<std::size_t>(copy.size() - 4, 64)] = static_cast<std::uint8_t>(rng());
+      for (int k = 0; k < 6; ++k)
+        copy[4 + rng() % std::min<std::size_t>(copy.size() - 4, 64)] = static_cast<std::uint8_t>(rng());
     }
     auto device = Place(copy, 1, {});
     const long long total = device.GetTotalSectors() * 512;
@@ -351,9 +358,9 @@ TEST(PlainHeaderRules, RiffSizeIsTheChunkSizeAndItsHeader) {
     const char* chunk;
     int type;
   };
-  const Row rows[] = {{"WAVE", "fmt ", 67}, {"wave", "FMT ", 67}, {"AVI ", "LIST", 10}, {"ACON", "LIST", 4},
-                      {"CARC", "vrsn", 15}, {"CSL2", "vrsn", 19}, {"CDR9", "vrsn", 13}, {"CDRX", "vrsn", 59},
-                      {"WAVE", "data", 59}};
+  const Row rows[] = {{"WAVE", "fmt ", 67}, {"wave", "FMT ", 67}, {"AVI ", "LIST", 10},
+                      {"ACON", "LIST", 4},  {"CARC", "vrsn", 15}, {"CSL2", "vrsn", 19},
+                      {"CDR9", "vrsn", 13}, {"CDRX", "vrsn", 59}, {"WAVE", "data", 59}};
   for (const Row& r : rows) {
     const Bytes file = Riff(r.form, r.chunk, 992 - 12);
     ASSERT_EQ(file.size(), 1000u);

@@ -85,7 +85,8 @@ Bytes ExifBlock(const JpegOptions& o) {
   // Values of up to four bytes stand in the entry itself.
   auto text = [&](unsigned tag, const std::string& value, std::uint32_t at) {
     std::uint32_t inline_ = 0;
-    for (std::size_t i = 0; i < value.size() && i < 4; ++i) inline_ |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(value[i])) << (8 * i);
+    for (std::size_t i = 0; i < value.size() && i < 4; ++i)
+      inline_ |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(value[i])) << (8 * i);
     entry(tag, 2, static_cast<std::uint32_t>(value.size()), value.size() <= 4 ? inline_ : at);
   };
   PutLe(t, 3, 2);

@@ -15,11 +15,11 @@ struct JpegOptions {
   int width = 64;
   int height = 48;
   unsigned seed = 1;
-  int maxAc = 12;           // AC coefficients per block, at most
-  std::string make;         // with make or model: an Exif APP1 instead of JFIF
+  int maxAc = 12;    // AC coefficients per block, at most
+  std::string make;  // with make or model: an Exif APP1 instead of JFIF
   std::string model;
-  std::string dateTime;     // "YYYY:MM:DD HH:MM:SS"
-  bool dqtFirst = false;    // FF D8 FF DB: no APP segment
+  std::string dateTime;   // "YYYY:MM:DD HH:MM:SS"
+  bool dqtFirst = false;  // FF D8 FF DB: no APP segment
 };
 
 // A baseline JPEG (three components, standard Huffman tables) that decoders

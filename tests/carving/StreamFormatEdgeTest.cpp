@@ -146,8 +146,8 @@ TEST(DxfCarving, AnEndMarkerCutBySectorsIsFound) {
   const std::size_t at = text.find("  0\r\nENDSEC");
   const std::string padded = text.substr(0, at) + filler + text.substr(at);
   // Trim the filler so the marker lands where wanted.
-  const std::size_t over = (padded.size() - 10) % 512 >= 508 ? (padded.size() - 10) % 512 - 508
-                                                            : (padded.size() - 10) % 512 + 4;
+  const std::size_t over =
+      (padded.size() - 10) % 512 >= 508 ? (padded.size() - 10) % 512 - 508 : (padded.size() - 10) % 512 + 4;
   std::string fixed = padded;
   fixed.erase(at + 20, over);
   ASSERT_EQ((fixed.size() - 10) % 512, 508u);
@@ -194,20 +194,40 @@ namespace {
 // or small integers are refused or sized inside the device.
 TEST(StreamSignatures, RandomBodiesAfterEverySignatureStayInsideTheDevice) {
   const std::vector<Bytes> heads = {
-      {'G', 'I', 'F', '8', '9', 'a'}, {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f', 'o', 'r', 'm', 'a', 't', ' ', '3', 0, 0x10, 0},
-      {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 2}, {'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0},
-      {'{', '\\', 'r', 't', 'f'}, {'O', 'g', 'g', 'S'}, {'F', 'L', 'V', 1, 5, 0, 0, 0, 9, 0, 0, 0, 0},
-      {0, 0, 1, 0xBA, 0x44, 0, 4, 0}, {0, 0, 1, 0xB3, 0x21, 0, 1, 0}, {'<', '?', 'x', 'm', 'l', ' '},
-      {0xCD, 0x01, 0x00, 0x00}, {' ', ' ', '0', '\r', '\n', 'S', 'E', 'C', 'T', 'I', 'O', 'N', '\r', '\n', ' ', ' '},
-      {'%', '!', 'P', 'S', '-', 'A', 'd', 'o', 'b', 'e', '-'}, {0xC5, 0xD0, 0xD3, 0xC6},
-      {'A', 'C', '1', '0', '1', '5'}, {'A', 'C', '1', '0', '1', '8'}, {0, 1, 0, 0, 'S', 't', 'a', 'n', 'd', 'a', 'r', 'd', ' ', 'J', 'e', 't', ' ', 'D', 'B', 0},
-      {0x20, 0x00, '-', 'l', 'h', '5', '-'}, {'B', 'Z', 'h', '1', '1', 'A', 'Y', '&', 'S', 'Y'}, {'F', 'O', 'V', 'b'},
-      {'I', 'I', 0x1A, 0, 0, 0, 'H', 'E', 'A', 'P', 'C', 'C', 'D', 'R', 2}, {'J', 'M', 'F', '6', 3, 0, 1, 0},
-      {'R', 'I', 'F', 'X', 0, 0, 0x10, 0, 'E', 'g', 'g', '!'}, {'-', 'i', 'n', '-'},
-      {'.', 'R', 'M', 'F', 0, 0, 0, 18}, {'S', 't', 'u', 'f', 'f', 'I', 't', '!'}, {'S', 't', 'u', 'f', 'f', 'I', 't', ' '},
-      {'M', 'L', 'V', 'I', 52, 0, 0, 0}, {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01},
+      {'G', 'I', 'F', '8', '9', 'a'},
+      {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f', 'o', 'r', 'm', 'a', 't', ' ', '3', 0, 0x10, 0},
+      {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 2},
+      {'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0},
+      {'{', '\\', 'r', 't', 'f'},
+      {'O', 'g', 'g', 'S'},
+      {'F', 'L', 'V', 1, 5, 0, 0, 0, 9, 0, 0, 0, 0},
+      {0, 0, 1, 0xBA, 0x44, 0, 4, 0},
+      {0, 0, 1, 0xB3, 0x21, 0, 1, 0},
+      {'<', '?', 'x', 'm', 'l', ' '},
+      {0xCD, 0x01, 0x00, 0x00},
+      {' ', ' ', '0', '\r', '\n', 'S', 'E', 'C', 'T', 'I', 'O', 'N', '\r', '\n', ' ', ' '},
+      {'%', '!', 'P', 'S', '-', 'A', 'd', 'o', 'b', 'e', '-'},
+      {0xC5, 0xD0, 0xD3, 0xC6},
+      {'A', 'C', '1', '0', '1', '5'},
+      {'A', 'C', '1', '0', '1', '8'},
+      {0, 1, 0, 0, 'S', 't', 'a', 'n', 'd', 'a', 'r', 'd', ' ', 'J', 'e', 't', ' ', 'D', 'B', 0},
+      {0x20, 0x00, '-', 'l', 'h', '5', '-'},
+      {'B', 'Z', 'h', '1', '1', 'A', 'Y', '&', 'S', 'Y'},
+      {'F', 'O', 'V', 'b'},
+      {'I', 'I', 0x1A, 0, 0, 0, 'H', 'E', 'A', 'P', 'C', 'C', 'D', 'R', 2},
+      {'J', 'M', 'F', '6', 3, 0, 1, 0},
+      {'R', 'I', 'F', 'X', 0, 0, 0x10, 0, 'E', 'g', 'g', '!'},
+      {'-', 'i', 'n', '-'},
+      {'.', 'R', 'M', 'F', 0, 0, 0, 18},
+      {'S', 't', 'u', 'f', 'f', 'I', 't', '!'},
+      {'S', 't', 'u', 'f', 'f', 'I', 't', ' '},
+      {'M', 'L', 'V', 'I', 52, 0, 0, 0},
+      {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01},
       {0xE4, 0x52, 0x5C, 0x7B, 0x8C, 0xD8, 0xA7, 0x4D, 0xAE, 0xB1, 0x53, 0x78, 0xD0, 0x29, 0x96, 0xD3},
-      {'M', 'M', 0x10, 0, 0, 0}, {0xFE, 0xED, 0xFE, 0xED}, {'P', 'W', 'S', '3'}, {0x77, 0x70, 0x67, 0x00}};
+      {'M', 'M', 0x10, 0, 0, 0},
+      {0xFE, 0xED, 0xFE, 0xED},
+      {'P', 'W', 'S', '3'},
+      {0x77, 0x70, 0x67, 0x00}};
   std::mt19937 rng(99);
   for (const Bytes& head : heads) {
     for (int round = 0; round < 4; ++round) {
@@ -218,7 +238,10 @@ TEST(StreamSignatures, RandomBodiesAfterEverySignatureStayInsideTheDevice) {
         const std::size_t body = 32 + rng() % 3000;
         for (std::size_t k = head.size(); k < body && s * 512 + k < image.size(); ++k) {
           const unsigned r = rng();
-          image[s * 512 + k] = static_cast<std::uint8_t>(round == 0 ? r : round == 1 ? r % 4 : round == 2 ? (r % 7 == 0 ? r : 0) : r % 64);
+          image[s * 512 + k] = static_cast<std::uint8_t>(round == 0   ? r
+                                                         : round == 1 ? r % 4
+                                                         : round == 2 ? (r % 7 == 0 ? r : 0)
+                                                                      : r % 64);
         }
       }
       testsupport::MemoryDevice device(image);

@@ -90,7 +90,8 @@ Bytes MakeGif(int width, int height, unsigned seed, int lastSubBlock) {
   while (at < lzw.size()) {
     std::size_t left = lzw.size() - at;
     std::size_t n = left > 255 ? 255 : left;
-    if (lastSubBlock > 0 && left > static_cast<std::size_t>(lastSubBlock) && left - n < static_cast<std::size_t>(lastSubBlock)) {
+    if (lastSubBlock > 0 && left > static_cast<std::size_t>(lastSubBlock) &&
+        left - n < static_cast<std::size_t>(lastSubBlock)) {
       n = left - static_cast<std::size_t>(lastSubBlock);
     }
     g.push_back(static_cast<std::uint8_t>(n));
@@ -179,7 +180,8 @@ Bytes MakePsd(int width, int height, bool rle, unsigned seed, bool zeroLastRow) 
 }
 
 Bytes MakeRtf(std::size_t bytes, unsigned seed) {
-  std::string s = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}{\\colortbl;\\red255\\green0\\blue0;}\n\\f0\\fs24 ";
+  std::string s =
+      "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}{\\colortbl;\\red255\\green0\\blue0;}\n\\f0\\fs24 ";
   const Bytes words = Noise(bytes > 128 ? bytes - 128 : 16, seed, true);
   for (std::size_t i = 0; i < words.size(); ++i) {
     if (i % 200 == 199) s += "{\\b bold}\\par\n";
@@ -277,8 +279,9 @@ Bytes MakeMpegPs(int packs, unsigned seed) {
 
 Bytes MakeSvg(std::size_t bytes, unsigned seed) {
   std::mt19937 rng(seed);
-  std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
-                  "width=\"400\" height=\"400\">\n";
+  std::string s =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
+      "width=\"400\" height=\"400\">\n";
   while (s.size() + 8 < bytes) {
     s += "<circle cx=\"" + std::to_string(rng() % 400) + "\" cy=\"" + std::to_string(rng() % 400) + "\" r=\"" +
          std::to_string(1 + rng() % 40) + "\" fill=\"#" + std::to_string(100000 + rng() % 800000) + "\"/>\n";
@@ -290,8 +293,8 @@ Bytes MakeSvg(std::size_t bytes, unsigned seed) {
 Bytes MakeGpx(int points) {
   std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.1\" creator=\"t\">\n<trk><trkseg>\n";
   for (int i = 0; i < points; ++i) {
-    s += "<trkpt lat=\"47." + std::to_string(100000 + i) + "\" lon=\"8." + std::to_string(200000 + i * 3) +
-         "\"><ele>" + std::to_string(400 + i % 50) + "</ele></trkpt>\n";
+    s += "<trkpt lat=\"47." + std::to_string(100000 + i) + "\" lon=\"8." + std::to_string(200000 + i * 3) + "\"><ele>" +
+         std::to_string(400 + i % 50) + "</ele></trkpt>\n";
   }
   s += "</trkseg></trk>\n</gpx>\n";
   return Bytes(s.begin(), s.end());
@@ -350,10 +353,14 @@ Bytes MakeSqlite(const std::string& directory, int rows, int pageSize) {
   const std::string script =
       "import sqlite3,sys\n"
       "c=sqlite3.connect(sys.argv[1])\n"
-      "c.execute('PRAGMA page_size=" + std::to_string(pageSize) + "')\n"
+      "c.execute('PRAGMA page_size=" +
+      std::to_string(pageSize) +
+      "')\n"
       "c.execute('CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT, blob BLOB)')\n"
       "c.execute('CREATE INDEX ti ON t(name)')\n"
-      "for i in range(" + std::to_string(rows) + "):\n"
+      "for i in range(" +
+      std::to_string(rows) +
+      "):\n"
       "  c.execute('INSERT INTO t(name,blob) VALUES(?,?)',('row%d'%i, bytes((i*7+k)%251+1 for k in range(200))))\n"
       "c.commit()\n"
       "c.close()\n";
@@ -372,7 +379,8 @@ Bytes MakeDwgR2000(std::size_t bytes, unsigned seed) {
   Bytes d = Noise(bytes, seed);
   const std::string version = "AC1015";
   std::copy(version.begin(), version.end(), d.begin());
-  const std::uint32_t sections[][2] = {{0x60, 0x300}, {0x360, static_cast<std::uint32_t>(bytes - 0x360 - 0x100)},
+  const std::uint32_t sections[][2] = {{0x60, 0x300},
+                                       {0x360, static_cast<std::uint32_t>(bytes - 0x360 - 0x100)},
                                        {static_cast<std::uint32_t>(bytes - 0x100), 0x100}};
   d[0x15] = 3;
   d[0x16] = d[0x17] = d[0x18] = 0;
@@ -690,8 +698,8 @@ Bytes MakeOne(const std::vector<std::size_t>& sections, unsigned seed) {
 
 Bytes MakeCrw(std::size_t bytes, unsigned seed) {
   Bytes c = Noise(bytes, seed);
-  const std::uint8_t head[] = {'I', 'I', 0x1A, 0x00, 0x00, 0x00, 'H', 'E', 'A', 'P',
-                               'C', 'C', 'D', 'R', 0x02, 0x00, 0x01, 0x00};
+  const std::uint8_t head[] = {'I', 'I', 0x1A, 0x00, 0x00, 0x00, 'H',  'E',  'A',
+                               'P', 'C', 'C',  'D',  'R',  0x02, 0x00, 0x01, 0x00};
   std::copy(std::begin(head), std::end(head), c.begin());
   const std::uint8_t end[] = {0x07, 0x28, 0xA8, 0x00, 0x00, 0x00};
   std::copy(std::begin(end), std::end(end), c.end() - 70);

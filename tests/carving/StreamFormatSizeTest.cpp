@@ -57,10 +57,10 @@ Bytes Fh11Header() {
 const FormatCase kCases[] = {
     {"gif", [](testsupport::TempDir&) { return MakeGif(64, 48, 1); }, "GIF", kExact, AfterGarbage::kSame},
     {"gif_small", [](testsupport::TempDir&) { return MakeGif(8, 8, 2); }, "GIF", kExact, AfterGarbage::kSame},
-    {"gif_last_block_is_trailer_byte", [](testsupport::TempDir&) { return MakeGif(80, 60, 3, ';'); }, "GIF",
-     kExact, AfterGarbage::kSame},
-    {"gif_last_block_is_extension_byte", [](testsupport::TempDir&) { return MakeGif(80, 60, 4, '!'); }, "GIF",
-     kExact, AfterGarbage::kSame},
+    {"gif_last_block_is_trailer_byte", [](testsupport::TempDir&) { return MakeGif(80, 60, 3, ';'); }, "GIF", kExact,
+     AfterGarbage::kSame},
+    {"gif_last_block_is_extension_byte", [](testsupport::TempDir&) { return MakeGif(80, 60, 4, '!'); }, "GIF", kExact,
+     AfterGarbage::kSame},
     {"sqlite", [](testsupport::TempDir& d) { return MakeSqlite(d.Path().string(), 300, 4096); }, "FCPEVENT", kExact,
      AfterGarbage::kSame},
     {"sqlite_1k_pages", [](testsupport::TempDir& d) { return MakeSqlite(d.Path().string(), 120, 1024); }, "FCPEVENT",
@@ -71,11 +71,13 @@ const FormatCase kCases[] = {
     {"psd_raw_ending_in_zero_pixels", [](testsupport::TempDir&) { return MakePsd(50, 20, false, 8, true); }, "PSD",
      kExact, AfterGarbage::kSame},
     {"rtf", [](testsupport::TempDir&) { return MakeRtf(5000, 9); }, "RTF", kExact, AfterGarbage::kSame},
-    {"ogg", [](testsupport::TempDir&) { return MakeOgg({30, 4000, 700, 12000, 255, 90}, 10); }, "OGG", kExact,
-     AfterGarbage::kSame},
+    {"ogg",
+     [](testsupport::TempDir&) {
+       return MakeOgg({30, 4000, 700, 12000, 255, 90}, 10);
+     },
+     "OGG", kExact, AfterGarbage::kSame},
     {"flv", [](testsupport::TempDir&) { return MakeFlv(12, 11); }, "FLV", kExact, AfterGarbage::kSame},
-    {"mpeg_ps", [](testsupport::TempDir&) { return MakeMpegPs(6, 12); }, "MPG", kExact,
-     AfterGarbage::kConservative},
+    {"mpeg_ps", [](testsupport::TempDir&) { return MakeMpegPs(6, 12); }, "MPG", kExact, AfterGarbage::kConservative},
     {"svg", [](testsupport::TempDir&) { return MakeSvg(3000, 13); }, "SVG", kExact, AfterGarbage::kSame},
     {"gpx", [](testsupport::TempDir&) { return MakeGpx(40); }, "GPX", kExact, AfterGarbage::kSame},
     {"dxf_crlf", [](testsupport::TempDir&) { return MakeDxf(60, true); }, "DXF", kExact, AfterGarbage::kSame},
@@ -83,45 +85,84 @@ const FormatCase kCases[] = {
     {"eps_text", [](testsupport::TempDir&) { return MakeEpsText(4000, 14); }, "EPS", Plus(0, 3),
      AfterGarbage::kConservative},
     {"eps_binary", [](testsupport::TempDir&) { return MakeEpsBinary(2500, 15); }, "EPS", kExact, AfterGarbage::kSame},
-    {"freehand11", [](testsupport::TempDir&) { return MakeZeroTailFile(Fh11Header(), 3000, 16); }, "FH11",
-     Plus(0, 3), AfterGarbage::kConservative},
-    {"jks", [](testsupport::TempDir&) { return MakeZeroTailFile({0xFE, 0xED, 0xFE, 0xED, 0, 0, 0, 2}, 2100, 17); },
+    {"freehand11", [](testsupport::TempDir&) { return MakeZeroTailFile(Fh11Header(), 3000, 16); }, "FH11", Plus(0, 3),
+     AfterGarbage::kConservative},
+    {"jks",
+     [](testsupport::TempDir&) {
+       return MakeZeroTailFile({0xFE, 0xED, 0xFE, 0xED, 0, 0, 0, 2}, 2100, 17);
+     },
      "JKS", Plus(0, 1), AfterGarbage::kConservative},
-    {"sibelius", [](testsupport::TempDir&) { return MakeZeroTailFile({0x0F, 'S', 'I', 'B', 'E', 'L', 'I', 'U', 'S'}, 3300, 18); },
+    {"sibelius",
+     [](testsupport::TempDir&) {
+       return MakeZeroTailFile({0x0F, 'S', 'I', 'B', 'E', 'L', 'I', 'U', 'S'}, 3300, 18);
+     },
      "SIB", Plus(0, 1), AfterGarbage::kConservative},
-    {"psafe3", [](testsupport::TempDir&) { return MakeZeroTailFile({'P', 'W', 'S', '3'}, 1800, 19); }, "PSAFE3",
-     Plus(0, 1), AfterGarbage::kConservative},
-    {"wpg", [](testsupport::TempDir&) { return MakeZeroTailFile({0x77, 0x70, 0x67, 0x00, 1, 2}, 2400, 20); }, "WPG",
-     Plus(0, 1), AfterGarbage::kConservative},
+    {"psafe3",
+     [](testsupport::TempDir&) {
+       return MakeZeroTailFile({'P', 'W', 'S', '3'}, 1800, 19);
+     },
+     "PSAFE3", Plus(0, 1), AfterGarbage::kConservative},
+    {"wpg",
+     [](testsupport::TempDir&) {
+       return MakeZeroTailFile({0x77, 0x70, 0x67, 0x00, 1, 2}, 2400, 20);
+     },
+     "WPG", Plus(0, 1), AfterGarbage::kConservative},
     {"dwg_r2000", [](testsupport::TempDir&) { return MakeDwgR2000(6000, 21); }, "DWG", kExact, AfterGarbage::kSame},
     {"dwg_r2004", [](testsupport::TempDir&) { return MakeDwgR2004(7100, 22); }, "DWG", kExact, AfterGarbage::kSame},
     {"mdb", [](testsupport::TempDir&) { return MakeMdb(12, 23); }, "MDB", kExact, AfterGarbage::kSame},
-    {"lzh", [](testsupport::TempDir&) { return MakeLzh({3000, 17, 900}, 24); }, "LZH", kExact, AfterGarbage::kSame},
+    {"lzh",
+     [](testsupport::TempDir&) {
+       return MakeLzh({3000, 17, 900}, 24);
+     },
+     "LZH", kExact, AfterGarbage::kSame},
     {"dmg_bzip2", [](testsupport::TempDir&) { return MakeBzDmg(20000, 25); }, "DMG", kExact, AfterGarbage::kSame},
     {"x3f", [](testsupport::TempDir&) { return MakeX3f(9000, 26); }, "X3F", kExact, AfterGarbage::kConservative},
     {"dbx", [](testsupport::TempDir&) { return MakeDbx(5000, 27); }, "DBX", kExact, AfterGarbage::kSame},
     {"aep", [](testsupport::TempDir&) { return MakeAep(4100, 28); }, "AEP", kExact, AfterGarbage::kSame},
-    {"ngrr", [](testsupport::TempDir&) { return MakeNgrr({100, 2000, 700}, 29); }, "NGRR", kExact,
-     AfterGarbage::kSame},
-    {"psp", [](testsupport::TempDir&) { return MakePsp({60, 3000, 1200}, 30); }, "PSP", kExact, AfterGarbage::kSame},
-    {"mobi", [](testsupport::TempDir&) { return MakeMobi({600, 2500, 90}, 31); }, "MOBI", kExact,
-     AfterGarbage::kSame},
-    {"mxf", [](testsupport::TempDir&) { return MakeMxf({300, 5000, 17}, 32); }, "MXF", kExact, AfterGarbage::kSame},
-    {"mlv", [](testsupport::TempDir&) { return MakeMlv({1500, 3000, 800}, 33); }, "MLV", kExact,
-     AfterGarbage::kSame},
+    {"ngrr",
+     [](testsupport::TempDir&) {
+       return MakeNgrr({100, 2000, 700}, 29);
+     },
+     "NGRR", kExact, AfterGarbage::kSame},
+    {"psp",
+     [](testsupport::TempDir&) {
+       return MakePsp({60, 3000, 1200}, 30);
+     },
+     "PSP", kExact, AfterGarbage::kSame},
+    {"mobi",
+     [](testsupport::TempDir&) {
+       return MakeMobi({600, 2500, 90}, 31);
+     },
+     "MOBI", kExact, AfterGarbage::kSame},
+    {"mxf",
+     [](testsupport::TempDir&) {
+       return MakeMxf({300, 5000, 17}, 32);
+     },
+     "MXF", kExact, AfterGarbage::kSame},
+    {"mlv",
+     [](testsupport::TempDir&) {
+       return MakeMlv({1500, 3000, 800}, 33);
+     },
+     "MLV", kExact, AfterGarbage::kSame},
     {"realmedia", [](testsupport::TempDir&) { return MakeRm(12, 34); }, "RM", kExact, AfterGarbage::kSame},
     {"stuffit5", [](testsupport::TempDir&) { return MakeSit5(6000, 35); }, "SIT", kExact, AfterGarbage::kSame},
     {"stuffitx", [](testsupport::TempDir&) { return MakeSitx(5000, 36); }, "SITX", Plus(0, 1),
      AfterGarbage::kConservative},
-    {"indesign", [](testsupport::TempDir&) { return MakeIndd(3, {1000, 200}, 37); }, "INDD",
+    {"indesign",
+     [](testsupport::TempDir&) {
+       return MakeIndd(3, {1000, 200}, 37);
+     },
+     "INDD",
      Expect{[](long long n) { return (n & ~0xFFFLL) + 4096; }, [](long long n) { return (n & ~0xFFFLL) + 4096; }},
      AfterGarbage::kSame},
-    {"onenote", [](testsupport::TempDir&) { return MakeOne({1200, 3000, 700}, 38); }, "ONE", kExact,
-     AfterGarbage::kSame},
+    {"onenote",
+     [](testsupport::TempDir&) {
+       return MakeOne({1200, 3000, 700}, 38);
+     },
+     "ONE", kExact, AfterGarbage::kSame},
     {"canon_crw", [](testsupport::TempDir&) { return MakeCrw(420000, 39); }, "CRW", kExact,
      AfterGarbage::kConservative},
-    {"mesh_3ds_over_64k", [](testsupport::TempDir&) { return Make3ds(70001, 40); }, "3DS", kExact,
-     AfterGarbage::kSame},
+    {"mesh_3ds_over_64k", [](testsupport::TempDir&) { return Make3ds(70001, 40); }, "3DS", kExact, AfterGarbage::kSame},
 };
 
 testsupport::MemoryDevice Place(const Bytes& file, long long at, const Bytes& tail, std::size_t total) {
@@ -240,8 +281,11 @@ const ReaderCase kReaders[] = {
     {"psd_raw", [] { return MakePsd(60, 40, false, 33, true); }, [] { return std::make_unique<FilePSDAnalyser>(); },
      kExact},
     {"psd_rle", [] { return MakePsd(200, 50, true, 34); }, [] { return std::make_unique<FilePSDAnalyser>(); }, kExact},
-    {"ogg", [] { return MakeOgg({100, 60000, 3000}, 35); }, [] { return std::make_unique<CFileOggAnalyser>(); },
-     kExact},
+    {"ogg",
+     [] {
+       return MakeOgg({100, 60000, 3000}, 35);
+     },
+     [] { return std::make_unique<CFileOggAnalyser>(); }, kExact},
     {"flv", [] { return MakeFlv(150, 36); }, [] { return std::make_unique<FileFLVAnalyser>(); }, kExact},
     {"mpeg_ps", [] { return MakeMpegPs(80, 37); }, [] { return std::make_unique<FileMPGAnalyser>(); }, kExact},
     {"svg", [] { return MakeSvg(9000, 38); }, [] { return std::make_unique<FileSVGAnalyser>(); }, kExact},

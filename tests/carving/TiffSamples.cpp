@@ -11,7 +11,7 @@ struct Field {
   unsigned tag;
   unsigned type;
   unsigned count;
-  Bytes payload;        // written out of line when longer than 4 bytes
+  Bytes payload;          // written out of line when longer than 4 bytes
   bool isOffset = false;  // value patched with a file offset
   std::size_t target = 0;
 };
@@ -128,7 +128,8 @@ Bytes MakeTiff(const TiffOptions& o) {
     Bytes probe = b;
     std::size_t end = w.Ifd(probe, at, f, 0);
     const std::size_t exifAt = end;
-    if (o.exifIfd) end = w.Ifd(probe, exifAt, {Text(36867, o.dateTime.empty() ? "2020:01:02 03:04:05" : o.dateTime)}, 0);
+    if (o.exifIfd)
+      end = w.Ifd(probe, exifAt, {Text(36867, o.dateTime.empty() ? "2020:01:02 03:04:05" : o.dateTime)}, 0);
     std::vector<std::size_t> extraAt;
     for (int k = 0; k < o.extraIfds; ++k) {
       extraAt.push_back(end);

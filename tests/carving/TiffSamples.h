@@ -9,19 +9,19 @@ namespace carvingtest {
 
 struct TiffOptions {
   bool bigEndian = false;
-  bool rw2Header = false;        // "IIU\0"
+  bool rw2Header = false;  // "IIU\0"
   std::string make;
   std::string model;
-  std::string dateTime;          // "YYYY:MM:DD HH:MM:SS"
+  std::string dateTime;  // "YYYY:MM:DD HH:MM:SS"
   int width = 640;
   int height = 480;
   std::size_t stripBytes = 20000;
   std::size_t endRemainder = 0;  // when non-zero: grow the strip until size % 512 equals it
   bool dng = false;
-  bool exifIfd = false;          // an EXIF directory with DateTimeOriginal
-  int extraIfds = 0;             // directories chained after the first
-  bool thumbnail = false;        // a JPEG preview (513/514) before the strip
-  bool selfLink = false;         // the last directory links to the first
+  bool exifIfd = false;    // an EXIF directory with DateTimeOriginal
+  int extraIfds = 0;       // directories chained after the first
+  bool thumbnail = false;  // a JPEG preview (513/514) before the strip
+  bool selfLink = false;   // the last directory links to the first
   unsigned seed = 3;
 };
 

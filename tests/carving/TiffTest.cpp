@@ -287,8 +287,14 @@ TEST(TiffHeader, AcceptsTheSevenHeadersOnly) {
     int readerAccepts;
   };
   const Row rows[] = {
-      {"MM\0*", 1, 1},       {"II*\0", 1, 1}, {"IIU\0", 1, 1}, {"IIRO", 1, 1}, {"IIRS", 1, 1},
-      {"MMOR", 1, 1},        {"FUJIFILMCCD-RAW ", 1, 1},         {"FUJIFILM-OTHER  ", 0, 0},
+      {"MM\0*", 1, 1},
+      {"II*\0", 1, 1},
+      {"IIU\0", 1, 1},
+      {"IIRO", 1, 1},
+      {"IIRS", 1, 1},
+      {"MMOR", 1, 1},
+      {"FUJIFILMCCD-RAW ", 1, 1},
+      {"FUJIFILM-OTHER  ", 0, 0},
       {"II+\0", 0, 1},
   };
   for (const Row& r : rows) {
@@ -313,14 +319,14 @@ TEST(TiffHeader, MakeTableGivesTheRawTypes) {
     int type;
   };
   const Row rows[] = {
-      {"NIKON", "", false, false, kRawTypeNef},        {"CANON", "", false, false, kRawTypeCr2},
-      {"SONY", "DSC-R1", false, false, kRawTypeSr2},   {"SONY", "A7", false, false, kRawTypeArw},
-      {"PANASONIC", "X", false, false, kRawTypeRw2},   {"PANASONIC", "X", false, true, kRawTypeRawPanasonic},
+      {"NIKON", "", false, false, kRawTypeNef},         {"CANON", "", false, false, kRawTypeCr2},
+      {"SONY", "DSC-R1", false, false, kRawTypeSr2},    {"SONY", "A7", false, false, kRawTypeArw},
+      {"PANASONIC", "X", false, false, kRawTypeRw2},    {"PANASONIC", "X", false, true, kRawTypeRawPanasonic},
       {"PANASONIC", "DMC-1", false, true, kRawTypeRw2}, {"LEICA", "", false, true, kRawTypeRawPanasonic},
-      {"LEICA", "", false, false, kRawTypeTif},        {"KODAK", "DCS Pro SLR/c", false, false, kRawTypeDcr},
-      {"KODAK", "P880", false, false, kRawTypeKdc},    {"SEIKO EPSON", "", false, false, kRawTypeErf},
-      {"HASSELBLAD", "", false, false, kRawType3fr},   {"MAMIYA", "", false, false, kRawTypeMef},
-      {"SAMSUNG", "", false, false, kRawTypeSrw},      {"NIKON", "", true, false, kRawTypeDng},
+      {"LEICA", "", false, false, kRawTypeTif},         {"KODAK", "DCS Pro SLR/c", false, false, kRawTypeDcr},
+      {"KODAK", "P880", false, false, kRawTypeKdc},     {"SEIKO EPSON", "", false, false, kRawTypeErf},
+      {"HASSELBLAD", "", false, false, kRawType3fr},    {"MAMIYA", "", false, false, kRawTypeMef},
+      {"SAMSUNG", "", false, false, kRawTypeSrw},       {"NIKON", "", true, false, kRawTypeDng},
       {"ACME", "", false, false, kRawTypeTif},
   };
   for (const Row& r : rows) {

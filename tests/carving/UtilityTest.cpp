@@ -31,10 +31,10 @@ TEST(RingDevice, KeepsTheLastBlocksAndWrapsReads) {
   EXPECT_EQ(ring.GetDeviceStartSector(), 4u);
   std::vector<unsigned char> out(4 * 512);
   ASSERT_EQ(ring.ReadSector(out.data(), 6, 4), 1);
-  EXPECT_EQ(out[0], 2);            // sector 6: block 1
-  EXPECT_EQ(out[2 * 512], 3);      // sector 8: block 2, from ring slot 0
+  EXPECT_EQ(out[0], 2);        // sector 6: block 1
+  EXPECT_EQ(out[2 * 512], 3);  // sector 8: block 2, from ring slot 0
   ASSERT_EQ(ring.ReadSector(out.data(), 3, 2), 1);
-  EXPECT_EQ(out[0], 0xEE);         // before the ring: the device behind
+  EXPECT_EQ(out[0], 0xEE);  // before the ring: the device behind
 }
 
 TEST(RingDevice, AGapEmptiesTheRing) {
@@ -72,8 +72,8 @@ TEST(FileNameFilter, ReplacesBadBytesAndTrims) {
     const char* in;
     const char* out;
   };
-  const Row rows[] = {{"a/b:c ", "a_b_c"}, {"x?\"<>|*\r\n", "x________"}, {"", ""}, {"..hidden", "hidden"},
-                      {"\\\x01", "__"}};
+  const Row rows[] = {
+      {"a/b:c ", "a_b_c"}, {"x?\"<>|*\r\n", "x________"}, {"", ""}, {"..hidden", "hidden"}, {"\\\x01", "__"}};
   for (const Row& r : rows) EXPECT_EQ(ApiStrFilterBadFileName(r.in), r.out) << r.in;
   EXPECT_TRUE(ApiIsInvalidCharInFileName(0xC3));
   EXPECT_FALSE(ApiIsInvalidCharInFileName('@'));

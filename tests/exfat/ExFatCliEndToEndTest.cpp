@@ -64,8 +64,8 @@ TEST_F(ExFatCli, ScanListsWhatFlsListsAndRecoverWritesTheOriginals) {
     if (testsupport::JsonField(line, "searcher") != "33") continue;
     const std::string path = testsupport::JsonField(line, "path");
     if (path.empty()) continue;
-    items[path] = Item{testsupport::JsonField(line, "deleted") == "true", std::stoll(testsupport::JsonField(line, "size")),
-                                     testsupport::JsonField(line, "dir") == "true"};
+    items[path] = Item{testsupport::JsonField(line, "deleted") == "true",
+                       std::stoll(testsupport::JsonField(line, "size")), testsupport::JsonField(line, "dir") == "true"};
   }
   ASSERT_FALSE(items.empty()) << out;
   for (const Listed& e : FlsDeleted(image)) {
@@ -86,8 +86,9 @@ TEST_F(ExFatCli, ScanListsWhatFlsListsAndRecoverWritesTheOriginals) {
   }
 
   testsupport::TempDir to;
-  const int status = std::system(("'" + s_cli + "' recover '" + image + "' --to '" + to.Path().string() +
-                                  "' --match c_frag >/dev/null 2>&1").c_str());
+  const int status = std::system(
+      ("'" + s_cli + "' recover '" + image + "' --to '" + to.Path().string() + "' --match c_frag >/dev/null 2>&1")
+          .c_str());
   ASSERT_TRUE(WIFEXITED(status));
   std::string written;
   for (const auto& f : fs::recursive_directory_iterator(to.Path())) {

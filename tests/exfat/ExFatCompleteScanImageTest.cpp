@@ -49,15 +49,16 @@ class ExFatCompleteScanImage : public ::testing::Test {
     const std::string make =
         "truncate -s 80M '" + disk + "' && printf 'label: dos\\n" + start + ",131072,7\\n' | sfdisk -q '" + disk +
         "' && dd if='" + ex + "' of='" + disk + "' bs=512 seek=" + start + " conv=notrunc,sparse status=none" +
-        " && dd if=/dev/zero of='" + disk + "' bs=512 count=1 conv=notrunc status=none" +
-        " && dd if=/dev/zero of='" + disk + "' bs=512 seek=" + start + " count=1 conv=notrunc status=none" +
-        " && dd if=/dev/zero of='" + disk + "' bs=512 seek=" + std::to_string(kPartitionStart + 12) +
-        " count=1 conv=notrunc status=none";
+        " && dd if=/dev/zero of='" + disk + "' bs=512 count=1 conv=notrunc status=none" + " && dd if=/dev/zero of='" +
+        disk + "' bs=512 seek=" + start + " count=1 conv=notrunc status=none" + " && dd if=/dev/zero of='" + disk +
+        "' bs=512 seek=" + std::to_string(kPartitionStart + 12) + " count=1 conv=notrunc status=none";
     // A copy whose backup boot sector survives.
-    const std::string backup = "cp --sparse=always '" + disk + "' '" + s_dir->File("disk_backup.img") +
-                               "' && dd if='" + ex + "' of='" + s_dir->File("disk_backup.img") + "' bs=512 skip=12 seek=" +
-                               std::to_string(kPartitionStart + 12) + " count=1 conv=notrunc status=none";
-    if (testsupport::Run(make) != 0 || testsupport::Run(backup) != 0) s_why = testsupport::Broken("could not make the wiped disks");
+    const std::string backup = "cp --sparse=always '" + disk + "' '" + s_dir->File("disk_backup.img") + "' && dd if='" +
+                               ex + "' of='" + s_dir->File("disk_backup.img") +
+                               "' bs=512 skip=12 seek=" + std::to_string(kPartitionStart + 12) +
+                               " count=1 conv=notrunc status=none";
+    if (testsupport::Run(make) != 0 || testsupport::Run(backup) != 0)
+      s_why = testsupport::Broken("could not make the wiped disks");
   }
   static void TearDownTestSuite() { s_dir.reset(); }
 
@@ -88,7 +89,7 @@ TEST_P(ExFatWipedDisk, FindsThePartitionAndItsDeletedFiles) {
   ASSERT_EQ(controller->StartDataRecovery(disk.get(), &progress, &tree), 0u);
 
   std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(controller->GetDataRecovery(kSearcherExFat),
-                                                                      [](IDataRecovery* r) { r->Release(); });
+                                                                    [](IDataRecovery* r) { r->Release(); });
   ASSERT_NE(recovery, nullptr);
   const auto& partitions = recovery->GetSearchedPartition();
   ASSERT_EQ(partitions.size(), 1u);

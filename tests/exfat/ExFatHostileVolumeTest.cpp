@@ -114,7 +114,8 @@ TEST(ExFatHostileVolume, CapacityAndRecordsFollowTheOutcome) {
   EXPECT_EQ(result::CodeOf(refused.QuickSearchFiles(&other, &progress)), static_cast<std::uint32_t>(kExFatNotExFat));
   EXPECT_EQ(refused.GetSearchedPartitionInfo(&record, 1), 0);
   CExFatQuickSearch noBuilder;
-  EXPECT_EQ(result::CodeOf(noBuilder.QuickSearchFiles(&device, &progress)), static_cast<std::uint32_t>(kExFatNoBuilder));
+  EXPECT_EQ(result::CodeOf(noBuilder.QuickSearchFiles(&device, &progress)),
+            static_cast<std::uint32_t>(kExFatNoBuilder));
 }
 
 // Inputs the fuzzer found failing, kept in fuzz_regressions/.

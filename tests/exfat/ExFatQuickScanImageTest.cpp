@@ -163,7 +163,7 @@ TEST_F(ExFatQuickScanImage, RecoversEveryDeletedFileByteForByte) {
   ASSERT_NE(device, nullptr);
   ASSERT_EQ(Scan(device.get()), 0u);
   std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(m_controller->GetDataRecovery(kSearcherExFat),
-                                                                      [](IDataRecovery* r) { r->Release(); });
+                                                                    [](IDataRecovery* r) { r->Release(); });
   ASSERT_NE(recovery, nullptr);
   testsupport::TempDir out;
   int recovered = 0;

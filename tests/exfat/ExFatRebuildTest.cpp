@@ -158,7 +158,7 @@ TEST(ExFatRebuild, PartitionIsRebuiltFromItsSubFolders) {
   testsupport::RecordingTree tree;
   ASSERT_EQ(controller->StartDataRecovery(disk.get(), &progress, &tree), 0u);
   std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(controller->GetDataRecovery(kSearcherExFat),
-                                                                      [](IDataRecovery* r) { r->Release(); });
+                                                                    [](IDataRecovery* r) { r->Release(); });
   ASSERT_NE(recovery, nullptr);
   const auto& partitions = recovery->GetSearchedPartition();
   ASSERT_EQ(partitions.size(), 1u);

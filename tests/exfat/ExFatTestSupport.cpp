@@ -47,8 +47,9 @@ namespace {
 
 std::vector<Listed> Fls(const std::string& image, long long sectorOffset, bool deletedOnly) {
   std::vector<Listed> out;
-  std::istringstream lines(testsupport::Capture(std::string("TZ=UTC fls -r ") + (deletedOnly ? "-d " : "") + "-m / -o " +
-                                   std::to_string(sectorOffset) + " '" + image + "' 2>/dev/null"));
+  std::istringstream lines(testsupport::Capture(std::string("TZ=UTC fls -r ") + (deletedOnly ? "-d " : "") +
+                                                "-m / -o " + std::to_string(sectorOffset) + " '" + image +
+                                                "' 2>/dev/null"));
   const std::string deleted = " (deleted)";
   for (std::string line; std::getline(lines, line);) {
     std::vector<std::string> f;

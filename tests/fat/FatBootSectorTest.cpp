@@ -13,7 +13,8 @@ namespace {
 std::vector<std::uint8_t> BootSector(const char* fatBits, const char* size) {
   if (!testsupport::HaveProgram("mkfs.vfat")) return {};
   testsupport::TempDir dir;
-  const std::string image = fattest::MakeImage(dir, "fat.img", size, std::string("mkfs.vfat -F ") + fatBits + " -n VOL");
+  const std::string image =
+      fattest::MakeImage(dir, "fat.img", size, std::string("mkfs.vfat -F ") + fatBits + " -n VOL");
   if (image.empty()) return {};
   std::vector<std::uint8_t> bytes = fattest::ReadBytes(image);
   bytes.resize(512);

@@ -43,10 +43,13 @@ TEST(FatCli, ScanListsWhatTheSleuthKitListsAsDeleted) {
     char line[8192];
     while (std::fgets(line, sizeof line, pipe) != nullptr) {
       const std::string text(line);
-      if (text.rfind("{", 0) != 0 || testsupport::JsonField(text, "deleted") != "true" || testsupport::JsonField(text, "searcher") != "32") continue;
+      if (text.rfind("{", 0) != 0 || testsupport::JsonField(text, "deleted") != "true" ||
+          testsupport::JsonField(text, "searcher") != "32")
+        continue;
       std::string p = testsupport::JsonField(text, "path");
       if (!p.empty() && p[0] == '/') p.erase(0, 1);
-      rows.push_back({p, std::atoll(testsupport::JsonField(text, "size").c_str()), ParseUtc(testsupport::JsonField(text, "mtime"))});
+      rows.push_back({p, std::atoll(testsupport::JsonField(text, "size").c_str()),
+                      ParseUtc(testsupport::JsonField(text, "mtime"))});
     }
     EXPECT_EQ(pclose(pipe), 0);
     const auto tsk = fattest::FlsDeleted(path);

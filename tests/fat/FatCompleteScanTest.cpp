@@ -103,7 +103,6 @@ TEST_F(FatCompleteScan, FindsLostPartitionsWithTheirGeometryAndTheirDeletedFiles
       }
     }
     EXPECT_EQ(found, expected.size());
-
   }
 }
 

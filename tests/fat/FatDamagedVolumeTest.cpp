@@ -145,7 +145,8 @@ TEST_F(FatDamagedVolume, AShortDeviceBoundsTheRecordAndTheRuns) {
   for (IFileNode* n : builder.m_nodes) {
     IDataRunList* runs = static_cast<CFATFileNode*>(n)->GetDataRunList();
     if (runs == nullptr) continue;
-    for (const DataRun* r = runs->GetFirst(); r != nullptr; r = runs->GetNext()) EXPECT_LE(r->start + r->length, clusters);
+    for (const DataRun* r = runs->GetFirst(); r != nullptr; r = runs->GetNext())
+      EXPECT_LE(r->start + r->length, clusters);
   }
 }
 

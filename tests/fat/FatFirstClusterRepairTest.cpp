@@ -186,28 +186,90 @@ TEST_P(RepairFile, GuessesTheHighHalf) {
 INSTANTIATE_TEST_SUITE_P(
     Neighbours, RepairFile,
     ::testing::Values(
-        FileCase{"root: the first candidate above the stored cluster", 0, 0, false, 0x0005, {0x10005}, 0x10005,
-                 0x10009, 0x10009},
-        FileCase{"root: the stored cluster itself starts a JPEG", 0, 0, false, 0x0005, {0x0005, 0x10005}, 0x0005,
-                 0x0009, 0x0009},
+        FileCase{"root: the first candidate above the stored cluster",
+                 0,
+                 0,
+                 false,
+                 0x0005,
+                 {0x10005},
+                 0x10005,
+                 0x10009,
+                 0x10009},
+        FileCase{"root: the stored cluster itself starts a JPEG",
+                 0,
+                 0,
+                 false,
+                 0x0005,
+                 {0x0005, 0x10005},
+                 0x0005,
+                 0x0009,
+                 0x0009},
         FileCase{"root: nothing matches, the stored cluster stays", 0, 0, false, 0x0005, {}, 0x0005, 0x0009, 0},
-        FileCase{"the running cluster's high half is tried first", 0, 0x20010, false, 0x0005, {0x10005, 0x20005},
-                 0x20005, 0x20009, 0x20009},
-        FileCase{"the running cluster's high half without a match: the stored cluster stays", 0, 0x20010, false,
-                 0x0005, {}, 0x0005, 0x0009, 0},
-        FileCase{"a stored cluster that starts a JPEG is kept whatever the running cluster names", 0, 0x20010,
-                 false, 0x0005, {0x0005, 0x20005}, 0x0005, 0x0009, 0x0009},
-        FileCase{"a high parent without a match: the stored cluster stays", 0x10100, 0x10100, false, 0x0005, {},
-                 0x0005, 0x10100, 0},
-        FileCase{"a high parent: a match at its high half is taken", 0x10100, 0x10100, false, 0x0005, {0x10005},
-                 0x10005, 0x10100, 0x10100},
-        FileCase{"a made-up parent probes like the root", 0x10100, 0x10100, true, 0x0005, {0x20005}, 0x20005,
-                 0x20009, 0x20009},
-        FileCase{"a low parent: a find above it is taken", 0x0100, 0x0100, false, 0x0005, {0x10005}, 0x10005,
-                 0x10009, 0x10009},
+        FileCase{"the running cluster's high half is tried first",
+                 0,
+                 0x20010,
+                 false,
+                 0x0005,
+                 {0x10005, 0x20005},
+                 0x20005,
+                 0x20009,
+                 0x20009},
+        FileCase{"the running cluster's high half without a match: the stored cluster stays",
+                 0,
+                 0x20010,
+                 false,
+                 0x0005,
+                 {},
+                 0x0005,
+                 0x0009,
+                 0},
+        FileCase{"a stored cluster that starts a JPEG is kept whatever the running cluster names",
+                 0,
+                 0x20010,
+                 false,
+                 0x0005,
+                 {0x0005, 0x20005},
+                 0x0005,
+                 0x0009,
+                 0x0009},
+        FileCase{"a high parent without a match: the stored cluster stays",
+                 0x10100,
+                 0x10100,
+                 false,
+                 0x0005,
+                 {},
+                 0x0005,
+                 0x10100,
+                 0},
+        FileCase{"a high parent: a match at its high half is taken",
+                 0x10100,
+                 0x10100,
+                 false,
+                 0x0005,
+                 {0x10005},
+                 0x10005,
+                 0x10100,
+                 0x10100},
+        FileCase{"a made-up parent probes like the root",
+                 0x10100,
+                 0x10100,
+                 true,
+                 0x0005,
+                 {0x20005},
+                 0x20005,
+                 0x20009,
+                 0x20009},
+        FileCase{"a low parent: a find above it is taken",
+                 0x0100,
+                 0x0100,
+                 false,
+                 0x0005,
+                 {0x10005},
+                 0x10005,
+                 0x10009,
+                 0x10009},
         FileCase{"a low parent and no find", 0x0100, 0x0100, false, 0x0005, {}, 0x0005, 0x0100, 0},
-        FileCase{"candidates past the partition are never taken", 0, 0, false, 0x0005, {0x30005}, 0x0005, 0x0009,
-                 0}),
+        FileCase{"candidates past the partition are never taken", 0, 0, false, 0x0005, {0x30005}, 0x0005, 0x0009, 0}),
     [](const ::testing::TestParamInfo<FileCase>& info) { return "Case" + std::to_string(info.index); });
 
 TEST_F(Repair, EntriesThatAreNotDeletedFilesWithALowClusterKeepIt) {
@@ -276,7 +338,7 @@ TEST_F(Repair, ASecondClaimWithoutAFreeMatchKeepsItsGuessUnconfirmed) {
 
 struct FolderCase {
   const char* what;
-  std::vector<std::uint64_t> folders;   // clusters that start a folder
+  std::vector<std::uint64_t> folders;  // clusters that start a folder
   const char* firstName;
   const char* secondName;
   bool firstLive;
@@ -300,12 +362,11 @@ INSTANTIATE_TEST_SUITE_P(
     ClaimMaps, RepairFolders,
     ::testing::Values(
         FolderCase{"different names move on by 0x10000", {0x10005, 0x20005}, "#NE", "#WO", false, 0x10005, 0x20005},
-        FolderCase{"the same name keeps its unrepaired value", {0x10005, 0x20005}, "#NE", "#NE", false, 0x10005,
-                   0x0005},
-        FolderCase{"a live folder's cluster is claimed too", {0x10005, 0x20005}, "LIVE", "#WO", true, 0x10005,
-                   0x20005},
-        FolderCase{"a stored cluster that starts a folder is kept", {0x0005, 0x10005}, "#NE", "#WO", false, 0x0005,
-                   0x10005},
+        FolderCase{
+            "the same name keeps its unrepaired value", {0x10005, 0x20005}, "#NE", "#NE", false, 0x10005, 0x0005},
+        FolderCase{"a live folder's cluster is claimed too", {0x10005, 0x20005}, "LIVE", "#WO", true, 0x10005, 0x20005},
+        FolderCase{
+            "a stored cluster that starts a folder is kept", {0x0005, 0x10005}, "#NE", "#WO", false, 0x0005, 0x10005},
         FolderCase{"no folder anywhere", {}, "#NE", "#WO", false, 0x0005, 0x0005}),
     [](const ::testing::TestParamInfo<FolderCase>& info) { return "Case" + std::to_string(info.index); });
 
@@ -367,10 +428,8 @@ struct PeCase {
 
 TEST(WindowsPe, OffsetAtSixtyIsCheckedInSixtyFourBits) {
   const PeCase cases[] = {
-      {"inside", 0x80, true},
-      {"last place that fits", 512 - 3, true},
-      {"one past", 512 - 2, false},
-      {"wraps in 32 bits", 0xFFFFFFFE, false},
+      {"inside", 0x80, true},          {"last place that fits", 512 - 3, true},
+      {"one past", 512 - 2, false},    {"wraps in 32 bits", 0xFFFFFFFE, false},
       {"far away", 0x7FFFFFFF, false},
   };
   for (const PeCase& c : cases) {
@@ -524,16 +583,17 @@ class RepairOnVolume : public ::testing::Test {
       script += hint(s.cluster) + "mcopy -i \"$I\" '" + src + "' ::/" + (s.where[0] ? std::string(s.where) + "/" : "") +
                 s.name + "; ";
     }
-    script += "mdel -i \"$I\" ::/UNKNOWN.BIN ::/PHOTO.JPG ::/CLAIM1.JPG ::/CLAIM2.JPG ::/ARCHIVE.ZIP; "
-              "mdeltree -i \"$I\" ::/HIDIR";
+    script +=
+        "mdel -i \"$I\" ::/UNKNOWN.BIN ::/PHOTO.JPG ::/CLAIM1.JPG ::/CLAIM2.JPG ::/ARCHIVE.ZIP; "
+        "mdeltree -i \"$I\" ::/HIDIR";
     if (testsupport::Run("bash -c '" + Escape(script) + "' >/dev/null 2>&1") != 0) {
       s_why = testsupport::Broken("image script failed");
       return;
     }
     // Deleted the Windows way: the high cluster words go.
     std::vector<std::uint8_t> image = ReadFileBytes(s_image);
-    const char* names[] = {"NKNOWN BIN", "HOTO   JPG", "LAIM1  JPG", "LAIM2  JPG", "RCHIVE ZIP", "IDIR      ",
-                           "NSIDE  PNG"};
+    const char* names[] = {"NKNOWN BIN", "HOTO   JPG", "LAIM1  JPG", "LAIM2  JPG",
+                           "RCHIVE ZIP", "IDIR      ", "NSIDE  PNG"};
     for (const char* n : names) {
       std::vector<std::uint8_t> key(n, n + std::strlen(n));
       key.insert(key.begin(), 0xE5);
@@ -674,8 +734,8 @@ TEST_F(RepairOnVolume, CompleteScanConfirmsGuessesByTheCarvedFinds) {
   struct Case {
     const char* name;
     std::uint32_t expected;
-  } cases[] = {{"#HOTO.JPG", kPhoto}, {"#LAIM1.JPG", kClaim1}, {"#LAIM2.JPG", kClaim2}, {"#RCHIVE.ZIP", kArchive},
-               {"#NSIDE.PNG", kInside}, {"#NKNOWN.BIN", kUnknown & 0xFFFF}};
+  } cases[] = {{"#HOTO.JPG", kPhoto},     {"#LAIM1.JPG", kClaim1}, {"#LAIM2.JPG", kClaim2},
+               {"#RCHIVE.ZIP", kArchive}, {"#NSIDE.PNG", kInside}, {"#NKNOWN.BIN", kUnknown & 0xFFFF}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const auto [first, last] = byName.equal_range(c.name);
@@ -727,7 +787,8 @@ std::vector<std::uint8_t> Text(std::size_t size, int seed) {
 // next-free hint of a volume with 512-byte sectors.
 std::string NextFreeAt(std::uint32_t cluster) {
   char buf[160];
-  std::snprintf(buf, sizeof buf, "printf '\\x%02x\\x%02x\\x%02x\\x%02x' | dd of=\"$I\" bs=1 seek=%d conv=notrunc status=none; ",
+  std::snprintf(buf, sizeof buf,
+                "printf '\\x%02x\\x%02x\\x%02x\\x%02x' | dd of=\"$I\" bs=1 seek=%d conv=notrunc status=none; ",
                 (cluster - 1) & 0xFF, ((cluster - 1) >> 8) & 0xFF, ((cluster - 1) >> 16) & 0xFF,
                 ((cluster - 1) >> 24) & 0xFF, 512 + 0x1EC);
   return buf;
@@ -736,7 +797,7 @@ std::string NextFreeAt(std::uint32_t cluster) {
 class RepairKeepsWholeClusters : public ::testing::Test {
  protected:
   struct Source {
-    const char* name;  // 8.3 name on the volume
+    const char* name;   // 8.3 name on the volume
     const char* where;  // folder on the volume
     std::uint32_t cluster;
     std::vector<std::uint8_t> bytes;
@@ -796,7 +857,8 @@ class RepairKeepsWholeClusters : public ::testing::Test {
         return;
       }
       const std::size_t off = static_cast<std::size_t>(at - image.begin());
-      const std::uint32_t stored = image[off + 26] | image[off + 27] << 8 | image[off + 20] << 16 | image[off + 21] << 24;
+      const std::uint32_t stored =
+          image[off + 26] | image[off + 27] << 8 | image[off + 20] << 16 | image[off + 21] << 24;
       if (stored != s.cluster) {
         s_why = testsupport::Broken("entry not placed as planned: " + name);
         return;

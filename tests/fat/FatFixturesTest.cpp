@@ -13,7 +13,8 @@ namespace {
 
 TEST(FatFixtures, Fat32LibImagesAreRecognisedWithTheirRootLabels) {
   const std::string dir = testsupport::FixturesDir();
-  if (dir.empty() || !std::filesystem::exists(dir + "/fat32-lib")) QUARNEL_SKIP_NO_FIXTURE() << "fat32-lib fixtures absent";
+  if (dir.empty() || !std::filesystem::exists(dir + "/fat32-lib"))
+    QUARNEL_SKIP_NO_FIXTURE() << "fat32-lib fixtures absent";
   struct Case {
     const char* file;
     int fatType;  // 10: not FAT
@@ -21,8 +22,8 @@ TEST(FatFixtures, Fat32LibImagesAreRecognisedWithTheirRootLabels) {
     bool exfat;
   };
   const Case cases[] = {
-      {"complex.img.gz", 1, "MEETWISE", false},      {"fat16-test.img.gz", 1, "", false},
-      {"fat32-test.img.gz", 2, "testdisk", false},   {"fat12-test.img.gz", 10, "", false},
+      {"complex.img.gz", 1, "MEETWISE", false},       {"fat16-test.img.gz", 1, "", false},
+      {"fat32-test.img.gz", 2, "testdisk", false},    {"fat12-test.img.gz", 10, "", false},
       {"umlauts-label.img.gz", 1, "X______X", false}, {"exfat-test.dmg.gz", 10, "", true},
   };
   testsupport::TempDir work;

@@ -52,7 +52,8 @@ std::string SourceFor(const std::string& dir, const std::string& tskPath) {
   };
   for (const auto& e : std::filesystem::recursive_directory_iterator(dir + "/src")) {
     const std::string candidate = e.path().filename().string();
-    if (candidate.size() == name.size() && lower(candidate.substr(1)) == lower(name.substr(1))) return e.path().string();
+    if (candidate.size() == name.size() && lower(candidate.substr(1)) == lower(name.substr(1)))
+      return e.path().string();
   }
   return {};
 }

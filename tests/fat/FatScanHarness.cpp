@@ -29,7 +29,8 @@ void WalkTree(IFileNode* node, const std::string& prefix, std::multimap<std::str
   if (depth > 64) return;
   for (IFileNode* child = node->GetFirstChild(); child != nullptr; child = child->GetNextNode()) {
     const char* name = child->GetFileName();
-    const std::string path = prefix.empty() ? std::string(name != nullptr ? name : "") : prefix + "/" + (name != nullptr ? name : "");
+    const std::string path =
+        prefix.empty() ? std::string(name != nullptr ? name : "") : prefix + "/" + (name != nullptr ? name : "");
     out.emplace(path, child);
     WalkTree(child, path, out, depth + 1);
   }
@@ -107,7 +108,8 @@ std::unique_ptr<Scan> RunScan(IStorageDevice* device, _RECOVERY_CONTROLLER_TYPE 
 
 std::vector<TskEntry> FlsDeleted(const std::string& image, long long offsetSectors) {
   std::vector<TskEntry> entries;
-  const std::string command = "TZ=UTC fls -r -d -p -m / -z UTC -o " + std::to_string(offsetSectors) + " '" + image + "'";
+  const std::string command =
+      "TZ=UTC fls -r -d -p -m / -z UTC -o " + std::to_string(offsetSectors) + " '" + image + "'";
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return entries;
   char line[4096];

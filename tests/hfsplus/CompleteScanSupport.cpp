@@ -29,7 +29,7 @@ std::unique_ptr<CHFSPlusCompleteFileSystemSearchController> SweepWithSearcher(IS
 Bytes RecoverNode(IFileSystemSearchController* searcher, IStorageDevice* device, IFileNode* node,
                   const testsupport::TempDir& tmp, const std::string& name) {
   std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(CreateDataRecoveryObj(),
-                                                                     [](IDataRecovery* r) { r->Release(); });
+                                                                    [](IDataRecovery* r) { r->Release(); });
   if (recovery->Initialize(searcher, device) != 0) return {};
   IFileReader* reader = recovery->SetRecoverNode(node);
   if (reader == nullptr) return {};

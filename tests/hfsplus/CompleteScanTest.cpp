@@ -155,11 +155,11 @@ TEST(CompleteScanGpt, WholeDiskControllerShowsAndRecoversTheFiles) {
   ASSERT_EQ(shown.count("a.txt"), 1u);
   ASSERT_EQ(shown.count("comp8.bin"), 1u);
   std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(controller->GetDataRecovery(kSearcherHfsPlus),
-                                                                     [](IDataRecovery* r) { r->Release(); });
+                                                                    [](IDataRecovery* r) { r->Release(); });
   ASSERT_NE(recovery, nullptr);
   testsupport::TempDir out;
-  for (const auto& [name, id] : {std::pair<std::string, std::uint32_t>{"a.txt", g.sample.plain},
-                                 {"comp8.bin", g.sample.comp8}}) {
+  for (const auto& [name, id] :
+       {std::pair<std::string, std::uint32_t>{"a.txt", g.sample.plain}, {"comp8.bin", g.sample.comp8}}) {
     IFileReader* reader = recovery->SetRecoverNode(shown.at(name));
     ASSERT_NE(reader, nullptr) << name;
     reader->Release();
@@ -188,13 +188,11 @@ struct LostVolume {
     files["dir/many.bin"] = builder.AddFile(dir, "many.bin", hfstest::Pattern(13 * 4096 + 100, 4), overflow);
     hfsbuilder::FileOptions inlineZlib;
     inlineZlib.compression = hfsbuilder::Compression::kZlibInline;
-    files["small.txt"] =
-        builder.AddFile(2, "small.txt", hfstest::SampleVolume::Text(3000, 5), inlineZlib);
+    files["small.txt"] = builder.AddFile(2, "small.txt", hfstest::SampleVolume::Text(3000, 5), inlineZlib);
     hfsbuilder::FileOptions forkLzvn;
     forkLzvn.compression = hfsbuilder::Compression::kLzvnResource;
     forkLzvn.fragments = 10;
-    files["dir/large.txt"] =
-        builder.AddFile(dir, "large.txt", hfstest::SampleVolume::Text(150000, 6), forkLzvn);
+    files["dir/large.txt"] = builder.AddFile(dir, "large.txt", hfstest::SampleVolume::Text(150000, 6), forkLzvn);
     image = builder.Build();
   }
   static hfsbuilder::BuilderOptions Options(std::uint32_t ss, bool journaled, std::uint64_t id, std::uint32_t date,
@@ -222,7 +220,7 @@ struct LostVolume {
 struct LostCase {
   std::uint32_t sectorSize;
   bool journaled;
-  bool sgdiskZap;  // the table was written and then zapped by sgdisk
+  bool sgdiskZap;                // the table was written and then zapped by sgdisk
   bool formatterLayout = false;  // at sector 2048, laid out as the system's formatter does
 };
 

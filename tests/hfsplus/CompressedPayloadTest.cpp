@@ -17,8 +17,8 @@ using hfstest::Bytes;
 // Decodes a whole compressed resource fork of `type` into `size` bytes.
 Bytes DecodeFork(std::uint32_t type, const Bytes& fork, std::size_t size) {
   const ByteView view(fork.data(), fork.size());
-  const auto chunks = type == kDecmpfsZlibResource ? DecodeZlibForkTable(view, fork.size())
-                                                   : DecodeLzvnForkTable(view, fork.size());
+  const auto chunks =
+      type == kDecmpfsZlibResource ? DecodeZlibForkTable(view, fork.size()) : DecodeLzvnForkTable(view, fork.size());
   if (!chunks) return {};
   Bytes out;
   for (const DecmpfsChunk& c : *chunks) {
@@ -54,19 +54,19 @@ TEST_P(MacPayload, DecodesToTheOriginal) {
   if (!std::filesystem::exists(payloadPath)) QUARNEL_SKIP_NO_FIXTURE() << payloadPath << " is absent";
   const Bytes payload = hfstest::ReadFile(payloadPath);
   const Bytes expected = hfstest::ReadFile(dir + "/hfsplus-forensic/decmpfs/" + c.expected);
-  const Bytes got = c.resourceFork ? DecodeFork(c.type, payload, expected.size())
-                                   : DecodeInline(c.type, payload, expected.size());
+  const Bytes got =
+      c.resourceFork ? DecodeFork(c.type, payload, expected.size()) : DecodeInline(c.type, payload, expected.size());
   EXPECT_EQ(got.size(), expected.size());
   EXPECT_TRUE(got == expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Payloads, MacPayload,
-    ::testing::Values(PayloadCase{"real_zlib_inline.payload", "real_zlib_inline.expected", 3, false},
-                      PayloadCase{"zlib_type3_stored.payload", "zlib_inline.expected", 3, false},
-                      PayloadCase{"real_zlib_rsrc.rsrc", "zlib.expected", 4, true},
-                      PayloadCase{"lzvn.rsrc", "lzvn.expected", 8, true},
-                      PayloadCase{"tahoe_type8.rsrc", "tahoe_type8.expected", 8, true}));
+INSTANTIATE_TEST_SUITE_P(Payloads, MacPayload,
+                         ::testing::Values(PayloadCase{"real_zlib_inline.payload", "real_zlib_inline.expected", 3,
+                                                       false},
+                                           PayloadCase{"zlib_type3_stored.payload", "zlib_inline.expected", 3, false},
+                                           PayloadCase{"real_zlib_rsrc.rsrc", "zlib.expected", 4, true},
+                                           PayloadCase{"lzvn.rsrc", "lzvn.expected", 8, true},
+                                           PayloadCase{"tahoe_type8.rsrc", "tahoe_type8.expected", 8, true}));
 
 TEST(MacPayload, RawLzvnBlockOfKeramics) {
   const std::string dir = testsupport::FixturesDir();

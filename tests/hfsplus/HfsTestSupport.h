@@ -24,7 +24,7 @@ struct FlsEntry {
   bool directory = false;
   std::uint64_t inode = 0;
   long long size = -1;
-  std::string mtime;   // as fls -l prints it
+  std::string mtime;  // as fls -l prints it
   std::string crtime;
 };
 

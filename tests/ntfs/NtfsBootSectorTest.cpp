@@ -112,8 +112,8 @@ TEST_F(NtfsBootSectors, FieldValuesAcceptedAndRefused) {
 }
 
 TEST_F(NtfsBootSectors, FileRecordSizes) {
-  const std::pair<std::uint8_t, int> cases[] = {{0xF6, 1024}, {0xF4, 4096}, {0x01, 4096}, {0x00, 1024},
-                                                {0xE1, 0},    {0x80, 1}};
+  const std::pair<std::uint8_t, int> cases[] = {{0xF6, 1024}, {0xF4, 4096}, {0x01, 4096},
+                                                {0x00, 1024}, {0xE1, 0},    {0x80, 1}};
   for (const auto& [byte, size] : cases) {
     SCOPED_TRACE(byte);
     auto b = s_sector;
@@ -148,7 +148,8 @@ TEST(NtfsBootSectorFuzz, RandomAndFlippedSectorsNeverMisbehave) {
     if (iteration % 2 == 0) {
       // Mostly valid: id, signature and zero fields set, a few random flips kept.
       std::memcpy(b.data() + 3, "NTFS    ", 8);
-      for (std::size_t z : {0x0Eu, 0x0Fu, 0x10u, 0x11u, 0x12u, 0x13u, 0x14u, 0x16u, 0x17u, 0x20u, 0x21u, 0x22u, 0x23u}) b[z] = 0;
+      for (std::size_t z : {0x0Eu, 0x0Fu, 0x10u, 0x11u, 0x12u, 0x13u, 0x14u, 0x16u, 0x17u, 0x20u, 0x21u, 0x22u, 0x23u})
+        b[z] = 0;
       b[0x0B] = 0;
       b[0x0C] = 2;
       b[0x0D] = static_cast<std::uint8_t>(1u << (rng() % 8));

@@ -42,7 +42,6 @@ CliRun RunCli(const std::string& args) {
   return run;
 }
 
-
 struct Row {
   bool dir = false;
   bool deleted = false;

@@ -55,12 +55,12 @@ class NtfsRebuild : public ::testing::Test {
   // first 16 FILE records ($MFT to $Extend) and its $MFTMirr are wiped.
   static bool MakeWipedDisk() {
     const std::string disk = s_dir->File("disk.img");
-    const std::string cmd =
-        "truncate -s 132M '" + disk + "' && printf 'label: dos\n" + std::to_string(kFirstStart) + ",131072,7\n" +
-        std::to_string(kSecondStart) + ",131072,7\n' | sfdisk -q '" + disk + "' && dd if='" + s_dir->File("a.img") +
-        "' of='" + disk + "' bs=512 seek=" + std::to_string(kFirstStart) + " conv=notrunc,sparse status=none && dd if='" +
-        s_dir->File("b.img") + "' of='" + disk + "' bs=512 seek=" + std::to_string(kSecondStart) +
-        " conv=notrunc,sparse status=none";
+    const std::string cmd = "truncate -s 132M '" + disk + "' && printf 'label: dos\n" + std::to_string(kFirstStart) +
+                            ",131072,7\n" + std::to_string(kSecondStart) + ",131072,7\n' | sfdisk -q '" + disk +
+                            "' && dd if='" + s_dir->File("a.img") + "' of='" + disk +
+                            "' bs=512 seek=" + std::to_string(kFirstStart) +
+                            " conv=notrunc,sparse status=none && dd if='" + s_dir->File("b.img") + "' of='" + disk +
+                            "' bs=512 seek=" + std::to_string(kSecondStart) + " conv=notrunc,sparse status=none";
     if (testsupport::Run(cmd) != 0) return false;
     const Bytes boot = ReadFileBytes(s_dir->File("b.img"));
     if (boot.size() < 512) return false;

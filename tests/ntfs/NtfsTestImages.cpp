@@ -103,9 +103,9 @@ testsupport::Lack ImageToolsMissing() {
 }
 
 bool MakeTestVolume(const std::string& image, const std::string& sources, int clusterBytes, int sectorBytes) {
-  return RunScript(kScript, sources + ".sh",
-                   "'" + image + "' '" + sources + "' " + std::to_string(clusterBytes) + " " +
-                       std::to_string(sectorBytes));
+  return RunScript(
+      kScript, sources + ".sh",
+      "'" + image + "' '" + sources + "' " + std::to_string(clusterBytes) + " " + std::to_string(sectorBytes));
 }
 
 bool MakeRecycleBinVolume(const std::string& image, const std::string& sources) {

@@ -47,7 +47,6 @@ std::map<std::string, FlsEntry> AllWithFls(const std::string& image, long long o
 // `icat` of one record's data.
 Bytes IcatData(const std::string& image, std::uint64_t inode, long long offsetSectors = 0);
 
-
 using testsupport::Capture;
 using testsupport::ReadFileBytes;
 void WriteFile(const std::string& path, const Bytes& bytes);

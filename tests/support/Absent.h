@@ -51,9 +51,8 @@ const char* AbsencePrefix(Absence what);
 }  // namespace testsupport
 
 // Used like GTEST_SKIP(): returns from the test (or SetUp) with the message.
-#define QUARNEL_SKIP_ABSENT_(what)                                                           \
-  return GTEST_MESSAGE_AT_(__FILE__, __LINE__, ::testsupport::AbsencePrefix(what), \
-                           ::testsupport::AbsenceResult(what))
+#define QUARNEL_SKIP_ABSENT_(what) \
+  return GTEST_MESSAGE_AT_(__FILE__, __LINE__, ::testsupport::AbsencePrefix(what), ::testsupport::AbsenceResult(what))
 #define QUARNEL_SKIP_NO_TOOL() QUARNEL_SKIP_ABSENT_(::testsupport::Absence::kTool)
 #define QUARNEL_SKIP_NO_FIXTURE() QUARNEL_SKIP_ABSENT_(::testsupport::Absence::kFixture)
 #define QUARNEL_SKIP_LACK(lack) QUARNEL_SKIP_ABSENT_((lack).what) << (lack).reason

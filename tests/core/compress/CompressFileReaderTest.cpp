@@ -83,7 +83,8 @@ class CompressedFile : public ::testing::Test {
     expected.resize(static_cast<std::size_t>(size));
     node = std::make_unique<RecoveryTestNode>(
         "c.bin", size,
-        std::initializer_list<DataRun>{{100, 16}, {200, 1}, {-1, 15}, {-1, 16}, {300, 1}, {400, 1}, {-1, 14}, {500, 3}, {-1, 13}});
+        std::initializer_list<DataRun>{
+            {100, 16}, {200, 1}, {-1, 15}, {-1, 16}, {300, 1}, {400, 1}, {-1, 14}, {500, 3}, {-1, 13}});
     node->SetCompressed(1);
     partition.m_iFileSystem = 3;
     partition.m_iSectorsPerCluster = 1;

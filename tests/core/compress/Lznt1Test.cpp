@@ -22,9 +22,7 @@ std::string Decode(const Bytes& chunk, std::size_t capacity = lznt1::kChunkSize)
   return std::string(out.begin(), out.begin() + n);
 }
 
-TEST(Lznt1, StoredChunkIsCopied) {
-  EXPECT_EQ(Decode({0x04, 0x30, 'h', 'e', 'l', 'l', 'o'}), "hello");
-}
+TEST(Lznt1, StoredChunkIsCopied) { EXPECT_EQ(Decode({0x04, 0x30, 'h', 'e', 'l', 'l', 'o'}), "hello"); }
 
 TEST(Lznt1, OverlappingBackReferenceRepeatsBytes) {
   // "abc", then 9 bytes from distance 3.
@@ -61,8 +59,8 @@ TEST(Lznt1, DamagedChunksFailWithoutReadingOrWritingOutside) {
   };
   for (const Case& c : cases) {
     Bytes out(c.capacity + 16, 0xEE);
-    const int n =
-        lznt1::DecompressBlock(std::span<std::uint8_t>(out.data(), c.capacity), ByteView(c.chunk.data(), c.chunk.size()));
+    const int n = lznt1::DecompressBlock(std::span<std::uint8_t>(out.data(), c.capacity),
+                                         ByteView(c.chunk.data(), c.chunk.size()));
     EXPECT_EQ(n, -1) << c.what;
     for (std::size_t i = c.capacity; i < out.size(); ++i) ASSERT_EQ(out[i], 0xEE) << c.what;
   }

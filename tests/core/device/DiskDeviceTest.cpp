@@ -18,7 +18,6 @@
 
 namespace {
 
-
 std::uint32_t CodeOf(IStorageDevice& device) { return result::CodeOf(device.GetLastError()); }
 
 class DiskDeviceTest : public ::testing::Test {
@@ -142,8 +141,8 @@ TEST_F(DiskDeviceTest, ReOpenRetriesAndGivesUp) {
 
 TEST_F(DiskDeviceTest, ReadOnlySourceOpensAndReads) {
   ASSERT_EQ(::chmod(m_path.c_str(), 0444), 0);
-  const bool immutable = testsupport::HaveProgram("chattr") &&
-                         testsupport::Run("chattr +i '" + m_path + "' >/dev/null 2>&1") == 0;
+  const bool immutable =
+      testsupport::HaveProgram("chattr") && testsupport::Run("chattr +i '" + m_path + "' >/dev/null 2>&1") == 0;
   std::unique_ptr<CDiskDevice> disk(CreateDiskDevice(m_path.c_str()));
   const int opened = disk->Open(nullptr);
   std::vector<std::uint8_t> buffer(512);

@@ -146,7 +146,8 @@ TEST(EnumDeviceEx, PartitionsWithoutAMediumBecomeVirtualVolumes) {
   FakeMachine m(tmp.Path());
   m.AddDisk("sdd", 64 << 20);
   ASSERT_EQ(testsupport::Run("printf 'label: dos\\nstart=2048,size=20480,type=83\\nstart=22528,size=20480,type=7\\n"
-                             "start=43008,size=10240,type=c\\n' | sfdisk -q " + m.DevicePath("sdd") + " >/dev/null"),
+                             "start=43008,size=10240,type=c\\n' | sfdisk -q " +
+                             m.DevicePath("sdd") + " >/dev/null"),
             0);
   m.AddPartition("sdd", "sdd2", 2, 22528, 20480);
   Enumerator e(CreateEnumDeviceExFrom(m.Sources()));
@@ -184,13 +185,15 @@ TEST(EnumDeviceEx, PartitionsWithoutAMediumBecomeVirtualVolumes) {
 }
 
 TEST(EnumDeviceEx, LoopDeviceOfTheMachineIsListed) {
-  if (geteuid() != 0 || access("/dev/loop-control", F_OK) != 0 || !testsupport::HaveProgram("losetup") || !HaveSfdisk()) {
+  if (geteuid() != 0 || access("/dev/loop-control", F_OK) != 0 || !testsupport::HaveProgram("losetup") ||
+      !HaveSfdisk()) {
     GTEST_SKIP() << "needs root, /dev/loop-control, losetup and sfdisk";
   }
   testsupport::TempDir tmp;
   const std::string img = tmp.File("loop.img");
   ASSERT_EQ(testsupport::Run("truncate -s 48M " + img), 0);
-  ASSERT_EQ(testsupport::Run("printf 'label: dos\\nstart=2048,size=40960,type=83\\n' | sfdisk -q " + img + " >/dev/null"), 0);
+  ASSERT_EQ(
+      testsupport::Run("printf 'label: dos\\nstart=2048,size=40960,type=83\\n' | sfdisk -q " + img + " >/dev/null"), 0);
   const std::string out = tmp.File("loopdev");
   if (testsupport::Run("losetup -f --show -r " + img + " > " + out + " 2>/dev/null") != 0) {
     GTEST_SKIP() << "no loop device could be attached here";

@@ -31,7 +31,9 @@ Read ReadTable(IStorageDevice& disk) {
   return r;
 }
 
-bool IsExtendedType(const std::string& sfdiskType) { return sfdiskType == "5" || sfdiskType == "f" || sfdiskType == "85"; }
+bool IsExtendedType(const std::string& sfdiskType) {
+  return sfdiskType == "5" || sfdiskType == "f" || sfdiskType == "85";
+}
 
 void Overwrite(const std::string& path, long long offset, const std::vector<std::uint8_t>& bytes) {
   std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
@@ -46,7 +48,8 @@ class MbrImage : public ::testing::Test {
     image = dir.File("mbr.img");
     ASSERT_EQ(testsupport::Run("truncate -s 64M '" + image + "'"), 0);
     ASSERT_EQ(testsupport::Run("printf 'label: dos\\nstart=2048,size=10M,type=83\\nstart=22528,size=40M,type=5\\n"
-                  "start=24576,size=10M,type=83\\nstart=47104,size=10M,type=7\\n' | sfdisk -q '" + image + "'"),
+                               "start=24576,size=10M,type=83\\nstart=47104,size=10M,type=7\\n' | sfdisk -q '" +
+                               image + "'"),
               0);
   }
   TempDir dir;
@@ -108,8 +111,9 @@ class GptImage : public ::testing::Test {
     image = dir.File("gpt.img");
     ASSERT_EQ(testsupport::Run("truncate -s 100M '" + image + "'"), 0);
     ASSERT_EQ(testsupport::Run("printf 'label: gpt\\nstart=2048,size=20M,type=0FC63DAF-8483-4772-8E79-3D69E47DE4D4\\n"
-                  "size=8M,type=21686148-6449-6E6F-744E-656564454649\\n"
-                  "size=30M,type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7\\n,,\\n' | sfdisk -q '" + image + "'"),
+                               "size=8M,type=21686148-6449-6E6F-744E-656564454649\\n"
+                               "size=30M,type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7\\n,,\\n' | sfdisk -q '" +
+                               image + "'"),
               0);
     expected = parttest::ParseSfdiskJson(parttest::Capture(dir, "sfdisk -J '" + image + "'"));
     ASSERT_EQ(expected.size(), 4u);
@@ -187,8 +191,9 @@ class ApmImage : public ::testing::Test {
     if (!HaveProgram("parted") || !HaveProgram("mmls")) QUARNEL_SKIP_NO_TOOL() << "needs parted and mmls";
     image = dir.File("apm.img");
     ASSERT_EQ(testsupport::Run("truncate -s 64M '" + image + "'"), 0);
-    ASSERT_EQ(testsupport::Run("parted -s '" + image + "' mklabel mac mkpart primary hfs+ 1MiB 30MiB "
-                  "mkpart second hfs+ 30MiB 50MiB >/dev/null 2>&1"),
+    ASSERT_EQ(testsupport::Run("parted -s '" + image +
+                               "' mklabel mac mkpart primary hfs+ 1MiB 30MiB "
+                               "mkpart second hfs+ 30MiB 50MiB >/dev/null 2>&1"),
               0);
   }
   TempDir dir;

@@ -94,7 +94,7 @@ TEST_F(RecoveryWriter, ExtentsSparseRunAndDeviceEndRecoverByteExact) {
   ASSERT_NE(preview, nullptr);
   const std::string out = tmp.File("dest/file.bin");
   ASSERT_EQ(recovery.RecoverTo(out.c_str(), nullptr, 0), 0u);
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat(out.c_str(), &st), 0);  // before reading changes the access time
   EXPECT_EQ(st.st_mtim.tv_sec, 1500000000);
   EXPECT_EQ(st.st_mtim.tv_nsec, 123456700);
@@ -127,14 +127,14 @@ TEST_F(RecoveryWriter, FolderPathIsCreatedAndStampedBelowTheRootOnly) {
   // The caller makes the tree's own folder under the chosen destination.
   const std::filesystem::path dest = tmp.Path() / "dest";
   std::filesystem::create_directories(dest / "NTFS_0001");
-  struct stat before{};
+  struct stat before {};
   ASSERT_EQ(stat(dest.c_str(), &before), 0);
   recovery.SetRecoveryRoot(dest.c_str());
   ReaderPtr preview(recovery.SetRecoverNode(&file));
   const std::string out = (dest / "NTFS_0001/docs/sub/a.txt").string();
   ASSERT_EQ(recovery.RecoverTo(out.c_str(), nullptr, 0), 0u);
 
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat(out.c_str(), &st), 0);
   EXPECT_EQ(st.st_mtim.tv_sec, 1320000000);
   EXPECT_EQ(FirstDifference(testsupport::ReadFileBytes(out), Expected({{3, 1}}, 1000)), -1);
@@ -167,7 +167,7 @@ TEST_F(RecoveryWriter, ZeroTimesAreLeftAlone) {
   ReaderPtr preview(recovery.SetRecoverNode(&file));
   const std::string out = tmp.File("t.bin");
   ASSERT_EQ(recovery.RecoverTo(out.c_str(), nullptr, 0), 0u);
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat(out.c_str(), &st), 0);
   EXPECT_EQ(st.st_atim.tv_sec, 1000000000);
   EXPECT_GT(st.st_mtim.tv_sec, 1600000000) << "no modification time: the system's stays";
@@ -207,12 +207,13 @@ TEST_F(RecoveryWriter, BlocksBeyond4MiBAndTheirProgress) {
   testsupport::FakeProgress sink;
   const std::string out = tmp.File("big");
   ASSERT_EQ(recovery.RecoverTo(out.c_str(), &sink, 0), 0u);
-  EXPECT_EQ(FirstDifference(testsupport::ReadFileBytes(out), [&] {
-              Bytes e = Expected({{100, 5000}, {5200, 4000}}, size);
-              const long long at = (5000 - 100) * kCluster;
-              std::fill(e.begin() + at, e.begin() + at + kSector, 0);
-              return e;
-            }()),
+  EXPECT_EQ(FirstDifference(testsupport::ReadFileBytes(out),
+                            [&] {
+                              Bytes e = Expected({{100, 5000}, {5200, 4000}}, size);
+                              const long long at = (5000 - 100) * kCluster;
+                              std::fill(e.begin() + at, e.begin() + at + kSector, 0);
+                              return e;
+                            }()),
             -1);
   const auto reports = sink.Reports();
   ASSERT_EQ(reports.size(), 4u);  // the start and three blocks

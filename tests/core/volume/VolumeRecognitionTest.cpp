@@ -31,7 +31,8 @@ class VolumeRecognition : public ::testing::Test {
   std::string Make(const std::string& tool, const std::string& size, const std::string& command) {
     if (!HaveProgram(tool)) return {};
     const std::string path = dir.File(tool + ".img");
-    if (testsupport::Run("truncate -s " + size + " '" + path + "' && " + command + " '" + path + "' >/dev/null 2>&1") != 0) {
+    if (testsupport::Run("truncate -s " + size + " '" + path + "' && " + command + " '" + path + "' >/dev/null 2>&1") !=
+        0) {
       return {};
     }
     return path;
@@ -87,13 +88,15 @@ TEST_F(VolumeRecognition, EveryVolumeOfAPartitionedDiskIsNamed) {
   const std::string disk = dir.File("disk.img");
   ASSERT_EQ(testsupport::Run("truncate -s 100M '" + disk +
                              "' && printf 'label: dos\\nstart=2048,size=40M,type=6\\nstart=83968,size=20M,type=5\\n"
-                             "start=86016,size=16M,type=7\\n' | sfdisk -q '" + disk + "'"),
+                             "start=86016,size=16M,type=7\\n' | sfdisk -q '" +
+                             disk + "'"),
             0);
   const std::string fat = Make("mkfs.vfat", "40M", "mkfs.vfat -F 16 -n FIRST");
   const std::string ntfs = Make("mkntfs", "16M", "mkntfs -F -q -f -L SECOND");
-  ASSERT_EQ(testsupport::Run("dd if='" + fat + "' of='" + disk + "' bs=512 seek=2048 conv=notrunc status=none && dd if='" +
-                             ntfs + "' of='" + disk + "' bs=512 seek=86016 conv=notrunc status=none"),
-            0);
+  ASSERT_EQ(
+      testsupport::Run("dd if='" + fat + "' of='" + disk + "' bs=512 seek=2048 conv=notrunc status=none && dd if='" +
+                       ntfs + "' of='" + disk + "' bs=512 seek=86016 conv=notrunc status=none"),
+      0);
 
   parttest::RecordedDisk device(parttest::LoadImage(disk));
   const std::unique_ptr<IPartitionTableAnalyze> reader(CreatePartitionTableAnalyze());

@@ -394,7 +394,9 @@ TEST_F(ScanResult, DeletedEntryClaimingMoreThanTheVolumeIsDamagedAndCutToTheDevi
   IFileReader* reader = rec->SetRecoverNode(node);
   ASSERT_NE(reader, nullptr);
   const std::string out = m_dir.File("big.out");
-  rec->RecoverTo(out.c_str(), nullptr, 0);
+  // Whether the writer calls the cut copy a failure is not what this checks:
+  // what it wrote is.
+  static_cast<void>(rec->RecoverTo(out.c_str(), nullptr, 0));
   reader->Release();
   ASSERT_TRUE(std::filesystem::exists(out));
   EXPECT_LE(std::filesystem::file_size(out), std::filesystem::file_size(image));

@@ -724,7 +724,7 @@ TEST_F(RepairOnVolume, CompleteScanConfirmsGuessesByTheCarvedFinds) {
   filter->SetFilterTypes(127);
   std::unique_ptr<IRecoveryController, ControllerRelease> controller(CreateRecoveryController(kControllerComplete));
   controller->Initialize(filter);
-  controller->StartDataRecovery(disk.get(), &progress, &tree);
+  EXPECT_TRUE(result::Succeeded(controller->StartDataRecovery(disk.get(), &progress, &tree)));
   // Every FAT node's first cluster by name, whatever folder it hangs in.
   std::multimap<std::string, std::uint32_t> byName;
   for (IFilesystemNode* root : tree.m_roots) {
@@ -937,7 +937,7 @@ TEST_F(RepairKeepsWholeClusters, CompleteScanKeepsThemAndRepairsTheClearedOne) {
   filter->SetFilterTypes(127);
   std::unique_ptr<IRecoveryController, ControllerRelease> controller(CreateRecoveryController(kControllerComplete));
   controller->Initialize(filter);
-  controller->StartDataRecovery(disk.get(), &progress, &tree);
+  EXPECT_TRUE(result::Succeeded(controller->StartDataRecovery(disk.get(), &progress, &tree)));
   std::multimap<std::string, std::uint32_t> byName;
   for (IFilesystemNode* root : tree.m_roots) {
     if (root->GetSearcheType() == kSearcherFat) CollectFatClusters(root, byName, 0);

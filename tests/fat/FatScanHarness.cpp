@@ -160,7 +160,7 @@ RESULT Recover(IRecoveryController& controller, IFileNode* node, const std::stri
   IDataRecovery* recovery = controller.GetDataRecovery(kSearcherFat);
   if (recovery == nullptr) return ~0ull;
   IFileReader* reader = recovery->SetRecoverNode(node);
-  RESULT r = reader != nullptr ? recovery->RecoverTo(out.c_str(), nullptr, 0) : ~0ull;
+  RESULT r = reader != nullptr ? recovery->RecoverTo(out.c_str(), nullptr, 0) : RESULT{~0ull};
   if (reader != nullptr) reader->Release();
   recovery->Release();
   return r;

@@ -164,7 +164,7 @@ TEST(CompleteScanGpt, WholeDiskControllerShowsAndRecoversTheFiles) {
     ASSERT_NE(reader, nullptr) << name;
     reader->Release();
     ASSERT_EQ(recovery->RecoverTo(out.File(name).c_str(), nullptr, 0), 0u) << name;
-    EXPECT_TRUE(hfstest::ReadFile(out.File(name)) == g.sample.builder.Files().at(id).data) << name;
+    EXPECT_TRUE(hfstest::ReadFileBytes(out.File(name)) == g.sample.builder.Files().at(id).data) << name;
   }
   engine_registry::Clear();
 }

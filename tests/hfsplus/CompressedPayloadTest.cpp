@@ -52,8 +52,8 @@ TEST_P(MacPayload, DecodesToTheOriginal) {
   const PayloadCase c = GetParam();
   const std::string payloadPath = dir + "/hfsplus-forensic/decmpfs/" + c.payload;
   if (!std::filesystem::exists(payloadPath)) QUARNEL_SKIP_NO_FIXTURE() << payloadPath << " is absent";
-  const Bytes payload = hfstest::ReadFile(payloadPath);
-  const Bytes expected = hfstest::ReadFile(dir + "/hfsplus-forensic/decmpfs/" + c.expected);
+  const Bytes payload = hfstest::ReadFileBytes(payloadPath);
+  const Bytes expected = hfstest::ReadFileBytes(dir + "/hfsplus-forensic/decmpfs/" + c.expected);
   const Bytes got =
       c.resourceFork ? DecodeFork(c.type, payload, expected.size()) : DecodeInline(c.type, payload, expected.size());
   EXPECT_EQ(got.size(), expected.size());
@@ -71,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(Payloads, MacPayload,
 TEST(MacPayload, RawLzvnBlockOfKeramics) {
   const std::string dir = testsupport::FixturesDir();
   if (dir.empty()) QUARNEL_SKIP_NO_FIXTURE() << "no fixtures folder";
-  const Bytes payload = hfstest::ReadFile(dir + "/keramics/compression/lzvn.compressed");
+  const Bytes payload = hfstest::ReadFileBytes(dir + "/keramics/compression/lzvn.compressed");
   if (payload.empty()) QUARNEL_SKIP_NO_FIXTURE() << "lzvn.compressed is absent";
   const Bytes got = DecodeInline(7, payload, 64);
   EXPECT_EQ(std::string(got.begin(), got.end()), "My compressed file\n");
@@ -80,10 +80,10 @@ TEST(MacPayload, RawLzvnBlockOfKeramics) {
 TEST(MacPayload, LzfseTypesAreNotDecoded) {
   const std::string dir = testsupport::FixturesDir();
   if (dir.empty()) QUARNEL_SKIP_NO_FIXTURE() << "no fixtures folder";
-  const Bytes payload = hfstest::ReadFile(dir + "/hfsplus-forensic/decmpfs/real_lzfse_inline.payload");
+  const Bytes payload = hfstest::ReadFileBytes(dir + "/hfsplus-forensic/decmpfs/real_lzfse_inline.payload");
   if (payload.empty()) QUARNEL_SKIP_NO_FIXTURE() << "payload is absent";
   EXPECT_TRUE(DecodeInline(11, payload, 2000).empty());
-  const Bytes type9 = hfstest::ReadFile(dir + "/hfsplus-forensic/decmpfs/tahoe_type9.decmpfs");
+  const Bytes type9 = hfstest::ReadFileBytes(dir + "/hfsplus-forensic/decmpfs/tahoe_type9.decmpfs");
   const auto header = DecodeDecmpfsHeader(ByteView(type9.data(), type9.size()));
   ASSERT_TRUE(header);
   EXPECT_EQ(header->type, 9u);

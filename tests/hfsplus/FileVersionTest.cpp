@@ -135,7 +135,7 @@ TEST_P(FileVersionsDeepScan, LiveFileKeepsItsContentAndTheEarlierVersionIsListed
     reader->Release();
     const std::string out = tmp.File(node->IsDeleted() != 0 ? "earlier" : "live");
     ASSERT_EQ(recovery->RecoverTo(out.c_str(), nullptr, 0), 0u);
-    EXPECT_TRUE(hfstest::ReadFile(out) == *expected) << out;
+    EXPECT_TRUE(hfstest::ReadFileBytes(out) == *expected) << out;
   }
   engine_registry::Clear();
 }

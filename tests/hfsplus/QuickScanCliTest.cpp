@@ -48,7 +48,7 @@ TEST(HfsPlusCli, QuickScanListsAndRecoversTheDeletedFiles) {
   for (std::uint32_t id : {sample.gone, sample.goneBig, sample.goneComp, sample.goneDeep}) {
     const auto& f = sample.builder.Files().at(id);
     ASSERT_TRUE(written.count(f.name)) << f.name << " was not written";
-    EXPECT_TRUE(hfstest::ReadFile(written[f.name]) == f.data) << f.name << " differs";
+    EXPECT_TRUE(hfstest::ReadFileBytes(written[f.name]) == f.data) << f.name << " differs";
   }
 }
 

@@ -46,7 +46,7 @@ hfstest::Bytes Recover(IFileSystemSearchController* searcher, IStorageDevice* de
   reader->Release();
   const std::string out = tmp.File(name);
   EXPECT_EQ(recovery->RecoverTo(out.c_str(), nullptr, 0), 0u) << name;
-  return hfstest::ReadFile(out);
+  return hfstest::ReadFileBytes(out);
 }
 
 TEST_P(QuickScan, DeletedFilesComeBackWhole) {
@@ -245,7 +245,7 @@ TEST(QuickScanController, RealTreeBuilderShowsTheDeletedFiles) {
   ASSERT_NE(reader, nullptr);
   reader->Release();
   ASSERT_EQ(recovery->RecoverTo(tmp.File("gonecomp.txt").c_str(), nullptr, 0), 0u);
-  EXPECT_TRUE(hfstest::ReadFile(tmp.File("gonecomp.txt")) == f.data);
+  EXPECT_TRUE(hfstest::ReadFileBytes(tmp.File("gonecomp.txt")) == f.data);
   engine_registry::Clear();
 }
 

@@ -135,15 +135,8 @@ TEST_P(AnalyserSize, CutAndDamagedCopiesStayInsideTheDevice) {
 INSTANTIATE_TEST_SUITE_P(Formats, AnalyserSize, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.label); });
 
-std::vector<SampleCase> ExactBeforeGarbage() {
-  std::vector<SampleCase> cases;
-  for (const SampleCase& c : kCases) {
-    if (c.exactAfterGarbage) cases.push_back(c);
-  }
-  return cases;
-}
-
-INSTANTIATE_TEST_SUITE_P(Formats, AnalyserSizeBeforeGarbage, ::testing::ValuesIn(ExactBeforeGarbage()),
+INSTANTIATE_TEST_SUITE_P(Formats, AnalyserSizeBeforeGarbage,
+                         ::testing::ValuesIn(CasesWhere(kCases, &SampleCase::exactAfterGarbage)),
                          [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

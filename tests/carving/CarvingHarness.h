@@ -47,4 +47,14 @@ std::vector<Found> Files(const std::vector<Found>& all);
 // `blockSectors`, EndSearch(1).
 std::vector<Found> Carve(IStorageDevice* device, long long blockSectors = 1024, TBitmap* bitmap = nullptr);
 
+// The cases of a table whose `flag` is set: those a check applies to.
+template <class Case, std::size_t N>
+std::vector<Case> CasesWhere(const Case (&cases)[N], bool Case::*flag) {
+  std::vector<Case> out;
+  for (const Case& c : cases) {
+    if (c.*flag) out.push_back(c);
+  }
+  return out;
+}
+
 }  // namespace carvingtest

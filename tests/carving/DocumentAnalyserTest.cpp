@@ -210,15 +210,8 @@ TEST_P(DocumentSize, CutAndDamagedCopiesStayInsideTheDevice) {
 INSTANTIATE_TEST_SUITE_P(Formats, DocumentSize, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.label); });
 
-std::vector<DocCase> ExactBeforeGarbage() {
-  std::vector<DocCase> cases;
-  for (const DocCase& c : kCases) {
-    if (c.exactAfterGarbage) cases.push_back(c);
-  }
-  return cases;
-}
-
-INSTANTIATE_TEST_SUITE_P(Formats, DocumentSizeBeforeGarbage, ::testing::ValuesIn(ExactBeforeGarbage()),
+INSTANTIATE_TEST_SUITE_P(Formats, DocumentSizeBeforeGarbage,
+                         ::testing::ValuesIn(CasesWhere(kCases, &DocCase::exactAfterGarbage)),
                          [](const auto& info) { return std::string(info.param.label); });
 
 // The folders of the label tree above a file, nearest last.

@@ -1,6 +1,11 @@
 # Compiler settings shared by every target of the project.
 add_library(quarnel_options INTERFACE)
 target_compile_options(quarnel_options INTERFACE -Wall -Wextra -Wno-unused-parameter)
+# CI builds with warnings as errors (.ci/run): the build is clean and stays so.
+option(QUARNEL_WERROR "Treat compiler warnings as errors" OFF)
+if(QUARNEL_WERROR)
+  target_compile_options(quarnel_options INTERFACE -Werror)
+endif()
 target_include_directories(quarnel_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
 # GCC 12 with optimisation reports copies inside std::string and std::vector
 # that it inlined as overlaps or overflows that cannot happen (its bugs

@@ -27,7 +27,7 @@ run_half() {
   while [ "$1" != "--" ]; do cmake_args+=("$1"); shift; done
   shift
   ctest_args=("$@")
-  cmake -S . -B "$dir" -G Ninja "${cmake_args[@]}" >/dev/null
+  cmake -S . -B "$dir" -G Ninja -DQUARNEL_WERROR="${QUARNEL_WERROR:-OFF}" "${cmake_args[@]}" >/dev/null
   cmake --build "$dir" -j "$jobs" || return 1
   # Every test makes its folders under the build's test-tmp (see
   # tests/CMakeLists.txt); what a crashed test left there goes now.

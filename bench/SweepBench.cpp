@@ -194,7 +194,7 @@ int main(int argc, char** argv) {
   bool made = false;
   if (path.empty()) {
     path = "sweep-bench.img";
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || static_cast<std::uint64_t>(st.st_size) != sizeMib << 20) {
       std::printf("making %s (%" PRIu64 " MiB)\n", path.c_str(), sizeMib);
       if (!MakeImage(path, sizeMib << 20)) {

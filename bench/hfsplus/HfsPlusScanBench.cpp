@@ -86,8 +86,8 @@ int Make(const std::string& path, int files, long long diskMiB, bool gpt, bool z
   }
   ::close(fd);
   if (gpt) {
-    const std::string cmd = "sgdisk -o -n1:2048:" + std::to_string(2048 + volume.size() / 512 - 1) + " -t1:AF00 '" +
-                            path + "' >/dev/null";
+    const std::string cmd =
+        "sgdisk -o -n1:2048:" + std::to_string(2048 + volume.size() / 512 - 1) + " -t1:AF00 '" + path + "' >/dev/null";
     if (std::system(cmd.c_str()) != 0) return 1;
   }
   return 0;
@@ -125,7 +125,8 @@ int Scan(const std::string& path, bool volumeRecord) {
   const double total = std::chrono::duration<double>(Clock::now() - t0).count();
   const double sweep = std::chrono::duration<double>(progress.sweepEnd - progress.sweepStart).count();
   const double mib = static_cast<double>(disk->GetTotalSectors()) * disk->GetSectorSize() / (1 << 20);
-  std::fprintf(stderr, "scan: result 0x%" PRIx64 ", %.0f MiB, total %.2f s, sweep %.2f s (%.0f MiB/s), nodes %" PRIu64
+  std::fprintf(stderr,
+               "scan: result 0x%" PRIx64 ", %.0f MiB, total %.2f s, sweep %.2f s (%.0f MiB/s), nodes %" PRIu64
                ", peak %ld MiB\n",
                r, mib, total, sweep, sweep > 0 ? mib / sweep : 0.0, tree.nodes, PeakKiB() / 1024);
   c->Release();
@@ -164,11 +165,16 @@ int main(int argc, char** argv) {
   bool gpt = false, zap = false, record = false;
   for (int i = 3; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--files" && i + 1 < argc) files = std::atoi(argv[++i]);
-    else if (a == "--disk-mib" && i + 1 < argc) diskMiB = std::atoll(argv[++i]);
-    else if (a == "--gpt") gpt = true;
-    else if (a == "--zap-header") zap = true;
-    else if (a == "--volume-record") record = true;
+    if (a == "--files" && i + 1 < argc)
+      files = std::atoi(argv[++i]);
+    else if (a == "--disk-mib" && i + 1 < argc)
+      diskMiB = std::atoll(argv[++i]);
+    else if (a == "--gpt")
+      gpt = true;
+    else if (a == "--zap-header")
+      zap = true;
+    else if (a == "--volume-record")
+      record = true;
   }
   if (cmd == "make") return Make(path, files, diskMiB, gpt, zap);
   if (cmd == "scan") return Scan(path, record);

@@ -132,10 +132,18 @@ void Volume(const std::uint8_t* data, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
   switch (data[0] % 4) {
-    case 0: Nodes(data + 1, size - 1); break;
-    case 1: Journal(data + 1, size - 1); break;
-    case 2: Decompress(data + 1, size - 1); break;
-    default: Volume(data + 1, size - 1); break;
+    case 0:
+      Nodes(data + 1, size - 1);
+      break;
+    case 1:
+      Journal(data + 1, size - 1);
+      break;
+    case 2:
+      Decompress(data + 1, size - 1);
+      break;
+    default:
+      Volume(data + 1, size - 1);
+      break;
   }
   return 0;
 }

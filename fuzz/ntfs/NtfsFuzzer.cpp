@@ -93,8 +93,10 @@ void FuzzRuns(const ByteView& in) {
   runs.GetLCN(3);
   runs.GetVCN(100);
   long long clusters = 0;
-  std::unique_ptr<IDataRunList, void (*)(IDataRunList*)> list(BuildNonResidentDataRunListfromNTFSDataRunList(runs, clusters),
-                                                              [](IDataRunList* l) { if (l) l->Release(); });
+  std::unique_ptr<IDataRunList, void (*)(IDataRunList*)> list(
+      BuildNonResidentDataRunListfromNTFSDataRunList(runs, clusters), [](IDataRunList* l) {
+        if (l) l->Release();
+      });
   if (!list) return;
   auto packed = CCompressedDataRunList::Compress(*list);
   if (packed) {
@@ -142,12 +144,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 1) return 0;
   const ByteView in(data + 1, size - 1);
   switch (data[0] % 6) {
-    case 0: FuzzRecord(in); break;
-    case 1: FuzzRuns(in); break;
-    case 2: CIndexRecord::GetParentFileReference(in); break;
-    case 3: FuzzJournal(in); break;
-    case 4: FuzzScans(data + 1, size - 1, false); break;
-    default: FuzzScans(data + 1, size - 1, true); break;
+    case 0:
+      FuzzRecord(in);
+      break;
+    case 1:
+      FuzzRuns(in);
+      break;
+    case 2:
+      CIndexRecord::GetParentFileReference(in);
+      break;
+    case 3:
+      FuzzJournal(in);
+      break;
+    case 4:
+      FuzzScans(data + 1, size - 1, false);
+      break;
+    default:
+      FuzzScans(data + 1, size - 1, true);
+      break;
   }
   return 0;
 }

@@ -12,7 +12,7 @@ inline constexpr const char* kLoaderFlag = "*loaderflag*";
 inline constexpr const char* kSavedResultMark = ".Quarnel";
 
 struct StartupArguments {
-  bool relaunchLauncher = false;       // started directly: hand over to the launcher
+  bool relaunchLauncher = false;        // started directly: hand over to the launcher
   std::optional<std::string> language;  // the language to run in, when given
   std::string rsfPath;                  // saved result to load at start, or ""
 };

@@ -2,7 +2,4 @@
 // administrator rights) as `quarnel <language>*loaderflag* [saved result]`.
 #include "app/shell/QuarnelMain.h"
 
-int main(int argc, char** argv)
-{
-    return shell::RunQuarnel(argc, argv);
-}
+int main(int argc, char** argv) { return shell::RunQuarnel(argc, argv); }

@@ -39,14 +39,23 @@ bool DecodeBase64(const char* text, std::vector<std::uint8_t>& out) {
   for (const char* p = text; *p != '\0'; ++p) {
     const char c = *p;
     int v;
-    if (c >= 'A' && c <= 'Z') v = c - 'A';
-    else if (c >= 'a' && c <= 'z') v = c - 'a' + 26;
-    else if (c >= '0' && c <= '9') v = c - '0' + 52;
-    else if (c == '+') v = 62;
-    else if (c == '/') v = 63;
-    else if (c == '=') { ended = true; continue; }
-    else if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
-    else return false;
+    if (c >= 'A' && c <= 'Z')
+      v = c - 'A';
+    else if (c >= 'a' && c <= 'z')
+      v = c - 'a' + 26;
+    else if (c >= '0' && c <= '9')
+      v = c - '0' + 52;
+    else if (c == '+')
+      v = 62;
+    else if (c == '/')
+      v = 63;
+    else if (c == '=') {
+      ended = true;
+      continue;
+    } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+      continue;
+    else
+      return false;
     if (ended) return false;
     acc = (acc << 6) | static_cast<std::uint32_t>(v);
     bits += 6;
@@ -71,19 +80,24 @@ const TiXmlElement* DictValue(const TiXmlElement* dict, const char* name) {
 
 const char* ChunkTypeName(std::uint32_t type) {
   switch (type) {
-    case kUdifChunkAdc: return "ADC";
-    case kUdifChunkZlib: return "zlib";
-    case kUdifChunkBzip2: return "bzip2";
-    case kUdifChunkLzfse: return "LZFSE";
-    case kUdifChunkLzma: return "LZMA";
-    default: return "unknown";
+    case kUdifChunkAdc:
+      return "ADC";
+    case kUdifChunkZlib:
+      return "zlib";
+    case kUdifChunkBzip2:
+      return "bzip2";
+    case kUdifChunkLzfse:
+      return "LZFSE";
+    case kUdifChunkLzma:
+      return "LZMA";
+    default:
+      return "unknown";
   }
 }
 
 // Sorts the runs and refuses overlaps and runs past the image's end.
 bool CheckRuns(std::vector<UdifRun>& runs, std::uint64_t totalSectors, std::string& error) {
-  std::sort(runs.begin(), runs.end(),
-            [](const UdifRun& a, const UdifRun& b) { return a.firstSector < b.firstSector; });
+  std::sort(runs.begin(), runs.end(), [](const UdifRun& a, const UdifRun& b) { return a.firstSector < b.firstSector; });
   std::uint64_t next = 0;
   for (const UdifRun& r : runs) {
     std::uint64_t end = 0;
@@ -128,9 +142,12 @@ bool XmlNestingWithin(std::string_view text, int limit) {
   while ((at = text.find('<', at)) != std::string_view::npos) {
     const std::string_view rest = text.substr(at);
     std::string_view skipTo;
-    if (rest.starts_with("<!--")) skipTo = "-->";
-    else if (rest.starts_with("<![CDATA[")) skipTo = "]]>";
-    else if (rest.starts_with("<?")) skipTo = "?>";
+    if (rest.starts_with("<!--"))
+      skipTo = "-->";
+    else if (rest.starts_with("<![CDATA["))
+      skipTo = "]]>";
+    else if (rest.starts_with("<?"))
+      skipTo = "?>";
     if (!skipTo.empty()) {
       const std::size_t close = text.find(skipTo, at + 1);
       if (close == std::string_view::npos) return true;  // unterminated: the parser reports it
@@ -190,10 +207,10 @@ int ParseMishTable(const std::uint8_t* data, std::size_t size, std::uint64_t fil
               " chunks); convert it to a read-only uncompressed image (UDRO) first";
       return 0;
     }
-    CatchExeception::WriteLog("Bkl %d,start sector:%llu (have %llu sectors) - Compressed to %llu, %llu bytes, type = %u\n",
-                              static_cast<int>(i), static_cast<unsigned long long>(sector),
-                              static_cast<unsigned long long>(sectors), static_cast<unsigned long long>(offset),
-                              static_cast<unsigned long long>(length), type);
+    CatchExeception::WriteLog(
+        "Bkl %d,start sector:%llu (have %llu sectors) - Compressed to %llu, %llu bytes, type = %u\n",
+        static_cast<int>(i), static_cast<unsigned long long>(sector), static_cast<unsigned long long>(sectors),
+        static_cast<unsigned long long>(offset), static_cast<unsigned long long>(length), type);
     if (sectors == 0) continue;
     UdifRun run;
     if (AddOverflows(first, sector, run.firstSector)) {

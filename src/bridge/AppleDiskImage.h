@@ -25,10 +25,10 @@ struct UdifRun {
 
 // What the inspection of an image found.
 struct UdifImageInfo {
-  bool hasTrailer = false;       // "koly" found; false: a raw sector image
+  bool hasTrailer = false;  // "koly" found; false: a raw sector image
   std::uint64_t totalSectors = 0;
   std::uint64_t fileSize = 0;
-  std::vector<UdifRun> runs;     // sorted by first sector, non-overlapping
+  std::vector<UdifRun> runs;  // sorted by first sector, non-overlapping
 };
 
 // Chunk types of a block table.

@@ -27,8 +27,10 @@ void NotificationCenter::Post(const std::string& name) {
   {
     std::lock_guard g(m_lock);
     for (const auto& [token, entry] : m_observers) {
-      if (entry.name == name) named.push_back(entry.callback);
-      else if (entry.name.empty()) all.push_back(entry.callback);
+      if (entry.name == name)
+        named.push_back(entry.callback);
+      else if (entry.name.empty())
+        all.push_back(entry.callback);
     }
   }
   for (auto& cb : named) cb(name);

@@ -134,13 +134,20 @@ int OpNodeData::nodeType() const {
   if (m_type == kOpNodeCategory) {
     const std::string title = name();
     switch (QVCPPPublic::instance()->StringToFilterType(title.c_str())) {
-      case kFilterDocument: return 2;
-      case kFilterPicture: return 3;
-      case kFilterMovie: return 4;
-      case kFilterMusic: return 5;
-      case kFilterArchive: return 6;
-      case kFilterEmail: return 7;
-      default: return 8;
+      case kFilterDocument:
+        return 2;
+      case kFilterPicture:
+        return 3;
+      case kFilterMovie:
+        return 4;
+      case kFilterMusic:
+        return 5;
+      case kFilterArchive:
+        return 6;
+      case kFilterEmail:
+        return 7;
+      default:
+        return 8;
     }
   }
   if (m_type == kOpNodeCreateDate || m_type == kOpNodeModifyDate) return m_parent == nullptr ? 9 : 10;
@@ -178,9 +185,12 @@ void OpNodeData::setParentNodeState(int s) {
       ++n;
     }
   }
-  if (sum == 0) p->setParentNodeState(kUnchecked);
-  else if (static_cast<std::size_t>(sum) == 2 * n) p->setParentNodeState(kChecked);
-  else p->setParentNodeState(kPartlyChecked);
+  if (sum == 0)
+    p->setParentNodeState(kUnchecked);
+  else if (static_cast<std::size_t>(sum) == 2 * n)
+    p->setParentNodeState(kChecked);
+  else
+    p->setParentNodeState(kPartlyChecked);
 }
 
 void OpNodeData::SetChildrenNodeState(int s) {

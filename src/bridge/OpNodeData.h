@@ -55,7 +55,10 @@ class OpNodeData {
   int isFileSystem() const { return m_isFileSystem; }
   int type() const { return m_type; }
   void setType(int type) { m_type = type; }
-  void setFadeName(const std::string& name) { m_fadeName = name; m_hasFadeName = true; }
+  void setFadeName(const std::string& name) {
+    m_fadeName = name;
+    m_hasFadeName = true;
+  }
   int isExpandAble() const { return m_isExpandAble; }
   void setExpandAble(int value) { m_isExpandAble = value; }
   int isExpand() const { return m_isExpand; }

@@ -43,13 +43,22 @@ std::u32string DecodeUtf8Lower(const char* text) {
   while (*p != 0) {
     char32_t c = *p;
     int extra = 0;
-    if (c >= 0xF0 && c < 0xF8) { c &= 0x07; extra = 3; }
-    else if (c >= 0xE0) { c &= 0x0F; extra = 2; }
-    else if (c >= 0xC0) { c &= 0x1F; extra = 1; }
+    if (c >= 0xF0 && c < 0xF8) {
+      c &= 0x07;
+      extra = 3;
+    } else if (c >= 0xE0) {
+      c &= 0x0F;
+      extra = 2;
+    } else if (c >= 0xC0) {
+      c &= 0x1F;
+      extra = 1;
+    }
     ++p;
     for (int i = 0; i < extra && (*p & 0xC0) == 0x80; ++i, ++p) c = (c << 6) | (*p & 0x3F);
-    if (utf8 != static_cast<locale_t>(nullptr)) c = static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), utf8));
-    else if (c < 0x80) c = static_cast<char32_t>(std::tolower(static_cast<int>(c)));
+    if (utf8 != static_cast<locale_t>(nullptr))
+      c = static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), utf8));
+    else if (c < 0x80)
+      c = static_cast<char32_t>(std::tolower(static_cast<int>(c)));
     out.push_back(c);
   }
   return out;
@@ -174,13 +183,20 @@ std::string QVUIPublic::GetPathByFileNode(IFileNode* node) {
 std::string QVUIPublic::GetFileSystemStrByType(int searcherType, const std::string& date) {
   const std::string base = "Recovered Data" + date;
   switch (searcherType) {
-    case kSearcherHfsPlus: return "HFS+_" + base + "_";
-    case kSearcherFat: return "Fat_" + base + "_";
-    case kSearcherExFat: return "ExFat_" + base + "_";
-    case kSearcherRawByType: return "RAW_";
-    case kSearcherRawByLabel: return "Lable_RAW_" + base + "_";
-    case kSearcherApfs: return "APFS_" + base + "_";
-    default: return "";
+    case kSearcherHfsPlus:
+      return "HFS+_" + base + "_";
+    case kSearcherFat:
+      return "Fat_" + base + "_";
+    case kSearcherExFat:
+      return "ExFat_" + base + "_";
+    case kSearcherRawByType:
+      return "RAW_";
+    case kSearcherRawByLabel:
+      return "Lable_RAW_" + base + "_";
+    case kSearcherApfs:
+      return "APFS_" + base + "_";
+    default:
+      return "";
   }
 }
 
@@ -235,14 +251,22 @@ const char* QVCPPPublic::GetStringByID(unsigned) { return "abc"; }
 
 std::string QVCPPPublic::FilterTypeToString(unsigned type) {
   switch (type) {
-    case kFilterDocument: return bridge::Localizer().Text("NQT_TWO_DOCUMENT_TITLE");
-    case kFilterPicture: return bridge::Localizer().Text("NQT_TWO_PICTURE_TITLE");
-    case kFilterMovie: return bridge::Localizer().Text("NQT_TWO_MOVIE_TITLE");
-    case kFilterMusic: return bridge::Localizer().Text("NQT_TWO_MUSIC_TITLE");
-    case kFilterArchive: return bridge::Localizer().Text("NQT_TWO_ARCHIVES_TITLE");
-    case kFilterEmail: return bridge::Localizer().Text("NQT_TWO_EMAIL_TITLE");
-    case kFilterOther: return bridge::Localizer().Text("NQT_TWO_OTHER_TITLE");
-    default: return "";
+    case kFilterDocument:
+      return bridge::Localizer().Text("NQT_TWO_DOCUMENT_TITLE");
+    case kFilterPicture:
+      return bridge::Localizer().Text("NQT_TWO_PICTURE_TITLE");
+    case kFilterMovie:
+      return bridge::Localizer().Text("NQT_TWO_MOVIE_TITLE");
+    case kFilterMusic:
+      return bridge::Localizer().Text("NQT_TWO_MUSIC_TITLE");
+    case kFilterArchive:
+      return bridge::Localizer().Text("NQT_TWO_ARCHIVES_TITLE");
+    case kFilterEmail:
+      return bridge::Localizer().Text("NQT_TWO_EMAIL_TITLE");
+    case kFilterOther:
+      return bridge::Localizer().Text("NQT_TWO_OTHER_TITLE");
+    default:
+      return "";
   }
 }
 
@@ -301,6 +325,4 @@ std::string SafeRelativePath(IFileNode* node) {
 
 }  // namespace bridge
 
-int QVCPPPublic::IsAppRunning() {
-  return platform::IsAnotherInstanceRunning(platform::InstanceLockPath()) ? 1 : 0;
-}
+int QVCPPPublic::IsAppRunning() { return platform::IsAnotherInstanceRunning(platform::InstanceLockPath()) ? 1 : 0; }

@@ -186,8 +186,10 @@ std::string QVUIController::GetSaveFileName() {
   IStorageDevice* storage = QVUIScan::instance()->GetSavedStorage();
   QVUIDeviceData* list = QVUIDeviceData::instance();
   if (storage != nullptr) {
-    if (list->IsDiskStorage(storage)) list->GetDiskDataByStorage(storage, row);
-    else list->GetVolumeDataByStorage(storage, row);
+    if (list->IsDiskStorage(storage))
+      list->GetDiskDataByStorage(storage, row);
+    else
+      list->GetVolumeDataByStorage(storage, row);
   }
   const std::time_t now = std::time(nullptr);
   std::tm t{};

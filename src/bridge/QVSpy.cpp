@@ -125,11 +125,20 @@ std::wstring Utf8ToWide(const std::string& text, std::size_t maxBytes) {
     const auto c = static_cast<unsigned char>(text[i]);
     std::uint32_t cp = 0;
     std::size_t n = 0;
-    if (c < 0x80) { cp = c; n = 1; }
-    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; n = 2; }
-    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; n = 3; }
-    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; n = 4; }
-    else break;
+    if (c < 0x80) {
+      cp = c;
+      n = 1;
+    } else if ((c & 0xE0) == 0xC0) {
+      cp = c & 0x1F;
+      n = 2;
+    } else if ((c & 0xF0) == 0xE0) {
+      cp = c & 0x0F;
+      n = 3;
+    } else if ((c & 0xF8) == 0xF0) {
+      cp = c & 0x07;
+      n = 4;
+    } else
+      break;
     if (i + n > text.size()) break;
     bool ok = true;
     for (std::size_t k = 1; k < n; ++k) {

@@ -9,19 +9,19 @@
 // layout and must not change (no virtual destructor on purpose).
 class ISmartSpy {
  public:
-  virtual void Finish() = 0;                                   // 0
-  virtual void Reserved1() = 0;                                // 1
-  virtual void Upload(int kind, int arg) = 0;                  // 2
-  virtual void Reserved3() = 0;                                // 3
-  virtual void Reserved4() = 0;                                // 4
-  virtual void Reserved5() = 0;                                // 5
-  virtual void SetInt2(unsigned key, int value) = 0;           // 6
-  virtual void Reserved7() = 0;                                // 7
-  virtual void SetText2(unsigned key, const char* text) = 0;   // 8
+  virtual void Finish() = 0;                                      // 0
+  virtual void Reserved1() = 0;                                   // 1
+  virtual void Upload(int kind, int arg) = 0;                     // 2
+  virtual void Reserved3() = 0;                                   // 3
+  virtual void Reserved4() = 0;                                   // 4
+  virtual void Reserved5() = 0;                                   // 5
+  virtual void SetInt2(unsigned key, int value) = 0;              // 6
+  virtual void Reserved7() = 0;                                   // 7
+  virtual void SetText2(unsigned key, const char* text) = 0;      // 8
   virtual void SetWText1(unsigned key, const wchar_t* text) = 0;  // 9
-  virtual void SetText1(unsigned key, const char* text) = 0;   // 10
-  virtual void Reserved11() = 0;                               // 11
-  virtual void Count1(unsigned key) = 0;                       // 12
+  virtual void SetText1(unsigned key, const char* text) = 0;      // 10
+  virtual void Reserved11() = 0;                                  // 11
+  virtual void Count1(unsigned key) = 0;                          // 12
 
  protected:
   ~ISmartSpy() = default;

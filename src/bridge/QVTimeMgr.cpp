@@ -33,10 +33,14 @@ std::map<OpNodeData*, std::map<int, OpNodePtr>>& QVTimeMgr::months(int keyType) 
 
 std::map<int, std::size_t>* QVTimeMgr::indexMap(int keyType) {
   switch (keyType) {
-    case kOpNodeCreateDate: return &createTimeMap;
-    case kOpNodeModifyDate: return &modifyTimeMap;
-    case 4: return &accessTimeMap;
-    default: return nullptr;
+    case kOpNodeCreateDate:
+      return &createTimeMap;
+    case kOpNodeModifyDate:
+      return &modifyTimeMap;
+    case 4:
+      return &accessTimeMap;
+    default:
+      return nullptr;
   }
 }
 
@@ -76,9 +80,12 @@ void QVTimeMgr::refreshTimeTree(OpNodeData* root, int keyType) {
 void QVTimeMgr::AddFileNode(IFileNode* node, OpNodeData* root) {
   if (node == nullptr || root == nullptr) return;
   long long t = 0;
-  if (_iKeyType == kOpNodeCreateDate) t = node->GetCreationTime();
-  else if (_iKeyType == kOpNodeModifyDate) t = node->GetModificationTime();
-  else return;
+  if (_iKeyType == kOpNodeCreateDate)
+    t = node->GetCreationTime();
+  else if (_iKeyType == kOpNodeModifyDate)
+    t = node->GetModificationTime();
+  else
+    return;
   int year = 0;
   int month = 0;
   QVCPPPublic::instance()->GetYearMonthByFileTime(&year, &month, static_cast<std::uint64_t>(t));
@@ -110,8 +117,10 @@ OpNodePtr QVTimeMgr::insertYear(int year, OpNodeData* root) {
   item->setParent(root);
   OpNodeList& list = root->ensureChildren();
   const int at = GetDateInsertIndex(item->name(), list);
-  if (at < 0) list.push_back(item);
-  else list.insert(list.begin() + at, item);
+  if (at < 0)
+    list.push_back(item);
+  else
+    list.insert(list.begin() + at, item);
   years(_iKeyType)[year] = item;
   return item;
 }
@@ -136,8 +145,10 @@ OpNodePtr QVTimeMgr::insertMonth(int month, int year, OpNodeData* yearItem) {
   }
   OpNodeList& list = yearItem->ensureChildren();
   const int at = GetDateInsertIndex(item->name(), list);
-  if (at < 0) list.push_back(item);
-  else list.insert(list.begin() + at, item);
+  if (at < 0)
+    list.push_back(item);
+  else
+    list.insert(list.begin() + at, item);
   months(_iKeyType)[yearItem][month] = item;
   return item;
 }
@@ -188,8 +199,12 @@ void QVTimeMgr::setSearch(int) { clear(); }
 
 void QVTimeMgr::QVSetNeedRefreshTree() {
   switch (QVUIScan::instance()->GetScanType()) {
-    case 2: iModifyTimeTeeeNeedRefresh = 1; break;
-    case 3: iCreateTimeTreeNeedRefresh = 1; break;
+    case 2:
+      iModifyTimeTeeeNeedRefresh = 1;
+      break;
+    case 3:
+      iCreateTimeTreeNeedRefresh = 1;
+      break;
     default:
       iCreateTimeTreeNeedRefresh = 1;
       iModifyTimeTeeeNeedRefresh = 1;
@@ -199,16 +214,24 @@ void QVTimeMgr::QVSetNeedRefreshTree() {
 
 void QVTimeMgr::QVResetNeedRefreshTree() {
   switch (QVUIScan::instance()->GetScanType()) {
-    case 2: iCreateTimeTreeNeedRefresh = 0; break;
-    case 3: iModifyTimeTeeeNeedRefresh = 0; break;
-    default: break;
+    case 2:
+      iCreateTimeTreeNeedRefresh = 0;
+      break;
+    case 3:
+      iModifyTimeTeeeNeedRefresh = 0;
+      break;
+    default:
+      break;
   }
 }
 
 int QVTimeMgr::QVGetNeedRefreshTree() const {
   switch (QVUIScan::instance()->GetScanType()) {
-    case 2: return iCreateTimeTreeNeedRefresh;
-    case 3: return iModifyTimeTeeeNeedRefresh;
-    default: return 1;
+    case 2:
+      return iCreateTimeTreeNeedRefresh;
+    case 3:
+      return iModifyTimeTeeeNeedRefresh;
+    default:
+      return 1;
   }
 }

@@ -157,9 +157,12 @@ void QVTypeMgr::setNodeState(OpNodeData* group) {
       if (row->GetCheckedStatus() == kChecked) ++c;
     }
   }
-  if (c > 0 && c == n) group->setNodeState(kChecked);
-  else if (c > 0) group->setNodeState(kPartlyChecked);
-  else group->setNodeState(kUnchecked);
+  if (c > 0 && c == n)
+    group->setNodeState(kChecked);
+  else if (c > 0)
+    group->setNodeState(kPartlyChecked);
+  else
+    group->setNodeState(kUnchecked);
 }
 
 void QVTypeMgr::refreshTypeTreeState() {

@@ -21,7 +21,6 @@ constexpr const char* kScanJob = "scan";
 constexpr const char* kRecoveryJob = "recovery";
 constexpr const char* kPollJob = "recovery-poll";
 
-
 }  // namespace
 
 void QVUIController::Init() {
@@ -145,8 +144,10 @@ long long QVUIController::EstimateRemaining(std::int64_t elapsed, std::uint64_t 
   long long secs = static_cast<std::int32_t>(static_cast<std::uint64_t>(elapsed) * left / done);
   if (secs < 0) secs = 0;
   long long adjusted = secs;
-  if (done < (total >> 2)) adjusted = static_cast<long long>(static_cast<double>(secs) * 0.5);
-  else if (done < (total >> 1)) adjusted = static_cast<long long>(static_cast<double>(secs) * 0.7);
+  if (done < (total >> 2))
+    adjusted = static_cast<long long>(static_cast<double>(secs) * 0.5);
+  else if (done < (total >> 1))
+    adjusted = static_cast<long long>(static_cast<double>(secs) * 0.7);
   if (adjusted > 0) secs = adjusted;
   return secs;
 }
@@ -167,7 +168,8 @@ std::string QVUIController::GetScanProgress(double& percent, std::uint64_t& file
   int count = 1;
   int started = 1;
   scan->GetVolumeProgress(count, started);
-  const double own = info.total == 0 ? 0.0 : std::min(1.0, static_cast<double>(info.done) / static_cast<double>(info.total));
+  const double own =
+      info.total == 0 ? 0.0 : std::min(1.0, static_cast<double>(info.done) / static_cast<double>(info.total));
   double fraction = own;
   if (count > 1) fraction = (std::max(0, started - 1) + own) / count;
   percent = scan->ClampPercent(fraction * 100.0);
@@ -240,7 +242,8 @@ RESULT QVUIController::DoRecovery(bool haveTrees, const char* path, const std::s
   recovery->ClearCreateDirIndex();
   recovery->SetStatus(kOpRunning);
   auto& jobs = bridge::JobRegistry::instance();
-  if (!jobs.Start(kPollJob, [recovery, postKey] { QueryStatusAndUpdateUI(recovery, postKey); }, 0)) {
+  if (!jobs.Start(
+          kPollJob, [recovery, postKey] { QueryStatusAndUpdateUI(recovery, postKey); }, 0)) {
     recovery->SetStatus(kOpIdle);
     return kUiNoThread;
   }

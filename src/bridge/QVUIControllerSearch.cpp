@@ -40,8 +40,10 @@ void QVGetTreeNodeDataPathWithSearch() {
   scan->SetOpTreeFinished(1);
   const QVTreeNodeArrays trees = bridge::RegisteredTreesLocked();
   for (const OpNodePtr& item : fresh) {
-    if (OpNodeData* parent = item->parent()) parent->ensureChildren().push_back(item);
-    else if (trees.path != nullptr) trees.path->push_back(item);
+    if (OpNodeData* parent = item->parent())
+      parent->ensureChildren().push_back(item);
+    else if (trees.path != nullptr)
+      trees.path->push_back(item);
   }
 }
 
@@ -55,11 +57,36 @@ void QVGetTreeNodeDataWithSearch(const std::string& key, std::uint64_t generatio
     if (Current(generation)) QVUIPublic::NotifyMainThread(key);
   };
   switch (QVUIScan::instance()->GetScanType()) {
-    case 0: path(); post(); type(); created(); modified(); break;
-    case 1: type(); post(); created(); modified(); path(); break;
-    case 2: created(); post(); type(); modified(); path(); break;
-    case 3: modified(); post(); type(); created(); path(); break;
-    default: break;
+    case 0:
+      path();
+      post();
+      type();
+      created();
+      modified();
+      break;
+    case 1:
+      type();
+      post();
+      created();
+      modified();
+      path();
+      break;
+    case 2:
+      created();
+      post();
+      type();
+      modified();
+      path();
+      break;
+    case 3:
+      modified();
+      post();
+      type();
+      created();
+      path();
+      break;
+    default:
+      break;
   }
 }
 
@@ -92,8 +119,8 @@ int QVUIController::DoSearchWithString(const std::string& text, void*, const std
   scan->SetSearching(1);
   scan->SetSearchKey(text.c_str());
   const std::uint64_t generation = ++g_searchGeneration;
-  if (!bridge::JobRegistry::instance().Start(kSearchJob, [postKey, generation] { DoSearchFn(postKey, generation); },
-                                             0)) {
+  if (!bridge::JobRegistry::instance().Start(
+          kSearchJob, [postKey, generation] { DoSearchFn(postKey, generation); }, 0)) {
     scan->SetSearching(0);
     return 0;
   }

@@ -39,9 +39,7 @@ OpNodePtr MakeFolderItem(IFileNode* node, int fileSystem) {
   return OpNodeData::initWithNodeData(record);
 }
 
-OpNodeData* ItemOfNode(IFileNode* node) {
-  return static_cast<OpNodeData*>(QVUIScan::instance()->QVGetFileNode(node));
-}
+OpNodeData* ItemOfNode(IFileNode* node) { return static_cast<OpNodeData*>(QVUIScan::instance()->QVGetFileNode(node)); }
 
 // Makes items for folders whose parent has one; the others wait in
 // g_vPathNodes.
@@ -98,8 +96,10 @@ void QVGetNewPathOpNode(OpNodeArray& array, int final) {
 
 void AttachNewItems(const OpNodeArray& items) {
   for (const OpNodePtr& item : items) {
-    if (OpNodeData* parent = item->parent()) parent->ensureChildren().push_back(item);
-    else PathObjs().push_back(item);
+    if (OpNodeData* parent = item->parent())
+      parent->ensureChildren().push_back(item);
+    else
+      PathObjs().push_back(item);
   }
 }
 
@@ -184,8 +184,10 @@ void SetNodeStateWitchVector(OpNodeData* group, const std::vector<IFileNode*>& n
       break;
     }
   }
-  if (sum == 0) group->setNodeState(kUnchecked);
-  else if (sum == 2 * n) group->setNodeState(kChecked);
+  if (sum == 0)
+    group->setNodeState(kUnchecked);
+  else if (sum == 2 * n)
+    group->setNodeState(kChecked);
 }
 
 }  // namespace
@@ -206,8 +208,8 @@ int AddDateNodeToArrayLocked(OpNodeArray* array, int keyType) {
     record.isDirectory = 1;
     record.isDeleted = 1;
     OpNodePtr root = OpNodeData::initWithNodeData(record);
-    root->setFadeName(bridge::Localizer().Text(keyType == kOpNodeCreateDate ? "CREATE_TIME_ROOT_NAME"
-                                                                              : "MODIFY_TIME_ROOT_NAME"));
+    root->setFadeName(
+        bridge::Localizer().Text(keyType == kOpNodeCreateDate ? "CREATE_TIME_ROOT_NAME" : "MODIFY_TIME_ROOT_NAME"));
     root->setSubNode(std::make_shared<OpNodeList>());
     root->setExpandAble(1);
     root->setType(keyType);
@@ -299,8 +301,10 @@ int QVUIController::QVSetTreeNodeData(const QVTreeNodeArrays* arrays) {
   // No arrays at all: nothing is rebuilt any more.
   const bool none = arrays->path == nullptr && arrays->type == nullptr && arrays->createTime == nullptr &&
                     arrays->modifyTime == nullptr;
-  if (none) QVSetTreeRebuildHook(nullptr);
-  else QVSetTreeRebuildHook([](int final) { QVGetTreeNodeData(final, ""); });
+  if (none)
+    QVSetTreeRebuildHook(nullptr);
+  else
+    QVSetTreeRebuildHook([](int final) { QVGetTreeNodeData(final, ""); });
   return 1;
 }
 
@@ -392,8 +396,10 @@ std::uint64_t QVUIController::GetNodeChildrenCnt(OpNodeData* item) {
 
 void QVUIController::RefreshTypeTreeState(OpNodeData* item) {
   autolocker<mutex_locker> hold(QVTreeLocker());
-  if (item != nullptr) QVTypeMgr::share()->setNodeState(item);
-  else QVTypeMgr::share()->refreshTypeTreeState();
+  if (item != nullptr)
+    QVTypeMgr::share()->setNodeState(item);
+  else
+    QVTypeMgr::share()->refreshTypeTreeState();
 }
 
 void QVUIController::RefreshTimeTreeState(OpNodeArray* roots, int change) {

@@ -16,9 +16,7 @@ constexpr DeviceGuid kEfiSystemPartition = {0x28, 0x73, 0x2A, 0xC1, 0x1F, 0xF8, 
 constexpr DeviceGuid kAppleBootPartition = {0x74, 0x6F, 0x6F, 0x42, 0x00, 0x00, 0xAA, 0x11,
                                             0xAA, 0x11, 0x00, 0x30, 0x65, 0x43, 0xEC, 0xAC};
 
-std::string KernelName(const std::string& name) {
-  return name.rfind("/dev/", 0) == 0 ? name.substr(5) : name;
-}
+std::string KernelName(const std::string& name) { return name.rfind("/dev/", 0) == 0 ? name.substr(5) : name; }
 
 }  // namespace
 

@@ -68,8 +68,10 @@ int QVUIOperation::IsOperationExit() const {
 void QVUIOperation::PauseOrResumeOperation() {
   {
     std::lock_guard g(m_mutex);
-    if (m_status == kOpPaused) m_status = kOpRunning;
-    else if (m_status == kOpRunning) m_status = kOpPaused;
+    if (m_status == kOpPaused)
+      m_status = kOpRunning;
+    else if (m_status == kOpRunning)
+      m_status = kOpPaused;
   }
   m_statusChanged.notify_all();
 }

@@ -16,8 +16,8 @@
 
 namespace {
 
-constexpr _tagSearcherType kRecoveryTypes[] = {kSearcherHfsPlus, kSearcherFat,  kSearcherExFat,
-                                                kSearcherRawByType, kSearcherNtfs, kSearcherApfs};
+constexpr _tagSearcherType kRecoveryTypes[] = {kSearcherHfsPlus,   kSearcherFat,  kSearcherExFat,
+                                               kSearcherRawByType, kSearcherNtfs, kSearcherApfs};
 
 std::string Counter(int n) {
   char buf[16];

@@ -172,7 +172,8 @@ RESULT QVUIScan::DoScan(IStorageDevice* device, RestoreScanSink* sink) {
 
 _RECOVERY_CONTROLLER_TYPE QVUIScan::GetScanControllerType(IStorageDevice* device) {
   if (device == nullptr) return kControllerNone;
-  if (IsDeepScan()) return QVUIDeviceData::instance()->IsDiskStorage(device) ? kControllerWholeDisk : kControllerComplete;
+  if (IsDeepScan())
+    return QVUIDeviceData::instance()->IsDiskStorage(device) ? kControllerWholeDisk : kControllerComplete;
   return kControllerQuick;
 }
 

@@ -136,11 +136,10 @@ int CollectScan(SavedDevice& device, int& controllerType, int& deep, std::vector
     if (root == nullptr) continue;
     TreeToSave tree;
     tree.root = root;
-    IDataRecovery* recovery =
-        controllerType == kControllerQuick
-            ? scan->GetFileNodeDataRecover(root)
-            : QVUIRecovery::instance()->GetDataRecoveryByType(
-                  static_cast<_tagSearcherType>(QVCPPPublic::instance()->GetNodeSearcheType(root)));
+    IDataRecovery* recovery = controllerType == kControllerQuick
+                                  ? scan->GetFileNodeDataRecover(root)
+                                  : QVUIRecovery::instance()->GetDataRecoveryByType(static_cast<_tagSearcherType>(
+                                        QVCPPPublic::instance()->GetNodeSearcheType(root)));
     if (recovery != nullptr) tree.partitions = recovery->GetSearchedPartition();
     trees.push_back(tree);
   }
@@ -220,8 +219,7 @@ HfsVolumeContext::~HfsVolumeContext() = default;
 
 // --- restored nodes ---
 
-RestoreFileNode::RestoreFileNode(const SavedNodeRecord& r, _tagSearcherType type,
-                                 std::shared_ptr<HfsVolumeContext> hfs)
+RestoreFileNode::RestoreFileNode(const SavedNodeRecord& r, _tagSearcherType type, std::shared_ptr<HfsVolumeContext> hfs)
     : m_name(r.name),
       m_size(r.size),
       m_attribute(r.attribute),
@@ -267,7 +265,8 @@ IFileNode* RestoreFileNode::Clone() { return new RestoreFileNode(*this); }
 
 IFileReader* RestoreFileNode::CreateCompressFileReader(void*) {
   if (m_type == kSearcherNtfs) return new CCompressFileReader();
-  if (m_type == kSearcherHfsPlus && m_hfs && m_hfs->volume) return new CHFSPlusCompressFileReader(m_hfs->volume.get(), this);
+  if (m_type == kSearcherHfsPlus && m_hfs && m_hfs->volume)
+    return new CHFSPlusCompressFileReader(m_hfs->volume.get(), this);
   return nullptr;
 }
 
@@ -402,8 +401,8 @@ IStorageDevice* GetFromDiskVolumeData(const SavedDevice& saved, const std::strin
       return nullptr;
     }
     const std::string path = imagePath.empty() ? info.path : imagePath;
-    std::unique_ptr<IStorageDevice> check(CreateQdiDeviceByQdiInfo(saved.qdiInfo.data(), static_cast<int>(kQdiInfoSize),
-                                                                   path.c_str()));
+    std::unique_ptr<IStorageDevice> check(
+        CreateQdiDeviceByQdiInfo(saved.qdiInfo.data(), static_cast<int>(kQdiInfoSize), path.c_str()));
     if (!check) {
       error = path + ": not the QDI image the result was saved from";
       return nullptr;
@@ -512,12 +511,11 @@ int DoSaveScanResult(const char* path, IProgress* progress, const char* ignoredJ
   if (path == nullptr || progress == nullptr) return -1;
   if (OtherJobsAlive(ignoredJob)) return -3;
   std::string p = path;
-  const bool started =
-      bridge::JobRegistry::instance().Start("SaveScanResult", [p, progress, ended = std::move(ended)] {
-        std::string error;
-        SaveScanResult(p, progress, error);
-        if (ended) ended();
-      });
+  const bool started = bridge::JobRegistry::instance().Start("SaveScanResult", [p, progress, ended = std::move(ended)] {
+    std::string error;
+    SaveScanResult(p, progress, error);
+    if (ended) ended();
+  });
   return started ? 0 : -2;
 }
 
@@ -540,8 +538,8 @@ void GetSaveorRestoreProgress(long long* total, long long* current, long long* e
   std::lock_guard g(g_progressLock);
   const _PROGRESS_INFO& info = g_progress[saver != 0 ? 1 : 0];
   if (total != nullptr) *total = static_cast<long long>(info.total);
-  if (current != nullptr) *current = info.state == kProgressFinished ? static_cast<long long>(info.total)
-                                                                      : static_cast<long long>(info.done);
+  if (current != nullptr)
+    *current = info.state == kProgressFinished ? static_cast<long long>(info.total) : static_cast<long long>(info.done);
   if (error != nullptr) *error = static_cast<long long>(info.result);
 }
 

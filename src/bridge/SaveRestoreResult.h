@@ -31,7 +31,13 @@ struct HfsVolumeContext {
 
 // Save codes: 1 no container, 2 the file cannot be created, 3 nothing to
 // save (no scanned device), 4 a write failed (the old file is kept).
-enum SaveCode : int { kSaveOk = 0, kSaveNoContainer = 1, kSaveCannotCreate = 2, kSaveNothing = 3, kSaveWriteFailed = 4 };
+enum SaveCode : int {
+  kSaveOk = 0,
+  kSaveNoContainer = 1,
+  kSaveCannotCreate = 2,
+  kSaveNothing = 3,
+  kSaveWriteFailed = 4
+};
 // Load codes beyond those of the file: 6 the saved QDI image was not found,
 // 7 the device was not found, 9 the tree frame is damaged (the trees before
 // the damage are loaded), 10 the replay failed or no saved tree belongs to
@@ -109,8 +115,8 @@ int RestoreScanResult(const std::string& path, IProgress* progress, const std::s
 // has been handed on (only when the job started).
 int DoSaveScanResult(const char* path, IProgress* progress, const char* ignoredJob = nullptr,
                      std::function<void()> ended = nullptr);
-int DoRestoreScanResult(const char* path, IProgress* progress, const char* imagePath,
-                        const char* ignoredJob = nullptr, std::function<void()> ended = nullptr);
+int DoRestoreScanResult(const char* path, IProgress* progress, const char* imagePath, const char* ignoredJob = nullptr,
+                        std::function<void()> ended = nullptr);
 
 // Progress of the last save (saver non-zero) or load.
 void GetSaveorRestoreProgress(long long* total, long long* current, long long* error, int saver);

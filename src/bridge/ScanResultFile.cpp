@@ -60,7 +60,8 @@ class Cursor {
   bool Get(T& value) {
     if (m_left < sizeof(T)) return false;
     std::make_unsigned_t<T> v = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i) v |= static_cast<std::make_unsigned_t<T>>(std::make_unsigned_t<T>(m_p[i]) << (8 * i));
+    for (std::size_t i = 0; i < sizeof(T); ++i)
+      v |= static_cast<std::make_unsigned_t<T>>(std::make_unsigned_t<T>(m_p[i]) << (8 * i));
     value = static_cast<T>(v);
     m_p += sizeof(T);
     m_left -= sizeof(T);
@@ -90,9 +91,9 @@ class Cursor {
 bool ReadNodeRecord(Cursor& in, SavedNodeRecord& r) {
   std::uint32_t runs = 0;
   std::uint32_t nameLength = 0;
-  if (!in.Get(r.id) || !in.Get(r.parentId) || !in.Get(r.size) || !in.Get(r.attribute) ||
-      !in.Get(r.creationTime) || !in.Get(r.modificationTime) || !in.Get(r.accessTime) || !in.Get(r.directory) ||
-      !in.Get(r.deleted) || !in.Get(runs) || !in.Get(r.resident)) {
+  if (!in.Get(r.id) || !in.Get(r.parentId) || !in.Get(r.size) || !in.Get(r.attribute) || !in.Get(r.creationTime) ||
+      !in.Get(r.modificationTime) || !in.Get(r.accessTime) || !in.Get(r.directory) || !in.Get(r.deleted) ||
+      !in.Get(runs) || !in.Get(r.resident)) {
     return false;
   }
   if (runs > in.Left() / 16) return false;
@@ -210,7 +211,8 @@ void WriteTrees(IRSData& file, const std::vector<TreeToSave>& trees, const std::
     Put(out, kTreeMarker);
     AppendNodeRecord(out, RecordOfNode(root));
     Put(out, static_cast<std::uint32_t>(root->GetSearcheType()));
-    const std::string volume = CutUtf8(root->GetVolumeName() != nullptr ? root->GetVolumeName() : "", kMaxVolumeNameLength);
+    const std::string volume =
+        CutUtf8(root->GetVolumeName() != nullptr ? root->GetVolumeName() : "", kMaxVolumeNameLength);
     Put(out, static_cast<std::uint32_t>(volume.size()));
     PutBytes(out, volume.data(), volume.size());
     if (step) step();
@@ -417,10 +419,14 @@ int ReadScanResult(const std::string& path, SavedScan& out, std::string& error) 
     }
     file->EndRS();
   } catch (const CRSException& e) {
-    if (stage == kLoadBadHeader) error = "not a scan-result file";
-    else if (stage == kLoadNoScanKind) error = "the file has no readable scan-kind frame";
-    else if (stage == kLoadBadDevice) error = "the file has no readable device frame";
-    else error = e.what();
+    if (stage == kLoadBadHeader)
+      error = "not a scan-result file";
+    else if (stage == kLoadNoScanKind)
+      error = "the file has no readable scan-kind frame";
+    else if (stage == kLoadBadDevice)
+      error = "the file has no readable device frame";
+    else
+      error = e.what();
     return stage == kLoadOk ? kLoadBadDevice : stage;
   }
   return kLoadOk;

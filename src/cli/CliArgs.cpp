@@ -55,31 +55,34 @@ const char* kSourceHelp =
 std::string CommandHelp(Command command) {
   switch (command) {
     case Command::kDevices:
-      return std::string("Usage: quarnel-cli devices [--json]\n\n"
-                         "Lists this machine's disks and their volumes with the numbers --volume takes.\n"
-                         "Disks that cannot be read are marked (run as root to read them).\n") +
+      return std::string(
+                 "Usage: quarnel-cli devices [--json]\n\n"
+                 "Lists this machine's disks and their volumes with the numbers --volume takes.\n"
+                 "Disks that cannot be read are marked (run as root to read them).\n") +
              kExitCodes;
     case Command::kScan:
-      return std::string("Usage: quarnel-cli scan SOURCE [--volume N] [--deep | --disk] [--types LIST] [--json]\n"
-                         "                        [--save FILE]\n\n"
-                         "Finds files on SOURCE and lists them as a tree (deleted ones marked), then a\n"
-                         "summary line. Nothing is written to SOURCE. Progress goes to standard error.\n\n") +
+      return std::string(
+                 "Usage: quarnel-cli scan SOURCE [--volume N] [--deep | --disk] [--types LIST] [--json]\n"
+                 "                        [--save FILE]\n\n"
+                 "Finds files on SOURCE and lists them as a tree (deleted ones marked), then a\n"
+                 "summary line. Nothing is written to SOURCE. Progress goes to standard error.\n\n") +
              kSourceHelp +
              "  --json        one JSON object per found file or folder, then a summary object\n"
              "  --save FILE   keep the result in FILE, to list it ('load') or recover from it\n"
              "                ('recover --result') later without scanning again\n" +
              kExitCodes;
     case Command::kRecover:
-      return std::string("Usage: quarnel-cli recover SOURCE --to DIR [--volume N] [--deep | --disk] [--types LIST]\n"
-                         "                           [--match TEXT] [--json]\n"
-                         "       quarnel-cli recover --result FILE [--image PATH] --to DIR [--types LIST]\n"
-                         "                           [--match TEXT] [--json]\n\n"
-                         "Scans SOURCE (or loads a result saved by 'scan --save') and copies the found\n"
-                         "files with their folders and times into DIR, one folder per file system:\n"
-                         "DIR/Fat_Recovered Data<date>_0001/... . DIR is checked before the scan: it\n"
-                         "must be a writable folder (or one that can be made) with free space, and not\n"
-                         "on SOURCE. A file that could not be written whole is kept under its name\n"
-                         "with \".part\" added and listed with the reason.\n\n") +
+      return std::string(
+                 "Usage: quarnel-cli recover SOURCE --to DIR [--volume N] [--deep | --disk] [--types LIST]\n"
+                 "                           [--match TEXT] [--json]\n"
+                 "       quarnel-cli recover --result FILE [--image PATH] --to DIR [--types LIST]\n"
+                 "                           [--match TEXT] [--json]\n\n"
+                 "Scans SOURCE (or loads a result saved by 'scan --save') and copies the found\n"
+                 "files with their folders and times into DIR, one folder per file system:\n"
+                 "DIR/Fat_Recovered Data<date>_0001/... . DIR is checked before the scan: it\n"
+                 "must be a writable folder (or one that can be made) with free space, and not\n"
+                 "on SOURCE. A file that could not be written whole is kept under its name\n"
+                 "with \".part\" added and listed with the reason.\n\n") +
              kSourceHelp +
              "  --result FILE a saved scan result to recover from instead of SOURCE\n"
              "  --image PATH  with --result: the image file the result was made from, when it moved\n"
@@ -88,23 +91,25 @@ std::string CommandHelp(Command command) {
              "  --json        the summary and every failed file as JSON lines\n" +
              kExitCodes;
     case Command::kImage:
-      return std::string("Usage: quarnel-cli image SOURCE --to FILE [--volume N] [--qdi] [--json]\n\n"
-                         "Copies every sector of SOURCE into the new file FILE, to scan the copy instead\n"
-                         "of a failing disk. SOURCE is only read; FILE must not exist yet and must not\n"
-                         "lie on SOURCE. A copy that fails or is stopped (Ctrl-C) is removed.\n\n"
-                         "  SOURCE        a disk or partition (/dev/sdb, /dev/sdb1) or an image file\n"
-                         "  --volume N    only that volume of a disk or image ('devices' lists them)\n"
-                         "  --to FILE     the image to write: the sectors alone (a raw image), or\n"
-                         "  --qdi         a QDI image (the program's own format: a header with the\n"
-                         "                source's name and geometry, then the sectors)\n"
-                         "  --json        the outcome as one JSON line\n") +
+      return std::string(
+                 "Usage: quarnel-cli image SOURCE --to FILE [--volume N] [--qdi] [--json]\n\n"
+                 "Copies every sector of SOURCE into the new file FILE, to scan the copy instead\n"
+                 "of a failing disk. SOURCE is only read; FILE must not exist yet and must not\n"
+                 "lie on SOURCE. A copy that fails or is stopped (Ctrl-C) is removed.\n\n"
+                 "  SOURCE        a disk or partition (/dev/sdb, /dev/sdb1) or an image file\n"
+                 "  --volume N    only that volume of a disk or image ('devices' lists them)\n"
+                 "  --to FILE     the image to write: the sectors alone (a raw image), or\n"
+                 "  --qdi         a QDI image (the program's own format: a header with the\n"
+                 "                source's name and geometry, then the sectors)\n"
+                 "  --json        the outcome as one JSON line\n") +
              kExitCodes;
     case Command::kLoad:
-      return std::string("Usage: quarnel-cli load FILE [--image PATH] [--json]\n\n"
-                         "Lists the trees of a result saved by 'scan --save'. The scanned device (or\n"
-                         "image) must be present; --image PATH names an image that moved.\n\n"
-                         "  --image PATH  the image file the result was made from\n"
-                         "  --json        one JSON object per line\n") +
+      return std::string(
+                 "Usage: quarnel-cli load FILE [--image PATH] [--json]\n\n"
+                 "Lists the trees of a result saved by 'scan --save'. The scanned device (or\n"
+                 "image) must be present; --image PATH names an image that moved.\n\n"
+                 "  --image PATH  the image file the result was made from\n"
+                 "  --json        one JSON object per line\n") +
              kExitCodes;
     default:
       return UsageText();
@@ -197,11 +202,16 @@ bool ParseArguments(const std::vector<std::string>& args, Options& out, std::str
     out.command = Command::kVersion;
     return true;
   }
-  if (cmd == "devices") out.command = Command::kDevices;
-  else if (cmd == "scan") out.command = Command::kScan;
-  else if (cmd == "recover") out.command = Command::kRecover;
-  else if (cmd == "load") out.command = Command::kLoad;
-  else if (cmd == "image") out.command = Command::kImage;
+  if (cmd == "devices")
+    out.command = Command::kDevices;
+  else if (cmd == "scan")
+    out.command = Command::kScan;
+  else if (cmd == "recover")
+    out.command = Command::kRecover;
+  else if (cmd == "load")
+    out.command = Command::kLoad;
+  else if (cmd == "image")
+    out.command = Command::kImage;
   else {
     error = "unknown command '" + cmd + "'";
     return false;

@@ -70,8 +70,8 @@ struct ScanOutcome {
 
 // The line shown when sectors could not be read.
 std::string UnreadableLine(const std::string& name, long long sectors) {
-  return "quarnel-cli: " + TerminalText(name) + ": " + std::to_string(sectors) + " sector" +
-         (sectors == 1 ? "" : "s") + " could not be read so far; they are read as zeros";
+  return "quarnel-cli: " + TerminalText(name) + ": " + std::to_string(sectors) + " sector" + (sectors == 1 ? "" : "s") +
+         " could not be read so far; they are read as zeros";
 }
 
 ScanOutcome ScanSource(const Source& source, const std::string& name) {
@@ -178,19 +178,22 @@ int RunDevices(const Options& options, std::FILE* out) {
                 ", \"name\": " + JsonString(v.name) + ", \"filesystem\": " + JsonString(FileSystemName(v.fileSystem)) +
                 ", \"bytes\": " + buf + ", \"readable\": " + (v.beCanOpen ? "true" : "false") + "}";
       }
-      std::fprintf(out, "{\"disk\": %d, \"device\": %s, \"name\": %s, \"bytes\": %lld, \"usb\": %s, \"readable\": %s, "
-                        "\"volumes\": [%s]}\n",
+      std::fprintf(out,
+                   "{\"disk\": %d, \"device\": %s, \"name\": %s, \"bytes\": %lld, \"usb\": %s, \"readable\": %s, "
+                   "\"volumes\": [%s]}\n",
                    d.diskIndex, JsonString("/dev/" + d.devName).c_str(), JsonString(d.name).c_str(), d.capacity,
                    d.isUSB ? "true" : "false", d.beCanOpen ? "true" : "false", vols.c_str());
       continue;
     }
     std::fprintf(out, "disk %d  /dev/%s  %s  %.1f GB%s%s\n", d.diskIndex, TerminalText(d.devName).c_str(),
                  d.name.empty() ? "(no name)" : TerminalText(d.name).c_str(), static_cast<double>(d.capacity) / 1e9,
-                 d.isUSB ? "  usb" : "", d.beCanOpen ? "" : (geteuid() == 0 ? "  (not readable)" : "  (not readable: run as root)"));
+                 d.isUSB ? "  usb" : "",
+                 d.beCanOpen ? "" : (geteuid() == 0 ? "  (not readable)" : "  (not readable: run as root)"));
     for (const _DiskVolumeData& v : d.children) {
       std::fprintf(out, "  volume %d  %s  %-7s  %.1f GB  %s%s\n", v.volumeIndex,
                    v.devName.empty() ? "(partition)" : TerminalText("/dev/" + v.devName).c_str(),
-                   FileSystemName(v.fileSystem), static_cast<double>(v.capacity) / 1e9, TerminalText(v.name).c_str(), v.beCanOpen ? "" : "  (not readable)");
+                   FileSystemName(v.fileSystem), static_cast<double>(v.capacity) / 1e9, TerminalText(v.name).c_str(),
+                   v.beCanOpen ? "" : "  (not readable)");
     }
   }
   return 0;
@@ -350,9 +353,8 @@ void WriteRecoverySummary(std::FILE* out, const Options& options, int chosen) {
           : 0;
   if (options.json) {
     for (const FailedRecovery& f : failed) {
-      std::fprintf(out, "{\"failed\": {\"path\": %s, \"written\": %s, \"reason\": %s}}\n",
-                   JsonString(f.name).c_str(), f.written.empty() ? "null" : JsonString(f.written).c_str(),
-                   JsonString(f.reason).c_str());
+      std::fprintf(out, "{\"failed\": {\"path\": %s, \"written\": %s, \"reason\": %s}}\n", JsonString(f.name).c_str(),
+                   f.written.empty() ? "null" : JsonString(f.written).c_str(), JsonString(f.reason).c_str());
     }
     std::fprintf(out,
                  "{\"recovered\": {\"files\": %" PRIu64 ", \"bytes\": %" PRIu64 ", \"failed\": %" PRIu64

@@ -75,8 +75,8 @@ int RunImage(const Options& options, std::FILE* out) {
   IStorageDevice* device = source.device;
   const long long sectors = std::max(0LL, device->GetTotalSectors());
   const int sectorSize = std::max(0, device->GetSectorSize());
-  const std::uint64_t bytes = static_cast<std::uint64_t>(sectors) * static_cast<std::uint64_t>(sectorSize) +
-                              (options.qdi ? 4096u : 0u);
+  const std::uint64_t bytes =
+      static_cast<std::uint64_t>(sectors) * static_cast<std::uint64_t>(sectorSize) + (options.qdi ? 4096u : 0u);
   if (const std::string problem = DestinationProblem(device, options.destination, bytes); !problem.empty()) {
     return Fail(2, problem);
   }

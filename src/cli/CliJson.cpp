@@ -16,10 +16,20 @@ std::size_t Utf8Length(const unsigned char* p, std::size_t left) {
   char32_t min;
   char32_t cp;
   if (c < 0x80) return 1;
-  if (c >= 0xC2 && c <= 0xDF) { n = 2; min = 0x80; cp = c & 0x1F; }
-  else if (c >= 0xE0 && c <= 0xEF) { n = 3; min = 0x800; cp = c & 0x0F; }
-  else if (c >= 0xF0 && c <= 0xF4) { n = 4; min = 0x10000; cp = c & 0x07; }
-  else return 0;
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+    min = 0x80;
+    cp = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    min = 0x800;
+    cp = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    min = 0x10000;
+    cp = c & 0x07;
+  } else
+    return 0;
   if (left < n) return 0;
   for (std::size_t i = 1; i < n; ++i) {
     if ((p[i] & 0xC0) != 0x80) return 0;
@@ -40,8 +50,7 @@ char32_t CodePoint(const unsigned char* p, std::size_t n) {
 // Characters a terminal acts on instead of showing: C0 and C1 controls,
 // DEL, and the bidirectional overrides and isolates that reorder a line.
 bool IsTerminalControl(char32_t cp) {
-  return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || (cp >= 0x202A && cp <= 0x202E) ||
-         (cp >= 0x2066 && cp <= 0x2069);
+  return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069);
 }
 
 void AppendEscapedByte(std::string& out, unsigned char c) {
@@ -63,11 +72,31 @@ std::string JsonString(const std::string& bytes) {
   std::size_t i = 0;
   while (i < bytes.size()) {
     const unsigned char c = p[i];
-    if (c == '"') { out += "\\\""; ++i; continue; }
-    if (c == '\\') { out += "\\\\"; ++i; continue; }
-    if (c == '\n') { out += "\\n"; ++i; continue; }
-    if (c == '\t') { out += "\\t"; ++i; continue; }
-    if (c < 0x20 || c == 0x7F) { AppendEscapedByte(out, c); ++i; continue; }
+    if (c == '"') {
+      out += "\\\"";
+      ++i;
+      continue;
+    }
+    if (c == '\\') {
+      out += "\\\\";
+      ++i;
+      continue;
+    }
+    if (c == '\n') {
+      out += "\\n";
+      ++i;
+      continue;
+    }
+    if (c == '\t') {
+      out += "\\t";
+      ++i;
+      continue;
+    }
+    if (c < 0x20 || c == 0x7F) {
+      AppendEscapedByte(out, c);
+      ++i;
+      continue;
+    }
     const std::size_t n = Utf8Length(p + i, bytes.size() - i);
     if (n == 0) {
       AppendEscapedByte(out, c);
@@ -126,7 +155,8 @@ TreeTotals WriteTrees(std::FILE* out, const std::vector<IFileNode*>& roots, bool
       const std::string path = where.first + "/" + name;
       const bool dir = node->IsDirectory() != 0;
       const long long size = dir ? 0 : std::max(0LL, node->GetFileSize());
-      if (dir) ++totals.folders;
+      if (dir)
+        ++totals.folders;
       else {
         ++totals.files;
         totals.bytes += static_cast<unsigned long long>(size);
@@ -170,10 +200,10 @@ void WriteSummary(std::FILE* out, const TreeTotals& totals, double seconds, bool
     std::fprintf(out, "{\"summary\": {\"files\": %llu, \"folders\": %llu, \"bytes\": %llu, \"seconds\": %.1f%s}}\n",
                  totals.files, totals.folders, totals.bytes, seconds, unreadable.c_str());
   } else {
-    const std::string unreadable = unreadableSectors && *unreadableSectors > 0
-                                       ? ", " + std::to_string(*unreadableSectors) +
-                                             " sectors could not be read (read as zeros)"
-                                       : std::string();
+    const std::string unreadable =
+        unreadableSectors && *unreadableSectors > 0
+            ? ", " + std::to_string(*unreadableSectors) + " sectors could not be read (read as zeros)"
+            : std::string();
     std::fprintf(out, "%llu files, %llu folders, %llu bytes found in %.1f s%s\n", totals.files, totals.folders,
                  totals.bytes, seconds, unreadable.c_str());
   }

@@ -15,15 +15,24 @@ namespace cli {
 
 const char* FileSystemName(int code) {
   switch (code) {
-    case 0: return "FAT12";
-    case 1: return "FAT16";
-    case 2: return "FAT32";
-    case 3: return "NTFS";
-    case 7: return "exFAT";
-    case 8: return "HFS+";
-    case 9: return "APFS";
-    case 10: return "unknown";
-    default: return "-";
+    case 0:
+      return "FAT12";
+    case 1:
+      return "FAT16";
+    case 2:
+      return "FAT32";
+    case 3:
+      return "NTFS";
+    case 7:
+      return "exFAT";
+    case 8:
+      return "HFS+";
+    case 9:
+      return "APFS";
+    case 10:
+      return "unknown";
+    default:
+      return "-";
   }
 }
 
@@ -58,14 +67,19 @@ std::string NotAnImage(const std::string& path, long long size) {
     const char* undo;
   };
   static const Packed kPacked[] = {
-      {"\x1f\x8b", 2, "gzip", "gunzip -k"},        {"\xfd" "7zXZ\x00", 6, "xz", "unxz -k"},
-      {"BZh", 3, "bzip2", "bunzip2 -k"},            {"\x28\xb5\x2f\xfd", 4, "zstd", "unzstd"},
-      {"PK\x03\x04", 4, "zip", "unzip"},            {"7z\xbc\xaf\x27\x1c", 6, "7-Zip", "7z x"},
+      {"\x1f\x8b", 2, "gzip", "gunzip -k"},
+      {"\xfd"
+       "7zXZ\x00",
+       6, "xz", "unxz -k"},
+      {"BZh", 3, "bzip2", "bunzip2 -k"},
+      {"\x28\xb5\x2f\xfd", 4, "zstd", "unzstd"},
+      {"PK\x03\x04", 4, "zip", "unzip"},
+      {"7z\xbc\xaf\x27\x1c", 6, "7-Zip", "7z x"},
   };
   for (const Packed& p : kPacked) {
     if (n >= p.length && std::memcmp(head, p.magic, p.length) == 0) {
-      return path + " is a " + p.what + "-compressed file, not a disk image: decompress it first (" + p.undo +
-             " '" + path + "') and scan the result; --disk searches its compressed bytes as they are";
+      return path + " is a " + p.what + "-compressed file, not a disk image: decompress it first (" + p.undo + " '" +
+             path + "') and scan the result; --disk searches its compressed bytes as they are";
     }
   }
   std::size_t text = 0;
@@ -74,8 +88,9 @@ std::string NotAnImage(const std::string& path, long long size) {
     if ((c >= 0x20 && c != 0x7F) || c == '\n' || c == '\r' || c == '\t') ++text;
   }
   if (text == n && size < (1LL << 20)) {
-    return path + " looks like a text file, not a disk image (no partition table or file system in it); "
-                  "--disk searches it by content anyway";
+    return path +
+           " looks like a text file, not a disk image (no partition table or file system in it); "
+           "--disk searches it by content anyway";
   }
   return "";
 }
@@ -96,7 +111,10 @@ bool ResolveSource(const Options& options, Source& out, std::string& error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
       const bool denied = errno == EACCES || errno == EPERM;
-      error = path + ": " + (!denied ? std::strerror(errno) : geteuid() == 0 ? "not permitted" : "not permitted: run as root");
+      error = path + ": " +
+              (!denied          ? std::strerror(errno)
+               : geteuid() == 0 ? "not permitted"
+                                : "not permitted: run as root");
       return false;
     }
     ::close(fd);

@@ -42,11 +42,17 @@ int main(int argc, char** argv) {
   bridge::DefaultQueue().BindToCurrentThread();
   cli::InstallInterruptHandler();
   switch (options.command) {
-    case cli::Command::kDevices: return cli::RunDevices(options, out);
-    case cli::Command::kScan: return cli::RunScan(options, out);
-    case cli::Command::kRecover: return cli::RunRecover(options, out);
-    case cli::Command::kLoad: return cli::RunLoad(options, out);
-    case cli::Command::kImage: return cli::RunImage(options, out);
-    default: return 2;
+    case cli::Command::kDevices:
+      return cli::RunDevices(options, out);
+    case cli::Command::kScan:
+      return cli::RunScan(options, out);
+    case cli::Command::kRecover:
+      return cli::RunRecover(options, out);
+    case cli::Command::kLoad:
+      return cli::RunLoad(options, out);
+    case cli::Command::kImage:
+      return cli::RunImage(options, out);
+    default:
+      return 2;
   }
 }

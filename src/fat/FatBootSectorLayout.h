@@ -21,7 +21,7 @@ inline constexpr std::size_t kRootCluster = 44;        // u32 (FAT32)
 inline constexpr std::size_t kTypeText16 = 54;         // "FAT16   "
 inline constexpr std::size_t kTypeText32 = 82;         // "FAT32   "
 inline constexpr std::size_t kTypeTextLength = 8;
-inline constexpr std::size_t kSignature = 510;         // 0x55 0xAA
+inline constexpr std::size_t kSignature = 510;  // 0x55 0xAA
 
 inline constexpr std::size_t kDirEntryBytes = 32;
 

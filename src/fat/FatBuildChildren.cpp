@@ -90,7 +90,8 @@ int CFATBuildChildren::BuildChildren(CFATFileNode* folder, std::uint32_t first, 
       const bool opensLikeSubFolder =
           CFATFolderAnalyser::IsCurDirFileName(dot) && CFATFolderAnalyser::IsParentDirFileName(dotDot);
       if (isRoot == 0 && !opensLikeSubFolder) return 0;
-      if (isRoot != 0 && (CFATFolderAnalyser::IsCurDirFileName(dot) || CFATFolderAnalyser::IsParentDirFileName(dotDot))) {
+      if (isRoot != 0 &&
+          (CFATFolderAnalyser::IsCurDirFileName(dot) || CFATFolderAnalyser::IsParentDirFileName(dotDot))) {
         return 0;
       }
     }

@@ -38,7 +38,8 @@ class CFATBuildChildren {
   int BuildChildren(CFATFileNode* folder, std::uint32_t firstCluster, FolderQueue& queue, int isRoot);
   // The offset of a long-name run still open at the end (for the caller to
   // carry), else the offset reached; -1 when a third "." entry ends the folder.
-  long long BuildChildrenFromBuffer(const ByteView& buffer, CFATFileNode* folder, FolderQueue& queue, int stopAtInvalid);
+  long long BuildChildrenFromBuffer(const ByteView& buffer, CFATFileNode* folder, FolderQueue& queue,
+                                    int stopAtInvalid);
 
   bool ReviseSwitch() const { return m_revise; }
 

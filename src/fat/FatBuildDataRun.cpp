@@ -54,7 +54,8 @@ IDataRunList* CFATBuildDataRun::BuildLiveFileDataRunList(std::uint32_t first, lo
   }
   if (!closedAll) {
     // The last run holds what the chain did not cover.
-    const std::uint64_t rest = static_cast<std::uint64_t>(size) > covered ? static_cast<std::uint64_t>(size) - covered : 0;
+    const std::uint64_t rest =
+        static_cast<std::uint64_t>(size) > covered ? static_cast<std::uint64_t>(size) - covered : 0;
     std::uint64_t needed = (rest + clusterBytes - 1) / clusterBytes;
     // ... as far as the partition goes: a size no cluster can hold is cut
     // by the caller to what the runs hold.

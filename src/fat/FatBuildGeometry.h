@@ -21,13 +21,13 @@ struct FatBuildGeometry {
   enumFILE_SYSTEM_TYPE type = kFatTypeNone;
   std::uint64_t startSector = 0;
   std::uint32_t sectorsPerCluster = 0;
-  std::uint64_t rootFirstSector = 0;  // FAT12/16 root folder
-  std::uint32_t rootSectors = 0;      // FAT12/16 root folder length
-  std::uint32_t rootFirstCluster = 0; // FAT32
+  std::uint64_t rootFirstSector = 0;   // FAT12/16 root folder
+  std::uint32_t rootSectors = 0;       // FAT12/16 root folder length
+  std::uint32_t rootFirstCluster = 0;  // FAT32
   int rootPresent = 0;
-  std::uint64_t dataStart = 0;        // first sector of cluster 2
+  std::uint64_t dataStart = 0;  // first sector of cluster 2
   std::uint64_t totalSectors = 0;
-  IFATTable* fat = nullptr;           // not owned
+  IFATTable* fat = nullptr;  // not owned
   std::uint32_t sectorSize = 512;
 
   // First sector of cluster c (> 1), else 0.

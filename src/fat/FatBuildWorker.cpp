@@ -75,7 +75,8 @@ RESULT CFATBuildWorker::QuickBuildDirectoryTree(int build) {
       queue.pop_front();
       ++taken;
       if (folder->GetFirstChild() != nullptr || folder->GetFileProperties() == nullptr) continue;
-      children.BuildChildren(folder, static_cast<std::uint32_t>(folder->GetFileProperties()->GetFirstCluster()), queue, 0);
+      children.BuildChildren(folder, static_cast<std::uint32_t>(folder->GetFileProperties()->GetFirstCluster()), queue,
+                             0);
     }
   }
   SendProgress(100);

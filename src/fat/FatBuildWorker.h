@@ -50,7 +50,7 @@ class CFATBuildWorker {
   int BuildLostNode(const FolderSectorSet& folders);
   // Elements of `folders` from `low` to the partition's end.
   std::pair<FolderSectorSet::const_iterator, FolderSectorSet::const_iterator> Range(const FolderSectorSet& folders,
-                                                                                   std::uint64_t low) const;
+                                                                                    std::uint64_t low) const;
   void SendProgress(std::uint64_t done);
 
   FatBuildGeometry m_geometry;

@@ -125,8 +125,8 @@ bool CFATCompleteFSearcher::AnalyzeFATDBRSector(long long sector, const ByteView
   if (dbr.GetFileSystemType() == kFatTypeFat32 && sector - 6 >= 0) {
     if (CFATSearchedPartitionInfo* backup = BuildPartitionInfoAccordingFATDBR(sector - 6, dbr, true)) {
       made = true;
-      if (CFATSearchedPartitionInfo* same = FindCandidate(backup->GetDataStart(),
-                                                          static_cast<std::uint32_t>(backup->m_iSectorsPerCluster))) {
+      if (CFATSearchedPartitionInfo* same =
+              FindCandidate(backup->GetDataStart(), static_cast<std::uint32_t>(backup->m_iSectorsPerCluster))) {
         same->MergeFlag(CFATSearchedPartitionInfo::kFlagFat32Backup);
         CFATSearchedPartitionInfo::DestroyFATSearchedPartitionInfo(backup);
       } else {
@@ -138,8 +138,8 @@ bool CFATCompleteFSearcher::AnalyzeFATDBRSector(long long sector, const ByteView
 }
 
 CFATSearchedPartitionInfo* CFATCompleteFSearcher::BuildPartitionInfoAccordingFATDBR(long long start,
-                                                                                   const CTempFATDBR& dbr,
-                                                                                   bool backup) const {
+                                                                                    const CTempFATDBR& dbr,
+                                                                                    bool backup) const {
   if (start < 0 || m_device == nullptr) return nullptr;
   const long long deviceTotal = m_device->GetTotalSectors();
   long long total = dbr.GetTotalSectors();
@@ -252,8 +252,8 @@ bool CFATCompleteFSearcher::IsValidFileSystem(long long d, std::uint32_t s, enum
 }
 
 CFATSearchedPartitionInfo* CFATCompleteFSearcher::BuildPartitionInfoAccordingtoSubFolder(long long sector,
-                                                                                       std::uint32_t cluster,
-                                                                                       std::uint32_t s) const {
+                                                                                         std::uint32_t cluster,
+                                                                                         std::uint32_t s) const {
   if (cluster < 2) return nullptr;
   const long long d = sector - static_cast<long long>(cluster - 2) * s;
   if (d < 0) return nullptr;

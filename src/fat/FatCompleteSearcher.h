@@ -59,8 +59,8 @@ class CFATCompleteFSearcher final : public ICompleteFileSystemSearchController {
   void UpdateFATTableInfo(long long sector);
   void AnalyzeFATSubFolderFirstSector(long long sector, std::uint32_t cluster);
   [[nodiscard]] CFATSearchedPartitionInfo* BuildPartitionInfoAccordingtoSubFolder(long long sector,
-                                                                                 std::uint32_t cluster,
-                                                                                 std::uint32_t s) const;
+                                                                                  std::uint32_t cluster,
+                                                                                  std::uint32_t s) const;
   bool IsValidFileSystem(long long dataStart, std::uint32_t s, enumFILE_SYSTEM_TYPE type, std::uint64_t& clusters,
                          std::uint64_t& sectorsPerFat) const;
   RESULT CompleteBulidDirectoryTree(CFATSearchedPartitionInfo* partition);

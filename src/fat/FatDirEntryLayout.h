@@ -7,9 +7,9 @@
 namespace fatdir {
 
 inline constexpr std::size_t kEntryBytes = 32;
-inline constexpr std::size_t kName = 0;        // 8 bytes, space-padded
+inline constexpr std::size_t kName = 0;  // 8 bytes, space-padded
 inline constexpr std::size_t kNameLength = 8;
-inline constexpr std::size_t kExtension = 8;   // 3 bytes, space-padded
+inline constexpr std::size_t kExtension = 8;  // 3 bytes, space-padded
 inline constexpr std::size_t kExtensionLength = 3;
 inline constexpr std::size_t kAttribute = 11;
 inline constexpr std::size_t kCreationTime = 14;

@@ -57,7 +57,7 @@ CFATFileProperties* CFATFilePropertiesBuilder::BuildFATFilePropertyFromDirEntryB
 }
 
 CFATFileProperties* CFATFilePropertiesBuilder::BuildFATFilePropertyFromDirEntry(const std::string& name,
-                                                                               const CTempFATDirEntry& entry) {
+                                                                                const CTempFATDirEntry& entry) {
   CFATFileProperties* p = CFATFileProperties::Create();
   p->SetFileName(name.c_str());
   p->SetFileSize(entry.GetSize());

@@ -20,7 +20,7 @@ class CFATFilePropertiesBuilder {
   // entry), pieces before the last are full, and the name is allowed.
   [[nodiscard]] static CFATFileProperties* BuildFATFilePropertyFromDirEntryBuffer(const ByteView& run);
   [[nodiscard]] static CFATFileProperties* BuildFATFilePropertyFromDirEntry(const std::string& name,
-                                                                           const CTempFATDirEntry& entry);
+                                                                            const CTempFATDirEntry& entry);
   // The long name of the run's entries before `shortEntry`, or "".
   static std::string AssembleLongName(const ByteView& run, std::size_t longEntries, const CTempFATDirEntry& shortEntry);
 };

@@ -249,8 +249,9 @@ void CFATBuildChildren::ReverseDelFileFirstNum(CTempFATDirEntry& entry, unsigned
 
   const std::uint64_t clusterBytes = static_cast<std::uint64_t>(m_geometry.sectorSize) * m_geometry.sectorsPerCluster;
   const long long size = properties.GetFileSize();
-  const unsigned long long n =
-      folder || size <= 0 || clusterBytes == 0 ? 0 : (static_cast<std::uint64_t>(size) + clusterBytes - 1) / clusterBytes;
+  const unsigned long long n = folder || size <= 0 || clusterBytes == 0
+                                   ? 0
+                                   : (static_cast<std::uint64_t>(size) + clusterBytes - 1) / clusterBytes;
   running = std::max(c + n, base);
   if (!folder && deleted && (probed || c > 0x10000)) g_u64PreReadFileCluNum = running;
   properties.SetFirstCluster(static_cast<long long>(c));

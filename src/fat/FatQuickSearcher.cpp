@@ -112,7 +112,8 @@ RESULT CFATQuickSearcher::ScanVolume(int type, std::vector<std::uint8_t>& sector
   }
   std::uint64_t total = dbr.GetTotalSectors();
   const long long deviceTotal = m_device->GetTotalSectors();
-  if (deviceTotal >= 0 && static_cast<std::uint64_t>(deviceTotal) < total) total = static_cast<std::uint64_t>(deviceTotal);
+  if (deviceTotal >= 0 && static_cast<std::uint64_t>(deviceTotal) < total)
+    total = static_cast<std::uint64_t>(deviceTotal);
   const std::uint32_t spc = dbr.GetSectorsperCluster();
   const std::uint32_t clusters = total > dataStart ? static_cast<std::uint32_t>((total - dataStart) / spc) : 0;
 

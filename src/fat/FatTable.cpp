@@ -77,7 +77,8 @@ std::uint32_t CFAT16Table::GetNextCluster(std::uint32_t cluster) {
 bool CFAT16Table::IsValidFATTable() {
   const ByteView fat = View();
   return IsLoaded() && CFATTableAnalyser::CheckFAT16Header(fat) &&
-         CFATTableAnalyser::CheckFATBody(fat, 2, m_entryCount) && CFATTableAnalyser::CheckFATIndex(fat, 2, m_entryCount);
+         CFATTableAnalyser::CheckFATBody(fat, 2, m_entryCount) &&
+         CFATTableAnalyser::CheckFATIndex(fat, 2, m_entryCount);
 }
 
 CFAT32Table::CFAT32Table(IStorageDevice* device, long long firstSector, std::uint32_t sectorCount)
@@ -93,7 +94,8 @@ std::uint32_t CFAT32Table::GetNextCluster(std::uint32_t cluster) {
 bool CFAT32Table::IsValidFATTable() {
   const ByteView fat = View();
   return IsLoaded() && CFATTableAnalyser::CheckFAT32Header(fat) &&
-         CFATTableAnalyser::CheckFATBody(fat, 4, m_entryCount) && CFATTableAnalyser::CheckFATIndex(fat, 4, m_entryCount);
+         CFATTableAnalyser::CheckFATBody(fat, 4, m_entryCount) &&
+         CFATTableAnalyser::CheckFATIndex(fat, 4, m_entryCount);
 }
 
 CDoubleFATTable::~CDoubleFATTable() {
@@ -107,9 +109,8 @@ std::uint32_t CDoubleFATTable::GetNextCluster(std::uint32_t cluster) {
   return 0;
 }
 
-IFATTable* IFATTableFactory::CreateFATTable(IStorageDevice* device, long long firstFatSector,
-                                            enumFILE_SYSTEM_TYPE type, std::uint32_t sectorsPerFat, int useFirst,
-                                            int useSecond) {
+IFATTable* IFATTableFactory::CreateFATTable(IStorageDevice* device, long long firstFatSector, enumFILE_SYSTEM_TYPE type,
+                                            std::uint32_t sectorsPerFat, int useFirst, int useSecond) {
   IRealFATTable* first = nullptr;
   if (useFirst != 0 || useSecond == 0) first = CreateRealFATTable(device, type, firstFatSector, sectorsPerFat);
   IRealFATTable* second = nullptr;
@@ -123,10 +124,17 @@ IRealFATTable* IFATTableFactory::CreateRealFATTable(IStorageDevice* device, enum
                                                     long long firstSector, std::uint32_t sectorCount) {
   IRealFATTable* table = nullptr;
   switch (type) {
-    case kFatTypeFat32: table = new CFAT32Table(device, firstSector, sectorCount); break;
-    case kFatTypeFat16: table = new CFAT16Table(device, firstSector, sectorCount); break;
-    case kFatTypeFat12: table = new CFAT12Table(device, firstSector, sectorCount); break;
-    default: return nullptr;
+    case kFatTypeFat32:
+      table = new CFAT32Table(device, firstSector, sectorCount);
+      break;
+    case kFatTypeFat16:
+      table = new CFAT16Table(device, firstSector, sectorCount);
+      break;
+    case kFatTypeFat12:
+      table = new CFAT12Table(device, firstSector, sectorCount);
+      break;
+    default:
+      return nullptr;
   }
   if (!table->IsValidFATTable()) {
     delete table;

@@ -78,8 +78,8 @@ class IFATTableFactory {
  public:
   // Never null: a pair of the tables that loaded and passed their checks.
   [[nodiscard]] static IFATTable* CreateFATTable(IStorageDevice* device, long long firstFatSector,
-                                                 enumFILE_SYSTEM_TYPE type, std::uint32_t sectorsPerFat,
-                                                 int useFirst, int useSecond);
+                                                 enumFILE_SYSTEM_TYPE type, std::uint32_t sectorsPerFat, int useFirst,
+                                                 int useSecond);
   // A loaded, valid table or null.
   [[nodiscard]] static IRealFATTable* CreateRealFATTable(IStorageDevice* device, enumFILE_SYSTEM_TYPE type,
                                                          long long firstSector, std::uint32_t sectorCount);
@@ -90,8 +90,7 @@ class CFATTableAnalyser {
  public:
   static bool IsUsedCluster(std::uint32_t cluster) { return cluster >= 2 && cluster <= 0x0FFFFFEF; }
   // FAT32 header first (type 2), then FAT16 (type 1).
-  static bool IsValidFATTableFirstSector(const ByteView& sector, std::uint32_t sectorSize,
-                                         enumFILE_SYSTEM_TYPE& type);
+  static bool IsValidFATTableFirstSector(const ByteView& sector, std::uint32_t sectorSize, enumFILE_SYSTEM_TYPE& type);
   static bool CheckFAT12Header(const ByteView& fat);
   static bool CheckFAT16Header(const ByteView& fat);
   static bool CheckFAT32Header(const ByteView& fat);

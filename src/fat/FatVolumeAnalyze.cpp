@@ -19,7 +19,8 @@ constexpr int kMaxSectorSize = 64 * 1024;
 void CFatVolumeAnalyze::init(IStorageDevice* device, unsigned long long startSector) {
   if (device == nullptr) return;
   const int sectorSize = device->GetSectorSize();
-  if (sectorSize <= 0 || sectorSize > kMaxSectorSize || startSector > static_cast<unsigned long long>(LLONG_MAX)) return;
+  if (sectorSize <= 0 || sectorSize > kMaxSectorSize || startSector > static_cast<unsigned long long>(LLONG_MAX))
+    return;
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(sectorSize) * kBootSectorsRead, 0);
   if (device->ReadSector(buffer.data(), static_cast<long long>(startSector), kBootSectorsRead) == 0) return;
 

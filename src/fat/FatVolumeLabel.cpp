@@ -55,11 +55,12 @@ bool CFATVolume::GetFatLabel(long long volumeStart, const CTempFATDBR& dbr, std:
   const std::uint32_t perCluster = dbr.GetSectorsperCluster();
   const std::uint32_t rootSectors = dbr.GetRootEntries() * fatbs::kDirEntryBytes / m_sectorSize;
   if (perCluster == 0 || rootSectors == 0) return false;
-  const long long rootStart = volumeStart + dbr.GetReservedSector() +
-                              static_cast<long long>(dbr.GetNumberOfFat()) * dbr.GetSectorsPerFat();
+  const long long rootStart =
+      volumeStart + dbr.GetReservedSector() + static_cast<long long>(dbr.GetNumberOfFat()) * dbr.GetSectorsPerFat();
   const std::uint32_t chunks = (rootSectors - 1) / perCluster + 1;
   for (std::uint32_t i = 0; i < chunks; ++i) {
-    const int found = AnalyzeDirClusterToGetLabel(rootStart + static_cast<long long>(i) * perCluster, perCluster, label);
+    const int found =
+        AnalyzeDirClusterToGetLabel(rootStart + static_cast<long long>(i) * perCluster, perCluster, label);
     if (found != 0) return found > 0;
   }
   return false;

@@ -35,15 +35,18 @@ std::string CurrentDirectory() {
 
 const char* StatusText(int status) {
   switch (status) {
-    case kRunRefused: return "authorisation cancelled or refused";
-    case kRunNotFound: return "main program missing";
+    case kRunRefused:
+      return "authorisation cancelled or refused";
+    case kRunNotFound:
+      return "main program missing";
     case kRunNoElevator:
       return "pkexec is not installed, so administrator rights cannot be asked for (install the package "
              "pkexec, or start quarnel-launcher as root)";
     case kRunNoAuthority:
       return "no polkit authority answers (the D-Bus system bus or polkitd is not running), so administrator "
              "rights cannot be asked for";
-    default: return "could not start the main program";
+    default:
+      return "could not start the main program";
   }
 }
 

@@ -14,11 +14,11 @@ namespace launcher {
 inline constexpr const char* kMainProgramName = "quarnel";
 
 struct LauncherSettings {
-  std::string launcherDirectory;            // folder of the launcher
+  std::string launcherDirectory;              // folder of the launcher
   std::vector<std::string> privateDataFiles;  // shipped "PrivateData", first existing wins
-  std::string overlayFile;                  // the user's writable "PrivateData"
-  std::string systemLanguage;               // see SystemLanguage()
-  std::string workingDirectory;             // for relative document paths
+  std::string overlayFile;                    // the user's writable "PrivateData"
+  std::string systemLanguage;                 // see SystemLanguage()
+  std::string workingDirectory;               // for relative document paths
 };
 
 // Settings of the running process: its folder, XDG folders and locale.

@@ -24,8 +24,8 @@ enum RunStatus : int {
 };
 
 struct LanguageChoice {
-  std::string code;                           // the language to run in
-  std::optional<std::string> curLanguage;     // the "CurLanguage" to record, if any
+  std::string code;                        // the language to run in
+  std::optional<std::string> curLanguage;  // the "CurLanguage" to record, if any
 };
 
 class RunScript {

@@ -8,10 +8,10 @@
 namespace platform {
 
 enum class StartResult {
-  Started,   // the program is running (or ran)
-  Refused,   // the authorisation was cancelled or refused
-  NotFound,  // the program is missing or not executable
-  Failed,    // any other failure (spawn error, broken elevator)
+  Started,     // the program is running (or ran)
+  Refused,     // the authorisation was cancelled or refused
+  NotFound,    // the program is missing or not executable
+  Failed,      // any other failure (spawn error, broken elevator)
   NoElevator,  // elevation asked for, but pkexec is not installed
 };
 

@@ -34,9 +34,7 @@ std::string UserRuntimeDirectory() {
   return ec || tmp.empty() ? std::string("/tmp") : tmp;
 }
 
-std::string InstanceLockPath() {
-  return UserRuntimeDirectory() + "/quarnel-" + std::to_string(::getuid()) + ".lock";
-}
+std::string InstanceLockPath() { return UserRuntimeDirectory() + "/quarnel-" + std::to_string(::getuid()) + ".lock"; }
 
 bool IsAnotherInstanceRunning(const std::string& path) {
   std::lock_guard g(g_lock);

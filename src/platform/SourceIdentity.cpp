@@ -34,9 +34,9 @@ bool ReadDevFile(const fs::path& file, std::uint64_t& dev) {
 
 // The sysfs folder of a block device number, resolved through /sys/dev/block.
 fs::path SysfsFolderOf(std::uint64_t dev, const std::string& sysfsRoot) {
-  const fs::path link = fs::path(sysfsRoot) / "dev" / "block" /
-                        (std::to_string(major(static_cast<dev_t>(dev))) + ":" +
-                         std::to_string(minor(static_cast<dev_t>(dev))));
+  const fs::path link =
+      fs::path(sysfsRoot) / "dev" / "block" /
+      (std::to_string(major(static_cast<dev_t>(dev))) + ":" + std::to_string(minor(static_cast<dev_t>(dev))));
   std::error_code ec;
   fs::path folder = fs::canonical(link, ec);
   return ec ? fs::path() : folder;
@@ -106,7 +106,7 @@ bool LoopBackingFile(const fs::path& folder, const std::string& kernelName, File
   if (kernelName.rfind("loop", 0) != 0) return false;
   const int fd = ::open(("/dev/" + kernelName).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  loop_info64 info {};
+  loop_info64 info{};
   const bool ok = ::ioctl(fd, LOOP_GET_STATUS64, &info) == 0;
   ::close(fd);
   if (!ok) return false;
@@ -210,8 +210,8 @@ std::string NearestExistingPath(const std::string& path) {
   }
 }
 
-bool DestinationOnSource(const SourceIdentity& source, const std::string& destination,
-                         const std::string& mountInfoPath, const std::string& sysfsRoot) {
+bool DestinationOnSource(const SourceIdentity& source, const std::string& destination, const std::string& mountInfoPath,
+                         const std::string& sysfsRoot) {
   const std::string existing = NearestExistingPath(destination);
   if (existing.empty()) return false;
   struct stat st {};

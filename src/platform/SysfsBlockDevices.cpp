@@ -44,7 +44,8 @@ int BusFromDevicePath(const fs::path& devLink, const fs::path& sysfsRoot) {
     // libata: SATA when the link reports a SATA speed.
     const auto slash = p.find('/', ata + 1);
     const std::string port = p.substr(ata + 1, slash == std::string::npos ? std::string::npos : slash - ata - 1);
-    const std::string spd = ReadLine(sysfsRoot / "class/ata_link" / (port.empty() ? "" : "link" + port.substr(3)) / "sata_spd");
+    const std::string spd =
+        ReadLine(sysfsRoot / "class/ata_link" / (port.empty() ? "" : "link" + port.substr(3)) / "sata_spd");
     return spd.empty() || spd == "<unknown>" ? kBusAta : kBusSata;
   }
   if (p.find("/nvme") != std::string::npos || p.find("/mmc") != std::string::npos ||
@@ -91,7 +92,8 @@ std::vector<BlockDeviceInfo> ListWholeDisks(const std::string& sysfsRoot) {
     info.name = name;
     ReadCommon(dir, info);
     std::uint64_t v = 0;
-    if (ReadU64(dir / "queue/logical_block_size", v) && v != 0 && v <= 65536) info.logicalBlockSize = static_cast<std::uint32_t>(v);
+    if (ReadU64(dir / "queue/logical_block_size", v) && v != 0 && v <= 65536)
+      info.logicalBlockSize = static_cast<std::uint32_t>(v);
     if (ReadU64(dir / "removable", v)) info.removable = v != 0;
     info.vendor = ReadLine(dir / "device/vendor");
     info.model = ReadLine(dir / "device/model");

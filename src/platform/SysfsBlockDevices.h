@@ -18,12 +18,12 @@ enum BusType : int {
 };
 
 struct BlockDeviceInfo {
-  std::string name;              // kernel name: sdb, sdb1, nvme0n1p2, loop3
-  std::string parentDisk;        // partitions: the whole disk's kernel name
+  std::string name;        // kernel name: sdb, sdb1, nvme0n1p2, loop3
+  std::string parentDisk;  // partitions: the whole disk's kernel name
   bool isPartition = false;
-  int partitionNumber = -1;      // partitions: the kernel's partition number
-  std::uint64_t start512 = 0;    // partitions: first sector, in 512-byte units
-  std::uint64_t size512 = 0;     // size in 512-byte units, whatever the sector size
+  int partitionNumber = -1;    // partitions: the kernel's partition number
+  std::uint64_t start512 = 0;  // partitions: first sector, in 512-byte units
+  std::uint64_t size512 = 0;   // size in 512-byte units, whatever the sector size
   std::uint32_t logicalBlockSize = 512;
   bool readOnly = false;
   bool removable = false;
@@ -32,7 +32,7 @@ struct BlockDeviceInfo {
   int bus = kBusUnknown;
   std::string vendor;
   std::string model;
-  std::string loopBackingFile;   // loop devices: the attached file
+  std::string loopBackingFile;  // loop devices: the attached file
 
   std::uint64_t SizeBytes() const { return size512 * 512; }
   std::uint64_t DeviceId() const { return (static_cast<std::uint64_t>(major) << 24) | minor; }

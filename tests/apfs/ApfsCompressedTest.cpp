@@ -64,8 +64,8 @@ Container WithCompressedFile(const CompressedCase& c, const Bytes& content) {
     box.records.push_back(Extent(kStream, 0, (fork.size() + kBlock - 1) / kBlock * kBlock, kForkBlock));
     for (std::size_t at = 0; at < fork.size(); at += kBlock) {
       const std::size_t n = std::min(kBlock, fork.size() - at);
-      box.dataBlocks.push_back({kForkBlock + at / kBlock, Bytes(fork.begin() + static_cast<long>(at),
-                                                                fork.begin() + static_cast<long>(at + n))});
+      box.dataBlocks.push_back({kForkBlock + at / kBlock,
+                                Bytes(fork.begin() + static_cast<long>(at), fork.begin() + static_cast<long>(at + n))});
     }
   }
   box.records.push_back(DirEntry(2, "packed.txt", kFile, kTime2020, false));
@@ -102,15 +102,16 @@ TEST_P(ApfsCompressed, ContentComesBackOrTheRecoveryFails) {
   EXPECT_EQ(recovered, std::string(content.begin(), content.end()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, ApfsCompressed,
-    ::testing::Values(CompressedCase{"ZlibInline", 3, 3000, Fork::kNone},
-                      CompressedCase{"LzvnInline", 7, 1200, Fork::kNone},
-                      CompressedCase{"ZlibForkInline", 4, 2500, Fork::kInline},
-                      CompressedCase{"ZlibForkStream", 4, 150000, Fork::kStream},
-                      CompressedCase{"LzvnForkStream", 8, 150000, Fork::kStream},
-                      CompressedCase{"Lzfse", 11, 5000, Fork::kNone}),
-    [](const ::testing::TestParamInfo<CompressedCase>& info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(Kinds, ApfsCompressed,
+                         ::testing::Values(CompressedCase{"ZlibInline", 3, 3000, Fork::kNone},
+                                           CompressedCase{"LzvnInline", 7, 1200, Fork::kNone},
+                                           CompressedCase{"ZlibForkInline", 4, 2500, Fork::kInline},
+                                           CompressedCase{"ZlibForkStream", 4, 150000, Fork::kStream},
+                                           CompressedCase{"LzvnForkStream", 8, 150000, Fork::kStream},
+                                           CompressedCase{"Lzfse", 11, 5000, Fork::kNone}),
+                         [](const ::testing::TestParamInfo<CompressedCase>& info) {
+                           return std::string(info.param.what);
+                         });
 
 // A compressed file whose resource fork was never found fails as well.
 TEST(ApfsCompressedMissingFork, RecoveryFailsWithALogLine) {

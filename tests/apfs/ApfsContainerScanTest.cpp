@@ -30,7 +30,8 @@ Container Sample() {
   Bytes text(8192, 'n');
   text[0] = 'N';
   text[4096] = 'M';
-  c.dataBlocks = {{20, Bytes(text.begin(), text.begin() + 4096)}, {21, Bytes(text.begin() + 4096, text.end())},
+  c.dataBlocks = {{20, Bytes(text.begin(), text.begin() + 4096)},
+                  {21, Bytes(text.begin() + 4096, text.end())},
                   {22, Bytes(4096, 'h')}};
   return c;
 }
@@ -160,8 +161,8 @@ TEST(ApfsContainerScan, StrayRootCopyYieldsDeletedFiles) {
   c.blockCount = 1100;  // virtual ids of tree nodes lie below the block count
   MemoryDevice device(BuildContainer(c));
   const Bytes old = MakeFsNode(1028, 2, 3,
-                               {Inode(40, 2, kTime2020, 0x81A4, "gone.txt", 4096), DirEntry(2, "gone.txt", 40, kTime2020, false),
-                                Extent(40, 0, 4096, 22)});
+                               {Inode(40, 2, kTime2020, 0x81A4, "gone.txt", 4096),
+                                DirEntry(2, "gone.txt", 40, kTime2020, false), Extent(40, 0, 4096, 22)});
   std::copy(old.begin(), old.end(), device.Bytes().begin() + static_cast<long>(At(30)));
   CollectingBuilder builder;
   auto scan = Sweep(&device, builder);
@@ -182,7 +183,8 @@ TEST(ApfsContainerScan, StrayNodesGoToTheContainerHoldingThem) {
   Bytes second = BuildContainer(b);
   second[At(0, 72)] ^= 0xFF;  // another UUID
   SealAt(second, 0);
-  const Bytes stray = MakeFsNode(1028, 3, 2, {Inode(50, 2, kTime2020, 0x81A4, "second.txt", 100), Extent(50, 0, 4096, 22)});
+  const Bytes stray =
+      MakeFsNode(1028, 3, 2, {Inode(50, 2, kTime2020, 0x81A4, "second.txt", 100), Extent(50, 0, 4096, 22)});
   std::copy(stray.begin(), stray.end(), second.begin() + static_cast<long>(At(40)));
   image.insert(image.end(), second.begin(), second.end());
   MemoryDevice device(image);

@@ -33,7 +33,8 @@ Bytes MakeOmapRootLeaf(std::uint64_t oid, const std::vector<std::pair<std::uint6
 // Records.
 Record Inode(std::uint64_t oid, std::uint64_t parent, std::int64_t created, std::uint16_t mode, const std::string& name,
              std::uint64_t size, bool withSize = true);
-Record DirEntry(std::uint64_t parent, const std::string& name, std::uint64_t fileId, std::int64_t dateAdded, bool folder);
+Record DirEntry(std::uint64_t parent, const std::string& name, std::uint64_t fileId, std::int64_t dateAdded,
+                bool folder);
 Record Extent(std::uint64_t owner, std::uint64_t logical, std::uint64_t length, std::uint64_t physical);
 // Extended attributes: data embedded in the record, or in a stream whose
 // extents are keyed by `stream`.

@@ -31,20 +31,17 @@ TEST_P(StartupArgumentRules, Parse) {
 INSTANTIATE_TEST_SUITE_P(
     Table, StartupArgumentRules,
     ::testing::Values(
-        Case{"NoArguments", {}, true, std::nullopt, ""},
-        Case{"EmptyFirst", {""}, true, std::nullopt, ""},
+        Case{"NoArguments", {}, true, std::nullopt, ""}, Case{"EmptyFirst", {""}, true, std::nullopt, ""},
         Case{"EmptyFirstWithSavedResult", {"", "/s/a.Quarnel"}, true, std::nullopt, "/s/a.Quarnel"},
         Case{"FromLauncher", {"de*loaderflag*"}, false, "de", ""},
         Case{"FromLauncherRegionCode", {"pt-BR*loaderflag*"}, false, "pt-BR", ""},
-        Case{"FlagOnly", {"*loaderflag*"}, false, "", ""},
-        Case{"WithoutFlagTakenWhole", {"foo"}, false, "foo", ""},
+        Case{"FlagOnly", {"*loaderflag*"}, false, "", ""}, Case{"WithoutFlagTakenWhole", {"foo"}, false, "foo", ""},
         Case{"FlagNotAtEndTakenWhole", {"de*loaderflag*x"}, false, "de*loaderflag*x", ""},
         Case{"SavedResult", {"de*loaderflag*", "/home/u/scan.Quarnel"}, false, "de", "/home/u/scan.Quarnel"},
         Case{"MarkAnywhere", {"de*loaderflag*", "/a.Quarnel.d/x"}, false, "de", "/a.Quarnel.d/x"},
         Case{"MarkIsCaseSensitive", {"de*loaderflag*", "/home/u/scan.quarnel"}, false, "de", ""},
         Case{"OtherSecondArgument", {"de*loaderflag*", "/home/u/scan.txt"}, false, "de", ""},
-        Case{"ExtraArgumentsIgnored", {"en*loaderflag*", "/r.Quarnel", "/other.Quarnel"}, false, "en",
-             "/r.Quarnel"}),
+        Case{"ExtraArgumentsIgnored", {"en*loaderflag*", "/r.Quarnel", "/other.Quarnel"}, false, "en", "/r.Quarnel"}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 }  // namespace

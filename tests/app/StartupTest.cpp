@@ -74,8 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
              false,
              1,
              {"rsfPath=", "rsfPath=/s/a.Quarnel"}},
-        Case{"FromLauncher", {"quarnel", "de*loaderflag*"}, StartResult::Started, false, 0,
-             {"language=de", "rsfPath="}},
+        Case{
+            "FromLauncher", {"quarnel", "de*loaderflag*"}, StartResult::Started, false, 0, {"language=de", "rsfPath="}},
         Case{"FromLauncherWithSavedResult",
              {"quarnel", "ja*loaderflag*", "/s/b.Quarnel"},
              StartResult::Started,

@@ -118,7 +118,8 @@ Bytes Udif(const Bytes& fork, const std::string& plist, std::uint64_t sectors) {
 }
 
 void WriteFile(const std::string& path, const Bytes& b) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
 Bytes SectorFilled(std::uint8_t v) { return Bytes(512, v); }
@@ -207,9 +208,9 @@ TEST(AppleDiskImage, CompressedImagesAreRefusedWithTheReason) {
     const char* file;
     const char* kind;
   } cases[] = {
-      {"node-udif/compression-zlib.dmg", "zlib"},   {"node-udif/compression-bz2.dmg", "bzip2"},
-      {"node-udif/compression-adc.dmg", "ADC"},     {"node-udif/compression-lzfse.dmg", "LZFSE"},
-      {"keramics/udif/hfsplus_lzma.dmg", "LZMA"},   {"node-udif/gpt.dmg", "zlib"},
+      {"node-udif/compression-zlib.dmg", "zlib"}, {"node-udif/compression-bz2.dmg", "bzip2"},
+      {"node-udif/compression-adc.dmg", "ADC"},   {"node-udif/compression-lzfse.dmg", "LZFSE"},
+      {"keramics/udif/hfsplus_lzma.dmg", "LZMA"}, {"node-udif/gpt.dmg", "zlib"},
   };
   int seen = 0;
   for (const auto& c : cases) {
@@ -241,7 +242,9 @@ TEST(AppleDiskImage, HandMadeImageMapsSectorsThroughItsTables) {
   add(0x60, 2);  // sectors 6-7 at fork offset 0
   add(0x10, 2);  // sectors 0-1 at 1024
   add(0xC0, 4);  // sectors 12-15 at 2048
-  Table t1{0, 12, 0,
+  Table t1{0,
+           12,
+           0,
            {{1, 0, 2, 1024, 1024}, {0, 2, 4, 0, 0}, {1, 6, 2, 0, 1024}, {2, 8, 4, 0, 0}, {0x7FFFFFFE, 0, 0, 0, 0}}};
   Table t2{12, 4, 2048, {{1, 0, 4, 0, 2048}}};
   testsupport::TempDir dir;
@@ -295,15 +298,16 @@ TEST(AppleDiskImage, DamagedImagesAreRefused) {
   cases.push_back({"short mish", Udif(fork, Plist({Bytes(100, 0)}), 4), "mish"});
   cases.push_back(
       {"chunk past the file", Udif(fork, Plist({Mish(Table{0, 4, 0, {{1, 0, 4, 1 << 30, 2048}}})}), 4), "outside"});
-  cases.push_back({"raw length disagrees",
-                   Udif(fork, Plist({Mish(Table{0, 4, 0, {{1, 0, 4, 0, 100}}})}), 4), "outside"});
+  cases.push_back(
+      {"raw length disagrees", Udif(fork, Plist({Mish(Table{0, 4, 0, {{1, 0, 4, 0, 100}}})}), 4), "outside"});
   cases.push_back({"table past the sector count", Udif(fork, Plist({Mish(good)}), 2), "past"});
   cases.push_back({"overlapping tables", Udif(fork, Plist({Mish(good), Mish(good)}), 4), "overlap"});
-  cases.push_back({"chunk past its table",
-                   Udif(fork, Plist({Mish(Table{0, 2, 0, {{1, 0, 4, 0, 2048}}})}), 4), "past"});
+  cases.push_back({"chunk past its table", Udif(fork, Plist({Mish(Table{0, 2, 0, {{1, 0, 4, 0, 2048}}})}), 4), "past"});
   cases.push_back({"bad base64",
-                   Udif(fork, "<plist><dict><key>resource-fork</key><dict><key>blkx</key><array><dict><key>Data</key>"
-                              "<data>!!!!</data></dict></array></dict></dict></plist>", 4),
+                   Udif(fork,
+                        "<plist><dict><key>resource-fork</key><dict><key>blkx</key><array><dict><key>Data</key>"
+                        "<data>!!!!</data></dict></array></dict></dict></plist>",
+                        4),
                    "damaged"});
   {
     Bytes b = Udif(fork, Plist({Mish(good)}), 4);
@@ -437,7 +441,8 @@ TEST(AppleDiskImage, ImageLongerThanItsStoredDataReadsZerosForFreeChunks) {
   EXPECT_EQ(all[1025], '+');
   std::size_t zeroSectors = 0;
   for (std::size_t s = 0; s < 4576; ++s) {
-    zeroSectors += std::all_of(all.begin() + s * 512, all.begin() + (s + 1) * 512, [](std::uint8_t b) { return b == 0; });
+    zeroSectors +=
+        std::all_of(all.begin() + s * 512, all.begin() + (s + 1) * 512, [](std::uint8_t b) { return b == 0; });
   }
   EXPECT_GT(zeroSectors, 1000u);
 }

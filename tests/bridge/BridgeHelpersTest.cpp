@@ -68,11 +68,13 @@ TEST(VolumeConfig, ProtectFlagsComeFromTheVolumesPropertyList) {
       {"both", XmlPlist("<dict><key>WXKeyCompleteProtect</key><true/><key>WXKeyQuickProtect</key><false/></dict>"),
        true, false, 2},
       {"binary", BinaryPlistWithQuickProtect(), false, true, 1},
-      {"numbers", XmlPlist("<dict><key>WXKeyCompleteProtect</key><integer>0</integer>"
-                           "<key>WXKeyQuickProtect</key><integer>1</integer></dict>"),
+      {"numbers",
+       XmlPlist("<dict><key>WXKeyCompleteProtect</key><integer>0</integer>"
+                "<key>WXKeyQuickProtect</key><integer>1</integer></dict>"),
        false, true, 2},
-      {"texts", XmlPlist("<dict><key>WXKeyCompleteProtect</key><string>YES</string>"
-                         "<key>WXKeyQuickProtect</key><string>no</string><key>Other</key><array/></dict>"),
+      {"texts",
+       XmlPlist("<dict><key>WXKeyCompleteProtect</key><string>YES</string>"
+                "<key>WXKeyQuickProtect</key><string>no</string><key>Other</key><array/></dict>"),
        true, false, 3},
       {"not-a-dictionary", XmlPlist("<array><true/></array>"), false, false, 0},
       {"garbage", std::string("\x00\x01not a property list", 21), false, false, 0},
@@ -103,8 +105,7 @@ TEST(VolumeConfig, AbsentOrHostileFilesGiveAnEmptyDictionary) {
   fs::create_directories(dir.Path() / "folder" / ".Quarnelfiles" / "config.plist");
   EXPECT_TRUE(WXGetConfigDictionary((dir.Path() / "folder").string()).empty());
   // A file far larger than any settings file is not read.
-  const std::string huge = XmlPlist("<dict><key>WXKeyQuickProtect</key><true/></dict>") +
-                           std::string(2 << 20, ' ');
+  const std::string huge = XmlPlist("<dict><key>WXKeyQuickProtect</key><true/></dict>") + std::string(2 << 20, ' ');
   EXPECT_FALSE(WXGetQuickProtect(VolumeWith(dir, "huge", huge)));
 }
 
@@ -130,7 +131,10 @@ TEST(Utf8ToWide, ConvertsToTheHostsWideCharacters) {
 TEST(Utf8ToWide, FailuresAnswerMinusOne) {
   long result = 0;
   // An invalid byte: what came before it is converted.
-  std::vector<wchar_t> text = Wide("ab\xFF" "cd", 16, result);
+  std::vector<wchar_t> text = Wide(
+      "ab\xFF"
+      "cd",
+      16, result);
   EXPECT_EQ(result, -1);
   EXPECT_EQ(std::wstring(text.data()), L"ab");
   // Too small an output: what fitted is there, nothing past it.

@@ -63,8 +63,8 @@ struct SearcherScript {
   // Read every block from the device (so that failing reads show).
   bool readDevice = false;
   std::atomic<int> blocks{0};
-  std::atomic<int> builds{0};     // EndSearch(1) calls
-  std::atomic<int> skipped{0};    // EndSearch(0) calls
+  std::atomic<int> builds{0};   // EndSearch(1) calls
+  std::atomic<int> skipped{0};  // EndSearch(0) calls
   // What the searcher says it has found so far during the sweep.
   std::atomic<std::uint64_t> found{0};
 };

@@ -28,7 +28,8 @@ Bytes Slurp(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 void Spit(const std::string& path, const Bytes& b) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
 Bytes Random(std::size_t n, unsigned seed) {

@@ -86,12 +86,12 @@ TEST_P(RemainingTime, FollowsTheEstimate) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RemainingTime,
-                         ::testing::Values(EstimateCase{100, 1000, 100, "00:07:30"},   // below a quarter: x0.5
-                                           EstimateCase{100, 1000, 400, "00:01:45"},   // below a half: x0.7
+                         ::testing::Values(EstimateCase{100, 1000, 100, "00:07:30"},  // below a quarter: x0.5
+                                           EstimateCase{100, 1000, 400, "00:01:45"},  // below a half: x0.7
                                            EstimateCase{100, 1000, 500, "00:01:40"},
-                                           EstimateCase{0, 1000, 500, "-:-:-"},        // under one second
-                                           EstimateCase{100, 1000, 0, "-:-:-"},        // nothing done
-                                           EstimateCase{100, 1000, 9, "-:-:-"},        // below 1 %
-                                           EstimateCase{100000, 100, 10, "-:-:-"}));    // over 100 hours
+                                           EstimateCase{0, 1000, 500, "-:-:-"},       // under one second
+                                           EstimateCase{100, 1000, 0, "-:-:-"},       // nothing done
+                                           EstimateCase{100, 1000, 9, "-:-:-"},       // below 1 %
+                                           EstimateCase{100000, 100, 10, "-:-:-"}));  // over 100 hours
 
 }  // namespace

@@ -115,7 +115,8 @@ TEST_F(RecoveryPaths, HostileNamesStayInsideTheDestination) {
   TestNode* up = Add(root, "..", true);
   TestNode* deeper = Add(up, "..", true);
   std::vector<std::string> paths;
-  for (const char* name : names) paths.push_back(CreateRecoveryFilePathByNode(Add(deeper, name, false), m_dest.c_str()));
+  for (const char* name : names)
+    paths.push_back(CreateRecoveryFilePathByNode(Add(deeper, name, false), m_dest.c_str()));
   const std::string inside = fs::weakly_canonical(m_dest).string();
   for (const std::string& p : paths) {
     ASSERT_FALSE(p.empty());

@@ -94,7 +94,8 @@ TEST_F(ResultTreesThreads, AScanFillsThePathCategoryAndDateTrees) {
   const Case cases[] = {
       {"path", &m_trees.path, "<root>\n  Docs\n    Sub\n  Pics\n    Old\n"},
       {"category", &m_trees.type,
-       "Documents\n  txt\n    - minutes.txt\n    - notes.TXT\nPictures\n  gif\n    - old.gif\n  jpg\n    - holiday.jpg\nMovies\n"
+       "Documents\n  txt\n    - minutes.txt\n    - notes.TXT\nPictures\n  gif\n    - old.gif\n  jpg\n    - "
+       "holiday.jpg\nMovies\n"
        "Music\n  mp3\n    - song.mp3\nArchives\nE-mail\nOther\n  - README\n  - data.xyz\n"},
       {"creation", &m_trees.created,
        "Creation date\n  2021\n    11\n      - data.xyz\n  2023\n    06\n      - song.mp3\n  2024\n    03\n"
@@ -145,8 +146,7 @@ TEST_F(ResultTreesThreads, RowsAndCountsOfEachKindOfItem) {
   EXPECT_EQ(QVUIController::GetFileNodeToArray(&rows, year), 0);
   EXPECT_TRUE(rows.empty());
   EXPECT_EQ(QVUIController::GetNodeChildrenCnt(year), 2u);
-  EXPECT_EQ(QVUIController::GetFileNodeToArray(&rows, Find(m_trees.modified, {"Modification date", "2024", "03"})),
-            0);
+  EXPECT_EQ(QVUIController::GetFileNodeToArray(&rows, Find(m_trees.modified, {"Modification date", "2024", "03"})), 0);
   EXPECT_EQ(names(), (std::vector<std::string>{"holiday.jpg", "notes.TXT"}));
 }
 

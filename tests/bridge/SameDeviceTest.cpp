@@ -133,8 +133,6 @@ TEST(SameDevice, AnImageMountedByFuseIsTheSourceOfItsLoopDevice) {
   EXPECT_FALSE(platform::DestinationOnSource(platform::IdentifySource(source.Path()), dir.File("beside")));
 }
 
-TEST(SameDevice, AnUnknownSourceHasNoIdentity) {
-  EXPECT_TRUE(platform::IdentifySource("/nonexistent/device").Empty());
-}
+TEST(SameDevice, AnUnknownSourceHasNoIdentity) { EXPECT_TRUE(platform::IdentifySource("/nonexistent/device").Empty()); }
 
 }  // namespace

@@ -245,7 +245,8 @@ TEST_F(ScanResult, EmptyResultAndMissingDevice) {
 }
 
 TEST_F(ScanResult, FatVolumeRoundTripRecoversTheSameBytes) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) QUARNEL_SKIP_NO_TOOL() << "no mtools";
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy"))
+    QUARNEL_SKIP_NO_TOOL() << "no mtools";
   engine_registry::Clear();
   RegisterAllEngines();
   const std::string image = m_dir.File("fat16.img");
@@ -314,7 +315,8 @@ TEST_F(ScanResult, FatVolumeRoundTripRecoversTheSameBytes) {
 }
 
 TEST_F(ScanResult, ImageCutShortAfterTheScanGivesAFailedFileNotARecoveredOne) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) QUARNEL_SKIP_NO_TOOL() << "no mtools";
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy"))
+    QUARNEL_SKIP_NO_TOOL() << "no mtools";
   engine_registry::Clear();
   RegisterAllEngines();
   const std::string image = m_dir.File("cut.img");
@@ -349,7 +351,8 @@ TEST_F(ScanResult, ImageCutShortAfterTheScanGivesAFailedFileNotARecoveredOne) {
 }
 
 TEST_F(ScanResult, DeletedEntryClaimingMoreThanTheVolumeIsDamagedAndCutToTheDevice) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) QUARNEL_SKIP_NO_TOOL() << "no mtools";
+  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy"))
+    QUARNEL_SKIP_NO_TOOL() << "no mtools";
   engine_registry::Clear();
   RegisterAllEngines();
   const std::string image = m_dir.File("claim.img");
@@ -559,8 +562,8 @@ TEST_F(ScanResult, HugeCountsAreBoundedByTheFrame) {
       {"huge volume name", tree({32, 0xFFFFFFF0})},
       {"huge partition count", tree({32, 0, 0x7FFFFFFF})},
       {"bad searcher type", tree({99, 0, 0})},
-      {"node with huge run count", tree({32, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18,
-                                         19, 20, 0xFFFFFFFF, 0, 0, 0})},
+      {"node with huge run count",
+       tree({32, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 0xFFFFFFFF, 0, 0, 0})},
       {"empty", Bytes{}},
   };
   for (const Case& c : cases) {
@@ -613,12 +616,12 @@ std::string TwoVolumeDisk(const testsupport::TempDir& dir) {
   Spit(dir.File("b.txt"), Bytes(7000, 'b'));
   const std::string a = "'" + dir.File("a.txt") + "'";
   const std::string b = "'" + dir.File("b.txt") + "'";
-  const std::string cmd =
-      "truncate -s 80M " + q + " && printf 'label: dos\\n2048,67584,e\\n71680,,e\\n' | sfdisk " + q +
-      " >/dev/null 2>&1 && mkfs.vfat -F 16 -n VOLA --offset 2048 " + q + " 33792 >/dev/null 2>&1 && " +
-      "mkfs.vfat -F 16 -n VOLB --offset 71680 " + q + " 33792 >/dev/null 2>&1 && " +
-      "mcopy -i " + q + "@@1048576 " + a + " ::/a.txt && mdel -i " + q + "@@1048576 ::/a.txt && " +
-      "mcopy -i " + q + "@@36700160 " + b + " ::/b.txt && mdel -i " + q + "@@36700160 ::/b.txt";
+  const std::string cmd = "truncate -s 80M " + q + " && printf 'label: dos\\n2048,67584,e\\n71680,,e\\n' | sfdisk " +
+                          q + " >/dev/null 2>&1 && mkfs.vfat -F 16 -n VOLA --offset 2048 " + q +
+                          " 33792 >/dev/null 2>&1 && " + "mkfs.vfat -F 16 -n VOLB --offset 71680 " + q +
+                          " 33792 >/dev/null 2>&1 && " + "mcopy -i " + q + "@@1048576 " + a + " ::/a.txt && mdel -i " +
+                          q + "@@1048576 ::/a.txt && " + "mcopy -i " + q + "@@36700160 " + b + " ::/b.txt && mdel -i " +
+                          q + "@@36700160 ::/b.txt";
   return testsupport::Run(cmd) == 0 ? img : "";
 }
 
@@ -668,7 +671,8 @@ TEST_F(ScanResult, SecondVolumeOfADiskImageIsFoundAgain) {
 
 TEST_F(ScanResult, AppleImageResultLoadsFromTheImageRecord) {
   const std::string dir = testsupport::FixturesDir();
-  if (dir.empty() || !std::filesystem::exists(dir + "/node-udif/compression-raw.dmg")) QUARNEL_SKIP_NO_FIXTURE() << "no fixtures";
+  if (dir.empty() || !std::filesystem::exists(dir + "/node-udif/compression-raw.dmg"))
+    QUARNEL_SKIP_NO_FIXTURE() << "no fixtures";
   engine_registry::Clear();
   RegisterAllEngines();
   const std::string dmg = m_dir.File("copy.dmg");

@@ -151,9 +151,9 @@ TEST_F(ScanThreads, FilesFoundGrowDuringTheSweepAndEndAtWhatTheTreesHold) {
 
 struct StopCase {
   const char* name;
-  int flag;          // StopScan argument
-  int builds;        // trees built at the end
-  unsigned files;    // files found
+  int flag;        // StopScan argument
+  int builds;      // trees built at the end
+  unsigned files;  // files found
 };
 
 class StopDuringPauseThreads : public ScanThreads, public ::testing::WithParamInterface<StopCase> {};

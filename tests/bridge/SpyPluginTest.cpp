@@ -64,8 +64,10 @@ TEST_F(SpyPlugin, ThePluginsEntryPointsReceiveTheCalls) {
   QVUIController::SpyIDEnd();
   const std::string address =
       "https://stats.quarnel.org/product/index.php/?a=statistics&p_type=m_mac_vyx_user_operation";
-  EXPECT_EQ(TakeLog(), "install 1 path 1 1\ncount1 4096\nint2 4100 -3\ntext1 4102 one\nwtext1 4103 wide\n"
-                       "text2 3584 " + address + "\nupload 7 5\nfinish\n");
+  EXPECT_EQ(TakeLog(),
+            "install 1 path 1 1\ncount1 4096\nint2 4100 -3\ntext1 4102 one\nwtext1 4103 wide\n"
+            "text2 3584 " +
+                address + "\nupload 7 5\nfinish\n");
   bridge::Settings().SetBool("Participate", false);
 }
 

@@ -130,8 +130,8 @@ TEST(SweepFoundCountHfsPlus, ComesCloseToTheFilesTheTreesList) {
   const std::string image = dir.File("hfs.img");
   {
     const hfsbuilder::Bytes bytes = builder.Build();
-    std::ofstream(image, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                 static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(image, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
   Counts counts;
   ScanImage(image, counts);

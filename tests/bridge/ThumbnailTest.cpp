@@ -158,8 +158,8 @@ TEST_F(Thumbnail, EmbeddedPreviewsAreAskedOnlyOfFilesOfAtLeast64KiB) {
     std::size_t decoded;  // bytes handed to the decoder
   };
   const Case cases[] = {
-      {65535, 0, false, 65535},      {65536, 0, true, 65536},        {65536, 1000, true, 1000},
-      {65536, 65535, true, 65535},   {70000, 65536, true, 70000},    {200000, 70000, true, 200000},
+      {65535, 0, false, 65535},    {65536, 0, true, 65536},     {65536, 1000, true, 1000},
+      {65536, 65535, true, 65535}, {70000, 65536, true, 70000}, {200000, 70000, true, 200000},
       {200000, -5, true, 200000},
   };
   for (const Case& c : cases) {
@@ -299,9 +299,9 @@ TEST_F(Thumbnail, FileHeadBytesAreLimitedAndOnlyReadWhenAllowed) {
     std::size_t length;
   };
   const Case cases[] = {
-      {100, 65536, false, false, true, 100},  {200000, 65536, false, false, true, 65536},
+      {100, 65536, false, false, true, 100},     {200000, 65536, false, false, true, 65536},
       {65536, 65536, false, false, true, 65536}, {100, 0, false, false, false, 0},
-      {0, 65536, false, false, false, 0},     {100, 65536, true, false, false, 0},
+      {0, 65536, false, false, false, 0},        {100, 65536, true, false, false, 0},
       {100, 65536, false, true, false, 0},
   };
   for (const Case& c : cases) {

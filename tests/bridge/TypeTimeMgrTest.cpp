@@ -51,8 +51,10 @@ class TypeTimeMgr : public ::testing::Test {
 
   void Report(std::vector<IFileNode*> nodes, int final = 0) {
     if (!nodes.empty()) QVUIScan::instance()->ShowNodes(nodes.data(), static_cast<unsigned>(nodes.size()), 0);
-    if (final != 0) QVNotifyUIUpdateData(1);
-    else if (nodes.empty()) QVNotifyUIUpdateData(0);
+    if (final != 0)
+      QVNotifyUIUpdateData(1);
+    else if (nodes.empty())
+      QVNotifyUIUpdateData(0);
     bridge::DefaultQueue().RunPending();
   }
 

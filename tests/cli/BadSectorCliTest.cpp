@@ -84,7 +84,8 @@ std::string LastLine(const std::string& text) {
   const std::size_t end = text.find_last_not_of('\n');
   if (end == std::string::npos) return "";
   const std::size_t begin = text.rfind('\n', end);
-  return text.substr(begin == std::string::npos ? 0 : begin + 1, end - (begin == std::string::npos ? 0 : begin + 1) + 1);
+  return text.substr(begin == std::string::npos ? 0 : begin + 1,
+                     end - (begin == std::string::npos ? 0 : begin + 1) + 1);
 }
 
 TEST(CliBadSectors, TheSummaryCountsUnreadableSectors) {
@@ -128,7 +129,8 @@ TEST(CliBadSectors, AReadableSourceReportsNone) {
   const std::string image = dir.File("good.img");
   ASSERT_EQ(testsupport::Run(std::string(QUARNEL_SCRIPTS_DIR) + "/make-demo-image.sh '" + image + "' 16 >/dev/null"),
             0);
-  const std::string out = testsupport::Capture("'" + testsupport::CliPath() + "' scan '" + image + "' --json 2>/dev/null");
+  const std::string out =
+      testsupport::Capture("'" + testsupport::CliPath() + "' scan '" + image + "' --json 2>/dev/null");
   EXPECT_EQ(testsupport::JsonField(LastLine(out), "unreadable_sectors"), "0") << LastLine(out);
   const std::string text = testsupport::Capture("'" + testsupport::CliPath() + "' scan '" + image + "' 2>&1");
   EXPECT_EQ(text.find("could not be read"), std::string::npos) << text;

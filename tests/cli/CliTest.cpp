@@ -58,7 +58,8 @@ std::string DemoImage() {
   if (path.empty()) {
     if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) return "";
     const std::string image = dir.File("demo.img");
-    if (testsupport::Run(std::string(QUARNEL_SCRIPTS_DIR) + "/make-demo-image.sh " + Quote(image) + " >/dev/null") != 0) {
+    if (testsupport::Run(std::string(QUARNEL_SCRIPTS_DIR) + "/make-demo-image.sh " + Quote(image) + " >/dev/null") !=
+        0) {
       return "";
     }
     path = image;
@@ -210,9 +211,8 @@ std::string RootDiskName() {
   struct stat st {};
   if (::stat("/", &st) != 0) return "";
   std::error_code ec;
-  fs::path p = fs::canonical("/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
-                                 std::to_string(minor(st.st_dev)),
-                             ec);
+  fs::path p =
+      fs::canonical("/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev)), ec);
   if (ec) return "";
   if (fs::exists(p / "partition")) p = p.parent_path();
   return p.filename().string();
@@ -238,7 +238,7 @@ TEST(CliJson, StringsAreEscapedByteForByte) {
   // Invalid UTF-8: each byte of the bad sequence as \u00XX.
   EXPECT_EQ(cli::JsonString("bad\xff\xc3("), "\"bad\\u00ff\\u00c3(\"");
   EXPECT_EQ(cli::JsonString("\xed\xa0\x80"), "\"\\u00ed\\u00a0\\u0080\"");  // a surrogate
-  EXPECT_EQ(cli::JsonString("\xc0\xaf"), "\"\\u00c0\\u00af\"");              // overlong "/"
+  EXPECT_EQ(cli::JsonString("\xc0\xaf"), "\"\\u00c0\\u00af\"");             // overlong "/"
 }
 
 TEST(CliText, WhatATerminalWouldActOnIsShownAsQuestionMarks) {
@@ -249,12 +249,16 @@ TEST(CliText, WhatATerminalWouldActOnIsShownAsQuestionMarks) {
   const std::vector<Case> cases = {
       {"plain name.txt", "plain name.txt"},
       {"caf\xc3\xa9 \xe6\x97\xa5", "caf\xc3\xa9 \xe6\x97\xa5"},
-      {"\x1b]0;title\x07x", "?]0;title?x"},           // ESC and BEL
-      {"a\rb\nc\td\x7f", "a?b?c?d?"},                 // C0 controls and DEL
-      {"csi\xc2\x9b" "31m", "csi?31m"},               // C1 CSI written as UTF-8
-      {"bad\xff\xc3(", "bad?" "?("},                   // invalid UTF-8, byte by byte
-      {"evil\xe2\x80\xaetxt.exe", "evil?txt.exe"},    // right-to-left override
-      {"iso\xe2\x81\xa6x\xe2\x81\xa9", "iso?x?"},      // isolates
+      {"\x1b]0;title\x07x", "?]0;title?x"},  // ESC and BEL
+      {"a\rb\nc\td\x7f", "a?b?c?d?"},        // C0 controls and DEL
+      {"csi\xc2\x9b"
+       "31m",
+       "csi?31m"},  // C1 CSI written as UTF-8
+      {"bad\xff\xc3(",
+       "bad?"
+       "?("},                                       // invalid UTF-8, byte by byte
+      {"evil\xe2\x80\xaetxt.exe", "evil?txt.exe"},  // right-to-left override
+      {"iso\xe2\x81\xa6x\xe2\x81\xa9", "iso?x?"},   // isolates
   };
   for (const Case& c : cases) EXPECT_EQ(cli::TerminalText(c.in), c.out) << c.out;
   EXPECT_EQ(cli::JsonString("csi\xc2\x9b"), "\"csi\\u009b\"");
@@ -314,7 +318,8 @@ TEST(Cli, JsonMarksAFileWhoseSizeItsVolumeCannotHoldAsDamaged) {
   std::ofstream(payload) << std::string(3000, 'q');
   ASSERT_EQ(testsupport::Run("mkfs.vfat -F 16 -C " + Quote(image) + " 16384 >/dev/null 2>&1"), 0);
   for (const char* name : {"BIG.TXT", "FINE.TXT"}) {
-    ASSERT_EQ(testsupport::Run("MTOOLS_SKIP_CHECK=1 mcopy -i " + Quote(image) + " " + Quote(payload) + " ::/" + name), 0);
+    ASSERT_EQ(testsupport::Run("MTOOLS_SKIP_CHECK=1 mcopy -i " + Quote(image) + " " + Quote(payload) + " ::/" + name),
+              0);
   }
   // BIG.TXT's entry claims 4 GiB on a 16 MiB volume.
   std::string bytes = Slurp(image);
@@ -345,9 +350,9 @@ TEST(Cli, JsonMarksAFileWhoseSizeItsVolumeCannotHoldAsDamaged) {
 TEST(CliArgs, TypesAndVolume) {
   cli::Options o;
   std::string error;
-  ASSERT_TRUE(cli::ParseArguments({"recover", "/dev/sdb", "--to", "/mnt/x", "--volume", "2", "--types",
-                                   "documents,pictures", "--match", "jpg"},
-                                  o, error))
+  ASSERT_TRUE(cli::ParseArguments(
+      {"recover", "/dev/sdb", "--to", "/mnt/x", "--volume", "2", "--types", "documents,pictures", "--match", "jpg"}, o,
+      error))
       << error;
   EXPECT_EQ(o.command, cli::Command::kRecover);
   EXPECT_EQ(o.source, "/dev/sdb");

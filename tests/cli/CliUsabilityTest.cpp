@@ -126,8 +126,10 @@ INSTANTIATE_TEST_SUITE_P(
                                  "gzip-compressed file, not a disk image: decompress it first"},
                       SourceCase{"disk.img.xz", "printf '\\3757zXZ\\0rest' > \"$F\"", "xz-compressed"},
                       SourceCase{"empty.img", ": > \"$F\"", "is empty (0 bytes)"}),
-    [](const auto& info) { return std::string(info.param.name).substr(0, std::string(info.param.name).find('.')) +
-                                  std::to_string(info.index); });
+    [](const auto& info) {
+      return std::string(info.param.name).substr(0, std::string(info.param.name).find('.')) +
+             std::to_string(info.index);
+    });
 
 TEST(CliUsage, AnUnrecognisedImageIsSearchedByContentWithANote) {
   testsupport::TempDir dir;
@@ -168,8 +170,7 @@ TEST_P(UnusableDestination, IsRefusedBeforeTheScanWithTheReason) {
 INSTANTIATE_TEST_SUITE_P(Cases, UnusableDestination,
                          ::testing::Values(DestinationCase{"file", "printf x > \"$D\"", "is not a folder"},
                                            DestinationCase{"missing_parent_file",
-                                                           "mkdir \"$D\" && printf x > \"$D/sub\"",
-                                                           "is not a folder"}),
+                                                           "mkdir \"$D\" && printf x > \"$D/sub\"", "is not a folder"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CliRecover, AReadOnlyDestinationIsRefusedBeforeTheScan) {

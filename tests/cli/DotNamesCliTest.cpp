@@ -31,8 +31,8 @@ std::string Slurp(const std::string& path) {
 
 // Paths of the files (not folders) a complete scan lists.
 std::vector<std::string> ListedFiles(const std::string& image) {
-  const std::string out = testsupport::Capture(Quote(testsupport::CliPath()) + " scan " + Quote(image) +
-                                               " --deep --json 2>/dev/null");
+  const std::string out =
+      testsupport::Capture(Quote(testsupport::CliPath()) + " scan " + Quote(image) + " --deep --json 2>/dev/null");
   std::vector<std::string> files;
   std::istringstream lines(out);
   for (std::string line; std::getline(lines, line);) {
@@ -150,9 +150,9 @@ TEST(DotNames, NtfsFileNamedThreeDotsIsListedAndRecovered) {
   }
   testsupport::TempDir dir;
   const std::string image = dir.File("nt.img");
-  ASSERT_EQ(testsupport::Run("truncate -s 16M " + Quote(image) + " && mkntfs -F -q -Q " + Quote(image) +
-                             " >/dev/null 2>&1"),
-            0);
+  ASSERT_EQ(
+      testsupport::Run("truncate -s 16M " + Quote(image) + " && mkntfs -F -q -Q " + Quote(image) + " >/dev/null 2>&1"),
+      0);
   const std::string mnt = dir.File("mnt");
   fs::create_directory(mnt);
   {

@@ -101,9 +101,7 @@ TEST(CliImage, NeverWritesOverTheSourceOrAnExistingFile) {
   const std::string original = DemoImage(dir);
   ASSERT_FALSE(original.empty());
   const std::string before = Slurp(original);
-  {
-    std::ofstream(dir.File("kept.img")) << "keep me";
-  }
+  { std::ofstream(dir.File("kept.img")) << "keep me"; }
   struct Case {
     std::string args;
     const char* says;

@@ -85,9 +85,9 @@ struct VolumeCase {
   const char* image;
   const char* fileSystem;  // as quarnel-cli names it
   const char* label;
-  int code;                // file-system code
-  int searcher;            // of the quick scan
-  bool fuse;               // made through FUSE
+  int code;      // file-system code
+  int searcher;  // of the quick scan
+  bool fuse;     // made through FUSE
 };
 
 class BareVolume : public PartitionImage, public ::testing::WithParamInterface<VolumeCase> {};
@@ -158,17 +158,16 @@ TEST_P(BareVolume, QuickScanListsWhatFlsLists) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    WindowsBootText, BareVolume,
-    ::testing::Values(VolumeCase{"fat16.img", "FAT16", "WINFAT16", 1, 32, false},
-                      VolumeCase{"fat32.img", "FAT32", "WINFAT32", 2, 32, false},
-                      // The exFAT and NTFS recognisers report no label.
-                      VolumeCase{"exfat.img", "exFAT", "", 7, 33, true},
-                      VolumeCase{"ntfs.img", "NTFS", "", 3, 35, true}),
-    [](const ::testing::TestParamInfo<VolumeCase>& info) {
-      std::string name = info.param.image;
-      return name.substr(0, name.find('.'));
-    });
+INSTANTIATE_TEST_SUITE_P(WindowsBootText, BareVolume,
+                         ::testing::Values(VolumeCase{"fat16.img", "FAT16", "WINFAT16", 1, 32, false},
+                                           VolumeCase{"fat32.img", "FAT32", "WINFAT32", 2, 32, false},
+                                           // The exFAT and NTFS recognisers report no label.
+                                           VolumeCase{"exfat.img", "exFAT", "", 7, 33, true},
+                                           VolumeCase{"ntfs.img", "NTFS", "", 3, 35, true}),
+                         [](const ::testing::TestParamInfo<VolumeCase>& info) {
+                           std::string name = info.param.image;
+                           return name.substr(0, name.find('.'));
+                         });
 
 // A loop device over such a copy, attached read-only and detached on every
 // way out.
@@ -207,7 +206,8 @@ TEST_F(PartitionImage, DevicesListsALoopDeviceOverACopyAsOneVolume) {
     const auto volumes = line.find("\"volumes\": [");
     ASSERT_NE(volumes, std::string::npos) << line;
     const std::string list = line.substr(volumes);
-    EXPECT_NE(list.find("{\"volume\": 0, \"device\": \"" + loop.Device() + "\", \"name\": \"WINFAT32\", \"filesystem\": \"FAT32\""),
+    EXPECT_NE(list.find("{\"volume\": 0, \"device\": \"" + loop.Device() +
+                        "\", \"name\": \"WINFAT32\", \"filesystem\": \"FAT32\""),
               std::string::npos)
         << line;
     EXPECT_EQ(list.find("\"volume\": 1"), std::string::npos) << line;

@@ -86,15 +86,11 @@ TEST_P(TreeDump, ScanFindsTheStoredTree) {
   EXPECT_EQ(found, expected) << "the tree found on " << c.kind << " (" << c.scan << ") differs from " << stored;
 }
 
-INSTANTIATE_TEST_SUITE_P(Images, TreeDump,
-                         ::testing::Values(DumpCase{"fat", "", "fat-quick.jsonl"},
-                                           DumpCase{"fat", "--disk", "fat-disk.jsonl"},
-                                           DumpCase{"exfat", "", "exfat-quick.jsonl"},
-                                           DumpCase{"exfat", "--disk", "exfat-disk.jsonl"},
-                                           DumpCase{"ntfs", "", "ntfs-quick.jsonl"},
-                                           DumpCase{"ntfs", "--disk", "ntfs-disk.jsonl"}),
-                         [](const auto& info) {
-                           return std::string(info.param.kind) + (info.param.scan[0] != '\0' ? "Disk" : "Quick");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Images, TreeDump,
+    ::testing::Values(DumpCase{"fat", "", "fat-quick.jsonl"}, DumpCase{"fat", "--disk", "fat-disk.jsonl"},
+                      DumpCase{"exfat", "", "exfat-quick.jsonl"}, DumpCase{"exfat", "--disk", "exfat-disk.jsonl"},
+                      DumpCase{"ntfs", "", "ntfs-quick.jsonl"}, DumpCase{"ntfs", "--disk", "ntfs-disk.jsonl"}),
+    [](const auto& info) { return std::string(info.param.kind) + (info.param.scan[0] != '\0' ? "Disk" : "Quick"); });
 
 }  // namespace

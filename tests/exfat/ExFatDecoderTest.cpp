@@ -46,7 +46,7 @@ TEST(ExFatEntryChecks, NameCharacters) {
     char16_t c;
     bool ok;
   };
-  const Case cases[] = {{u'A', true},   {u'/', false}, {u'\\', false}, {u':', false},
+  const Case cases[] = {{u'A', true},   {u'/', false},  {u'\\', false}, {u':', false},
                         {0x2F00, true}, {0x0100, true}, {0x4E00, true}, {0x0019, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.c));

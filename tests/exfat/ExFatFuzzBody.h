@@ -54,7 +54,8 @@ class DiscardingBuilder : public IDirecotryTreeBuilder {
     m_sum += std::strlen(node->GetFileName()) + static_cast<std::size_t>(node->GetFileSize() & 0xFF);
     if (auto* n = dynamic_cast<CFileNode*>(node); n != nullptr && n->GetDataRunList() != nullptr) {
       IDataRunList* runs = n->GetDataRunList();
-      for (const DataRun* r = runs->GetFirst(); r != nullptr; r = runs->GetNext()) m_sum += static_cast<std::size_t>(r->length);
+      for (const DataRun* r = runs->GetFirst(); r != nullptr; r = runs->GetNext())
+        m_sum += static_cast<std::size_t>(r->length);
     }
     IFileNode* copy = node->Clone();
     copy->Release();

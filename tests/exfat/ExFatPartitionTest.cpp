@@ -19,7 +19,8 @@ Runs RunsOf(IDataRunList* list) {
 }
 
 // A device whose FAT starts at sector 1 and spans `fatSectors` sectors.
-testsupport::MemoryDevice FatDevice(std::uint32_t fatSectors, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& entries) {
+testsupport::MemoryDevice FatDevice(std::uint32_t fatSectors,
+                                    const std::vector<std::pair<std::uint32_t, std::uint32_t>>& entries) {
   std::vector<std::uint8_t> bytes((fatSectors + 16) * 512, 0);
   for (auto [cluster, next] : entries) {
     const std::size_t at = 512 + std::size_t{cluster} * 4;

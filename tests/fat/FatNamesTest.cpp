@@ -16,7 +16,8 @@ namespace {
 
 using Entry = std::array<std::uint8_t, 32>;
 
-Entry ShortEntry(const char* name11, std::uint8_t attribute = 0x20, std::uint32_t cluster = 5, std::uint32_t size = 10) {
+Entry ShortEntry(const char* name11, std::uint8_t attribute = 0x20, std::uint32_t cluster = 5,
+                 std::uint32_t size = 10) {
   Entry e{};
   std::memcpy(e.data(), name11, 11);
   e[11] = attribute;
@@ -55,7 +56,8 @@ Entry LongEntry(std::uint8_t sequence, const std::u16string& units, std::uint8_t
 // Long-name entries for `name`, stored last part first, then the short entry.
 std::vector<std::uint8_t> NameRun(const std::u16string& name, const Entry& shortEntry) {
   std::vector<Entry> pieces;
-  for (std::size_t at = 0; at < name.size(); at += 13) pieces.push_back(LongEntry(0, name.substr(at, 13), Checksum(shortEntry)));
+  for (std::size_t at = 0; at < name.size(); at += 13)
+    pieces.push_back(LongEntry(0, name.substr(at, 13), Checksum(shortEntry)));
   std::vector<std::uint8_t> bytes;
   for (std::size_t k = pieces.size(); k-- > 0;) bytes.insert(bytes.end(), pieces[k].begin(), pieces[k].end());
   bytes.insert(bytes.end(), shortEntry.begin(), shortEntry.end());
@@ -63,7 +65,8 @@ std::vector<std::uint8_t> NameRun(const std::u16string& name, const Entry& short
 }
 
 std::string NameOf(const std::vector<std::uint8_t>& run) {
-  std::unique_ptr<CFATFileProperties> p(CFATFilePropertiesBuilder::BuildFATFilePropertyFromDirEntryBuffer(ByteView(run.data(), run.size())));
+  std::unique_ptr<CFATFileProperties> p(
+      CFATFilePropertiesBuilder::BuildFATFilePropertyFromDirEntryBuffer(ByteView(run.data(), run.size())));
   return p && p->GetFileName() != nullptr ? p->GetFileName() : "<null>";
 }
 
@@ -74,13 +77,9 @@ TEST(FatShortNames, AsStoredWithLostFirstCharacterAndCaseFlags) {
     const char* expected;
   };
   const Case cases[] = {
-      {"NOTE    TXT", 0x00, "NOTE.TXT"},
-      {"\xE5OTE    TXT", 0x00, "#OTE.TXT"},
-      {"README     ", 0x00, "README"},
-      {"DOC     PDF", 0x18, "doc.pdf"},   // lower-case name and extension
-      {"DOC     PDF", 0x08, "doc.PDF"},
-      {"\xE5UB_A   TXT", 0x18, "#ub_a.txt"},
-      {"CAF\x82    TXT", 0x00, "CAF_.TXT"},
+      {"NOTE    TXT", 0x00, "NOTE.TXT"}, {"\xE5OTE    TXT", 0x00, "#OTE.TXT"},  {"README     ", 0x00, "README"},
+      {"DOC     PDF", 0x18, "doc.pdf"},  // lower-case name and extension
+      {"DOC     PDF", 0x08, "doc.PDF"},  {"\xE5UB_A   TXT", 0x18, "#ub_a.txt"}, {"CAF\x82    TXT", 0x00, "CAF_.TXT"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.expected);
@@ -96,7 +95,8 @@ TEST(FatLongNames, AssembledInNameOrderAcrossPieces) {
   const Entry s = ShortEntry("ARATHE~1TXT");
   EXPECT_EQ(NameOf(NameRun(u"A rather long file name number 013.txt", s)), "A rather long file name number 013.txt");
   // Non-ASCII and a surrogate pair.
-  EXPECT_EQ(NameOf(NameRun(u"R\u00e9sum\u00e9 \u20ac \U0001F600.txt", s)), "R\xc3\xa9sum\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80.txt");
+  EXPECT_EQ(NameOf(NameRun(u"R\u00e9sum\u00e9 \u20ac \U0001F600.txt", s)),
+            "R\xc3\xa9sum\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80.txt");
 }
 
 TEST(FatLongNames, ADeletedEntryKeepsItsLongName) {
@@ -140,7 +140,8 @@ TEST(FatDosTimes, LocalTimeAsFileTime) {
   EXPECT_EQ(DosDateTimeToFileTime((41 << 9) | (3 << 5) | 4, (5 << 11) | (6 << 5) | 4), 132593079680000000LL);
   setenv("TZ", "CET-1", 1);
   tzset();
-  EXPECT_EQ(DosDateTimeToFileTime((41 << 9) | (3 << 5) | 4, (5 << 11) | (6 << 5) | 4), 132593079680000000LL - 36000000000LL);
+  EXPECT_EQ(DosDateTimeToFileTime((41 << 9) | (3 << 5) | 4, (5 << 11) | (6 << 5) | 4),
+            132593079680000000LL - 36000000000LL);
   setenv("TZ", "UTC", 1);
   tzset();
 }
@@ -156,7 +157,7 @@ TEST(FatEntries, ValidityAsTheFolderWalkNeedsIt) {
   badDate[25] = 0x01;
   const Case cases[] = {
       {ShortEntry("NOTE    TXT"), true, true},
-      {ShortEntry("EMPTY   TXT", 0x20, 5, 0), false, true},  // an empty file with a cluster
+      {ShortEntry("EMPTY   TXT", 0x20, 5, 0), false, true},    // an empty file with a cluster
       {ShortEntry("\0OTE    TXT", 0x20, 0, 0), false, false},  // never used
       {ShortEntry("\xE5OTE    TXT"), true, true},
       {ShortEntry("BAD     TXT", 0x40), false, false},

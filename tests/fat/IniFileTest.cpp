@@ -36,10 +36,10 @@ TEST_F(ReviseSwitch, OnUnlessTheValueIsExactlyZero) {
       {"[UserExperience]\nbRevise=1\n", true},
       {"[UserExperience]\nbRevise=no\n", true},
       {"[UserExperience]\nbRevise=\n", true},
-      {"[UserExperience]\nbRevise = 0\n", true},       // the key has a blank
-      {"[UserExperience]\r\nbRevise=0\r\n", true},     // the value ends in a carriage return
+      {"[UserExperience]\nbRevise = 0\n", true},    // the key has a blank
+      {"[UserExperience]\r\nbRevise=0\r\n", true},  // the value ends in a carriage return
       {"[userexperience]\nbRevise=0\n", true},
-      {"bRevise=0\n[UserExperience]\n", true},         // a key before any section
+      {"bRevise=0\n[UserExperience]\n", true},  // a key before any section
       {"; comment\n[Other]\nx=1\n[UserExperience]\nbRevise=0\n", false},
   };
   for (const Case& c : cases) {

@@ -34,12 +34,12 @@ struct PlacementCase {
 TEST(HeaderPlacement, MainAndAlternatePositions) {
   const PlacementCase cases[] = {
       {2050, 0, 512, 1 << 20, 2048, 2050 + 2 - 2048},
-      {256, 1024, 4096, 1 << 20, 256, -1},             // 1024 + 2048 - 1 MiB < 0
-      {256 + 255, 3072, 4096, 1 << 20, -1, 256},       // the alternate in the last 4 KiB sector
+      {256, 1024, 4096, 1 << 20, 256, -1},        // 1024 + 2048 - 1 MiB < 0
+      {256 + 255, 3072, 4096, 1 << 20, -1, 256},  // the alternate in the last 4 KiB sector
       {2048 + 2046, 0, 512, 1 << 20, 2048 + 2044, 2048},
       {1, 0, 1024, 1 << 20, 0, -1},
-      {2050, 512, 512, 1 << 20, -1, -1},               // not on a slice of a 512-byte sector
-      {1, 0, 512, 1 << 20, -1, -1},                    // would start before the device
+      {2050, 512, 512, 1 << 20, -1, -1},  // not on a slice of a 512-byte sector
+      {1, 0, 512, 1 << 20, -1, -1},       // would start before the device
       {300, 1024, 4096, 1 << 20, 300, -1},
   };
   for (const PlacementCase& c : cases) {
@@ -157,7 +157,7 @@ TEST(CompleteSearcher, ReusedIdsFlagAdmitsRecordsPastNextCatalogId) {
     Bytes volume = VolumeOf(4096, 4096, false);
     for (const std::size_t at : {std::size_t{1024}, volume.size() - 1024}) {
       volume[at + 64] = volume[at + 65] = volume[at + 66] = 0;
-      volume[at + 67] = 17;  // nextCatalogID below the files' ids
+      volume[at + 67] = 17;                // nextCatalogID below the files' ids
       if (reused) volume[at + 6] |= 0x10;  // attributes bit 12
     }
     testsupport::MemoryDevice device(hfstest::MakeDisk(8u << 20, 512, {{2048, volume}}), 512, kDeviceDisk);

@@ -57,8 +57,8 @@ TEST_P(VolumeHeaderValidity, FollowsBlockSizeAndVersionRules) {
 INSTANTIATE_TEST_SUITE_P(Cases, VolumeHeaderValidity,
                          ::testing::Values(HeaderCase{4096, 4, true}, HeaderCase{512, 4, true},
                                            HeaderCase{4100, 4, false}, HeaderCase{4096, 17, false},
-                                           HeaderCase{0, 4, false},      // 0 passed "low 9 bits zero"
-                                           HeaderCase{1536, 4, false},   // a multiple of 512, not a power of two
+                                           HeaderCase{0, 4, false},     // 0 passed "low 9 bits zero"
+                                           HeaderCase{1536, 4, false},  // a multiple of 512, not a power of two
                                            HeaderCase{256, 4, false}));
 
 TEST(VolumeHeader, ShortOrWrongSignatureFails) {
@@ -98,18 +98,19 @@ TEST_P(NodeValidity, ChecksKindHeightAndOffsets) {
   EXPECT_EQ(CHFSPlusBTNode::IsValidNode(ByteView(n.data(), n.size()), 512), c.valid) << c.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, NodeValidity,
-    ::testing::Values(NodeCase{"leaf", -1, 1, {14, 40, 80}, true}, NodeCase{"empty leaf", -1, 1, {14}, true},
-                      NodeCase{"index", 0, 2, {14, 30}, true}, NodeCase{"header", 1, 0, {14, 120, 248, 504}, true},
-                      NodeCase{"first offset not 14", -1, 1, {16, 40}, false},
-                      NodeCase{"offsets not increasing", -1, 1, {14, 40, 40}, false},
-                      NodeCase{"offset into the table", -1, 1, {14, 40, 509}, false},
-                      NodeCase{"leaf of height 2", -1, 2, {14, 40}, false},
-                      NodeCase{"index of height 1", 0, 1, {14, 40}, false},
-                      NodeCase{"header of height 1", 1, 1, {14, 40}, false},
-                      NodeCase{"unknown kind", 3, 0, {14, 40}, false},
-                      NodeCase{"index deeper than any tree", 0, 17, {14, 40}, false}));
+INSTANTIATE_TEST_SUITE_P(Cases, NodeValidity,
+                         ::testing::Values(NodeCase{"leaf", -1, 1, {14, 40, 80}, true},
+                                           NodeCase{"empty leaf", -1, 1, {14}, true},
+                                           NodeCase{"index", 0, 2, {14, 30}, true},
+                                           NodeCase{"header", 1, 0, {14, 120, 248, 504}, true},
+                                           NodeCase{"first offset not 14", -1, 1, {16, 40}, false},
+                                           NodeCase{"offsets not increasing", -1, 1, {14, 40, 40}, false},
+                                           NodeCase{"offset into the table", -1, 1, {14, 40, 509}, false},
+                                           NodeCase{"leaf of height 2", -1, 2, {14, 40}, false},
+                                           NodeCase{"index of height 1", 0, 1, {14, 40}, false},
+                                           NodeCase{"header of height 1", 1, 1, {14, 40}, false},
+                                           NodeCase{"unknown kind", 3, 0, {14, 40}, false},
+                                           NodeCase{"index deeper than any tree", 0, 17, {14, 40}, false}));
 
 TEST(Node, RecordCountBeyondTheNodeIsRejected) {
   Bytes n = Node(-1, 1, {14, 40});

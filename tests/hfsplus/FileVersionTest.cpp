@@ -126,7 +126,7 @@ TEST_P(FileVersionsDeepScan, LiveFileKeepsItsContentAndTheEarlierVersionIsListed
   EXPECT_EQ(earlier->GetCreationTime(), FileTime(kCreated));
 
   std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(controller->GetDataRecovery(kSearcherHfsPlus),
-                                                                     [](IDataRecovery* r) { r->Release(); });
+                                                                    [](IDataRecovery* r) { r->Release(); });
   ASSERT_NE(recovery, nullptr);
   const std::pair<IFileNode*, const Bytes*> cases[] = {{live, &v.live}, {earlier, &v.older}};
   for (const auto& [node, expected] : cases) {

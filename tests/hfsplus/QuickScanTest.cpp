@@ -38,7 +38,7 @@ class QuickScan : public ::testing::TestWithParam<Geometry> {};
 hfstest::Bytes Recover(IFileSystemSearchController* searcher, IStorageDevice* device, IFileNode* node,
                        const testsupport::TempDir& tmp, const std::string& name) {
   std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(CreateDataRecoveryObj(),
-                                                                     [](IDataRecovery* r) { r->Release(); });
+                                                                    [](IDataRecovery* r) { r->Release(); });
   EXPECT_EQ(recovery->Initialize(searcher, device), 0u);
   IFileReader* reader = recovery->SetRecoverNode(node);
   EXPECT_NE(reader, nullptr) << name;
@@ -237,7 +237,7 @@ TEST(QuickScanController, RealTreeBuilderShowsTheDeletedFiles) {
   EXPECT_EQ(shown.count("a.txt"), 0u);  // live files are not shown by a quick scan
 
   std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(controller->GetDataRecovery(kSearcherHfsPlus),
-                                                                     [](IDataRecovery* r) { r->Release(); });
+                                                                    [](IDataRecovery* r) { r->Release(); });
   ASSERT_NE(recovery, nullptr);
   testsupport::TempDir tmp;
   const auto& f = sample.builder.Files().at(sample.goneComp);

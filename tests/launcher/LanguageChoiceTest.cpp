@@ -15,7 +15,7 @@ using launcher::PrivateData;
 using launcher::RunScript;
 using testplist::Contents;
 
-const testplist::Entries kMany = {{"English", "en"},       {"Deutsch", "de"},   {"Português", "pt-BR"},
+const testplist::Entries kMany = {{"English", "en"},       {"Deutsch", "de"},       {"Português", "pt-BR"},
                                   {"繁體中文", "zh-Hant"}, {"简体中文", "zh-Hans"}, {"日本語", "ja"}};
 const testplist::Entries kEnglishGerman = {{"English", "en"}, {"Deutsch", "de"}};
 
@@ -113,9 +113,8 @@ TEST(LanguageChoiceFiles, FirstExistingShippedFileIsUsed) {
   std::filesystem::create_directories(dir.Path() / "share");
   testplist::Write(dir.File("share/PrivateData.plist"), {{{"Deutsch", "de"}}});
   testplist::Write(dir.File("other.plist"), {{{"Français", "de-other"}}});
-  PrivateData data =
-      PrivateData::Load({dir.File("none.plist"), dir.File("share/PrivateData.plist"), dir.File("other.plist")},
-                        dir.File("cfg/p.plist"));
+  PrivateData data = PrivateData::Load(
+      {dir.File("none.plist"), dir.File("share/PrivateData.plist"), dir.File("other.plist")}, dir.File("cfg/p.plist"));
   EXPECT_EQ(RunScript::ChooseLanguage("de", data).curLanguage, "Deutsch");
 }
 

@@ -14,10 +14,10 @@ using Entries = std::vector<std::pair<std::string, std::string>>;
 struct Contents {
   Contents(Entries s = {}, std::optional<std::string> cur = std::nullopt, bool t = false, std::string extra = {})
       : supported(std::move(s)), current(std::move(cur)), tovane(t), extraXml(std::move(extra)) {}
-  Entries supported;                      // "SupportLanguage", in order
-  std::optional<std::string> current;     // "CurLanguage"
-  bool tovane = false;                    // "Tovane" present
-  std::string extraXml;                   // more key/value pairs, as XML
+  Entries supported;                   // "SupportLanguage", in order
+  std::optional<std::string> current;  // "CurLanguage"
+  bool tovane = false;                 // "Tovane" present
+  std::string extraXml;                // more key/value pairs, as XML
 };
 
 inline std::string Xml(const Contents& c) {

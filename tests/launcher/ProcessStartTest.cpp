@@ -78,8 +78,8 @@ TEST(StartDetached, MissingOrUnfitProgramStartsNothing) {
   testchild::WriteExecutable(elevator, "#!/bin/sh\ntouch \"$0.ran\"\nexec \"$@\"\n");
   std::ofstream(dir.File("plain")) << "not executable";
   std::filesystem::create_directories(dir.Path() / "folder");
-  for (const std::string& path : {dir.File("missing"), dir.File("plain"), dir.File("folder"), std::string("target"),
-                                  std::string()}) {
+  for (const std::string& path :
+       {dir.File("missing"), dir.File("plain"), dir.File("folder"), std::string("target"), std::string()}) {
     for (const bool elevated : {false, true}) {
       EXPECT_EQ(StartDetached(path, {}, elevated, elevator), StartResult::NotFound) << path << " " << elevated;
     }

@@ -53,8 +53,8 @@ TEST_P(ArgumentLayout, HandedToTheStarter) {
   testplist::Write(dir.File("PrivateData.plist"), {{{"English", "en"}, {"Deutsch", "de"}}});
   FakeStarter starter;
   starter.root = c.root;
-  launcher::LauncherSettings settings{dir.Path().string(), {dir.File("PrivateData.plist")}, dir.File("cfg/p.plist"),
-                                      "de", "/home/user"};
+  launcher::LauncherSettings settings{
+      dir.Path().string(), {dir.File("PrivateData.plist")}, dir.File("cfg/p.plist"), "de", "/home/user"};
   std::vector<std::string> argv{"quarnel-launcher"};
   if (c.document) argv.push_back(*c.document);
 
@@ -71,14 +71,20 @@ INSTANTIATE_TEST_SUITE_P(
     Table, ArgumentLayout,
     ::testing::Values(
         LayoutCase{"NoDocumentThroughPkexec", false, std::nullopt, {"de*loaderflag*"}, true},
-        LayoutCase{"DocumentThroughPkexec", false, "/data/scan 1.Quarnel", {"de*loaderflag*", "/data/scan 1.Quarnel"},
-                   true},
+        LayoutCase{
+            "DocumentThroughPkexec", false, "/data/scan 1.Quarnel", {"de*loaderflag*", "/data/scan 1.Quarnel"}, true},
         LayoutCase{"NoDocumentAsRoot", true, std::nullopt, {"de*loaderflag*"}, false},
         LayoutCase{"DocumentAsRoot", true, "/data/x.Quarnel", {"de*loaderflag*", "/data/x.Quarnel"}, false},
-        LayoutCase{"RelativeDocumentMadeAbsolute", false, "saved/x.Quarnel",
-                   {"de*loaderflag*", "/home/user/saved/x.Quarnel"}, true},
-        LayoutCase{"DocumentWithShellCharacters", false, "/d/$(rm -rf ~);`x`.Quarnel",
-                   {"de*loaderflag*", "/d/$(rm -rf ~);`x`.Quarnel"}, true}),
+        LayoutCase{"RelativeDocumentMadeAbsolute",
+                   false,
+                   "saved/x.Quarnel",
+                   {"de*loaderflag*", "/home/user/saved/x.Quarnel"},
+                   true},
+        LayoutCase{"DocumentWithShellCharacters",
+                   false,
+                   "/d/$(rm -rf ~);`x`.Quarnel",
+                   {"de*loaderflag*", "/d/$(rm -rf ~);`x`.Quarnel"},
+                   true}),
     [](const ::testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
 
 struct FailureCase {
@@ -103,8 +109,8 @@ TEST_P(StartFailure, NothingRecordedAndQuietExit) {
   EXPECT_EQ(starter.calls.size(), 1u);
   EXPECT_FALSE(std::filesystem::exists(dir.File("cfg/p.plist")));
 
-  launcher::LauncherSettings settings{dir.Path().string(), {dir.File("PrivateData.plist")}, dir.File("cfg/p.plist"),
-                                      "de", "/"};
+  launcher::LauncherSettings settings{
+      dir.Path().string(), {dir.File("PrivateData.plist")}, dir.File("cfg/p.plist"), "de", "/"};
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   EXPECT_EQ(launcher::LoaderMain({"quarnel-launcher"}, starter, settings), 1);
@@ -114,18 +120,16 @@ TEST_P(StartFailure, NothingRecordedAndQuietExit) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("cfg/p.plist")));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, StartFailure,
-                         ::testing::Values(FailureCase{"Refused", StartResult::Refused, launcher::kRunRefused, true,
-                                                       "authorisation cancelled or refused"},
-                                           FailureCase{"NoAuthority", StartResult::Refused, launcher::kRunNoAuthority,
-                                                       false, "no polkit authority answers"},
-                                           FailureCase{"NoPkexec", StartResult::NoElevator, launcher::kRunNoElevator,
-                                                       true, "pkexec is not installed"},
-                                           FailureCase{"Missing", StartResult::NotFound, launcher::kRunNotFound, true,
-                                                       "main program missing"},
-                                           FailureCase{"Failed", StartResult::Failed, launcher::kRunFailed, true,
-                                                       "could not start the main program"}),
-                         [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Table, StartFailure,
+    ::testing::Values(
+        FailureCase{"Refused", StartResult::Refused, launcher::kRunRefused, true, "authorisation cancelled or refused"},
+        FailureCase{"NoAuthority", StartResult::Refused, launcher::kRunNoAuthority, false,
+                    "no polkit authority answers"},
+        FailureCase{"NoPkexec", StartResult::NoElevator, launcher::kRunNoElevator, true, "pkexec is not installed"},
+        FailureCase{"Missing", StartResult::NotFound, launcher::kRunNotFound, true, "main program missing"},
+        FailureCase{"Failed", StartResult::Failed, launcher::kRunFailed, true, "could not start the main program"}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST(LauncherMissingProgram, RealStarterStartsNothingAndAsksForNothing) {
   testsupport::TempDir dir;

@@ -75,13 +75,13 @@ TEST_P(RestartPages, PlaceTheVolumeOfTheirLogFile) {
   EXPECT_EQ(FlagsByBase(parts), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    NtfsEvidence, RestartPages,
-    ::testing::Values(RestartCase{"RecordAfterBothPages", false, true, {{9200, 0xC0}}},
-                      RestartCase{"RecordBeforeThePages", true, true, {{9200, 0xC0}, {9192, 0x80}}},
-                      // A lone page may be the first or the second of its log.
-                      RestartCase{"OnePage", true, false, {{9200, 0x40}, {9192, 0x80}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(NtfsEvidence, RestartPages,
+                         ::testing::Values(RestartCase{"RecordAfterBothPages", false, true, {{9200, 0xC0}}},
+                                           RestartCase{
+                                               "RecordBeforeThePages", true, true, {{9200, 0xC0}, {9192, 0x80}}},
+                                           // A lone page may be the first or the second of its log.
+                                           RestartCase{"OnePage", true, false, {{9200, 0x40}, {9192, 0x80}}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(NtfsEvidence, CandidatesLeftWithoutFlagsAreDropped) {
   CNTFSPartitionInfoBuilder parts(kDeviceSectors, 512);

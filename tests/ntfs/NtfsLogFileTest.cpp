@@ -50,8 +50,8 @@ class JournalMaker {
 };
 
 // Client data of a log record: the 40-byte client header, then `data`.
-Bytes Client(std::uint16_t undoOffset, std::uint16_t undoLength, std::uint16_t recordOffset, std::uint16_t attributeOffset,
-             std::uint16_t blockOffset, std::uint64_t vcn, const Bytes& data) {
+Bytes Client(std::uint16_t undoOffset, std::uint16_t undoLength, std::uint16_t recordOffset,
+             std::uint16_t attributeOffset, std::uint16_t blockOffset, std::uint64_t vcn, const Bytes& data) {
   Bytes c(40 + data.size(), 0);
   Put16(c, 0x04, 0x28);  // redo offset
   Put16(c, 0x06, static_cast<std::uint16_t>(data.size()));
@@ -69,7 +69,11 @@ MftGeometry Geometry(int sectorsPerCluster) { return MftGeometry{0, sectorsPerCl
 
 Bytes DeletedRecord(std::uint32_t number, const std::u16string& name, std::uint64_t parent) {
   // $DATA with its runs wiped: real size 0 and an empty mapping-pairs array.
-  return RecordMaker(1024, 0, number).StandardInformation(0x20).FileName(name, parent).NonResidentData({0}, 0, 0).Build();
+  return RecordMaker(1024, 0, number)
+      .StandardInformation(0x20)
+      .FileName(name, parent)
+      .NonResidentData({0}, 0, 0)
+      .Build();
 }
 
 }  // namespace
@@ -112,7 +116,8 @@ TEST(NtfsLogFile, UndoDataRebuildsTheRuns) {
   JournalMaker j(6);
   const Bytes pairs = {0x11, 0x05, 0x30, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
   // Undo data at client offset 40 (relative to 0x30: 0x28), record 42 = VCN 10, block 4.
-  j.Add(4, 100, Client(0x28, static_cast<std::uint16_t>(pairs.size()), static_cast<std::uint16_t>(data), 0x40, 4, 10, pairs));
+  j.Add(4, 100,
+        Client(0x28, static_cast<std::uint16_t>(pairs.size()), static_cast<std::uint16_t>(data), 0x40, 4, 10, pairs));
   CFindFileFromLogFile log;
   log.SetGeometry(Geometry(8));
   const Bytes journal = j.Build();

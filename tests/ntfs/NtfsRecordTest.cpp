@@ -17,7 +17,8 @@ namespace {
 
 ByteView View(const Bytes& b) { return ByteView(b.data(), b.size()); }
 
-std::unique_ptr<CNTFSFileProperties> Properties(const Bytes& record, long long clusterBytes, long long* parent = nullptr) {
+std::unique_ptr<CNTFSFileProperties> Properties(const Bytes& record, long long clusterBytes,
+                                                long long* parent = nullptr) {
   const CNTFSFileRecord r(View(record));
   const CNTFSMultiFileRecord multi(r, RecordPosition{100, 0}, nullptr, {}, static_cast<int>(record.size()));
   long long p = -1;
@@ -48,8 +49,11 @@ TEST(NtfsRuns, DecodesPairsWithSignedOffsetsAndSparseRuns) {
 
 // Pairs that are cut, too wide, or place clusters before the volume are refused.
 TEST(NtfsRuns, RefusesDamagedPairs) {
-  const Bytes cases[] = {{0x51, 1, 2, 3, 4, 5, 6, 0}, {0x21, 0x10, 0x34}, {0x21, 0x10, 0x34, 0x12},
-                         {0x11, 0x01, 0xF0, 0}, {0x14, 0x01, 0x02, 0}};
+  const Bytes cases[] = {{0x51, 1, 2, 3, 4, 5, 6, 0},
+                         {0x21, 0x10, 0x34},
+                         {0x21, 0x10, 0x34, 0x12},
+                         {0x11, 0x01, 0xF0, 0},
+                         {0x14, 0x01, 0x02, 0}};
   for (const Bytes& pairs : cases) {
     CNTFSDataRunList list;
     EXPECT_FALSE(list.InitFromBuffer(View(pairs))) << int(pairs[0]);
@@ -65,12 +69,14 @@ TEST(NtfsRuns, PackingRoundTripsAndUsesTheSmallestWidths) {
   const Bytes& b = packed->Bytes();
   EXPECT_EQ(Bytes(b.begin(), b.begin() + 4), (Bytes{0x21, 0x10, 0x34, 0x12}));
   EXPECT_EQ(Bytes(b.begin() + 4, b.begin() + 7), (Bytes{0x02, 0x80, 0x00}));
-  std::unique_ptr<IDataRunList, void (*)(IDataRunList*)> back(packed->Decompress(), [](IDataRunList* l) { l->Release(); });
+  std::unique_ptr<IDataRunList, void (*)(IDataRunList*)> back(packed->Decompress(),
+                                                              [](IDataRunList* l) { l->Release(); });
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(back->GetDataRunListType(), 2);
   std::vector<std::pair<long long, long long>> got;
   for (const DataRun* r = back->GetFirst(); r != nullptr; r = back->GetNext()) got.push_back({r->start, r->length});
-  EXPECT_EQ(got, (std::vector<std::pair<long long, long long>>{{0x1234, 0x10}, {-1, 0x80}, {0x100, 3}, {0x7FFFFFFFFFLL, 1}}));
+  EXPECT_EQ(
+      got, (std::vector<std::pair<long long, long long>>{{0x1234, 0x10}, {-1, 0x80}, {0x100, 3}, {0x7FFFFFFFFFLL, 1}}));
   EXPECT_EQ(CCompressedDataRunList::GetNeedBytes(-128), 1);
   EXPECT_EQ(CCompressedDataRunList::GetNeedBytes(128), 2);
   EXPECT_EQ(CCompressedDataRunList::GetNeedBytes(1LL << 55), 8);
@@ -83,9 +89,9 @@ TEST(NtfsFileRecord, HeaderTestTable) {
     std::uint16_t value;
     bool valid;
   };
-  const Case cases[] = {{"offset 40", 0x04, 40, false}, {"offset 258", 0x04, 258, false},
-                        {"offset 42", 0x04, 42, true},  {"offset 256", 0x04, 256, true},
-                        {"count 17", 0x06, 17, false},  {"count 0", 0x06, 0, false},
+  const Case cases[] = {{"offset 40", 0x04, 40, false},       {"offset 258", 0x04, 258, false},
+                        {"offset 42", 0x04, 42, true},        {"offset 256", 0x04, 256, true},
+                        {"count 17", 0x06, 17, false},        {"count 0", 0x06, 0, false},
                         {"allocated 1000", 0x1C, 1000, false}};
   for (const Case& c : cases) {
     Bytes b = RecordMaker().FileName(u"a.txt", 5).Plain();
@@ -137,9 +143,12 @@ TEST(NtfsFileRecord, AttributesReachingPastTheirLengthAreRefused) {
 }
 
 TEST(NtfsFileRecord, SystemRecordsNeedNameAndFlags) {
-  EXPECT_TRUE(CIsMetaFileRecord::IsMetaFileRecord(View(RecordMaker().StandardInformation(0x06).FileName(u"$MFT", 5).Build())));
-  EXPECT_FALSE(CIsMetaFileRecord::IsMetaFileRecord(View(RecordMaker().StandardInformation(0x06).FileName(u"$mft", 5).Build())));
-  EXPECT_FALSE(CIsMetaFileRecord::IsMetaFileRecord(View(RecordMaker().StandardInformation(0x20).FileName(u"$MFT", 5).Build())));
+  EXPECT_TRUE(
+      CIsMetaFileRecord::IsMetaFileRecord(View(RecordMaker().StandardInformation(0x06).FileName(u"$MFT", 5).Build())));
+  EXPECT_FALSE(
+      CIsMetaFileRecord::IsMetaFileRecord(View(RecordMaker().StandardInformation(0x06).FileName(u"$mft", 5).Build())));
+  EXPECT_FALSE(
+      CIsMetaFileRecord::IsMetaFileRecord(View(RecordMaker().StandardInformation(0x20).FileName(u"$MFT", 5).Build())));
   EXPECT_TRUE(CIsMetaFileRecord::IsMetaFileRecord(24));
   EXPECT_FALSE(CIsMetaFileRecord::IsMetaFileRecord(25));
 }
@@ -161,16 +170,18 @@ TEST(NtfsProperties, SizesFollowTheClusters) {
   EXPECT_EQ(a->GetFileSize(), 40960);
   EXPECT_EQ(a->GetState() & kNtfsStateDeleted, kNtfsStateDeleted);
   // A real size beyond the clusters is cut to them.
-  auto b = Properties(RecordMaker().FileName(u"b.bin", 5).NonResidentData({0x11, 2, 0x20, 0}, 100000, 8192).Build(), 4096);
+  auto b =
+      Properties(RecordMaker().FileName(u"b.bin", 5).NonResidentData({0x11, 2, 0x20, 0}, 100000, 8192).Build(), 4096);
   EXPECT_EQ(b->GetFileSize(), 8192);
   // Compressed and encrypted: encrypted wins.
-  auto c = Properties(RecordMaker().FileName(u"c.bin", 5).NonResidentData({0x11, 2, 0x20, 0}, 100, 8192, 0x4001).Build(),
-                      4096);
+  auto c = Properties(
+      RecordMaker().FileName(u"c.bin", 5).NonResidentData({0x11, 2, 0x20, 0}, 100, 8192, 0x4001).Build(), 4096);
   EXPECT_EQ(c->GetAttribute() & (kNtfsAttrCompressed | kNtfsAttrEncrypted), kNtfsAttrEncrypted);
 }
 
 TEST(NtfsProperties, ResidentDataGivesAResidentList) {
-  const Bytes record = RecordMaker().StandardInformation(0x20).FileName(u"r.txt", 64).ResidentData(Bytes(300, 7)).Build();
+  const Bytes record =
+      RecordMaker().StandardInformation(0x20).FileName(u"r.txt", 64).ResidentData(Bytes(300, 7)).Build();
   long long parent = -1;
   auto props = Properties(record, 4096, &parent);
   ASSERT_NE(props, nullptr);

@@ -44,7 +44,8 @@ std::unique_ptr<ScanRun> Scan(IStorageDevice& device, _RECOVERY_CONTROLLER_TYPE 
   run->controller.reset(CreateRecoveryController(kind));
   run->controller->Initialize(filter);
   run->result = run->controller->StartDataRecovery(&device, &run->progress, &run->tree);
-  std::function<void(IFileNode*, const std::string&, int)> walk = [&](IFileNode* n, const std::string& prefix, int depth) {
+  std::function<void(IFileNode*, const std::string&, int)> walk = [&](IFileNode* n, const std::string& prefix,
+                                                                      int depth) {
     for (IFileNode* c = n->GetFirstChild(); c != nullptr && depth < 64; c = c->GetNextNode()) {
       std::string path = prefix + (c->GetFileName() != nullptr ? c->GetFileName() : "?");
       if (depth == 0 && kind != kControllerQuick) {

@@ -17,7 +17,10 @@ TEST(ProcessPaths, StateDirectoryFollowsXdg) {
   const std::string saved = old != nullptr ? old : "";
   setenv("XDG_STATE_HOME", "/tmp/xdgstate", 1);
   EXPECT_EQ(platform::UserStateDirectory(), "/tmp/xdgstate/quarnel");
-  if (old != nullptr) setenv("XDG_STATE_HOME", saved.c_str(), 1); else unsetenv("XDG_STATE_HOME");
+  if (old != nullptr)
+    setenv("XDG_STATE_HOME", saved.c_str(), 1);
+  else
+    unsetenv("XDG_STATE_HOME");
 }
 
 TEST(ProcessPaths, MakeDirectoriesCreatesParents) {

@@ -26,9 +26,7 @@ int Run(const std::string& command) {
   return WEXITSTATUS(status);
 }
 
-bool HaveProgram(const std::string& program) {
-  return Run("command -v " + program + " >/dev/null 2>&1") == 0;
-}
+bool HaveProgram(const std::string& program) { return Run("command -v " + program + " >/dev/null 2>&1") == 0; }
 
 std::string FixturesDir() {
   const char* dir = std::getenv("QUARNEL_FIXTURES_DIR");

@@ -59,8 +59,7 @@ bool TroubledReads::Touches(const std::set<long long>& sectors, std::uint64_t of
   return found;
 }
 
-IRawReadPrimitive::Outcome TroubledReads::ReadAt(int fd, void* buffer, std::uint64_t length,
-                                                 std::uint64_t offset) {
+IRawReadPrimitive::Outcome TroubledReads::ReadAt(int fd, void* buffer, std::uint64_t length, std::uint64_t offset) {
   struct stat st {};
   const bool ours = ::fstat(fd, &st) == 0 && st.st_dev == m_device && st.st_ino == m_inode;
   std::uint64_t failAt = length;

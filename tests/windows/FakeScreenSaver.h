@@ -9,4 +9,4 @@ namespace windowstest {
 // Runs the service until the process is ended; the exit status.
 int RunFakeScreenSaver(const QByteArray& logPath, int argc, char** argv);
 
-} // namespace windowstest
+}  // namespace windowstest

@@ -5,10 +5,9 @@
 // standard mutexes the sanitizer sees.
 
 #if defined(__SANITIZE_THREAD__)
-extern "C" const char* __tsan_default_suppressions()
-{
-    return "race:libQt6Core.so\n"
-           "race:libQt6Gui.so\n"
-           "race:libQt6Widgets.so\n";
+extern "C" const char* __tsan_default_suppressions() {
+  return "race:libQt6Core.so\n"
+         "race:libQt6Gui.so\n"
+         "race:libQt6Widgets.so\n";
 }
 #endif

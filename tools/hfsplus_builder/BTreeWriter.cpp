@@ -27,7 +27,8 @@ Bytes Node(std::int8_t kind, std::uint8_t height, const std::vector<Bytes>& reco
   }
   offsets.push_back(off);
   if (off + 2 * offsets.size() > nodeSize) throw std::runtime_error("node overflow");
-  for (std::size_t i = 0; i < offsets.size(); ++i) PutBe16(n, nodeSize - 2 * (i + 1), static_cast<std::uint16_t>(offsets[i]));
+  for (std::size_t i = 0; i < offsets.size(); ++i)
+    PutBe16(n, nodeSize - 2 * (i + 1), static_cast<std::uint16_t>(offsets[i]));
   return n;
 }
 
@@ -74,8 +75,7 @@ std::vector<std::uint32_t> LeafNodes(const std::vector<TreeRecord>& records, con
   return out;
 }
 
-std::vector<Bytes> WriteTree(const std::vector<TreeRecord>& records, const TreeShape& shape,
-                             std::uint32_t totalNodes) {
+std::vector<Bytes> WriteTree(const std::vector<TreeRecord>& records, const TreeShape& shape, std::uint32_t totalNodes) {
   const std::uint16_t ns = shape.nodeSize;
   std::vector<Bytes> nodes;
   nodes.emplace_back();  // header, written last
@@ -137,7 +137,8 @@ std::vector<Bytes> WriteTree(const std::vector<TreeRecord>& records, const TreeS
   header[37] = shape.keyCompareType;
   PutBe32(header, 38, shape.attributes);
   Bytes map(ns - 256, 0);
-  for (std::uint32_t i = 0; i < used && i / 8 < map.size(); ++i) map[i / 8] |= static_cast<std::uint8_t>(0x80 >> (i % 8));
+  for (std::uint32_t i = 0; i < used && i / 8 < map.size(); ++i)
+    map[i / 8] |= static_cast<std::uint8_t>(0x80 >> (i % 8));
   nodes[0] = Node(1, 0, {header, Bytes(128, 0), map}, ns, 0, 0);
   return nodes;
 }

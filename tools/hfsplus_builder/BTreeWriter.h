@@ -25,8 +25,7 @@ struct TreeShape {
 
 // The nodes of a tree holding `records` (already sorted), padded with free
 // nodes to `totalNodes` (at least what is needed). Node 0 is the header.
-std::vector<Bytes> WriteTree(const std::vector<TreeRecord>& records, const TreeShape& shape,
-                             std::uint32_t totalNodes);
+std::vector<Bytes> WriteTree(const std::vector<TreeRecord>& records, const TreeShape& shape, std::uint32_t totalNodes);
 // The number of nodes the records need.
 std::uint32_t NodesNeeded(const std::vector<TreeRecord>& records, const TreeShape& shape);
 // Node numbers of the leaves in a tree written by WriteTree.

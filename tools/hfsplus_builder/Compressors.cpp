@@ -101,10 +101,10 @@ Bytes ZlibResourceFork(const Bytes& data, bool raw) {
   Bytes body = table;
   for (const Bytes& e : encoded) Append(body, e);
   Bytes fork(r, 0);
-  PutBe32(fork, 0, r);                                           // data offset
+  PutBe32(fork, 0, r);                                                // data offset
   PutBe32(fork, 4, r + 4 + static_cast<std::uint32_t>(body.size()));  // map offset
-  PutBe32(fork, 8, static_cast<std::uint32_t>(body.size()));     // data length
-  PutBe32(fork, 12, 50);                                         // map length
+  PutBe32(fork, 8, static_cast<std::uint32_t>(body.size()));          // data length
+  PutBe32(fork, 12, 50);                                              // map length
   AppendBe32(fork, static_cast<std::uint32_t>(body.size()));
   Append(fork, body);
   // A minimal resource map ("cmpf" resource 1).

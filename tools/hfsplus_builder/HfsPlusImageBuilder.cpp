@@ -86,7 +86,9 @@ Bytes BsdInfo(std::uint8_t ownerFlags, std::uint16_t mode, std::uint32_t special
   return b;
 }
 
-std::uint32_t Blocks(std::uint64_t bytes, std::uint32_t bs) { return static_cast<std::uint32_t>((bytes + bs - 1) / bs); }
+std::uint32_t Blocks(std::uint64_t bytes, std::uint32_t bs) {
+  return static_cast<std::uint32_t>((bytes + bs - 1) / bs);
+}
 
 }  // namespace
 
@@ -98,10 +100,10 @@ struct HfsPlusImageBuilder::Entry {
   bool deleted = false;
   Bytes data;
   FileOptions options;
-  std::uint32_t linkTo = 0;       // a hard link: the inode number
-  std::uint32_t linkCount = 0;    // an inode file: its links
+  std::uint32_t linkTo = 0;     // a hard link: the inode number
+  std::uint32_t linkCount = 0;  // an inode file: its links
   // Layout results.
-  Bytes fork;                     // what the data or resource fork stores
+  Bytes fork;  // what the data or resource fork stores
   bool forkIsResource = false;
   Bytes decmpfs;
   std::vector<Extent> extents;
@@ -324,7 +326,9 @@ Bytes HfsPlusImageBuilder::BuildImage() {
   if (allocBlocks > allocReserve) throw std::runtime_error("volume too large for the builder");
 
   Bytes img(static_cast<std::size_t>(totalBlocks) * bs, 0);
-  auto put = [&](std::uint64_t at, const Bytes& b) { std::copy(b.begin(), b.end(), img.begin() + static_cast<long>(at)); };
+  auto put = [&](std::uint64_t at, const Bytes& b) {
+    std::copy(b.begin(), b.end(), img.begin() + static_cast<long>(at));
+  };
 
   // Data.
   auto writeExtents = [&](const std::vector<Extent>& extents, const Bytes& bytes) {
@@ -569,8 +573,7 @@ Bytes HfsPlusImageBuilder::BuildImage() {
   PutBe32(vh, 104, static_cast<std::uint32_t>(o.volumeId >> 32));
   PutBe32(vh, 108, static_cast<std::uint32_t>(o.volumeId));
   auto special = [&](std::size_t at, std::uint32_t start, std::uint32_t blocks) {
-    const Bytes f = blocks == 0 ? ForkData(0, {}, 0)
-                                : ForkData(std::uint64_t{blocks} * bs, {{start, blocks}}, blocks);
+    const Bytes f = blocks == 0 ? ForkData(0, {}, 0) : ForkData(std::uint64_t{blocks} * bs, {{start, blocks}}, blocks);
     std::copy(f.begin(), f.end(), vh.begin() + static_cast<long>(at));
   };
   special(112, allocStart, allocBlocks);

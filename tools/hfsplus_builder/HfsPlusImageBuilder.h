@@ -25,25 +25,25 @@ struct BuilderOptions {
   // ahead of the trees and the data, as the system's own formatter lays
   // them out (a 10 MiB volume of 4 KiB blocks: the journal at byte 12288).
   bool journalFirst = false;
-  std::uint64_t journalSize = 0;     // 0: just large enough; else rounded to blocks
+  std::uint64_t journalSize = 0;  // 0: just large enough; else rounded to blocks
   // The transaction also holds the sector with the volume header, as the
   // system journals every header update.
   bool journalVolumeHeader = false;
   bool attributesFile = true;
-  bool hfsx = false;                 // HFSX with binary name order (0xBC)
-  bool wrapJournal = false;          // the transaction crosses the buffer end
+  bool hfsx = false;         // HFSX with binary name order (0xBC)
+  bool wrapJournal = false;  // the transaction crosses the buffer end
   std::string volumeName = "TestVol";
-  std::uint32_t date = 3787000000u;  // HFS seconds (2024)
+  std::uint32_t date = 3787000000u;                // HFS seconds (2024)
   std::uint64_t volumeId = 0x123456789ABCDEF0ull;  // Finder info words 6 and 7
 };
 
 enum class Compression { kNone, kZlibInline, kZlibResource, kLzvnInline, kLzvnResource };
 
 struct FileOptions {
-  int fragments = 1;          // the data (or resource) fork in this many extents
+  int fragments = 1;  // the data (or resource) fork in this many extents
   Compression compression = Compression::kNone;
-  bool rawChunks = false;     // compressed chunks stored with the raw marker
-  Bytes resourceFork;         // a plain resource fork
+  bool rawChunks = false;  // compressed chunks stored with the raw marker
+  Bytes resourceFork;      // a plain resource fork
   std::vector<std::pair<std::string, Bytes>> xattrs;
   // An earlier content of the file, in blocks of its own that are free now:
   // the older tree leaves in the journal list the file with it, with

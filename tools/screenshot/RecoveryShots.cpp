@@ -23,68 +23,64 @@ namespace {
 
 QString g_out;
 
-void wait(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+void wait(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-void shot(QWidget& window, const char* name)
-{
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        window.move(screen->availableGeometry().center() - window.rect().center());
-    window.show();
-    window.raise();
-    wait(800);
-    const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
-    const QString path = g_out + QStringLiteral("/") + QLatin1String(name) + QStringLiteral(".png");
-    if (screen.save(path, "PNG"))
-        std::printf("wrote %s\n", qPrintable(path));
-    else
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-    window.hide();
-    wait(200);
+void shot(QWidget& window, const char* name) {
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    window.move(screen->availableGeometry().center() - window.rect().center());
+  window.show();
+  window.raise();
+  wait(800);
+  const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
+  const QString path = g_out + QStringLiteral("/") + QLatin1String(name) + QStringLiteral(".png");
+  if (screen.save(path, "PNG"))
+    std::printf("wrote %s\n", qPrintable(path));
+  else
+    std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+  window.hide();
+  wait(200);
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: quarnel_recovery_shots OUT_DIR\n");
-        return 2;
-    }
-    g_out = QString::fromLocal8Bit(argv[1]);
-    const QString destination = QStringLiteral("/home/ana/Recovered files");
-    {
-        windows::QVShowScanProgressWindowController progress;
-        progress.changeProgressValue(42.0, QStringLiteral("holiday.jpg"));
-        shot(progress, "recovery-progress");
-        progress.stopProgressButtonAction();
-        shot(progress, "recovery-stop");
-        progress.noButtonAction();
-        progress.setNoMemeryViewHidden();
-        shot(progress, "recovery-no-space");
-    }
-    {
-        windows::QVScanEndSaveWindowController finished;
-        finished.setSavePathStr(destination);
-        shot(finished, "recovery-finished");
-    }
-    {
-        windows::QVScanNotEndSaveWindowController stopped;
-        stopped.changeRecoveryFilesPoint(destination, 3);
-        shot(stopped, "recovery-stopped");
-    }
-    {
-        windows::QVProgressWindow save;
-        save.setBSave(true);
-        save.start();
-        save.progress()->setValue(60);
-        shot(save, "save-progress");
-    }
-    return 0;
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: quarnel_recovery_shots OUT_DIR\n");
+    return 2;
+  }
+  g_out = QString::fromLocal8Bit(argv[1]);
+  const QString destination = QStringLiteral("/home/ana/Recovered files");
+  {
+    windows::QVShowScanProgressWindowController progress;
+    progress.changeProgressValue(42.0, QStringLiteral("holiday.jpg"));
+    shot(progress, "recovery-progress");
+    progress.stopProgressButtonAction();
+    shot(progress, "recovery-stop");
+    progress.noButtonAction();
+    progress.setNoMemeryViewHidden();
+    shot(progress, "recovery-no-space");
+  }
+  {
+    windows::QVScanEndSaveWindowController finished;
+    finished.setSavePathStr(destination);
+    shot(finished, "recovery-finished");
+  }
+  {
+    windows::QVScanNotEndSaveWindowController stopped;
+    stopped.changeRecoveryFilesPoint(destination, 3);
+    shot(stopped, "recovery-stopped");
+  }
+  {
+    windows::QVProgressWindow save;
+    save.setBSave(true);
+    save.start();
+    save.progress()->setValue(60);
+    shot(save, "save-progress");
+  }
+  return 0;
 }

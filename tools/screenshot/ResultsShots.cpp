@@ -26,194 +26,177 @@ namespace {
 
 QString g_out;
 
-void wait(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+void wait(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-void shot(const char* name)
-{
-    wait(600);
-    const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
-    const QString path = g_out + QStringLiteral("/") + QLatin1String(name) + QStringLiteral(".png");
-    if (screen.save(path, "PNG"))
-        std::printf("wrote %s\n", qPrintable(path));
-    else
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+void shot(const char* name) {
+  wait(600);
+  const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
+  const QString path = g_out + QStringLiteral("/") + QLatin1String(name) + QStringLiteral(".png");
+  if (screen.save(path, "PNG"))
+    std::printf("wrote %s\n", qPrintable(path));
+  else
+    std::fprintf(stderr, "could not write %s\n", qPrintable(path));
 }
 
-bool makeImage(const QString& work, QString& image)
-{
-    QImage picture(800, 600, QImage::Format_RGB32);
-    QPainter p(&picture);
-    QLinearGradient sky(0, 0, 0, 600);
-    sky.setColorAt(0, QColor(40, 90, 180));
-    sky.setColorAt(1, QColor(250, 170, 80));
-    p.fillRect(picture.rect(), sky);
-    p.setBrush(QColor(255, 230, 120));
-    p.setPen(Qt::NoPen);
-    p.drawEllipse(QPoint(400, 380), 110, 110);
-    p.fillRect(QRect(0, 450, 800, 150), QColor(30, 60, 90));
-    p.end();
-    if (!picture.save(work + QStringLiteral("/holiday.jpg"), "JPG", 90) ||
-        !picture.scaled(200, 150).save(work + QStringLiteral("/sunset.png"), "PNG"))
-        return false;
-    image = work + QStringLiteral("/shots.img");
-    const QString script = QStringLiteral(
-        "set -e; export PATH=\"$PATH:/usr/sbin:/sbin\" MTOOLS_SKIP_CHECK=1; cd '%1'\n"
-        "printf 'Minutes of the meeting of 8 March 2024.\\n' > minutes.txt\n"
-        "printf 'name,amount\\nrent,700\\nfood,250\\n' > budget.csv\n"
-        "printf 'Dear reader, hello again.\\nThis letter was deleted.\\n' > letter.txt\n"
-        "head -c 20000 /dev/zero > song.mp3\n"
-        "touch -d '2024-03-08 10:00:02' minutes.txt budget.csv song.mp3\n"
-        "touch -d '2025-07-14 18:30:00' holiday.jpg sunset.png letter.txt\n"
-        "rm -f shots.img; mkfs.vfat -F 16 -n HOLIDAYS -C shots.img 32768 >/dev/null\n"
-        "mmd -i shots.img ::/Documents ::/Photos ::/Music ::/Old\n"
-        "mcopy -m -i shots.img minutes.txt budget.csv ::/Documents/\n"
-        "mcopy -m -i shots.img holiday.jpg sunset.png ::/Photos/\n"
-        "mcopy -m -i shots.img song.mp3 ::/Music/\n"
-        "mcopy -m -i shots.img letter.txt ::/Old/\n"
-        "mdel -i shots.img ::/Photos/holiday.jpg ::/Old/letter.txt\n"
-        "truncate -s 2G shots.img\n")
-                               .arg(work);
-    return QProcess::execute(QStringLiteral("bash"), {QStringLiteral("-c"), script}) == 0;
-}
-
-bool rows(const QString& image, _DiskVolumeData& disk, _DiskVolumeData& volume)
-{
-    std::string why;
-    const int index = QVUIDeviceData::instance()->QVOpenImageFile(image.toStdString(), why);
-    std::list<_DiskVolumeData> all;
-    QVUIController::GetDeviceInfoToArray(all);
-    for (const auto& row : all)
-        if (row.diskIndex == index && !row.children.empty()) {
-            disk = row;
-            disk.children.clear();
-            volume = row.children.front();
-            return true;
-        }
-    std::fprintf(stderr, "no volume in %s: %s\n", qPrintable(image), why.c_str());
+bool makeImage(const QString& work, QString& image) {
+  QImage picture(800, 600, QImage::Format_RGB32);
+  QPainter p(&picture);
+  QLinearGradient sky(0, 0, 0, 600);
+  sky.setColorAt(0, QColor(40, 90, 180));
+  sky.setColorAt(1, QColor(250, 170, 80));
+  p.fillRect(picture.rect(), sky);
+  p.setBrush(QColor(255, 230, 120));
+  p.setPen(Qt::NoPen);
+  p.drawEllipse(QPoint(400, 380), 110, 110);
+  p.fillRect(QRect(0, 450, 800, 150), QColor(30, 60, 90));
+  p.end();
+  if (!picture.save(work + QStringLiteral("/holiday.jpg"), "JPG", 90) ||
+      !picture.scaled(200, 150).save(work + QStringLiteral("/sunset.png"), "PNG"))
     return false;
+  image = work + QStringLiteral("/shots.img");
+  const QString script = QStringLiteral(
+                             "set -e; export PATH=\"$PATH:/usr/sbin:/sbin\" MTOOLS_SKIP_CHECK=1; cd '%1'\n"
+                             "printf 'Minutes of the meeting of 8 March 2024.\\n' > minutes.txt\n"
+                             "printf 'name,amount\\nrent,700\\nfood,250\\n' > budget.csv\n"
+                             "printf 'Dear reader, hello again.\\nThis letter was deleted.\\n' > letter.txt\n"
+                             "head -c 20000 /dev/zero > song.mp3\n"
+                             "touch -d '2024-03-08 10:00:02' minutes.txt budget.csv song.mp3\n"
+                             "touch -d '2025-07-14 18:30:00' holiday.jpg sunset.png letter.txt\n"
+                             "rm -f shots.img; mkfs.vfat -F 16 -n HOLIDAYS -C shots.img 32768 >/dev/null\n"
+                             "mmd -i shots.img ::/Documents ::/Photos ::/Music ::/Old\n"
+                             "mcopy -m -i shots.img minutes.txt budget.csv ::/Documents/\n"
+                             "mcopy -m -i shots.img holiday.jpg sunset.png ::/Photos/\n"
+                             "mcopy -m -i shots.img song.mp3 ::/Music/\n"
+                             "mcopy -m -i shots.img letter.txt ::/Old/\n"
+                             "mdel -i shots.img ::/Photos/holiday.jpg ::/Old/letter.txt\n"
+                             "truncate -s 2G shots.img\n")
+                             .arg(work);
+  return QProcess::execute(QStringLiteral("bash"), {QStringLiteral("-c"), script}) == 0;
 }
 
-QModelIndex findRow(windows::CommOutlineView& outline, const QString& label, const QModelIndex& parent = {})
-{
-    QAbstractItemModel& model = *outline.model();
-    if (model.canFetchMore(parent))
-        model.fetchMore(parent);
-    for (int r = 0; r < model.rowCount(parent); ++r) {
-        const QModelIndex index = model.index(r, 0, parent);
-        if (outline.resultModel()->label(index) == label)
-            return index;
-        const QModelIndex below = findRow(outline, label, index);
-        if (below.isValid())
-            return below;
+bool rows(const QString& image, _DiskVolumeData& disk, _DiskVolumeData& volume) {
+  std::string why;
+  const int index = QVUIDeviceData::instance()->QVOpenImageFile(image.toStdString(), why);
+  std::list<_DiskVolumeData> all;
+  QVUIController::GetDeviceInfoToArray(all);
+  for (const auto& row : all)
+    if (row.diskIndex == index && !row.children.empty()) {
+      disk = row;
+      disk.children.clear();
+      volume = row.children.front();
+      return true;
     }
-    return {};
+  std::fprintf(stderr, "no volume in %s: %s\n", qPrintable(image), why.c_str());
+  return false;
 }
 
-int listRow(windows::QVDeletailWindowController& w, const QString& contains)
-{
-    for (int r = 0; r < w.fileList()->rowCount(); ++r)
-        if (w.fileList()->record(r).name.contains(contains))
-            return r;
-    return -1;
+QModelIndex findRow(windows::CommOutlineView& outline, const QString& label, const QModelIndex& parent = {}) {
+  QAbstractItemModel& model = *outline.model();
+  if (model.canFetchMore(parent)) model.fetchMore(parent);
+  for (int r = 0; r < model.rowCount(parent); ++r) {
+    const QModelIndex index = model.index(r, 0, parent);
+    if (outline.resultModel()->label(index) == label) return index;
+    const QModelIndex below = findRow(outline, label, index);
+    if (below.isValid()) return below;
+  }
+  return {};
 }
 
-bool waitForEnd(windows::QVDeletailWindowController& w)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!w.scanEnded() && t.elapsed() < 300000)
-        wait(50);
-    return !QVUIController::IsScanRunning();
+int listRow(windows::QVDeletailWindowController& w, const QString& contains) {
+  for (int r = 0; r < w.fileList()->rowCount(); ++r)
+    if (w.fileList()->record(r).name.contains(contains)) return r;
+  return -1;
 }
 
-} // namespace
+bool waitForEnd(windows::QVDeletailWindowController& w) {
+  QElapsedTimer t;
+  t.start();
+  while (!w.scanEnded() && t.elapsed() < 300000) wait(50);
+  return !QVUIController::IsScanRunning();
+}
 
-int main(int argc, char** argv)
-{
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: quarnel_results_shots OUT_DIR WORK_DIR\n");
-        return 2;
-    }
-    QApplication app(argc, argv);
-    g_out = QString::fromLocal8Bit(argv[1]);
-    const QString work = QString::fromLocal8Bit(argv[2]);
-    bridge_qt::QtBridge bridge;
-    QVUIController::Init();
-    QVUIController::SetRecoveryType(127);
-    QString image;
-    _DiskVolumeData disk, volume;
-    if (!makeImage(work, image) || !rows(image, disk, volume))
-        return 1;
+}  // namespace
 
-    {
-        windows::QVDeletailWindowController deep;
-        deep.setSelectDiskVolumeData(disk);
-        deep.setScanTypeNum(2);
-        deep.move(190, 90);
-        deep.show();
-        deep.getData();
-        wait(300);
-        deep.pauseButtonClick();
-        shot("results-scanning");
-        QVUIController::StopScan(1);
-        waitForEnd(deep);
-    }
-    // The stopped scan's thread ends before the next scan may start.
-    QVUIController::WaitForJobs(30000);
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: quarnel_results_shots OUT_DIR WORK_DIR\n");
+    return 2;
+  }
+  QApplication app(argc, argv);
+  g_out = QString::fromLocal8Bit(argv[1]);
+  const QString work = QString::fromLocal8Bit(argv[2]);
+  bridge_qt::QtBridge bridge;
+  QVUIController::Init();
+  QVUIController::SetRecoveryType(127);
+  QString image;
+  _DiskVolumeData disk, volume;
+  if (!makeImage(work, image) || !rows(image, disk, volume)) return 1;
 
-    windows::QVDeletailWindowController w;
-    w.setSelectDiskVolumeData(volume);
-    w.setScanTypeNum(1);
-    w.move(190, 90);
-    w.show();
-    if (!w.getData() || !waitForEnd(w)) {
-        std::fprintf(stderr, "the quick scan did not run\n");
-        return 1;
-    }
-    windows::CommOutlineView& path = *w.outline(0);
-    const QModelIndex photos = findRow(path, QStringLiteral("Photos"));
-    path.setCurrentIndex(photos);
-    const int picture = listRow(w, QStringLiteral("oliday"));
-    if (picture >= 0) {
-        w.nsbuttonCellClick(picture);
-        w.tableView()->setCurrentIndex(w.fileList()->index(picture, windows::FileListModel::Name));
-    }
-    shot("results-path");
+  {
+    windows::QVDeletailWindowController deep;
+    deep.setSelectDiskVolumeData(disk);
+    deep.setScanTypeNum(2);
+    deep.move(190, 90);
+    deep.show();
+    deep.getData();
+    wait(300);
+    deep.pauseButtonClick();
+    shot("results-scanning");
+    QVUIController::StopScan(1);
+    waitForEnd(deep);
+  }
+  // The stopped scan's thread ends before the next scan may start.
+  QVUIController::WaitForJobs(30000);
 
-    w.typeButtonClick();
-    const QModelIndex pictures = w.outline(1)->model()->index(0, 0);
-    w.outline(1)->expandAll();
-    (void)pictures;
-    shot("results-category");
+  windows::QVDeletailWindowController w;
+  w.setSelectDiskVolumeData(volume);
+  w.setScanTypeNum(1);
+  w.move(190, 90);
+  w.show();
+  if (!w.getData() || !waitForEnd(w)) {
+    std::fprintf(stderr, "the quick scan did not run\n");
+    return 1;
+  }
+  windows::CommOutlineView& path = *w.outline(0);
+  const QModelIndex photos = findRow(path, QStringLiteral("Photos"));
+  path.setCurrentIndex(photos);
+  const int picture = listRow(w, QStringLiteral("oliday"));
+  if (picture >= 0) {
+    w.nsbuttonCellClick(picture);
+    w.tableView()->setCurrentIndex(w.fileList()->index(picture, windows::FileListModel::Name));
+  }
+  shot("results-path");
 
-    w.timeButtonClick();
-    w.outline(2)->expandAll();
-    QAbstractItemModel& dates = *w.outline(2)->model();
-    QModelIndex month = dates.index(0, 0);
-    while (dates.rowCount(month) > 0)
-        month = dates.index(0, 0, month);
-    if (month.isValid())
-        w.outline(2)->setCurrentIndex(month);
-    shot("results-date");
+  w.typeButtonClick();
+  const QModelIndex pictures = w.outline(1)->model()->index(0, 0);
+  w.outline(1)->expandAll();
+  (void)pictures;
+  shot("results-category");
 
-    w.pathButtonClick();
-    path.setCurrentIndex(photos);
-    const int again = listRow(w, QStringLiteral("oliday"));
-    w.tableView()->setFocus();
-    w.tableView()->setCurrentIndex(w.fileList()->index(again, windows::FileListModel::Name));
-    QTest::keyClick(w.tableView(), Qt::Key_Space);
-    QElapsedTimer t;
-    t.start();
-    while (w.spacePreviewWindow() != nullptr && w.spacePreviewWindow()->showImage().isNull() && t.elapsed() < 20000)
-        wait(50);
-    shot("results-preview");
-    QTest::keyClick(w.tableView(), Qt::Key_Space);
-    QVUIController::WaitForJobs(10000);
-    return 0;
+  w.timeButtonClick();
+  w.outline(2)->expandAll();
+  QAbstractItemModel& dates = *w.outline(2)->model();
+  QModelIndex month = dates.index(0, 0);
+  while (dates.rowCount(month) > 0) month = dates.index(0, 0, month);
+  if (month.isValid()) w.outline(2)->setCurrentIndex(month);
+  shot("results-date");
+
+  w.pathButtonClick();
+  path.setCurrentIndex(photos);
+  const int again = listRow(w, QStringLiteral("oliday"));
+  w.tableView()->setFocus();
+  w.tableView()->setCurrentIndex(w.fileList()->index(again, windows::FileListModel::Name));
+  QTest::keyClick(w.tableView(), Qt::Key_Space);
+  QElapsedTimer t;
+  t.start();
+  while (w.spacePreviewWindow() != nullptr && w.spacePreviewWindow()->showImage().isNull() && t.elapsed() < 20000)
+    wait(50);
+  shot("results-preview");
+  QTest::keyClick(w.tableView(), Qt::Key_Space);
+  QVUIController::WaitForJobs(10000);
+  return 0;
 }

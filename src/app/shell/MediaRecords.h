@@ -39,4 +39,4 @@ QVariantMap BuildArrivalRecord(const UeventProps& props, long long sizeBytes);
 // {"USBPath": "/dev/NAME"}.
 QVariantMap BuildRemovalRecord(const UeventProps& props);
 
-} // namespace shell
+}  // namespace shell

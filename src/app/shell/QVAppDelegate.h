@@ -20,64 +20,64 @@
 namespace shell {
 
 class QVAppDelegate : public QObject {
-    Q_OBJECT
-public:
-    struct Options {
-        // Start the media monitor at launch.
-        bool mediaMonitor = true;
-        // What ends the program (the run loop's end by default).
-        std::function<void()> terminate;
-        // The time now (tests set it).
-        std::function<QDateTime()> now;
-    };
+  Q_OBJECT
+ public:
+  struct Options {
+    // Start the media monitor at launch.
+    bool mediaMonitor = true;
+    // What ends the program (the run loop's end by default).
+    std::function<void()> terminate;
+    // The time now (tests set it).
+    std::function<QDateTime()> now;
+  };
 
-    QVAppDelegate();
-    explicit QVAppDelegate(Options options);
-    ~QVAppDelegate() override;
+  QVAppDelegate();
+  explicit QVAppDelegate(Options options);
+  ~QVAppDelegate() override;
 
-    void applicationDidFinishLaunching();
-    // Makes and shows the main window once.
-    void runRootWindow();
-    // Whether the stored time of the last check asks for one now.
-    static bool shouldCheckForUpdate(const QString& stored, const QDateTime& now);
+  void applicationDidFinishLaunching();
+  // Makes and shows the main window once.
+  void runRootWindow();
+  // Whether the stored time of the last check asks for one now.
+  static bool shouldCheckForUpdate(const QString& stored, const QDateTime& now);
 
-    // A request to quit: true when the program may end now. While a scan
-    // runs it pauses the scan and asks; the answer ends the program or
-    // lets the scan go on.
-    bool applicationShouldTerminate();
-    void applicationWillTerminate();
+  // A request to quit: true when the program may end now. While a scan
+  // runs it pauses the scan and asks; the answer ends the program or
+  // lets the scan go on.
+  bool applicationShouldTerminate();
+  void applicationWillTerminate();
 
-    // Menu actions.
-    void aboutAction();
-    void CheckUpAction();
-    void ParticipateInCustomer();
-    void openLink(const QString& key);
-    void openImageAction();
+  // Menu actions.
+  void aboutAction();
+  void CheckUpAction();
+  void ParticipateInCustomer();
+  void openLink(const QString& key);
+  void openImageAction();
 
-    windows::QVRootWindowController* rootWindowCon() const { return rootWindowCon_; }
-    windows::QVCheckUpdateWindowController* checkUpdateWindow() const { return checkUpdateWindow_; }
-    QMenu* menu() const { return menu_.get(); }
-    QToolButton* menuButton() const { return menuButton_; }
-    QVMediaMonitor* mediaMonitor() const { return monitor_.get(); }
+  windows::QVRootWindowController* rootWindowCon() const { return rootWindowCon_; }
+  windows::QVCheckUpdateWindowController* checkUpdateWindow() const { return checkUpdateWindow_; }
+  QMenu* menu() const { return menu_.get(); }
+  QToolButton* menuButton() const { return menuButton_; }
+  QVMediaMonitor* mediaMonitor() const { return monitor_.get(); }
 
-signals:
-    // The launch sequence has shown the main window.
-    void rootWindowShown();
+ signals:
+  // The launch sequence has shown the main window.
+  void rootWindowShown();
 
-private:
-    void checkAtLaunch();
-    void buildMenu();
-    void attachMenuButton();
+ private:
+  void checkAtLaunch();
+  void buildMenu();
+  void attachMenuButton();
 
-    Options options_;
-    std::unique_ptr<QVMediaMonitor> monitor_;
-    QPointer<windows::QVRootWindowController> rootWindowCon_;
-    std::unique_ptr<windows::QVRootWindowController> ownedRoot_;
-    QPointer<windows::QVCheckUpdateWindowController> checkUpdateWindow_;
-    std::unique_ptr<QMenu> menu_;
-    QPointer<QToolButton> menuButton_;
-    QAction* participate_ = nullptr;
-    bool terminating_ = false;
+  Options options_;
+  std::unique_ptr<QVMediaMonitor> monitor_;
+  QPointer<windows::QVRootWindowController> rootWindowCon_;
+  std::unique_ptr<windows::QVRootWindowController> ownedRoot_;
+  QPointer<windows::QVCheckUpdateWindowController> checkUpdateWindow_;
+  std::unique_ptr<QMenu> menu_;
+  QPointer<QToolButton> menuButton_;
+  QAction* participate_ = nullptr;
+  bool terminating_ = false;
 };
 
-} // namespace shell
+}  // namespace shell

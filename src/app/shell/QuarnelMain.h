@@ -7,4 +7,4 @@ namespace shell {
 
 int RunQuarnel(int argc, char** argv);
 
-} // namespace shell
+}  // namespace shell

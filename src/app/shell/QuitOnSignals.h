@@ -9,13 +9,13 @@ class QSocketNotifier;
 namespace shell {
 
 class QuitOnSignals : public QObject {
-    Q_OBJECT
-public:
-    explicit QuitOnSignals(QObject* parent = nullptr);
-    ~QuitOnSignals() override;
+  Q_OBJECT
+ public:
+  explicit QuitOnSignals(QObject* parent = nullptr);
+  ~QuitOnSignals() override;
 
-private:
-    QSocketNotifier* notifier_ = nullptr;
+ private:
+  QSocketNotifier* notifier_ = nullptr;
 };
 
-} // namespace shell
+}  // namespace shell

@@ -9,28 +9,28 @@
 namespace shell {
 
 class SleepInhibitor {
-public:
-    enum class Kind { None, ScreenSaver, Logind };
+ public:
+  enum class Kind { None, ScreenSaver, Logind };
 
-    explicit SleepInhibitor(QString reason = QStringLiteral("Quarnel is running"));
-    ~SleepInhibitor();
-    SleepInhibitor(const SleepInhibitor&) = delete;
-    SleepInhibitor& operator=(const SleepInhibitor&) = delete;
+  explicit SleepInhibitor(QString reason = QStringLiteral("Quarnel is running"));
+  ~SleepInhibitor();
+  SleepInhibitor(const SleepInhibitor&) = delete;
+  SleepInhibitor& operator=(const SleepInhibitor&) = delete;
 
-    // Starts keeping the display awake; how it does.
-    Kind PreventSleep();
-    // Stops it (nothing when it was not started).
-    void ReleasePreventObj();
-    Kind kind() const { return kind_; }
+  // Starts keeping the display awake; how it does.
+  Kind PreventSleep();
+  // Stops it (nothing when it was not started).
+  void ReleasePreventObj();
+  Kind kind() const { return kind_; }
 
-private:
-    bool tryScreenSaver();
-    bool tryLogind();
+ private:
+  bool tryScreenSaver();
+  bool tryLogind();
 
-    QString reason_;
-    Kind kind_ = Kind::None;
-    uint cookie_ = 0;
-    QDBusUnixFileDescriptor logindFd_;
+  QString reason_;
+  Kind kind_ = Kind::None;
+  uint cookie_ = 0;
+  QDBusUnixFileDescriptor logindFd_;
 };
 
-} // namespace shell
+}  // namespace shell

@@ -48,6 +48,6 @@ std::uint16_t ComputeHeaderChecksum(const FILEHEADER& header) {
 }
 
 bool IsSealedFileHeader(const FILEHEADER& header) {
-  return header.checksum == ComputeHeaderChecksum(header) &&
-         header.version == FILEHEADER::kVersion && header.reserved == 0;
+  return header.checksum == ComputeHeaderChecksum(header) && header.version == FILEHEADER::kVersion &&
+         header.reserved == 0;
 }

@@ -39,10 +39,7 @@ int CRSData::CheckFile() {
   FileHeaderBytes raw{};
   if (m_file.ReadAt(0, raw.data(), raw.size()) != raw.size()) return 0;
   const FILEHEADER header = DecodeFileHeader(raw);
-  return header.signature == kRSFileSignature && header.status >= 1 &&
-                 header.status <= FILEHEADER::kMaxStatus
-             ? 1
-             : 0;
+  return header.signature == kRSFileSignature && header.status >= 1 && header.status <= FILEHEADER::kMaxStatus ? 1 : 0;
 }
 
 int CRSData::StartRS(const char* path, int truncate) {
@@ -121,8 +118,8 @@ int CRSData::GetFileDescription(char* buffer, int size) {
   if (header.descriptionLength < 0 || header.descriptionLength > FILEHEADER::kMaxDescription) {
     Raise(CRSException::kBadHeader);
   }
-  const std::size_t length = std::min(static_cast<std::size_t>(header.descriptionLength),
-                                      static_cast<std::size_t>(size) - 1);
+  const std::size_t length =
+      std::min(static_cast<std::size_t>(header.descriptionLength), static_cast<std::size_t>(size) - 1);
   std::memcpy(buffer, header.description.data(), length);
   buffer[length] = '\0';
   return 1;

@@ -48,7 +48,7 @@ class CRSData : public IRSData {
   CStdFile m_file;
   std::vector<std::uint8_t> m_buffer;  // frame bytes not yet written
   FRAMEHEADER m_curFrame;
-  std::int64_t m_llFramePos = -1;      // offset of the open frame's header
-  std::uint32_t m_uConsumed = 0;       // payload bytes read so far
+  std::int64_t m_llFramePos = -1;  // offset of the open frame's header
+  std::uint32_t m_uConsumed = 0;   // payload bytes read so far
   unsigned int m_uError = 0;
 };

@@ -17,11 +17,14 @@ constexpr std::size_t kMaxChunk = std::size_t{1} << 30;
 
 int FlagsFor(CStdFile::OpenMode mode) {
   switch (mode) {
-    case CStdFile::modeRead: return O_RDONLY;
+    case CStdFile::modeRead:
+      return O_RDONLY;
     case CStdFile::modeReadWrite:
     case CStdFile::modeWrite:
-    case CStdFile::modeOpenOrCreate: return O_RDWR | O_CREAT;
-    case CStdFile::modeCreate: return O_RDWR | O_CREAT | O_TRUNC;
+    case CStdFile::modeOpenOrCreate:
+      return O_RDWR | O_CREAT;
+    case CStdFile::modeCreate:
+      return O_RDWR | O_CREAT | O_TRUNC;
   }
   return -1;
 }
@@ -36,8 +39,7 @@ int OpenRegular(const char* path, int flags) {
   if (fd < 0) return -1;
   struct stat st {};
   const int fl = ::fcntl(fd, F_GETFL);
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fl < 0 ||
-      ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) != 0) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) != 0) {
     ::close(fd);
     return -1;
   }

@@ -9,8 +9,7 @@ TBitmap::~TBitmap() { DestroyBitmap(); }
 int TBitmap::CreateBitmap(long long bits, unsigned int unit) {
   if (bits <= 0 || unit == 0) return 0;
   // ceil(bits / 8) without overflowing bits + 7.
-  const unsigned long long bytes =
-      static_cast<unsigned long long>(bits) / 8 + (bits % 8 != 0 ? 1 : 0);
+  const unsigned long long bytes = static_cast<unsigned long long>(bits) / 8 + (bits % 8 != 0 ? 1 : 0);
   if (bytes > std::numeric_limits<std::size_t>::max()) return 0;
   auto* data = static_cast<unsigned char*>(std::calloc(static_cast<std::size_t>(bytes), 1));
   if (data == nullptr) return 0;

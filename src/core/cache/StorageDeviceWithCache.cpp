@@ -17,9 +17,7 @@ int CStorageDeviceWithCache::Close() { return m_pSource != nullptr ? 1 : 0; }
 
 int CStorageDeviceWithCache::GetSectorSize() { return m_pSource != nullptr ? m_pSource->GetSectorSize() : 512; }
 
-long long CStorageDeviceWithCache::GetTotalSectors() {
-  return m_pSource != nullptr ? m_pSource->GetTotalSectors() : 0;
-}
+long long CStorageDeviceWithCache::GetTotalSectors() { return m_pSource != nullptr ? m_pSource->GetTotalSectors() : 0; }
 
 long long CStorageDeviceWithCache::BlockCount() const {
   if (m_uBlockSize == 0 || m_llTotalSectors <= 0) return 0;
@@ -79,7 +77,8 @@ void CStorageDeviceWithCache::BeginCache() {
   std::unique_lock lock(m_queueLock);
   m_ready.clear();
   m_failedBlocks.clear();
-  while (static_cast<int>(m_free.size()) < kQueueDepth) m_free.push_back(std::make_unique<std::uint8_t[]>(BlockBytes()));
+  while (static_cast<int>(m_free.size()) < kQueueDepth)
+    m_free.push_back(std::make_unique<std::uint8_t[]>(BlockBytes()));
   m_llNextBlock = 0;
 
   // The first blocks are read before the sweep starts.

@@ -66,8 +66,7 @@ std::vector<tagCompressDataRun> ReGroupCompressDataRunList(std::span<const DataR
 }
 
 std::size_t FindCompressPiece(const std::vector<tagCompressDataRun>& pieces, long long vcn) {
-  const auto it = std::partition_point(pieces.begin(), pieces.end(), [vcn](const tagCompressDataRun& p) {
-    return p.s64VCN + p.length <= vcn;
-  });
+  const auto it = std::partition_point(pieces.begin(), pieces.end(),
+                                       [vcn](const tagCompressDataRun& p) { return p.s64VCN + p.length <= vcn; });
   return static_cast<std::size_t>(it - pieces.begin());
 }

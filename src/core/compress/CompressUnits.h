@@ -22,7 +22,7 @@ struct tagCompressDataRun {
   long long s64LCN = -1;  // first cluster on the volume; -1 for unallocated
   long long length = 0;   // clusters
   CompressUnitType eType = NONECOMPRESSED_UNIT;
-  long long s64VCN = 0;   // first cluster within the file
+  long long s64VCN = 0;  // first cluster within the file
 };
 
 // Regroups a file's runs (clusters; a negative start is unallocated) into

@@ -36,14 +36,14 @@ struct DecmpfsChunk {
 // bytes, at least through the block table. Every chunk must end inside a
 // fork of `forkSize` bytes. Nothing when the table is damaged.
 [[nodiscard]] std::optional<std::vector<DecmpfsChunk>> DecodeZlibForkTable(const ByteView& fork,
-                                                                          std::uint64_t forkSize);
+                                                                           std::uint64_t forkSize);
 // Bytes of the fork needed to decode the zlib table; 0 when the head is bad.
 [[nodiscard]] std::uint64_t ZlibForkTableBytes(const ByteView& head, std::uint64_t forkSize);
 
 // Chunks of an LZVN resource fork (type 8): a table of u32 offsets whose
 // first entry is the table's size.
 [[nodiscard]] std::optional<std::vector<DecmpfsChunk>> DecodeLzvnForkTable(const ByteView& fork,
-                                                                          std::uint64_t forkSize);
+                                                                           std::uint64_t forkSize);
 [[nodiscard]] std::uint64_t LzvnForkTableBytes(const ByteView& head, std::uint64_t forkSize);
 
 // Decodes one chunk of `type` into `out` (its size is the expected output).

@@ -22,8 +22,7 @@ class CCompleteRecoveryController : public IRecoveryController {
 
   int thisType() override { return kControllerComplete; }
   int Initialize(IRecoveryFilter* filter) override;
-  [[nodiscard]] RESULT StartDataRecovery(IStorageDevice* device, IProgress* progress,
-                                         IDrirectoryTree* tree) override;
+  [[nodiscard]] RESULT StartDataRecovery(IStorageDevice* device, IProgress* progress, IDrirectoryTree* tree) override;
   IDataRecovery* GetDataRecovery(_tagSearcherType type) const override;
   // Destroys the controller with its builder (and every node), searchers,
   // cache and bitmap.

@@ -17,8 +17,7 @@ class CDeletedRecoveryController : public IRecoveryController {
 
   int thisType() override { return kControllerQuick; }
   int Initialize(IRecoveryFilter* filter) override;
-  [[nodiscard]] RESULT StartDataRecovery(IStorageDevice* device, IProgress* progress,
-                                         IDrirectoryTree* tree) override;
+  [[nodiscard]] RESULT StartDataRecovery(IStorageDevice* device, IProgress* progress, IDrirectoryTree* tree) override;
   IDataRecovery* GetDataRecovery(_tagSearcherType type) const override;
   // Destroys the controller, its builder (and every node) and its searcher.
   void Release() override;

@@ -66,8 +66,9 @@ struct Request {
       cached = timed_read::ReadCached(from, out, static_cast<std::uint64_t>(n), static_cast<std::uint64_t>(at), ended);
       if (cached == static_cast<std::uint64_t>(n) || ended) return timed_read::Result{{cached, 0}, false};
     }
-    timed_read::Result rest = timed_read::ReadOnWorker(reader, from, out + cached, static_cast<std::uint64_t>(n) - cached,
-                                                       static_cast<std::uint64_t>(at) + cached, Key(), limit);
+    timed_read::Result rest =
+        timed_read::ReadOnWorker(reader, from, out + cached, static_cast<std::uint64_t>(n) - cached,
+                                 static_cast<std::uint64_t>(at) + cached, Key(), limit);
     rest.outcome.bytes += cached;
     return rest;
   }
@@ -139,8 +140,8 @@ void ReadPieceBySector(Request& request, unsigned char* piece, long long pieceOf
     }
     if (got.outcome.error != 0) {
       request.Unreadable(piece + pos + delivered, n - delivered, pieceOffset + pos + delivered);
-      CatchExeception::WriteLog("read failed: fd %d offset %lld length %lld: %s\n", request.fd, pieceOffset + pos,
-                                n, std::strerror(got.outcome.error));
+      CatchExeception::WriteLog("read failed: fd %d offset %lld length %lld: %s\n", request.fd, pieceOffset + pos, n,
+                                std::strerror(got.outcome.error));
     } else if (delivered < n) {
       // The source ends early: the rest of the piece is zeros that were never read.
       std::memset(piece + pos + delivered, 0, static_cast<size_t>(pieceLength - pos - delivered));
@@ -217,7 +218,8 @@ long long QVReadAsyncData(void* buf, int fd, long long offset, long long length,
     const long long pieceLength = (length - position < kAsyncReadPiece) ? length - position : kAsyncReadPiece;
     ReadPiece(request, out + position, offset + position, pieceLength, sectorSize);
     if (request.timedOut && position + pieceLength < length) {
-      request.Unreadable(out + position + pieceLength, length - position - pieceLength, offset + position + pieceLength);
+      request.Unreadable(out + position + pieceLength, length - position - pieceLength,
+                         offset + position + pieceLength);
     }
   }
   if (report != nullptr) {

@@ -104,10 +104,10 @@ std::uint64_t CylindersOf(std::int64_t totalSectors);
 struct CQDIDeviceInfoStruct {
   std::uint64_t sectorSize = 512;
   std::uint64_t totalSectors = 0;
-  std::uint64_t dataOffset = 0;  // file offset of sector 0
-  std::uint64_t fileSize = 0;    // the file is valid only when its size equals this
-  std::string name;              // at most 127 bytes stored
-  std::string path;              // at most 1023 bytes stored
+  std::uint64_t dataOffset = 0;   // file offset of sector 0
+  std::uint64_t fileSize = 0;     // the file is valid only when its size equals this
+  std::string name;               // at most 127 bytes stored
+  std::string path;               // at most 1023 bytes stored
   std::int64_t creationTime = 0;  // seconds since 1970
 };
 

@@ -6,9 +6,7 @@
 namespace devgeom {
 
 // Sector sizes a device may have: a power of two from 512 to 64 KiB.
-constexpr bool IsUsableSectorSize(long long size) {
-  return size >= 512 && size <= 65536 && (size & (size - 1)) == 0;
-}
+constexpr bool IsUsableSectorSize(long long size) { return size >= 512 && size <= 65536 && (size & (size - 1)) == 0; }
 
 // a * b + c without overflow, all non-negative; false when it overflows.
 inline bool MulAdd(long long a, long long b, long long c, long long& out) {

@@ -53,8 +53,8 @@ class CFileBackedDevice : public IStorageDevice {
   std::string m_path;
   std::uint32_t m_sectorSize = 512;
   long long m_totalSectors = 0;
-  long long m_dataOffset = 0;      // byte offset of sector 0 in the file
-  long long m_fileBytes = -1;      // size of the opened file or device; -1 unknown
+  long long m_dataOffset = 0;  // byte offset of sector 0 in the file
+  long long m_fileBytes = -1;  // size of the opened file or device; -1 unknown
   std::unique_ptr<IStorageDeviceData> m_data;
   int m_permitted = 1;
   std::chrono::milliseconds m_reopenDelay{1000};

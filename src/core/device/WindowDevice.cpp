@@ -37,8 +37,7 @@ int CWindowDevice::ReadSector(void* buffer, long long startSector, long long cou
     m_lastError = QV_DEVICE_RESULT(kDevNoPrivateData);
     return 0;
   }
-  if (buffer == nullptr || startSector < 0 || startSector >= m_totalSectors || count <= 0 ||
-      count > m_totalSectors) {
+  if (buffer == nullptr || startSector < 0 || startSector >= m_totalSectors || count <= 0 || count > m_totalSectors) {
     m_lastError = QV_DEVICE_RESULT(kDevBadArgument);
     return 0;
   }

@@ -129,8 +129,8 @@ void CEnumDevice::EnumVolumeDevice(IStorageDevice* disk, std::vector<IStorageDev
       record->label = found.label;
     }
     record->volumeName = !record->label.empty() ? record->label
-                         : !mountPoint.empty()   ? LastPathComponent(mountPoint)
-                                                 : medium.name;
+                         : !mountPoint.empty()  ? LastPathComponent(mountPoint)
+                                                : medium.name;
     if (record->fileSystem == kFsApfs) {
       ApfsVolumeName apfs;
       if (LookUpApfsVolumeName(volume.get(), apfs)) {

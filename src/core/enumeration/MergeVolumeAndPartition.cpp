@@ -30,8 +30,8 @@ bool CMergeVolumeAndPartition::Matches(IStorageDevice* volume, IStorageDevice* p
   const auto* p = GetPartitionInfo(partition);
   if (v == nullptr || p == nullptr || v->sectorSize != p->sectorSize) return false;
   if (v->startSector != p->startSector) return false;
-  const long long diff = v->totalSectors > p->totalSectors ? v->totalSectors - p->totalSectors
-                                                           : p->totalSectors - v->totalSectors;
+  const long long diff =
+      v->totalSectors > p->totalSectors ? v->totalSectors - p->totalSectors : p->totalSectors - v->totalSectors;
   return p->sectorSize > 0 && diff <= (kSameSizeSlackBytes - 1) / p->sectorSize;
 }
 

@@ -16,7 +16,8 @@ enumDiskPartitionScheme DetectPartitionScheme(IStorageDevice& disk) {
   const ByteView view(sector.data(), sector.size());
   MbrSector mbr;
   const bool decoded = DecodeMbrSector(view, mbr);
-  if (decoded && mbr.hasSignature && view.U8(mbr::kFirstEntryType) == mbr::kTypeGptProtective) return kPartitionSchemeGpt;
+  if (decoded && mbr.hasSignature && view.U8(mbr::kFirstEntryType) == mbr::kTypeGptProtective)
+    return kPartitionSchemeGpt;
   std::uint32_t blockSize = 0;
   if (DecodeApmDriverMap(view, blockSize)) return kPartitionSchemeApm;
   if (decoded && mbr.hasSignature && !StartsWithVolume(disk)) return kPartitionSchemeMbr;

@@ -72,9 +72,7 @@ void CMessageCenter::StopReceiveMessage() {
 void CMessageCenter::PushEvent(EVENT_TYPE type, int length, void* payload) {
   if (length < 0 || (length > 0 && payload == nullptr)) return;
   if (!Enqueue(type, length, payload)) return;
-  {
-    std::lock_guard<std::mutex> wake(m_wakeLock);
-  }
+  { std::lock_guard<std::mutex> wake(m_wakeLock); }
   m_wake.notify_all();
 }
 

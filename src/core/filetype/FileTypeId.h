@@ -20,14 +20,22 @@ enum FILE_TYPE_ID : int {
 // -> kFileTypeNone.
 constexpr FILE_TYPE_ID FilterBitToFileTypeId(unsigned bit) {
   switch (bit) {
-    case kFilterDocument: return kFileTypeDocument;
-    case kFilterPicture: return kFileTypePicture;
-    case kFilterMovie: return kFileTypeMovie;
-    case kFilterMusic: return kFileTypeMusic;
-    case kFilterArchive: return kFileTypeArchive;
-    case kFilterEmail: return kFileTypeEmail;
-    case kFilterOther: return kFileTypeOther;
-    default: return kFileTypeNone;
+    case kFilterDocument:
+      return kFileTypeDocument;
+    case kFilterPicture:
+      return kFileTypePicture;
+    case kFilterMovie:
+      return kFileTypeMovie;
+    case kFilterMusic:
+      return kFileTypeMusic;
+    case kFilterArchive:
+      return kFileTypeArchive;
+    case kFilterEmail:
+      return kFileTypeEmail;
+    case kFilterOther:
+      return kFileTypeOther;
+    default:
+      return kFileTypeNone;
   }
 }
 
@@ -35,12 +43,19 @@ constexpr FILE_TYPE_ID FilterBitToFileTypeId(unsigned bit) {
 // that is not a category.
 constexpr unsigned FileTypeIdToFilterBit(int id) {
   switch (id) {
-    case kFileTypeDocument: return kFilterDocument;
-    case kFileTypePicture: return kFilterPicture;
-    case kFileTypeMovie: return kFilterMovie;
-    case kFileTypeMusic: return kFilterMusic;
-    case kFileTypeArchive: return kFilterArchive;
-    case kFileTypeEmail: return kFilterEmail;
-    default: return kFilterOther;
+    case kFileTypeDocument:
+      return kFilterDocument;
+    case kFileTypePicture:
+      return kFilterPicture;
+    case kFileTypeMovie:
+      return kFilterMovie;
+    case kFileTypeMusic:
+      return kFilterMusic;
+    case kFileTypeArchive:
+      return kFilterArchive;
+    case kFileTypeEmail:
+      return kFilterEmail;
+    default:
+      return kFilterOther;
   }
 }

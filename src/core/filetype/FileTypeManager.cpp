@@ -17,13 +17,20 @@ struct TypeLists {
 
   std::string* ByFilterBit(unsigned bit) {
     switch (bit) {
-      case kFilterDocument: return &strDocument;
-      case kFilterPicture: return &strPics;
-      case kFilterMovie: return &strMovies;
-      case kFilterMusic: return &strMusic;
-      case kFilterArchive: return &strArchives;
-      case kFilterEmail: return &strEmail;
-      default: return nullptr;
+      case kFilterDocument:
+        return &strDocument;
+      case kFilterPicture:
+        return &strPics;
+      case kFilterMovie:
+        return &strMovies;
+      case kFilterMusic:
+        return &strMusic;
+      case kFilterArchive:
+        return &strArchives;
+      case kFilterEmail:
+        return &strEmail;
+      default:
+        return nullptr;
     }
   }
 };

@@ -101,9 +101,7 @@ class CKeHashTable {
     } while (pos != start);
     return -1;
   }
-  int GetHashTablePos(const char* key) const {
-    return key == nullptr ? -1 : GetHashTablePos(std::string_view(key));
-  }
+  int GetHashTablePos(const char* key) const { return key == nullptr ? -1 : GetHashTablePos(std::string_view(key)); }
 
   // Stores the key in the first unused slot from its start slot; 1 on
   // success, 0 for a null key or a full table. An equal key already present
@@ -125,9 +123,7 @@ class CKeHashTable {
     } while (pos != start);
     return 0;
   }
-  int InsertNode(const char* key, T value) {
-    return key == nullptr ? 0 : InsertNode(std::string_view(key), value);
-  }
+  int InsertNode(const char* key, T value) { return key == nullptr ? 0 : InsertNode(std::string_view(key), value); }
 
   // 1 and the entry's value in `value` when the key is present, else 0
   // (`value` untouched).
@@ -137,9 +133,7 @@ class CKeHashTable {
     value = m_pEntries[pos].value;
     return 1;
   }
-  int FindNode(const char* key, T& value) const {
-    return key == nullptr ? 0 : FindNode(std::string_view(key), value);
-  }
+  int FindNode(const char* key, T& value) const { return key == nullptr ? 0 : FindNode(std::string_view(key), value); }
 
   const Entry& GetEntry(unsigned pos) const { return m_pEntries[pos & (N - 1)]; }
   std::uint32_t GetCryptValue(unsigned index) const { return m_cryptTable[index % kCryptTableSize]; }

@@ -33,17 +33,13 @@ void CFileNode::SetShowBits(int show) {
   m_u64State = (m_u64State & ~kShowMask) | ((static_cast<std::uint64_t>(show) & 0xF) << 4);
 }
 
-unsigned CFileNode::GetBelongedPartition() const {
-  return static_cast<unsigned>((m_u64State & kPartitionMask) >> 8);
-}
+unsigned CFileNode::GetBelongedPartition() const { return static_cast<unsigned>((m_u64State & kPartitionMask) >> 8); }
 
 void CFileNode::SetBelongedPartition(unsigned short partition) {
   m_u64State = (m_u64State & ~kPartitionMask) | (static_cast<std::uint64_t>(partition) << 8);
 }
 
-long long CFileNode::GetMetadataStartPosition() const {
-  return static_cast<long long>(m_u64State) >> 24;
-}
+long long CFileNode::GetMetadataStartPosition() const { return static_cast<long long>(m_u64State) >> 24; }
 
 void CFileNode::SetMetaDataSector(long long sector) {
   m_u64State = (static_cast<std::uint64_t>(sector) << 24) | (m_u64State & kLowBits);
@@ -204,8 +200,7 @@ bool CFileNode::operator==(const CFileNode& other) const {
   return GetBelongedPartition() == other.GetBelongedPartition();
 }
 
-CFilesystemNode::CFilesystemNode(const char* name, const char* volumeName, _tagSearcherType type,
-                                 long long nodeId)
+CFilesystemNode::CFilesystemNode(const char* name, const char* volumeName, _tagSearcherType type, long long nodeId)
     : m_eType(type), m_strName(name != nullptr ? name : ""), m_strVolumeName(volumeName != nullptr ? volumeName : "") {
   m_llNodeId = nodeId;
 }

@@ -164,7 +164,9 @@ class CFilesystemNode : public CFileNode {
 // FILETIME (100-ns intervals since 1601-01-01 UTC) from other epochs.
 constexpr long long kFileTimeUnixEpoch = 116444736000000000LL;
 constexpr long long kFileTimeHfsEpoch = 95616288000000000LL;
-[[nodiscard]] constexpr long long SecondsSince1970ToFileTime(long long s) { return s * 10000000LL + kFileTimeUnixEpoch; }
+[[nodiscard]] constexpr long long SecondsSince1970ToFileTime(long long s) {
+  return s * 10000000LL + kFileTimeUnixEpoch;
+}
 [[nodiscard]] constexpr long long HfsSecondsToFileTime(std::uint32_t s) {
   return s == 0 ? 0 : static_cast<long long>(s) * 10000000LL + kFileTimeHfsEpoch;
 }

@@ -4,11 +4,11 @@
 #include <cstdint>
 
 struct _PROGRESS_INFO {
-  std::int32_t state;     // 0 first sweep report, 1 refresh only, 2 running, 3 finished
+  std::int32_t state;  // 0 first sweep report, 1 refresh only, 2 running, 3 finished
   std::uint8_t pad[4];
   std::uint64_t total;
   std::uint64_t done;
-  std::uint64_t result;   // failure code, 0xD03 = write failed, or a count
+  std::uint64_t result;  // failure code, 0xD03 = write failed, or a count
   char text[4096];
 };
 static_assert(sizeof(_PROGRESS_INFO) == 4128);

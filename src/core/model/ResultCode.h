@@ -11,7 +11,7 @@ struct [[nodiscard]] RESULT {
   std::uint64_t value = 0;
 
   constexpr RESULT() = default;
-  constexpr RESULT(std::uint64_t code) : value(code) {}  // NOLINT: codes are written as numbers
+  constexpr RESULT(std::uint64_t code) : value(code) {}       // NOLINT: codes are written as numbers
   constexpr operator std::uint64_t() const { return value; }  // NOLINT: and read as numbers
 };
 static_assert(sizeof(RESULT) == sizeof(std::uint64_t));

@@ -25,7 +25,8 @@ bool DecodeApmMapEntry(const ByteView& block, ApmMapEntry& out) {
 
 bool IsApmNonDataType(const std::string& type) {
   std::string t(type.size(), '\0');
-  std::transform(type.begin(), type.end(), t.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(type.begin(), type.end(), t.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   auto starts = [&t](const char* prefix) { return t.rfind(prefix, 0) == 0; };
   return t == "apple_partition_map" || t == "apple_free" || t == "apple_void" || t == "apple_scratch" ||
          t == "apple_patches" || starts("apple_driver") || starts("apple_fwdriver");

@@ -25,7 +25,8 @@ bool DecodeMbrSector(const ByteView& sector, MbrSector& out) {
   if (!sector.Has(0, mbr::kMinSectorSize)) return false;
   out.hasSignature = sector.U8(mbr::kSignatureOffset) == 0x55 && sector.U8(mbr::kSignatureOffset + 1) == 0xAA;
   for (int i = 0; i < mbr::kEntryCount; ++i) {
-    const ByteView e = sector.Sub(mbr::kEntryTableOffset + mbr::kEntrySize * static_cast<std::size_t>(i), mbr::kEntrySize);
+    const ByteView e =
+        sector.Sub(mbr::kEntryTableOffset + mbr::kEntrySize * static_cast<std::size_t>(i), mbr::kEntrySize);
     MbrSlot& s = out.slots[static_cast<std::size_t>(i)];
     s.bootFlag = e.U8(mbr::kBootFlag);
     s.type = e.U8(mbr::kType);

@@ -10,11 +10,11 @@
 
 // Codes of the partition-table reader (module 0x0110).
 enum PartitionTableCode : std::uint32_t {
-  kPtNotUsable = 3,     // not a disk, record word not 0, dynamic disk, bad APM sector size
+  kPtNotUsable = 3,  // not a disk, record word not 0, dynamic disk, bad APM sector size
   kPtNullDevice = 5,
-  kPtDamaged = 6,       // a damaged table
+  kPtDamaged = 6,  // a damaged table
   kPtNoDiskRecord = 7,
-  kPtSmallSector = 8,   // sector size below 512 (or unusably large)
+  kPtSmallSector = 8,  // sector size below 512 (or unusably large)
 };
 
 class IPartitionTableAnalyze {

@@ -13,8 +13,8 @@ class CFileReaderEx {
  public:
   // Reads data kept inside the node's metadata record (resident NTFS data);
   // same contract as Read. Supplied by the engine that owns such nodes.
-  using ResidentDataReader = int (*)(IStorageDevice& device, CFileNode& node, long long offset,
-                                     unsigned char* dst, int len, int& got);
+  using ResidentDataReader = int (*)(IStorageDevice& device, CFileNode& node, long long offset, unsigned char* dst,
+                                     int len, int& got);
 
   // Largest cluster the reader accepts (exFAT allows 32 MiB).
   static constexpr long long kMaxClusterBytes = 32LL * 1024 * 1024;

@@ -25,9 +25,7 @@ constexpr int kMostPartitions = 65536;
 constexpr int kWriteTriesWithoutSink = 3;
 constexpr unsigned kThumbnailHead = 65536;
 
-RESULT Fail(std::uint32_t line, std::uint32_t code) {
-  return result::Make(result::kModuleDataRecovery, line, code);
-}
+RESULT Fail(std::uint32_t line, std::uint32_t code) { return result::Make(result::kModuleDataRecovery, line, code); }
 
 std::filesystem::path ParentOf(const std::filesystem::path& p) {
   std::filesystem::path n = p.lexically_normal();

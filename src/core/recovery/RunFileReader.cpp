@@ -117,8 +117,8 @@ long long CFileReader::ReadClusterBytes(long long lcn, long long offset, std::ui
   while (n > 0) {
     const std::size_t wanted = (skip + n + sectorBytes - 1) / sectorBytes;
     const std::size_t count = std::min(wanted, maxSectors);
-    unreadable += ReadSectorsSalvaging(*m_pDevice, m_bounce.data(), sector, static_cast<long long>(count),
-                                       m_iSectorSize);
+    unreadable +=
+        ReadSectorsSalvaging(*m_pDevice, m_bounce.data(), sector, static_cast<long long>(count), m_iSectorSize);
     const std::size_t take = std::min(n, count * sectorBytes - skip);
     std::memcpy(dst, m_bounce.data() + skip, take);
     dst += take;

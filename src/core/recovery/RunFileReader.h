@@ -38,7 +38,7 @@ class CFileReader : public IFileReader {
 
   // One data run with the file offset of its first byte.
   struct RunSpan {
-    long long start = 0;      // cluster; negative: sparse
+    long long start = 0;  // cluster; negative: sparse
     long long clusters = 0;
     long long fileOffset = 0;
   };

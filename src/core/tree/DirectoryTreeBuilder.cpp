@@ -17,14 +17,22 @@ constexpr const char* kPrivateDataName = "HFS+ Private Data";
 
 const char* RootSuffix(_tagSearcherType type) {
   switch (type) {
-    case kSearcherHfsPlus: return "(HFS+)";
-    case kSearcherFat: return "(FAT/FAT32)";
-    case kSearcherExFat: return "(ExFat)";
-    case kSearcherRawByType: return "(RAW Files)";
-    case kSearcherNtfs: return "(NTFS)";
-    case kSearcherRawByLabel: return "(Label RAW Files)";
-    case kSearcherApfs: return "(APFS)";
-    default: return "";
+    case kSearcherHfsPlus:
+      return "(HFS+)";
+    case kSearcherFat:
+      return "(FAT/FAT32)";
+    case kSearcherExFat:
+      return "(ExFat)";
+    case kSearcherRawByType:
+      return "(RAW Files)";
+    case kSearcherNtfs:
+      return "(NTFS)";
+    case kSearcherRawByLabel:
+      return "(Label RAW Files)";
+    case kSearcherApfs:
+      return "(APFS)";
+    default:
+      return "";
   }
 }
 
@@ -209,8 +217,7 @@ bool CDirectoryTreeBuilder::InsertToRecycleBin(IFileNode* node, _tagSearcherType
 }
 
 bool CDirectoryTreeBuilder::IsHeldFolderId(long long id, _tagSearcherType type) const {
-  return std::find(m_heldFolderIds.begin(), m_heldFolderIds.end(), std::make_pair(type, id)) !=
-         m_heldFolderIds.end();
+  return std::find(m_heldFolderIds.begin(), m_heldFolderIds.end(), std::make_pair(type, id)) != m_heldFolderIds.end();
 }
 
 // Folders inside the HFS+ private-data folder (hard-link targets) are not
@@ -298,8 +305,8 @@ int CDirectoryTreeBuilder::RecordFileVersion(const std::vector<IFileNode*>& reco
     versions.push_back(kept);
   }
   if (versions.empty()) return -1;
-  const bool newest = std::all_of(versions.begin(), versions.end(),
-                                  [&](CFileNode* v) { return v->GetModificationTime() < modified; });
+  const bool newest =
+      std::all_of(versions.begin(), versions.end(), [&](CFileNode* v) { return v->GetModificationTime() < modified; });
   if (newest) {
     for (CFileNode* v : versions) v->MarkDeleted();
   } else {

@@ -56,8 +56,8 @@ void CDirectoryTreeBuilder::FlashBuild(_tagSearcherType type) {
 
   std::printf("CDirectoryTreeBuilder::FlashBuild  searcherType : %d, total files: %lld\n", static_cast<int>(type),
               tree->totalShown);
-  std::printf("CDirectoryTreeBuilder::FlashBuild  searcherType : %d, total added files: %lld\n",
-              static_cast<int>(type), tree->totalAdded);
+  std::printf("CDirectoryTreeBuilder::FlashBuild  searcherType : %d, total added files: %lld\n", static_cast<int>(type),
+              tree->totalAdded);
   m_bFinishing = false;
 }
 

@@ -34,8 +34,7 @@ bool IsOrIsUnder(IFileNode* node, long long id) {
 
 }  // namespace
 
-IFileNode* CDirectoryTreeBuilder::GetCorrectParent(long long trashId, const _PARENT_INFO& candidates,
-                                                   IFileNode* node) {
+IFileNode* CDirectoryTreeBuilder::GetCorrectParent(long long trashId, const _PARENT_INFO& candidates, IFileNode* node) {
   if (candidates.empty() || node == nullptr) return nullptr;
   if (candidates.size() == 1) return candidates.front();
   for (IFileNode* c : candidates) {

@@ -52,8 +52,8 @@ bool DecodeOriginalName(const ByteView& record, std::string& name) {
   if (!drive || lastSlash >= units || lastSlash + 1 == units) return false;
 
   const ByteView nameBytes = path->Sub((lastSlash + 1) * 2, (units - lastSlash - 1) * 2);
-  if (!nameBytes.Ok() || !CRecyclerFilter::UTF162UTF8(nameBytes, name) || name.empty() || name == "." ||
-      name == ".." || name.find('/') != std::string::npos) {
+  if (!nameBytes.Ok() || !CRecyclerFilter::UTF162UTF8(nameBytes, name) || name.empty() || name == "." || name == ".." ||
+      name.find('/') != std::string::npos) {
     name.clear();
     return false;
   }

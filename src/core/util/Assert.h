@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define QV_ASSERT(expr)                                                            \
-  do {                                                                             \
-    if (!(expr)) {                                                                 \
+#define QV_ASSERT(expr)                                                                 \
+  do {                                                                                  \
+    if (!(expr)) {                                                                      \
       std::fprintf(stderr, "%s:%d: assertion failed: %s\n", __FILE__, __LINE__, #expr); \
-      std::abort();                                                                \
-    }                                                                              \
+      std::abort();                                                                     \
+    }                                                                                   \
   } while (0)

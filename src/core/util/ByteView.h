@@ -11,8 +11,7 @@ class ByteView {
  public:
   ByteView() = default;
   explicit ByteView(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
-  ByteView(const void* data, std::size_t size)
-      : m_bytes(static_cast<const std::uint8_t*>(data), size) {}
+  ByteView(const void* data, std::size_t size) : m_bytes(static_cast<const std::uint8_t*>(data), size) {}
 
   std::size_t Size() const { return m_bytes.size(); }
   const std::uint8_t* Data() const { return m_bytes.data(); }

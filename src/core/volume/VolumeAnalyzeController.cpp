@@ -14,7 +14,8 @@ class CVolumeAnalyzeController final : public IVolumeAnalyzeController {
  public:
   CVolumeAnalyzeController(IStorageDevice* device, unsigned long long startSector) {
     for (int order = 0; order < kAnalyzeCount; ++order) {
-      const VolumeAnalyzeFactory factory = engine_registry::GetVolumeAnalyzeFactory(static_cast<VolumeAnalyzeOrder>(order));
+      const VolumeAnalyzeFactory factory =
+          engine_registry::GetVolumeAnalyzeFactory(static_cast<VolumeAnalyzeOrder>(order));
       if (factory == nullptr) continue;
       std::unique_ptr<IVolumeAnalyze> analyzer(factory(device, startSector));
       if (analyzer) m_analyzers.push_back(std::move(analyzer));

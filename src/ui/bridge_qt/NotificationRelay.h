@@ -10,16 +10,16 @@
 namespace bridge_qt {
 
 class NotificationRelay final : public QObject {
-    Q_OBJECT
-public:
-    // Starts relaying every bridge notification; stops when destroyed.
-    explicit NotificationRelay(QObject* parent = nullptr);
-    ~NotificationRelay() override;
-    NotificationRelay(const NotificationRelay&) = delete;
-    NotificationRelay& operator=(const NotificationRelay&) = delete;
+  Q_OBJECT
+ public:
+  // Starts relaying every bridge notification; stops when destroyed.
+  explicit NotificationRelay(QObject* parent = nullptr);
+  ~NotificationRelay() override;
+  NotificationRelay(const NotificationRelay&) = delete;
+  NotificationRelay& operator=(const NotificationRelay&) = delete;
 
-private:
-    bridge::NotificationCenter::Token token_ = 0;
+ private:
+  bridge::NotificationCenter::Token token_ = 0;
 };
 
-} // namespace bridge_qt
+}  // namespace bridge_qt

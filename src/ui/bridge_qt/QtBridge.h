@@ -19,28 +19,28 @@
 namespace bridge_qt {
 
 class QtBridge {
-public:
-    struct Options {
-        // Settings file; empty for the user's own (QtSettings()).
-        QString settingsFile;
-    };
-    QtBridge();
-    explicit QtBridge(const Options& options);
-    ~QtBridge();
-    QtBridge(const QtBridge&) = delete;
-    QtBridge& operator=(const QtBridge&) = delete;
+ public:
+  struct Options {
+    // Settings file; empty for the user's own (QtSettings()).
+    QString settingsFile;
+  };
+  QtBridge();
+  explicit QtBridge(const Options& options);
+  ~QtBridge();
+  QtBridge(const QtBridge&) = delete;
+  QtBridge& operator=(const QtBridge&) = delete;
 
-    QtSettings& settings() { return *settings_; }
-    QtLocalizer& localizer() { return *localizer_; }
-    QtThumbnailMaker& thumbnails() { return *thumbnails_; }
-    QtMainThreadDispatcher& dispatcher() { return *dispatcher_; }
+  QtSettings& settings() { return *settings_; }
+  QtLocalizer& localizer() { return *localizer_; }
+  QtThumbnailMaker& thumbnails() { return *thumbnails_; }
+  QtMainThreadDispatcher& dispatcher() { return *dispatcher_; }
 
-private:
-    std::unique_ptr<QtMainThreadDispatcher> dispatcher_;
-    std::unique_ptr<NotificationRelay> relay_;
-    std::unique_ptr<QtSettings> settings_;
-    std::unique_ptr<QtLocalizer> localizer_;
-    std::unique_ptr<QtThumbnailMaker> thumbnails_;
+ private:
+  std::unique_ptr<QtMainThreadDispatcher> dispatcher_;
+  std::unique_ptr<NotificationRelay> relay_;
+  std::unique_ptr<QtSettings> settings_;
+  std::unique_ptr<QtLocalizer> localizer_;
+  std::unique_ptr<QtThumbnailMaker> thumbnails_;
 };
 
-} // namespace bridge_qt
+}  // namespace bridge_qt

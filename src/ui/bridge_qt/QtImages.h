@@ -11,4 +11,4 @@ bridge::Image fromQImage(QImage image);
 // The QImage of an image made by fromQImage; a null image otherwise.
 QImage toQImage(const bridge::Image& image);
 
-} // namespace bridge_qt
+}  // namespace bridge_qt

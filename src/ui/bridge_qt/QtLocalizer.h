@@ -13,19 +13,19 @@
 namespace bridge_qt {
 
 class QtLocalizer final : public bridge::ILocalizer {
-public:
-    // The language of ui::Strings at the time of the call.
-    QtLocalizer();
+ public:
+  // The language of ui::Strings at the time of the call.
+  QtLocalizer();
 
-    std::string Text(const std::string& key) const override;
-    // Switches ui::Strings and this table to another language.
-    void setLanguage(const QString& language);
+  std::string Text(const std::string& key) const override;
+  // Switches ui::Strings and this table to another language.
+  void setLanguage(const QString& language);
 
-private:
-    void load();
+ private:
+  void load();
 
-    mutable std::mutex lock_;
-    QHash<QString, QString> table_;
+  mutable std::mutex lock_;
+  QHash<QString, QString> table_;
 };
 
-} // namespace bridge_qt
+}  // namespace bridge_qt

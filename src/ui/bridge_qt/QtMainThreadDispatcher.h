@@ -9,13 +9,13 @@
 namespace bridge_qt {
 
 class QtMainThreadDispatcher final : public QObject, public bridge::IMainThreadDispatcher {
-    Q_OBJECT
-public:
-    // Lives on (and dispatches to) the thread that makes it: the GUI thread.
-    explicit QtMainThreadDispatcher(QObject* parent = nullptr);
+  Q_OBJECT
+ public:
+  // Lives on (and dispatches to) the thread that makes it: the GUI thread.
+  explicit QtMainThreadDispatcher(QObject* parent = nullptr);
 
-    void Post(std::function<void()> fn) override;
-    bool IsMainThread() const override;
+  void Post(std::function<void()> fn) override;
+  bool IsMainThread() const override;
 };
 
-} // namespace bridge_qt
+}  // namespace bridge_qt

@@ -14,19 +14,19 @@
 namespace bridge_qt {
 
 class QtThumbnailMaker final : public bridge::IThumbnailMaker {
-public:
-    // Thumbnails and decoded pictures fit in side x side.
-    explicit QtThumbnailMaker(int side = bridge::kThumbnailSide, QStringList themes = {});
+ public:
+  // Thumbnails and decoded pictures fit in side x side.
+  explicit QtThumbnailMaker(int side = bridge::kThumbnailSide, QStringList themes = {});
 
-    bridge::Image FromFile(const std::string& path, int maxSize) override;
-    std::optional<bridge::Image> Decode(const char* bytes, std::size_t length) override;
-    bridge::Image IconForExtension(const std::string& ext, int side) override;
+  bridge::Image FromFile(const std::string& path, int maxSize) override;
+  std::optional<bridge::Image> Decode(const char* bytes, std::size_t length) override;
+  bridge::Image IconForExtension(const std::string& ext, int side) override;
 
-private:
-    int side_;
-    MimeIcons icons_;
-    std::mutex lock_;
-    QHash<QString, QImage> iconCache_;
+ private:
+  int side_;
+  MimeIcons icons_;
+  std::mutex lock_;
+  QHash<QString, QImage> iconCache_;
 };
 
-} // namespace bridge_qt
+}  // namespace bridge_qt

@@ -22,18 +22,18 @@ namespace bridge_qt {
 
 // One row of a tree as a window shows it.
 struct TreeRow {
-    OpNodePtr item;             // the tree item; null for a file row
-    IFileNode* file = nullptr;  // the engine node of the item or the file row
-    std::string name;
-    std::uint64_t size = 0;
-    int state = 0;     // check state 0, 1, 2
-    int nodeType = 1;  // icon kind of an outline row
-    int type = 0;      // item type (0 path, 1 category, 2 creation, 3 modification)
-    bool isFolder = false;
-    bool expandable = false;  // has folder children (or is an expandable group)
-    bool expanded = false;    // remembered expanded state of the outline row
-    bool deleted = false;
-    std::size_t childCount = 0;  // entries of the children list
+  OpNodePtr item;             // the tree item; null for a file row
+  IFileNode* file = nullptr;  // the engine node of the item or the file row
+  std::string name;
+  std::uint64_t size = 0;
+  int state = 0;     // check state 0, 1, 2
+  int nodeType = 1;  // icon kind of an outline row
+  int type = 0;      // item type (0 path, 1 category, 2 creation, 3 modification)
+  bool isFolder = false;
+  bool expandable = false;  // has folder children (or is an expandable group)
+  bool expanded = false;    // remembered expanded state of the outline row
+  bool deleted = false;
+  std::size_t childCount = 0;  // entries of the children list
 };
 
 // The top-level items of a tree, in one hold of the tree lock.
@@ -44,16 +44,16 @@ std::vector<TreeRow> ReadChildren(const OpNodeData& item);
 // A whole tree copied in one hold of the lock (small trees, tests, the
 // measurement). Rows are in depth-first order.
 struct TreeSnapshot {
-    std::vector<TreeRow> rows;
-    std::vector<int> parent;  // index of the parent row, -1 for a root
-    std::vector<int> depth;
-    // Rows at most; the copy stops there and `truncated` says so.
-    static TreeSnapshot Take(const OpNodeArray& roots, std::size_t maxRows = SIZE_MAX);
-    bool truncated = false;
+  std::vector<TreeRow> rows;
+  std::vector<int> parent;  // index of the parent row, -1 for a root
+  std::vector<int> depth;
+  // Rows at most; the copy stops there and `truncated` says so.
+  static TreeSnapshot Take(const OpNodeArray& roots, std::size_t maxRows = SIZE_MAX);
+  bool truncated = false;
 };
 
 // Reads rows without taking the lock: the caller holds QVTreeLocker().
 TreeRow RowOfItemLocked(const OpNodePtr& item);
 TreeRow RowOfFileLocked(IFileNode* file);
 
-} // namespace bridge_qt
+}  // namespace bridge_qt

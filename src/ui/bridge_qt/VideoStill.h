@@ -13,4 +13,4 @@ bool videoStillsAvailable();
 // image when the file is no video the library can read.
 QImage videoStill(const QString& path, int side);
 
-} // namespace bridge_qt
+}  // namespace bridge_qt

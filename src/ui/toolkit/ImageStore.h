@@ -10,11 +10,11 @@ namespace ui {
 // ".svg"). A name without an image gives a null pixmap, which callers leave
 // undrawn.
 class ImageStore {
-public:
-    static QPixmap pixmap(const QString& name);
-    // For threads other than the main one.
-    static QImage image(const QString& name);
-    static bool contains(const QString& name);
+ public:
+  static QPixmap pixmap(const QString& name);
+  // For threads other than the main one.
+  static QImage image(const QString& name);
+  static bool contains(const QString& name);
 };
 
-} // namespace ui
+}  // namespace ui

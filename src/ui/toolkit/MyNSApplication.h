@@ -11,20 +11,20 @@ namespace ui {
 // paste, undo, selectAll and redo to the first widget of the focus chain
 // that has that slot, before shortcuts and key handling see the key.
 class MyNSApplication : public QObject {
-    Q_OBJECT
-public:
-    explicit MyNSApplication(QObject* parent = nullptr);
+  Q_OBJECT
+ public:
+  explicit MyNSApplication(QObject* parent = nullptr);
 
-    // Installs the filter on the running application; owned by it.
-    static MyNSApplication* install();
+  // Installs the filter on the running application; owned by it.
+  static MyNSApplication* install();
 
-    // The editing slot for a key press, or nullptr for an ordinary key.
-    static const char* actionForKey(int key, Qt::KeyboardModifiers modifiers);
-    // Sends the action along the focus chain; false when no widget takes it.
-    static bool sendAction(const char* action);
+  // The editing slot for a key press, or nullptr for an ordinary key.
+  static const char* actionForKey(int key, Qt::KeyboardModifiers modifiers);
+  // Sends the action along the focus chain; false when no widget takes it.
+  static bool sendAction(const char* action);
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
-} // namespace ui
+}  // namespace ui

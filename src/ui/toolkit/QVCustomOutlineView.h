@@ -10,30 +10,30 @@
 namespace ui {
 
 class QVCustomOutlineView : public QTreeView {
-    Q_OBJECT
-public:
-    explicit QVCustomOutlineView(QWidget* parent = nullptr);
+  Q_OBJECT
+ public:
+  explicit QVCustomOutlineView(QWidget* parent = nullptr);
 
-    void setSelectCellBackgroundColorWithRow(int row) { isSelectRow_ = row; }
-    int isSelectRow() const { return isSelectRow_; }
-    void setIsSelectRow(int row) { isSelectRow_ = row; }
-    const QStringList& isRootArr() const { return isRootArr_; }
-    void setIsRootArr(const QStringList& rows) { isRootArr_ = rows; }
+  void setSelectCellBackgroundColorWithRow(int row) { isSelectRow_ = row; }
+  int isSelectRow() const { return isSelectRow_; }
+  void setIsSelectRow(int row) { isSelectRow_ = row; }
+  const QStringList& isRootArr() const { return isRootArr_; }
+  void setIsRootArr(const QStringList& rows) { isRootArr_ = rows; }
 
-    // The row number of an index among the rows shown now (-1 when hidden).
-    int rowForIndex(const QModelIndex& index) const;
-    // The index shown at a row number, or an invalid one.
-    QModelIndex indexAtRow(int row) const;
-    int numberOfRows() const;
-    // The background a row gets.
-    QColor rowBackground(int row) const;
+  // The row number of an index among the rows shown now (-1 when hidden).
+  int rowForIndex(const QModelIndex& index) const;
+  // The index shown at a row number, or an invalid one.
+  QModelIndex indexAtRow(int row) const;
+  int numberOfRows() const;
+  // The background a row gets.
+  QColor rowBackground(int row) const;
 
-protected:
-    void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+ protected:
+  void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
-private:
-    int isSelectRow_ = -1;
-    QStringList isRootArr_;
+ private:
+  int isSelectRow_ = -1;
+  QStringList isRootArr_;
 };
 
-} // namespace ui
+}  // namespace ui

@@ -7,10 +7,10 @@ namespace ui {
 // Texts by key from ":/i18n/<language>.json", falling back to English and
 // then to the empty string.
 class Strings {
-public:
-    static QString text(const QString& key);
-    static void setLanguage(const QString& language);
-    static QString language();
+ public:
+  static QString text(const QString& key);
+  static void setLanguage(const QString& language);
+  static QString language();
 };
 
-} // namespace ui
+}  // namespace ui

@@ -21,4 +21,4 @@ QPushButton* makeDialogButton(QWidget* parent, const QString& name, const QStrin
 // the path as its tool tip; an empty path shows nothing.
 void setPathLink(QLabel* label, const QString& path);
 
-} // namespace windows
+}  // namespace windows

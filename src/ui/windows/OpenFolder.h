@@ -21,4 +21,4 @@ bool openFolderInFileManager(QWidget* parent, const QString& path);
 using DetachedStarter = std::function<bool(const QString& program, const QStringList& args)>;
 void setDetachedStarter(DetachedStarter starter);
 
-} // namespace windows
+}  // namespace windows

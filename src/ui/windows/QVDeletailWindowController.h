@@ -47,283 +47,286 @@ class QToolButton;
 namespace windows {
 
 class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDelegate {
-    Q_OBJECT
-public:
-    static constexpr int kWidth = 900;
-    static constexpr int kHeight = 620;
-    static constexpr int kTitleBarHeight = 36;
-    static constexpr int kBottomHeight = 90;
-    static constexpr int kTopStripHeight = 34;
+  Q_OBJECT
+ public:
+  static constexpr int kWidth = 900;
+  static constexpr int kHeight = 620;
+  static constexpr int kTitleBarHeight = 36;
+  static constexpr int kBottomHeight = 90;
+  static constexpr int kTopStripHeight = 34;
 
-    explicit QVDeletailWindowController(QWidget* parent = nullptr);
-    ~QVDeletailWindowController() override;
+  explicit QVDeletailWindowController(QWidget* parent = nullptr);
+  ~QVDeletailWindowController() override;
 
-    // Makes, shows and starts the window for one scan of `row` (a disk row
-    // with volume -1 for the whole disk, or a volume row): scanTypeNum 1
-    // quick, 2 deep; an opened image is always scanned deep. The window
-    // deletes itself when closed.
-    static QVDeletailWindowController* openForScan(const _DiskVolumeData& row, int scanTypeNum, int desktop = 0,
-                                                   QWidget* parent = nullptr);
+  // Makes, shows and starts the window for one scan of `row` (a disk row
+  // with volume -1 for the whole disk, or a volume row): scanTypeNum 1
+  // quick, 2 deep; an opened image is always scanned deep. The window
+  // deletes itself when closed.
+  static QVDeletailWindowController* openForScan(const _DiskVolumeData& row, int scanTypeNum, int desktop = 0,
+                                                 QWidget* parent = nullptr);
 
-    // Set by the opener before getData().
-    void setSelectDiskVolumeData(const _DiskVolumeData& row) { selectDiskVolumeData_ = row; }
-    // The disk row a chosen volume belongs to (its name and device are what
-    // a removal names); without it the chosen row stands for itself.
-    void setParentRow(const _DiskVolumeData& disk) { parentRow_ = disk; hasParentRow_ = true; }
-    const _DiskVolumeData& selectDiskVolumeData() const { return selectDiskVolumeData_; }
-    void setScanTypeNum(int kind) { scanTypeNum_ = kind; }
-    int scanTypeNum() const { return scanTypeNum_; }
-    void setSelectDesktop(int desktop) { selectDesktop_ = desktop; }
-    int selectDesktop() const { return selectDesktop_; }
+  // Set by the opener before getData().
+  void setSelectDiskVolumeData(const _DiskVolumeData& row) { selectDiskVolumeData_ = row; }
+  // The disk row a chosen volume belongs to (its name and device are what
+  // a removal names); without it the chosen row stands for itself.
+  void setParentRow(const _DiskVolumeData& disk) {
+    parentRow_ = disk;
+    hasParentRow_ = true;
+  }
+  const _DiskVolumeData& selectDiskVolumeData() const { return selectDiskVolumeData_; }
+  void setScanTypeNum(int kind) { scanTypeNum_ = kind; }
+  int scanTypeNum() const { return scanTypeNum_; }
+  void setSelectDesktop(int desktop) { selectDesktop_ = desktop; }
+  int selectDesktop() const { return selectDesktop_; }
 
-    // Starts the scan of the chosen row; false when the bridge refused it
-    // (another job runs, the device is gone).
-    bool getData();
-    // Shows a saved result whose load the opener has started: no pause,
-    // stop, deep scan or save; the trees fill as the load replays.
-    void getImportData(const QString& path);
-    // The load failed: the window follows nothing more.
-    void clearImportData();
-    // The save button: the save dialogue (once saved, bSave() is 1).
-    void exportButtonAction();
-    int isImport() const { return isImport_; }
-    int bSave() const { return bSave_; }
-    QVRecoveryFlow* recoveryFlow() const { return recoveryFlow_; }
-    ui::TCImageButton* exportButton() const { return exportButton_; }
-    // Each "NormalScranValue": trees shown again, progress, end of scan.
-    void DataInitFinished();
-    // Progress and, once the scan has ended, the end-of-scan step.
-    void getScanProgress();
-    void setFoundAllFiles();
-    void selectRootItem();
-    // "RefreshDetachDevice": a disk left the system. The record names it by
-    // "DevName" (device node or image path) and "USBPath" (display name).
-    void RefreshDevice(const QVariantMap& record);
+  // Starts the scan of the chosen row; false when the bridge refused it
+  // (another job runs, the device is gone).
+  bool getData();
+  // Shows a saved result whose load the opener has started: no pause,
+  // stop, deep scan or save; the trees fill as the load replays.
+  void getImportData(const QString& path);
+  // The load failed: the window follows nothing more.
+  void clearImportData();
+  // The save button: the save dialogue (once saved, bSave() is 1).
+  void exportButtonAction();
+  int isImport() const { return isImport_; }
+  int bSave() const { return bSave_; }
+  QVRecoveryFlow* recoveryFlow() const { return recoveryFlow_; }
+  ui::TCImageButton* exportButton() const { return exportButton_; }
+  // Each "NormalScranValue": trees shown again, progress, end of scan.
+  void DataInitFinished();
+  // Progress and, once the scan has ended, the end-of-scan step.
+  void getScanProgress();
+  void setFoundAllFiles();
+  void selectRootItem();
+  // "RefreshDetachDevice": a disk left the system. The record names it by
+  // "DevName" (device node or image path) and "USBPath" (display name).
+  void RefreshDevice(const QVariantMap& record);
 
-    // Bottom bar.
-    void showScanProgree();
-    double doShowScanProgree();
-    void beginShowFoundCountPoint();
-    void showFoundCountPoint();
-    void stopShowFoundCountPoint();
-    void getFindFilesCountWith(const QString& dots);
-    void showRecoveryButton() override;
-    void showSelectFilesCountAndSize();
-    void pauseButtonClick();
-    void stopButtonClick();
-    // The delayed steps of a confirmed stop: the engine is asked to stop
-    // (keeping what was found), then polled until it has.
-    void stopAction();
-    void doEndScan();
-    // The deep-scan button after a quick scan: the trees are emptied and a
-    // deep scan of the same device starts shortly after.
-    void deepSrcanButtonAction();
-    void doDeepScanAction();
-    // Unticks every tree item.
-    void clearSelectState();
-    void closeWindow();
+  // Bottom bar.
+  void showScanProgree();
+  double doShowScanProgree();
+  void beginShowFoundCountPoint();
+  void showFoundCountPoint();
+  void stopShowFoundCountPoint();
+  void getFindFilesCountWith(const QString& dots);
+  void showRecoveryButton() override;
+  void showSelectFilesCountAndSize();
+  void pauseButtonClick();
+  void stopButtonClick();
+  // The delayed steps of a confirmed stop: the engine is asked to stop
+  // (keeping what was found), then polled until it has.
+  void stopAction();
+  void doEndScan();
+  // The deep-scan button after a quick scan: the trees are emptied and a
+  // deep scan of the same device starts shortly after.
+  void deepSrcanButtonAction();
+  void doDeepScanAction();
+  // Unticks every tree item.
+  void clearSelectState();
+  void closeWindow();
 
-    // Search by name. doSearch answers whether a search started; blank text
-    // never searches and the same text twice in a row does nothing.
-    static constexpr int kMaxRecentSearches = 10;
-    bool doSearch();
-    QString GetSearchText() const;
-    void searchClearButtonClick();
-    void SearchTreeView(bool ended);
-    void reloadTreeView();
-    void ClearSelectedFilesInfo();
-    void noteRecentSearch();
-    void selectClear();
-    QMenu* searchMenu();
-    const QStringList& recentSearches() const { return recentSearches_; }
+  // Search by name. doSearch answers whether a search started; blank text
+  // never searches and the same text twice in a row does nothing.
+  static constexpr int kMaxRecentSearches = 10;
+  bool doSearch();
+  QString GetSearchText() const;
+  void searchClearButtonClick();
+  void SearchTreeView(bool ended);
+  void reloadTreeView();
+  void ClearSelectedFilesInfo();
+  void noteRecentSearch();
+  void selectClear();
+  QMenu* searchMenu();
+  const QStringList& recentSearches() const { return recentSearches_; }
 
-    // Trees and views.
-    void pathButtonClick();
-    void typeButtonClick();
-    void timeButtonClick();
-    void modifyTimeButtonClick();
-    void segmentSelect(int segment);
-    void refashDetailPageDataWithRefashSizeAndCount(bool refresh);
-    void selectOutlineListWithOpNodeData(const OpNodePtr& item, bool refresh) override;
-    void showNoValueNote();
+  // Trees and views.
+  void pathButtonClick();
+  void typeButtonClick();
+  void timeButtonClick();
+  void modifyTimeButtonClick();
+  void segmentSelect(int segment);
+  void refashDetailPageDataWithRefashSizeAndCount(bool refresh);
+  void selectOutlineListWithOpNodeData(const OpNodePtr& item, bool refresh) override;
+  void showNoValueNote();
 
-    // File list.
-    void tableViewDidClickTableColumn(int column);
-    void reLoadTableVolumnIndicatorImage() override;
-    void nsbuttonCellClick(int row);
-    void setAllSelectOrNoSelect();
-    int GetCellNodeState(const OpNodePtr& item) const;
-    void changeSelectAllButtonState();
-    void spacePrviewFile();
+  // File list.
+  void tableViewDidClickTableColumn(int column);
+  void reLoadTableVolumnIndicatorImage() override;
+  void nsbuttonCellClick(int row);
+  void setAllSelectOrNoSelect();
+  int GetCellNodeState(const OpNodePtr& item) const;
+  void changeSelectAllButtonState();
+  void spacePrviewFile();
 
-    // Thumbnail loaders of the grid and cover flow (no cover flow yet).
-    int selectSegmentCount() const override { return selectSegmentCount_; }
-    int gridImageState() const override;
-    int nImageState() const override { return nImageState_; }
-    void stopGridImageLoading() override;
-    // The grid (view switch 1) over the rows of the list; made when first shown.
-    void showGridView();
-    ThumbnailGridView* gridMainView() const { return gridMainView_; }
-    void stopImageLoading() override { nImageState_ = -1; }
+  // Thumbnail loaders of the grid and cover flow (no cover flow yet).
+  int selectSegmentCount() const override { return selectSegmentCount_; }
+  int gridImageState() const override;
+  int nImageState() const override { return nImageState_; }
+  void stopGridImageLoading() override;
+  // The grid (view switch 1) over the rows of the list; made when first shown.
+  void showGridView();
+  ThumbnailGridView* gridMainView() const { return gridMainView_; }
+  void stopImageLoading() override { nImageState_ = -1; }
 
-    // State, for the opener and the tests.
-    int selectTypeCount() const { return selectTypeCount_; }
-    int isDeepScan() const { return isDeepScan_; }
-    int isPause() const { return isPause_; }
-    int isSorted() const { return isSorted_; }
-    int sortColumn() const { return aTableColumn_; }
-    const OpNodePtr& opDataFile() const { return opDataFile_; }
-    const OpNodeArray& allDiskArr() const { return *trees_[0]; }
-    const OpNodeArray& allTypeArr() const { return *trees_[1]; }
-    const OpNodeArray& allCreatTimeArr() const { return *trees_[2]; }
-    const OpNodeArray& allModifyTimeArr() const { return *trees_[3]; }
-    CommOutlineView* outline(int kind) const { return outlines_[static_cast<std::size_t>(kind)]; }
-    QVNSTableView* tableView() const { return tableView_; }
-    FileListModel* fileList() const { return fileModel_; }
-    ImageCheckBox* listViewSelectAllButton() const { return listViewSelectAllButton_; }
-    QWidget* segment() const { return segment_; }
-    QPushButton* pathButton() const { return pathButton_; }
-    QPushButton* typeButton() const { return typeButton_; }
-    QPushButton* timeButton() const { return timeButton_; }
-    QPushButton* creatButton() const { return creatButton_; }
-    QPushButton* modifyButton() const { return modifyButton_; }
-    QLineEdit* search() const { return search_; }
-    ui::QVProgressView* progressView() const { return progressView_; }
-    ui::TCImageButton* pauseButton() const { return pauseButton_; }
-    ui::TCImageButton* continueScanButton() const { return continueScanButton_; }
-    ui::TCImageButton* stopButton() const { return stopButton_; }
-    ui::TCImageButton* recovertyButton() const { return recovertyButton_; }
-    ui::TCImageButton* advButton() const { return advButton_; }
-    ui::TCImageButton* backHomeButton() const { return backHomeButton_; }
-    QLabel* selectFilesLabel() const { return selectFilesLabel_; }
-    QLabel* findFilesLabel() const { return findFilesLabel_; }
-    QLabel* remainTimeLabel() const { return remainTimeLabel_; }
-    QLabel* titleLabel() const { return titleLabel_; }
-    SpacePreviewWindow* spacePreviewWindow() const { return spacePreviewWindow_; }
-    int selectedRow() const { return selectedRow_; }
-    int selectedFileCnt() const { return selectedFileCnt_; }
-    long long selectedFileSize() const { return selectedFileSize_; }
-    bool timersRunning() const { return getPorTimer_.isActive(); }
-    int isCanClick() const { return isCanClick_; }
-    bool stopRequested() const { return stopRequested_; }
-    // The end of the scan was shown (bottom bar in its summary mode).
-    bool scanEnded() const { return scanEnded_; }
+  // State, for the opener and the tests.
+  int selectTypeCount() const { return selectTypeCount_; }
+  int isDeepScan() const { return isDeepScan_; }
+  int isPause() const { return isPause_; }
+  int isSorted() const { return isSorted_; }
+  int sortColumn() const { return aTableColumn_; }
+  const OpNodePtr& opDataFile() const { return opDataFile_; }
+  const OpNodeArray& allDiskArr() const { return *trees_[0]; }
+  const OpNodeArray& allTypeArr() const { return *trees_[1]; }
+  const OpNodeArray& allCreatTimeArr() const { return *trees_[2]; }
+  const OpNodeArray& allModifyTimeArr() const { return *trees_[3]; }
+  CommOutlineView* outline(int kind) const { return outlines_[static_cast<std::size_t>(kind)]; }
+  QVNSTableView* tableView() const { return tableView_; }
+  FileListModel* fileList() const { return fileModel_; }
+  ImageCheckBox* listViewSelectAllButton() const { return listViewSelectAllButton_; }
+  QWidget* segment() const { return segment_; }
+  QPushButton* pathButton() const { return pathButton_; }
+  QPushButton* typeButton() const { return typeButton_; }
+  QPushButton* timeButton() const { return timeButton_; }
+  QPushButton* creatButton() const { return creatButton_; }
+  QPushButton* modifyButton() const { return modifyButton_; }
+  QLineEdit* search() const { return search_; }
+  ui::QVProgressView* progressView() const { return progressView_; }
+  ui::TCImageButton* pauseButton() const { return pauseButton_; }
+  ui::TCImageButton* continueScanButton() const { return continueScanButton_; }
+  ui::TCImageButton* stopButton() const { return stopButton_; }
+  ui::TCImageButton* recovertyButton() const { return recovertyButton_; }
+  ui::TCImageButton* advButton() const { return advButton_; }
+  ui::TCImageButton* backHomeButton() const { return backHomeButton_; }
+  QLabel* selectFilesLabel() const { return selectFilesLabel_; }
+  QLabel* findFilesLabel() const { return findFilesLabel_; }
+  QLabel* remainTimeLabel() const { return remainTimeLabel_; }
+  QLabel* titleLabel() const { return titleLabel_; }
+  SpacePreviewWindow* spacePreviewWindow() const { return spacePreviewWindow_; }
+  int selectedRow() const { return selectedRow_; }
+  int selectedFileCnt() const { return selectedFileCnt_; }
+  long long selectedFileSize() const { return selectedFileSize_; }
+  bool timersRunning() const { return getPorTimer_.isActive(); }
+  int isCanClick() const { return isCanClick_; }
+  bool stopRequested() const { return stopRequested_; }
+  // The end of the scan was shown (bottom bar in its summary mode).
+  bool scanEnded() const { return scanEnded_; }
 
-signals:
-    // The recover button was clicked with files ticked.
-    void recoveryRequested();
-    // The scanned device left and the user acknowledged it: back to the start.
-    void backHomeRequested();
+ signals:
+  // The recover button was clicked with files ticked.
+  void recoveryRequested();
+  // The scanned device left and the user acknowledged it: back to the start.
+  void backHomeRequested();
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
-private:
-    void windowDidLoad();
-    void buildTopStrip(QWidget* content);
-    void buildSplitView(QWidget* content);
-    void buildDetailViewWindowTitleBar(QWidget* content);
-    void buildTileBarView();
-    void layoutContent();
-    void layoutBottomBar();
-    void setNotification();
-    // Recovery and saving: the flow behind the recover button, the save
-    // button (made once) and its state at the end of a scan.
-    void buildRecoveryAndSave();
-    void showExportButtonAtEnd();
-    void applyDeepScanLayout();
-    void showTab(int kind);
-    void refreshTreeStates();
-    void refreshOutlineStates();
-    void dropRows();
-    void loadRecentSearches();
-    void storeRecentSearches();
-    void loadPreview(IFileNode* node);
-    bool namesScannedDevice(const QVariantMap& record) const;
+ private:
+  void windowDidLoad();
+  void buildTopStrip(QWidget* content);
+  void buildSplitView(QWidget* content);
+  void buildDetailViewWindowTitleBar(QWidget* content);
+  void buildTileBarView();
+  void layoutContent();
+  void layoutBottomBar();
+  void setNotification();
+  // Recovery and saving: the flow behind the recover button, the save
+  // button (made once) and its state at the end of a scan.
+  void buildRecoveryAndSave();
+  void showExportButtonAtEnd();
+  void applyDeepScanLayout();
+  void showTab(int kind);
+  void refreshTreeStates();
+  void refreshOutlineStates();
+  void dropRows();
+  void loadRecentSearches();
+  void storeRecentSearches();
+  void loadPreview(IFileNode* node);
+  bool namesScannedDevice(const QVariantMap& record) const;
 
-    // Job.
-    _DiskVolumeData selectDiskVolumeData_;
-    _DiskVolumeData parentRow_;
-    bool hasParentRow_ = false;
-    int scanTypeNum_ = 1;
-    int selectDesktop_ = 0;
-    int isDeepScan_ = 0;
-    int isImport_ = 0;
-    int isPause_ = 0;
-    int isCanClick_ = 1;
-    int isCloseWindow_ = 0;
-    int isSelectBackHome_ = 0;
-    bool stopRequested_ = false;
-    bool deepScanPending_ = false;
-    bool scanEnded_ = false;
-    // Trees (path, type, creation, modification), registered with the bridge.
-    std::array<std::unique_ptr<OpNodeArray>, 4> trees_;
-    QVTreeNodeArrays registered_;
-    int selectTypeCount_ = 0;
-    OpNodePtr opDataFile_;
-    int isSelectOutlineList_ = 0;
-    QString lastSearchStr_;
-    QStringList recentSearches_;
-    // List.
-    int selectedRow_ = -1;
-    int tableViewCellNum_ = -1;
-    int isSorted_ = 0;
-    int aTableColumn_ = -1;
-    // Views.
-    int selectSegmentCount_ = 0;
-    int nImageState_ = -1;
-    ThumbnailGridView* gridMainView_ = nullptr;
-    // Progress.
-    std::time_t lastUpdateTime_ = 0;
-    qint64 oldData_ = 0;  // ms since the epoch of the last tree refresh; 0 none
-    int pointCount_ = 0;
-    QTimer getPorTimer_;
-    QTimer foundCountTimer_;
-    QTimer endScanTimer_;
-    int selectedFileCnt_ = 0;
-    long long selectedFileSize_ = 0;
+  // Job.
+  _DiskVolumeData selectDiskVolumeData_;
+  _DiskVolumeData parentRow_;
+  bool hasParentRow_ = false;
+  int scanTypeNum_ = 1;
+  int selectDesktop_ = 0;
+  int isDeepScan_ = 0;
+  int isImport_ = 0;
+  int isPause_ = 0;
+  int isCanClick_ = 1;
+  int isCloseWindow_ = 0;
+  int isSelectBackHome_ = 0;
+  bool stopRequested_ = false;
+  bool deepScanPending_ = false;
+  bool scanEnded_ = false;
+  // Trees (path, type, creation, modification), registered with the bridge.
+  std::array<std::unique_ptr<OpNodeArray>, 4> trees_;
+  QVTreeNodeArrays registered_;
+  int selectTypeCount_ = 0;
+  OpNodePtr opDataFile_;
+  int isSelectOutlineList_ = 0;
+  QString lastSearchStr_;
+  QStringList recentSearches_;
+  // List.
+  int selectedRow_ = -1;
+  int tableViewCellNum_ = -1;
+  int isSorted_ = 0;
+  int aTableColumn_ = -1;
+  // Views.
+  int selectSegmentCount_ = 0;
+  int nImageState_ = -1;
+  ThumbnailGridView* gridMainView_ = nullptr;
+  // Progress.
+  std::time_t lastUpdateTime_ = 0;
+  qint64 oldData_ = 0;  // ms since the epoch of the last tree refresh; 0 none
+  int pointCount_ = 0;
+  QTimer getPorTimer_;
+  QTimer foundCountTimer_;
+  QTimer endScanTimer_;
+  int selectedFileCnt_ = 0;
+  long long selectedFileSize_ = 0;
 
-    // Controls.
-    QPointer<QLabel> titleLabel_;
-    ui::TCImageButton* aboutButton_ = nullptr;
-    QWidget* topStrip_ = nullptr;
-    QPushButton* pathButton_ = nullptr;
-    QPushButton* typeButton_ = nullptr;
-    QPushButton* timeButton_ = nullptr;
-    QPushButton* creatButton_ = nullptr;
-    QPushButton* modifyButton_ = nullptr;
-    QWidget* changeTimeBlowView_ = nullptr;
-    std::array<QWidget*, 4> blowViews_{};
-    QLineEdit* search_ = nullptr;
-    QWidget* segment_ = nullptr;
-    QButtonGroup* segmentButtons_ = nullptr;
-    QSplitter* splistView_ = nullptr;
-    QWidget* splistLeftView_ = nullptr;
-    std::array<CommOutlineView*, 4> outlines_{};
-    QWidget* listTableViewBlowView_ = nullptr;
-    QVNSTableView* tableView_ = nullptr;
-    FileListModel* fileModel_ = nullptr;
-    ImageCheckBox* listViewSelectAllButton_ = nullptr;
-    QWidget* blowView_ = nullptr;
-    QWidget* abox_ = nullptr;
-    ui::QVProgressView* progressView_ = nullptr;
-    ui::TCImageButton* backHomeButton_ = nullptr;
-    ui::TCImageButton* pauseButton_ = nullptr;
-    ui::TCImageButton* continueScanButton_ = nullptr;
-    ui::TCImageButton* stopButton_ = nullptr;
-    ui::TCImageButton* recovertyButton_ = nullptr;
-    ui::TCImageButton* advButton_ = nullptr;
-    ui::TCImageButton* exportButton_ = nullptr;
-    QVRecoveryFlow* recoveryFlow_ = nullptr;
-    int bSave_ = 0;
-    QLabel* selectFilesLabel_ = nullptr;
-    QLabel* findFilesLabel_ = nullptr;
-    QLabel* remainTimeLabel_ = nullptr;
-    QPointer<SpacePreviewWindow> spacePreviewWindow_;
-    // Preview reads run here, never on the GUI thread.
-    QThreadPool previewPool_;
-    int previewGeneration_ = 0;
+  // Controls.
+  QPointer<QLabel> titleLabel_;
+  ui::TCImageButton* aboutButton_ = nullptr;
+  QWidget* topStrip_ = nullptr;
+  QPushButton* pathButton_ = nullptr;
+  QPushButton* typeButton_ = nullptr;
+  QPushButton* timeButton_ = nullptr;
+  QPushButton* creatButton_ = nullptr;
+  QPushButton* modifyButton_ = nullptr;
+  QWidget* changeTimeBlowView_ = nullptr;
+  std::array<QWidget*, 4> blowViews_{};
+  QLineEdit* search_ = nullptr;
+  QWidget* segment_ = nullptr;
+  QButtonGroup* segmentButtons_ = nullptr;
+  QSplitter* splistView_ = nullptr;
+  QWidget* splistLeftView_ = nullptr;
+  std::array<CommOutlineView*, 4> outlines_{};
+  QWidget* listTableViewBlowView_ = nullptr;
+  QVNSTableView* tableView_ = nullptr;
+  FileListModel* fileModel_ = nullptr;
+  ImageCheckBox* listViewSelectAllButton_ = nullptr;
+  QWidget* blowView_ = nullptr;
+  QWidget* abox_ = nullptr;
+  ui::QVProgressView* progressView_ = nullptr;
+  ui::TCImageButton* backHomeButton_ = nullptr;
+  ui::TCImageButton* pauseButton_ = nullptr;
+  ui::TCImageButton* continueScanButton_ = nullptr;
+  ui::TCImageButton* stopButton_ = nullptr;
+  ui::TCImageButton* recovertyButton_ = nullptr;
+  ui::TCImageButton* advButton_ = nullptr;
+  ui::TCImageButton* exportButton_ = nullptr;
+  QVRecoveryFlow* recoveryFlow_ = nullptr;
+  int bSave_ = 0;
+  QLabel* selectFilesLabel_ = nullptr;
+  QLabel* findFilesLabel_ = nullptr;
+  QLabel* remainTimeLabel_ = nullptr;
+  QPointer<SpacePreviewWindow> spacePreviewWindow_;
+  // Preview reads run here, never on the GUI thread.
+  QThreadPool previewPool_;
+  int previewGeneration_ = 0;
 };
 
-} // namespace windows
+}  // namespace windows

@@ -11,67 +11,53 @@ namespace windows {
 
 namespace {
 
-IFileNode* fileNode(quintptr node)
-{
-    return reinterpret_cast<IFileNode*>(node);
-}
+IFileNode* fileNode(quintptr node) { return reinterpret_cast<IFileNode*>(node); }
 
 class BridgeThumbnailSource : public ThumbnailSource {
-public:
-    QString title(quintptr node) const override
-    {
-        return QString::fromStdString(OpNodeData::fileNodeName(fileNode(node)));
-    }
-    bool deleted(quintptr node) const override { return OpNodeData::isFileNodeDeleted(fileNode(node)); }
-    int checkState(quintptr node) const override { return OpNodeData::fileNodeState(fileNode(node)); }
-    QImage thumbnail(quintptr node) override
-    {
-        const std::optional<bridge::Image> image = QVUIController::GetNSImageByFildNode(fileNode(node));
-        if (!image)
-            return {};
-        const QImage shown = bridge_qt::toQImage(*image);
-        if (shown.width() <= 90 && shown.height() <= 90)
-            return shown;
-        return shown.scaled(90, 90, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    }
+ public:
+  QString title(quintptr node) const override {
+    return QString::fromStdString(OpNodeData::fileNodeName(fileNode(node)));
+  }
+  bool deleted(quintptr node) const override { return OpNodeData::isFileNodeDeleted(fileNode(node)); }
+  int checkState(quintptr node) const override { return OpNodeData::fileNodeState(fileNode(node)); }
+  QImage thumbnail(quintptr node) override {
+    const std::optional<bridge::Image> image = QVUIController::GetNSImageByFildNode(fileNode(node));
+    if (!image) return {};
+    const QImage shown = bridge_qt::toQImage(*image);
+    if (shown.width() <= 90 && shown.height() <= 90) return shown;
+    return shown.scaled(90, 90, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+  }
 };
 
-} // namespace
+}  // namespace
 
-int QVDeletailWindowController::gridImageState() const
-{
-    return gridMainView_ ? gridMainView_->gridImageState() : -1;
+int QVDeletailWindowController::gridImageState() const { return gridMainView_ ? gridMainView_->gridImageState() : -1; }
+
+void QVDeletailWindowController::stopGridImageLoading() {
+  if (gridMainView_) gridMainView_->stopGridImageLoading();
 }
 
-void QVDeletailWindowController::stopGridImageLoading()
-{
-    if (gridMainView_)
-        gridMainView_->stopGridImageLoading();
-}
-
-void QVDeletailWindowController::showGridView()
-{
-    if (selectSegmentCount_ != 1) {
-        if (gridMainView_) {
-            gridMainView_->stopGridImageLoading();
-            gridMainView_->hide();
-        }
-        return;
+void QVDeletailWindowController::showGridView() {
+  if (selectSegmentCount_ != 1) {
+    if (gridMainView_) {
+      gridMainView_->stopGridImageLoading();
+      gridMainView_->hide();
     }
-    if (!gridMainView_) {
-        ui::CNGridViewItem::setScanRunningQuery(
-            [] { return QVUIController::IsScanRunning() && !QVUIController::IsPause(); });
-        ui::CNGridViewItem::setCheckStateQuery([](quintptr node) { return OpNodeData::fileNodeState(fileNode(node)); });
-        gridMainView_ = new ThumbnailGridView(std::make_shared<BridgeThumbnailSource>());
-        splistView_->addWidget(gridMainView_);
-        gridMainView_->onToggleRow = [this](quint64 row) { nsbuttonCellClick(static_cast<int>(row)); };
-    }
-    std::vector<quintptr> rows;
-    rows.reserve(fileModel_->rows().size());
-    for (IFileNode* node : fileModel_->rows())
-        rows.push_back(reinterpret_cast<quintptr>(node));
-    gridMainView_->show();
-    gridMainView_->setRows(std::move(rows));
+    return;
+  }
+  if (!gridMainView_) {
+    ui::CNGridViewItem::setScanRunningQuery(
+        [] { return QVUIController::IsScanRunning() && !QVUIController::IsPause(); });
+    ui::CNGridViewItem::setCheckStateQuery([](quintptr node) { return OpNodeData::fileNodeState(fileNode(node)); });
+    gridMainView_ = new ThumbnailGridView(std::make_shared<BridgeThumbnailSource>());
+    splistView_->addWidget(gridMainView_);
+    gridMainView_->onToggleRow = [this](quint64 row) { nsbuttonCellClick(static_cast<int>(row)); };
+  }
+  std::vector<quintptr> rows;
+  rows.reserve(fileModel_->rows().size());
+  for (IFileNode* node : fileModel_->rows()) rows.push_back(reinterpret_cast<quintptr>(node));
+  gridMainView_->show();
+  gridMainView_->setRows(std::move(rows));
 }
 
-} // namespace windows
+}  // namespace windows

@@ -13,63 +13,63 @@ namespace windows {
 
 // The flat header: light fill, thin frame lines, grey-blue text.
 class CustomHeaderView : public QHeaderView {
-    Q_OBJECT
-public:
-    explicit CustomHeaderView(QWidget* parent = nullptr);
-    static constexpr int kHeight = 20;
-    // The sort indicator is drawn clear (invisible) unless the priority is 0.
-    int priority() const { return priority_; }
+  Q_OBJECT
+ public:
+  explicit CustomHeaderView(QWidget* parent = nullptr);
+  static constexpr int kHeight = 20;
+  // The sort indicator is drawn clear (invisible) unless the priority is 0.
+  int priority() const { return priority_; }
 
-protected:
-    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
-    QSize sizeHint() const override;
+ protected:
+  void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+  QSize sizeHint() const override;
 
-private:
-    int priority_ = 1;
+ private:
+  int priority_ = 1;
 };
 
 // A check box drawn with the list's check images (select-all of the header).
 class ImageCheckBox : public QAbstractButton {
-    Q_OBJECT
-public:
-    explicit ImageCheckBox(QWidget* parent = nullptr);
-    void setImageName(const QString& name);
-    const QString& imageName() const { return imageName_; }
+  Q_OBJECT
+ public:
+  explicit ImageCheckBox(QWidget* parent = nullptr);
+  void setImageName(const QString& name);
+  const QString& imageName() const { return imageName_; }
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 
-private:
-    QString imageName_;
+ private:
+  QString imageName_;
 };
 
 class QVNSTableView : public QTableView {
-    Q_OBJECT
-public:
-    explicit QVNSTableView(QWidget* parent = nullptr);
+  Q_OBJECT
+ public:
+  explicit QVNSTableView(QWidget* parent = nullptr);
 
-    // false shows the empty-result note (once), true removes it.
-    void changeNoValue(bool remove);
-    bool noteShown() const { return noValueView_ != nullptr; }
-    QWidget* noteContent() const { return nodeView_; }
-    // Height of the note's text: 40 for languages with longer texts, else 25.
-    static int getLableHight();
-    // Centres the note's content for the table's size.
-    void changeFrame();
-    CustomHeaderView* customHeader() const { return header_; }
+  // false shows the empty-result note (once), true removes it.
+  void changeNoValue(bool remove);
+  bool noteShown() const { return noValueView_ != nullptr; }
+  QWidget* noteContent() const { return nodeView_; }
+  // Height of the note's text: 40 for languages with longer texts, else 25.
+  static int getLableHight();
+  // Centres the note's content for the table's size.
+  void changeFrame();
+  CustomHeaderView* customHeader() const { return header_; }
 
-signals:
-    void checkBoxClicked(int row);
+ signals:
+  void checkBoxClicked(int row);
 
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
-private:
-    CustomHeaderView* header_;
-    QPointer<QWidget> noValueView_;
-    QPointer<QWidget> nodeView_;
+ private:
+  CustomHeaderView* header_;
+  QPointer<QWidget> noValueView_;
+  QPointer<QWidget> nodeView_;
 };
 
-} // namespace windows
+}  // namespace windows

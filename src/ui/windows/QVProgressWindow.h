@@ -20,57 +20,57 @@
 namespace windows {
 
 class QVProgressWindow : public ui::TCImageWindow {
-    Q_OBJECT
-public:
-    static constexpr int kWidth = 440;
-    static constexpr int kHeight = 170;
-    // Error code of a job that could not be started at all.
-    static constexpr long long kNotStarted = -1;
+  Q_OBJECT
+ public:
+  static constexpr int kWidth = 440;
+  static constexpr int kHeight = 170;
+  // Error code of a job that could not be started at all.
+  static constexpr long long kNotStarted = -1;
 
-    explicit QVProgressWindow(QWidget* parent = nullptr);
-    ~QVProgressWindow() override;
+  explicit QVProgressWindow(QWidget* parent = nullptr);
+  ~QVProgressWindow() override;
 
-    // Set before start().
-    void setStrPostName(const QString& name) { strPostName_ = name; }
-    void setBSave(bool save) { bSave_ = save; }
-    // Texts, observations and the fade-in.
-    void start();
-    // The job could not be started (the bridge refused it): the window
-    // ends as after a failure with `detail` in the alert.
-    void failedToStart(const QString& detail);
+  // Set before start().
+  void setStrPostName(const QString& name) { strPostName_ = name; }
+  void setBSave(bool save) { bSave_ = save; }
+  // Texts, observations and the fade-in.
+  void start();
+  // The job could not be started (the bridge refused it): the window
+  // ends as after a failure with `detail` in the alert.
+  void failedToStart(const QString& detail);
 
-    bool getResult() const { return bSucess_; }
-    long long getErrorCode() const { return iErrorCode_; }
-    bool finished() const { return bFinish_; }
+  bool getResult() const { return bSucess_; }
+  long long getErrorCode() const { return iErrorCode_; }
+  bool finished() const { return bFinish_; }
 
-    void changeProgressValue();
-    void ProgressFinish();
-    void onTimer();
-    void closeWindow();
+  void changeProgressValue();
+  void ProgressFinish();
+  void onTimer();
+  void closeWindow();
 
-    QProgressBar* progress() const { return progress_; }
-    QLabel* title() const { return title_; }
-    QLabel* description() const { return Description_; }
-    DialogFrame* frame() const { return frame_; }
+  QProgressBar* progress() const { return progress_; }
+  QLabel* title() const { return title_; }
+  QLabel* description() const { return Description_; }
+  DialogFrame* frame() const { return frame_; }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
-    void buildContent();
-    void stopObserving();
+ private:
+  void buildContent();
+  void stopObserving();
 
-    DialogFrame* frame_ = nullptr;
-    QPointer<QProgressBar> progress_;
-    QPointer<QLabel> title_;
-    QPointer<QLabel> Description_;
-    QString strPostName_;
-    bool bSave_ = false;
-    bool bSucess_ = false;
-    bool bFinish_ = false;
-    long long iErrorCode_ = 0;
-    QString detail_;
-    QTimer timer_;
+  DialogFrame* frame_ = nullptr;
+  QPointer<QProgressBar> progress_;
+  QPointer<QLabel> title_;
+  QPointer<QLabel> Description_;
+  QString strPostName_;
+  bool bSave_ = false;
+  bool bSucess_ = false;
+  bool bFinish_ = false;
+  long long iErrorCode_ = 0;
+  QString detail_;
+  QTimer timer_;
 };
 
-} // namespace windows
+}  // namespace windows

@@ -22,65 +22,65 @@
 namespace windows {
 
 class QVRecoveryFlow : public QObject, public RecoveryProgressDelegate {
-    Q_OBJECT
-public:
-    // `window` is the results window (parent of this flow); `button` its
-    // recover button (may be null).
-    QVRecoveryFlow(QWidget* window, QAbstractButton* button);
-    ~QVRecoveryFlow() override;
+  Q_OBJECT
+ public:
+  // `window` is the results window (parent of this flow); `button` its
+  // recover button (may be null).
+  QVRecoveryFlow(QWidget* window, QAbstractButton* button);
+  ~QVRecoveryFlow() override;
 
-    // The results window shows a loaded result (the folder chooser then
-    // opens in the user's home).
-    void setIsImport(bool flag) { isImport_ = flag; }
+  // The results window shows a loaded result (the folder chooser then
+  // opens in the user's home).
+  void setIsImport(bool flag) { isImport_ = flag; }
 
-    // The recover button.
-    void recoveryButtonClick();
-    // Each "DoRecovery" post.
-    void recoveryAction();
-    // From the progress window: 1 pause or resume, else stop.
-    void stopButtonAction(int action) override;
-    void showRecoveryEndWindow();
-    void showRecoveryNotEndWindow();
+  // The recover button.
+  void recoveryButtonClick();
+  // Each "DoRecovery" post.
+  void recoveryAction();
+  // From the progress window: 1 pause or resume, else stop.
+  void stopButtonAction(int action) override;
+  void showRecoveryEndWindow();
+  void showRecoveryNotEndWindow();
 
-    // Free space the check compares with (bytes a user may still write
-    // at `folder`).
-    static std::uint64_t freeSpaceAt(const QString& folder);
+  // Free space the check compares with (bytes a user may still write
+  // at `folder`).
+  static std::uint64_t freeSpaceAt(const QString& folder);
 
-    const QString& recoverySavePathStr() const { return recoverySavePathStr_; }
-    QVShowScanProgressWindowController* recoveryProgressWindow() const { return recoveryProgressWindow_; }
-    QVScanEndSaveWindowController* scanEndSaveWC() const { return scanEndSaveWC_; }
-    QVScanNotEndSaveWindowController* scanNotEndSaceWC() const { return scanNotEndSaceWC_; }
-    bool isFinishRecovery() const { return isFinishRecovery_ != 0; }
+  const QString& recoverySavePathStr() const { return recoverySavePathStr_; }
+  QVShowScanProgressWindowController* recoveryProgressWindow() const { return recoveryProgressWindow_; }
+  QVScanEndSaveWindowController* scanEndSaveWC() const { return scanEndSaveWC_; }
+  QVScanNotEndSaveWindowController* scanNotEndSaceWC() const { return scanNotEndSaceWC_; }
+  bool isFinishRecovery() const { return isFinishRecovery_ != 0; }
 
-signals:
-    // The recovery ended and its last window was shown (true: finished).
-    void recoveryEnded(bool finished);
+ signals:
+  // The recovery ended and its last window was shown (true: finished).
+  void recoveryEnded(bool finished);
 
-private:
-    void chooseDestination();
-    void checkAndStart(const QString& folder);
-    void startRecovery(const QString& folder);
-    void reportStartFailure(unsigned long long code);
-    bool alertNoCompetence(const QString& folder);
-    bool alertOnSource();
-    bool alertNoLeakOfSpace(std::uint64_t needed, std::uint64_t available);
-    void closeProgressWindow();
-    void centreOnWindow(QWidget* dialog) const;
-    void enableButton(bool on);
+ private:
+  void chooseDestination();
+  void checkAndStart(const QString& folder);
+  void startRecovery(const QString& folder);
+  void reportStartFailure(unsigned long long code);
+  bool alertNoCompetence(const QString& folder);
+  bool alertOnSource();
+  bool alertNoLeakOfSpace(std::uint64_t needed, std::uint64_t available);
+  void closeProgressWindow();
+  void centreOnWindow(QWidget* dialog) const;
+  void enableButton(bool on);
 
-    QPointer<QWidget> window_;
-    QPointer<QAbstractButton> button_;
-    QString recoverySavePathStr_;
-    bool isImport_ = false;
-    int isBeginRecovery_ = 0;
-    int isFinishRecovery_ = 0;
-    int isRecoveryEndSHowWindow_ = 0;
-    // Stopped by the user: the stopped window waits for the recovery's end.
-    bool stoppedWaiting_ = false;
-    int chosenFiles_ = 0;
-    QPointer<QVShowScanProgressWindowController> recoveryProgressWindow_;
-    QPointer<QVScanEndSaveWindowController> scanEndSaveWC_;
-    QPointer<QVScanNotEndSaveWindowController> scanNotEndSaceWC_;
+  QPointer<QWidget> window_;
+  QPointer<QAbstractButton> button_;
+  QString recoverySavePathStr_;
+  bool isImport_ = false;
+  int isBeginRecovery_ = 0;
+  int isFinishRecovery_ = 0;
+  int isRecoveryEndSHowWindow_ = 0;
+  // Stopped by the user: the stopped window waits for the recovery's end.
+  bool stoppedWaiting_ = false;
+  int chosenFiles_ = 0;
+  QPointer<QVShowScanProgressWindowController> recoveryProgressWindow_;
+  QPointer<QVScanEndSaveWindowController> scanEndSaveWC_;
+  QPointer<QVScanNotEndSaveWindowController> scanNotEndSaceWC_;
 };
 
-} // namespace windows
+}  // namespace windows

@@ -17,4 +17,4 @@ QString safeResultFileName(const QString& name);
 // The whole save dialogue on `window`; true when a result was saved.
 bool exportScanResult(QWidget* window);
 
-} // namespace windows
+}  // namespace windows

@@ -16,60 +16,60 @@
 namespace windows {
 
 class RecoveryEndWindowBase : public ui::TCImageWindow {
-    Q_OBJECT
-public:
-    static constexpr int kWidth = 480;
-    static constexpr int kHeight = 220;
+  Q_OBJECT
+ public:
+  static constexpr int kWidth = 480;
+  static constexpr int kHeight = 220;
 
-    // Opens the folder of the link (nothing for an empty one).
-    void jumpToSavePath();
-    QLabel* savePathLabel() const { return savePathLabel_; }
-    QPushButton* okButton() const { return okButton_; }
-    DialogFrame* frame() const { return frame_; }
-    const QString& savePath() const { return savePath_; }
+  // Opens the folder of the link (nothing for an empty one).
+  void jumpToSavePath();
+  QLabel* savePathLabel() const { return savePathLabel_; }
+  QPushButton* okButton() const { return okButton_; }
+  DialogFrame* frame() const { return frame_; }
+  const QString& savePath() const { return savePath_; }
 
-protected:
-    RecoveryEndWindowBase(const QString& name, const DialogFrame::Look& look, QWidget* parent);
-    void setLinkPath(const QString& path);
+ protected:
+  RecoveryEndWindowBase(const QString& name, const DialogFrame::Look& look, QWidget* parent);
+  void setLinkPath(const QString& path);
 
-    DialogFrame* frame_ = nullptr;
-    QWidget* content_ = nullptr;
-    QPointer<QLabel> savePathLabel_;
-    QPointer<QPushButton> okButton_;
-    QString savePath_;
+  DialogFrame* frame_ = nullptr;
+  QWidget* content_ = nullptr;
+  QPointer<QLabel> savePathLabel_;
+  QPointer<QPushButton> okButton_;
+  QString savePath_;
 
-private:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+ private:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 // The recovery ran to its end.
 class QVScanEndSaveWindowController : public RecoveryEndWindowBase {
-    Q_OBJECT
-public:
-    explicit QVScanEndSaveWindowController(QWidget* parent = nullptr);
-    void setSavePathStr(const QString& path);
-    // Not every chosen file was written whole: says how many were.
-    void setPartial(std::uint64_t written, std::uint64_t chosen);
-    void okButtonAction();
-    QLabel* recoveryEndTitle() const { return recoveryEndTitle_; }
-    QLabel* recoveryEndNode() const { return recoveryEndNode_; }
+  Q_OBJECT
+ public:
+  explicit QVScanEndSaveWindowController(QWidget* parent = nullptr);
+  void setSavePathStr(const QString& path);
+  // Not every chosen file was written whole: says how many were.
+  void setPartial(std::uint64_t written, std::uint64_t chosen);
+  void okButtonAction();
+  QLabel* recoveryEndTitle() const { return recoveryEndTitle_; }
+  QLabel* recoveryEndNode() const { return recoveryEndNode_; }
 
-private:
-    QPointer<QLabel> recoveryEndTitle_;
-    QPointer<QLabel> recoveryEndNode_;
+ private:
+  QPointer<QLabel> recoveryEndTitle_;
+  QPointer<QLabel> recoveryEndNode_;
 };
 
 // The user stopped the recovery.
 class QVScanNotEndSaveWindowController : public RecoveryEndWindowBase {
-    Q_OBJECT
-public:
-    explicit QVScanNotEndSaveWindowController(QWidget* parent = nullptr);
-    void changeRecoveryFilesPoint(const QString& path, std::uint64_t files);
-    void okButtonAction();
-    QLabel* showRecoveryNoteLabel() const { return showRecoveryNoteLabel_; }
+  Q_OBJECT
+ public:
+  explicit QVScanNotEndSaveWindowController(QWidget* parent = nullptr);
+  void changeRecoveryFilesPoint(const QString& path, std::uint64_t files);
+  void okButtonAction();
+  QLabel* showRecoveryNoteLabel() const { return showRecoveryNoteLabel_; }
 
-private:
-    QPointer<QLabel> showRecoveryNoteLabel_;
+ private:
+  QPointer<QLabel> showRecoveryNoteLabel_;
 };
 
-} // namespace windows
+}  // namespace windows

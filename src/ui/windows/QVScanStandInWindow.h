@@ -13,27 +13,27 @@
 namespace windows {
 
 class QVScanStandInWindow : public ui::TCImageWindow {
-    Q_OBJECT
-public:
-    // scanType 1 quick, 2 deep.
-    QVScanStandInWindow(const DiskRow& row, int scanType, QWidget* parent = nullptr);
-    ~QVScanStandInWindow() override;
+  Q_OBJECT
+ public:
+  // scanType 1 quick, 2 deep.
+  QVScanStandInWindow(const DiskRow& row, int scanType, QWidget* parent = nullptr);
+  ~QVScanStandInWindow() override;
 
-    // Starts the scan; false when the bridge refused it.
-    bool getData();
-    bool started() const { return started_; }
-    bool finished() const { return finished_; }
-    QLabel* statusLabel() const { return status_; }
+  // Starts the scan; false when the bridge refused it.
+  bool getData();
+  bool started() const { return started_; }
+  bool finished() const { return finished_; }
+  QLabel* statusLabel() const { return status_; }
 
-private:
-    void refresh();
+ private:
+  void refresh();
 
-    DiskRow row_;
-    int scanType_;
-    bool started_ = false;
-    bool finished_ = false;
-    QPointer<QLabel> status_;
-    QTimer poll_;
+  DiskRow row_;
+  int scanType_;
+  bool started_ = false;
+  bool finished_ = false;
+  QPointer<QLabel> status_;
+  QTimer poll_;
 };
 
-} // namespace windows
+}  // namespace windows

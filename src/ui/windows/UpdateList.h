@@ -13,10 +13,10 @@
 namespace windows {
 
 struct UpdateList {
-    long long versionCheck = 0;  // 0 when missing or not a number
-    QString version;
-    // Every other key with its value as text (numbers written out).
-    std::map<QString, QString> lines;
+  long long versionCheck = 0;  // 0 when missing or not a number
+  QString version;
+  // Every other key with its value as text (numbers written out).
+  std::map<QString, QString> lines;
 };
 
 // Lists larger than this are refused.
@@ -24,4 +24,4 @@ constexpr qsizetype kMaxUpdateListBytes = 1 << 20;
 
 std::optional<UpdateList> ParseUpdateList(const QByteArray& bytes);
 
-} // namespace windows
+}  // namespace windows

@@ -35,10 +35,10 @@ TEST(FileHeaderLayout, FieldOffsets) {
   const FileHeaderBytes b = EncodeFileHeader(header);
 
   std::vector<std::uint8_t> expected = kSignatureBytes;
-  expected.insert(expected.end(), {0xA8, 0x16, 0x00, 0x00,    // version 5800
-                                   0xCB, 0x20, 0x00, 0x00,    // checksum, zero
-                                   0x02, 0x00, 0x00, 0x00,    // status
-                                   0x01, 0x00, 0x00, 0x00,    // description length
+  expected.insert(expected.end(), {0xA8, 0x16, 0x00, 0x00,  // version 5800
+                                   0xCB, 0x20, 0x00, 0x00,  // checksum, zero
+                                   0x02, 0x00, 0x00, 0x00,  // status
+                                   0x01, 0x00, 0x00, 0x00,  // description length
                                    'x'});
   expected.resize(FILEHEADER::kSize, 0);
   EXPECT_EQ(std::vector<std::uint8_t>(b.begin(), b.end()), expected);
@@ -72,8 +72,8 @@ TEST(FrameHeaderLayout, FieldOffsets) {
   const FrameHeaderBytes b = EncodeFrameHeader(header);
 
   std::vector<std::uint8_t> expected = kSignatureBytes;
-  expected.insert(expected.end(), {0x94, 0x63, 0x9B, 0x40, 0x81, 0xF6, 0x88, 0x4E, 0xA2, 0x0F, 0x5D,
-                                   0x63, 0x57, 0x82, 0xED, 0x75, 0x04, 0x03, 0x02, 0x01});
+  expected.insert(expected.end(), {0x94, 0x63, 0x9B, 0x40, 0x81, 0xF6, 0x88, 0x4E, 0xA2, 0x0F,
+                                   0x5D, 0x63, 0x57, 0x82, 0xED, 0x75, 0x04, 0x03, 0x02, 0x01});
   EXPECT_EQ(std::vector<std::uint8_t>(b.begin(), b.end()), expected);
 
   const FRAMEHEADER back = DecodeFrameHeader(b);

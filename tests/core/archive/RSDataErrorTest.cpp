@@ -95,8 +95,8 @@ TEST_F(RSDataFile, EveryTruncationFailsCleanly) {
   // Cut the file at every length: each frame reads back whole or fails
   // with 5 (cut payload) or 7 (cut or missing frame header).
   const std::vector<std::uint8_t> full = m_bytes;
-  const std::vector<std::pair<tagGUIDSIGN, std::vector<std::uint8_t>>> frames = {
-      {kTagA, {'h', 'e', 'l', 'l', 'o'}}, {kTagB, m_payloadB}};
+  const std::vector<std::pair<tagGUIDSIGN, std::vector<std::uint8_t>>> frames = {{kTagA, {'h', 'e', 'l', 'l', 'o'}},
+                                                                                 {kTagB, m_payloadB}};
   for (std::size_t cut = 0; cut <= full.size(); ++cut) {
     WriteAll(m_path, std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<long>(cut)));
     CRSData rs(RSModeRead);
@@ -170,7 +170,7 @@ struct Corruption {
   std::size_t offset;
   std::uint8_t value;
   int checkFile;
-  int status;          // GetStatus: the raw status of a header that does not validate
+  int status;  // GetStatus: the raw status of a header that does not validate
 };
 
 class HeaderCorruption : public RSDataFile, public ::testing::WithParamInterface<Corruption> {};
@@ -192,17 +192,12 @@ TEST_P(HeaderCorruption, Outcome) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, HeaderCorruption,
-    ::testing::Values(Corruption{"Signature", 0, 0x00, 0, 2},
-                      Corruption{"SignatureLast", 15, 0x00, 0, 2},
-                      Corruption{"Version", 16, 0xA9, 1, 2},
-                      Corruption{"ChecksumLow", 20, 0x00, 1, 2},
-                      Corruption{"ChecksumHigh", 21, 0x00, 1, 2},
-                      Corruption{"ZeroField", 22, 0x01, 1, 2},
-                      Corruption{"StatusZero", 24, 0x00, 0, 0},
-                      Corruption{"StatusFive", 24, 0x05, 0, 5},
+    ::testing::Values(Corruption{"Signature", 0, 0x00, 0, 2}, Corruption{"SignatureLast", 15, 0x00, 0, 2},
+                      Corruption{"Version", 16, 0xA9, 1, 2}, Corruption{"ChecksumLow", 20, 0x00, 1, 2},
+                      Corruption{"ChecksumHigh", 21, 0x00, 1, 2}, Corruption{"ZeroField", 22, 0x01, 1, 2},
+                      Corruption{"StatusZero", 24, 0x00, 0, 0}, Corruption{"StatusFive", 24, 0x05, 0, 5},
                       Corruption{"StatusHighByte", 27, 0x80, 0, static_cast<int>(0x80000002u)},
-                      Corruption{"DescriptionLength", 28, 0x65, 1, 2},
-                      Corruption{"DescriptionText", 32, 'y', 1, 2},
+                      Corruption{"DescriptionLength", 28, 0x65, 1, 2}, Corruption{"DescriptionText", 32, 'y', 1, 2},
                       Corruption{"DescriptionTail", 131, 0x20, 1, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -211,8 +206,8 @@ struct SealedCase {
   const char* name;
   FileStatus status;
   std::int32_t descriptionLength;
-  unsigned int statusCode;        // thrown by GetStatus, 0 = none
-  unsigned int descriptionCode;   // thrown by GetFileDescription, 0 = none
+  unsigned int statusCode;       // thrown by GetStatus, 0 = none
+  unsigned int descriptionCode;  // thrown by GetFileDescription, 0 = none
 };
 
 class SealedHeader : public ::testing::TestWithParam<SealedCase> {};
@@ -239,13 +234,12 @@ TEST_P(SealedHeader, RangeChecks) {
   EXPECT_EQ(ThrownCode([&] { rs.GetFileDescription(text, sizeof text); }), c.descriptionCode);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, SealedHeader,
-    ::testing::Values(SealedCase{"Valid", 4, 100, 0, 0},
-                      SealedCase{"StatusFive", 5, 0, CRSException::kBadHeader, 0},
-                      SealedCase{"Description101", 1, 101, 0, CRSException::kBadHeader},
-                      SealedCase{"DescriptionNegative", 1, -1, 0, CRSException::kBadHeader}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, SealedHeader,
+                         ::testing::Values(SealedCase{"Valid", 4, 100, 0, 0},
+                                           SealedCase{"StatusFive", 5, 0, CRSException::kBadHeader, 0},
+                                           SealedCase{"Description101", 1, 101, 0, CRSException::kBadHeader},
+                                           SealedCase{"DescriptionNegative", 1, -1, 0, CRSException::kBadHeader}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RSDataShortFile, HasNoHeader) {
   testsupport::TempDir dir;
@@ -314,15 +308,12 @@ INSTANTIATE_TEST_SUITE_P(
                    CRSException::kNoFrameOpen},
         MisuseCase{"FrameSizeWithoutFrame", RSModeRead, [](CRSData& r) { r.GetFrameSize(); },
                    CRSException::kNoFrameOpen},
-        MisuseCase{"GetStatusInWriteMode", RSModeWrite, [](CRSData& r) { r.GetStatus(); },
+        MisuseCase{"GetStatusInWriteMode", RSModeWrite, [](CRSData& r) { r.GetStatus(); }, CRSException::kWrongMode},
+        MisuseCase{"SetStatusInReadMode", RSModeRead, [](CRSData& r) { r.SetStatus(1); }, CRSException::kWrongMode},
+        MisuseCase{"SetDescriptionInReadMode", RSModeRead, [](CRSData& r) { r.SetFileDescription("d"); },
                    CRSException::kWrongMode},
-        MisuseCase{"SetStatusInReadMode", RSModeRead, [](CRSData& r) { r.SetStatus(1); },
-                   CRSException::kWrongMode},
-        MisuseCase{"SetDescriptionInReadMode", RSModeRead,
-                   [](CRSData& r) { r.SetFileDescription("d"); }, CRSException::kWrongMode},
         MisuseCase{"GetDescriptionInWriteMode", RSModeWrite,
-                   [](CRSData& r) { r.GetFileDescription(g_buffer, sizeof g_buffer); },
-                   CRSException::kWrongMode},
+                   [](CRSData& r) { r.GetFileDescription(g_buffer, sizeof g_buffer); }, CRSException::kWrongMode},
         MisuseCase{"UnknownTag", RSModeRead, [](CRSData& r) { r.OpenFrame(kTagMissing); },
                    CRSException::kFrameNotFound}),
     [](const auto& info) { return std::string(info.param.name); });

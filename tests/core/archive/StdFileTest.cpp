@@ -59,8 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ModeCase{"OpenOrCreateKeeps", CStdFile::modeOpenOrCreate, true, 1, true, 10},
                       ModeCase{"OpenOrCreateMissing", CStdFile::modeOpenOrCreate, false, 1, true, 0},
                       ModeCase{"ModeFiveRefused", static_cast<CStdFile::OpenMode>(5), true, 0, true, 10},
-                      ModeCase{"NegativeModeRefused", static_cast<CStdFile::OpenMode>(-1), false, 0, false,
-                               0}),
+                      ModeCase{"NegativeModeRefused", static_cast<CStdFile::OpenMode>(-1), false, 0, false, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StdFile, NewFileIs0644ExistingModeKept) {

@@ -49,16 +49,16 @@ TEST_P(CacheView, ShowsWhatReadSectorCopies) {
   cache.EndCache();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ranges, CacheView,
-    ::testing::Values(ViewCase{"the whole block", 0, 0, kBs, true}, ViewCase{"inside", 1, kBs + 5, 9, true},
-                      ViewCase{"to the block end", 0, 10, kBs - 10, true},
-                      ViewCase{"past the block end", 0, 10, kBs - 10 + 1, false},
-                      ViewCase{"before the block", 1, kBs - 1, 2, false},
-                      ViewCase{"another block", 1, 0, 1, false},
-                      ViewCase{"short last block", 2, 2 * kBs, kBs / 2, true},
-                      ViewCase{"past the device end", 2, 2 * kBs, kBs / 2 + 1, false},
-                      ViewCase{"no sectors", 0, 0, 0, false}));
+INSTANTIATE_TEST_SUITE_P(Ranges, CacheView,
+                         ::testing::Values(ViewCase{"the whole block", 0, 0, kBs, true},
+                                           ViewCase{"inside", 1, kBs + 5, 9, true},
+                                           ViewCase{"to the block end", 0, 10, kBs - 10, true},
+                                           ViewCase{"past the block end", 0, 10, kBs - 10 + 1, false},
+                                           ViewCase{"before the block", 1, kBs - 1, 2, false},
+                                           ViewCase{"another block", 1, 0, 1, false},
+                                           ViewCase{"short last block", 2, 2 * kBs, kBs / 2, true},
+                                           ViewCase{"past the device end", 2, 2 * kBs, kBs / 2 + 1, false},
+                                           ViewCase{"no sectors", 0, 0, 0, false}));
 
 TEST(CacheViewFailures, NoViewOfAFailedBlock) {
   testsupport::MemoryDevice source(Numbered(kBs * 3));

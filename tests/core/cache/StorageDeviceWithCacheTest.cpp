@@ -132,12 +132,12 @@ TEST(StorageDeviceWithCache, SplitsReadsAroundTheCurrentBlock) {
     std::vector<std::pair<long long, long long>> sourceReads;
   };
   const Case cases[] = {
-      {kBs + 2, 4, {}},                                   // inside
-      {kBs + 12, 8, {{2 * kBs, 4}}},                      // runs past the end
-      {kBs - 3, 5, {{kBs - 3, 3}}},                       // starts before
-      {kBs - 1, kBs + 2, {{kBs - 1, 1}, {2 * kBs, 1}}},   // covers it
-      {3, 4, {{3, 4}}},                                   // before it
-      {3 * kBs, 2, {{3 * kBs, 2}}},                       // after it
+      {kBs + 2, 4, {}},                                  // inside
+      {kBs + 12, 8, {{2 * kBs, 4}}},                     // runs past the end
+      {kBs - 3, 5, {{kBs - 3, 3}}},                      // starts before
+      {kBs - 1, kBs + 2, {{kBs - 1, 1}, {2 * kBs, 1}}},  // covers it
+      {3, 4, {{3, 4}}},                                  // before it
+      {3 * kBs, 2, {{3 * kBs, 2}}},                      // after it
   };
   for (const Case& c : cases) {
     source.ClearReads();

@@ -16,7 +16,8 @@ struct Piece {
 
 std::vector<Piece> Regroup(std::vector<DataRun> runs) {
   std::vector<Piece> out;
-  for (const tagCompressDataRun& p : ReGroupCompressDataRunList(runs)) out.push_back({p.s64LCN, p.length, p.eType, p.s64VCN});
+  for (const tagCompressDataRun& p : ReGroupCompressDataRunList(runs))
+    out.push_back({p.s64LCN, p.length, p.eType, p.s64VCN});
   return out;
 }
 
@@ -33,12 +34,12 @@ TEST(CompressUnits, RegroupsRunsIntoUnits) {
       {"40 allocated clusters: two stored units and a pending 8",
        {{200, 40}},
        {{200, 32, NONECOMPRESSED_UNIT, 0}, {232, 8, NONECOMPRESSED_UNIT, 32}}},
-      {"a whole unallocated unit is sparse",
-       {{-1, 16}},
-       {{-1, 16, SPARSE_UNIT, 0}}},
+      {"a whole unallocated unit is sparse", {{-1, 16}}, {{-1, 16, SPARSE_UNIT, 0}}},
       {"stored, sparse and compressed units in a row",
        {{50, 16}, {-1, 32}, {80, 3}, {-1, 13}},
-       {{50, 16, NONECOMPRESSED_UNIT, 0}, {-1, 32, SPARSE_UNIT, 16}, {80, 3, COMPRESSED_UNIT, 48},
+       {{50, 16, NONECOMPRESSED_UNIT, 0},
+        {-1, 32, SPARSE_UNIT, 16},
+        {80, 3, COMPRESSED_UNIT, 48},
         {-1, 13, COMPRESSED_UNIT, 51}}},
       {"a compressed unit split over two runs",
        {{10, 2}, {30, 3}, {-1, 11}},
@@ -46,12 +47,8 @@ TEST(CompressUnits, RegroupsRunsIntoUnits) {
       {"a hole that ends one unit and fills the next",
        {{10, 4}, {-1, 28}},
        {{10, 4, COMPRESSED_UNIT, 0}, {-1, 12, COMPRESSED_UNIT, 4}, {-1, 16, SPARSE_UNIT, 16}}},
-      {"runs of no length are ignored",
-       {{10, 0}, {-1, -4}, {-1, 16}},
-       {{-1, 16, SPARSE_UNIT, 0}}},
-      {"a trailing unallocated piece stays compressed",
-       {{-1, 5}},
-       {{-1, 5, COMPRESSED_UNIT, 0}}},
+      {"runs of no length are ignored", {{10, 0}, {-1, -4}, {-1, 16}}, {{-1, 16, SPARSE_UNIT, 0}}},
+      {"a trailing unallocated piece stays compressed", {{-1, 5}}, {{-1, 5, COMPRESSED_UNIT, 0}}},
   };
   for (const Case& c : cases) EXPECT_EQ(Regroup(c.runs), c.pieces) << c.what;
 }

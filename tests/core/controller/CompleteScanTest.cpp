@@ -167,11 +167,8 @@ TEST_F(CompleteScan, BlockGeometryFollowsTheSectorSize) {
     std::uint64_t blocks;
   };
   const Case cases[] = {
-      {512, kBlock512 * 3, kBlock512, 3},
-      {512, kBlock512 * 3 + 1, kBlock512, 4},
-      {512, kBlock512 - 1, kBlock512, 1},
-      {4096, 1024 * 2 + 7, 1024, 3},
-      {0, kBlock512 + 1, kBlock512, 2},  // a device that reports 0 counts as 512
+      {512, kBlock512 * 3, kBlock512, 3}, {512, kBlock512 * 3 + 1, kBlock512, 4}, {512, kBlock512 - 1, kBlock512, 1},
+      {4096, 1024 * 2 + 7, 1024, 3},      {0, kBlock512 + 1, kBlock512, 2},  // a device that reports 0 counts as 512
   };
   for (const Case& cs : cases) {
     SCOPED_TRACE(cs.total);
@@ -199,8 +196,8 @@ TEST_F(CompleteScan, MakesAndPreparesTheSearchersInOrder) {
   ControllerPtr c = Make();
   ASSERT_EQ(c->StartDataRecovery(&device, &m_progress, &m_tree), 0u);
 
-  const std::vector<int> order = {kSearcherHfsPlus, kSearcherExFat, kSearcherFat,
-                                  kSearcherRawByType, kSearcherNtfs, kSearcherApfs};
+  const std::vector<int> order = {kSearcherHfsPlus,   kSearcherExFat, kSearcherFat,
+                                  kSearcherRawByType, kSearcherNtfs,  kSearcherApfs};
   for (const char* op : {"device", "blocksize", "builder", "bitmap", "prepare", "end"}) {
     std::vector<int> types;
     for (const SearcherEvent& e : SearcherJournal::Get().Events(op)) types.push_back(e.type);

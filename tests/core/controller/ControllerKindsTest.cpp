@@ -47,8 +47,8 @@ TEST_F(ControllerKinds, FactoryMakesTheThreeKinds) {
 // Every kind with no engine, one engine or all of them, on an NTFS volume of
 // three blocks and a bit.
 TEST_F(ControllerKinds, EveryKindRunsWithAnyNumberOfEngines) {
-  const std::vector<_tagSearcherType> all = {kSearcherHfsPlus, kSearcherFat, kSearcherExFat, kSearcherRawByType,
-                                             kSearcherNtfs, kSearcherApfs};
+  const std::vector<_tagSearcherType> all = {kSearcherHfsPlus,   kSearcherFat,  kSearcherExFat,
+                                             kSearcherRawByType, kSearcherNtfs, kSearcherApfs};
   const std::vector<std::vector<_tagSearcherType>> engineSets = {{}, {kSearcherNtfs}, all};
   const long long total = 8192 * 3 + 100;
   for (int kind : {0, 1, 2}) {

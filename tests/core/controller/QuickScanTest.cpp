@@ -77,7 +77,7 @@ TEST_F(QuickScan, PicksTheSearcherByFileSystemCode) {
     int code;
     bool found;
   };
-  const Case cases[] = {{0, true}, {1, true}, {2, true},  {3, true},  {7, true},
+  const Case cases[] = {{0, true}, {1, true},  {2, true},   {3, true},  {7, true},
                         {8, true}, {9, false}, {10, false}, {4, false}, {-1, false}};
   for (const Case& cs : cases) {
     SCOPED_TRACE(cs.code);

@@ -90,9 +90,7 @@ TEST(QuickScanVolumes, EarlierTreesStayValidUntilRelease) {
       for (IFileNode* n : batch.nodes) names.push_back(n->GetFileName());
     }
     for (IFilesystemNode* root : tree.m_roots) names.push_back(root->GetFileName());
-    auto has = [&names](const std::string& name) {
-      return std::find(names.begin(), names.end(), name) != names.end();
-    };
+    auto has = [&names](const std::string& name) { return std::find(names.begin(), names.end(), name) != names.end(); };
     EXPECT_TRUE(has("file1000")) << "the first volume's nodes are still readable";
     EXPECT_TRUE(has("file2000"));
   }

@@ -150,28 +150,45 @@ IQuickFileSystemSearchController* MakeQuick() {
 
 CompleteSearcherFactory CompleteFactory(_tagSearcherType type) {
   switch (type) {
-    case kSearcherHfsPlus: return &MakeComplete<kSearcherHfsPlus>;
-    case kSearcherFat: return &MakeComplete<kSearcherFat>;
-    case kSearcherExFat: return &MakeComplete<kSearcherExFat>;
-    case kSearcherRawByType: return &MakeComplete<kSearcherRawByType>;
-    case kSearcherNtfs: return &MakeComplete<kSearcherNtfs>;
-    case kSearcherRawByLabel: return &MakeComplete<kSearcherRawByLabel>;
-    case kSearcherApfs: return &MakeComplete<kSearcherApfs>;
-    default: return nullptr;
+    case kSearcherHfsPlus:
+      return &MakeComplete<kSearcherHfsPlus>;
+    case kSearcherFat:
+      return &MakeComplete<kSearcherFat>;
+    case kSearcherExFat:
+      return &MakeComplete<kSearcherExFat>;
+    case kSearcherRawByType:
+      return &MakeComplete<kSearcherRawByType>;
+    case kSearcherNtfs:
+      return &MakeComplete<kSearcherNtfs>;
+    case kSearcherRawByLabel:
+      return &MakeComplete<kSearcherRawByLabel>;
+    case kSearcherApfs:
+      return &MakeComplete<kSearcherApfs>;
+    default:
+      return nullptr;
   }
 }
 
 QuickSearcherFactory QuickFactory(int code) {
   switch (code) {
-    case 0: return &MakeQuick<0>;
-    case 1: return &MakeQuick<1>;
-    case 2: return &MakeQuick<2>;
-    case 3: return &MakeQuick<3>;
-    case 7: return &MakeQuick<7>;
-    case 8: return &MakeQuick<8>;
-    case 9: return &MakeQuick<9>;
-    case 10: return &MakeQuick<10>;
-    default: return nullptr;
+    case 0:
+      return &MakeQuick<0>;
+    case 1:
+      return &MakeQuick<1>;
+    case 2:
+      return &MakeQuick<2>;
+    case 3:
+      return &MakeQuick<3>;
+    case 7:
+      return &MakeQuick<7>;
+    case 8:
+      return &MakeQuick<8>;
+    case 9:
+      return &MakeQuick<9>;
+    case 10:
+      return &MakeQuick<10>;
+    default:
+      return nullptr;
   }
 }
 

@@ -13,9 +13,9 @@
 namespace controllertest {
 
 struct SearcherEvent {
-  int type;         // searcher type, or the file-system code of a quick searcher
-  std::string op;   // "device", "blocksize", "builder", "bitmap", "map", "progress",
-                    // "active", "prepare", "block", "end", "quick", "deleted"
+  int type;        // searcher type, or the file-system code of a quick searcher
+  std::string op;  // "device", "blocksize", "builder", "bitmap", "map", "progress",
+                   // "active", "prepare", "block", "end", "quick", "deleted"
   long long a = 0;
   long long b = 0;
 };
@@ -70,8 +70,7 @@ class AcceptAllFilter : public IRecoveryFilter {
 
 class RecordingRestoreSink : public RestoreScanSink {
  public:
-  RESULT SetDirecotryTreeBuilder(IDirecotryTreeBuilder* builder, IProgress* progress,
-                                 IStorageDevice* device) override {
+  RESULT SetDirecotryTreeBuilder(IDirecotryTreeBuilder* builder, IProgress* progress, IStorageDevice* device) override {
     m_builder = builder;
     m_progress = progress;
     m_device = device;

@@ -77,7 +77,7 @@ TEST_P(WindowCutTest, RefusedReads) {
     long long start;
     long long count;
   } cases[] = {
-      {"null buffer", nullptr, 0, 1},    {"negative start", buffer.data(), -1, 1},
+      {"null buffer", nullptr, 0, 1},         {"negative start", buffer.data(), -1, 1},
       {"start at end", buffer.data(), 30, 1}, {"count above window", buffer.data(), 0, 31},
       {"zero count", buffer.data(), 0, 0},
   };

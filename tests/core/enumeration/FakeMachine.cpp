@@ -49,7 +49,8 @@ void FakeMachine::AddPartition(const std::string& disk, const std::string& name,
   std::vector<char> bytes(size512 * 512);
   in.seekg(static_cast<std::streamoff>(start512 * 512));
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  std::ofstream(m_root / "dev" / name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(m_root / "dev" / name, std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 void FakeMachine::SetMountInfo(const std::string& text) { std::ofstream(m_root / "mountinfo") << text; }

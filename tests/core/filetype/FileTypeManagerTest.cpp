@@ -13,10 +13,9 @@
 namespace {
 
 // Sets all six process-wide lists, so that no test depends on another.
-void SetLists(const std::string& docs, const std::string& pics, const std::string& movies,
-              const std::string& music, const std::string& archives, const std::string& email) {
-  CFileTypeManager::Initialze(
-      {{1, docs}, {2, pics}, {4, movies}, {8, music}, {16, archives}, {32, email}});
+void SetLists(const std::string& docs, const std::string& pics, const std::string& movies, const std::string& music,
+              const std::string& archives, const std::string& email) {
+  CFileTypeManager::Initialze({{1, docs}, {2, pics}, {4, movies}, {8, music}, {16, archives}, {32, email}});
 }
 
 std::unique_ptr<CFileTypeManager> Loaded() {
@@ -77,13 +76,12 @@ TEST(FileTypeManager, LookupsByExtension) {
     const char* ext;
     FILE_TYPE_ID id;
   } cases[] = {
-      {"doc", kFileTypeDocument}, {"DOCX", kFileTypeDocument}, {"Pdf", kFileTypeDocument},
-      {"jpg", kFileTypePicture},  {"JPG", kFileTypePicture},   {"gif", kFileTypePicture},
-      {"mov", kFileTypeMovie},    {"MP4", kFileTypeMovie},     {"mp3", kFileTypeMusic},
-      {"m4a", kFileTypeMusic},    {"zip", kFileTypeArchive},   {"gz", kFileTypeArchive},
-      {"RAR", kFileTypeArchive},  {"eml", kFileTypeEmail},     {"PST", kFileTypeEmail},
-      {"xyz", kFileTypeOther},    {"", kFileTypeOther},        {"jpgx", kFileTypeOther},
-      {"jp", kFileTypeOther},     {"tar.gz", kFileTypeOther},  {"do c", kFileTypeOther},
+      {"doc", kFileTypeDocument}, {"DOCX", kFileTypeDocument}, {"Pdf", kFileTypeDocument}, {"jpg", kFileTypePicture},
+      {"JPG", kFileTypePicture},  {"gif", kFileTypePicture},   {"mov", kFileTypeMovie},    {"MP4", kFileTypeMovie},
+      {"mp3", kFileTypeMusic},    {"m4a", kFileTypeMusic},     {"zip", kFileTypeArchive},  {"gz", kFileTypeArchive},
+      {"RAR", kFileTypeArchive},  {"eml", kFileTypeEmail},     {"PST", kFileTypeEmail},    {"xyz", kFileTypeOther},
+      {"", kFileTypeOther},       {"jpgx", kFileTypeOther},    {"jp", kFileTypeOther},     {"tar.gz", kFileTypeOther},
+      {"do c", kFileTypeOther},
   };
   for (const auto& c : cases) EXPECT_EQ(m->GetFileTypeID(c.ext), c.id) << '"' << c.ext << '"';
   EXPECT_EQ(m->GetFileTypeID(nullptr), kFileTypeOther);
@@ -99,10 +97,10 @@ TEST(FileTypeManager, TheFirstInsertedListWins) {
            "shared4");                                         // e-mail
   auto m = Loaded();
   EXPECT_EQ(m->GetFileTypeID("shared1"), kFileTypePicture);
-  EXPECT_EQ(m->GetFileTypeID("shared2"), kFileTypeMusic);   // music before movies
-  EXPECT_EQ(m->GetFileTypeID("shared3"), kFileTypeMovie);   // movies before documents
-  EXPECT_EQ(m->GetFileTypeID("shared4"), kFileTypeEmail);   // e-mail before archives
-  EXPECT_EQ(m->GetFileTypeID("shared5"), kFileTypeArchive); // archives before documents
+  EXPECT_EQ(m->GetFileTypeID("shared2"), kFileTypeMusic);    // music before movies
+  EXPECT_EQ(m->GetFileTypeID("shared3"), kFileTypeMovie);    // movies before documents
+  EXPECT_EQ(m->GetFileTypeID("shared4"), kFileTypeEmail);    // e-mail before archives
+  EXPECT_EQ(m->GetFileTypeID("shared5"), kFileTypeArchive);  // archives before documents
   EXPECT_EQ(m->GetFileTypeID("onlydoc"), kFileTypeDocument);
 }
 
@@ -189,14 +187,14 @@ TEST(DefaultFileTypes, CommonExtensionsLandInTheirCategories) {
     const char* ext;
     FILE_TYPE_ID id;
   } cases[] = {
-      {"DOCX", kFileTypeDocument}, {"pdf", kFileTypeDocument},  {"xlsx", kFileTypeDocument},
+      {"DOCX", kFileTypeDocument},  {"pdf", kFileTypeDocument}, {"xlsx", kFileTypeDocument},
       {"pages", kFileTypeDocument}, {"txt", kFileTypeDocument}, {"JPG", kFileTypePicture},
-      {"heic", kFileTypePicture},  {"CR2", kFileTypePicture},   {"psd", kFileTypePicture},
-      {"MOV", kFileTypeMovie},     {"mp4", kFileTypeMovie},     {"mkv", kFileTypeMovie},
-      {"MP3", kFileTypeMusic},     {"flac", kFileTypeMusic},    {"m4a", kFileTypeMusic},
-      {"ZIP", kFileTypeArchive},   {"gz", kFileTypeArchive},    {"7z", kFileTypeArchive},
-      {"EMLX", kFileTypeEmail},    {"pst", kFileTypeEmail},     {"mbox", kFileTypeEmail},
-      {"exe", kFileTypeOther},     {"dll", kFileTypeOther},     {"", kFileTypeOther},
+      {"heic", kFileTypePicture},   {"CR2", kFileTypePicture},  {"psd", kFileTypePicture},
+      {"MOV", kFileTypeMovie},      {"mp4", kFileTypeMovie},    {"mkv", kFileTypeMovie},
+      {"MP3", kFileTypeMusic},      {"flac", kFileTypeMusic},   {"m4a", kFileTypeMusic},
+      {"ZIP", kFileTypeArchive},    {"gz", kFileTypeArchive},   {"7z", kFileTypeArchive},
+      {"EMLX", kFileTypeEmail},     {"pst", kFileTypeEmail},    {"mbox", kFileTypeEmail},
+      {"exe", kFileTypeOther},      {"dll", kFileTypeOther},    {"", kFileTypeOther},
   };
   for (const auto& c : cases) EXPECT_EQ(m->GetFileTypeID(c.ext), c.id) << c.ext;
 }

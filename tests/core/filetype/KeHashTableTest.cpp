@@ -26,10 +26,9 @@ TEST(KeHashTable, CryptTableMatchesThePublishedValues) {
     unsigned index;
     std::uint32_t value;
   } cases[] = {
-      {0x000, 0x55C636E2}, {0x001, 0x02BE0170}, {0x002, 0x584B71D4}, {0x003, 0x2984F00E},
-      {0x004, 0xB682C809}, {0x100, 0x76F8C1B1}, {0x200, 0x3DF6965D}, {0x300, 0x15F261D3},
-      {0x400, 0x193AA698}, {0x4FB, 0x6149809C}, {0x4FC, 0xB0099EF4}, {0x4FD, 0xC5F653A5},
-      {0x4FE, 0x4C10790D}, {0x4FF, 0x7303286C},
+      {0x000, 0x55C636E2}, {0x001, 0x02BE0170}, {0x002, 0x584B71D4}, {0x003, 0x2984F00E}, {0x004, 0xB682C809},
+      {0x100, 0x76F8C1B1}, {0x200, 0x3DF6965D}, {0x300, 0x15F261D3}, {0x400, 0x193AA698}, {0x4FB, 0x6149809C},
+      {0x4FC, 0xB0099EF4}, {0x4FD, 0xC5F653A5}, {0x4FE, 0x4C10790D}, {0x4FF, 0x7303286C},
   };
   for (const auto& c : cases) EXPECT_EQ(t->GetCryptValue(c.index), c.value) << "index " << c.index;
 }
@@ -45,18 +44,12 @@ TEST(KeHashTable, HashCodesOfKnownKeys) {
     std::uint32_t row0, row1, row2;
     unsigned start;
   } cases[] = {
-      {"", 0x7FED7FED, 0x7FED7FED, 0x7FED7FED, 2029},
-      {"a", 0x224408EB, 0x8BB369CA, 0x1D93CC30, 235},
-      {"gz", 0x8A413491, 0x6CBA382B, 0x4DF71790, 1169},
-      {"jpg", 0xF0A995B3, 0x1990C748, 0x19382409, 1459},
-      {"JPG", 0xF0A995B3, 0x1990C748, 0x19382409, 1459},
-      {"png", 0x9D70F716, 0xB84C3076, 0x07DF720A, 1814},
-      {"doc", 0xBA5CF364, 0x1C0E431D, 0xCEB27AD9, 868},
-      {"docx", 0xD3AD401C, 0x495DEFB7, 0xE433681F, 28},
-      {"mp3", 0xD523F235, 0x127AB969, 0x2B778B89, 565},
-      {"mp4", 0x489DDDE2, 0x6194BF31, 0x02F0EBDA, 1506},
-      {"zip", 0xA8518AB8, 0xF24A6452, 0x474D34E8, 696},
-      {"eml", 0x3D30D93C, 0x3EF98487, 0xF31DBD29, 316},
+      {"", 0x7FED7FED, 0x7FED7FED, 0x7FED7FED, 2029},    {"a", 0x224408EB, 0x8BB369CA, 0x1D93CC30, 235},
+      {"gz", 0x8A413491, 0x6CBA382B, 0x4DF71790, 1169},  {"jpg", 0xF0A995B3, 0x1990C748, 0x19382409, 1459},
+      {"JPG", 0xF0A995B3, 0x1990C748, 0x19382409, 1459}, {"png", 0x9D70F716, 0xB84C3076, 0x07DF720A, 1814},
+      {"doc", 0xBA5CF364, 0x1C0E431D, 0xCEB27AD9, 868},  {"docx", 0xD3AD401C, 0x495DEFB7, 0xE433681F, 28},
+      {"mp3", 0xD523F235, 0x127AB969, 0x2B778B89, 565},  {"mp4", 0x489DDDE2, 0x6194BF31, 0x02F0EBDA, 1506},
+      {"zip", 0xA8518AB8, 0xF24A6452, 0x474D34E8, 696},  {"eml", 0x3D30D93C, 0x3EF98487, 0xF31DBD29, 316},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.key);
@@ -119,11 +112,11 @@ TEST(KeHashTable, LinearProbingWrapsFromTheLastSlot) {
   ASSERT_EQ(t->GetHashCode("b37", 0) & 0x7FF, 2047u);
   ASSERT_EQ(t->GetHashCode("5d", 0) & 0x7FF, 0u);
 
-  EXPECT_EQ(t->InsertNode("c7", kFileTypeDocument), 1);   // 2046
-  EXPECT_EQ(t->InsertNode("ek", kFileTypePicture), 1);    // 2047
-  EXPECT_EQ(t->InsertNode("atv", kFileTypeMusic), 1);     // wraps to 0
-  EXPECT_EQ(t->InsertNode("b37", kFileTypeMovie), 1);     // 2047 taken, 0 taken: 1
-  EXPECT_EQ(t->InsertNode("5d", kFileTypeArchive), 1);    // 0, 1 taken: 2
+  EXPECT_EQ(t->InsertNode("c7", kFileTypeDocument), 1);  // 2046
+  EXPECT_EQ(t->InsertNode("ek", kFileTypePicture), 1);   // 2047
+  EXPECT_EQ(t->InsertNode("atv", kFileTypeMusic), 1);    // wraps to 0
+  EXPECT_EQ(t->InsertNode("b37", kFileTypeMovie), 1);    // 2047 taken, 0 taken: 1
+  EXPECT_EQ(t->InsertNode("5d", kFileTypeArchive), 1);   // 0, 1 taken: 2
 
   EXPECT_EQ(t->GetHashTablePos("c7"), 2046);
   EXPECT_EQ(t->GetHashTablePos("ek"), 2047);
@@ -134,8 +127,11 @@ TEST(KeHashTable, LinearProbingWrapsFromTheLastSlot) {
   const struct {
     const char* key;
     FILE_TYPE_ID id;
-  } lookups[] = {{"c7", kFileTypeDocument}, {"EK", kFileTypePicture}, {"ATV", kFileTypeMusic},
-                 {"b37", kFileTypeMovie},   {"5D", kFileTypeArchive}};
+  } lookups[] = {{"c7", kFileTypeDocument},
+                 {"EK", kFileTypePicture},
+                 {"ATV", kFileTypeMusic},
+                 {"b37", kFileTypeMovie},
+                 {"5D", kFileTypeArchive}};
   for (const auto& l : lookups) {
     FILE_TYPE_ID id = kFileTypeNone;
     EXPECT_EQ(t->FindNode(l.key, id), 1) << l.key;
@@ -217,8 +213,10 @@ TEST(KeHashTable, PositionsAgreeWithTheFullWalk) {
     key += std::to_string(i);
     const int expected = ReferencePos(*t, key);
     ASSERT_EQ(t->GetHashTablePos(key.c_str()), expected) << key;
-    if (expected >= 0) ++hits;
-    else if (lowSeen[t->GetHashCode(key.c_str(), 1) & 0xFFFF]) ++sharedLowBits;
+    if (expected >= 0)
+      ++hits;
+    else if (lowSeen[t->GetHashCode(key.c_str(), 1) & 0xFFFF])
+      ++sharedLowBits;
   }
   EXPECT_EQ(hits, 400);
   EXPECT_GT(sharedLowBits, 0);  // the slow path was taken too

@@ -15,16 +15,14 @@ namespace {
 // A filter over small, known lists (all six set, so that tests do not depend
 // on one another through the process-wide lists).
 std::unique_ptr<CRecoveryFilter> MakeFilter() {
-  CFileTypeManager::Initialze({{1, "doc;pdf;txt"},
-                               {2, "jpg;png"},
-                               {4, "mov;mp4"},
-                               {8, "mp3;wav"},
-                               {16, "zip;gz"},
-                               {32, "eml;pst"}});
+  CFileTypeManager::Initialze(
+      {{1, "doc;pdf;txt"}, {2, "jpg;png"}, {4, "mov;mp4"}, {8, "mp3;wav"}, {16, "zip;gz"}, {32, "eml;pst"}});
   return std::make_unique<CRecoveryFilter>();
 }
 
-FilterTestNode File(const char* name, bool deleted = false) { return FilterTestNode(std::string(name), false, deleted); }
+FilterTestNode File(const char* name, bool deleted = false) {
+  return FilterTestNode(std::string(name), false, deleted);
+}
 FilterTestNode Folder(const char* name) { return FilterTestNode(std::string(name), true); }
 
 TEST(RecoveryFilter, StartsWithScanTypeZeroAndAnEmptyMask) {
@@ -42,13 +40,11 @@ TEST(RecoveryFilter, NodeTypesByLastExtension) {
     FILE_TYPE_ID id;
     unsigned bit;
   } cases[] = {
-      {"a.JPG", kFileTypePicture, 2},      {"holiday.Png", kFileTypePicture, 2},
-      {"report.doc", kFileTypeDocument, 1}, {"clip.MOV", kFileTypeMovie, 4},
-      {"song.mp3", kFileTypeMusic, 8},      {"archive.tar.gz", kFileTypeArchive, 16},
-      {"mail.eml", kFileTypeEmail, 32},     {"x.jpg.exe", kFileTypeOther, 64},
-      {"README", kFileTypeOther, 64},       {"name.", kFileTypeOther, 64},
-      {".jpg", kFileTypePicture, 2},        {"", kFileTypeOther, 64},
-      {"a.unknown", kFileTypeOther, 64},    {"photo.jpg.", kFileTypeOther, 64},
+      {"a.JPG", kFileTypePicture, 2},    {"holiday.Png", kFileTypePicture, 2}, {"report.doc", kFileTypeDocument, 1},
+      {"clip.MOV", kFileTypeMovie, 4},   {"song.mp3", kFileTypeMusic, 8},      {"archive.tar.gz", kFileTypeArchive, 16},
+      {"mail.eml", kFileTypeEmail, 32},  {"x.jpg.exe", kFileTypeOther, 64},    {"README", kFileTypeOther, 64},
+      {"name.", kFileTypeOther, 64},     {".jpg", kFileTypePicture, 2},        {"", kFileTypeOther, 64},
+      {"a.unknown", kFileTypeOther, 64}, {"photo.jpg.", kFileTypeOther, 64},
   };
   for (const auto& c : cases) {
     FilterTestNode n = File(c.name);
@@ -99,30 +95,26 @@ TEST(RecoveryFilter, SetFilterTypesBuildsTheAllowedSet) {
 TEST(RecoveryFilter, CategoryDecisionsByMask) {
   auto f = MakeFilter();
   FilterTestNode doc = File("a.pdf"), pic = File("a.JPG"), movie = File("a.mp4"), music = File("a.WAV"),
-                 archive = File("a.tar.gz"), mail = File("a.pst"), other = File("a.bin"),
-                 bare = File("Makefile"), deletedPic = File("b.png", true), deletedOther = File("b.xyz", true),
-                 folder = Folder("Documents"), dottedFolder = Folder("x.jpg");
+                 archive = File("a.tar.gz"), mail = File("a.pst"), other = File("a.bin"), bare = File("Makefile"),
+                 deletedPic = File("b.png", true), deletedOther = File("b.xyz", true), folder = Folder("Documents"),
+                 dottedFolder = Folder("x.jpg");
   IFileNode* files[] = {&doc, &pic, &movie, &music, &archive, &mail, &other, &bare, &deletedPic, &deletedOther};
   const struct {
     unsigned mask;
     int expected[10];  // in the order of `files`
   } cases[] = {
-      {0, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
-      {127, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
-      {1, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-      {2, {0, 1, 0, 0, 0, 0, 0, 0, 1, 0}},
-      {4, {0, 0, 1, 0, 0, 0, 0, 0, 0, 0}},
-      {8, {0, 0, 0, 1, 0, 0, 0, 0, 0, 0}},
-      {16, {0, 0, 0, 0, 1, 0, 0, 0, 0, 0}},
-      {32, {0, 0, 0, 0, 0, 1, 0, 0, 0, 0}},
-      {64, {0, 0, 0, 0, 0, 0, 1, 1, 0, 1}},
-      {2 | 64, {0, 1, 0, 0, 0, 0, 1, 1, 1, 1}},
+      {0, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},  {127, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+      {1, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0}},  {2, {0, 1, 0, 0, 0, 0, 0, 0, 1, 0}},
+      {4, {0, 0, 1, 0, 0, 0, 0, 0, 0, 0}},  {8, {0, 0, 0, 1, 0, 0, 0, 0, 0, 0}},
+      {16, {0, 0, 0, 0, 1, 0, 0, 0, 0, 0}}, {32, {0, 0, 0, 0, 0, 1, 0, 0, 0, 0}},
+      {64, {0, 0, 0, 0, 0, 0, 1, 1, 0, 1}}, {2 | 64, {0, 1, 0, 0, 0, 0, 1, 1, 1, 1}},
       {63, {1, 1, 1, 1, 1, 1, 0, 0, 1, 0}},
   };
   for (const auto& c : cases) {
     f->SetFilterTypes(c.mask);
     for (int i = 0; i < 10; ++i)
-      EXPECT_EQ(f->IsFileNodeValid(files[i]), c.expected[i]) << "mask " << c.mask << " file " << files[i]->GetFileName();
+      EXPECT_EQ(f->IsFileNodeValid(files[i]), c.expected[i])
+          << "mask " << c.mask << " file " << files[i]->GetFileName();
     // Folders pass every mask, whatever their name.
     EXPECT_EQ(f->IsFileNodeValid(&folder), 1) << "mask " << c.mask;
     EXPECT_EQ(f->IsFileNodeValid(&dottedFolder), 1) << "mask " << c.mask;
@@ -169,9 +161,8 @@ TEST(RecoveryFilter, DefaultListsClassifyCommonFiles) {
     const char* name;
     unsigned bit;
   } cases[] = {
-      {"IMG_0001.HEIC", 2}, {"DSC_0042.NEF", 2}, {"Thesis.docx", 1}, {"budget.numbers", 1},
-      {"movie.MKV", 4},     {"voice.m4a", 8},    {"backup.tar.xz", 16}, {"Inbox.mbox", 32},
-      {"setup.exe", 64},    {"core", 64},
+      {"IMG_0001.HEIC", 2}, {"DSC_0042.NEF", 2},   {"Thesis.docx", 1}, {"budget.numbers", 1}, {"movie.MKV", 4},
+      {"voice.m4a", 8},     {"backup.tar.xz", 16}, {"Inbox.mbox", 32}, {"setup.exe", 64},     {"core", 64},
   };
   for (const auto& c : cases) {
     FilterTestNode n = File(c.name);

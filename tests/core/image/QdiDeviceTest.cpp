@@ -95,8 +95,10 @@ TEST(QdiRefusalTest, DamagedImagesAreRefused) {
       {"sector size 3000", true, [](CQDIDeviceInfoStruct& i, auto&, auto&, auto&) { i.sectorSize = 3000; }},
       {"sector size 8192", true, [](CQDIDeviceInfoStruct& i, auto&, auto&, auto&) { i.sectorSize = 8192; }},
       {"data offset inside header", true, [](CQDIDeviceInfoStruct& i, auto&, auto&, auto&) { i.dataOffset = 1024; }},
-      {"data offset not a sector multiple", true, [](CQDIDeviceInfoStruct& i, auto&, auto&, auto&) { i.dataOffset = 1600; }},
-      {"data offset past the file", true, [](CQDIDeviceInfoStruct& i, auto&, auto&, auto&) { i.dataOffset = 1ULL << 40; }},
+      {"data offset not a sector multiple", true,
+       [](CQDIDeviceInfoStruct& i, auto&, auto&, auto&) { i.dataOffset = 1600; }},
+      {"data offset past the file", true,
+       [](CQDIDeviceInfoStruct& i, auto&, auto&, auto&) { i.dataOffset = 1ULL << 40; }},
       {"too many sectors", true, [](CQDIDeviceInfoStruct& i, auto&, auto&, auto&) { i.totalSectors += 1; }},
       {"huge sector count", true, [](CQDIDeviceInfoStruct& i, auto&, auto&, auto&) { i.totalSectors = ~0ULL; }},
   };
@@ -191,8 +193,8 @@ TEST(QdiReadOnlyTest, ReadOnlyImageOpensAndReads) {
   image.sectors = Sectors(8, 512);
   imagetest::WriteQdi(path, image);
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-  const bool immutable = testsupport::HaveProgram("chattr") &&
-                         testsupport::Run("chattr +i '" + path + "' >/dev/null 2>&1") == 0;
+  const bool immutable =
+      testsupport::HaveProgram("chattr") && testsupport::Run("chattr +i '" + path + "' >/dev/null 2>&1") == 0;
   std::unique_ptr<IStorageDevice> device(CreateQdiDevice(path.c_str()));
   std::vector<std::uint8_t> buffer(512);
   const int read = device ? device->ReadSector(buffer.data(), 5, 1) : 0;

@@ -25,8 +25,8 @@ CQDIDeviceInfoStruct QdiInfoFor(const QdiImage& image, const std::string& path) 
   return info;
 }
 
-void WriteQdiFile(const std::string& path, const CQDIDeviceInfoStruct& info,
-                  const std::vector<std::uint8_t>& sectors, const char* magic, std::uint32_t lengthField) {
+void WriteQdiFile(const std::string& path, const CQDIDeviceInfoStruct& info, const std::vector<std::uint8_t>& sectors,
+                  const char* magic, std::uint32_t lengthField) {
   std::vector<std::uint8_t> file(8, 0);
   std::memcpy(file.data(), magic, std::strlen(magic) < 4 ? std::strlen(magic) : 4);
   for (int i = 0; i < 4; ++i) file[4 + i] = static_cast<std::uint8_t>(lengthField >> (8 * i));

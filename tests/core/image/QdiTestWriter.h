@@ -26,9 +26,8 @@ std::uint64_t WrittenDataOffset(const CQDIDeviceInfoStruct& info);
 
 // Writes `info` as the block (no checks), then the sectors at info.dataOffset.
 // `magic` and `lengthField` replace the header's when given.
-void WriteQdiFile(const std::string& path, const CQDIDeviceInfoStruct& info,
-                  const std::vector<std::uint8_t>& sectors, const char* magic = "qdi",
-                  std::uint32_t lengthField = static_cast<std::uint32_t>(kQdiInfoSize));
+void WriteQdiFile(const std::string& path, const CQDIDeviceInfoStruct& info, const std::vector<std::uint8_t>& sectors,
+                  const char* magic = "qdi", std::uint32_t lengthField = static_cast<std::uint32_t>(kQdiInfoSize));
 
 // A valid image in one step; returns its block.
 CQDIDeviceInfoStruct WriteQdi(const std::string& path, const QdiImage& image);

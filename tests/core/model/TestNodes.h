@@ -7,8 +7,7 @@
 
 class TestNode : public CFileNode {
  public:
-  TestNode(long long id, long long parent, std::string name, bool dir = false,
-           _tagSearcherType type = kSearcherFat)
+  TestNode(long long id, long long parent, std::string name, bool dir = false, _tagSearcherType type = kSearcherFat)
       : m_name(std::move(name)), m_dir(dir), m_type(type) {
     SetNodeID(id);
     SetParentNodeID(parent);

@@ -72,8 +72,7 @@ TEST(PartitionTablePreconditions, UnreadableFirstSectorGivesTheDeviceError) {
 
 TEST(MbrTable, PrimaryEntriesAndFittingToTheDisk) {
   RecordedDisk disk(Blank(1000), 512);
-  PutMbr(disk.Bytes(), 512, 0,
-         {{0x80, 0x83, 10, 100}, {0, 0x07, 900, 500}, {0, 0x0B, 1000, 10}, {0, 0x83, 200, 0}});
+  PutMbr(disk.Bytes(), 512, 0, {{0x80, 0x83, 10, 100}, {0, 0x07, 900, 500}, {0, 0x0B, 1000, 10}, {0, 0x83, 200, 0}});
   const Read r = ReadTable(&disk);
   ASSERT_EQ(r.code, 0u);
   ASSERT_EQ(r.entries.size(), 3u);  // the one at the disk end is dropped
@@ -193,14 +192,13 @@ TEST(GptTable, EightMiBRuleCountsBytesWithTheRealSectorSize) {
 
 TEST(GptTable, EntriesAreFittedToTheDisk) {
   const long long total = 40000;
-  RecordedDisk disk(parttest::MakeGptDisk(total, 512,
-                                          {{64, 100000}, {20000, 19999}, {50000, 60000}, {100, 30000}}),
+  RecordedDisk disk(parttest::MakeGptDisk(total, 512, {{64, 100000}, {20000, 19999}, {50000, 60000}, {100, 30000}}),
                     512);
   const Read r = ReadTable(&disk);
   ASSERT_EQ(r.code, 0u);
   ASSERT_EQ(r.entries.size(), 3u);
   EXPECT_EQ(r.entries[0].index, 1);
-  EXPECT_EQ(r.entries[0].sectorCount, total - 64);     // last LBA past the end
+  EXPECT_EQ(r.entries[0].sectorCount, total - 64);  // last LBA past the end
   EXPECT_EQ(r.entries[1].index, 2);
   EXPECT_EQ(r.entries[1].sectorCount, total - 20000);  // last below first
   EXPECT_EQ(r.entries[2].index, 4);                    // entry 3 starts past the end
@@ -220,8 +218,12 @@ TEST(GptTable, InsaneHeaderFieldsFallBackToTheBackup) {
     std::uint32_t value;
   };
   const Case cases[] = {
-      {"entry size 0", 84, 0},       {"entry size 100", 84, 100},  {"huge entry count", 80, 0x10000000},
-      {"entry LBA past end", 72, 0x7FFFFFFF}, {"header size 20", 12, 20}, {"header size 4096", 12, 4096},
+      {"entry size 0", 84, 0},
+      {"entry size 100", 84, 100},
+      {"huge entry count", 80, 0x10000000},
+      {"entry LBA past end", 72, 0x7FFFFFFF},
+      {"header size 20", 12, 20},
+      {"header size 4096", 12, 4096},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -87,10 +87,25 @@ TEST(PartitionTableFuzz, RandomLeadingSectorsNeverMisbehave) {
     for (std::size_t i = 0; i < 40 * 512; ++i) bytes[i] = static_cast<std::uint8_t>(rng());
     // Make the scheme tests pass often.
     switch (iteration % 4) {
-      case 0: bytes[510] = 0x55; bytes[511] = 0xAA; break;
-      case 1: bytes[510] = 0x55; bytes[511] = 0xAA; bytes[450] = 0xEE; break;
-      case 2: bytes[0] = 'E'; bytes[1] = 'R'; bytes[2] = 0x02; bytes[3] = 0; bytes[512] = 'P'; bytes[513] = 'M'; break;
-      default: break;
+      case 0:
+        bytes[510] = 0x55;
+        bytes[511] = 0xAA;
+        break;
+      case 1:
+        bytes[510] = 0x55;
+        bytes[511] = 0xAA;
+        bytes[450] = 0xEE;
+        break;
+      case 2:
+        bytes[0] = 'E';
+        bytes[1] = 'R';
+        bytes[2] = 0x02;
+        bytes[3] = 0;
+        bytes[512] = 'P';
+        bytes[513] = 'M';
+        break;
+      default:
+        break;
     }
     ReadAndCheck(std::move(bytes), 512, 256);
     if (HasFatalFailure()) return;

@@ -31,7 +31,8 @@ class RecordedDisk : public testsupport::MemoryDevice {
   void DropRecord() { m_data.reset(); }
 
   int ReadSector(void* buffer, long long start, long long count) override {
-    if (start >= 0 && count > 0 && start + count <= m_heldSectors) return MemoryDevice::ReadSector(buffer, start, count);
+    if (start >= 0 && count > 0 && start + count <= m_heldSectors)
+      return MemoryDevice::ReadSector(buffer, start, count);
     if (m_tail == Tail::kFails || buffer == nullptr || start < 0 || count <= 0 || start + count > m_reported) {
       m_error = result::Make(result::kModuleStorageDevice, 0, kDevOpenOrReadFailed);
       return 0;

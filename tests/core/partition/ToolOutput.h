@@ -25,9 +25,9 @@ inline std::string Capture(const testsupport::TempDir& dir, const std::string& c
 struct ToolPartition {
   long long start = 0;
   long long length = 0;
-  int slot = -1;       // mmls: table number x 1000 + slot; sfdisk: partition number
-  std::string type;    // mmls description or sfdisk type
-  std::string uuid;    // sfdisk (GPT)
+  int slot = -1;     // mmls: table number x 1000 + slot; sfdisk: partition number
+  std::string type;  // mmls description or sfdisk type
+  std::string uuid;  // sfdisk (GPT)
 };
 
 // mmls rows of partitions (slot "NNN:NNN" or "NNN"); Meta and unallocated rows are skipped.

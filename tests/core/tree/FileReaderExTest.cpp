@@ -16,7 +16,8 @@ constexpr int kSector = 512;
 // Every byte of the device holds (sector number + offset) mod 251.
 std::vector<std::uint8_t> PatternDisk(int sectors) {
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(sectors) * kSector);
-  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>((i / kSector + i % kSector) % 251);
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<std::uint8_t>((i / kSector + i % kSector) % 251);
   return bytes;
 }
 

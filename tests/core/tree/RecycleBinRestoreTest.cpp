@@ -95,8 +95,9 @@ TEST_P(RecycleBinRestore, RestoresTheOriginalName) {
 
   ASSERT_EQ(sink.m_roots.size(), 1u);
   const std::string root = sink.m_roots[0]->GetFileName();
-  EXPECT_EQ(PrintTree(sink.m_roots[0]), (std::vector<std::string>{root + "/$RECYCLE.BIN/ (deleted)",
-                                                                    root + "/$RECYCLE.BIN/" + c.expectedName + " (deleted)"}));
+  EXPECT_EQ(PrintTree(sink.m_roots[0]),
+            (std::vector<std::string>{root + "/$RECYCLE.BIN/ (deleted)",
+                                      root + "/$RECYCLE.BIN/" + c.expectedName + " (deleted)"}));
   if (c.expectedName.rfind("$R", 0) != 0) {
     ASSERT_FALSE(device.Reads().empty());
   }
@@ -131,9 +132,9 @@ TEST_F(RecycleBinRestore, RecycledFolderGetsItsNameAndKeepsItsFiles) {
   builder->SetPartitonDevice(nullptr, &device);
   builder->FlashBuild(kSearcherNtfs);
   ASSERT_EQ(sink.m_roots.size(), 1u);
-  EXPECT_EQ(PrintTree(sink.m_roots[0]),
-            (std::vector<std::string>{"Disk(NTFS)/$Recycle.Bin/ (deleted)", "Disk(NTFS)/$Recycle.Bin/Projects/ (deleted)",
-                                      "Disk(NTFS)/$Recycle.Bin/Projects/a.txt (deleted)"}));
+  EXPECT_EQ(PrintTree(sink.m_roots[0]), (std::vector<std::string>{"Disk(NTFS)/$Recycle.Bin/ (deleted)",
+                                                                  "Disk(NTFS)/$Recycle.Bin/Projects/ (deleted)",
+                                                                  "Disk(NTFS)/$Recycle.Bin/Projects/a.txt (deleted)"}));
   builder->Release();
 }
 

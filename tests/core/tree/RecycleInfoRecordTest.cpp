@@ -87,10 +87,9 @@ TEST(RecyclerFilterNames, RecognisesRecycleEntriesByName) {
     bool recoverNodeEx;
   };
   const Case cases[] = {
-      {"$IABC.txt", true, false}, {"#IABC", true, false},     {"$RABC.txt", false, true}, {"#R1", false, true},
-      {"$I", true, false},        {"$", false, false},        {"$RmMetadata", false, false},
-      {"$Repair", false, false},  {"$Reparse", false, false}, {"$Rm", false, false},
-      {"xRABC", false, false},    {"$rabc", false, false},
+      {"$IABC.txt", true, false}, {"#IABC", true, false}, {"$RABC.txt", false, true},    {"#R1", false, true},
+      {"$I", true, false},        {"$", false, false},    {"$RmMetadata", false, false}, {"$Repair", false, false},
+      {"$Reparse", false, false}, {"$Rm", false, false},  {"xRABC", false, false},       {"$rabc", false, false},
   };
   for (const Case& c : cases) {
     TreeNode node({1, 0, c.name}, kSearcherNtfs);

@@ -143,8 +143,8 @@ TEST_F(TreeBuilderOwnership, RecycleEntriesOfOneSearcherStayInItsTree) {
   EXPECT_EQ(recycled->GetParent(), nullptr) << "the FAT tree does not take NTFS entries";
   m_builder->FlashBuild(kSearcherNtfs);
   ASSERT_EQ(m_sink.m_roots.size(), 2u);
-  EXPECT_EQ(PrintTree(m_sink.m_roots[1]),
-            (std::vector<std::string>{"Disk(NTFS)/$Recycle.Bin/ (deleted)", "Disk(NTFS)/$Recycle.Bin/$RX.txt (deleted)"}));
+  EXPECT_EQ(PrintTree(m_sink.m_roots[1]), (std::vector<std::string>{"Disk(NTFS)/$Recycle.Bin/ (deleted)",
+                                                                    "Disk(NTFS)/$Recycle.Bin/$RX.txt (deleted)"}));
 }
 
 TEST_F(TreeBuilderOwnership, ReplayedScanKeepsDuplicatesAndPrivateDataAndFreesOnRelease) {
@@ -156,8 +156,9 @@ TEST_F(TreeBuilderOwnership, ReplayedScanKeepsDuplicatesAndPrivateDataAndFreesOn
   ASSERT_EQ(Add(new TreeNode({12, 99, "unshown", false, true, 0}, kSearcherFat)), 1);
   ASSERT_EQ(Add(new TreeNode({16, 2, "HFS+ Private Data", true}, kSearcherHfsPlus), kSearcherHfsPlus), 1);
   m_builder->FlashBuild(kSearcherFat);
-  EXPECT_EQ(PrintTree(m_sink.m_roots[0]), (std::vector<std::string>{"Disk(FAT/FAT32)/d/", "Disk(FAT/FAT32)/d/a.txt (deleted)",
-                                                                     "Disk(FAT/FAT32)/d/a.txt (deleted)"}));
+  EXPECT_EQ(PrintTree(m_sink.m_roots[0]),
+            (std::vector<std::string>{"Disk(FAT/FAT32)/d/", "Disk(FAT/FAT32)/d/a.txt (deleted)",
+                                      "Disk(FAT/FAT32)/d/a.txt (deleted)"}));
   EXPECT_EQ(TreeNode::s_live, 5) << "a replayed tree keeps what it did not show until release";
 }
 

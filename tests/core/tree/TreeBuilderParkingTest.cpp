@@ -58,8 +58,8 @@ std::vector<Arrival> RandomScan(unsigned seed, int count) {
 
 void OrderedDump(IFileNode* node, int depth, std::string& out) {
   for (IFileNode* c = node->GetFirstChild(); c != nullptr; c = c->GetNextNode()) {
-    out += std::string(static_cast<std::size_t>(depth), ' ') + c->GetFileName() + (c->IsDeleted() != 0 ? " x" : "") +
-           "\n";
+    out +=
+        std::string(static_cast<std::size_t>(depth), ' ') + c->GetFileName() + (c->IsDeleted() != 0 ? " x" : "") + "\n";
     if (depth < 64) OrderedDump(c, depth + 1, out);
   }
 }

@@ -28,8 +28,13 @@ class TreeNode : public CFileNode, public IDuplicateFolderEntry {
   static inline int s_live = 0;
 
   TreeNode(const NodeSpec& spec, _tagSearcherType type)
-      : m_name(spec.name), m_dir(spec.dir), m_deleted(spec.deleted), m_type(type), m_size(spec.size),
-        m_mtime(spec.mtime), m_ctime(spec.ctime) {
+      : m_name(spec.name),
+        m_dir(spec.dir),
+        m_deleted(spec.deleted),
+        m_type(type),
+        m_size(spec.size),
+        m_mtime(spec.mtime),
+        m_ctime(spec.ctime) {
     SetNodeID(spec.id);
     SetParentNodeID(spec.parent);
     SetBelongedPartition(spec.partition);

@@ -11,7 +11,9 @@ TEST(Utf16, ToUtf8) {
       {u"caf\u00e9", "caf\xc3\xa9"},
       {u"\U0001F600", "\xf0\x9f\x98\x80"},
       {std::u16string(1, char16_t(0xD800)), "\xef\xbf\xbd"},
-      {std::u16string{char16_t(0xDC00), u'a'}, "\xef\xbf\xbd" "a"},
+      {std::u16string{char16_t(0xDC00), u'a'},
+       "\xef\xbf\xbd"
+       "a"},
       {u"", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(text::Utf16ToUtf8(c.in), c.out);

@@ -16,7 +16,7 @@
 namespace windows {
 class QVDeletailWindowController;
 class QVRootWindowController;
-} // namespace windows
+}  // namespace windows
 
 namespace recoverytest {
 
@@ -24,9 +24,9 @@ bool HaveFatTools();
 
 // One file put on the volume (in `folder`) and deleted again.
 struct Original {
-    std::string folder;    // "Photos"
-    std::string name;      // "holiday.jpg"
-    std::string contents;  // its bytes
+  std::string folder;    // "Photos"
+  std::string name;      // "holiday.jpg"
+  std::string contents;  // its bytes
 };
 
 // A FAT16 volume of `mib` MiB (no partition table) named `imageName`,
@@ -39,12 +39,12 @@ std::string SeededBytes(std::size_t size, unsigned seed);
 // The machine's own disks left out and two spare images open, so that the
 // disk page is always shown; undone at the end.
 class DeviceListForTests {
-public:
-    DeviceListForTests();
-    ~DeviceListForTests();
+ public:
+  DeviceListForTests();
+  ~DeviceListForTests();
 
-private:
-    testsupport::TempDir dir_;
+ private:
+  testsupport::TempDir dir_;
 };
 
 // From the category page to the end of the quick scan of the image (opened
@@ -62,4 +62,4 @@ std::vector<std::string> FindFiles(const std::string& folder, const std::string&
 std::string ReadAll(const std::string& path);
 bool WaitFor(const std::function<bool()>& done, int ms = 60000);
 
-} // namespace recoverytest
+}  // namespace recoverytest

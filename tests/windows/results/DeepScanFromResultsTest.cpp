@@ -18,61 +18,59 @@ namespace {
 using windows::QVDeletailWindowController;
 using namespace resultstest;
 
-TEST(ResultsDeepScanButton, ClearsTheTreesAndRunsADeepScanOfTheSameDevice)
-{
-    if (!HaveFatTools())
-        GTEST_SKIP() << "mkfs.vfat or mtools missing";
-    testsupport::TempDir dir;
-    FatImage image;
-    ASSERT_TRUE(MakeFatImage(dir, image));
-    BridgeSession session;
-    ASSERT_TRUE(session.open(image.path));
-    ui::ScriptedModalRunner runner;
-    ui::ScopedModalRunner scoped(runner);
-    QVDeletailWindowController w;
-    w.setSelectDiskVolumeData(session.volume());
-    w.setScanTypeNum(1);
-    w.show();
-    ASSERT_TRUE(w.getData());
-    ASSERT_TRUE(WaitForScanEnd(w));
-    ASSERT_EQ(w.isDeepScan(), 0);
-    ASSERT_TRUE(w.advButton()->isEnabled());
-    ASSERT_TRUE(w.advButton()->isVisible());
-    ASSERT_TRUE(FolderWithFiles(w).isValid());
-    const int row = FirstFileRow(*w.fileList());
-    ASSERT_GE(row, 0);
-    ClickCheckBox(w, row);
-    ASSERT_EQ(OpNodeData::fileNodeState(w.fileList()->node(row)), 2);
+TEST(ResultsDeepScanButton, ClearsTheTreesAndRunsADeepScanOfTheSameDevice) {
+  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  testsupport::TempDir dir;
+  FatImage image;
+  ASSERT_TRUE(MakeFatImage(dir, image));
+  BridgeSession session;
+  ASSERT_TRUE(session.open(image.path));
+  ui::ScriptedModalRunner runner;
+  ui::ScopedModalRunner scoped(runner);
+  QVDeletailWindowController w;
+  w.setSelectDiskVolumeData(session.volume());
+  w.setScanTypeNum(1);
+  w.show();
+  ASSERT_TRUE(w.getData());
+  ASSERT_TRUE(WaitForScanEnd(w));
+  ASSERT_EQ(w.isDeepScan(), 0);
+  ASSERT_TRUE(w.advButton()->isEnabled());
+  ASSERT_TRUE(w.advButton()->isVisible());
+  ASSERT_TRUE(FolderWithFiles(w).isValid());
+  const int row = FirstFileRow(*w.fileList());
+  ASSERT_GE(row, 0);
+  ClickCheckBox(w, row);
+  ASSERT_EQ(OpNodeData::fileNodeState(w.fileList()->node(row)), 2);
 
-    w.advButton()->click();
-    EXPECT_EQ(w.isDeepScan(), 1);
-    EXPECT_TRUE(RootLabels(*w.outline(0)).empty());
-    EXPECT_EQ(w.fileList()->rowCount(), 0);
-    EXPECT_TRUE(w.advButton()->isHidden());
-    EXPECT_FALSE(w.scanEnded());
-    EXPECT_FALSE(w.recovertyButton()->isEnabled());
-    EXPECT_FALSE(w.backHomeButton()->isEnabled());
-    // A second click before the scan starts does nothing more.
-    w.deepSrcanButtonAction();
+  w.advButton()->click();
+  EXPECT_EQ(w.isDeepScan(), 1);
+  EXPECT_TRUE(RootLabels(*w.outline(0)).empty());
+  EXPECT_EQ(w.fileList()->rowCount(), 0);
+  EXPECT_TRUE(w.advButton()->isHidden());
+  EXPECT_FALSE(w.scanEnded());
+  EXPECT_FALSE(w.recovertyButton()->isEnabled());
+  EXPECT_FALSE(w.backHomeButton()->isEnabled());
+  // A second click before the scan starts does nothing more.
+  w.deepSrcanButtonAction();
 
-    QElapsedTimer t;
-    t.start();
-    while (!QVUIController::IsScanRunning() && !w.scanEnded() && t.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    EXPECT_TRUE(QVUIController::IsDeepScan());
-    EXPECT_FALSE(w.search()->isEnabled());
-    ASSERT_TRUE(WaitForScanEnd(w));
-    EXPECT_EQ(w.isDeepScan(), 1);
-    EXPECT_FALSE(RootLabels(*w.outline(0)).empty());
-    EXPECT_TRUE(FolderWithFiles(w).isValid());
-    EXPECT_GE(FirstFileRow(*w.fileList()), 0);
-    EXPECT_FALSE(w.advButton()->isEnabled());
-    EXPECT_TRUE(w.advButton()->isHidden());
-    EXPECT_TRUE(w.search()->isEnabled());
-    int count = -1;
-    std::uint64_t size = 0;
-    QVUIController::GetSelectedFilesAmout(count, size);
-    EXPECT_EQ(count, 0);
+  QElapsedTimer t;
+  t.start();
+  while (!QVUIController::IsScanRunning() && !w.scanEnded() && t.elapsed() < 10000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_TRUE(QVUIController::IsDeepScan());
+  EXPECT_FALSE(w.search()->isEnabled());
+  ASSERT_TRUE(WaitForScanEnd(w));
+  EXPECT_EQ(w.isDeepScan(), 1);
+  EXPECT_FALSE(RootLabels(*w.outline(0)).empty());
+  EXPECT_TRUE(FolderWithFiles(w).isValid());
+  EXPECT_GE(FirstFileRow(*w.fileList()), 0);
+  EXPECT_FALSE(w.advButton()->isEnabled());
+  EXPECT_TRUE(w.advButton()->isHidden());
+  EXPECT_TRUE(w.search()->isEnabled());
+  int count = -1;
+  std::uint64_t size = 0;
+  QVUIController::GetSelectedFilesAmout(count, size);
+  EXPECT_EQ(count, 0);
 }
 
-} // namespace
+}  // namespace

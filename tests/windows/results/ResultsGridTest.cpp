@@ -20,80 +20,74 @@ using windows::QVDeletailWindowController;
 using namespace resultstest;
 
 template <typename F>
-bool spinUntil(F done)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > 30000)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
+bool spinUntil(F done) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > 30000) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
 }
 
 // The painted JPEG is blue (40, 120, 200) with a yellow block in its middle.
-bool looksLikeThePicture(const QImage& image)
-{
-    if (image.isNull() || image.width() < 20)
-        return false;
-    const QColor corner = image.pixelColor(2, 2);
-    const QColor middle = image.pixelColor(image.width() / 2, image.height() / 2);
-    return std::abs(corner.red() - 40) < 20 && std::abs(corner.blue() - 200) < 20 && middle.red() > 200 &&
-           middle.blue() < 100;
+bool looksLikeThePicture(const QImage& image) {
+  if (image.isNull() || image.width() < 20) return false;
+  const QColor corner = image.pixelColor(2, 2);
+  const QColor middle = image.pixelColor(image.width() / 2, image.height() / 2);
+  return std::abs(corner.red() - 40) < 20 && std::abs(corner.blue() - 200) < 20 && middle.red() > 200 &&
+         middle.blue() < 100;
 }
 
-TEST(ResultsGrid, DeletedPictureShowsItsThumbnailMarkAndTick)
-{
-    if (!HaveFatTools())
-        GTEST_SKIP() << "mkfs.vfat or mtools missing";
-    testsupport::TempDir dir;
-    FatImage image;
-    ASSERT_TRUE(MakeFatImage(dir, image));
-    ui::ScriptedModalRunner runner;
-    ui::ScopedModalRunner scoped(runner);
-    auto session = std::make_unique<BridgeSession>();
-    ASSERT_TRUE(session->open(image.path));
-    {
-        QVDeletailWindowController w;
-        w.setSelectDiskVolumeData(session->volume());
-        w.setScanTypeNum(1);
-        w.show();
-        ASSERT_TRUE(w.getData());
-        ASSERT_TRUE(WaitForScanEnd(w));
-        const QModelIndex photos = FindRow(*w.outline(0), QStringLiteral("Photos"));
-        ASSERT_TRUE(photos.isValid());
-        w.outline(0)->setCurrentIndex(photos);
-        const int row = FindListRow(*w.fileList(), QStringLiteral("oliday.jpg"));
-        ASSERT_GE(row, 0);
+TEST(ResultsGrid, DeletedPictureShowsItsThumbnailMarkAndTick) {
+  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  testsupport::TempDir dir;
+  FatImage image;
+  ASSERT_TRUE(MakeFatImage(dir, image));
+  ui::ScriptedModalRunner runner;
+  ui::ScopedModalRunner scoped(runner);
+  auto session = std::make_unique<BridgeSession>();
+  ASSERT_TRUE(session->open(image.path));
+  {
+    QVDeletailWindowController w;
+    w.setSelectDiskVolumeData(session->volume());
+    w.setScanTypeNum(1);
+    w.show();
+    ASSERT_TRUE(w.getData());
+    ASSERT_TRUE(WaitForScanEnd(w));
+    const QModelIndex photos = FindRow(*w.outline(0), QStringLiteral("Photos"));
+    ASSERT_TRUE(photos.isValid());
+    w.outline(0)->setCurrentIndex(photos);
+    const int row = FindListRow(*w.fileList(), QStringLiteral("oliday.jpg"));
+    ASSERT_GE(row, 0);
 
-        w.segmentSelect(1);
-        windows::ThumbnailGridView* grid = w.gridMainView();
-        ASSERT_NE(grid, nullptr);
-        EXPECT_TRUE(grid->isVisible());
-        EXPECT_FALSE(w.tableView()->isVisible());
-        ASSERT_EQ(grid->rows().size(), static_cast<std::size_t>(w.fileList()->rowCount()));
-        ASSERT_TRUE(spinUntil([&] {
-            ui::CNGridViewItem* item = grid->itemForRow(static_cast<quint64>(row));
-            return item && looksLikeThePicture(item->itemImage());
-        }));
-        ui::CNGridViewItem* item = grid->itemForRow(static_cast<quint64>(row));
-        EXPECT_TRUE(item->itemTitle().contains(QStringLiteral("oliday.jpg"))) << item->itemTitle().toStdString();
-        auto* mark = item->findChild<QLabel*>(QStringLiteral("deletedMark"));
-        ASSERT_NE(mark, nullptr);
-        EXPECT_TRUE(mark->isVisibleTo(item));
+    w.segmentSelect(1);
+    windows::ThumbnailGridView* grid = w.gridMainView();
+    ASSERT_NE(grid, nullptr);
+    EXPECT_TRUE(grid->isVisible());
+    EXPECT_FALSE(w.tableView()->isVisible());
+    ASSERT_EQ(grid->rows().size(), static_cast<std::size_t>(w.fileList()->rowCount()));
+    ASSERT_TRUE(spinUntil([&] {
+      ui::CNGridViewItem* item = grid->itemForRow(static_cast<quint64>(row));
+      return item && looksLikeThePicture(item->itemImage());
+    }));
+    ui::CNGridViewItem* item = grid->itemForRow(static_cast<quint64>(row));
+    EXPECT_TRUE(item->itemTitle().contains(QStringLiteral("oliday.jpg"))) << item->itemTitle().toStdString();
+    auto* mark = item->findChild<QLabel*>(QStringLiteral("deletedMark"));
+    ASSERT_NE(mark, nullptr);
+    EXPECT_TRUE(mark->isVisibleTo(item));
 
-        item->itemButton()->click();
-        EXPECT_EQ(OpNodeData::fileNodeState(w.fileList()->node(row)), 2);
-        EXPECT_EQ(w.selectedFileCnt(), 1);
+    item->itemButton()->click();
+    EXPECT_EQ(OpNodeData::fileNodeState(w.fileList()->node(row)), 2);
+    EXPECT_EQ(w.selectedFileCnt(), 1);
 
-        // Back to the list: the grid hides and its loader is idle.
-        w.segmentSelect(0);
-        EXPECT_FALSE(grid->isVisible());
-        EXPECT_TRUE(w.tableView()->isVisible());
-        EXPECT_TRUE(spinUntil([&] { return grid->gridImageState() == 2; }));
-    }
-    session.reset();
+    // Back to the list: the grid hides and its loader is idle.
+    w.segmentSelect(0);
+    EXPECT_FALSE(grid->isVisible());
+    EXPECT_TRUE(w.tableView()->isVisible());
+    EXPECT_TRUE(spinUntil([&] { return grid->gridImageState() == 2; }));
+  }
+  session.reset();
 }
 
-} // namespace
+}  // namespace

@@ -27,27 +27,27 @@ bool HaveFatTools();
 // deleted, on a 32 MiB FAT16 volume; the image file is `totalBytes` long
 // (zeros after the volume) when that is larger.
 struct FatImage {
-    std::string path;
-    qint64 jpegSize = 0;
-    qint64 textSize = 0;
-    std::string text;  // the text file's contents
+  std::string path;
+  qint64 jpegSize = 0;
+  qint64 textSize = 0;
+  std::string text;  // the text file's contents
 };
 bool MakeFatImage(const testsupport::TempDir& dir, FatImage& image, qint64 totalBytes = 0);
 
 // The bridge with its Qt side and one opened image; jobs stop and the trees
 // are let go at the end.
 class BridgeSession {
-public:
-    BridgeSession();
-    ~BridgeSession();
-    bool open(const std::string& image);
-    const _DiskVolumeData& volume() const { return volume_; }
-    const _DiskVolumeData& disk() const { return disk_; }
+ public:
+  BridgeSession();
+  ~BridgeSession();
+  bool open(const std::string& image);
+  const _DiskVolumeData& volume() const { return volume_; }
+  const _DiskVolumeData& disk() const { return disk_; }
 
-private:
-    bridge_qt::QtBridge bridge_;
-    _DiskVolumeData volume_;
-    _DiskVolumeData disk_;
+ private:
+  bridge_qt::QtBridge bridge_;
+  _DiskVolumeData volume_;
+  _DiskVolumeData disk_;
 };
 
 // Runs the event loop until the scan has ended and the window showed its end.
@@ -68,4 +68,4 @@ int FindListRow(const windows::FileListModel& list, const QString& nameContains)
 // Clicks the check box of a list row as the mouse does.
 void ClickCheckBox(windows::QVDeletailWindowController& window, int row);
 
-} // namespace resultstest
+}  // namespace resultstest

@@ -175,10 +175,38 @@ std::vector<std::pair<std::string, std::string>> PrivateData::StringEntries(cons
   return entries;
 }
 
+std::vector<std::string> PrivateData::StringArray(const std::string& key) const {
+  std::vector<std::string> items;
+  plist_t array = const_cast<void*>(Lookup(key));
+  if (array == nullptr || plist_get_node_type(array) != PLIST_ARRAY) return items;
+  const uint32_t count = plist_array_get_size(array);
+  for (uint32_t i = 0; i < count; ++i) {
+    plist_t value = plist_array_get_item(array, i);
+    if (value == nullptr || plist_get_node_type(value) != PLIST_STRING) continue;
+    uint64_t length = 0;
+    const char* text = plist_get_string_ptr(value, &length);
+    items.emplace_back(text == nullptr ? std::string() : std::string(text, static_cast<std::size_t>(length)));
+  }
+  return items;
+}
+
 bool PrivateData::SetString(const std::string& key, const std::string& value) {
-  if (m_overlayPath.empty() || m_overlayUnreadable) return false;
+  return SetItem(key, plist_new_string(value.c_str()));
+}
+
+bool PrivateData::SetStringArray(const std::string& key, const std::vector<std::string>& values) {
+  plist_t array = plist_new_array();
+  for (const std::string& value : values) plist_array_append_item(array, plist_new_string(value.c_str()));
+  return SetItem(key, array);
+}
+
+bool PrivateData::SetItem(const std::string& key, void* value) {
+  if (m_overlayPath.empty() || m_overlayUnreadable) {
+    plist_free(static_cast<plist_t>(value));
+    return false;
+  }
   plist_t updated = m_overlay ? plist_copy(m_overlay->node) : plist_new_dict();
-  plist_dict_set_item(updated, key.c_str(), plist_new_string(value.c_str()));
+  plist_dict_set_item(updated, key.c_str(), static_cast<plist_t>(value));
   char* xml = nullptr;
   uint32_t length = 0;
   plist_to_xml(updated, &xml, &length);

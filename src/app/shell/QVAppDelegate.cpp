@@ -113,8 +113,7 @@ void QVAppDelegate::checkAtLaunch() {
 
 void QVAppDelegate::runRootWindow() {
   if (rootWindowCon_) return;
-  ownedRoot_ = std::make_unique<windows::QVRootWindowController>();
-  rootWindowCon_ = ownedRoot_.get();
+  makeRootWindow();
   // Where the start-up stored it: the program's settings file.
   const QString rsfPath = QString::fromStdString(bridge_qt::QtSettings().GetString("rsfPath", ""));
   if (!rsfPath.isEmpty()) rootWindowCon_->SetImportPath(rsfPath);
@@ -132,6 +131,30 @@ void QVAppDelegate::runRootWindow() {
       if (root) root->importRsfPath();
     });
   }
+}
+
+void QVAppDelegate::makeRootWindow() {
+  ownedRoot_ = std::make_unique<windows::QVRootWindowController>();
+  rootWindowCon_ = ownedRoot_.get();
+  connect(rootWindowCon_, &windows::QVRootWindowController::homeRequested, this,
+          &QVAppDelegate::showRootWindowAfterHome, Qt::QueuedConnection);
+}
+
+void QVAppDelegate::showRootWindowAfterHome() {
+  if (terminating_) return;
+  std::unique_ptr<windows::QVRootWindowController> old = std::move(ownedRoot_);
+  makeRootWindow();
+  attachMenuButton();
+  centre(*rootWindowCon_);
+  rootWindowCon_->awakeFromNib();
+  rootWindowCon_->show();
+  rootWindowCon_->raise();
+  rootWindowCon_->activateWindow();
+  if (!QVUIController::RefreshDeviceInfo())
+    std::fprintf(stderr, "quarnel: the device list was not read again (a job is still running)\n");
+  // The old window (and what it opened) goes once its signal has returned.
+  if (old) old.release()->deleteLater();
+  emit rootWindowShown();
 }
 
 void QVAppDelegate::buildMenu() {
@@ -171,7 +194,14 @@ void QVAppDelegate::buildMenu() {
 
 void QVAppDelegate::attachMenuButton() {
   QWidget* band = rootWindowCon_ ? rootWindowCon_->titleBarView() : nullptr;
-  if (band == nullptr || menuButton_) return;
+  if (band == nullptr) return;
+  if (menuButton_) {
+    // A new main window: the button moves into its band.
+    menuButton_->setParent(band);
+    menuButton_->setGeometry(792, 12, 24, 22);
+    menuButton_->show();
+    return;
+  }
   menuButton_ = new QToolButton(band);
   menuButton_->setObjectName(QStringLiteral("menuButton"));
   menuButton_->setText(QStringLiteral("\u2630"));

@@ -38,6 +38,9 @@ class QVAppDelegate : public QObject {
   void applicationDidFinishLaunching();
   // Makes and shows the main window once.
   void runRootWindow();
+  // After the user went back home from the results: a new main window
+  // replaces the one that led there, and the device list is read again.
+  void showRootWindowAfterHome();
   // Whether the stored time of the last check asks for one now.
   static bool shouldCheckForUpdate(const QString& stored, const QDateTime& now);
 
@@ -68,6 +71,7 @@ class QVAppDelegate : public QObject {
   void checkAtLaunch();
   void buildMenu();
   void attachMenuButton();
+  void makeRootWindow();
 
   Options options_;
   std::unique_ptr<QVMediaMonitor> monitor_;

@@ -326,6 +326,7 @@ void QVDeletailWindowController::buildDetailViewWindowTitleBar(QWidget* content)
   backHomeButton_ = imageButton(blowView_, QStringLiteral("backHomeButton"), QStringLiteral("icon_home"),
                                 QStringLiteral("Back home"));
   backHomeButton_->setEnabled(false);
+  connect(backHomeButton_, &QAbstractButton::clicked, this, &QVDeletailWindowController::backButtonAction);
   progressView_ = new ui::QVProgressView(blowView_);
   progressView_->setObjectName(QStringLiteral("progressView"));
   progressView_->changeProgressValue(0);
@@ -443,21 +444,24 @@ void QVDeletailWindowController::resizeEvent(QResizeEvent* event) {
 }
 
 void QVDeletailWindowController::closeWindow() {
-  if (isCloseWindow_ == 1) return;
+  if (isCloseWindow_ == 1 || isBackHome_ == 1) return;
   if (!QVUIController::IsScanRunning()) {
     hide();
     ui::NotificationCenter::defaultCenter().post(QStringLiteral("appWillTerminate"));
     close();
     return;
   }
-  if (!QVUIController::IsPause()) QVUIController::PauseOrResumeScan();
+  // A stop already on its way (asked for, or going home): the window just
+  // goes when the scan has ended.
+  const bool stopping = stopRequested_ || isSelectBackHome_ == 1;
+  if (!stopping && !QVUIController::IsPause()) QVUIController::PauseOrResumeScan();
   ui::AlertSpec spec;
   spec.parent = this;
   spec.message = ui::Strings::text(QStringLiteral("NQT_FOUR_SCAN_STOP_TITLE"));
   spec.informative = ui::Strings::text(QStringLiteral("NQT_FOUR_SCAN_STOP_NODE"));
   spec.defaultButton = ui::Strings::text(QStringLiteral("NQT_FOUR_SCAN_STOP_YES_BUTTON"));
   spec.alternateButton = ui::Strings::text(QStringLiteral("NQT_FOUR_SCAN_STOP_NO_BUTTON"));
-  if (ui::Modal().alert(spec) != 0) {
+  if (stopping || ui::Modal().alert(spec) != 0) {
     QVUIController::StopScan(1);
     isCanClick_ = 0;
     isCloseWindow_ = 1;
@@ -476,7 +480,7 @@ void QVDeletailWindowController::closeWindow() {
 void QVDeletailWindowController::closeEvent(QCloseEvent* event) {
   // A close from the window system goes through the same question while
   // a scan runs.
-  if (QVUIController::IsScanRunning() && isCloseWindow_ == 0) {
+  if (QVUIController::IsScanRunning() && isCloseWindow_ == 0 && isBackHome_ == 0) {
     event->ignore();
     closeWindow();
     return;

@@ -124,6 +124,17 @@ class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDeleg
   void doDeepScanAction();
   // Unticks every tree item.
   void clearSelectState();
+  // Back home. During a scan the user is asked first and the window goes
+  // once the scan has ended; an unsaved result is offered for saving
+  // (SaveScanResult: 1 go on, 0 stay). The window leaves at most once: it
+  // closes and emits backHomeRequested.
+  void backButtonAction();
+  int SaveScanResult();
+  void doBackHomeAction(int ask);
+  // The recent searches also go into "PrivateData" ("SearchHistory").
+  void saveSearchHistroy();
+  int isBackHome() const { return isBackHome_; }
+  int isSelectBackHome() const { return isSelectBackHome_; }
   void closeWindow();
 
   // Search by name. doSearch answers whether a search started; blank text
@@ -215,7 +226,8 @@ class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDeleg
  signals:
   // The recover button was clicked with files ticked.
   void recoveryRequested();
-  // The scanned device left and the user acknowledged it: back to the start.
+  // The window went back home (it is closed now, and its scan has ended):
+  // its opener shows a new main window.
   void backHomeRequested();
 
  protected:
@@ -257,6 +269,7 @@ class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDeleg
   int isCanClick_ = 1;
   int isCloseWindow_ = 0;
   int isSelectBackHome_ = 0;
+  int isBackHome_ = 0;
   bool stopRequested_ = false;
   bool deepScanPending_ = false;
   bool scanEnded_ = false;

@@ -164,7 +164,16 @@ void QVDeletailWindowController::RefreshDevice(const QVariantMap& record) {
   spec.message = QStringLiteral("Message");
   spec.informative = QStringLiteral("The usb device is detatched!");
   spec.defaultButton = QStringLiteral("OK");
-  if (ui::Modal().alert(spec) == 1) emit backHomeRequested();
+  if (ui::Modal().alert(spec) != 1 || isBackHome_ == 1) return;
+  if (!QVUIController::IsScanRunning()) {
+    doBackHomeAction(1);
+    return;
+  }
+  // The stopped scan keeps nothing to save: home once it has ended.
+  isSelectBackHome_ = 1;
+  isCanClick_ = 0;
+  getPorTimer_.stop();
+  endScanTimer_.start();
 }
 
 void QVDeletailWindowController::getScanProgress() {
@@ -221,6 +230,10 @@ void QVDeletailWindowController::getScanProgress() {
     if (isCloseWindow_ == 1) {
       hide();
       ui::NotificationCenter::defaultCenter().post(QStringLiteral("appWillTerminate"));
+      return;
+    }
+    if (isSelectBackHome_ == 1) {
+      doBackHomeAction(1);
       return;
     }
     std::uint64_t size = 0;
@@ -371,7 +384,7 @@ void QVDeletailWindowController::pauseButtonClick() {
 }
 
 void QVDeletailWindowController::stopButtonClick() {
-  if (isCloseWindow_ == 1 || stopRequested_ || !QVUIController::IsScanRunning()) return;
+  if (isCloseWindow_ == 1 || stopRequested_ || isSelectBackHome_ == 1 || !QVUIController::IsScanRunning()) return;
   const bool userPaused = isPause_ == 1;
   if (!QVUIController::IsPause()) QVUIController::PauseOrResumeScan();
   ui::AlertSpec spec;

@@ -103,6 +103,26 @@ std::vector<std::pair<QString, QString>> QVPublicUtilities::privateEntries(const
   return out;
 }
 
+QStringList QVPublicUtilities::privateStrings(const QString& key) {
+  QStringList out;
+  for (const std::string& item : loadPrivateData().StringArray(key.toStdString()))
+    out.append(QString::fromStdString(item));
+  return out;
+}
+
+bool QVPublicUtilities::writePrivateString(const QString& key, const QString& value) {
+  launcher::PrivateData data = loadPrivateData();
+  return data.SetString(key.toStdString(), value.toStdString());
+}
+
+bool QVPublicUtilities::writePrivateStrings(const QString& key, const QStringList& values) {
+  std::vector<std::string> items;
+  items.reserve(static_cast<std::size_t>(values.size()));
+  for (const QString& value : values) items.push_back(value.toStdString());
+  launcher::PrivateData data = loadPrivateData();
+  return data.SetStringArray(key.toStdString(), items);
+}
+
 void QVPublicUtilities::setPrivateDataFiles(const std::vector<std::string>& shipped, const std::string& overlay) {
   std::lock_guard g(g_lock);
   g_files = Files{true, shipped, overlay};

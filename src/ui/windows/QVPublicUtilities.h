@@ -45,6 +45,12 @@ class QVPublicUtilities {
   static long long privateInteger(const QString& key);
   // The string entries of a dictionary of "PrivateData".
   static std::vector<std::pair<QString, QString>> privateEntries(const QString& key);
+  // The strings of an array of "PrivateData".
+  static QStringList privateStrings(const QString& key);
+  // Write into the user's overlay of "PrivateData" (read, changed and
+  // written back whole); false when it could not be written.
+  static bool writePrivateString(const QString& key, const QString& value);
+  static bool writePrivateStrings(const QString& key, const QStringList& values);
 };
 
 class QVLinkUrl {

@@ -370,6 +370,7 @@ void QVRootWindowController::startScan() {
     deletailWC_->show();
     deletailWC_->raise();
     deletailWC_->activateWindow();
+    followResultsWindow(deletailWC_);
     QPointer<QWidget> window = deletailWC_;
     QTimer::singleShot(300, this, [this, window] {
       if (window && window == deletailWC_) getDataForDeletailPage();
@@ -400,6 +401,22 @@ void QVRootWindowController::openImageFromMenu() {
   }
   // On to the disk page, where the image is listed.
   selectTypeVC()->nextButtonAction();
+}
+
+void QVRootWindowController::followResultsWindow(QWidget* window) {
+  if (auto* results = qobject_cast<QVDeletailWindowController*>(window))
+    connect(results, &QVDeletailWindowController::backHomeRequested, this, &QVRootWindowController::resultsWentHome,
+            Qt::UniqueConnection);
+}
+
+void QVRootWindowController::resultsWentHome() {
+  if (deletailWC_) {
+    deletailWC_->hide();
+    // It may be the caller: it goes once control is back in the event loop.
+    deletailWC_->deleteLater();
+    deletailWC_ = nullptr;
+  }
+  QTimer::singleShot(200, this, [this] { emit homeRequested(); });
 }
 
 void QVRootWindowController::getDataForDeletailPage() {

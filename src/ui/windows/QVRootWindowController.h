@@ -86,6 +86,9 @@ class QVRootWindowController : public ui::TCImageWindow, public QVSelectTypeDele
   // button; elsewhere the image is opened and the disk page follows.
   void openImageFromMenu();
   void showDetailWindow();
+  // The results window went back home: it goes, and a new main window is
+  // asked for (homeRequested) shortly after.
+  void resultsWentHome();
 
   int selectValues() const { return selectValues_; }
   const QStringList& allTypeArr() const { return allTypeArr_; }
@@ -112,6 +115,9 @@ class QVRootWindowController : public ui::TCImageWindow, public QVSelectTypeDele
   void scanWindowOpened(QWidget* window);
   // A saved result was loaded into a new results window.
   void importWindowOpened(QWidget* window);
+  // The user went back home from the results window: a new main window
+  // takes the place of this one (the application delegate makes it).
+  void homeRequested();
 
  protected:
   // The page shown first: the category page.
@@ -127,6 +133,7 @@ class QVRootWindowController : public ui::TCImageWindow, public QVSelectTypeDele
   void showDiskPage(const std::vector<DiskRow>& disks, const DiskRow& first);
   void continueButtonClicked();
   void observeWindowNotifications();
+  void followResultsWindow(QWidget* window);
 
   DialogFrame* frame_ = nullptr;
   QPointer<QLabel> titleLabel_;

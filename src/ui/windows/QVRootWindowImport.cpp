@@ -60,6 +60,7 @@ bool QVRootWindowController::loadSavedResult(const QString& path) {
   }
   if (selectDiskVC_) selectDiskVC_->hide();
   hide();
+  followResultsWindow(results);
   results->show();
   results->raise();
   results->activateWindow();

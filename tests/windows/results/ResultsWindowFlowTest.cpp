@@ -268,12 +268,15 @@ TEST(ResultsWindowDeepScan, TicksDuringAnUnpausedDeepScanChangeNothing) {
       QVariantMap{{QStringLiteral("DevName"), QString::fromStdString(session.disk().devName)}});
   ASSERT_EQ(runner.alerts.size(), 1u);
   EXPECT_EQ(runner.alerts[0].informative, QStringLiteral("The usb device is detatched!"));
-  EXPECT_EQ(backHome, 1);
   ui::NotificationCenter::defaultCenter().post(
       QStringLiteral("RefreshDetachDevice"),
       QVariantMap{{QStringLiteral("DevName"), QString::fromStdString(session.disk().devName)}});
   EXPECT_EQ(runner.alerts.size(), 1u);
+  // Home once the stopped scan has ended, without asking to save.
   ASSERT_TRUE(WaitForScanEnd(w));
+  EXPECT_EQ(backHome, 1);
+  EXPECT_EQ(runner.alerts.size(), 1u);
+  EXPECT_FALSE(w.isVisible());
 }
 
 }  // namespace

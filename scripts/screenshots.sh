@@ -12,8 +12,9 @@
 #   update-none.png   the update window when the list's server cannot be reached
 # and, from quarnel_results_shots (tools/screenshot/ResultsShots.cpp):
 #   results-*.png     the results window on an image of its own: a deep scan
-#                     paused at its start, then a quick scan's path,
-#                     category and date trees and the space-bar preview
+#                     paused at its start, then a quick scan's deep-scan
+#                     suggestion (results-popover.png), its path, category
+#                     and date trees and the space-bar preview
 # and, from quarnel_recovery_shots (tools/screenshot/RecoveryShots.cpp):
 #   recovery-*.png    the recovery's progress window (running, stop question,
 #                     destination full), finished and stopped windows

@@ -2,6 +2,7 @@
 // FAT16 image made in WORK_DIR (mkfs.vfat and mtools), photographed on the
 // X screen at each step (scripts/screenshots.sh runs it under Xvfb):
 //   results-scanning.png  a deep scan of the whole image, paused just after its start
+//   results-popover.png   the deep-scan suggestion above the window at the end of a quick scan
 //   results-path.png      a quick scan's path tree, the Photos folder chosen, its picture ticked
 //   results-category.png  the category tree
 //   results-date.png      the creation-date tree, a month chosen
@@ -161,6 +162,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "the quick scan did not run\n");
     return 1;
   }
+  // The suggestion stays above the window once the window is activated again.
+  w.activateWindow();
+  w.raise();
+  shot("results-popover");
+  w.popupViewHidden();
   windows::CommOutlineView& path = *w.outline(0);
   const QModelIndex photos = findRow(path, QStringLiteral("Photos"));
   path.setCurrentIndex(photos);

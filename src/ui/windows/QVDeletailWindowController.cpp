@@ -185,6 +185,8 @@ void QVDeletailWindowController::windowDidLoad() {
   foundCountTimer_.setInterval(1000);
   connect(&endScanTimer_, &QTimer::timeout, this, &QVDeletailWindowController::doEndScan);
   endScanTimer_.setInterval(1500);
+  popoverTimer_.setSingleShot(true);
+  connect(&popoverTimer_, &QTimer::timeout, this, &QVDeletailWindowController::popupViewHidden);
   loadRecentSearches();
   showTab(0);
   layoutContent();
@@ -441,6 +443,8 @@ void QVDeletailWindowController::resizeEvent(QResizeEvent* event) {
     progressView_->changeProgressValue(static_cast<float>(std::max(percent, 1.0)));
   }
   if (tableView_ != nullptr) tableView_->changeFrame();
+  // The popover keeps its place in the window.
+  if (attachedWindow_ && !attachedWindow_->isHidden()) attachedWindow_->setPoint(popoverPoint(), 11);
 }
 
 void QVDeletailWindowController::closeWindow() {

@@ -30,10 +30,12 @@
 #include "bridge/OpNodeData.h"
 #include "bridge/QVResultTrees.h"
 #include "bridge/QVUIDeviceData.h"
+#include "ui/toolkit/MAAttachedWindow.h"
 #include "ui/toolkit/QVProgressView.h"
 #include "ui/toolkit/TCImageButton.h"
 #include "ui/toolkit/TCImageWindow.h"
 #include "ui/windows/CommOutlineView.h"
+#include "ui/windows/QVDeepScanViewController.h"
 #include "ui/windows/FileListModel.h"
 #include "ui/windows/QVNSTableView.h"
 #include "ui/windows/QVRecoveryFlow.h"
@@ -135,6 +137,17 @@ class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDeleg
   void saveSearchHistroy();
   int isBackHome() const { return isBackHome_; }
   int isSelectBackHome() const { return isSelectBackHome_; }
+  // The deep-scan suggestion at the end of a quick scan: a popover above
+  // the window after the first two quick scans of an installation
+  // ("IsFristTime" in "PrivateData"), at most once per window. It goes by
+  // itself after popoverCloseDelay ms (8 s; tests shorten it), with its
+  // close button, or when a deep scan starts; closing twice is harmless.
+  void showPopoverWithViewController(QWidget* view);
+  void popupViewHidden();
+  void setPopoverCloseDelay(int ms) { popoverCloseDelay_ = ms; }
+  ui::MAAttachedWindow* attachedWindow() const { return attachedWindow_; }
+  QVDeepScanViewController* deepScanVC() const { return deepScanVC_; }
+  int isClodePopView() const { return isClodePopView_; }
   void closeWindow();
 
   // Search by name. doSearch answers whether a search started; blank text
@@ -256,6 +269,8 @@ class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDeleg
   void storeRecentSearches();
   void loadPreview(IFileNode* node);
   bool namesScannedDevice(const QVariantMap& record) const;
+  void offerDeepScan();
+  QPointF popoverPoint() const;
 
   // Job.
   _DiskVolumeData selectDiskVolumeData_;
@@ -340,6 +355,14 @@ class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDeleg
   // Preview reads run here, never on the GUI thread.
   QThreadPool previewPool_;
   int previewGeneration_ = 0;
+  // The deep-scan popover.
+  QPointer<QVDeepScanViewController> deepScanVC_;
+  QPointer<ui::MAAttachedWindow> attachedWindow_;
+  QPointer<QWidget> popView_;
+  bool deepScanPrompted_ = false;
+  int isClodePopView_ = 1;
+  int popoverCloseDelay_ = 8000;
+  QTimer popoverTimer_;
 };
 
 }  // namespace windows

@@ -13,6 +13,7 @@ void QVDeletailWindowController::deepSrcanButtonAction() {
   if (QVUIController::IsScanRunning() || isDeepScan_ == 1 || isImport_ == 1 || deepScanPending_) return;
   deepScanPending_ = true;
   clearSelectState();
+  popupViewHidden();
   stopImageLoading();
   stopGridImageLoading();
   remainTimeLabel_->setText(ui::Strings::text(QStringLiteral("NQT_FOUR_REMAININGTIME")).arg(QStringLiteral("-:-:-")));

@@ -103,6 +103,7 @@ void QVDeletailWindowController::doBackHomeAction(int ask) {
     autolocker<mutex_locker> hold(QVTreeLocker());
     for (const OpNodePtr& root : *trees_[1]) root->setNodeState(0);
   }
+  popupViewHidden();
   stopImageLoading();
   stopGridImageLoading();
   saveSearchHistroy();

@@ -223,7 +223,10 @@ void QVDeletailWindowController::getScanProgress() {
     getPorTimer_.stop();
     isDeepScan_ = QVUIController::IsDeepScan() ? 1 : 0;
     layoutBottomBar();
-    if (isDeepScan_ == 0 && isImport_ == 0) advButton_->setEnabled(true);
+    if (isDeepScan_ == 0 && isImport_ == 0) {
+      advButton_->setEnabled(true);
+      offerDeepScan();
+    }
     isCanClick_ = 1;
     scanEnded_ = true;
     showExportButtonAtEnd();

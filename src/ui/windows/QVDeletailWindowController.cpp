@@ -233,8 +233,6 @@ void QVDeletailWindowController::buildTopStrip(QWidget* content) {
     button->setAutoRaise(true);
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     button->setFont(lightFont(QStringLiteral("Helvetica Light"), 11));
-    // The grid and the cover flow come with their own views.
-    button->setEnabled(i == 0);
     segmentButtons_->addButton(button, i);
     row->addWidget(button);
   }

@@ -35,6 +35,7 @@
 #include "ui/toolkit/TCImageButton.h"
 #include "ui/toolkit/TCImageWindow.h"
 #include "ui/windows/CommOutlineView.h"
+#include "ui/windows/CoverFlowView.h"
 #include "ui/windows/QVDeepScanViewController.h"
 #include "ui/windows/FileListModel.h"
 #include "ui/windows/QVNSTableView.h"
@@ -183,15 +184,20 @@ class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDeleg
   void changeSelectAllButtonState();
   void spacePrviewFile();
 
-  // Thumbnail loaders of the grid and cover flow (no cover flow yet).
+  // Thumbnail loaders of the grid and cover flow.
   int selectSegmentCount() const override { return selectSegmentCount_; }
   int gridImageState() const override;
-  int nImageState() const override { return nImageState_; }
+  int nImageState() const override;
   void stopGridImageLoading() override;
   // The grid (view switch 1) over the rows of the list; made when first shown.
   void showGridView();
   ThumbnailGridView* gridMainView() const { return gridMainView_; }
-  void stopImageLoading() override { nImageState_ = -1; }
+  void stopImageLoading() override;
+  // The cover flow (view switch 2) above a table of the same rows; made
+  // when first shown.
+  void showCoverFlowView();
+  CoverFlowView* coverFlowView() const { return coverFlowView_; }
+  QVNSTableView* coverFlowerTableView() const { return coverFlowerTableView_; }
 
   // State, for the opener and the tests.
   int selectTypeCount() const { return selectTypeCount_; }
@@ -268,6 +274,9 @@ class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDeleg
   void loadRecentSearches();
   void storeRecentSearches();
   void loadPreview(IFileNode* node);
+  void buildCoverFlow();
+  void refreshThumbnailViews();
+  void releaseThumbnailRows();
   bool namesScannedDevice(const QVariantMap& record) const;
   void offerDeepScan();
   QPointF popoverPoint() const;
@@ -303,8 +312,11 @@ class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDeleg
   int aTableColumn_ = -1;
   // Views.
   int selectSegmentCount_ = 0;
-  int nImageState_ = -1;
   ThumbnailGridView* gridMainView_ = nullptr;
+  CoverFlowView* coverFlowView_ = nullptr;
+  QSplitter* coverFlower_ = nullptr;
+  QVNSTableView* coverFlowerTableView_ = nullptr;
+  int selectCellCount_ = -1;
   // Progress.
   std::time_t lastUpdateTime_ = 0;
   qint64 oldData_ = 0;  // ms since the epoch of the last tree refresh; 0 none

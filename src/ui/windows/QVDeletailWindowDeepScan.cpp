@@ -27,6 +27,7 @@ void QVDeletailWindowController::deepSrcanButtonAction() {
   ++previewGeneration_;
   previewPool_.waitForDone();
   if (spacePreviewWindow_) spacePreviewWindow_->closeWindow();
+  releaseThumbnailRows();
   dropRows();
   QVUIController::QVResetTreeNodeData();
   for (std::size_t kind = 0; kind < outlines_.size(); ++kind)

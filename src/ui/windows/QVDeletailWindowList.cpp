@@ -97,6 +97,7 @@ void QVDeletailWindowController::segmentSelect(int segment) {
   if (!QVUIController::IsScanRunning()) segment_->setEnabled(true);
   if (segment == 0) tableView_->viewport()->update();
   showGridView();
+  showCoverFlowView();
   changeSelectAllButtonState();
   showSelectFilesCountAndSize();
 }
@@ -115,7 +116,7 @@ void QVDeletailWindowController::refashDetailPageDataWithRefashSizeAndCount(bool
   tableViewCellNum_ = -1;
   if (!QVUIController::IsScanRunning()) segment_->setEnabled(true);
   isSorted_ = 0;
-  if (gridMainView_) showGridView();
+  refreshThumbnailViews();
   changeSelectAllButtonState();
   if (refresh) showSelectFilesCountAndSize();
   showNoValueNote();
@@ -144,6 +145,8 @@ void QVDeletailWindowController::tableViewDidClickTableColumn(int column) {
   header->setSortIndicator(column, isSorted_ == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
   aTableColumn_ = column;
   isSorted_ = isSorted_ == 1 ? 0 : 1;
+  // The cover flow shows the rows in their new order from the first.
+  if (selectSegmentCount_ == 2) showCoverFlowView();
 }
 
 int QVDeletailWindowController::GetCellNodeState(const OpNodePtr& item) const {

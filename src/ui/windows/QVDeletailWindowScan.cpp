@@ -23,10 +23,7 @@ bool QVDeletailWindowController::getData() {
   // The rows point into the result the new scan replaces.
   ++previewGeneration_;
   previewPool_.waitForDone();
-  if (gridMainView_) {
-    gridMainView_->setRows({});
-    gridMainView_->waitForLoader();
-  }
+  releaseThumbnailRows();
   if (spacePreviewWindow_) spacePreviewWindow_->closeWindow();
   dropRows();
   if (!trees_[0]->empty()) {
@@ -204,6 +201,7 @@ void QVDeletailWindowController::getScanProgress() {
     progressView_->changeProgressValue(static_cast<float>(percent));
   }
   if (!QVUIController::IsScanRunning()) {
+    if (selectSegmentCount_ == 2 && coverFlowView_) coverFlowView_->flowView()->freeCache();
     if (selectTypeCount_ != 0 && selectDesktop_ != 1) {
       QVUIController::SetViewType(0);
       QVUIController::RefreshData();

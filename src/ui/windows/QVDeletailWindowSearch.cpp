@@ -128,6 +128,7 @@ void QVDeletailWindowController::SearchTreeView(bool ended) {
   tableViewCellNum_ = -1;
   isSorted_ = 0;
   isSelectOutlineList_ = 1;
+  refreshThumbnailViews();
   changeSelectAllButtonState();
   showNoValueNote();
 }

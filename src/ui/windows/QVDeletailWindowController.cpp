@@ -445,9 +445,17 @@ void QVDeletailWindowController::resizeEvent(QResizeEvent* event) {
   if (attachedWindow_ && !attachedWindow_->isHidden()) attachedWindow_->setPoint(popoverPoint(), 11);
 }
 
+void QVDeletailWindowController::setCloseButtonEnabled(bool enabled) {
+  if (ui::TCWindowButton* close = standardWindowButton(ui::TCWindowButton::Close)) close->setEnabled(enabled);
+}
+
 void QVDeletailWindowController::closeWindow() {
   if (isCloseWindow_ == 1 || isBackHome_ == 1) return;
+  // A search rebuilds this window's trees until its end is handled.
+  if (QVUIController::QVGetIsSearching() != 0) return;
   if (!QVUIController::IsScanRunning()) {
+    // A deep scan about to start no longer does.
+    deepScanPending_ = false;
     hide();
     ui::NotificationCenter::defaultCenter().post(QStringLiteral("appWillTerminate"));
     close();
@@ -480,13 +488,16 @@ void QVDeletailWindowController::closeWindow() {
 }
 
 void QVDeletailWindowController::closeEvent(QCloseEvent* event) {
-  // A close from the window system goes through the same question while
-  // a scan runs.
-  if (QVUIController::IsScanRunning() && isCloseWindow_ == 0 && isBackHome_ == 0) {
+  // A close from the window system goes through the same question while a
+  // scan runs, and waits for a search. The window stays while its scan
+  // ends (also once a stop was asked for): the end of the scan reads it.
+  const bool stopping = isCloseWindow_ == 1 && !scanEnded_;
+  if (isBackHome_ == 0 && (stopping || QVUIController::IsScanRunning() || QVUIController::QVGetIsSearching() != 0)) {
     event->ignore();
     closeWindow();
     return;
   }
+  deepScanPending_ = false;
   ui::TCImageWindow::closeEvent(event);
 }
 

@@ -149,7 +149,11 @@ class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDeleg
   ui::MAAttachedWindow* attachedWindow() const { return attachedWindow_; }
   QVDeepScanViewController* deepScanVC() const { return deepScanVC_; }
   int isClodePopView() const { return isClodePopView_; }
+  // The close button: while a scan runs the user is asked whether to stop
+  // it, and the window goes once it has ended; while a search runs the
+  // button is off and a close does nothing.
   void closeWindow();
+  int isCloseWindow() const { return isCloseWindow_; }
 
   // Search by name. doSearch answers whether a search started; blank text
   // never searches and the same text twice in a row does nothing.
@@ -262,6 +266,7 @@ class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDeleg
   void layoutContent();
   void layoutBottomBar();
   void setNotification();
+  void setCloseButtonEnabled(bool enabled);
   // Recovery and saving: the flow behind the recover button, the save
   // button (made once) and its state at the end of a scan.
   void buildRecoveryAndSave();

@@ -51,6 +51,8 @@ void QVDeletailWindowController::deepSrcanButtonAction() {
 }
 
 void QVDeletailWindowController::doDeepScanAction() {
+  // The window was closed or left meanwhile: no scan without a window.
+  if (!deepScanPending_ || isCloseWindow_ == 1 || isBackHome_ == 1) return;
   deepScanPending_ = false;
   selectSegmentCount_ = 0;
   segment_->setEnabled(false);

@@ -96,6 +96,7 @@ bool QVDeletailWindowController::doSearch() {
   if (started) {
     lastSearchStr_ = text;
     backHomeButton_->setEnabled(false);
+    setCloseButtonEnabled(false);
   }
   return started;
 }
@@ -111,6 +112,7 @@ void QVDeletailWindowController::searchClearButtonClick() {
 // "DoSearchValue" comes while the search still holds the trees; they are
 // read once it has ended.
 void QVDeletailWindowController::SearchTreeView(bool ended) {
+  setCloseButtonEnabled(false);
   if (!ended) return;
   for (std::size_t kind = 0; kind < outlines_.size(); ++kind)
     outlines_[kind]->loadDataFormDetail(trees_[kind].get(), static_cast<int>(kind));
@@ -131,6 +133,7 @@ void QVDeletailWindowController::SearchTreeView(bool ended) {
   refreshThumbnailViews();
   changeSelectAllButtonState();
   showNoValueNote();
+  setCloseButtonEnabled(true);
 }
 
 void QVDeletailWindowController::reloadTreeView() {

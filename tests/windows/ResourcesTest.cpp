@@ -164,6 +164,8 @@ TEST(Resources, EnglishTableHasEveryKeyTheWindowsUse) {
                               "NQT_FOUR_SCAN_STOP_NODE",
                               "NQT_FOUR_SCAN_STOP_YES_BUTTON",
                               "NQT_FOUR_SCAN_STOP_NO_BUTTON",
+                              "NQT_FOUR_DEEPSCAN_REFUSED_TITLE",
+                              "NQT_FOUR_DEEPSCAN_REFUSED_NODE",
                               "NQT_FOUR_SCAN_BACKHOME_TITLE",
                               "NQT_FOUR_SCAN_BACKHOME_NODE",
                               "NQT_FOUR_SCAN_BACKHOME_YES_BUTTON",

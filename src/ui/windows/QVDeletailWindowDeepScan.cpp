@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "bridge/QVUIController.h"
+#include "ui/toolkit/Modal.h"
 #include "ui/toolkit/Strings.h"
 #include "ui/windows/QVDeletailWindowController.h"
 
@@ -23,15 +24,14 @@ void QVDeletailWindowController::deepSrcanButtonAction() {
   isPause_ = 0;
   isDeepScan_ = 1;
   scanEnded_ = false;
-  // The rows and tree items shown point into the result the deep scan replaces.
+  // The rows and tree items shown point into the result the deep scan
+  // replaces. The trees themselves are emptied by the bridge when the deep
+  // scan starts: should it refuse, they show the quick scan's result again.
   ++previewGeneration_;
   previewPool_.waitForDone();
   if (spacePreviewWindow_) spacePreviewWindow_->closeWindow();
   releaseThumbnailRows();
   dropRows();
-  QVUIController::QVResetTreeNodeData();
-  for (std::size_t kind = 0; kind < outlines_.size(); ++kind)
-    outlines_[kind]->loadDataFormDetail(trees_[kind].get(), static_cast<int>(kind));
   showNoValueNote();
   backHomeButton_->setEnabled(false);
   pauseButton_->setEnabled(false);
@@ -46,6 +46,7 @@ void QVDeletailWindowController::deepSrcanButtonAction() {
   continueScanButton_->hide();
   recovertyButton_->setEnabled(false);
   advButton_->setEnabled(false);
+  if (exportButton_ != nullptr) exportButton_->setEnabled(false);
   applyDeepScanLayout();
   QTimer::singleShot(200, this, &QVDeletailWindowController::doDeepScanAction);
 }
@@ -54,20 +55,37 @@ void QVDeletailWindowController::doDeepScanAction() {
   // The window was closed or left meanwhile: no scan without a window.
   if (!deepScanPending_ || isCloseWindow_ == 1 || isBackHome_ == 1) return;
   deepScanPending_ = false;
-  selectSegmentCount_ = 0;
-  segment_->setEnabled(false);
   segmentSelect(0);
+  segment_->setEnabled(false);
   ClearSelectedFilesInfo();
+  const int saved = bSave_;
+  bSave_ = 0;
   QVUIController::ResetShouldBuild();
   search_->setEnabled(false);
+  const QString searched = search_->text();
   {
     const QSignalBlocker quiet(search_);
     search_->clear();
   }
   scanEnded_ = false;
   stopRequested_ = false;
-  QVUIController::DoDeepScan(this, "NormalScranValue");
   getPorTimer_.stop();
+  if (QVUIController::DoDeepScan(this, "NormalScranValue")) return;
+  // Another job still runs, or the device is gone: the user is told and
+  // the quick scan's result (as it was searched) is shown again.
+  bSave_ = saved;
+  {
+    const QSignalBlocker quiet(search_);
+    search_->setText(searched);
+  }
+  isDeepScan_ = QVUIController::IsDeepScan() ? 1 : 0;
+  advButton_->show();
+  DataInitFinished();
+  ui::AlertSpec spec;
+  spec.parent = this;
+  spec.message = ui::Strings::text(QStringLiteral("NQT_FOUR_DEEPSCAN_REFUSED_TITLE"));
+  spec.informative = ui::Strings::text(QStringLiteral("NQT_FOUR_DEEPSCAN_REFUSED_NODE"));
+  ui::Modal().alert(spec);
 }
 
 }  // namespace windows

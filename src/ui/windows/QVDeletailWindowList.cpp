@@ -91,6 +91,8 @@ void QVDeletailWindowController::modifyTimeButtonClick() {
 void QVDeletailWindowController::segmentSelect(int segment) {
   stopImageLoading();
   stopGridImageLoading();
+  // Also when chosen here rather than by a click.
+  if (QAbstractButton* button = segmentButtons_->button(segment)) button->setChecked(true);
   if (segment == selectSegmentCount_) return;
   selectSegmentCount_ = segment;
   showNoValueNote();

@@ -8,9 +8,14 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <condition_variable>
+#include <mutex>
+
 #include "ResultsTestSupport.h"
+#include "bridge/JobThreads.h"
 #include "bridge/QVUIController.h"
 #include "ui/toolkit/Modal.h"
+#include "ui/toolkit/Strings.h"
 #include "ui/windows/QVDeletailWindowController.h"
 
 namespace {
@@ -71,6 +76,91 @@ TEST(ResultsDeepScanButton, ClearsTheTreesAndRunsADeepScanOfTheSameDevice) {
   std::uint64_t size = 0;
   QVUIController::GetSelectedFilesAmout(count, size);
   EXPECT_EQ(count, 0);
+}
+
+// Another job of the bridge that runs until released (as a save of the
+// result would).
+class HeldJob {
+ public:
+  bool start() {
+    return bridge::JobRegistry::instance().Start("held", [this] {
+      std::unique_lock<std::mutex> hold(mutex_);
+      changed_.wait(hold, [this] { return released_; });
+    });
+  }
+  void release() {
+    {
+      std::lock_guard<std::mutex> hold(mutex_);
+      released_ = true;
+    }
+    changed_.notify_all();
+    bridge::JobRegistry::instance().WaitIdle("held", std::chrono::seconds(30));
+  }
+  ~HeldJob() { release(); }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool released_ = false;
+};
+
+TEST(ResultsDeepScanButton, RefusedDeepScanIsShownAndTheQuickScansResultStays) {
+  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  testsupport::TempDir dir;
+  FatImage image;
+  ASSERT_TRUE(MakeFatImage(dir, image));
+  BridgeSession session;
+  ASSERT_TRUE(session.open(image.path));
+  ui::ScriptedModalRunner runner;
+  ui::ScopedModalRunner scoped(runner);
+  QVDeletailWindowController w;
+  w.setSelectDiskVolumeData(session.volume());
+  w.setScanTypeNum(1);
+  w.show();
+  ASSERT_TRUE(w.getData());
+  ASSERT_TRUE(WaitForScanEnd(w));
+  const std::vector<QString> roots = RootLabels(*w.outline(0));
+  ASSERT_FALSE(roots.empty());
+  w.segmentSelect(1);
+
+  HeldJob held;
+  ASSERT_TRUE(held.start());
+  w.advButton()->click();
+  EXPECT_TRUE(RootLabels(*w.outline(0)).empty());
+  QElapsedTimer t;
+  t.start();
+  while (runner.alerts.empty() && t.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  ASSERT_EQ(runner.alerts.size(), 1u);
+  EXPECT_EQ(runner.alerts[0].message, ui::Strings::text(QStringLiteral("NQT_FOUR_DEEPSCAN_REFUSED_TITLE")));
+  EXPECT_FALSE(runner.alerts[0].message.isEmpty());
+  EXPECT_FALSE(QVUIController::IsScanRunning());
+  EXPECT_FALSE(QVUIController::IsDeepScan());
+  EXPECT_EQ(w.isDeepScan(), 0);
+  // The quick scan's result again, on the list, with its end-of-scan bar.
+  EXPECT_EQ(RootLabels(*w.outline(0)), roots);
+  EXPECT_TRUE(FolderWithFiles(w).isValid());
+  EXPECT_GE(FirstFileRow(*w.fileList()), 0);
+  EXPECT_EQ(w.selectSegmentCount(), 0);
+  EXPECT_TRUE(w.scanEnded());
+  EXPECT_TRUE(w.advButton()->isVisible());
+  EXPECT_TRUE(w.advButton()->isEnabled());
+  EXPECT_TRUE(w.recovertyButton()->isVisible());
+  EXPECT_FALSE(w.pauseButton()->isVisible());
+  EXPECT_TRUE(w.search()->isEnabled());
+  EXPECT_TRUE(w.segment()->isEnabled());
+  EXPECT_TRUE(w.backHomeButton()->isEnabled());
+
+  // Once the other job has ended, the button starts the deep scan.
+  held.release();
+  w.advButton()->click();
+  t.restart();
+  while (!QVUIController::IsScanRunning() && !w.scanEnded() && t.elapsed() < 10000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_TRUE(QVUIController::IsDeepScan());
+  ASSERT_TRUE(WaitForScanEnd(w));
+  EXPECT_EQ(runner.alerts.size(), 1u);
+  EXPECT_EQ(w.isDeepScan(), 1);
+  EXPECT_FALSE(RootLabels(*w.outline(0)).empty());
 }
 
 }  // namespace

@@ -135,6 +135,48 @@ TEST_F(ImageFlowFixture, ClickKeysAndWheelSelectAndReport) {
   EXPECT_TRUE(source.chosen.empty());
 }
 
+// The count and the pictures are read again on reload: a shorter list keeps
+// the selection inside it, and the new pictures are the ones drawn.
+TEST_F(ImageFlowFixture, ReloadReadsTheCountAgainAndKeepsTheSelectionInside) {
+  source.fill(40);
+  view.setDataSource(&source);
+  view.setSelectedIndex(35);
+  source.fill(8);
+  for (Photo& photo : source.photos) photo.setImageRepresentation(colour(77));
+  view.reloadData();
+  EXPECT_EQ(view.itemsCount(), 8u);
+  EXPECT_EQ(view.selectedIndex(), 7);
+  EXPECT_TRUE(near(middle(), colour(77).pixelColor(0, 0))) << middle().name().toStdString();
+  source.photos.clear();
+  view.reloadData();
+  EXPECT_EQ(view.itemsCount(), 0u);
+  EXPECT_EQ(view.selectedIndex(), -1);
+  EXPECT_EQ(view.itemAt(QPoint(view.width() / 2, 100)), -1);
+}
+
+// Page keys move by the pictures drawn on one side; Home goes to the first.
+TEST_F(ImageFlowFixture, PageAndHomeKeysMoveByWhatIsOnScreen) {
+  source.fill(100);
+  view.setDataSource(&source);
+  view.setSelectedIndex(50);
+  const int page = view.sideItems();
+  ASSERT_GT(page, 0);
+  QTest::keyClick(&view, Qt::Key_PageDown);
+  EXPECT_EQ(view.selectedIndex(), 50 + page);
+  QTest::keyClick(&view, Qt::Key_PageUp);
+  QTest::keyClick(&view, Qt::Key_PageUp);
+  EXPECT_EQ(view.selectedIndex(), 50 - page);
+  QTest::keyClick(&view, Qt::Key_Down);
+  EXPECT_EQ(view.selectedIndex(), 51 - page);
+  QTest::keyClick(&view, Qt::Key_Home);
+  EXPECT_EQ(view.selectedIndex(), 0);
+  QTest::keyClick(&view, Qt::Key_Up);
+  EXPECT_EQ(view.selectedIndex(), 0);
+  EXPECT_EQ(source.chosen,
+            (std::vector<quint64>{static_cast<quint64>(50 + page), static_cast<quint64>(50),
+                                  static_cast<quint64>(50 - page), static_cast<quint64>(51 - page), 0, 0}));
+}
+
 TEST_F(ImageFlowFixture, ANewVersionOrPictureIsDrawnOnlyAfterItsCellReloads) {
   source.fill(5);
   view.setDataSource(&source);

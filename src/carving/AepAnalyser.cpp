@@ -34,6 +34,7 @@ int AEPAnalyser::AEPRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
   }
   if (context.zeroTailBytes < 9) return kSizeNeedMore;
   m_llSize = pos + BruteForce::RawUtility::Binary_Compare(sector, sectorSize) + 8;
+  m_bEndGuessed = true;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
   return kSizeDone;
 }

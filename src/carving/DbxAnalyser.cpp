@@ -39,6 +39,7 @@ int DbxAnalyser::DbxRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
   }
   if (context.zeroTailBytes < 9) return kSizeNeedMore;
   m_llSize = pos + BruteForce::RawUtility::Binary_Compare(sector, sectorSize);
+  m_bEndGuessed = true;
   streammember::NameRange(*this, streammember::kFormC, sectorNumber);
   return kSizeDone;
 }

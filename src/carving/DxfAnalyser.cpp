@@ -63,6 +63,7 @@ int CDXFRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long lon
   }
   if (pos + sectorSize >= kCap) {
     m_llSize = kCap;
+    m_bEndGuessed = true;
     streammember::NameRange(*this, streammember::kFormA, sectorNumber);
     return kSizeDone;
   }

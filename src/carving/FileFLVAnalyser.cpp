@@ -46,6 +46,7 @@ bool FileFLVAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
     if (!walk.Step(tag, p)) break;
   }
   info.m_llSize = p < kLimit ? p : kLimit;
+  info.m_bEndGuessed = p >= kLimit;
   info.m_eType = kRawTypeFlv;
   return true;
 }

@@ -53,5 +53,6 @@ bool FileMboxAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device
     }
   }
   info.m_llSize = static_cast<long long>(offset);
+  info.m_bEndGuessed = true;
   return true;
 }

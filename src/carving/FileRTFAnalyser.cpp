@@ -47,6 +47,7 @@ bool FileRTFAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
     }
   }
   info.m_llSize = static_cast<long long>(p);
+  info.m_bEndGuessed = true;
   info.m_eType = kRawTypeRtf;
   return true;
 }

@@ -45,6 +45,7 @@ bool FileSVGAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device)
     // The text ends in this sector: keep its bytes in use.
     const int used = UsedBytes(reinterpret_cast<const unsigned char*>(sector.data()), static_cast<int>(ss));
     info.m_llSize = static_cast<long long>(off) + used;
+    info.m_bEndGuessed = true;
     if (info.m_eType == kRawTypeRaw) info.m_eType = kRawTypeSvg;
     return info.m_llSize > 0;
   }

@@ -55,6 +55,7 @@ int CGifFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long s
   }
   if (pos + sectorSize >= kCap) {
     m_llSize = kCap;
+    m_bEndGuessed = true;
     streammember::NameRange(*this, streammember::kFormA, sectorNumber);
     return kSizeDone;
   }

@@ -19,6 +19,7 @@ int HTMLAnalyser::HTMLRawFileInfo::CalcRawSize(unsigned char* sector, int sector
   if (static_cast<unsigned long long>(pos) > m_uCap) {
     m_strName = name;
     m_llSize = pos;
+    m_bEndGuessed = true;
     return kSizeDone;
   }
   // The closing tag (and the line end after it) ends the page, also amid
@@ -36,6 +37,7 @@ int HTMLAnalyser::HTMLRawFileInfo::CalcRawSize(unsigned char* sector, int sector
   if (size < m_llMinLength + m_llExtraLength) return kSizeNeedMore;
   m_strName = name;
   m_llSize = size;
+  m_bEndGuessed = true;
   m_eType = kRawTypeHtm;
   return kSizeDone;
 }

@@ -202,7 +202,10 @@ int JpegAnalyzer::JpegRawFileInfo::CalcRawSize(unsigned char* sector, int sector
     m_bSeen = true;
     if (m_structure.GetState() == JpegStructure::State::kEnded) return Finish(sectorNumber, m_structure.End());
     if (!m_bExif) m_llCap = kPlainCap;
-    if (m_llCap < pos) return Finish(sectorNumber, m_llCap);
+    if (m_llCap < pos) {
+      m_bEndGuessed = true;
+      return Finish(sectorNumber, m_llCap);
+    }
     return kSizeNeedMore;
   }
 
@@ -213,9 +216,15 @@ int JpegAnalyzer::JpegRawFileInfo::CalcRawSize(unsigned char* sector, int sector
   m_llLastSector = sectorNumber;
   m_bSeen = true;
   if (end > 0) return Finish(sectorNumber, end);
-  if (m_llExpected != 0 && m_llExpected < pos) return Finish(sectorNumber, pos);
+  if (m_llExpected != 0 && m_llExpected < pos) {
+    m_bEndGuessed = true;
+    return Finish(sectorNumber, pos);
+  }
   if (!m_bExif) m_llCap = kPlainCap;
-  if (m_llCap < pos) return Finish(sectorNumber, m_llCap);
+  if (m_llCap < pos) {
+    m_bEndGuessed = true;
+    return Finish(sectorNumber, m_llCap);
+  }
   return kSizeNeedMore;
 }
 

@@ -14,6 +14,7 @@ class CKalderRecord : public CStreamRecord {
     if (pos < m_llMinimum + m_llExtra) return kSizeNeedMore;
     if (bContinue(sector, sectorSize, sectorNumber, pos, context) == 1) return kSizeNeedMore;
     m_llSize = pos < 10 * m_llCap ? m_llWalkedEnd : m_llCap;
+    m_bEndGuessed = pos >= 10 * m_llCap;
     streammember::NameRange(*this, streammember::kFormA, sectorNumber);
     return kSizeDone;
   }

@@ -54,8 +54,11 @@ int CMDBAnalyser::MDBRawFileInfo::CalcRawSize(unsigned char* sector, int sectorS
   long long pos = 0;
   if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kRawType3gp;
   if (pos < kPage || pos % kPage != 0) return kRawType3gp;
-  if (pos > kCap) return Finish(pos, sectorNumber);
-  if (!m_bWalking) return context.zeroTailBytes < 9 ? 2 : Finish(pos, sectorNumber);
+  if (pos > kCap || (!m_bWalking && context.zeroTailBytes >= 9)) {
+    m_bEndGuessed = true;
+    return Finish(pos, sectorNumber);
+  }
+  if (!m_bWalking) return kSizeNeedMore;
   const unsigned t = static_cast<unsigned>(sector[0] | (sector[1] << 8));
   if (t != 0 && !KnownPage(t)) {
     m_bForeign = true;

@@ -64,6 +64,7 @@ int MOBIAnalyser::MOBIRawFileInfo::CalcRawSize(unsigned char* sector, int sector
     m_llSize = m_llWalk + 4;
   } else if (m_bZeroTail && context.zeroTailBytes > 8) {
     m_llSize = pos + BruteForce::RawUtility::Binary_Compare(sector, sectorSize);
+    m_bEndGuessed = true;
   } else {
     return kSizeNeedMore;
   }

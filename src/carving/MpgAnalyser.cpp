@@ -48,6 +48,7 @@ int MPGAnalyser::MPGRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
   if (bContinue(bytes, pos, pos + sectorSize, sectorNumber == m_llStartSector) == 1) return kSizeNeedMore;
   if (m_llWalk <= 0) return kSizeDone;
   m_llSize = pos < 10 * m_llCap ? m_llWalk : m_llCap;
+  m_bEndGuessed = pos >= 10 * m_llCap;
   m_eType = kRawTypeMpg;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
   return kSizeDone;

@@ -52,6 +52,7 @@ int OGGAnalyser::OGGRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
   if (bContinue(bytes, pos, sectorEnd) == 1) return kSizeNeedMore;
   if (m_llWalk == 0) return Done(1);
   m_llSize = pos < 10 * m_llCap ? m_llWalk : m_llCap;
+  m_bEndGuessed = pos >= 10 * m_llCap;
   m_eType = kRawTypeOgg;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
   return Done(1);

@@ -74,6 +74,7 @@ int PSDAnalyser::PSDRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
   }
   if (m_eStage == kKnownEnd && m_llEnd <= pos + sectorSize) return Finish(m_llEnd, sectorNumber);
   if (m_eStage != kZeroTail || m_llWalk >= pos || context.zeroTailBytes < 8) return kSizeNeedMore;
+  m_bEndGuessed = true;
   return Finish(pos + BruteForce::RawUtility::Binary_Compare(sector, sectorSize), sectorNumber);
 }
 

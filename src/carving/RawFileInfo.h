@@ -34,6 +34,7 @@ class CRawFileInfo {
     int flags = 0;                           // 4: the sector's first u32 is 0
     int zeroTailBytes = 0;                   // 0..32: zero u32 words at the sector's end, in bytes
     CRawFileInfo* other = nullptr;           // the candidate made on this sector, if another
+    bool fileStartsHere = false;             // a candidate was made on this sector
     // The sweep bytes around the sector that may be read: [bufferBegin,
     // bufferEnd). Null: only the sector itself.
     const unsigned char* bufferBegin = nullptr;
@@ -63,6 +64,9 @@ class CRawFileInfo {
 
   long long m_llStartSector = 0;
   long long m_llSize = 0;
+  // The size is a cap or the start of zero fill, not an end the format
+  // marks: the file never reaches past the next file found after it.
+  bool m_bEndGuessed = false;
   RAW_FILE_TYPE m_eType = kRawTypeRaw;
   int m_iAnalyserType = 0xFFFF;
   std::string m_strName;

@@ -32,6 +32,22 @@ int ZeroTailBytes(const unsigned char* sector, int sectorSize) {
   return 4 * words;
 }
 
+// Types whose stream is a run of units that each start with the type's
+// signature: a start of the same type inside such a file is one of its
+// units, not the next file.
+bool UnitsRepeatSignature(int type) {
+  switch (type) {
+    case kRawTypeMp3:
+    case kRawTypeTar:
+    case kRawTypeOgg:
+    case kRawTypeMpg:
+    case kRawTypeM2ts:
+      return true;
+    default:
+      return false;
+  }
+}
+
 int Accepts(IRawFileAnalyser* a, unsigned char* data, CRawFileInfo& probe, int sectorSize, long long sector,
             const CRawFileInfo::SearchContext& ctx) {
   if (ISpecialRawFileAnalyser* special = a->GetSpecialRawFile()) {
@@ -55,6 +71,8 @@ CRAWSearchController::~CRAWSearchController() {
 void CRAWSearchController::DeleteCandidates() {
   // Open candidates are also in the waiting list.
   m_open.clear();
+  m_held.clear();
+  m_starts.clear();
   for (CRawFileInfo* c : m_waiting) delete c;
   for (CRawFileInfo* c : m_readBack) delete c;
   m_waiting.clear();
@@ -137,6 +155,8 @@ int CRAWSearchController::PreparetoSearch() {
   m_blockBuffer.assign(m_uBlockBufferSize + 4096, 0);
   m_bLowerValid = false;
   m_llLastBlockEnd = -1;
+  m_llSweptTo = 0;
+  m_bSweepOver = false;
   return 1;
 }
 
@@ -184,7 +204,47 @@ CRawFileInfo* CRAWSearchController::CreateCandidate(IRawFileAnalyser* analyser, 
   c->m_pAnalyser = analyser;
   c->m_iAnalyserType = analyser->GetOwnType();
   if (m_pFileSectorMap != nullptr) m_pFileSectorMap->emplace(sector, static_cast<unsigned>(probe.m_eType));
+  RecordStart(sector, probe.m_eType);
   return c;
+}
+
+void CRAWSearchController::RecordStart(long long sector, int type) {
+  const std::pair<long long, int> start(sector, type);
+  if (m_starts.empty() || m_starts.back().first < sector) {
+    m_starts.push_back(start);
+    return;
+  }
+  const auto at = std::lower_bound(m_starts.begin(), m_starts.end(), start,
+                                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  if (at == m_starts.end() || at->first != sector) m_starts.insert(at, start);
+}
+
+void CRAWSearchController::CutAtNextStart(CRawFileInfo* c) const {
+  const long long first = c->m_llStartSector;
+  auto it = std::upper_bound(m_starts.begin(), m_starts.end(), first,
+                             [](long long s, const auto& start) { return s < start.first; });
+  for (; it != m_starts.end(); ++it) {
+    const long long room = (it->first - first) * m_iSectorSize;
+    if (room >= c->m_llSize) return;
+    if (it->second == c->m_eType && UnitsRepeatSignature(c->m_eType)) continue;
+    c->m_llSize = room;
+    return;
+  }
+}
+
+void CRAWSearchController::DeliverHeldFinds() {
+  const long long swept = m_llSweptTo * m_iSectorSize;
+  std::vector<std::unique_ptr<CRawFileInfo>> still;
+  for (auto& c : m_held) {
+    CutAtNextStart(c.get());
+    if (m_bSweepOver || c->m_llStartSector * m_iSectorSize + c->m_llSize <= swept) {
+      c->m_bEndGuessed = false;
+      Deliver(c.get());
+    } else {
+      still.push_back(std::move(c));
+    }
+  }
+  m_held.swap(still);
 }
 
 void CRAWSearchController::AddRawFileInfoToList(CRawFileInfo* candidate, unsigned char* data, long long sector) {
@@ -252,6 +312,18 @@ bool CRAWSearchController::Deliver(CRawFileInfo* c) {
     }
   }
   if (c->m_llSize <= 0) return true;
+  if (c->m_bEndGuessed) {
+    CutAtNextStart(c);
+    // Starts beyond the sectors swept so far are not known yet: the find
+    // waits until the sweep passes its end.
+    if (!m_bSweepOver && (c->m_llStartSector - m_llSweptTo) * m_iSectorSize + c->m_llSize > 0) {
+      auto held = std::make_unique<CRawFileInfo>(*c);
+      held->m_pAnalyser = nullptr;
+      m_held.push_back(std::move(held));
+      return true;
+    }
+    c->m_bEndGuessed = false;
+  }
   // A find that lies inside a delivered find of its own type is a piece of
   // that file (a member header of an archive, a pack of a stream); its end
   // may pass the file's end by the padding of one archive record.
@@ -271,6 +343,7 @@ bool CRAWSearchController::Deliver(CRawFileInfo* c) {
 
 bool CRAWSearchController::SizeThroughDevice(CRawFileInfo* c, IStorageDevice* device) {
   if (c->m_pAnalyser == nullptr || device == nullptr) return false;
+  c->m_bEndGuessed = false;
   try {
     return c->m_pAnalyser->GetRawFileSize(*c, device);
   } catch (...) {
@@ -327,15 +400,18 @@ int CRAWSearchController::AnalyzeBlock(long long start, long long count) {
       continue;
     }
     if (CNotifyCenter::Instance().isContinue() == 0) break;
+    m_llSweptTo = s + 1;
     unsigned char* data = upper + static_cast<std::size_t>(i) * static_cast<std::size_t>(ss);
     context.flags = U32Le(data) == 0 ? 4 : 0;
     context.zeroTailBytes = ZeroTailBytes(data, ss);
     context.other = nullptr;
+    context.fileStartsHere = false;
 
     CRawFileInfo probe;
     CRawFileInfo* fresh = nullptr;
     if (IRawFileAnalyser* analyser = FindAnalyser(data, probe, s, context)) {
       if (CRawFileInfo* c = CreateCandidate(analyser, probe, s)) {
+        context.fileStartsHere = true;
         if (c->m_llSize > 0 && GetFileManager(c->m_eType) != nullptr) {
           Deliver(c);
           delete c;
@@ -352,7 +428,9 @@ int CRAWSearchController::AnalyzeBlock(long long start, long long count) {
 
   std::memcpy(lower, upper, half);
   m_llLastBlockEnd = start + count;
+  if (CNotifyCenter::Instance().isContinue() != 0) m_llSweptTo = std::max(m_llSweptTo, start + count);
   if (m_ring.IsFullBuffer()) FlushReadBack(spb);
+  DeliverHeldFinds();
   m_ring.AddBlockToBuffer(upper, start, count);
   return 1;
 }
@@ -365,6 +443,7 @@ void CRAWSearchController::EndSearch(int build) {
     ReleaseSearch();
     return;
   }
+  m_bSweepOver = true;
   for (CRawFileInfo* c : m_open) c->WillBeRemove(nullptr, -1);
   m_open.clear();
   m_waiting.splice(m_waiting.end(), m_readBack);
@@ -383,6 +462,8 @@ void CRAWSearchController::EndSearch(int build) {
     }
     delete c;
   }
+  if (CNotifyCenter::Instance().isContinue() != 0) DeliverHeldFinds();
+  m_held.clear();
   std::printf("--------------%s:%d:--------\n", "EndSearch", __LINE__);
   m_blockBuffer.clear();
   m_blockBuffer.shrink_to_fit();

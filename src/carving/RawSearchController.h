@@ -57,6 +57,12 @@ class CRAWSearchController : public ICompleteFileSystemSearchController {
   void FlushReadBack(long long blockSectors);
   CRAWFileManager* GetFileManager(int type);
   bool Deliver(CRawFileInfo* candidate);
+  // A find whose end is a guess stops where the next file found begins.
+  void CutAtNextStart(CRawFileInfo* candidate) const;
+  // Delivers the held finds that no later start can cut any more (all of
+  // them once the sweep is over).
+  void DeliverHeldFinds();
+  void RecordStart(long long sector, int type);
   static bool SizeThroughDevice(CRawFileInfo* candidate, IStorageDevice* device);
   void ReleaseSearch();
   void DeleteCandidates();
@@ -66,6 +72,12 @@ class CRAWSearchController : public ICompleteFileSystemSearchController {
   // Per type: delivered finds, first byte -> end byte on the device.
   std::map<int, std::map<long long, long long>> m_delivered;
   std::uint64_t m_foundFiles = 0;  // files delivered so far
+  // The first sector and type of every candidate, in sweep order.
+  std::vector<std::pair<long long, int>> m_starts;
+  // Finds with a guessed end that reaches past the sectors swept so far.
+  std::vector<std::unique_ptr<CRawFileInfo>> m_held;
+  long long m_llSweptTo = 0;  // one past the last sector offered to the analysers
+  bool m_bSweepOver = false;
   IStorageDevice* m_pDevice = nullptr;
   int m_iSectorsPerBlock = 0;
   IDirecotryTreeBuilder* m_pBuilder = nullptr;

@@ -75,5 +75,6 @@ int SearchSignFileAnalyser::SearchEndSignCode(CRawFileInfo& info, IStorageDevice
     offset += ss;
   }
   info.m_llSize = static_cast<long long>(offset);
+  info.m_bEndGuessed = true;
   return 1;
 }

@@ -105,6 +105,7 @@ int SITAnalyser::SITRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
     case kZeroTail:
       if (context.zeroTailBytes < 9) return kSizeNeedMore;
       m_llSize = pos + BruteForce::RawUtility::Binary_Compare(sector, sectorSize);
+      m_bEndGuessed = true;
       streammember::NameRange(*this, streammember::kFormB, sectorNumber);
       return kSizeDone;
     default:
@@ -113,6 +114,7 @@ int SITAnalyser::SITRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
   if (context.zeroTailBytes < 4) return kSizeNeedMore;
   if (pos > kCap) {
     m_llSize = kCap;
+    m_bEndGuessed = true;
     streammember::NameRange(*this, streammember::kFormB, sectorNumber);
     return kSizeDone;
   }

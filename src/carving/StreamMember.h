@@ -66,8 +66,9 @@ class CStreamRecord : public CRawFileInfo {
   IRawFileAnalyser* m_pReader;
 };
 
-// Ends at the first sector with a zero tail once `minimum` bytes passed;
-// past the cap the whole sectors before the current one are the size.
+// Ends at the first sector with a zero tail once `minimum` bytes passed, or
+// right before the next file found; past the cap the whole sectors before
+// the current one are the size.
 class CZeroTailRecord : public CStreamRecord {
  public:
   struct Rule {
@@ -82,13 +83,16 @@ class CZeroTailRecord : public CStreamRecord {
   int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber, SearchContext& context) override {
     long long pos = 0;
     if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
-    if (static_cast<unsigned long long>(pos) > m_rule.cap) {
+    // The end is only ever a guess: the file never runs into the next one.
+    if (static_cast<unsigned long long>(pos) > m_rule.cap || (context.fileStartsHere && pos > 0)) {
       streammember::NameRange(*this, m_rule.form, sectorNumber);
       m_llSize = pos;
+      m_bEndGuessed = true;
       return kSizeDone;
     }
     if (context.zeroTailBytes < m_rule.zeroTail || pos < m_rule.minimum + m_llExtra) return kSizeNeedMore;
     m_llSize = pos + BruteForce::RawUtility::Binary_Compare(sector, sectorSize) + m_rule.plus;
+    m_bEndGuessed = true;
     streammember::NameRange(*this, m_rule.form, sectorNumber);
     return kSizeDone;
   }

@@ -66,6 +66,7 @@ int SVGAnalyser::SVGRawFileInfo::GpxAndPlistSize(unsigned char* sector, int sect
                                                  long long sectorNumber, const SearchContext& context) {
   if (pos > m_llCap) {
     m_llSize = pos;
+    m_bEndGuessed = true;
     streammember::NameRange(*this, streammember::kFormA, sectorNumber);
     return kRawType3ds;
   }
@@ -76,6 +77,7 @@ int SVGAnalyser::SVGRawFileInfo::GpxAndPlistSize(unsigned char* sector, int sect
   const int plist = RawUtility::FindMagicInBuffer(sector, sectorSize, context.zeroTailBytes,
                                                   reinterpret_cast<const unsigned char*>("</plist>"), 8);
   m_llSize = pos + (gpx + plist != 0 ? gpx + plist : sectorSize) + 3;
+  m_bEndGuessed = gpx + plist == 0;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
   return kRawType3ds;
 }

@@ -30,6 +30,13 @@ int CZeroEndRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long
                                      SearchContext& context) {
   long long pos = 0;
   if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
+  // The end is only ever a guess: the file never runs into the next one.
+  if (context.fileStartsHere && pos > 0) {
+    m_llSize = pos;
+    m_bEndGuessed = true;
+    streammember::NameRange(*this, streammember::kFormA, sectorNumber);
+    return kSizeDone;
+  }
   const int z = context.zeroTailBytes;
   int result = 2;
   if (pos + sectorSize < m_llMinimum || z == 0) {
@@ -49,6 +56,7 @@ int CZeroEndRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long
     result = 1;
   }
   if (result == 1) {
+    m_bEndGuessed = true;
     streammember::NameRange(*this, streammember::kFormA, sectorNumber);
   } else {
     m_llSize = 0;  // not settled yet

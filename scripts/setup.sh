@@ -14,6 +14,7 @@ packages=(
   # tools that make and check test images
   dosfstools mtools exfatprogs exfat-fuse ntfs-3g attr faketime python3-fusepy
   fdisk gdisk parted sleuthkit util-linux e2fsprogs apfsprogs gzip tar python3
+  p7zip-full xz-utils
 )
 
 missing=()

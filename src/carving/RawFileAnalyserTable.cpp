@@ -61,6 +61,7 @@
 #include "carving/CFileAIFAnalyzer.h"
 #include "carving/FileAUAnalyser.h"
 #include "carving/FileBMPAnalyser.h"
+#include "carving/File7zAnalyser.h"
 #include "carving/FileCABAnalyser.h"
 #include "carving/FileEMFAnalyser.h"
 #include "carving/FileICOAnalyser.h"
@@ -69,6 +70,7 @@
 #include "carving/FileSWFAnalyser.h"
 #include "carving/FileTTFAnalyser.h"
 #include "carving/FileWMFAnalyser.h"
+#include "carving/FileXZAnalyser.h"
 #include "carving/FileCHMAnalyser.h"
 #include "carving/FileCPTAnalyser.h"
 #include "carving/FileEMLXAnalyser.h"
@@ -188,6 +190,8 @@ constexpr MapEntry kMap[] = {
     {Key4('h', 'd', 'f', 'm'), Make<FileITLAnalyser>},
     {Key4('i', 'c', 'n', 's'), Make<FileICNSAnalyser>},
     {Key4('F', 'r', 'o', 'm'), Make<FileMboxAnalyser>},
+    {Key4('7', 'z', 0xBC, 0xAF), Make<File7zAnalyser>},
+    {Key4(0xFD, '7', 'z', 'X'), Make<FileXZAnalyser>},
 };
 
 // Key: the first two bytes; tried in this order within one key.

@@ -13,7 +13,7 @@ constexpr char g_s_strFileExtName[kRawFileTypeCount][9] = {
     "X3F", "MPG",    "PAGES", "KEY",  "NUMBERS", "DMG",  "EPUB", "FCPEVENT", "EMLX", "ITL",  "IPA", "pkg",
     "OLM", "ABCDDB", "icns",  "ODT",  "ODS",     "ODP",  "MBOX", "INDD",     "MUSE", "M2TS", "GPX", "PLIST",
     "IBA", "MOBI",   "SIB",   "JKS",  "PSAFE3",  "NGRR", "TREC", "ENEX",     "IPT",  "AAF",  "MXF", "SKETCH",
-    "AEP", "TAX",    "MLV",
+    "AEP", "TAX",    "MLV",   "7Z",   "XZ",
 };
 
 namespace {
@@ -32,6 +32,7 @@ static_assert(NameIs(g_s_strFileExtName[kRawTypeZip], "ZIP"));
 static_assert(NameIs(g_s_strFileExtName[kRawTypeRawPanasonic], "RAW"));
 static_assert(NameIs(g_s_strFileExtName[kRawTypePkg], "pkg"));
 static_assert(NameIs(g_s_strFileExtName[kRawTypeMlv], "MLV"));
+static_assert(NameIs(g_s_strFileExtName[kRawTypeXz], "XZ"));
 
 }  // namespace
 

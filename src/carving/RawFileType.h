@@ -155,9 +155,11 @@ enum RawFileTypeValue : int {
   kRawTypeAep = 144,
   kRawTypeTax = 145,
   kRawTypeMlv = 146,
+  kRawType7z = 147,
+  kRawTypeXz = 148,
   kRawFileTypeCount,
 };
-static_assert(kRawFileTypeCount == 147, "the carved types are numbered 0 to 146");
+static_assert(kRawFileTypeCount == 149, "the carved types are numbered 0 to 148");
 
 // Entries of the per-type name counters.
 constexpr int kRawFileTypeCounters = 2000;

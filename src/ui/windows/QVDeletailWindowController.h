@@ -178,6 +178,7 @@ class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDeleg
   void refashDetailPageDataWithRefashSizeAndCount(bool refresh);
   void selectOutlineListWithOpNodeData(const OpNodePtr& item, bool refresh) override;
   void showNoValueNote();
+  bool hasPathRoots() const;
 
   // File list.
   void tableViewDidClickTableColumn(int column);

@@ -117,7 +117,7 @@ void QVDeletailWindowController::showCoverFlowView() {
   for (IFileNode* node : fileModel_->rows()) rows.push_back(reinterpret_cast<quintptr>(node));
   coverFlower_->show();
   coverFlowView_->setRows(std::move(rows));
-  const bool empty = fileModel_->rowCount() == 0 && !trees_[0]->empty();
+  const bool empty = fileModel_->rowCount() == 0 && hasPathRoots();
   coverFlowerTableView_->changeNoValue(!empty);
 }
 

@@ -49,7 +49,7 @@ void QVDeletailWindowController::pathButtonClick() {
   selectTypeCount_ = 0;
   QVUIController::SetViewType(0);
   showTab(0);
-  if (!trees_[0]->empty()) outlines_[0]->selectRootItem();
+  outlines_[0]->selectRootItem();
 }
 
 void QVDeletailWindowController::typeButtonClick() {
@@ -61,7 +61,7 @@ void QVDeletailWindowController::typeButtonClick() {
     outlines_[1]->resultModel()->refreshStates();
   }
   showTab(1);
-  if (!trees_[1]->empty()) outlines_[1]->selectRootItem();
+  outlines_[1]->selectRootItem();
 }
 
 void QVDeletailWindowController::timeButtonClick() {
@@ -73,7 +73,7 @@ void QVDeletailWindowController::timeButtonClick() {
     outlines_[2]->resultModel()->refreshStates();
   }
   showTab(2);
-  if (!trees_[2]->empty()) outlines_[2]->selectRootItem();
+  outlines_[2]->selectRootItem();
 }
 
 void QVDeletailWindowController::modifyTimeButtonClick() {
@@ -85,7 +85,7 @@ void QVDeletailWindowController::modifyTimeButtonClick() {
     outlines_[3]->resultModel()->refreshStates();
   }
   showTab(3);
-  if (!trees_[3]->empty()) outlines_[3]->selectRootItem();
+  outlines_[3]->selectRootItem();
 }
 
 void QVDeletailWindowController::segmentSelect(int segment) {
@@ -124,8 +124,12 @@ void QVDeletailWindowController::refashDetailPageDataWithRefashSizeAndCount(bool
   showNoValueNote();
 }
 
+// The path tree as this window last read it: the arrays themselves may be
+// rebuilt by a search or a scan at this moment.
+bool QVDeletailWindowController::hasPathRoots() const { return outlines_[0]->model()->rowCount() > 0; }
+
 void QVDeletailWindowController::showNoValueNote() {
-  const bool empty = fileModel_->rowCount() == 0 && !trees_[0]->empty();
+  const bool empty = fileModel_->rowCount() == 0 && hasPathRoots();
   tableView_->changeNoValue(!empty);
   listTableViewBlowView_->setVisible(selectSegmentCount_ == 0);
 }

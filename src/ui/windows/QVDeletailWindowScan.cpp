@@ -5,6 +5,8 @@
 #include <QFileInfo>
 
 #include "bridge/QVUIController.h"
+#include "bridge/QVUIScan.h"
+#include "core/util/Locks.h"
 #include "ui/toolkit/Modal.h"
 #include "ui/toolkit/NotificationCenter.h"
 #include "ui/toolkit/Strings.h"
@@ -26,7 +28,8 @@ bool QVDeletailWindowController::getData() {
   releaseThumbnailRows();
   if (spacePreviewWindow_) spacePreviewWindow_->closeWindow();
   dropRows();
-  if (!trees_[0]->empty()) {
+  {
+    autolocker<mutex_locker> hold(QVTreeLocker());
     for (auto& tree : trees_) tree->clear();
   }
   isDeepScan_ = 0;
@@ -320,6 +323,8 @@ void QVDeletailWindowController::showRecoveryButton() {
 
 void QVDeletailWindowController::showSelectFilesCountAndSize() {
   if (QVUIController::IsScanRunning() && !QVUIController::IsPause()) return;
+  // A search marks the found files as it goes; its end shows the summary.
+  if (QVUIController::QVGetIsSearching() != 0) return;
   int count = 0;
   std::uint64_t size = 0;
   QVUIController::GetSelectedFilesAmout(count, size);

@@ -85,10 +85,14 @@ bool QVDeletailWindowController::doSearch() {
   if (isBlank(search_->text()) || isBlank(GetSearchText())) return false;
   const QString text = GetSearchText();
   if (text.toStdString() == QVUIController::GetSearchString() && selectDesktop_ != 1) return false;
+  // A search still runs: it marks the found files as it goes, so they are
+  // left alone, and the display is empty already. Its end starts this text.
+  if (QVUIController::QVGetIsSearching() != 0) return false;
   for (std::size_t kind = 0; kind < outlines_.size(); ++kind) outlines_[kind]->clearData();
   fileModel_->clear();
   selectedRow_ = -1;
   tableViewCellNum_ = -1;
+  refreshThumbnailViews();
   ClearSelectedFilesInfo();
   tableView_->changeNoValue(true);
   if (selectDesktop_ != 1) storeRecentSearches();
@@ -133,6 +137,7 @@ void QVDeletailWindowController::SearchTreeView(bool ended) {
   refreshThumbnailViews();
   changeSelectAllButtonState();
   showNoValueNote();
+  showSelectFilesCountAndSize();
   setCloseButtonEnabled(true);
 }
 

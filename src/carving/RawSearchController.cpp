@@ -33,8 +33,9 @@ int ZeroTailBytes(const unsigned char* sector, int sectorSize) {
 }
 
 // Types whose stream is a run of units that each start with the type's
-// signature: a start of the same type inside such a file is one of its
-// units, not the next file.
+// signature (frames, pages, packs, packets, member headers, messages): a
+// start of the same type inside such a file is one of its units, not the
+// next file.
 bool UnitsRepeatSignature(int type) {
   switch (type) {
     case kRawTypeMp3:
@@ -42,6 +43,7 @@ bool UnitsRepeatSignature(int type) {
     case kRawTypeOgg:
     case kRawTypeMpg:
     case kRawTypeM2ts:
+    case kRawTypeMbox:
       return true;
     default:
       return false;

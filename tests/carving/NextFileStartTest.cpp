@@ -86,6 +86,33 @@ TEST(NextFileStart, AGuessedEndStopsAtTheNextFileAmidRandomBytes) {
   }
 }
 
+// A mailbox read back through the device runs, amid random bytes, to the
+// device's end: the picture that the sweep finds after the mailbox was
+// sized still ends it.
+TEST(NextFileStart, AGuessedEndReadBackStopsAtAFileFoundLater) {
+  std::string text;
+  for (int i = 0; text.size() < 20000; ++i) {
+    text += "From sender" + std::to_string(i) + " Mon Jan  4 10:00:00 2021\nSubject: note " + std::to_string(i) +
+            "\n\nsome words of the message body, line " + std::to_string(i) + "\n\n";
+  }
+  const Bytes mbox(text.begin(), text.end());
+  JpegOptions o;
+  o.seed = 12;
+  const Bytes jpeg = MakeJpeg(o);
+  const long long first = 16;
+  // Far past the 20 blocks of 16 sectors the searcher keeps: the mailbox is
+  // sized long before the sweep reaches the picture.
+  const long long second = first + 900;
+  auto device = Image({{mbox, first}, {jpeg, second}}, true);
+  const std::vector<Found> files = Files(Carve(&device, 16));
+  const Found* a = At(files, first);
+  const Found* b = At(files, second);
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(a->size, (second - first) * 512);
+  EXPECT_EQ(b->size, static_cast<long long>(jpeg.size()));
+}
+
 // In zero filler the zero fill still ends the first file where its bytes
 // end; the next file's start, further on, changes nothing.
 TEST(NextFileStart, ZeroFillStillEndsAFileBeforeTheNextOne) {

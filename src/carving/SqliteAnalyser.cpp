@@ -24,6 +24,8 @@ bool CFCPEvtFileInfo::PageInformation(const StreamBytes& bytes, long long pos) {
   m_iContentStart = v.U16Be(at + 105);
   m_iFirstCell = v.U16Be(at + 108);
   m_llNextPage = m_iPageSize;
+  const long long stated = static_cast<long long>(m_iPageSize) * m_uDbPages;
+  if (v.U32Be(at + 24) == v.U32Be(at + 92) && stated > 0 && stated <= kCap) m_llStated = stated;
   return true;
 }
 
@@ -106,7 +108,9 @@ int CFCPEvtFileInfo::EndSearch(long long pageOffset, long long sectorNumber) {
   const long long f = m_iCheckPending != 0 ? m_uFreelistPages : 0;
   long long size = pageOffset + (f - m_iRunLength) * static_cast<long long>(m_iPageSize);
   if (size > kCap) size = kCap;
-  if (m_eType == kRawTypeSketch) {
+  if (m_llStated > 0) {
+    size = m_llStated;
+  } else if (m_eType == kRawTypeSketch) {
     const long long stated = static_cast<long long>(m_iPageSize) * m_uDbPages;
     const long long slack = 3LL * m_iPageSize;
     if (stated > 0 && stated - size <= slack && size - stated <= slack) size = stated;
@@ -133,6 +137,7 @@ int CFCPEvtFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long lon
   const ByteView& v = bytes.View();
   while (m_llNextPage < pos + sectorSize) {
     if (m_llNextPage >= kCap) return EndSearch(kCap, sectorNumber);
+    if (m_llStated > 0 && m_llNextPage >= m_llStated) return EndSearch(m_llStated, sectorNumber);
     std::size_t at = 0;
     if (!bytes.Locate(m_llNextPage - pos, 8, at)) return kSizeNeedMore;
     const unsigned cells = v.U16Be(at + 3);

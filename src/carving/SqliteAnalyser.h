@@ -27,6 +27,10 @@ class CFCPEvtFileInfo : public CRawFileInfo {
   bool m_bFirst = true;
   long long m_llNextPage = 0;  // file offset of the next page start to examine
   unsigned m_uDbPages = 0;
+  // The database's size as its header states it, when the header's page
+  // count is current (the change counter matches the version it is valid
+  // for); 0: the page walk decides.
+  long long m_llStated = 0;
   int m_iRunStarted = 0;
   int m_iRunLength = 0;
   int m_iLastNext = 0;

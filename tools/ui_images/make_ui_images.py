@@ -186,8 +186,9 @@ def all_images():
     for name, shape in (("continue", "arrow_right"), ("next", "arrow_right"), ("scan", "magnifier"),
                         ("pause", "pause"), ("play", "play"), ("stop", "stop")):
         images.update(round_button(name, shape))
-    for name, shape in (("btn_scan", "magnifier"), ("btn_ds", "deep"), ("btn_recover", "recover")):
-        images.update(wide_button(name, shape, 138, 41))
+    # As wide as the results window's buttons that show them.
+    for name, shape, width in (("btn_scan", "magnifier", 138), ("btn_ds", "deep", 166), ("btn_recover", "recover", 138)):
+        images.update(wide_button(name, shape, width, 41))
     every = {"normal": "_normal", "hover": "_hover", "press": "_press", "disable": "_disable"}
     for name, shape in (("icon_back", "arrow_left"), ("icon_export", "export"), ("icon_home", "home")):
         images.update(bar_icon(name, shape, 24, every))

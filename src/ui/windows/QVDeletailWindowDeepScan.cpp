@@ -12,6 +12,8 @@ namespace windows {
 
 void QVDeletailWindowController::deepSrcanButtonAction() {
   if (QVUIController::IsScanRunning() || isDeepScan_ == 1 || isImport_ == 1 || deepScanPending_) return;
+  // A search still rebuilds the trees: its end is handled first.
+  if (QVUIController::QVGetIsSearching() != 0) return;
   deepScanPending_ = true;
   clearSelectState();
   popupViewHidden();

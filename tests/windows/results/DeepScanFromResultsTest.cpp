@@ -123,6 +123,24 @@ TEST(ResultsDeepScanButton, RefusedDeepScanIsShownAndTheQuickScansResultStays) {
   ASSERT_FALSE(roots.empty());
   w.segmentSelect(1);
 
+  // While a search runs (until the window has handled its end) the button
+  // does nothing.
+  w.search()->setText(QStringLiteral("olida"));
+  ASSERT_NE(QVUIController::QVGetIsSearching(), 0);
+  w.advButton()->click();
+  EXPECT_EQ(w.isDeepScan(), 0);
+  EXPECT_TRUE(w.scanEnded());
+  QElapsedTimer s;
+  s.start();
+  while ((QVUIController::QVGetIsSearching() != 0 || s.elapsed() < 400) && s.elapsed() < 30000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_FALSE(QVUIController::IsScanRunning());
+  EXPECT_EQ(w.fileList()->rowCount(), 1);
+  w.search()->clear();
+  while (QVUIController::QVGetIsSearching() != 0 && s.elapsed() < 30000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  ASSERT_EQ(RootLabels(*w.outline(0)), roots);
+
   HeldJob held;
   ASSERT_TRUE(held.start());
   w.advButton()->click();

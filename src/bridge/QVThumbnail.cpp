@@ -63,6 +63,9 @@ ThumbnailSources Sources() {
     };
   }
   if (!s.recoveryBusy) s.recoveryBusy = [] { return QVUIController::IsRecoveryRunning(); };
+  if (!s.onScannedDevice) {
+    s.onScannedDevice = [](const std::string& folder) { return QVUIController::IsRecoveryToSameDevice(folder); };
+  }
   return s;
 }
 
@@ -160,12 +163,24 @@ TempCopy::~TempCopy() {
 
 bool TempCopy::Prepare(const std::string& ext) {
   if (!m_dir.empty()) return true;
+  std::vector<std::string> bases;
+  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && runtime[0] == '/') {
+    bases.emplace_back(runtime);
+  }
+  bases.emplace_back("/dev/shm");
   std::error_code ec;
-  std::string base = std::filesystem::temp_directory_path(ec).string();
-  if (ec || base.empty()) base = "/tmp";
-  std::string pattern = base + "/quarnel-preview-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) return false;
-  m_dir = pattern;
+  const std::string temp = std::filesystem::temp_directory_path(ec).string();
+  if (!ec && !temp.empty()) bases.push_back(temp);
+  bases.emplace_back("/tmp");
+  const ThumbnailSources s = Sources();
+  for (const std::string& base : bases) {
+    if (!std::filesystem::is_directory(base, ec) || s.onScannedDevice(base)) continue;
+    std::string pattern = base + "/quarnel-preview-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) continue;
+    m_dir = pattern;
+    break;
+  }
+  if (m_dir.empty()) return false;
   // Only a plain extension is kept from the found file's name.
   std::string safe;
   for (char c : ext) {

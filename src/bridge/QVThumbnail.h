@@ -59,6 +59,8 @@ struct ThumbnailSources {
   std::function<IDataRecovery*(IFileNode*)> recovery;
   // True while a recovery job uses the recovery objects.
   std::function<bool()> recoveryBusy;
+  // True when a folder lies on the device being scanned.
+  std::function<bool(const std::string& folder)> onScannedDevice;
 };
 // Installs sources; an empty member keeps the scan's own.
 void SetThumbnailSources(ThumbnailSources sources);
@@ -69,16 +71,20 @@ inline constexpr std::uint64_t kVideoPreviewBytes = 2097152;
 inline constexpr std::uint64_t kWholeAviBytes = 52428800;
 inline constexpr int kThumbnailSide = 192;
 
-// Writes up to `limit` bytes of the node's data to a new file in a private
-// folder and returns its path; "" on failure. The folder is removed with
-// the returned holder.
+// Where temporary copies for previews go: a private folder (mode 0700) made
+// in the first of $XDG_RUNTIME_DIR, /dev/shm (both in memory on most
+// systems), the temporary folder and /tmp that exists and does not lie on
+// the scanned device, so that a preview never writes over the free space
+// that holds the files still to be recovered. The folder is removed with
+// its holder.
 class TempCopy {
  public:
   TempCopy() = default;
   ~TempCopy();
   TempCopy(const TempCopy&) = delete;
   TempCopy& operator=(const TempCopy&) = delete;
-  // Makes the private folder and the file name (keeping a safe extension).
+  // Makes the private folder and the file name (keeping a safe extension);
+  // false when no place off the scanned device can take it.
   bool Prepare(const std::string& ext);
   const std::string& path() const { return m_path; }
 

@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 
 #include "bridge/BridgeTestSupport.h"
@@ -231,6 +232,53 @@ TEST_F(Thumbnail, VideosContributeALimitedCopy) {
   }
   TestNode noDot = Node("movie", 5 * kMiB);
   EXPECT_FALSE(QVUIController::GetNSImageByFildNode(&noDot).has_value());
+}
+
+// The copy goes to the first place that is not on the scanned device; with
+// none left, nothing is copied and the file's icon shows.
+TEST_F(Thumbnail, CopiesStayOffTheScannedDevice) {
+  const std::string temp = std::filesystem::temp_directory_path().string();
+  struct Case {
+    std::function<bool(const std::string&)> onDevice;
+    bool copied;
+  };
+  const Case cases[] = {
+      {[&](const std::string& folder) { return folder != temp; }, true},
+      {[](const std::string&) { return true; }, false},
+  };
+  m_maker.fileImage = bridge::Image{192, 108, nullptr};
+  for (const Case& c : cases) {
+    bridge::ThumbnailSources s;
+    s.haveFilter = [] { return true; };
+    s.category = [](IFileNode*) -> unsigned { return kFilterMovie; };
+    s.recovery = [this](IFileNode*) -> IDataRecovery* { return &m_recovery; };
+    s.recoveryBusy = [] { return false; };
+    std::vector<std::string> asked;
+    s.onScannedDevice = [&](const std::string& folder) {
+      asked.push_back(folder);
+      return c.onDevice(folder);
+    };
+    bridge::SetThumbnailSources(s);
+    m_recovery.copiedTo.clear();
+    m_maker.icons.clear();
+    TestNode node = Node("clip.mp4", kMiB);
+    const std::optional<bridge::Image> image = QVUIController::GetNSImageByFildNode(&node);
+    ASSERT_TRUE(image.has_value());
+    // The places in memory come first when they exist.
+    if (std::filesystem::is_directory("/dev/shm")) {
+      ASSERT_FALSE(asked.empty());
+      EXPECT_NE(std::find(asked.begin(), asked.end(), "/dev/shm"), asked.end());
+    }
+    EXPECT_NE(std::find(asked.begin(), asked.end(), temp), asked.end());
+    if (c.copied) {
+      EXPECT_EQ(image->width, 192);
+      EXPECT_EQ(m_recovery.copiedTo.rfind(temp + "/quarnel-preview-", 0), 0u) << m_recovery.copiedTo;
+      EXPECT_EQ(m_recovery.dirMode, 0700u);
+    } else {
+      EXPECT_TRUE(m_recovery.copiedTo.empty()) << m_recovery.copiedTo;
+      EXPECT_EQ(m_maker.icons, (std::vector<std::string>{"mp4"}));
+    }
+  }
 }
 
 TEST_F(Thumbnail, CameraRawAndLayeredPictures) {

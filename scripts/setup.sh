@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   zlib1g-dev libtinyxml-dev libchardet-dev libplist-dev
-  qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libffmpegthumbnailer-dev libudev-dev
+  qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libffmpegthumbnailer-dev libraw-dev libudev-dev
   # what the windows and their tests need: elevation, a display without a
   # screen, fonts, icons, D-Bus, desktop and MIME checks
   pkexec polkitd xvfb xauth xdotool fonts-dejavu-core adwaita-icon-theme
@@ -15,6 +15,8 @@ packages=(
   dosfstools mtools exfatprogs exfat-fuse ntfs-3g attr faketime python3-fusepy
   fdisk gdisk parted sleuthkit util-linux e2fsprogs apfsprogs gzip tar python3
   p7zip-full xz-utils
+  # pictures and videos of the thumbnail views' screenshots
+  imagemagick ffmpeg
 )
 
 missing=()

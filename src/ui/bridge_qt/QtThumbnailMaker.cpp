@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "ui/bridge_qt/QtImages.h"
+#include "ui/bridge_qt/RawPreview.h"
 #include "ui/bridge_qt/VideoStill.h"
 
 namespace bridge_qt {
@@ -16,7 +17,9 @@ QtThumbnailMaker::QtThumbnailMaker(int side, QStringList themes) : side_(side), 
 bridge::Image QtThumbnailMaker::FromFile(const std::string& path, int maxSize) {
   const int side = maxSize > 0 ? std::min(maxSize, 4096) : side_;
   const QString file = QString::fromStdString(path);
-  QImage image = readScaled(file, side);
+  // A camera raw file shows the preview it carries, as the camera made it.
+  QImage image = isCameraRawName(file) ? rawPreview(file, side) : QImage();
+  if (image.isNull()) image = readScaled(file, side);
   if (image.isNull()) image = videoStill(file, side);
   return fromQImage(std::move(image));
 }

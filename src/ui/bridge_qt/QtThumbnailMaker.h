@@ -1,6 +1,7 @@
 #pragma once
 // Pictures for the bridge's previews: pictures decoded with QImageReader,
-// video stills through libffmpegthumbnailer, file icons by extension. Every
+// camera raw files by the preview they carry (LibRaw), video stills
+// through libffmpegthumbnailer, file icons by extension. Every
 // image fits in the size asked for. Any thread may call it.
 
 #include <QHash>

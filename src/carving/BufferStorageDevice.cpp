@@ -13,7 +13,7 @@ int CBufferStorageDevice::InitBufferDevice(IStorageDevice* device, unsigned long
   if (sectorSize == 0) sectorSize = 512;
   const unsigned long long capacity = static_cast<unsigned long long>(sectorsPerBlock) * blocks;
   if (capacity == 0 || capacity > 0xFFFFFFFFull || capacity * sectorSize > kMaxRingBytes) return 0;
-  m_ring.assign(static_cast<std::size_t>(capacity * sectorSize), 0);
+  m_ring.reset(new unsigned char[static_cast<std::size_t>(capacity * sectorSize)]);
   m_pDevice = device;
   m_u64First = firstSector;
   m_llHeld = 0;
@@ -27,8 +27,7 @@ int CBufferStorageDevice::InitBufferDevice(IStorageDevice* device, unsigned long
 }
 
 int CBufferStorageDevice::Close() {
-  m_ring.clear();
-  m_ring.shrink_to_fit();
+  m_ring.reset();
   m_bReady = false;
   m_llHeld = 0;
   m_uWriteSlot = 0;
@@ -48,8 +47,8 @@ void CBufferStorageDevice::AddBlockToBuffer(const unsigned char* block, long lon
   const std::size_t at = static_cast<std::size_t>(m_uWriteSlot) * ss;
   const std::size_t bytes = static_cast<std::size_t>(spb) * ss;
   long long valid = validSectors < 0 ? 0 : (validSectors > spb ? spb : validSectors);
-  std::memcpy(m_ring.data() + at, block, static_cast<std::size_t>(valid) * ss);
-  std::memset(m_ring.data() + at + static_cast<std::size_t>(valid) * ss, 0,
+  std::memcpy(m_ring.get() + at, block, static_cast<std::size_t>(valid) * ss);
+  std::memset(m_ring.get() + at + static_cast<std::size_t>(valid) * ss, 0,
               bytes - static_cast<std::size_t>(valid) * ss);
   const bool wasFull = IsFullBuffer();
   m_uWriteSlot = static_cast<unsigned int>((m_uWriteSlot + m_uSectorsPerBlock) % m_uCapacity);
@@ -70,9 +69,9 @@ int CBufferStorageDevice::ReadSector(void* buffer, long long start, long long co
     const std::size_t ss = m_uSectorSize;
     auto* out = static_cast<unsigned char*>(buffer);
     const long long firstPart = slot + count <= cap ? count : cap - slot;
-    std::memcpy(out, m_ring.data() + static_cast<std::size_t>(slot) * ss, static_cast<std::size_t>(firstPart) * ss);
+    std::memcpy(out, m_ring.get() + static_cast<std::size_t>(slot) * ss, static_cast<std::size_t>(firstPart) * ss);
     if (firstPart < count) {
-      std::memcpy(out + static_cast<std::size_t>(firstPart) * ss, m_ring.data(),
+      std::memcpy(out + static_cast<std::size_t>(firstPart) * ss, m_ring.get(),
                   static_cast<std::size_t>(count - firstPart) * ss);
     }
     return 1;

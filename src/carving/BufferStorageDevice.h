@@ -3,7 +3,6 @@
 // inside the ring come from memory, all others go to the device behind.
 
 #include <memory>
-#include <vector>
 
 #include "core/device/StorageDevice.h"
 
@@ -13,7 +12,9 @@ class CBufferStorageDevice : public IStorageDevice {
   CBufferStorageDevice(const CBufferStorageDevice&) = delete;
   CBufferStorageDevice& operator=(const CBufferStorageDevice&) = delete;
 
-  // Allocates and zeroes the ring; 0 for sizes that are 0 or too large.
+  // Reserves the ring; its memory is only taken as blocks arrive, so a small
+  // device costs no more than its own blocks. 0 for sizes that are 0 or too
+  // large.
   int InitBufferDevice(IStorageDevice* device, unsigned long long firstSector, unsigned int sectorSize,
                        unsigned int sectorsPerBlock, unsigned int blocks);
   // Appends one block of sectors-per-block sectors that starts at
@@ -38,7 +39,8 @@ class CBufferStorageDevice : public IStorageDevice {
   IStorageDevice* GetSourceDevice() const { return m_pDevice; }
 
  private:
-  std::vector<unsigned char> m_ring;
+  // Left uninitialised: only the slots written are ever read.
+  std::unique_ptr<unsigned char[]> m_ring;
   unsigned long long m_u64First = 0;
   long long m_llHeld = 0;
   unsigned int m_uWriteSlot = 0;

@@ -93,7 +93,6 @@ RESULT CDataRecovery::Initialize(IFileSystemSearchController* searcher, IStorage
   ClearPartitions();
   m_partitions = std::move(got);
   m_pDevice = device;
-  m_blockBuffer.resize(kBlockSize);
   if (m_partitions.size() > 1) {
     std::stable_sort(m_partitions.begin(), m_partitions.end(),
                      [](const CSearchedPartitionInfo* a, const CSearchedPartitionInfo* b) {
@@ -112,7 +111,6 @@ RESULT CDataRecovery::Initialize(const std::vector<CSearchedPartitionInfo*>& par
     if (p != nullptr) m_partitions.push_back(new CSearchedPartitionInfo(*p));
   }
   m_pDevice = device;
-  m_blockBuffer.resize(kBlockSize);
   return result::kSuccess;
 }
 

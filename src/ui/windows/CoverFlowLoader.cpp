@@ -49,6 +49,11 @@ void CoverFlowLoader::waitForLoader() {
   wake_.wait(hold, [this] { return !busy_ && items_.empty(); });
 }
 
+bool CoverFlowLoader::busy() {
+  std::lock_guard<std::mutex> hold(mutex_);
+  return busy_ || !items_.empty();
+}
+
 void CoverFlowLoader::deliver() {
   std::vector<Answer> answers;
   {

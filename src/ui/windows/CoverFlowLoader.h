@@ -42,6 +42,8 @@ class CoverFlowLoader : public QObject {
   int generation() const { return generation_; }
   // Waits until no picture is being made and none is pending.
   void waitForLoader();
+  // True while a picture is being made or pending; never waits.
+  bool busy();
 
  signals:
   // On the GUI thread; once for every item of the current generation.

@@ -43,6 +43,8 @@ class CoverFlowView : public QWidget, public ui::ImageFlowDataSource, public ui:
   int generation() const { return loader_->generation(); }
   // Waits until no picture is being made (before the nodes go away).
   void waitForLoader() { loader_->waitForLoader(); }
+  // True while a picture is being made or pending; never waits.
+  bool loaderBusy() { return loader_->busy(); }
 
   qint64 flowSelectedIndex() const { return flowSelectedIndex_; }
   const std::vector<ui::Photo>& photos() const { return photos_; }

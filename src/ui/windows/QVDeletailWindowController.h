@@ -282,7 +282,13 @@ class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDeleg
   void loadPreview(IFileNode* node);
   void buildCoverFlow();
   void refreshThumbnailViews();
+  // The list's and the grid's check boxes read the files' states again.
+  void checkStatesChanged();
   void releaseThumbnailRows();
+  // The thumbnail views let their rows go without waiting; true while a
+  // thumbnail of those rows is still being made.
+  void dropThumbnailRows();
+  bool thumbnailLoadersBusy() const;
   bool namesScannedDevice(const QVariantMap& record) const;
   void offerDeepScan();
   QPointF popoverPoint() const;

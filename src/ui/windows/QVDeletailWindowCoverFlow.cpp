@@ -61,6 +61,15 @@ void QVDeletailWindowController::releaseThumbnailRows() {
   }
 }
 
+void QVDeletailWindowController::dropThumbnailRows() {
+  if (gridMainView_) gridMainView_->setRows({});
+  if (coverFlowView_) coverFlowView_->setRows({});
+}
+
+bool QVDeletailWindowController::thumbnailLoadersBusy() const {
+  return (gridMainView_ && gridMainView_->loaderBusy()) || (coverFlowView_ && coverFlowView_->loaderBusy());
+}
+
 void QVDeletailWindowController::buildCoverFlow() {
   coverFlower_ = new QSplitter(Qt::Vertical);
   coverFlower_->setObjectName(QStringLiteral("coverFlower"));

@@ -32,7 +32,9 @@ void QVDeletailWindowController::deepSrcanButtonAction() {
   ++previewGeneration_;
   previewPool_.waitForDone();
   if (spacePreviewWindow_) spacePreviewWindow_->closeWindow();
-  releaseThumbnailRows();
+  // A thumbnail of these rows still being made is waited for before the
+  // deep scan lets the rows go, without holding up the window.
+  dropThumbnailRows();
   dropRows();
   showNoValueNote();
   backHomeButton_->setEnabled(false);
@@ -56,6 +58,10 @@ void QVDeletailWindowController::deepSrcanButtonAction() {
 void QVDeletailWindowController::doDeepScanAction() {
   // The window was closed or left meanwhile: no scan without a window.
   if (!deepScanPending_ || isCloseWindow_ == 1 || isBackHome_ == 1) return;
+  if (thumbnailLoadersBusy()) {
+    QTimer::singleShot(20, this, &QVDeletailWindowController::doDeepScanAction);
+    return;
+  }
   deepScanPending_ = false;
   segmentSelect(0);
   segment_->setEnabled(false);

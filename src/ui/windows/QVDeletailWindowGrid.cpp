@@ -37,6 +37,11 @@ void QVDeletailWindowController::stopGridImageLoading() {
   if (gridMainView_) gridMainView_->stopGridImageLoading();
 }
 
+void QVDeletailWindowController::checkStatesChanged() {
+  fileModel_->statesChanged();
+  if (gridMainView_ && selectSegmentCount_ == 1) gridMainView_->refreshStates();
+}
+
 void QVDeletailWindowController::showGridView() {
   if (selectSegmentCount_ != 1) {
     if (gridMainView_) {

@@ -231,7 +231,7 @@ void QVDeletailWindowController::nsbuttonCellClick(int row) {
     item->setNodeState(item->state() == 2 ? 0 : 2);
   }
   if (!QVUIController::IsScanRunning()) segment_->setEnabled(true);
-  fileModel_->statesChanged();
+  checkStatesChanged();
   changeSelectAllButtonState();
   showSelectFilesCountAndSize();
   refreshTreeStates();
@@ -246,7 +246,7 @@ void QVDeletailWindowController::setAllSelectOrNoSelect() {
   for (IFileNode* node : fileModel_->rows())
     if (!OpNodeData::isFileNodeDirect(node)) OpNodeData::setFileNode(node, state);
   if (!QVUIController::IsScanRunning()) segment_->setEnabled(true);
-  fileModel_->statesChanged();
+  checkStatesChanged();
   changeSelectAllButtonState();
   showSelectFilesCountAndSize();
   refreshTreeStates();

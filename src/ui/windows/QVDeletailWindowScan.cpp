@@ -339,6 +339,7 @@ void QVDeletailWindowController::showSelectFilesCountAndSize() {
 void QVDeletailWindowController::clearSelectState() {
   QVUIController::QVCleanOpNodeSate();
   for (CommOutlineView* outline : outlines_) outline->resultModel()->refreshStates();
+  checkStatesChanged();
 }
 
 void QVDeletailWindowController::pauseButtonClick() {

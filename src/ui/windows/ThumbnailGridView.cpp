@@ -52,6 +52,11 @@ void ThumbnailGridView::waitForLoader() {
   wake_.wait(hold, [this] { return !busy_ && requests_.empty(); });
 }
 
+bool ThumbnailGridView::loaderBusy() {
+  std::lock_guard<std::mutex> hold(mutex_);
+  return busy_ || !requests_.empty();
+}
+
 // The loader thread: one request at a time, in the order asked.
 void ThumbnailGridView::loaderRun() {
   std::unique_lock<std::mutex> hold(mutex_);

@@ -58,6 +58,8 @@ class ThumbnailGridView : public QScrollArea, public ui::CNGridViewDataSource, p
   // Waits until the thumbnail being made, if any, is done (before the
   // nodes go away with their scan result).
   void waitForLoader();
+  // True while a thumbnail is being made or asked for; never waits.
+  bool loaderBusy();
   // Check boxes and labels read again (after a check change elsewhere).
   void refreshStates();
 

@@ -1,16 +1,19 @@
 // The grid view of the results window over a FAT16 image made here: the
 // deleted picture shows as its own thumbnail, made through the bridge, with
-// its deleted mark; its check box ticks the file in the list too.
+// its deleted mark; its check box ticks the file in the list too, and ticks
+// cleared by the window show in the grid.
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QLabel>
 
 #include "ResultsTestSupport.h"
 #include "bridge/OpNodeData.h"
 #include "ui/toolkit/CNGridView.h"
+#include "ui/toolkit/ImageStore.h"
 #include "ui/toolkit/Modal.h"
 #include "ui/windows/QVDeletailWindowController.h"
 
@@ -77,9 +80,19 @@ TEST(ResultsGrid, DeletedPictureShowsItsThumbnailMarkAndTick) {
     ASSERT_NE(mark, nullptr);
     EXPECT_TRUE(mark->isVisibleTo(item));
 
+    auto shows = [&](const char* image) {
+      return item->itemButton()->icon().pixmap(13, 13).toImage() ==
+             QIcon(ui::ImageStore::pixmap(QLatin1String(image))).pixmap(13, 13).toImage();
+    };
+    EXPECT_TRUE(shows("pf_checkbox_no"));
     item->itemButton()->click();
     EXPECT_EQ(OpNodeData::fileNodeState(w.fileList()->node(row)), 2);
     EXPECT_EQ(w.selectedFileCnt(), 1);
+    EXPECT_TRUE(shows("pf_checkbox_yes"));
+    // Ticks cleared by the window show in the grid at once.
+    w.clearSelectState();
+    EXPECT_EQ(OpNodeData::fileNodeState(w.fileList()->node(row)), 0);
+    EXPECT_TRUE(shows("pf_checkbox_no"));
 
     // Back to the list: the grid hides and its loader is idle.
     w.segmentSelect(0);

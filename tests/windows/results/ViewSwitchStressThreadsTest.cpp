@@ -1,10 +1,10 @@
 // The results window after a quick scan of a FAT16 image made here with
 // mkfs.vfat and mtools, through the real bridge offscreen, while the
 // thumbnail maker holds every picture it is asked for: the views are
-// switched, the files searched and the folders chosen again and again. The
-// window keeps running its events, and once the maker lets go everything
-// settles in bounded time on the last search. Runs under ThreadSanitizer
-// too (suite name).
+// switched, the files searched and the folders chosen again and again, or
+// a deep scan is asked for. The window keeps running its events, and once
+// the maker lets go everything settles in bounded time on the last search,
+// or the deep scan runs. Runs under ThreadSanitizer too (suite name).
 
 #include <gtest/gtest.h>
 
@@ -169,6 +169,59 @@ TEST(ResultsViewSwitchThreads, SwitchSearchAndReselectWhileTheMakerIsBlocked) {
     bridge::SetThumbnailMaker(nullptr);
   }
   EXPECT_LT(whole.elapsed(), 120000);
+}
+
+// The deep-scan button while the maker holds a picture of the grid's rows:
+// the window keeps running its events and the deep scan, which lets the
+// rows go, starts once the picture is done.
+TEST(ResultsViewSwitchThreads, DeepScanWaitsForTheHeldPictureWithoutBlocking) {
+  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  testsupport::TempDir dir;
+  FatImage image;
+  ASSERT_TRUE(MakeFatImage(dir, image));
+  GatedMaker maker;
+  {
+    BridgeSession session;
+    ASSERT_TRUE(session.open(image.path));
+    bridge::SetThumbnailMaker(&maker);
+    ui::ScriptedModalRunner runner;
+    ui::ScopedModalRunner scoped(runner);
+    {
+      QVDeletailWindowController w;
+      struct OpenAtEnd {
+        GatedMaker& maker;
+        ~OpenAtEnd() { maker.open(); }
+      } openAtEnd{maker};
+      w.setSelectDiskVolumeData(session.volume());
+      w.setScanTypeNum(1);
+      w.show();
+      ASSERT_TRUE(w.getData());
+      ASSERT_TRUE(WaitForScanEnd(w));
+      ASSERT_TRUE(FolderWithFiles(w).isValid());
+      w.segmentSelect(1);
+      ASSERT_TRUE(spinUntil([&] { return maker.waiting() > 0; }));
+
+      int ticks = 0;
+      QTimer timer;
+      QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+      timer.start(1);
+      w.advButton()->click();
+      EXPECT_EQ(w.isDeepScan(), 1);
+      EXPECT_EQ(w.fileList()->rowCount(), 0);
+      // Well past the button's own delay (0.2 s): the window runs, the scan waits.
+      EXPECT_FALSE(spinUntil([] { return false; }, 700));
+      EXPECT_GE(ticks, 5);
+      EXPECT_GT(maker.waiting(), 0);
+      EXPECT_FALSE(QVUIController::IsScanRunning());
+      EXPECT_FALSE(w.scanEnded());
+
+      maker.open();
+      ASSERT_TRUE(WaitForScanEnd(w));
+      EXPECT_TRUE(QVUIController::IsDeepScan());
+      EXPECT_FALSE(RootLabels(*w.outline(0)).empty());
+    }
+    bridge::SetThumbnailMaker(nullptr);
+  }
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 # Makes the images whose scan results tests/cli/TreeDumpTest.cpp compares
 # with the dumps stored in tests/cli/trees/: every byte of content comes
 # from a seeded generator, so the same tools give the same images.
-#   make-tree-images.sh DIR fat|exfat|ntfs
-# fat needs mkfs.vfat and mtools; exfat and ntfs need root and /dev/fuse.
+#   make-tree-images.sh DIR fat|fat16|exfat|ntfs
+# fat (FAT32) and fat16 need mkfs.vfat and mtools; exfat and ntfs need root and /dev/fuse.
 set -euo pipefail
 export TZ=UTC MTOOLS_SKIP_CHECK=1
 mkdir -p "$1"; D=$(cd "$1" && pwd); KIND=$2; S=$D/src-$KIND; M=$D/mnt-$KIND; I=$D/$KIND.img
@@ -46,9 +46,9 @@ BULKDEL=$(cd "$S" && ls Bulk/b*.txt | sort | awk 'NR % 7 == 0')
 # Files deleted afterwards, and a deleted folder.
 DEL=("Pics/holiday.jpg" "Docs/report.pdf" "Docs/log.gz" "Misc/item 03.dat" "Misc/item 17.dat" "Misc/empty.txt")
 case $KIND in
-fat)
+fat|fat16)
   truncate -s 48M "$I"
-  mkfs.vfat -F 32 -i 1234ABCD --invariant -n TREES "$I" >/dev/null
+  mkfs.vfat -F "$([ "$KIND" = fat ] && echo 32 || echo 16)" -i 1234ABCD --invariant -n TREES "$I" >/dev/null
   mmd -i "$I" ::/Docs ::/Docs/Deep ::/Pics ::/Misc ::/Bulk ::/Bulk/Gone
   (cd "$S" && find . -type f ! -path './Bulk/*' | sort) | while read -r f; do mcopy -m -i "$I" "$S/$f" "::/${f#./}"; done
   (cd "$S" && ls Bulk/b*.txt | sort | xargs sh -c 'mcopy -m -i "$0" "$@" ::/Bulk/' "$I")

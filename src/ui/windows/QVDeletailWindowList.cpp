@@ -89,11 +89,13 @@ void QVDeletailWindowController::modifyTimeButtonClick() {
 }
 
 void QVDeletailWindowController::segmentSelect(int segment) {
-  stopImageLoading();
-  stopGridImageLoading();
   // Also when chosen here rather than by a click.
   if (QAbstractButton* button = segmentButtons_->button(segment)) button->setChecked(true);
+  // The view shown, chosen again, goes on loading its thumbnails: stopped
+  // here, nothing would start them again before the next choice of rows.
   if (segment == selectSegmentCount_) return;
+  stopImageLoading();
+  stopGridImageLoading();
   selectSegmentCount_ = segment;
   showNoValueNote();
   if (!QVUIController::IsScanRunning()) segment_->setEnabled(true);

@@ -1,13 +1,15 @@
 // The results window after a quick scan of a FAT16 image made here with
 // mkfs.vfat and mtools, through the real bridge offscreen, while the
 // thumbnail maker holds every picture it is asked for: the views are
-// switched, the files searched and the folders chosen again and again, or
-// a deep scan is asked for. The window keeps running its events, and once
-// the maker lets go everything settles in bounded time on the last search,
-// or the deep scan runs. Runs under ThreadSanitizer too (suite name).
+// switched, the files searched and the folders chosen again and again, the
+// shown view chosen again, or a deep scan asked for. The window keeps
+// running its events, and once the maker lets go everything settles in
+// bounded time on the last search, the pictures come, or the deep scan
+// runs. Runs under ThreadSanitizer too (suite name).
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -20,6 +22,7 @@
 #include "bridge/QVUIController.h"
 #include "ui/bridge_qt/QtThumbnailMaker.h"
 #include "ui/toolkit/Modal.h"
+#include "ui/windows/CoverFlowView.h"
 #include "ui/windows/QVDeletailWindowController.h"
 
 namespace {
@@ -219,6 +222,52 @@ TEST(ResultsViewSwitchThreads, DeepScanWaitsForTheHeldPictureWithoutBlocking) {
       ASSERT_TRUE(WaitForScanEnd(w));
       EXPECT_TRUE(QVUIController::IsDeepScan());
       EXPECT_FALSE(RootLabels(*w.outline(0)).empty());
+    }
+    bridge::SetThumbnailMaker(nullptr);
+  }
+}
+
+// The shown cover flow's button clicked again while its pictures are being
+// made: they all still come.
+TEST(ResultsViewSwitchThreads, ChoosingTheShownViewAgainKeepsItsPicturesComing) {
+  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  testsupport::TempDir dir;
+  FatImage image;
+  ASSERT_TRUE(MakeFatImage(dir, image));
+  GatedMaker maker;
+  {
+    BridgeSession session;
+    ASSERT_TRUE(session.open(image.path));
+    bridge::SetThumbnailMaker(&maker);
+    ui::ScriptedModalRunner runner;
+    ui::ScopedModalRunner scoped(runner);
+    {
+      QVDeletailWindowController w;
+      struct OpenAtEnd {
+        GatedMaker& maker;
+        ~OpenAtEnd() { maker.open(); }
+      } openAtEnd{maker};
+      w.setSelectDiskVolumeData(session.volume());
+      w.setScanTypeNum(1);
+      w.show();
+      ASSERT_TRUE(w.getData());
+      ASSERT_TRUE(WaitForScanEnd(w));
+      const QModelIndex photos = FindRow(*w.outline(0), QStringLiteral("Photos"));
+      ASSERT_TRUE(photos.isValid());
+      w.outline(0)->setCurrentIndex(photos);
+      ASSERT_EQ(w.fileList()->rowCount(), 1);
+      w.segmentSelect(2);
+      ASSERT_TRUE(spinUntil([&] { return maker.waiting() > 0; }));
+      auto* flowButton = w.segment()->findChild<QAbstractButton*>(QStringLiteral("segment2"));
+      ASSERT_NE(flowButton, nullptr);
+      flowButton->click();
+      EXPECT_EQ(w.selectSegmentCount(), 2);
+      maker.open();
+      ASSERT_TRUE(spinUntil([&] {
+        return w.nImageState() == 2 &&
+               w.coverFlowView()->photos().at(0).imageUID() != windows::CoverFlowView::kLoadingID;
+      }));
+      EXPECT_FALSE(w.coverFlowView()->photos().at(0).imageRepresentation().isNull());
     }
     bridge::SetThumbnailMaker(nullptr);
   }

@@ -15,11 +15,16 @@
 #                     paused at its start, then a quick scan's deep-scan
 #                     suggestion (results-popover.png), its path, category
 #                     and date trees and the space-bar preview
+# and, from quarnel_thumbnail_shots (tools/screenshot/ThumbnailShots.cpp), after
+# a deep scan of 20 pictures and 2 videos (scripts/make-pictures-image.sh):
+#   results-grid*.png       the thumbnail grid, deleted marks and ticks
+#   results-coverflow*.png  the cover flow of pictures and of the videos
 # and, from quarnel_recovery_shots (tools/screenshot/RecoveryShots.cpp):
 #   recovery-*.png    the recovery's progress window (running, stop question,
 #                     destination full), finished and stopped windows
 #   save-progress.png the progress window of saving a scan result
-# Needs: xvfb-run, xdotool; run as root so the launcher needs no password.
+# Needs: xvfb-run, xdotool, ImageMagick, ffmpeg (scripts/setup.sh); run as
+# root so the launcher needs no password.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -29,7 +34,7 @@ out=$root/build/shots
 export CCACHE_DIR=${CCACHE_DIR:-$root/.cache/ccache}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target quarnel quarnel-launcher quarnel_screenshot quarnel_window_shots \
-  quarnel_results_shots quarnel_recovery_shots >/dev/null
+  quarnel_results_shots quarnel_recovery_shots quarnel_thumbnail_shots >/dev/null
 
 mkdir -p "$out"
 rm -f "$out"/*.png
@@ -37,6 +42,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -m 700 "$work/run"
 scripts/make-demo-image.sh "$work/demo.img" >/dev/null
+scripts/make-pictures-image.sh "$work/pictures.img" >/dev/null
 
 cat >"$work/session.sh" <<'SESSION'
 set -euo pipefail
@@ -82,6 +88,8 @@ XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config-shots \
 mkdir "$work/results"
 XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config \
   xvfb-run -a -s "-screen 0 1280x800x24" "$root/$build/bin/quarnel_results_shots" "$out" "$work/results"
+XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config \
+  xvfb-run -a -s "-screen 0 1280x800x24" "$root/$build/bin/quarnel_thumbnail_shots" "$out" "$work/pictures.img"
 XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config \
   xvfb-run -a -s "-screen 0 1280x800x24" "$root/$build/bin/quarnel_recovery_shots" "$out"
 ls -l "$out"

@@ -91,6 +91,9 @@ void QVDeletailWindowController::buildCoverFlow() {
   coverFlower_->addWidget(coverFlowerTableView_);
   coverFlower_->setStretchFactor(0, 3);
   coverFlower_->setStretchFactor(1, 2);
+  // The pictures take three fifths of the height from the start, not just
+  // their least height.
+  coverFlower_->setSizes({3000, 2000});
   splistView_->addWidget(coverFlower_);
   connect(coverFlowerTableView_, &QVNSTableView::checkBoxClicked, this, &QVDeletailWindowController::nsbuttonCellClick);
   connect(header, &QHeaderView::sectionClicked, this, &QVDeletailWindowController::tableViewDidClickTableColumn);

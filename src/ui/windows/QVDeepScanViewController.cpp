@@ -31,8 +31,9 @@ QVDeepScanViewController::QVDeepScanViewController(QWidget* parent) : QWidget(pa
   closeButton_->setText(QStringLiteral("\u2715"));
   closeButton_->setAutoRaise(true);
   closeButton_->setCursor(Qt::PointingHandCursor);
-  closeButton_->setStyleSheet(QStringLiteral("QToolButton { border: none; color: #888888; font-size: 12px; }"
-                                             "QToolButton:hover { color: #333333; }"));
+  closeButton_->setStyleSheet(
+      QStringLiteral("QToolButton { border: none; color: #888888; font-size: 12px; }"
+                     "QToolButton:hover { color: #333333; }"));
   closeButton_->setGeometry(kWidth - 26, 6, 18, 18);
   connect(closeButton_, &QToolButton::clicked, this, &QVDeepScanViewController::closeRequested);
   setTextFiled();

@@ -1,7 +1,8 @@
 // A deep scan started from the results window after a quick scan of a
 // FAT16 image made here with mkfs.vfat and mtools, offscreen through the
 // real bridge: the trees are emptied, the deep scan runs on the same device
-// and ends with its own trees.
+// and ends with its own trees. The first image is 512 MiB (the volume,
+// then zeros).
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,7 @@ TEST(ResultsDeepScanButton, ClearsTheTreesAndRunsADeepScanOfTheSameDevice) {
   if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
   testsupport::TempDir dir;
   FatImage image;
-  ASSERT_TRUE(MakeFatImage(dir, image));
+  ASSERT_TRUE(MakeFatImage(dir, image, 512LL << 20));
   BridgeSession session;
   ASSERT_TRUE(session.open(image.path));
   ui::ScriptedModalRunner runner;

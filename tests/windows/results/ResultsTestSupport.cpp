@@ -8,11 +8,15 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <atomic>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "bridge/QVResultTrees.h"
 #include "bridge/QVUIController.h"
+#include "bridge/QVUIScan.h"
 #include "ui/windows/QVDeletailWindowController.h"
 
 namespace resultstest {
@@ -56,6 +60,24 @@ bool MakeFatImage(const testsupport::TempDir& dir, FatImage& image, qint64 total
                        " ::/Photos/holiday.jpg ::/Old/letter.txt";
   if (totalBytes > 0) script += " && truncate -s " + std::to_string(totalBytes) + " " + quote(image.path);
   return testsupport::Run("PATH=\"$PATH:/usr/sbin:/sbin\"; " + script) == 0;
+}
+
+bool AddPictureCopies(const testsupport::TempDir& dir, const FatImage& image, const std::vector<int>& mibOffsets) {
+  for (const int mib : mibOffsets) {
+    if (testsupport::Run("dd if=" + quote(dir.File("holiday.jpg")) + " of=" + quote(image.path) +
+                         " bs=1M seek=" + std::to_string(mib) + " conv=notrunc status=none") != 0)
+      return false;
+  }
+  return true;
+}
+
+EveryUpdatePosted::EveryUpdatePosted() {
+  auto clock = std::make_shared<std::atomic<std::int64_t>>(std::time(nullptr));
+  QVUIScan::instance()->SetClock([clock] { return clock->fetch_add(2); });
+}
+
+EveryUpdatePosted::~EveryUpdatePosted() {
+  QVUIScan::instance()->SetClock([] { return static_cast<std::int64_t>(std::time(nullptr)); });
 }
 
 BridgeSession::BridgeSession() {
@@ -161,6 +183,11 @@ void ClickCheckBox(windows::QVDeletailWindowController& window, int row) {
   QTableView* table = window.tableView();
   const QRect cell = table->visualRect(window.fileList()->index(row, windows::FileListModel::CheckBox));
   QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+void ClickTreeCheckBox(windows::CommOutlineView& outline, const QModelIndex& index) {
+  outline.scrollTo(index);
+  QTest::mouseClick(outline.viewport(), Qt::LeftButton, {}, outline.checkBoxRect(index).center());
 }
 
 }  // namespace resultstest

@@ -33,6 +33,20 @@ struct FatImage {
   std::string text;  // the text file's contents
 };
 bool MakeFatImage(const testsupport::TempDir& dir, FatImage& image, qint64 totalBytes = 0);
+// Writes copies of the picture into the image at these MiB offsets (past
+// the volume): a whole-disk sweep carves them as it passes.
+bool AddPictureCopies(const testsupport::TempDir& dir, const FatImage& image, const std::vector<int>& mibOffsets);
+
+// While it lives, the scan's clock moves two seconds at every reading, so
+// every update of a running scan is posted to the window (not one per two
+// seconds): the rows found show at once. The real clock comes back after.
+class EveryUpdatePosted {
+ public:
+  EveryUpdatePosted();
+  ~EveryUpdatePosted();
+  EveryUpdatePosted(const EveryUpdatePosted&) = delete;
+  EveryUpdatePosted& operator=(const EveryUpdatePosted&) = delete;
+};
 
 // The bridge with its Qt side and one opened image; jobs stop and the trees
 // are let go at the end.
@@ -67,5 +81,7 @@ int FirstFileRow(const windows::FileListModel& list);
 int FindListRow(const windows::FileListModel& list, const QString& nameContains);
 // Clicks the check box of a list row as the mouse does.
 void ClickCheckBox(windows::QVDeletailWindowController& window, int row);
+// Clicks the check box of an outline row as the mouse does.
+void ClickTreeCheckBox(windows::CommOutlineView& outline, const QModelIndex& index);
 
 }  // namespace resultstest

@@ -1,8 +1,10 @@
 // Pause, continue and stop of a running deep scan in the results window,
-// offscreen through the real bridge. The image is a FAT16 volume made with
-// mkfs.vfat and mtools followed by zeros up to 8 GiB (sparse, so it costs
-// no disk), with copies of a picture from 512 MiB on: the whole-disk sweep
-// finds them while it runs, which gives the list rows to tick.
+// offscreen through the real bridge. The image is 512 MiB: a FAT16 volume
+// made with mkfs.vfat and mtools, then zeros (sparse, so it costs no disk)
+// with copies of a picture that the whole-disk sweep carves as it passes.
+// Every update of the scan is posted to the window, so found files show
+// while most of the sweep is still ahead; the steps taken while the scan
+// runs unpaused run no event loop, so the scan cannot end between them.
 
 #include <gtest/gtest.h>
 
@@ -28,43 +30,62 @@ bool RunUntil(F done, int ms) {
   return done();
 }
 
-bool MakeSweepImage(const testsupport::TempDir& dir, FatImage& image) {
-  if (!MakeFatImage(dir, image, 8LL << 30)) return false;
-  for (const char* mib : {"512", "1024", "2048", "3072", "4096", "5120", "6144"}) {
-    if (testsupport::Run("dd if='" + dir.File("holiday.jpg") + "' of='" + image.path + "' bs=1M seek=" + mib +
-                         " conv=notrunc status=none") != 0)
-      return false;
-  }
-  return true;
+// Longer than the latch of a tree check box (a second click within it is
+// dropped); spent while the scan is paused.
+void PassCheckBoxLatch() {
+  RunUntil([] { return false; }, 300);
 }
 
-TEST(ResultsScanControls, PauseContinueAndStopOfADeepScan) {
-  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
-  testsupport::TempDir dir;
-  FatImage image;
-  ASSERT_TRUE(MakeSweepImage(dir, image));
-  BridgeSession session;
-  ASSERT_TRUE(session.open(image.path));
-  ui::ScriptedModalRunner runner;
-  ui::ScopedModalRunner scoped(runner);
-  QVDeletailWindowController w;
-  w.setSelectDiskVolumeData(session.disk());
-  w.setScanTypeNum(2);
-  w.show();
-  ASSERT_TRUE(w.getData());
-  ASSERT_EQ(w.isDeepScan(), 1);
+class ResultsScanControls : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+    ASSERT_TRUE(MakeFatImage(dir_, image_, 512LL << 20));
+    ASSERT_TRUE(AddPictureCopies(dir_, image_, {48, 64, 96, 160, 256, 384, 480}));
+    session_ = std::make_unique<BridgeSession>();
+    ASSERT_TRUE(session_->open(image_.path));
+    window_ = std::make_unique<QVDeletailWindowController>();
+    window_->setSelectDiskVolumeData(session_->disk());
+    window_->setScanTypeNum(2);
+    window_->show();
+    ASSERT_TRUE(window_->getData());
+    ASSERT_EQ(window_->isDeepScan(), 1);
+  }
+  void TearDown() override {
+    window_.reset();
+    session_.reset();
+  }
 
-  // Wait for a found file in the list, then pause at once.
-  int row = -1;
-  ASSERT_TRUE(RunUntil(
-      [&] {
-        if (!QVUIController::IsScanRunning()) return true;
-        if (FolderWithFiles(w).isValid()) row = FirstFileRow(*w.fileList());
-        return row >= 0;
-      },
-      300000));
-  ASSERT_TRUE(QVUIController::IsScanRunning()) << "the scan ended before a file was shown";
-  w.pauseButtonClick();
+  // Waits for a file in the list of a chosen tree item, then pauses at
+  // once: the tree item, or invalid when the scan ended first.
+  QModelIndex PauseOnceAFileShows() {
+    QVDeletailWindowController& w = *window_;
+    QModelIndex folder;
+    RunUntil(
+        [&] {
+          if (!QVUIController::IsScanRunning()) return true;
+          folder = FolderWithFiles(w);
+          return folder.isValid() && FirstFileRow(*w.fileList()) >= 0;
+        },
+        300000);
+    if (!QVUIController::IsScanRunning() || !folder.isValid()) return {};
+    w.pauseButtonClick();
+    return folder;
+  }
+
+  EveryUpdatePosted posted_;
+  testsupport::TempDir dir_;
+  FatImage image_;
+  std::unique_ptr<BridgeSession> session_;
+  std::unique_ptr<QVDeletailWindowController> window_;
+  ui::ScriptedModalRunner runner_;
+  ui::ScopedModalRunner scoped_{runner_};
+};
+
+TEST_F(ResultsScanControls, PauseContinueAndStopOfADeepScan) {
+  QVDeletailWindowController& w = *window_;
+  const QModelIndex folder = PauseOnceAFileShows();
+  ASSERT_TRUE(folder.isValid()) << "the scan ended before a file was shown";
   ASSERT_TRUE(QVUIController::IsPause());
   EXPECT_EQ(w.isPause(), 1);
   EXPECT_TRUE(w.continueScanButton()->isVisible());
@@ -72,26 +93,39 @@ TEST(ResultsScanControls, PauseContinueAndStopOfADeepScan) {
   EXPECT_TRUE(w.segment()->isEnabled());
   EXPECT_TRUE(w.search()->isEnabled());
 
-  // Paused: a tick is taken.
+  // Paused: a tick of a tree item and one of a list row are taken.
+  windows::CommOutlineView& tree = *w.outline(w.selectTypeCount());
+  const QModelIndex item = FolderWithFiles(w);
+  ASSERT_TRUE(item.isValid());
+  ClickTreeCheckBox(tree, item);
+  EXPECT_EQ(tree.resultModel()->state(item), 2);
+  int row = FirstFileRow(*w.fileList());
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(OpNodeData::fileNodeState(w.fileList()->node(row)), 2);
+  PassCheckBoxLatch();
+  ClickTreeCheckBox(tree, item);
+  EXPECT_EQ(tree.resultModel()->state(item), 0);
+  PassCheckBoxLatch();
   row = FirstFileRow(*w.fileList());
   ASSERT_GE(row, 0);
-  const QString name = w.fileList()->record(row).name;
   IFileNode* node = w.fileList()->node(row);
   ClickCheckBox(w, row);
   EXPECT_EQ(OpNodeData::fileNodeState(node), 2);
   EXPECT_TRUE(w.recovertyButton()->isEnabled());
 
   // Stop, then "no", while the user had paused: the scan stays paused.
-  runner.alertAnswers = {0};
+  runner_.alertAnswers = {0};
   w.stopButtonClick();
-  ASSERT_EQ(runner.alerts.size(), 1u);
+  ASSERT_EQ(runner_.alerts.size(), 1u);
   EXPECT_TRUE(QVUIController::IsScanRunning());
   EXPECT_TRUE(QVUIController::IsPause());
   EXPECT_EQ(w.isPause(), 1);
   EXPECT_FALSE(w.stopRequested());
+  PassCheckBoxLatch();
+  ASSERT_TRUE(QVUIController::IsPause());
 
-  // Continue: the ticks are let go, the list is the scan's again, ticks
-  // and the search are refused while it runs.
+  // Continue: the ticks are let go; ticks of the tree and of the list, the
+  // view switch and the search are refused while the scan runs.
   w.pauseButtonClick();
   EXPECT_FALSE(QVUIController::IsPause());
   EXPECT_EQ(w.isPause(), 0);
@@ -101,30 +135,33 @@ TEST(ResultsScanControls, PauseContinueAndStopOfADeepScan) {
   EXPECT_FALSE(w.search()->isEnabled());
   EXPECT_FALSE(w.recovertyButton()->isEnabled());
   EXPECT_EQ(OpNodeData::fileNodeState(node), 0);
-  RunUntil([] { return false; }, 700);  // the list is read again after half a second
-  const int again = FindListRow(*w.fileList(), name);
-  const bool stillRunning = QVUIController::IsScanRunning() && !QVUIController::IsPause();
-  if (again >= 0) {
-    ClickCheckBox(w, again);
-    if (stillRunning) {
-      EXPECT_EQ(OpNodeData::fileNodeState(w.fileList()->node(again)), 0);
-    }
+  const QModelIndex shown = tree.model()->index(0, 0);
+  ASSERT_TRUE(shown.isValid());
+  ClickTreeCheckBox(tree, shown);
+  EXPECT_EQ(tree.resultModel()->state(shown), 0);
+  const int listed = FirstFileRow(*w.fileList());
+  if (listed >= 0) {
+    ClickCheckBox(w, listed);
+    EXPECT_EQ(OpNodeData::fileNodeState(w.fileList()->node(listed)), 0);
   }
-  ASSERT_TRUE(stillRunning) << "the scan ended before the stop questions";
+  int count = -1;
+  std::uint64_t size = 0;
+  QVUIController::GetSelectedFilesAmout(count, size);
+  EXPECT_EQ(count, 0);
 
   // Stop, then "no", while the user had not paused: the scan runs on.
-  runner.alertAnswers = {0};
+  runner_.alertAnswers = {0};
   w.stopButtonClick();
-  ASSERT_EQ(runner.alerts.size(), 2u);
+  ASSERT_EQ(runner_.alerts.size(), 2u);
   EXPECT_TRUE(QVUIController::IsScanRunning());
   EXPECT_FALSE(QVUIController::IsPause());
   EXPECT_EQ(w.isCanClick(), 1);
 
   // Stop, then "yes": the buttons are disabled, a second stop asks
   // nothing, and the scan ends with the trees built from what was found.
-  runner.alertAnswers = {1};
+  runner_.alertAnswers = {1};
   w.stopButtonClick();
-  ASSERT_EQ(runner.alerts.size(), 3u);
+  ASSERT_EQ(runner_.alerts.size(), 3u);
   EXPECT_TRUE(w.stopRequested());
   EXPECT_FALSE(w.stopButton()->isEnabled());
   EXPECT_FALSE(w.pauseButton()->isEnabled());
@@ -132,7 +169,7 @@ TEST(ResultsScanControls, PauseContinueAndStopOfADeepScan) {
   EXPECT_FALSE(w.search()->isEnabled());
   EXPECT_EQ(w.isPause(), 0);
   w.stopButtonClick();
-  EXPECT_EQ(runner.alerts.size(), 3u);
+  EXPECT_EQ(runner_.alerts.size(), 3u);
   ASSERT_TRUE(WaitForScanEnd(w));
   EXPECT_FALSE(QVUIController::IsScanRunning());
   EXPECT_FALSE(RootLabels(*w.outline(0)).empty());
@@ -153,7 +190,30 @@ TEST(ResultsScanControls, PauseContinueAndStopOfADeepScan) {
   EXPECT_EQ(w.isPause(), 0);
   EXPECT_TRUE(w.scanEnded());
   w.stopButtonClick();
-  EXPECT_EQ(runner.alerts.size(), 3u);
+  EXPECT_EQ(runner_.alerts.size(), 3u);
+}
+
+// Stopped while the user has it paused: the paused engine is let go and
+// the scan ends with the trees built; no job is left behind.
+TEST_F(ResultsScanControls, StopWhilePausedEndsWithTheTreesBuilt) {
+  QVDeletailWindowController& w = *window_;
+  ASSERT_TRUE(PauseOnceAFileShows().isValid()) << "the scan ended before a file was shown";
+  ASSERT_TRUE(QVUIController::IsPause());
+  runner_.alertAnswers = {1};
+  w.stopButtonClick();
+  ASSERT_EQ(runner_.alerts.size(), 1u);
+  EXPECT_TRUE(w.stopRequested());
+  EXPECT_EQ(w.isPause(), 0);
+  EXPECT_FALSE(w.continueScanButton()->isEnabled());
+  ASSERT_TRUE(WaitForScanEnd(w));
+  EXPECT_TRUE(QVUIController::WaitForJobs(30000));
+  EXPECT_FALSE(RootLabels(*w.outline(0)).empty());
+  EXPECT_TRUE(FolderWithFiles(w).isValid());
+  EXPECT_GE(FirstFileRow(*w.fileList()), 0);
+  EXPECT_TRUE(w.search()->isEnabled());
+  EXPECT_FALSE(w.pauseButton()->isVisible());
+  EXPECT_FALSE(w.continueScanButton()->isVisible());
+  EXPECT_EQ(runner_.alerts.size(), 1u);
 }
 
 }  // namespace

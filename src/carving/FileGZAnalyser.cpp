@@ -1,5 +1,6 @@
 #include "carving/FileGZAnalyser.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 #include <zlib.h>
@@ -21,37 +22,50 @@ long long SkipText(RawFileBuffer& reader, long long off, std::string* text) {
   return FileGZAnalyser::kFieldLimit;
 }
 
+// Feeds the deflate stream to zlib straight from the reader's windows, in
+// pieces of at most 16 sectors up to the input limit, and keeps where the
+// last piece began.
+struct InflateInput {
+  RawFileBuffer* reader;
+  long long first;      // offset of the stream's first byte
+  long long next;       // offset of the next piece
+  long long lastStart;  // offset of the piece handed last
+  std::size_t lastLength;
+};
+
+unsigned TakeInput(void* context, z_const unsigned char** buffer) {
+  auto* in = static_cast<InflateInput*>(context);
+  if (in->next - in->first >= FileGZAnalyser::kLimit) return 0;
+  const auto at = static_cast<unsigned long long>(in->next);
+  const unsigned char* p = in->reader->GetRawFileBuffer(at);
+  if (p == nullptr) return 0;
+  const std::size_t n = std::min<std::size_t>(in->reader->SectorSize() * 16u, in->reader->Available(at));
+  if (n == 0) return 0;
+  *buffer = const_cast<unsigned char*>(p);
+  in->lastStart = in->next;
+  in->lastLength = n;
+  in->next += static_cast<long long>(n);
+  return static_cast<unsigned>(n);
+}
+
+// The inflated bytes are not wanted: only where the stream ends.
+int DropOutput(void*, unsigned char*, unsigned) { return 0; }
+
 // Offset just past the deflate stream that starts at `off` and its 8-byte
-// trailer; -1 when the data do not inflate.
+// trailer; -1 when the data do not inflate. zlib's callback interface
+// inflates into its own 32 KiB window, with no output buffer and no copy of
+// the input.
 long long InflateEnd(RawFileBuffer& reader, long long off) {
+  std::vector<unsigned char> window(1u << 15);
   z_stream z{};
-  if (inflateInit2(&z, -15) != Z_OK) return -1;
-  std::vector<unsigned char> in(reader.SectorSize() * 16u);
-  std::vector<unsigned char> out(1 << 16);
-  long long at = off;
+  if (inflateBackInit(&z, 15, window.data()) != Z_OK) return -1;
+  InflateInput in{&reader, off, off, off, 0};
+  const int r = inflateBack(&z, TakeInput, &in, DropOutput, nullptr);
   long long end = -1;
-  while (at - off < FileGZAnalyser::kLimit) {
-    const unsigned char* p = reader.GetRawFileBuffer(static_cast<unsigned long long>(at));
-    if (p == nullptr) break;
-    const std::size_t n = std::min<std::size_t>(in.size(), reader.Available(static_cast<unsigned long long>(at)));
-    if (n == 0) break;
-    std::copy(p, p + n, in.begin());
-    z.next_in = in.data();
-    z.avail_in = static_cast<uInt>(n);
-    int r = Z_OK;
-    while (z.avail_in > 0 && r == Z_OK) {
-      z.next_out = out.data();
-      z.avail_out = static_cast<uInt>(out.size());
-      r = inflate(&z, Z_NO_FLUSH);
-    }
-    if (r == Z_STREAM_END) {
-      end = at + static_cast<long long>(n - z.avail_in) + 8;
-      break;
-    }
-    if (r != Z_OK && r != Z_BUF_ERROR) break;
-    at += static_cast<long long>(n);
+  if (r == Z_STREAM_END && z.next_in != nullptr) {
+    end = in.lastStart + static_cast<long long>(in.lastLength - z.avail_in) + 8;
   }
-  inflateEnd(&z);
+  inflateBackEnd(&z);
   return end;
 }
 

@@ -23,6 +23,9 @@ void FlushBeforeScan(IStorageDevice* device) {
     }
     break;
   }
+  // A wrapper over a file-backed device (an image presented as a disk) hands
+  // the flush on; an image file then needs none.
+  if (device != nullptr && device->IOCtl(CFileBackedDevice::kIoctlFlushBeforeScan, nullptr) == 1) return;
   // Other devices (test devices, wrappers): flush the file systems only.
   platform::RawDevice().FlushBuffers();
 }

@@ -94,7 +94,11 @@ int CFileBackedDevice::ReadSector(void* buffer, long long startSector, long long
   return 0;
 }
 
-int CFileBackedDevice::IOCtl(unsigned long long /*code*/, void* /*arg*/) {
+int CFileBackedDevice::IOCtl(unsigned long long code, void* /*arg*/) {
+  if (code == kIoctlFlushBeforeScan) {
+    FlushBuffers();
+    return 1;
+  }
   m_lastError = QV_DEVICE_RESULT(kDevIoctlUnsupported);
   return 0;
 }

@@ -13,6 +13,10 @@
 
 class CFileBackedDevice : public IStorageDevice {
  public:
+  // IOCtl code that flushes the device before a scan (FlushBuffers); it
+  // reaches a file-backed device through wrappers that pass IOCtl on.
+  static constexpr unsigned long long kIoctlFlushBeforeScan = 0x51464C53;  // "QFLS"
+
   ~CFileBackedDevice() override;
 
   int Close() override;

@@ -81,6 +81,14 @@ TEST_F(DiskDeviceTest, IoctlFailsWithCodeThree) {
   EXPECT_EQ(CodeOf(*disk), kDevIoctlUnsupported);
 }
 
+// The flush before a scan reaches an image file through wrappers that pass
+// IOCtl on; the file needs no flush and the device no error.
+TEST_F(DiskDeviceTest, TheFlushBeforeAScanIsAnsweredWithoutError) {
+  std::unique_ptr<CDiskDevice> disk(CreateDiskDevice(m_path.c_str()));
+  EXPECT_EQ(disk->IOCtl(CFileBackedDevice::kIoctlFlushBeforeScan, nullptr), 1);
+  EXPECT_EQ(disk->GetLastError(), 0u);
+}
+
 TEST_F(DiskDeviceTest, MissingFileFailsWithCodeOneAndStaysPermitted) {
   std::unique_ptr<CDiskDevice> disk(CreateDiskDevice(m_dir.File("absent").c_str()));
   EXPECT_EQ(disk->Open(nullptr), 0);

@@ -38,9 +38,9 @@ TarImage MakeTarImage(int members) {
     WriteAll(d + "/" + name, Noise(static_cast<std::size_t>((i * 1237) % 9000), 40u + static_cast<unsigned>(i)));
     names += " " + name;
   }
-  const Bytes tar = RunAndRead("tar --format=ustar --sort=name --mtime=@0 --owner=0 --group=0 -cf '" + d +
-                                   "/a.tar' -C '" + d + "'" + names,
-                               d + "/a.tar");
+  const Bytes tar = RunAndRead(
+      "tar --format=ustar --sort=name --mtime=@0 --owner=0 --group=0 -cf '" + d + "/a.tar' -C '" + d + "'" + names,
+      d + "/a.tar");
   TarImage image;
   image.bytes.assign(8 * kSector, 0);
   image.bytes.insert(image.bytes.end(), tar.begin(), tar.end());

@@ -65,3 +65,53 @@ if [ -f "$f" ]; then
   # Against the fixed cost only: the figure that counts is Quarnel's own.
   row "complete scan --disk, small image ($(du -hL --apparent-size "$f" | cut -f1))" disk-small cat-small cat higher
 fi
+
+# --- Carving fixed cost and archive sizing ---------------------------------
+# The small image's complete scan against PhotoRec's whole-space carve of the
+# same image (the fixed cost of a scan), and the sizing of gzip members and
+# of a tar archive of many members: a complete scan against gzip -t / tar -t
+# reading the same archive. gzip.img and tar.img are made here, in $W.
+carving_rows() {
+  local f=$D/small.img
+  pushd "$W" >/dev/null || return  # photorec.log stays in $W
+  if [ -f "$f" ] && command -v photorec >/dev/null; then
+    for i in $(seq "$RUNS"); do
+      rm -rf "$W/rec"; mkdir "$W/rec"
+      run photorec-small photorec /log /d "$W/rec/recup" /cmd "$f" partition_none,fileopt,everything,enable,wholespace,search
+      run carve-small "$CLI" scan "$f" --disk --json
+    done
+    row "complete scan --disk, small image, against PhotoRec" carve-small photorec-small "PhotoRec" lower
+  fi
+  # 2,000 members of 1 to 250 KB (random bytes) in a tar; the same bytes
+  # gzip-compressed twice over (text of /usr/share/doc).
+  python3 - "$W/tarsrc" <<'PY'
+import os, random, sys
+r = random.Random(5); d = os.path.join(sys.argv[1], "d"); os.makedirs(d, exist_ok=True)
+for i in range(2000):
+    with open(os.path.join(d, "f%04d.bin" % i), "wb") as out:
+        out.write(r.randbytes(r.randint(1000, 250000)))
+PY
+  tar -C "$W/tarsrc" -cf "$W/a.tar" d && rm -rf "$W/tarsrc"
+  (tar -cf - /usr/share/doc 2>/dev/null | head -c 200000000 | gzip -6) > "$W/a.gz"
+  python3 - "$W" <<'PY'
+import sys
+w = sys.argv[1]
+for name, parts in (("tar.img", ["a.tar"]), ("gzip.img", ["a.gz", "a.gz"])):
+    with open(f"{w}/{name}", "wb") as img:
+        img.write(bytes(1 << 20))
+        for p in parts:
+            data = open(f"{w}/{p}", "rb").read()
+            img.write(data); img.write(bytes(4096 - len(data) % 4096 + (1 << 20)))
+PY
+  for i in $(seq "$RUNS"); do
+    run tart-sizing tar -tvf "$W/a.tar"
+    run tar-sizing "$CLI" scan "$W/tar.img" --disk --json
+    run gzipt-sizing sh -c "gzip -t < '$W/a.gz' && gzip -t < '$W/a.gz'"
+    run gzip-sizing "$CLI" scan "$W/gzip.img" --disk --json
+  done
+  row "tar sizing: complete scan of a $(du -h --apparent-size "$W/a.tar" | cut -f1) tar of 2,000 members" tar-sizing tart-sizing "tar -tv" lower
+  row "gzip sizing: complete scan of two $(du -h --apparent-size "$W/a.gz" | cut -f1) gzip members" gzip-sizing gzipt-sizing "gzip -t" lower
+  rm -f "$W"/a.tar "$W"/a.gz "$W"/tar.img "$W"/gzip.img
+  popd >/dev/null || return
+}
+carving_rows

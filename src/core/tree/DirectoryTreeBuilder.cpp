@@ -241,7 +241,7 @@ void CDirectoryTreeBuilder::ReleaseUnlinked(_DIRECTORY_TREE_INFO& tree, IFileNod
   for (auto* byId : {&tree.folders, &tree.files}) {
     auto it = byId->find(node->GetCurrentNodeID());
     if (it == byId->end()) continue;
-    std::erase(it->second, node);
+    it->second.erase(node);
     if (it->second.empty()) byId->erase(it);
   }
   std::erase(tree.trashCandidates, node);
@@ -294,7 +294,7 @@ int CDirectoryTreeBuilder::RecordNode(_DIRECTORY_TREE_INFO& tree, std::map<long 
 // kept, each with its own content and times; the older is listed beside the
 // newer as deleted. 0: the same version is recorded already (refused); 1: a
 // version of a recorded file (taken); -1: neither.
-int CDirectoryTreeBuilder::RecordFileVersion(const std::vector<IFileNode*>& recorded, CFileNode* node) {
+int CDirectoryTreeBuilder::RecordFileVersion(const _PARENT_INFO& recorded, CFileNode* node) {
   if (node == nullptr || node->GetSearcheType() != kSearcherHfsPlus || node->IsDirectory() != 0) return -1;
   const long long modified = node->GetModificationTime();
   std::vector<CFileNode*> versions;

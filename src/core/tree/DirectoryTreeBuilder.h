@@ -71,7 +71,7 @@ class CDirectoryTreeBuilder final : public IDirecotryTreeBuilder {
   bool IsUserTrashFolder(_DIRECTORY_TREE_INFO& tree, IFileNode* node);
   int RecordNode(_DIRECTORY_TREE_INFO& tree, std::map<long long, _PARENT_INFO>& byId, IFileNode* node);
   bool MergeDuplicateFolderEntry(IFileNode* kept, IFileNode* node);
-  static int RecordFileVersion(const std::vector<IFileNode*>& recorded, CFileNode* node);
+  static int RecordFileVersion(const _PARENT_INFO& recorded, CFileNode* node);
   void ReleaseUnlinked(_DIRECTORY_TREE_INFO& tree, IFileNode* node);
 
   // Building.

@@ -218,11 +218,16 @@ void CDirectoryTreeBuilder::ReleaseNodeByFilter(_DIRECTORY_TREE_INFO& tree, std:
   if (m_bRestoring) {
     tree.retained.insert(tree.retained.end(), unshown.begin(), unshown.end());
   } else {
-    const std::unordered_set<IFileNode*> leaving(unshown.begin(), unshown.end());
+    // Sorted, for the test of a parent that leaves too: a set of every
+    // unshown node would cost a node allocation each at the scan's peak.
+    std::sort(unshown.begin(), unshown.end(), std::less<>());
     for (IFileNode* node : unshown) {
       auto* self = dynamic_cast<CFileNode*>(node);
       CFileNode* parent = self != nullptr ? self->GetParentNode() : nullptr;
-      if (parent != nullptr && leaving.count(parent) == 0) parent->RemoveChild(self);
+      if (parent != nullptr &&
+          !std::binary_search(unshown.begin(), unshown.end(), static_cast<IFileNode*>(parent), std::less<>())) {
+        parent->RemoveChild(self);
+      }
     }
     for (IFileNode* node : unshown) {
       node->Release();

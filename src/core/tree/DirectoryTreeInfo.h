@@ -10,7 +10,69 @@
 #include "core/model/FileNode.h"
 
 // Every node recorded under one id (several partitions, several versions).
-using _PARENT_INFO = std::vector<IFileNode*>;
+// Nearly every id has one node, which is kept in place; only a second one
+// moves the list to the heap. The maps of a volume hold one per found file.
+class _PARENT_INFO {
+ public:
+  _PARENT_INFO() = default;
+  explicit _PARENT_INFO(IFileNode* node) : m_one(node), m_count(1) {}
+  _PARENT_INFO(const _PARENT_INFO& other) { *this = other; }
+  _PARENT_INFO(_PARENT_INFO&& other) noexcept { *this = std::move(other); }
+  _PARENT_INFO& operator=(const _PARENT_INFO& other) {
+    if (this == &other) return *this;
+    clear();
+    for (IFileNode* node : other) push_back(node);
+    return *this;
+  }
+  _PARENT_INFO& operator=(_PARENT_INFO&& other) noexcept {
+    if (this == &other) return *this;
+    clear();
+    m_one = other.m_one;
+    m_many = other.m_many;
+    m_count = other.m_count;
+    other.m_one = nullptr;
+    other.m_many = nullptr;
+    other.m_count = 0;
+    return *this;
+  }
+  ~_PARENT_INFO() { clear(); }
+
+  IFileNode* const* begin() const { return m_many != nullptr ? m_many->data() : &m_one; }
+  IFileNode* const* end() const { return begin() + m_count; }
+  std::size_t size() const { return m_count; }
+  bool empty() const { return m_count == 0; }
+  IFileNode* front() const { return *begin(); }
+  void push_back(IFileNode* node) {
+    if (m_many == nullptr && m_count == 0) {
+      m_one = node;
+    } else {
+      if (m_many == nullptr) m_many = new std::vector<IFileNode*>{m_one};
+      m_many->push_back(node);
+    }
+    ++m_count;
+  }
+  // Removes every entry equal to `node`.
+  void erase(IFileNode* node) {
+    if (m_many != nullptr) {
+      std::erase(*m_many, node);
+      m_count = static_cast<std::uint32_t>(m_many->size());
+    } else if (m_count == 1 && m_one == node) {
+      m_count = 0;
+      m_one = nullptr;
+    }
+  }
+  void clear() {
+    delete m_many;
+    m_many = nullptr;
+    m_one = nullptr;
+    m_count = 0;
+  }
+
+ private:
+  IFileNode* m_one = nullptr;
+  std::vector<IFileNode*>* m_many = nullptr;
+  std::uint32_t m_count = 0;
+};
 
 // A pending node with its arrival number.
 struct _PENDING_ENTRY {

@@ -1,6 +1,7 @@
 #include "ntfs/FindFileFromLogFile.h"
 
 #include <algorithm>
+#include <memory>
 #include <cstring>
 
 #include "core/device/StorageDevice.h"
@@ -65,16 +66,18 @@ bool CFindFileFromLogFile::Analyzer() {
         total += bytes;
       }
     }
-    std::vector<std::uint8_t> journal(static_cast<std::size_t>(total), 0);
+    // Every byte is read or zeroed below: not cleared first (the journal
+    // may be tens of megabytes).
+    const auto journal = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(total));
     std::size_t at = 0;
     for (const auto& [sector, bytes] : pieces) {
       // An unreadable run reads as zeros: no page there is recognised.
-      if (m_pDevice->ReadSector(journal.data() + at, sector, bytes / sectorSize) == 0) {
-        std::fill_n(journal.begin() + static_cast<long>(at), static_cast<std::size_t>(bytes), 0);
+      if (m_pDevice->ReadSector(journal.get() + at, sector, bytes / sectorSize) == 0) {
+        std::fill_n(journal.get() + at, static_cast<std::size_t>(bytes), std::uint8_t{0});
       }
       at += static_cast<std::size_t>(bytes);
     }
-    AnalyzeJournal(ByteView(journal.data(), journal.size()));
+    AnalyzeJournal(ByteView(journal.get(), static_cast<std::size_t>(total)));
   }
   m_bAnalyzed = true;
   return true;

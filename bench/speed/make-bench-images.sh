@@ -8,6 +8,7 @@
 #   exfat50k.img  exFAT with 50,000 files, every tenth deleted
 #   ntfs20k.img   NTFS with 20,000 files, every tenth deleted
 #   ntfs100k.img  NTFS with 100,000 files, every tenth deleted (make-ntfs-bench-image.sh)
+#   ntfs300k.img  NTFS with 300,000 files (only when named)
 #   ntfs1m.img    NTFS with 1,000,000 files (only with BIG=1; takes long)
 #   make-bench-images.sh DIR [name...]
 set -euo pipefail
@@ -61,6 +62,7 @@ for name in $WANT; do
     sync; umount "$M"; losetup -d "$L"; rm -rf "$S" "$M" ;;
   ntfs20k) "$HERE/../ntfs/make-ntfs-bench-image.sh" "$D/ntfs20k.img" 20000 1G ;;
   ntfs100k) "$HERE/../ntfs/make-ntfs-bench-image.sh" "$D/ntfs100k.img" 100000 4G ;;
+  ntfs300k) "$HERE/../ntfs/make-ntfs-bench-image.sh" "$D/ntfs300k.img" 300000 8G ;;
   ntfs1m) "$HERE/../ntfs/make-ntfs-bench-image.sh" "$D/ntfs1m.img" 1000000 16G ;;
   *) echo "unknown image $name" >&2; exit 2 ;;
   esac

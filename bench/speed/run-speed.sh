@@ -2,37 +2,53 @@
 # Speed and memory of quarnel-cli side by side with a reference measured in
 # the same run (never a pass/fail test). Make the images first with
 # make-bench-images.sh; images that are missing are left out.
-#   run-speed.sh CLI IMAGEDIR [RUNS]    (RUNS: interleaved runs, default 5)
+#   run-speed.sh CLI IMAGEDIR [RUNS] [IMAGE...]
+# RUNS: interleaved runs (default 5); IMAGE: the names to measure (random,
+# real, ntfs20k, ntfs100k, ntfs300k, ntfs1m, fat50k, exfat50k, small;
+# default every one present).
 # random.img may be a link to a file in /dev/shm (bytes in RAM).
 # Each figure is the median of RUNS; "ratio" is the reference's time over
 # Quarnel's for the whole-disk scans (the share of the reference's speed,
 # higher is better) and Quarnel's time over the reference's for the quick
-# scans (lower is better). Peak memory is the maximum resident set.
+# scans (lower is better), there also for the CPU time (user + system),
+# which other work on the machine disturbs less than the wall time. Peak
+# memory is the maximum resident set (/usr/bin/time's figure). For the
+# quick scans it is also set against the budget of 50 MB plus 200 bytes per
+# node the scan reads (every entry `fls -r` lists, live or deleted); a last
+# figure below 1 is within it.
 # "cold" drops the image's pages from the page cache before every run.
 set -uo pipefail
-CLI=$(realpath "$1"); D=$(realpath "$2"); RUNS=${3:-5}
+CLI=$(realpath "$1"); D=$(realpath "$2"); RUNS=${3:-5}; shift $(($# < 3 ? $# : 3))
+WANT=" ${*:-random real ntfs20k ntfs100k ntfs300k ntfs1m fat50k exfat50k small} "
+wanted() { [[ $WANT == *" $1 "* ]]; }
 W=$(mktemp -d); trap 'rm -rf "$W"' EXIT
 
-# run NAME CMD...: appends "seconds kib" of one run to $W/NAME
+# run NAME CMD...: appends "seconds kib cpu-seconds" of one run to $W/NAME
 run() {
   local name=$1; shift
-  /usr/bin/time -f "%e %M" -o "$W/t" "$@" >/dev/null 2>&1
-  cat "$W/t" >> "$W/$name"
+  /usr/bin/time -f "%e %M %U %S" -o "$W/t" "$@" >/dev/null 2>&1
+  awk '{print $1, $2, $3 + $4}' "$W/t" >> "$W/$name"
 }
 median() { sort -n -k"$2" "$W/$1" | awk -v c="$2" '{v[NR]=$c} END {print v[int((NR+1)/2)]}'; }
 drop() { dd if="$1" iflag=nocache count=0 status=none; }
-row() {  # row WORK QNAME REFNAME REFLABEL higher|lower
-  local qt qm rt rm ratio
-  qt=$(median "$2" 1); qm=$(median "$2" 2); rt=$(median "$3" 1); rm=$(median "$3" 2)
+row() {  # row WORK QNAME REFNAME REFLABEL higher|lower [NODES]
+  local qt qm qc rt rm rc ratio budget=""
+  qt=$(median "$2" 1); qm=$(median "$2" 2); qc=$(median "$2" 3); rt=$(median "$3" 1); rm=$(median "$3" 2)
+  rc=$(median "$3" 3)
   if [ "$5" = higher ]; then ratio=$(awk -v a="$rt" -v b="$qt" 'BEGIN{printf "%.3f of %s", (b>0?a/b:0), "'"$4"'"}')
-  else ratio=$(awk -v a="$qt" -v b="$rt" 'BEGIN{printf "%.2fx %s", (b>0?a/b:0), "'"$4"'"}'); fi
-  printf "| %s | %.2f s, %d MB | %.2f s, %d MB | %s |\n" "$1" "$qt" $((qm / 1024)) "$rt" $((rm / 1024)) "$ratio"
+  else ratio=$(awk -v a="$qt" -v b="$rt" -v c="$qc" -v d="$rc" \
+    'BEGIN{printf "%.2fx %s (CPU time %.2fx)", (b>0?a/b:0), "'"$4"'", (d>0?c/d:0)}'); fi
+  if [ -n "${6:-}" ]; then
+    budget=$(awk -v m="$qm" -v n="$6" 'BEGIN{b=50e6+200*n; printf "%d nodes: %.0f MB of %.0f MB, %.2f", n, m*1024/1e6, b/1e6, m*1024/b}')
+  fi
+  printf "| %s | %.2f s (CPU %.2f s), %d MB | %.2f s (CPU %.2f s), %d MB | %s | %s |\n" "$1" "$qt" "$qc" \
+    $((qm / 1024)) "$rt" "$rc" $((rm / 1024)) "$ratio" "$budget"
 }
 
-echo "| work | Quarnel | reference | ratio |"
-echo "|---|---|---|---|"
+echo "| work | Quarnel | reference | ratio | peak RSS against the budget |"
+echo "|---|---|---|---|---|"
 for img in random real; do
-  f=$D/$img.img; [ -f "$f" ] || continue
+  f=$D/$img.img; [ -f "$f" ] && wanted $img || continue
   f=$(realpath "$f")
   for i in $(seq "$RUNS"); do
     cat "$f" >/dev/null
@@ -48,19 +64,20 @@ for img in random real; do
   done
   row "complete scan --disk, $img, cold" cold-$img dd-$img "dd iflag=direct" higher
 done
-for img in ntfs20k ntfs100k ntfs1m fat50k exfat50k; do
-  f=$D/$img.img; [ -f "$f" ] || continue
+for img in ntfs20k ntfs100k ntfs300k ntfs1m fat50k exfat50k; do
+  f=$D/$img.img; [ -f "$f" ] && wanted $img || continue
+  nodes=$(fls -r "$f" 2>/dev/null | wc -l)
   for i in $(seq "$RUNS"); do
     run fls-$img fls -r -d "$f"
     run quick-$img "$CLI" scan "$f" --json
     rm -rf "$W/out"; run tskr-$img tsk_recover "$f" "$W/out"
     rm -rf "$W/out"; mkdir "$W/out"; run qrec-$img "$CLI" recover "$f" --to "$W/out"
   done
-  row "quick scan, $img" quick-$img fls-$img "fls -r -d" lower
-  row "quick scan + recover, $img" qrec-$img tskr-$img "tsk_recover" lower
+  row "quick scan, $img" quick-$img fls-$img "fls -r -d" lower "$nodes"
+  row "quick scan + recover, $img" qrec-$img tskr-$img "tsk_recover" lower "$nodes"
 done
 f=$D/small.img
-if [ -f "$f" ]; then
+if [ -f "$f" ] && wanted small; then
   for i in $(seq "$RUNS"); do run cat-small cat "$f"; run disk-small "$CLI" scan "$f" --disk --json; done
   # Against the fixed cost only: the figure that counts is Quarnel's own.
   row "complete scan --disk, small image ($(du -hL --apparent-size "$f" | cut -f1))" disk-small cat-small cat higher

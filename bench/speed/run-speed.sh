@@ -4,8 +4,8 @@
 # make-bench-images.sh; images that are missing are left out.
 #   run-speed.sh CLI IMAGEDIR [RUNS] [IMAGE...]
 # RUNS: interleaved runs (default 5); IMAGE: the names to measure (random,
-# real, ntfs20k, ntfs100k, ntfs300k, ntfs1m, fat50k, exfat50k, small;
-# default every one present).
+# real, ntfs20k, ntfs100k, ntfs300k, ntfs1m, fat50k, exfat50k, small,
+# carving; default every one present).
 # random.img may be a link to a file in /dev/shm (bytes in RAM).
 # Each figure is the median of RUNS; "ratio" is the reference's time over
 # Quarnel's for the whole-disk scans (the share of the reference's speed,
@@ -19,7 +19,7 @@
 # "cold" drops the image's pages from the page cache before every run.
 set -uo pipefail
 CLI=$(realpath "$1"); D=$(realpath "$2"); RUNS=${3:-5}; shift $(($# < 3 ? $# : 3))
-WANT=" ${*:-random real ntfs20k ntfs100k ntfs300k ntfs1m fat50k exfat50k small} "
+WANT=" ${*:-random real ntfs20k ntfs100k ntfs300k ntfs1m fat50k exfat50k small carving} "
 wanted() { [[ $WANT == *" $1 "* ]]; }
 W=$(mktemp -d); trap 'rm -rf "$W"' EXIT
 
@@ -131,4 +131,4 @@ PY
   rm -f "$W"/a.tar "$W"/a.gz "$W"/tar.img "$W"/gzip.img
   popd >/dev/null || return
 }
-carving_rows
+wanted carving && carving_rows

@@ -1,3 +1,5 @@
+// The toolkit tests run offscreen with settings in a folder of their own.
+
 #include <gtest/gtest.h>
 
 #include <QApplication>

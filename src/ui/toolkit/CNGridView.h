@@ -1,4 +1,8 @@
 #pragma once
+// The thumbnail grid of the results window: square cells row by row in a
+// scroll area, item views kept only for the rows on screen and reused,
+// hover, selection by click, keys and rubber band, and the grid's
+// notifications (hover, select, deselect) through NotificationCenter.
 
 #include "ui/toolkit/CNGridViewItem.h"
 

@@ -1,4 +1,8 @@
 #pragma once
+// A cell of the thumbnail grid: what every grid item shares (reuse
+// identifier, index, selection and hover), the grid's colours and item
+// layouts, and the results window's item with its thumbnail, check button
+// and title.
 
 #include <QColor>
 #include <QFont>

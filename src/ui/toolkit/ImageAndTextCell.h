@@ -1,4 +1,6 @@
 #pragma once
+// Cells of tables and outlines that draw a small picture beside their
+// text, and the white panel used as a group box.
 
 #include <QPixmap>
 #include <QStyledItemDelegate>

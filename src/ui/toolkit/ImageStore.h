@@ -1,4 +1,6 @@
 #pragma once
+// The program's named pictures, read from its resources: pixmaps for the
+// GUI thread, images for worker threads.
 
 #include <QImage>
 #include <QPixmap>

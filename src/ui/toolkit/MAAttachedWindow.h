@@ -1,4 +1,7 @@
 #pragma once
+// A popover: a borderless window next to a point of its owner window, with
+// an arrow towards that point. It stays above its owner, follows it and
+// closes with it.
 
 #include <QBrush>
 #include <QColor>

@@ -1,4 +1,6 @@
 #pragma once
+// The program-wide key filter that gives every window the standard editing
+// shortcuts (cut, copy, paste, undo, redo, select all).
 
 #include <QObject>
 

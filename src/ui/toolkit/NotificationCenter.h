@@ -1,4 +1,6 @@
 #pragma once
+// Notifications by name between the windows and the parts that feed them,
+// delivered on the main thread.
 
 #include <QObject>
 #include <QPointer>

@@ -1,4 +1,6 @@
 #pragma once
+// The progress bars of the windows: a solid bar, and the results window's
+// grey track with a thin bar along its bottom.
 
 #include <QWidget>
 

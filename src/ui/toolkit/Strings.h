@@ -1,4 +1,5 @@
 #pragma once
+// The texts the windows show, looked up by key in the chosen language.
 
 #include <QString>
 

@@ -1,4 +1,6 @@
 #pragma once
+// A button drawn from pictures only: one named image per state (normal,
+// pressed, hover, disabled).
 
 #include <QAbstractButton>
 #include <QPixmap>

@@ -1,4 +1,7 @@
 #pragma once
+// The frameless window the program's windows are built on: a white title
+// band with its own close, minimise and zoom buttons, resize handles along
+// the edges, and the content view below the band.
 
 #include <QAbstractButton>
 #include <QColor>

@@ -1,4 +1,7 @@
 #pragma once
+// Geometry for layouts given from a parent's bottom-left corner: such
+// frames in Qt's top-left coordinates, and children kept in place by their
+// resizing bits when the parent changes size.
 
 #include <QObject>
 #include <QPointer>

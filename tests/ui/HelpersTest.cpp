@@ -1,3 +1,6 @@
+// The toolkit's small services: bottom-left frames, resizing bits, named
+// images, texts by key and notifications by name.
+
 #include "UiTestSupport.h"
 
 #include "ui/toolkit/ImageStore.h"

@@ -1,3 +1,7 @@
+// The thumbnail grid: cell geometry, reload and reuse of item views,
+// hover, selection by mouse and keys, rubber band and notifications, and
+// the results window's grid item.
+
 #include "UiTestSupport.h"
 
 #include "ui/toolkit/CNGridView.h"

@@ -1,3 +1,6 @@
+// Image-and-text cells, the group box, the progress bars and the attached
+// popover.
+
 #include "UiTestSupport.h"
 
 #include "ui/toolkit/ImageAndTextCell.h"

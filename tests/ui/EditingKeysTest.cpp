@@ -1,3 +1,6 @@
+// The editing shortcuts every window gets from the application's key
+// filter.
+
 #include "UiTestSupport.h"
 
 #include "ui/toolkit/MyNSApplication.h"

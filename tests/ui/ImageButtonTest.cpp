@@ -1,3 +1,6 @@
+// The image button: the picture drawn for each state (hover, press, both
+// enabled flags) and its scaling into the button.
+
 #include "UiTestSupport.h"
 
 #include "ui/toolkit/TCImageButton.h"

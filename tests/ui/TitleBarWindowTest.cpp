@@ -1,3 +1,6 @@
+// The frameless window with its white title band: band and content
+// geometry, its own window buttons, stored settings and drawing.
+
 #include "UiTestSupport.h"
 
 #include "ui/toolkit/TCImageButton.h"

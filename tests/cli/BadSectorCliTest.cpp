@@ -18,18 +18,13 @@
 #include "cli/CliCommands.h"
 #include "core/device/VolumeDevice.h"
 #include "core/util/WindowWaits.h"
+#include "support/Absent.h"
 #include "support/CliProgram.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 #include "support/TroubledReads.h"
 
 namespace {
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Sends standard error to a file for the scope.
 class StderrToFile {
@@ -54,11 +49,7 @@ class StderrToFile {
 };
 
 // The lines a scan printed on `out` and on standard error.
-struct Printed {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using Printed = testsupport::CliRun;
 
 Printed Scan(IStorageDevice* device, const testsupport::TempDir& dir, bool json) {
   cli::Options options;
@@ -75,8 +66,8 @@ Printed Scan(IStorageDevice* device, const testsupport::TempDir& dir, bool json)
     printed.status = cli::ScanAndReport(source, options.source, options, out);
   }
   std::fclose(out);
-  printed.out = Slurp(dir.File("out"));
-  printed.err = Slurp(dir.File("err"));
+  printed.out = testsupport::ReadFileText(dir.File("out"));
+  printed.err = testsupport::ReadFileText(dir.File("err"));
   return printed;
 }
 
@@ -89,12 +80,10 @@ std::string LastLine(const std::string& text) {
 }
 
 TEST(CliBadSectors, TheSummaryCountsUnreadableSectors) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
-    GTEST_SKIP() << "mkfs.vfat or mtools not installed";
-  }
+  if (const testsupport::Lack lack = testsupport::DemoImageToolsMissing(); !lack.empty()) QUARNEL_SKIP_LACK(lack);
   testsupport::TempDir dir;
   const std::string image = dir.File("bad.img");
-  ASSERT_EQ(testsupport::Run(std::string(QUARNEL_SCRIPTS_DIR) + "/make-demo-image.sh '" + image + "' >/dev/null"), 0);
+  ASSERT_TRUE(testsupport::MakeDemoImage(image));
   bridge::DefaultQueue().BindToCurrentThread();
   window_waits::SetEnabled(false);
   QVUIController::Init();
@@ -122,13 +111,10 @@ TEST(CliBadSectors, TheSummaryCountsUnreadableSectors) {
 }
 
 TEST(CliBadSectors, AReadableSourceReportsNone) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
-    GTEST_SKIP() << "mkfs.vfat or mtools not installed";
-  }
+  if (const testsupport::Lack lack = testsupport::DemoImageToolsMissing(); !lack.empty()) QUARNEL_SKIP_LACK(lack);
   testsupport::TempDir dir;
   const std::string image = dir.File("good.img");
-  ASSERT_EQ(testsupport::Run(std::string(QUARNEL_SCRIPTS_DIR) + "/make-demo-image.sh '" + image + "' 16 >/dev/null"),
-            0);
+  ASSERT_TRUE(testsupport::MakeDemoImage(image, 16));
   const std::string out =
       testsupport::Capture("'" + testsupport::CliPath() + "' scan '" + image + "' --json 2>/dev/null");
   EXPECT_EQ(testsupport::JsonField(LastLine(out), "unreadable_sectors"), "0") << LastLine(out);

@@ -18,58 +18,21 @@
 #include "core/image/QdiFormat.h"
 #include "support/Absent.h"
 #include "support/CliProgram.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-RunResult RunCli(const std::string& args) {
-  testsupport::TempDir dir;
-  const std::string cmd = std::string("'") + QUARNEL_CLI_PATH + "' " + args + " >'" + dir.File("out") + "' 2>'" +
-                          dir.File("err") + "' </dev/null";
-  RunResult r;
-  const int raw = std::system(cmd.c_str());
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = Slurp(dir.File("out"));
-  r.err = Slurp(dir.File("err"));
-  return r;
-}
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-// The demo image, made once per test program.
-std::string DemoImage() {
-  static testsupport::TempDir dir;
-  static std::string path;
-  if (path.empty()) {
-    if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) return "";
-    const std::string image = dir.File("demo.img");
-    if (testsupport::Run(std::string(QUARNEL_SCRIPTS_DIR) + "/make-demo-image.sh " + Quote(image) + " >/dev/null") !=
-        0) {
-      return "";
-    }
-    path = image;
-  }
-  return path;
-}
+using testsupport::CliRun;
+using testsupport::DemoImage;
+using testsupport::Quote;
+using testsupport::RunCli;
 
 // The same sectors wrapped as a QDI image.
 std::string WrapAsQdi(const std::string& raw, const std::string& qdi) {
-  const std::string bytes = Slurp(raw);
+  const std::string bytes = testsupport::ReadFileText(raw);
   CQDIDeviceInfoStruct info;
   info.sectorSize = 512;
   info.totalSectors = bytes.size() / 512;
@@ -105,7 +68,7 @@ struct ArgCase {
 class BadArguments : public ::testing::TestWithParam<ArgCase> {};
 
 TEST_P(BadArguments, ExitTwoWithOneLineNamingTheProblem) {
-  const RunResult r = RunCli(GetParam().args);
+  const CliRun r = RunCli(GetParam().args);
   EXPECT_EQ(r.status, 2) << r.err;
   EXPECT_NE(r.err.find(GetParam().message), std::string::npos) << r.err;
   EXPECT_EQ(r.err.rfind("quarnel-cli: ", 0), 0u) << r.err;
@@ -124,18 +87,16 @@ INSTANTIATE_TEST_SUITE_P(Cases, BadArguments,
 
 TEST(Cli, HelpAndVersionExitZero) {
   EXPECT_EQ(RunCli("--help").status, 0);
-  const RunResult v = RunCli("--version");
+  const CliRun v = RunCli("--version");
   EXPECT_EQ(v.status, 0);
   EXPECT_NE(v.out.find("quarnel-cli"), std::string::npos);
 }
 
 TEST(Cli, ScanOfARawImageRunsToTheEnd) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
-    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
-  }
+  if (const testsupport::Lack lack = testsupport::DemoImageToolsMissing(); !lack.empty()) QUARNEL_SKIP_LACK(lack);
   const std::string image = DemoImage();
   ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
-  const RunResult r = RunCli("scan " + Quote(image) + " --deep --json");
+  const CliRun r = RunCli("scan " + Quote(image) + " --deep --json");
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<std::string> lines = Lines(r.out);
   ASSERT_FALSE(lines.empty());
@@ -144,7 +105,7 @@ TEST(Cli, ScanOfARawImageRunsToTheEnd) {
     EXPECT_EQ(lines[i].rfind("{\"tree\": ", 0), 0u) << lines[i];
   }
   // A quick scan either runs or says which searcher is missing.
-  const RunResult quick = RunCli("scan " + Quote(image));
+  const CliRun quick = RunCli("scan " + Quote(image));
   if (quick.status != 0) {
     EXPECT_EQ(quick.status, 1);
     EXPECT_NE(quick.err.find("no quick searcher"), std::string::npos) << quick.err;
@@ -152,15 +113,13 @@ TEST(Cli, ScanOfARawImageRunsToTheEnd) {
 }
 
 TEST(Cli, ScanOfAQdiImageRunsToTheEnd) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
-    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
-  }
+  if (const testsupport::Lack lack = testsupport::DemoImageToolsMissing(); !lack.empty()) QUARNEL_SKIP_LACK(lack);
   const std::string image = DemoImage();
   ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
   testsupport::TempDir dir;
   const std::string qdi = WrapAsQdi(image, dir.File("demo.qdi"));
-  const RunResult raw = RunCli("scan " + Quote(image) + " --deep --json");
-  const RunResult r = RunCli("scan " + Quote(qdi) + " --deep --json");
+  const CliRun raw = RunCli("scan " + Quote(image) + " --deep --json");
+  const CliRun r = RunCli("scan " + Quote(qdi) + " --deep --json");
   ASSERT_EQ(r.status, 0) << r.err;
   // The same sectors give the same files.
   const auto summary = [](const std::string& out) {
@@ -171,37 +130,31 @@ TEST(Cli, ScanOfAQdiImageRunsToTheEnd) {
 }
 
 TEST(Cli, RecoverOntoTheScannedImageIsRefused) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
-    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
-  }
+  if (const testsupport::Lack lack = testsupport::DemoImageToolsMissing(); !lack.empty()) QUARNEL_SKIP_LACK(lack);
   const std::string image = DemoImage();
   ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
-  const RunResult r = RunCli("recover " + Quote(image) + " --deep --to " + Quote(image + "/out"));
+  const CliRun r = RunCli("recover " + Quote(image) + " --deep --to " + Quote(image + "/out"));
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("destination on the scanned device"), std::string::npos) << r.err;
 }
 
 TEST(Cli, RecoverWritesIntoTheDestinationAndSummarises) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
-    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
-  }
+  if (const testsupport::Lack lack = testsupport::DemoImageToolsMissing(); !lack.empty()) QUARNEL_SKIP_LACK(lack);
   const std::string image = DemoImage();
   ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
   testsupport::TempDir dir;
   const std::string dest = dir.File("recovered");
-  const RunResult r = RunCli("recover " + Quote(image) + " --deep --to " + Quote(dest));
+  const CliRun r = RunCli("recover " + Quote(image) + " --deep --to " + Quote(dest));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("recovered into " + dest), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(", 0 failed"), std::string::npos) << r.out;
 }
 
 TEST(Cli, UnknownVolumeOfAnImageIsNamed) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
-    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
-  }
+  if (const testsupport::Lack lack = testsupport::DemoImageToolsMissing(); !lack.empty()) QUARNEL_SKIP_LACK(lack);
   const std::string image = DemoImage();
   ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
-  const RunResult r = RunCli("scan " + Quote(image) + " --volume 7");
+  const CliRun r = RunCli("scan " + Quote(image) + " --volume 7");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("unknown volume 7"), std::string::npos) << r.err;
 }
@@ -221,10 +174,10 @@ std::string RootDiskName() {
 TEST(Cli, DevicesListsTheRootDisk) {
   const std::string disk = RootDiskName();
   if (disk.empty() || disk.rfind("dm-", 0) == 0) GTEST_SKIP() << "the root file system is not on a plain disk";
-  const RunResult r = RunCli("devices");
+  const CliRun r = RunCli("devices");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("/dev/" + disk + " "), std::string::npos) << r.out;
-  const RunResult j = RunCli("devices --json");
+  const CliRun j = RunCli("devices --json");
   ASSERT_EQ(j.status, 0) << j.err;
   EXPECT_NE(j.out.find("\"device\": \"/dev/" + disk + "\""), std::string::npos) << j.out;
 }
@@ -293,7 +246,7 @@ TEST(Cli, DevicesShowALabelWithEscapeSequencesCleaned) {
   const std::string image = dir.File("label.img");
   ASSERT_EQ(testsupport::Run("mkfs.vfat -F 16 -n QLABELXXXXX -C " + Quote(image) + " 16384 >/dev/null 2>&1"), 0);
   // The label in the boot sector and in the root folder: colour codes and a bell.
-  std::string bytes = Slurp(image);
+  std::string bytes = testsupport::ReadFileText(image);
   const std::string hostile = "\x1b[31mRED\x07\x1b]";
   for (std::size_t at = bytes.find("QLABELXXXXX"); at != std::string::npos; at = bytes.find("QLABELXXXXX", at)) {
     bytes.replace(at, 11, hostile);
@@ -301,7 +254,7 @@ TEST(Cli, DevicesShowALabelWithEscapeSequencesCleaned) {
   std::ofstream(image, std::ios::binary | std::ios::trunc) << bytes;
   LoopDevice loop(image);
   if (loop.Path().empty()) GTEST_SKIP() << "no loop device could be set up here";
-  const RunResult r = RunCli("devices");
+  const CliRun r = RunCli("devices");
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string name = fs::path(loop.Path()).filename().string();
   ASSERT_NE(r.out.find("/dev/" + name), std::string::npos) << r.out;
@@ -322,14 +275,14 @@ TEST(Cli, JsonMarksAFileWhoseSizeItsVolumeCannotHoldAsDamaged) {
               0);
   }
   // BIG.TXT's entry claims 4 GiB on a 16 MiB volume.
-  std::string bytes = Slurp(image);
+  std::string bytes = testsupport::ReadFileText(image);
   const std::size_t at = bytes.find("BIG     TXT");
   ASSERT_NE(at, std::string::npos);
   bytes.replace(at + 28, 4, "\xf0\xff\xff\xff");
   std::ofstream(image, std::ios::binary | std::ios::trunc) << bytes;
 
   // A complete scan lists live files too.
-  const RunResult r = RunCli("scan " + Quote(image) + " --deep --json");
+  const CliRun r = RunCli("scan " + Quote(image) + " --deep --json");
   ASSERT_EQ(r.status, 0) << r.err;
   int seen = 0;
   for (const std::string& line : Lines(r.out)) {

@@ -12,64 +12,22 @@
 #include <cstdlib>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "support/Absent.h"
+#include "support/CliProgram.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Ran {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-// `prefix` runs in the same shell before the program (limits, traps).
-Ran Cli(const std::string& args, const std::string& prefix = "") {
-  testsupport::TempDir dir;
-  const std::string cmd = prefix + " '" + QUARNEL_CLI_PATH + "' " + args + " >" + Quote(dir.File("out")) + " 2>" +
-                          Quote(dir.File("err")) + " </dev/null";
-  std::ofstream(dir.File("run.sh")) << cmd << "\n";
-  Ran r;
-  const int raw = std::system(("bash " + Quote(dir.File("run.sh"))).c_str());
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = Slurp(dir.File("out"));
-  r.err = Slurp(dir.File("err"));
-  return r;
-}
+using testsupport::CliRun;
+using testsupport::DemoImage;
+using testsupport::Quote;
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// The demonstration image (a FAT16 volume with deleted files), made once.
-const std::string& DemoImage() {
-  static testsupport::TempDir dir;
-  static std::string path;
-  static bool tried = false;
-  if (!tried) {
-    tried = true;
-    const std::string image = dir.File("demo.img");
-    if (testsupport::HaveProgram("mkfs.vfat") && testsupport::HaveProgram("mcopy") &&
-        testsupport::Run(std::string(QUARNEL_SCRIPTS_DIR) + "/make-demo-image.sh " + Quote(image) + " >/dev/null") ==
-            0) {
-      path = image;
-    }
-  }
-  return path;
-}
 
 // Every regular file below `root`, relative, with its size.
 std::map<std::string, std::uintmax_t> FilesBelow(const fs::path& root) {
@@ -82,7 +40,7 @@ std::map<std::string, std::uintmax_t> FilesBelow(const fs::path& root) {
 }
 
 TEST(CliUsage, NoArgumentsPrintsTheUsageAndExitsTwo) {
-  const Ran r = Cli("");
+  const CliRun r = testsupport::RunCli("");
   EXPECT_EQ(r.status, 2);
   EXPECT_TRUE(Has(r.err, "Usage:")) << r.err;
   EXPECT_TRUE(r.out.empty()) << r.out;
@@ -92,13 +50,13 @@ TEST(CliUsage, EveryCommandHasItsHelp) {
   for (const char* command : {"devices", "scan", "recover", "load"}) {
     SCOPED_TRACE(command);
     for (const std::string& args : {std::string(command) + " --help", std::string(command) + " x.img -h"}) {
-      const Ran r = Cli(args);
+      const CliRun r = testsupport::RunCli(args);
       EXPECT_EQ(r.status, 0) << r.err;
       EXPECT_EQ(r.out.rfind(std::string("Usage: quarnel-cli ") + command, 0), 0u) << r.out;
       EXPECT_TRUE(Has(r.out, "Exit status: 0")) << r.out;
     }
   }
-  EXPECT_TRUE(Has(Cli("recover --help").out, "--result FILE"));
+  EXPECT_TRUE(Has(testsupport::RunCli("recover --help").out, "--result FILE"));
 }
 
 struct SourceCase {
@@ -113,7 +71,7 @@ TEST_P(NotADiskImage, IsRefusedWithWhatToTry) {
   testsupport::TempDir dir;
   const std::string file = dir.File(GetParam().name);
   ASSERT_EQ(testsupport::Run("F=" + Quote(file) + "; " + GetParam().make), 0);
-  const Ran r = Cli("scan " + Quote(file));
+  const CliRun r = testsupport::RunCli("scan " + Quote(file));
   EXPECT_EQ(r.status, 2) << r.err;
   EXPECT_TRUE(Has(r.err, GetParam().message)) << r.err;
   EXPECT_FALSE(Has(r.err, "scanning")) << r.err;
@@ -135,10 +93,10 @@ TEST(CliUsage, AnUnrecognisedImageIsSearchedByContentWithANote) {
   testsupport::TempDir dir;
   const std::string file = dir.File("random.img");
   ASSERT_EQ(testsupport::Run("head -c 1048576 /dev/zero > " + Quote(file)), 0);
-  const Ran r = Cli("scan " + Quote(file));
+  const CliRun r = testsupport::RunCli("scan " + Quote(file));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(Has(r.err, "nothing found; try --deep")) << r.err;
-  const Ran deep = Cli("scan " + Quote(file) + " --disk");
+  const CliRun deep = testsupport::RunCli("scan " + Quote(file) + " --disk");
   EXPECT_EQ(deep.status, 0) << deep.err;
   EXPECT_TRUE(Has(deep.err, "nothing found; no file system or known file type was recognised")) << deep.err;
 }
@@ -152,15 +110,13 @@ struct DestinationCase {
 class UnusableDestination : public ::testing::TestWithParam<DestinationCase> {};
 
 TEST_P(UnusableDestination, IsRefusedBeforeTheScanWithTheReason) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
-    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
-  }
+  if (const testsupport::Lack lack = testsupport::DemoImageToolsMissing(); !lack.empty()) QUARNEL_SKIP_LACK(lack);
   const std::string image = DemoImage();
   ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
   testsupport::TempDir dir;
   const std::string dest = dir.File("dest");
   ASSERT_EQ(testsupport::Run("D=" + Quote(dest) + "; " + GetParam().make), 0);
-  const Ran r = Cli("recover " + Quote(image) + " --to " + Quote(dest + "/sub"));
+  const CliRun r = testsupport::RunCli("recover " + Quote(image) + " --to " + Quote(dest + "/sub"));
   EXPECT_EQ(r.status, 2) << r.err;
   EXPECT_TRUE(Has(r.err, GetParam().message)) << r.err;
   EXPECT_FALSE(Has(r.err, "scanning")) << "refused only after a scan: " << r.err;
@@ -174,9 +130,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, UnusableDestination,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CliRecover, AReadOnlyDestinationIsRefusedBeforeTheScan) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
-    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
-  }
+  if (const testsupport::Lack lack = testsupport::DemoImageToolsMissing(); !lack.empty()) QUARNEL_SKIP_LACK(lack);
   const std::string image = DemoImage();
   ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
   testsupport::TempDir dir;
@@ -190,7 +144,7 @@ TEST(CliRecover, AReadOnlyDestinationIsRefusedBeforeTheScan) {
   } else {
     fs::permissions(dest, fs::perms::owner_read | fs::perms::owner_exec);
   }
-  const Ran r = Cli("recover " + Quote(image) + " --to " + Quote(dest));
+  const CliRun r = testsupport::RunCli("recover " + Quote(image) + " --to " + Quote(dest));
   if (mounted) testsupport::Run("umount " + Quote(dest));
   fs::permissions(dest, fs::perms::owner_all);
   EXPECT_EQ(r.status, 2) << r.err;
@@ -199,16 +153,15 @@ TEST(CliRecover, AReadOnlyDestinationIsRefusedBeforeTheScan) {
 }
 
 TEST(CliRecover, AFileCutShortIsNamedAndKeptAsPart) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
-    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
-  }
+  if (const testsupport::Lack lack = testsupport::DemoImageToolsMissing(); !lack.empty()) QUARNEL_SKIP_LACK(lack);
   const std::string image = DemoImage();
   ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
   testsupport::TempDir dir;
   const std::string dest = dir.File("out");
   // A 40 KiB file-size limit fails the 70000-byte photo half-way, as a full
   // disk would; the smaller files fit.
-  const Ran r = Cli("recover " + Quote(image) + " --to " + Quote(dest) + " --json", "trap '' XFSZ; ulimit -f 40;");
+  const CliRun r = testsupport::RunCli("recover " + Quote(image) + " --to " + Quote(dest) + " --json",
+                                       "trap '' XFSZ; ulimit -f 40;");
   EXPECT_EQ(r.status, 1) << r.err;
   // A deleted FAT file's lost first letter shows as '#'.
   EXPECT_TRUE(Has(r.out, "{\"failed\": {\"path\": \"/Photos/#oliday.jpg\"")) << r.out;
@@ -225,24 +178,23 @@ TEST(CliRecover, AFileCutShortIsNamedAndKeptAsPart) {
   EXPECT_TRUE(part) << "no #oliday.jpg.part below " << dest;
 
   // The text summary names it too.
-  const Ran text = Cli("recover " + Quote(image) + " --to " + Quote(dir.File("out2")), "trap '' XFSZ; ulimit -f 40;");
+  const CliRun text = testsupport::RunCli("recover " + Quote(image) + " --to " + Quote(dir.File("out2")),
+                                          "trap '' XFSZ; ulimit -f 40;");
   EXPECT_TRUE(Has(text.out, "not recovered: /Photos/#oliday.jpg: writing failed")) << text.out;
   EXPECT_TRUE(Has(text.out, ".part")) << text.out;
 }
 
 TEST(CliRecover, ASavedResultIsRecoveredLikeTheScanItCameFrom) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
-    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
-  }
+  if (const testsupport::Lack lack = testsupport::DemoImageToolsMissing(); !lack.empty()) QUARNEL_SKIP_LACK(lack);
   const std::string image = DemoImage();
   ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
   testsupport::TempDir dir;
   const std::string saved = dir.File("demo.Quarnel");
-  const Ran scan = Cli("scan " + Quote(image) + " --save " + Quote(saved));
+  const CliRun scan = testsupport::RunCli("scan " + Quote(image) + " --save " + Quote(saved));
   ASSERT_EQ(scan.status, 0) << scan.err;
-  const Ran direct = Cli("recover " + Quote(image) + " --to " + Quote(dir.File("direct")));
+  const CliRun direct = testsupport::RunCli("recover " + Quote(image) + " --to " + Quote(dir.File("direct")));
   ASSERT_EQ(direct.status, 0) << direct.err;
-  const Ran loaded = Cli("recover --result " + Quote(saved) + " --to " + Quote(dir.File("loaded")));
+  const CliRun loaded = testsupport::RunCli("recover --result " + Quote(saved) + " --to " + Quote(dir.File("loaded")));
   ASSERT_EQ(loaded.status, 0) << loaded.err;
   const auto a = FilesBelow(dir.File("direct"));
   const auto b = FilesBelow(dir.File("loaded"));
@@ -252,26 +204,24 @@ TEST(CliRecover, ASavedResultIsRecoveredLikeTheScanItCameFrom) {
   // The image moved: --image names it.
   const std::string moved = dir.File("moved.img");
   fs::copy_file(image, moved);
-  const Ran other =
-      Cli("recover --result " + Quote(saved) + " --image " + Quote(moved) + " --to " + Quote(dir.File("moved")));
+  const CliRun other = testsupport::RunCli("recover --result " + Quote(saved) + " --image " + Quote(moved) + " --to " +
+                                           Quote(dir.File("moved")));
   EXPECT_EQ(other.status, 0) << other.err;
   EXPECT_EQ(FilesBelow(dir.File("moved")), a);
   // Onto the image it names: refused.
-  const Ran onto = Cli("recover --result " + Quote(saved) + " --to " + Quote(image + "/x"));
+  const CliRun onto = testsupport::RunCli("recover --result " + Quote(saved) + " --to " + Quote(image + "/x"));
   EXPECT_EQ(onto.status, 2) << onto.err;
 }
 
 TEST(CliProgress, RateAndTimeLeftAreShown) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
-    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
-  }
+  if (const testsupport::Lack lack = testsupport::DemoImageToolsMissing(); !lack.empty()) QUARNEL_SKIP_LACK(lack);
   const std::string image = DemoImage();
   ASSERT_FALSE(image.empty()) << "make-demo-image.sh failed";
   testsupport::TempDir dir;
-  const Ran scan = Cli("scan " + Quote(image) + " --deep");
+  const CliRun scan = testsupport::RunCli("scan " + Quote(image) + " --deep");
   ASSERT_EQ(scan.status, 0) << scan.err;
   EXPECT_TRUE(Has(scan.err, "/s  00:00:00 left")) << scan.err;
-  const Ran rec = Cli("recover " + Quote(image) + " --to " + Quote(dir.File("out")));
+  const CliRun rec = testsupport::RunCli("recover " + Quote(image) + " --to " + Quote(dir.File("out")));
   ASSERT_EQ(rec.status, 0) << rec.err;
   EXPECT_TRUE(Has(rec.err, "recovering 2/2 files  70.0 KB of 70.0 KB")) << rec.err;
   EXPECT_TRUE(Has(rec.err, "/s  00:00:00 left")) << rec.err;
@@ -283,22 +233,23 @@ TEST(CliProgress, AStoppedScanShowsWhereItStopped) {
   // Sparse: 64 GiB of zeros take far longer to scan than the test waits.
   ASSERT_EQ(testsupport::Run("truncate -s 64G " + Quote(image)), 0);
   const std::string err = dir.File("err");
+  const std::string cli = testsupport::CliPath();
   const pid_t pid = ::fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     if (std::freopen("/dev/null", "w", stdout) == nullptr || std::freopen(err.c_str(), "w", stderr) == nullptr) {
       _exit(126);
     }
-    ::execl(QUARNEL_CLI_PATH, "quarnel-cli", "scan", image.c_str(), "--disk", static_cast<char*>(nullptr));
+    ::execl(cli.c_str(), "quarnel-cli", "scan", image.c_str(), "--disk", static_cast<char*>(nullptr));
     _exit(127);
   }
   // Ctrl-C once the scan shows progress (its handler is in place by then).
-  for (int i = 0; i < 600 && !Has(Slurp(err), "scanning"); ++i) ::usleep(50000);
+  for (int i = 0; i < 600 && !Has(testsupport::ReadFileText(err), "scanning"); ++i) ::usleep(50000);
   ::usleep(500000);
   ::kill(pid, SIGINT);
   int raw = 0;
   ASSERT_EQ(::waitpid(pid, &raw, 0), pid);
-  const std::string text = Slurp(err);
+  const std::string text = testsupport::ReadFileText(err);
   EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw << "\n" << text;
   EXPECT_TRUE(Has(text, "scan stopped by the user")) << text;
   const auto at = text.rfind("stopped at ");

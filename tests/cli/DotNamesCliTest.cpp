@@ -14,20 +14,14 @@
 
 #include "support/Absent.h"
 #include "support/CliProgram.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testsupport::Quote;
 
 // Paths of the files (not folders) a complete scan lists.
 std::vector<std::string> ListedFiles(const std::string& image) {
@@ -61,7 +55,7 @@ void ExpectListedAndRecovered(const std::string& image, const testsupport::TempD
   for (const std::string& f : files) EXPECT_EQ(f.find("/."), std::string::npos) << f;
   const std::string got = RecoveredFile(image, dir.File("out"), "_...");
   ASSERT_FALSE(got.empty());
-  EXPECT_EQ(Slurp(got), "three dots\n");
+  EXPECT_EQ(testsupport::ReadFileText(got), "three dots\n");
 }
 
 // A FUSE mount of an image, unmounted at the end.
@@ -96,7 +90,7 @@ TEST(DotNames, FatFileNamedThreeDotsIsListedAndRecovered) {
             0);
   // mtools refuses "...": the long name "AbC" becomes "..." in place (the
   // long-name checksum covers the short name only).
-  std::string bytes = Slurp(image);
+  std::string bytes = testsupport::ReadFileText(image);
   const std::string utf16("A\0b\0C\0", 6);
   const auto at = bytes.find(utf16);
   ASSERT_NE(at, std::string::npos);

@@ -4,49 +4,25 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/Absent.h"
 #include "support/CliProgram.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace {
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-RunResult RunCli(const testsupport::TempDir& dir, const std::string& args) {
-  const std::string cmd = Quote(testsupport::CliPath()) + " " + args + " >" + Quote(dir.File("out.txt")) + " 2>" +
-                          Quote(dir.File("err.txt")) + " </dev/null";
-  RunResult r;
-  const int raw = std::system(cmd.c_str());
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = Slurp(dir.File("out.txt"));
-  r.err = Slurp(dir.File("err.txt"));
-  return r;
-}
+using testsupport::CliRun;
+using testsupport::Quote;
 
 // The found nodes of a scan, one JSON line each, without the summary.
-std::vector<std::string> FoundNodes(const testsupport::TempDir& dir, const std::string& source, const char* mode) {
-  const RunResult r = RunCli(dir, "scan " + Quote(source) + " " + mode + " --json");
+std::vector<std::string> FoundNodes(const std::string& source, const char* mode) {
+  const CliRun r = testsupport::RunCli("scan " + Quote(source) + " " + mode + " --json");
   EXPECT_EQ(r.status, 0) << source << ": " << r.err;
   std::vector<std::string> nodes;
   std::istringstream lines(r.out);
@@ -56,51 +32,43 @@ std::vector<std::string> FoundNodes(const testsupport::TempDir& dir, const std::
   return nodes;
 }
 
-bool HaveImageTools() { return testsupport::HaveProgram("mkfs.vfat") && testsupport::HaveProgram("mcopy"); }
-
-std::string DemoImage(const testsupport::TempDir& dir) {
-  const std::string image = dir.File("demo.img");
-  if (testsupport::Run(std::string(QUARNEL_SCRIPTS_DIR) + "/make-demo-image.sh " + Quote(image) + " >/dev/null") != 0) {
-    return "";
-  }
-  return image;
-}
-
 TEST(CliImage, QdiAndRawImagesScanLikeTheOriginal) {
-  if (!HaveImageTools()) GTEST_SKIP() << "mkfs.vfat or mtools not installed";
+  if (const testsupport::Lack lack = testsupport::DemoImageToolsMissing(); !lack.empty()) QUARNEL_SKIP_LACK(lack);
   testsupport::TempDir dir;
-  const std::string original = DemoImage(dir);
-  ASSERT_FALSE(original.empty());
+  const std::string original = dir.File("demo.img");
+  ASSERT_TRUE(testsupport::MakeDemoImage(original));
 
-  const RunResult raw = RunCli(dir, "image " + Quote(original) + " --to " + Quote(dir.File("copy.img")));
+  const CliRun raw = testsupport::RunCli("image " + Quote(original) + " --to " + Quote(dir.File("copy.img")));
   ASSERT_EQ(raw.status, 0) << raw.err;
   EXPECT_NE(raw.out.find("raw image of"), std::string::npos) << raw.out;
   EXPECT_NE(raw.err.find("imaging 100.0%"), std::string::npos) << raw.err;
-  EXPECT_EQ(Slurp(dir.File("copy.img")), Slurp(original)) << "a raw image is the sectors alone";
+  EXPECT_EQ(testsupport::ReadFileText(dir.File("copy.img")), testsupport::ReadFileText(original))
+      << "a raw image is the sectors alone";
 
-  const RunResult qdi =
-      RunCli(dir, "image " + Quote(original) + " --to " + Quote(dir.File("copy.qdi")) + " --qdi --json");
+  const CliRun qdi =
+      testsupport::RunCli("image " + Quote(original) + " --to " + Quote(dir.File("copy.qdi")) + " --qdi --json");
   ASSERT_EQ(qdi.status, 0) << qdi.err;
   EXPECT_EQ(testsupport::JsonField(qdi.out, "format"), "qdi") << qdi.out;
-  EXPECT_EQ(testsupport::JsonField(qdi.out, "bytes"), std::to_string(1536 + Slurp(original).size())) << qdi.out;
+  EXPECT_EQ(testsupport::JsonField(qdi.out, "bytes"), std::to_string(1536 + testsupport::ReadFileText(original).size()))
+      << qdi.out;
 
   for (const char* mode : {"", "--deep"}) {
-    const std::vector<std::string> expected = FoundNodes(dir, original, mode);
+    const std::vector<std::string> expected = FoundNodes(original, mode);
     ASSERT_FALSE(expected.empty()) << mode;
     bool deleted = false;
     for (const std::string& line : expected) deleted |= testsupport::JsonField(line, "deleted") == "true";
     EXPECT_TRUE(deleted) << "the original holds deleted files (" << mode << ")";
-    EXPECT_EQ(FoundNodes(dir, dir.File("copy.img"), mode), expected) << "raw image, scan " << mode;
-    EXPECT_EQ(FoundNodes(dir, dir.File("copy.qdi"), mode), expected) << "QDI image, scan " << mode;
+    EXPECT_EQ(FoundNodes(dir.File("copy.img"), mode), expected) << "raw image, scan " << mode;
+    EXPECT_EQ(FoundNodes(dir.File("copy.qdi"), mode), expected) << "QDI image, scan " << mode;
   }
 }
 
 TEST(CliImage, NeverWritesOverTheSourceOrAnExistingFile) {
-  if (!HaveImageTools()) GTEST_SKIP() << "mkfs.vfat or mtools not installed";
+  if (const testsupport::Lack lack = testsupport::DemoImageToolsMissing(); !lack.empty()) QUARNEL_SKIP_LACK(lack);
   testsupport::TempDir dir;
-  const std::string original = DemoImage(dir);
-  ASSERT_FALSE(original.empty());
-  const std::string before = Slurp(original);
+  const std::string original = dir.File("demo.img");
+  ASSERT_TRUE(testsupport::MakeDemoImage(original));
+  const std::string before = testsupport::ReadFileText(original);
   { std::ofstream(dir.File("kept.img")) << "keep me"; }
   struct Case {
     std::string args;
@@ -116,12 +84,12 @@ TEST(CliImage, NeverWritesOverTheSourceOrAnExistingFile) {
       {"image " + Quote(dir.File("absent.img")) + " --to " + Quote(dir.File("x.img")), "absent.img"},
   };
   for (const Case& c : cases) {
-    const RunResult r = RunCli(dir, c.args);
+    const CliRun r = testsupport::RunCli(c.args);
     EXPECT_EQ(r.status, 2) << c.args << "\n" << r.err;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << "\n" << r.err;
   }
-  EXPECT_EQ(Slurp(original), before);
-  EXPECT_EQ(Slurp(dir.File("kept.img")), "keep me");
+  EXPECT_EQ(testsupport::ReadFileText(original), before);
+  EXPECT_EQ(testsupport::ReadFileText(dir.File("kept.img")), "keep me");
   EXPECT_FALSE(std::filesystem::exists(dir.File("x.img")));
 }
 

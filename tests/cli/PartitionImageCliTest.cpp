@@ -24,22 +24,10 @@
 
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-};
+using testsupport::CliRun;
 
-CliRun RunCli(const std::string& args) {
-  CliRun run;
-  FILE* pipe = popen(("TZ=UTC '" + std::string(QUARNEL_CLI_PATH) + "' " + args + " 2>&1 </dev/null").c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buf[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) run.out.append(buf, n);
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
-}
+// quarnel-cli with its times in UTC.
+CliRun RunCli(const std::string& args) { return testsupport::RunCli(args, "TZ=UTC"); }
 
 bool FuseImagesPossible() {
   if (geteuid() != 0 || !std::filesystem::exists("/dev/fuse") || !std::filesystem::exists("/dev/loop-control")) {
@@ -112,7 +100,7 @@ TEST_P(BareVolume, IsVolumeZeroWithItsFileSystemAndLabel) {
   if (c.fuse && !s_fuse) GTEST_SKIP() << "needs root, FUSE and loop devices";
   const CliRun run = RunCli("scan '" + Image(c.image) + "' --volume 9");
   EXPECT_EQ(run.status, 2);
-  EXPECT_NE(run.out.find(std::string("volumes: 0 (") + c.fileSystem + ")\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find(std::string("volumes: 0 (") + c.fileSystem + ")\n"), std::string::npos) << run.err;
 
   QVUIController::Init();
   QVUIDeviceData* list = QVUIDeviceData::instance();
@@ -135,7 +123,7 @@ TEST_P(BareVolume, QuickScanListsWhatFlsLists) {
 
   // Volume 0 by name: scanned quickly, never completely.
   const CliRun run = RunCli("scan '" + Image(c.image) + "' --volume 0 --json");
-  ASSERT_EQ(run.status, 0) << run.out;
+  ASSERT_EQ(run.status, 0) << run.err;
   std::map<std::string, long long> deleted;
   std::istringstream lines(run.out);
   int rows = 0;
@@ -196,7 +184,7 @@ TEST_F(PartitionImage, DevicesListsALoopDeviceOverACopyAsOneVolume) {
   const ReadOnlyLoop loop(Image("fat32.img"));
   ASSERT_FALSE(loop.Device().empty());
   const CliRun run = RunCli("devices --json");
-  ASSERT_EQ(run.status, 0) << run.out;
+  ASSERT_EQ(run.status, 0) << run.err;
   std::istringstream lines(run.out);
   bool listed = false;
   for (std::string line; std::getline(lines, line);) {
@@ -220,7 +208,7 @@ TEST_F(PartitionImage, AnMbrDiskStillListsItsPartition) {
   const std::string disk = Image("disk.img");
   const CliRun run = RunCli("scan '" + disk + "' --volume 9");
   EXPECT_EQ(run.status, 2);
-  EXPECT_NE(run.out.find("volumes: 0 (FAT16)\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("volumes: 0 (FAT16)\n"), std::string::npos) << run.err;
 
   const std::map<std::string, long long> expected = [&] {
     std::map<std::string, long long> out;
@@ -235,7 +223,7 @@ TEST_F(PartitionImage, AnMbrDiskStillListsItsPartition) {
   }();
   ASSERT_EQ(expected.size(), 5u);
   const CliRun scan = RunCli("scan '" + disk + "' --json");
-  ASSERT_EQ(scan.status, 0) << scan.out;
+  ASSERT_EQ(scan.status, 0) << scan.err;
   for (const auto& [path, size] : expected) {
     SCOPED_TRACE(path);
     EXPECT_NE(scan.out.find("\"searcher\": 32, \"path\": \"/" + path +

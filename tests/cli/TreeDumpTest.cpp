@@ -7,15 +7,14 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <sstream>
 
 #include "support/Absent.h"
+#include "support/CliProgram.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -25,13 +24,6 @@ struct DumpCase {
   const char* scan;  // extra arguments of "quarnel-cli scan"
   const char* dump;  // file under tests/cli/trees/
 };
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Why images of this kind cannot be made here ("" when they can).
 testsupport::Lack MissingFor(const std::string& kind) {
@@ -70,11 +62,9 @@ TEST_P(TreeDump, ScanFindsTheStoredTree) {
   const std::string script = std::string(QUARNEL_CLI_TESTS_DIR) + "/make-tree-images.sh";
   ASSERT_EQ(testsupport::Run("'" + script + "' '" + dir.Path().string() + "' " + c.kind + " >/dev/null 2>&1"), 0);
   const std::string image = dir.File(std::string(c.kind) + ".img");
-  const std::string cmd = std::string("'") + QUARNEL_CLI_PATH + "' scan '" + image + "' " + c.scan + " --json >'" +
-                          dir.File("out") + "' 2>/dev/null </dev/null";
-  const int raw = std::system(cmd.c_str());
-  ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << cmd;
-  const std::string found = Canonical(Slurp(dir.File("out")));
+  const testsupport::CliRun run = testsupport::RunCli("scan '" + image + "' " + c.scan + " --json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string found = Canonical(run.out);
 
   const std::string stored = std::string(QUARNEL_CLI_TESTS_DIR) + "/trees/" + c.dump;
   if (std::getenv("QUARNEL_WRITE_TREE_DUMPS") != nullptr) {
@@ -83,7 +73,7 @@ TEST_P(TreeDump, ScanFindsTheStoredTree) {
     std::ofstream(stored, std::ios::binary) << found;
     GTEST_SKIP() << "rewrote " << stored;
   }
-  const std::string expected = Slurp(stored);
+  const std::string expected = testsupport::ReadFileText(stored);
   ASSERT_FALSE(expected.empty()) << stored << " is missing";
   EXPECT_EQ(found, expected) << "the tree found on " << c.kind << " (" << c.scan << ") differs from " << stored;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,17 +33,15 @@ TEST(FatCli, ScanListsWhatTheSleuthKitListsAsDeleted) {
   for (const char* image : {"fat16.img", "fat32.img"}) {
     SCOPED_TRACE(image);
     const std::string path = dir + "/" + image;
-    FILE* pipe = popen(("TZ=UTC '" + cli + "' scan '" + path + "' --json 2>/dev/null").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
+    const testsupport::CliRun run = testsupport::RunCli("scan '" + path + "' --json", "TZ=UTC");
     struct Row {
       std::string path;
       long long size;
       long long mtime;
     };
     std::vector<Row> rows;
-    char line[8192];
-    while (std::fgets(line, sizeof line, pipe) != nullptr) {
-      const std::string text(line);
+    std::istringstream lines(run.out);
+    for (std::string text; std::getline(lines, text);) {
       if (text.rfind("{", 0) != 0 || testsupport::JsonField(text, "deleted") != "true" ||
           testsupport::JsonField(text, "searcher") != "32")
         continue;
@@ -51,7 +50,7 @@ TEST(FatCli, ScanListsWhatTheSleuthKitListsAsDeleted) {
       rows.push_back({p, std::atoll(testsupport::JsonField(text, "size").c_str()),
                       ParseUtc(testsupport::JsonField(text, "mtime"))});
     }
-    EXPECT_EQ(pclose(pipe), 0);
+    EXPECT_EQ(run.status, 0) << run.err;
     const auto tsk = fattest::FlsDeleted(path);
     ASSERT_GT(tsk.size(), 8u);
     for (const fattest::TskEntry& e : tsk) {

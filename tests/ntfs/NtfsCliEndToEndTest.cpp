@@ -2,11 +2,10 @@
 // against The Sleuth Kit and the files as they were written.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,25 +20,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
+struct CliLines {
   int status = -1;
   std::vector<std::string> lines;
 };
 
-// Runs quarnel-cli; the JSON lines are those starting with '{'.
-CliRun RunCli(const std::string& args) {
-  CliRun run;
-  FILE* pipe = popen(("TZ=UTC '" + CliPath() + "' " + args + " 2>/dev/null </dev/null").c_str(), "r");
-  if (pipe == nullptr) return run;
-  char line[16384];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    std::string text(line);
-    if (!text.empty() && text.back() == '\n') text.pop_back();
-    run.lines.push_back(text);
-  }
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
+// Runs quarnel-cli in UTC; the JSON lines are those starting with '{'.
+CliLines RunCli(const std::string& args) {
+  const testsupport::CliRun run = testsupport::RunCli(args, "TZ=UTC");
+  CliLines result{run.status, {}};
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) result.lines.push_back(line);
+  return result;
 }
 
 struct Row {
@@ -58,7 +50,7 @@ std::string FlsTime(std::string iso) {
 
 // NTFS rows of a scan listing by path without the leading '/'. A path seen
 // twice keeps its first row and is counted in `duplicates`.
-std::map<std::string, Row> NtfsRows(const CliRun& run, int* duplicates = nullptr) {
+std::map<std::string, Row> NtfsRows(const CliLines& run, int* duplicates = nullptr) {
   std::map<std::string, Row> rows;
   for (const std::string& line : run.lines) {
     if (line.rfind("{", 0) != 0 || testsupport::JsonField(line, "searcher") != "35") continue;
@@ -133,7 +125,7 @@ bool Reused(const std::string& path) { return path == "fill2.bin"; }
 // Every deleted file and folder The Sleuth Kit lists, at its path, with its
 // size and times; live files are not listed by the quick scan.
 TEST_F(NtfsCli, ScanListsWhatTheSleuthKitListsAsDeleted) {
-  const CliRun run = RunCli("scan '" + s_image + "' --json");
+  const CliLines run = RunCli("scan '" + s_image + "' --json");
   ASSERT_EQ(run.status, 0);
   int duplicates = 0;
   const auto rows = NtfsRows(run, &duplicates);
@@ -169,7 +161,7 @@ TEST_F(NtfsCli, ScanListsWhatTheSleuthKitListsAsDeleted) {
 // written: resident, non-resident, compressed, sparse, compressed and sparse.
 TEST_F(NtfsCli, RecoverWritesDeletedFilesByteIdentical) {
   testsupport::TempDir out;
-  const CliRun run = RunCli("recover '" + s_image + "' --to '" + out.Path().string() + "'");
+  const CliLines run = RunCli("recover '" + s_image + "' --to '" + out.Path().string() + "'");
   ASSERT_EQ(run.status, 0) << (run.lines.empty() ? "" : run.lines.back());
   int compared = 0;
   for (const auto& [path, e] : DeletedWithFls(s_image)) {
@@ -191,11 +183,11 @@ TEST_F(NtfsCli, RecoverWritesDeletedFilesByteIdentical) {
 // A complete scan of the volume lists the live files too, and the recovery
 // writer reads them as icat does.
 TEST_F(NtfsCli, LiveFilesReadBackAsIcatReadsThem) {
-  const CliRun scan = RunCli("scan '" + s_image + "' --deep --json");
+  const CliLines scan = RunCli("scan '" + s_image + "' --deep --json");
   ASSERT_EQ(scan.status, 0);
   const auto rows = NtfsRows(scan);
   testsupport::TempDir out;
-  const CliRun run = RunCli("recover '" + s_image + "' --deep --to '" + out.Path().string() + "'");
+  const CliLines run = RunCli("recover '" + s_image + "' --deep --to '" + out.Path().string() + "'");
   ASSERT_EQ(run.status, 0) << (run.lines.empty() ? "" : run.lines.back());
   int live = 0;
   for (const auto& [path, e] : AllWithFls(s_image)) {

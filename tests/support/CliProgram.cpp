@@ -2,6 +2,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+
+#include "support/Files.h"
+#include "support/TempDir.h"
 
 namespace testsupport {
 
@@ -14,6 +18,33 @@ std::string CliPath() {
   // Test programs live in <build>/tests, the tool in <build>/src/cli.
   const fs::path cli = self.parent_path().parent_path() / "src" / "cli" / "quarnel-cli";
   return fs::exists(cli, ec) ? cli.string() : std::string();
+}
+
+std::string Quote(const std::string& text) { return "'" + text + "'"; }
+
+CliRun RunCli(const std::string& args, const std::string& prefix) {
+  TempDir dir;
+  const std::string command = prefix + " " + Quote(CliPath()) + " " + args + " >" + Quote(dir.File("out")) + " 2>" +
+                              Quote(dir.File("err")) + " </dev/null";
+  std::ofstream(dir.File("run.sh")) << command << "\n";
+  CliRun run;
+  run.status = Run("bash " + Quote(dir.File("run.sh")));
+  run.out = ReadFileText(dir.File("out"));
+  run.err = ReadFileText(dir.File("err"));
+  return run;
+}
+
+Lack DemoImageToolsMissing() { return MissingTool({"mkfs.vfat", "mcopy"}); }
+
+bool MakeDemoImage(const std::string& path, int sizeMb) {
+  return Run(std::string(QUARNEL_SCRIPTS_DIR) + "/make-demo-image.sh " + Quote(path) + " " + std::to_string(sizeMb) +
+             " >/dev/null") == 0;
+}
+
+const std::string& DemoImage() {
+  static TempDir dir;
+  static const std::string path = MakeDemoImage(dir.File("demo.img")) ? dir.File("demo.img") : std::string();
+  return path;
 }
 
 std::string Capture(const std::string& command) {

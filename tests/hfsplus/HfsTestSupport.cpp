@@ -12,39 +12,14 @@
 
 namespace hfstest {
 
-void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 bool HaveSleuthKit() {
   return testsupport::HaveProgram("fls") && testsupport::HaveProgram("icat") && testsupport::HaveProgram("fsstat");
 }
 
 std::map<std::string, FlsEntry> ListWithFls(const std::string& image, long long offset) {
   std::map<std::string, FlsEntry> out;
-  const std::string cmd = "fls -r -p -l -z UTC " + (offset ? "-o " + std::to_string(offset) + " " : std::string()) +
-                          "'" + image + "' 2>/dev/null";
-  std::istringstream lines(Capture(cmd));
-  std::string line;
-  while (std::getline(lines, line)) {
-    // "r/r 18:\tNAME\tmtime\tatime\tctime\tcrtime\tsize\tuid\tgid"
-    const auto tab = line.find('\t');
-    if (tab == std::string::npos || line.size() < 4) continue;
-    const std::vector<std::string> fields = testsupport::SplitTabs(line, tab + 1);
-    FlsEntry e;
-    e.directory = line[0] == 'd';
-    const auto colon = line.find(':');
-    const auto space = line.rfind(' ', colon);
-    e.inode = std::stoull(line.substr(space + 1, colon - space - 1));
-    e.path = fields[0];
-    if (e.path.empty() || e.path[0] == '$') continue;
-    if (fields.size() > 5) {
-      e.mtime = fields[1].substr(0, 19);
-      e.crtime = fields[4].substr(0, 19);
-      e.size = std::stoll(fields[5]);
-    }
-    out[e.path] = e;
+  for (const FlsEntry& e : testsupport::FlsLong(image, offset)) {
+    if (!e.path.empty() && e.path[0] != '$') out[e.path] = e;
   }
   return out;
 }

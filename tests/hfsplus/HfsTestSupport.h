@@ -8,25 +8,19 @@
 
 #include "support/CliProgram.h"
 #include "support/Files.h"
+#include "support/SleuthKit.h"
 
 namespace hfstest {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void WriteFile(const std::string& path, const Bytes& bytes);
+inline void WriteFile(const std::string& path, const Bytes& bytes) { testsupport::WriteFileBytes(path, bytes); }
 using testsupport::ReadFileBytes;
 // Output of a shell command ("" when it fails to start).
 using testsupport::Capture;
 bool HaveSleuthKit();
 
-struct FlsEntry {
-  std::string path;
-  bool directory = false;
-  std::uint64_t inode = 0;
-  long long size = -1;
-  std::string mtime;  // as fls -l prints it
-  std::string crtime;
-};
+using testsupport::FlsEntry;
 
 // `fls -r -p -l` of an image: every entry except the TSK-made special files
 // ("$..." at the root).

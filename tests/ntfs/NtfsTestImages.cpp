@@ -112,37 +112,12 @@ bool MakeRecycleBinVolume(const std::string& image, const std::string& sources) 
   return RunScript(kRecycleScript, sources + ".sh", "'" + image + "' '" + sources + "'");
 }
 
-void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 namespace {
 
 std::map<std::string, FlsEntry> ListWithFls(const std::string& image, long long offset, bool deletedOnly) {
   std::map<std::string, FlsEntry> out;
-  const std::string cmd = std::string("fls -r -p -l -z UTC ") + (deletedOnly ? "-d " : "") +
-                          (offset ? "-o " + std::to_string(offset) + " " : std::string()) + "'" + image +
-                          "' 2>/dev/null";
-  std::istringstream lines(Capture(cmd));
-  std::string line;
-  while (std::getline(lines, line)) {
-    // "-/r * 71-128-2:\tPATH\tmtime\tatime\tctime\tcrtime\tsize\tuid\tgid"
-    const auto tab = line.find('\t');
-    if (tab == std::string::npos || line.size() < 4) continue;
-    const std::vector<std::string> fields = testsupport::SplitTabs(line, tab + 1);
-    FlsEntry e;
-    e.path = fields[0];
+  for (const FlsEntry& e : testsupport::FlsLong(image, offset, deletedOnly)) {
     if (e.path.rfind("$OrphanFiles", 0) == 0 || (!deletedOnly && e.path.rfind("$", 0) == 0)) continue;
-    e.directory = line[2] == 'd';
-    e.deleted = line.find(" * ") < tab;
-    const auto colon = line.find(':');
-    const auto space = line.rfind(' ', colon);
-    e.inode = std::stoull(line.substr(space + 1, colon - space - 1));
-    if (fields.size() > 5) e.size = std::stoll(fields[5]);
-    if (fields.size() > 1) e.mtime = fields[1].substr(0, 19);
-    if (fields.size() > 2) e.atime = fields[2].substr(0, 19);
-    if (fields.size() > 4) e.crtime = fields[4].substr(0, 19);
     out[e.path] = e;
   }
   return out;

@@ -11,6 +11,7 @@
 #include "support/Absent.h"
 #include "support/CliProgram.h"
 #include "support/Files.h"
+#include "support/SleuthKit.h"
 
 namespace ntfstest {
 
@@ -29,17 +30,7 @@ bool MakeTestVolume(const std::string& image, const std::string& sources, int cl
 // `sources`/small) under $Recycle.Bin/S-1-5-21-1000 as "$R" and "$I" files.
 bool MakeRecycleBinVolume(const std::string& image, const std::string& sources);
 
-struct FlsEntry {
-  std::string path;
-  bool directory = false;
-  std::uint64_t inode = 0;
-  long long size = -1;
-  bool deleted = false;
-  // UTC "YYYY-MM-DD HH:MM:SS" of $STANDARD_INFORMATION's times.
-  std::string mtime;
-  std::string atime;
-  std::string crtime;
-};
+using testsupport::FlsEntry;
 // `fls -r -d -p -l` (deleted entries only, orphans left out).
 std::map<std::string, FlsEntry> DeletedWithFls(const std::string& image, long long offsetSectors = 0);
 // `fls -r -p -l`: every named entry, system files and orphans left out.
@@ -49,7 +40,7 @@ Bytes IcatData(const std::string& image, std::uint64_t inode, long long offsetSe
 
 using testsupport::Capture;
 using testsupport::ReadFileBytes;
-void WriteFile(const std::string& path, const Bytes& bytes);
+inline void WriteFile(const std::string& path, const Bytes& bytes) { testsupport::WriteFileBytes(path, bytes); }
 // UTC "YYYY-MM-DD HH:MM:SS" of a FILETIME.
 std::string FileTimeText(long long fileTime);
 

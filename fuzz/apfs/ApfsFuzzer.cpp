@@ -6,16 +6,16 @@
 #include <cstring>
 #include <vector>
 
-#include "FuzzBytesDevice.h"
 #include "apfs/APFSContainerReader.h"
 #include "apfs/APFSDeepScan.h"
 #include "apfs/APFSRecognize.h"
 #include "apfs/ApfsBTreeNode.h"
 #include "core/device/StorageDevice.h"
+#include "support/MemoryDevice.h"
 
 namespace {
 
-using fuzzsupport::BytesDevice;
+using testsupport::MemoryDevice;
 
 class NullBuilder : public IDirecotryTreeBuilder {
  public:
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The whole input as a device, in 4 KiB blocks.
   std::vector<std::uint8_t> image(data, data + size);
   image.resize((size + 4095) / 4096 * 4096, 0);
-  BytesDevice device(std::move(image));
+  MemoryDevice device(std::move(image));
   NullBuilder builder;
   APFSDeepScan scan;
   scan.SetDevice(&device);

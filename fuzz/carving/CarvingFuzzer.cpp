@@ -7,7 +7,6 @@
 #include <memory>
 #include <vector>
 
-#include "FuzzBytesDevice.h"
 #include "carving/FileGZAnalyser.h"
 #include "carving/FileHTMAnalyser.h"
 #include "carving/FileJPGAnalyser.h"
@@ -18,10 +17,11 @@
 #include "carving/RawSearchController.h"
 #include "core/device/StorageDevice.h"
 #include "core/model/FileNode.h"
+#include "support/MemoryDevice.h"
 
 namespace {
 
-using fuzzsupport::BytesDevice;
+using testsupport::MemoryDevice;
 
 class TakingBuilder : public IDirecotryTreeBuilder {
  public:
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 512) return 0;
   std::vector<std::uint8_t> image(data, data + size);
   image.resize((size + 511) / 512 * 512 + 4096, 0);
-  BytesDevice device(image);
+  MemoryDevice device(image);
 
   TakingBuilder builder;
   std::unique_ptr<ICompleteFileSystemSearchController> searcher(CreateRAWSearcher());

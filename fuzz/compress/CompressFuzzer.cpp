@@ -10,12 +10,12 @@
 #include <memory>
 #include <vector>
 
-#include "FuzzBytesDevice.h"
 #include "core/compress/CompressFileReader.h"
 #include "core/compress/Lznt1.h"
 #include "core/model/FileNode.h"
 #include "core/model/SearchedPartitionInfo.h"
 #include "core/compress/Decmpfs.h"
+#include "support/MemoryDevice.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ void NtfsCompressed(const std::uint8_t* data, std::size_t size) {
     r.length = data[at + 1];
     list.push_back(r);
   }
-  fuzzsupport::BytesDevice device(std::vector<std::uint8_t>(data + at, data + size), kDeviceVolume);
+  testsupport::MemoryDevice device(std::vector<std::uint8_t>(data + at, data + size), 512, kDeviceVolume);
   CompressedNode node(fileSize, list);
   CSearchedPartitionInfo partition(512);
   partition.m_iFileSystem = kFsNtfs;

@@ -15,43 +15,25 @@
 #include "fat/FatBootSector.h"
 #include "fat/FatCompleteSearcher.h"
 #include "fat/FatQuickSearcher.h"
+#include "support/MemoryDevice.h"
 
 namespace {
 
 constexpr long long kVirtualSectors = 70000;  // enough clusters for FAT32
 
-class FuzzVolume : public IStorageDevice {
- public:
-  FuzzVolume(const std::uint8_t* data, std::size_t size, int fsCode) : m_data(data), m_size(size) {
-    auto* info = new CCollectedVolumeDeviceInfoStruct();
-    info->fileSystem = static_cast<std::uint32_t>(fsCode);
-    info->totalSectors = kVirtualSectors;
-    m_private.reset(CreateVolumeDeviceData(info));
-  }
-  int Open(char*) override { return 1; }
-  int Close() override { return 1; }
-  int ReadSector(void* buffer, long long start, long long count) override {
-    if (start < 0 || count <= 0 || start > kVirtualSectors || count > kVirtualSectors - start) return 0;
-    auto* out = static_cast<std::uint8_t*>(buffer);
-    const auto bytes = static_cast<std::size_t>(count) * 512;
-    std::memset(out, 0, bytes);
-    const auto from = static_cast<std::size_t>(start) * 512;
-    if (from < m_size) std::memcpy(out, m_data + from, std::min(bytes, m_size - from));
-    return 1;
-  }
-  int GetSectorSize() override { return 512; }
-  long long GetTotalSectors() override { return kVirtualSectors; }
-  int IOCtl(unsigned long long, void*) override { return 0; }
-  IStorageDeviceData* GetPrivateData() override { return m_private.get(); }
-  void SetPrivateData(IStorageDeviceData*) override {}
-  int GetType() override { return kDeviceVolume; }
-  RESULT GetLastError() override { return 0; }
-
- private:
-  const std::uint8_t* m_data;
-  std::size_t m_size;
-  std::unique_ptr<IStorageDeviceData> m_private;
-};
+// The input as the start of a volume of kVirtualSectors sectors (the rest
+// reads as zeros) with a FAT record.
+testsupport::MemoryDevice MakeVolume(const std::uint8_t* data, std::size_t size, int fsCode) {
+  std::vector<std::uint8_t> bytes(data, data + size);
+  bytes.resize((size + 511) / 512 * 512, 0);
+  testsupport::MemoryDevice volume(std::move(bytes), 512, kDeviceVolume);
+  volume.SetTotalSectors(kVirtualSectors);
+  auto* info = new CCollectedVolumeDeviceInfoStruct();
+  info->fileSystem = static_cast<std::uint32_t>(fsCode);
+  info->totalSectors = kVirtualSectors;
+  volume.SetPrivateData(CreateVolumeDeviceData(info));
+  return volume;
+}
 
 class NullTree : public IDrirectoryTree {
  public:
@@ -93,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 512) return 0;
   const CTempFATDBR dbr(ByteView(data, 512), 512);
   const int fsCode = dbr.GetFileSystemType() == kFatTypeFat16 ? kFsFat16 : kFsFat32;
-  FuzzVolume volume(data, size, fsCode);
+  testsupport::MemoryDevice volume = MakeVolume(data, size, fsCode);
   NullTree tree;
   QuietProgress progress;
   {

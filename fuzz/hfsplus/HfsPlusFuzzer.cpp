@@ -7,7 +7,6 @@
 #include <cstring>
 #include <vector>
 
-#include "FuzzBytesDevice.h"
 #include "core/device/StorageDevice.h"
 #include "hfsplus/BTreeNode.h"
 #include "hfsplus/CompressFileReader.h"
@@ -19,10 +18,11 @@
 #include "core/compress/Lzvn.h"
 #include "hfsplus/QuickSearchProgress.h"
 #include "hfsplus_builder/HfsPlusImageBuilder.h"
+#include "support/MemoryDevice.h"
 
 namespace {
 
-using fuzzsupport::BytesDevice;
+using testsupport::MemoryDevice;
 
 class KeepNothing : public IDirecotryTreeBuilder {
  public:
@@ -120,7 +120,7 @@ void Volume(const std::uint8_t* data, std::size_t size) {
     std::memcpy(image.data() + block * 512 + off, data + at, len);
     at += len;
   }
-  BytesDevice device(std::move(image), kDeviceVolume);
+  MemoryDevice device(std::move(image), 512, kDeviceVolume);
   CHFSPlusVolume volume(&device, false);
   KeepNothing builder;
   CHFSPlusQuickFileSystemSearchProgress progress(nullptr, true);

@@ -10,13 +10,13 @@
 #include <memory>
 #include <vector>
 
-#include "FuzzBytesDevice.h"
 #include "core/filetype/RecoveryFilter.h"
 #include "core/model/SearchedPartitionInfo.h"
 #include "core/tree/TreeBuilderClock.h"
 #include "core/tree/TreeBuilderFactory.h"
 #include "hfsplus/CompleteSearcher.h"
 #include "hfsplus_builder/HfsPlusImageBuilder.h"
+#include "support/MemoryDevice.h"
 
 namespace {
 
@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 1) return 0;
   std::vector<std::uint8_t> image =
       (data[0] & 1) == 0 ? Patched(data + 1, size - 1) : std::vector<std::uint8_t>(data + 1, data + size);
-  fuzzsupport::BytesDevice device(std::move(image), kDeviceDisk);
+  testsupport::MemoryDevice device(std::move(image), 512, kDeviceDisk);
   static NoPauseClock clock;
   NullTree tree;
   std::unique_ptr<IDirecotryTreeBuilder, BuilderRelease> builder(CreateTreeBuilder(false, &clock));

@@ -16,37 +16,11 @@
 #include "ntfs/NtfsFileNode.h"
 #include "ntfs/NtfsQuickSearch.h"
 #include "ntfs/NtfsSearchController.h"
+#include "support/MemoryDevice.h"
 
 namespace {
 
 constexpr long long kVirtualSectors = 4096;
-
-class FuzzVolume : public IStorageDevice {
- public:
-  FuzzVolume(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-  int Open(char*) override { return 1; }
-  int Close() override { return 1; }
-  int ReadSector(void* buffer, long long start, long long count) override {
-    if (start < 0 || count <= 0 || start > kVirtualSectors || count > kVirtualSectors - start) return 0;
-    auto* out = static_cast<std::uint8_t*>(buffer);
-    const auto bytes = static_cast<std::size_t>(count) * 512;
-    std::memset(out, 0, bytes);
-    const auto from = static_cast<std::size_t>(start) * 512;
-    if (from < m_size) std::memcpy(out, m_data + from, std::min(bytes, m_size - from));
-    return 1;
-  }
-  int GetSectorSize() override { return 512; }
-  long long GetTotalSectors() override { return kVirtualSectors; }
-  int IOCtl(unsigned long long, void*) override { return 0; }
-  IStorageDeviceData* GetPrivateData() override { return nullptr; }
-  void SetPrivateData(IStorageDeviceData*) override {}
-  int GetType() override { return kDeviceVolume; }
-  RESULT GetLastError() override { return 0; }
-
- private:
-  const std::uint8_t* m_data;
-  std::size_t m_size;
-};
 
 // Takes nothing: every node goes back to the searcher, which releases it.
 class DroppingBuilder : public IDirecotryTreeBuilder {
@@ -117,7 +91,12 @@ void FuzzJournal(const ByteView& in) {
 }
 
 void FuzzScans(const std::uint8_t* data, std::size_t size, bool complete) {
-  FuzzVolume volume(data, size);
+  // The input as the start of a volume of kVirtualSectors sectors (the rest
+  // reads as zeros).
+  std::vector<std::uint8_t> bytes(data, data + size);
+  bytes.resize((size + 511) / 512 * 512, 0);
+  testsupport::MemoryDevice volume(std::move(bytes), 512, kDeviceVolume);
+  volume.SetTotalSectors(kVirtualSectors);
   DroppingBuilder builder;
   QuietProgress progress;
   if (!complete) {

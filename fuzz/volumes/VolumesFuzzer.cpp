@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "FuzzBytesDevice.h"
 #include "core/volume/VolumeAnalyzeController.h"
 #include "engines/RegisterAllEngines.h"
+#include "support/MemoryDevice.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const bool registered = [] {
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }();
   (void)registered;
   if (size < 1) return 0;
-  fuzzsupport::BytesDevice device(std::vector<std::uint8_t>(data + 1, data + size), kDeviceDisk);
+  testsupport::MemoryDevice device(std::vector<std::uint8_t>(data + 1, data + size), 512, kDeviceDisk);
   (void)RecognizeVolume(&device, 0);
   if (data[0] != 0) (void)RecognizeVolume(&device, data[0]);
   return 0;

@@ -16,34 +16,12 @@
 #include "exfat/ExFatPartition.h"
 #include "exfat/ExFatPreAnalyze.h"
 #include "exfat/ExFatQuickSearch.h"
+#include "support/MemoryDevice.h"
 
 namespace exfatfuzz {
 
 inline constexpr std::size_t kSectorBytes = 512;
 inline constexpr std::size_t kDeviceBytes = 1 << 20;
-
-class BytesDevice : public IStorageDevice {
- public:
-  explicit BytesDevice(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes)) {}
-  int Open(char*) override { return 1; }
-  int Close() override { return 1; }
-  int ReadSector(void* buffer, long long start, long long count) override {
-    const long long total = GetTotalSectors();
-    if (start < 0 || count < 0 || start > total || count > total - start) return 0;
-    std::memcpy(buffer, m_bytes.data() + start * kSectorBytes, static_cast<std::size_t>(count) * kSectorBytes);
-    return 1;
-  }
-  int GetSectorSize() override { return kSectorBytes; }
-  long long GetTotalSectors() override { return static_cast<long long>(m_bytes.size() / kSectorBytes); }
-  int IOCtl(unsigned long long, void*) override { return 0; }
-  IStorageDeviceData* GetPrivateData() override { return nullptr; }
-  void SetPrivateData(IStorageDeviceData*) override {}
-  int GetType() override { return kDeviceVolume; }
-  RESULT GetLastError() override { return 0; }
-
- private:
-  std::vector<std::uint8_t> m_bytes;
-};
 
 // Takes every node, looks at it and frees it.
 class DiscardingBuilder : public IDirecotryTreeBuilder {
@@ -110,7 +88,7 @@ inline void Run(const std::uint8_t* data, std::size_t size) {
   // The bytes as the start of a 1 MiB volume.
   std::vector<std::uint8_t> volume(data, data + size);
   volume.resize(kDeviceBytes, 0);
-  BytesDevice device(volume);
+  testsupport::MemoryDevice device(volume, static_cast<int>(kSectorBytes), kDeviceVolume);
   QuietProgress progress;
   {
     DiscardingBuilder builder;

@@ -23,12 +23,8 @@ class MemoryVolume : public testsupport::MemoryDevice {
   MemoryVolume(std::vector<std::uint8_t> bytes, int fsCode) : MemoryDevice(std::move(bytes), 512, kDeviceVolume) {
     auto* info = new CCollectedVolumeDeviceInfoStruct();
     info->fileSystem = static_cast<std::uint32_t>(fsCode);
-    m_data.reset(CreateVolumeDeviceData(info));
+    SetPrivateData(CreateVolumeDeviceData(info));
   }
-  IStorageDeviceData* GetPrivateData() override { return m_data.get(); }
-
- private:
-  std::unique_ptr<IStorageDeviceData> m_data;
 };
 
 // Keeps every node it is given, by name.

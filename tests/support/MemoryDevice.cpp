@@ -23,19 +23,23 @@ MemoryDevice MemoryDevice::FromFile(const std::string& path, int sectorSize) {
 int MemoryDevice::ReadSector(void* buffer, long long startSector, long long count) {
   m_reads.emplace_back(startSector, count);
   m_lastError = 0;
-  if (buffer == nullptr || startSector < 0 || count <= 0 || startSector + count > GetTotalSectors()) {
+  const long long total = GetTotalSectors();
+  if (buffer == nullptr || startSector < 0 || count <= 0 || startSector > total || count > total - startSector) {
     m_lastError = result::Make(result::kModuleStorageDevice, 0, kDevBadArgument);
     return 0;
   }
+  const long long held = HeldSectors();
   auto* out = static_cast<std::uint8_t*>(buffer);
   bool ok = true;
   for (long long i = 0; i < count; ++i) {
+    const long long sector = startSector + i;
     std::uint8_t* dst = out + i * m_sectorSize;
-    if (m_failing.count(startSector + i) != 0) {
+    const bool failing = m_failing.count(sector) != 0;
+    if (failing || sector >= held) {
       std::memset(dst, 0, static_cast<std::size_t>(m_sectorSize));
-      ok = false;
+      ok = ok && !failing;
     } else {
-      std::memcpy(dst, m_bytes.data() + (startSector + i) * m_sectorSize, static_cast<std::size_t>(m_sectorSize));
+      std::memcpy(dst, m_bytes.data() + sector * m_sectorSize, static_cast<std::size_t>(m_sectorSize));
     }
   }
   if (!ok) m_lastError = result::Make(result::kModuleStorageDevice, 0, kDevOpenOrReadFailed);

@@ -22,12 +22,8 @@ class RecordDisk : public MemoryDevice {
     auto* info = new CCollectDiskDeviceInfoStruct;
     info->sectorSize = sectorSize;
     info->totalSectors = sectors;
-    m_data.reset(CreateDiskDeviceData(info));
+    SetPrivateData(CreateDiskDeviceData(info));
   }
-  IStorageDeviceData* GetPrivateData() override { return m_data.get(); }
-
- private:
-  std::unique_ptr<IStorageDeviceData> m_data;
 };
 
 TEST(WindowDeviceTest, PartitionReadsInsideTheWindow) {

@@ -19,16 +19,16 @@ class RecordedDisk : public testsupport::MemoryDevice {
       : testsupport::MemoryDevice(std::move(base)),
         m_heldSectors(static_cast<long long>(Bytes().size()) / GetSectorSize()),
         m_reported(reportedSectors < 0 ? m_heldSectors : reportedSectors),
-        m_tail(tail),
-        m_data(CreateDiskDeviceData(new CCollectDiskDeviceInfoStruct())) {}
+        m_tail(tail) {
+    SetPrivateData(CreateDiskDeviceData(new CCollectDiskDeviceInfoStruct()));
+  }
 
   RecordedDisk(std::vector<std::uint8_t> bytes, int sectorSize, long long reportedSectors = -1)
       : RecordedDisk(testsupport::MemoryDevice(std::move(bytes), sectorSize), reportedSectors) {}
 
   long long GetTotalSectors() override { return m_reported; }
-  IStorageDeviceData* GetPrivateData() override { return m_data.get(); }
   CCollectDiskDeviceInfoStruct* Record() { return GetDiskInfo(this); }
-  void DropRecord() { m_data.reset(); }
+  void DropRecord() { SetPrivateData(nullptr); }
 
   int ReadSector(void* buffer, long long start, long long count) override {
     if (start >= 0 && count > 0 && start + count <= m_heldSectors)
@@ -53,7 +53,6 @@ class RecordedDisk : public testsupport::MemoryDevice {
   long long m_heldSectors;
   long long m_reported;
   Tail m_tail;
-  std::unique_ptr<IStorageDeviceData> m_data;
   RESULT m_error = 0;
 };
 

@@ -17,18 +17,14 @@
 #include "core/device/DeviceData.h"
 #include "support/Absent.h"
 #include "support/TempDir.h"
+#include "support/Bytes.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using testsupport::PutBe32;
+using testsupport::PutBe64;
 
-void PutBe32(Bytes& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
-}
-void PutBe64(Bytes& b, std::size_t at, std::uint64_t v) {
-  PutBe32(b, at, static_cast<std::uint32_t>(v >> 32));
-  PutBe32(b, at + 4, static_cast<std::uint32_t>(v));
-}
+using Bytes = std::vector<std::uint8_t>;
 
 std::string Base64(const Bytes& in) {
   static const char* k = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

@@ -9,10 +9,13 @@
 #include "carving/CarvingHarness.h"
 #include "carving/MediaSamples.h"
 #include "support/MemoryDevice.h"
+#include "support/Bytes.h"
 
 using namespace carvingtest;
 
 namespace {
+
+using testsupport::PutLe64;
 
 testsupport::MemoryDevice Place(const Bytes& file, long long at, const Bytes& tail, std::size_t extra = 40) {
   Bytes image((file.size() / 512 + extra) * 512 + tail.size(), 0);
@@ -55,10 +58,6 @@ Bytes Ts(int packets, int packetSize) {
     out.insert(out.end(), p.begin(), p.end());
   }
   return out;
-}
-
-void PutLe64(Bytes& b, std::size_t at, std::uint64_t v) {
-  for (int k = 0; k < 8; ++k) b[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
 }
 
 Bytes AsfObject(const char* guid, const Bytes& body) {

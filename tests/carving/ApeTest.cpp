@@ -7,18 +7,14 @@
 #include "carving/CarvingHarness.h"
 #include "carving/MediaSamples.h"
 #include "support/MemoryDevice.h"
+#include "support/Bytes.h"
 
 using namespace carvingtest;
 
 namespace {
 
-void Le16(Bytes& b, std::size_t at, unsigned v) {
-  b[at] = static_cast<std::uint8_t>(v);
-  b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Le32(Bytes& b, std::size_t at, unsigned v) {
-  for (int k = 0; k < 4; ++k) b[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
-}
+using testsupport::PutLe16;
+using testsupport::PutLe32;
 
 Bytes NonZero(std::size_t n, unsigned seed) {
   Bytes b = Noise(n, seed);
@@ -29,23 +25,23 @@ Bytes NonZero(std::size_t n, unsigned seed) {
 Bytes ApeNew(std::size_t frameBytes, int channels = 2) {
   Bytes d(52 + 24, 0);
   std::memcpy(d.data(), "MAC ", 4);
-  Le16(d, 4, 3990);
-  Le32(d, 8, 52);
-  Le32(d, 12, 24);
-  Le32(d, 16, 16);
-  Le32(d, 20, 44);
-  Le32(d, 24, static_cast<unsigned>(frameBytes));
-  Le16(d, 52 + 16, 16);
-  Le16(d, 52 + 18, static_cast<unsigned>(channels));
+  PutLe16(d, 4, 3990);
+  PutLe32(d, 8, 52);
+  PutLe32(d, 12, 24);
+  PutLe32(d, 16, 16);
+  PutLe32(d, 20, 44);
+  PutLe32(d, 24, static_cast<unsigned>(frameBytes));
+  PutLe16(d, 52 + 16, 16);
+  PutLe16(d, 52 + 18, static_cast<unsigned>(channels));
   return Concat({d, NonZero(16 + 44 + frameBytes, 3)});
 }
 
 Bytes ApeTag() {
   Bytes footer(32, 0);
   std::memcpy(footer.data(), "APETAGEX", 8);
-  Le32(footer, 8, 2000);
-  Le32(footer, 12, 32 + 20);
-  Le32(footer, 16, 1);
+  PutLe32(footer, 8, 2000);
+  PutLe32(footer, 12, 32 + 20);
+  PutLe32(footer, 16, 1);
   return Concat({NonZero(20, 9), footer});
 }
 
@@ -54,13 +50,13 @@ Bytes ApeTag() {
 Bytes ApeOld(int frames, std::size_t spacing, unsigned& lastFrame) {
   Bytes h(32 + 44, 0);
   std::memcpy(h.data(), "MAC ", 4);
-  Le16(h, 4, 3970);
-  Le16(h, 10, 2);
-  Le32(h, 16, 44);
-  Le32(h, 24, static_cast<unsigned>(frames));
+  PutLe16(h, 4, 3970);
+  PutLe16(h, 10, 2);
+  PutLe32(h, 16, 44);
+  PutLe32(h, 24, static_cast<unsigned>(frames));
   Bytes table(4 * static_cast<std::size_t>(frames), 0);
   const unsigned first = static_cast<unsigned>(h.size() + table.size());
-  for (int k = 0; k < frames; ++k) Le32(table, 4 * k, first + static_cast<unsigned>(k * spacing));
+  for (int k = 0; k < frames; ++k) PutLe32(table, 4 * k, first + static_cast<unsigned>(k * spacing));
   lastFrame = first + static_cast<unsigned>((frames - 1) * spacing);
   return Concat({h, table, NonZero(lastFrame - first + 700, 4)});
 }
@@ -86,7 +82,7 @@ TEST(Ape, NewVersionIsSizedFromItsDescriptorWhateverFollows) {
 TEST(Ape, ImplausibleHeadersAreDropped) {
   Bytes badChannels = ApeNew(3000, 6);
   Bytes badVersion = ApeNew(3000);
-  Le16(badVersion, 4, 12000);
+  PutLe16(badVersion, 4, 12000);
   for (const Bytes& file : {badChannels, badVersion}) {
     auto device = Place(file, {});
     EXPECT_TRUE(Files(Carve(&device)).empty());

@@ -9,18 +9,14 @@
 #include "carving/CarvingHarness.h"
 #include "carving/MediaSamples.h"
 #include "support/MemoryDevice.h"
+#include "support/Bytes.h"
 
 using namespace carvingtest;
 
 namespace {
 
-void Le16(Bytes& b, std::size_t at, unsigned v) {
-  b[at] = static_cast<std::uint8_t>(v);
-  b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Le32(Bytes& b, std::size_t at, unsigned v) {
-  for (int k = 0; k < 4; ++k) b[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
-}
+using testsupport::PutLe16;
+using testsupport::PutLe32;
 
 // A CIFF file: the 26-byte header, then a root heap holding the raw data and
 // a preview, a table of three records (two in the heap, one holding its
@@ -28,22 +24,22 @@ void Le32(Bytes& b, std::size_t at, unsigned v) {
 Bytes Crw(std::size_t raw, std::size_t preview) {
   Bytes header(26, 0);
   std::memcpy(header.data(), "II", 2);
-  Le32(header, 2, 26);
+  PutLe32(header, 2, 26);
   std::memcpy(header.data() + 6, "HEAPCCDR", 8);
-  Le32(header, 14, 0x00010002);
+  PutLe32(header, 14, 0x00010002);
   const Bytes data = Noise(raw + preview, 18);
   Bytes table(2 + 3 * 10 + 4, 0);
-  Le16(table, 0, 3);
-  Le16(table, 2, 0x2005);  // raw data
-  Le32(table, 4, static_cast<unsigned>(raw));
-  Le32(table, 8, 0);
-  Le16(table, 12, 0x2007);  // preview
-  Le32(table, 14, static_cast<unsigned>(preview));
-  Le32(table, 18, static_cast<unsigned>(raw));
-  Le16(table, 22, 0x5817);  // a value held in the record
-  Le32(table, 24, 0x12345678);
-  Le32(table, 28, 0x9ABCDEF0);
-  Le32(table, 32, static_cast<unsigned>(raw + preview));
+  PutLe16(table, 0, 3);
+  PutLe16(table, 2, 0x2005);  // raw data
+  PutLe32(table, 4, static_cast<unsigned>(raw));
+  PutLe32(table, 8, 0);
+  PutLe16(table, 12, 0x2007);  // preview
+  PutLe32(table, 14, static_cast<unsigned>(preview));
+  PutLe32(table, 18, static_cast<unsigned>(raw));
+  PutLe16(table, 22, 0x5817);  // a value held in the record
+  PutLe32(table, 24, 0x12345678);
+  PutLe32(table, 28, 0x9ABCDEF0);
+  PutLe32(table, 32, static_cast<unsigned>(raw + preview));
   return Concat({header, data, table});
 }
 

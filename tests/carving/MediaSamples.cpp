@@ -1,14 +1,14 @@
 #include "carving/MediaSamples.h"
+#include "support/Bytes.h"
 
 #include <cstring>
 
 namespace carvingtest {
 
 namespace {
-void PutBe32(Bytes& b, std::size_t at, std::uint32_t v) {
-  for (int k = 0; k < 4; ++k) b[at + k] = static_cast<std::uint8_t>(v >> (24 - 8 * k));
-}
-void Append(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
+
+using testsupport::Append;
+using testsupport::PutBe32;
 }  // namespace
 
 Bytes Concat(const std::vector<Bytes>& parts) {

@@ -24,33 +24,18 @@
 #include "carving/RawFileAnalyserList.h"
 #include "carving/Samples.h"
 #include "support/MemoryDevice.h"
+#include "support/Bytes.h"
 
 using namespace carvingtest;
 
 namespace {
 
-void Le16(Bytes& b, std::size_t at, unsigned v) {
-  if (b.size() < at + 2) b.resize(at + 2);
-  b[at] = static_cast<std::uint8_t>(v);
-  b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Le32(Bytes& b, std::size_t at, unsigned v) {
-  Le16(b, at, v & 0xFFFF);
-  Le16(b, at + 2, v >> 16);
-}
-void Be16(Bytes& b, std::size_t at, unsigned v) {
-  if (b.size() < at + 2) b.resize(at + 2);
-  b[at] = static_cast<std::uint8_t>(v >> 8);
-  b[at + 1] = static_cast<std::uint8_t>(v);
-}
-void Be32(Bytes& b, std::size_t at, unsigned v) {
-  Be16(b, at, v >> 16);
-  Be16(b, at + 2, v & 0xFFFF);
-}
-void Text(Bytes& b, std::size_t at, const std::string& s) {
-  if (b.size() < at + s.size()) b.resize(at + s.size());
-  std::copy(s.begin(), s.end(), b.begin() + static_cast<long>(at));
-}
+using testsupport::PutBe16;
+using testsupport::PutBe32;
+using testsupport::PutLe16;
+using testsupport::PutLe32;
+using testsupport::PutText;
+
 // Fills [from, size) with noise, growing the file to `size`.
 void Fill(Bytes& b, std::size_t from, std::size_t size, unsigned seed) {
   if (size <= from) return;
@@ -64,27 +49,27 @@ const unsigned char kItsfGuid[16] = {0x10, 0xFD, 0x01, 0x7C, 0xAA, 0x7B, 0xD0, 0
 
 Bytes Chm(std::size_t size) {
   Bytes b(120, 0);
-  Text(b, 0, "ITSF");
-  Le32(b, 4, 3);
-  Le32(b, 8, 96);
+  PutText(b, 0, "ITSF");
+  PutLe32(b, 4, 3);
+  PutLe32(b, 8, 96);
   std::copy(kItsfGuid, kItsfGuid + 16, b.begin() + 24);
   std::copy(kItsfGuid, kItsfGuid + 16, b.begin() + 40);
   b[40] = 0x11;
-  Le32(b, 56, 96);
-  Le32(b, 64, 24);
-  Le32(b, 96, 510);
-  Le32(b, 104, static_cast<unsigned>(size));
+  PutLe32(b, 56, 96);
+  PutLe32(b, 64, 24);
+  PutLe32(b, 96, 510);
+  PutLe32(b, 104, static_cast<unsigned>(size));
   Fill(b, 120, size, 61);
   return b;
 }
 
 Bytes Pst(unsigned char version, std::size_t size) {
   Bytes b(564, 0);
-  Text(b, 0, "!BDN");
-  Text(b, 8, "SM");
+  PutText(b, 0, "!BDN");
+  PutText(b, 8, "SM");
   b[10] = version;
-  if (version == 0x17) Le32(b, 184, static_cast<unsigned>(size));
-  if (version == 0x0E) Le32(b, 168, static_cast<unsigned>(size));
+  if (version == 0x17) PutLe32(b, 184, static_cast<unsigned>(size));
+  if (version == 0x0E) PutLe32(b, 168, static_cast<unsigned>(size));
   // Larger stores are mostly empty pages.
   Fill(b, 564, std::min<std::size_t>(size, 8192), 62);
   b.resize(std::max(b.size(), size), 0);
@@ -93,20 +78,20 @@ Bytes Pst(unsigned char version, std::size_t size) {
 
 Bytes Hlp(std::size_t size, unsigned directory) {
   Bytes b(16, 0);
-  Le32(b, 0, 0x00035F3F);
-  Le32(b, 4, directory);
-  Le32(b, 8, 0xFFFFFFFF);
-  Le32(b, 12, static_cast<unsigned>(size));
+  PutLe32(b, 0, 0x00035F3F);
+  PutLe32(b, 4, directory);
+  PutLe32(b, 8, 0xFFFFFFFF);
+  PutLe32(b, 12, static_cast<unsigned>(size));
   Fill(b, 16, size, 63);
   return b;
 }
 
 Bytes Icns(std::size_t size) {
   Bytes b;
-  Text(b, 0, "icns");
-  Be32(b, 4, static_cast<unsigned>(size));
-  Text(b, 8, "ic07");
-  Be32(b, 12, static_cast<unsigned>(size - 8));
+  PutText(b, 0, "icns");
+  PutBe32(b, 4, static_cast<unsigned>(size));
+  PutText(b, 8, "ic07");
+  PutBe32(b, 12, static_cast<unsigned>(size - 8));
   Fill(b, 16, size, 64);
   return b;
 }
@@ -117,16 +102,16 @@ Bytes Mrw(unsigned blocks, unsigned height, unsigned width, unsigned bits) {
   b[1] = 'M';
   b[2] = 'R';
   b[3] = 'M';
-  Be32(b, 4, blocks);
+  PutBe32(b, 4, blocks);
   b[9] = 'P';
   b[10] = 'R';
   b[11] = 'D';
-  Be32(b, 12, 24);
-  Text(b, 16, "21810002");
-  Be16(b, 24, height);
-  Be16(b, 26, width);
-  Be16(b, 28, height);
-  Be16(b, 30, width);
+  PutBe32(b, 12, 24);
+  PutText(b, 16, "21810002");
+  PutBe16(b, 24, height);
+  PutBe16(b, 26, width);
+  PutBe16(b, 28, height);
+  PutBe16(b, 30, width);
   b[32] = static_cast<std::uint8_t>(bits);
   b[33] = static_cast<std::uint8_t>(bits);
   Fill(b, b.size(), b.size() + height * width * bits / 8, 65);
@@ -135,9 +120,9 @@ Bytes Mrw(unsigned blocks, unsigned height, unsigned width, unsigned bits) {
 
 Bytes Itl(std::size_t size) {
   Bytes b;
-  Text(b, 0, "hdfm");
-  Be32(b, 4, 144);
-  Be32(b, 8, static_cast<unsigned>(size));
+  PutText(b, 0, "hdfm");
+  PutBe32(b, 4, 144);
+  PutBe32(b, 8, static_cast<unsigned>(size));
   Fill(b, 12, size, 66);
   return b;
 }
@@ -145,11 +130,11 @@ Bytes Itl(std::size_t size) {
 Bytes Wp(unsigned at8, unsigned at14, std::size_t size) {
   Bytes b(24, 0);
   b[0] = 0xFF;
-  Text(b, 1, "WPC");
-  Le32(b, 4, 0x200);
-  Le32(b, 8, at8);
-  Le32(b, 14, at14);
-  Le32(b, 20, static_cast<unsigned>(size));
+  PutText(b, 1, "WPC");
+  PutLe32(b, 4, 0x200);
+  PutLe32(b, 8, at8);
+  PutLe32(b, 14, at14);
+  PutLe32(b, 20, static_cast<unsigned>(size));
   Fill(b, 24, size, 67);
   return b;
 }
@@ -157,9 +142,9 @@ Bytes Wp(unsigned at8, unsigned at14, std::size_t size) {
 // A Money store: a database page with its name; the rest of the megabyte empty.
 Bytes Mny() {
   Bytes b(0x100000, 0);
-  Text(b, 0, "MS");
-  Text(b, 4, "MSISAM Database");
-  for (std::size_t at = 4096; at < b.size(); at += 4096) Text(b, at, "page");
+  PutText(b, 0, "MS");
+  PutText(b, 4, "MSISAM Database");
+  for (std::size_t at = 4096; at < b.size(); at += 4096) PutText(b, at, "page");
   return b;
 }
 
@@ -167,8 +152,8 @@ Bytes LowDoc(unsigned textEnd, unsigned extra) {
   Bytes b;
   const unsigned char key[] = {0xDB, 0xA5, 0x2D, 0x00};
   std::copy(key, key + 4, std::back_inserter(b));
-  Le32(b, 292, textEnd);
-  Le16(b, 296, extra);
+  PutLe32(b, 292, textEnd);
+  PutLe16(b, 296, extra);
   Fill(b, 512, (textEnd + extra + 511) / 512 * 512, 68);
   return b;
 }
@@ -178,18 +163,18 @@ Bytes LowDoc(unsigned textEnd, unsigned extra) {
 // object carries an extra block of that many bytes before the trailer.
 Bytes Cpt(std::size_t size, unsigned skip) {
   Bytes b(1000, 0);
-  Text(b, 0, "CPT9FILE");
-  Le32(b, 40, 2);
-  Le32(b, 52, 316);
-  Le32(b, 316, 400);
-  Le32(b, 324, 600);
-  Le32(b, 600 + 32, skip);
+  PutText(b, 0, "CPT9FILE");
+  PutLe32(b, 40, 2);
+  PutLe32(b, 52, 316);
+  PutLe32(b, 316, 400);
+  PutLe32(b, 324, 600);
+  PutLe32(b, 600 + 32, skip);
   const std::size_t trailer = 660 + (skip != 0 ? skip : 0);
-  if (skip != 0) Le32(b, 660, skip);
-  Le32(b, trailer, 900);
-  Le32(b, trailer + 4, 7);
-  Le32(b, 892, 950);
-  Le32(b, 896, static_cast<unsigned>(size - 950));
+  if (skip != 0) PutLe32(b, 660, skip);
+  PutLe32(b, trailer, 900);
+  PutLe32(b, trailer + 4, 7);
+  PutLe32(b, 892, 950);
+  PutLe32(b, 896, static_cast<unsigned>(size - 950));
   Fill(b, 950, size, 69);
   return b;
 }
@@ -310,28 +295,28 @@ TEST(PlainHeaderMoreRules, DamagedHeadersAreRefused) {
   Bytes chmGuid = Chm(3100);
   chmGuid[40] = 0x10;  // the second GUID equal to the first
   Bytes chmSection = Chm(3100);
-  Le32(chmSection, 96, 511);
+  PutLe32(chmSection, 96, 511);
   Bytes chmHigh = Chm(3100);
-  Le32(chmHigh, 112, 1);
+  PutLe32(chmHigh, 112, 1);
   Bytes chmNegative = Chm(3100);
-  Le32(chmNegative, 108, 0x80000000);
+  PutLe32(chmNegative, 108, 0x80000000);
   Bytes pstTiny = Pst(0x17, 4100);
-  Le32(pstTiny, 184, 0);
+  PutLe32(pstTiny, 184, 0);
   Bytes hlpDirectoryPastEnd = Hlp(2900, 3000);
   Bytes cptOffset = Cpt(3000, 0);
-  Le32(cptOffset, 52, 320);
+  PutLe32(cptOffset, 52, 320);
   Bytes cptMagic = Cpt(3000, 0);
-  Text(cptMagic, 4, "FILF");
+  PutText(cptMagic, 4, "FILF");
   Bytes mny = Mny();
   mny[10] = 'a';
   Bytes icnsZero = Icns(2222);
-  Be32(icnsZero, 4, 0);
+  PutBe32(icnsZero, 4, 0);
   Bytes emlxTag;
-  Text(emlxTag, 0, "       905\nX-QQ-FEAT; 1");
+  PutText(emlxTag, 0, "       905\nX-QQ-FEAT; 1");
   Bytes emlxZero;
-  Text(emlxZero, 0, "         0\nX-QQ-FEAT: 1");
+  PutText(emlxZero, 0, "         0\nX-QQ-FEAT: 1");
   Bytes emlxNoNumber;
-  Text(emlxNoNumber, 0, "Received: \nX-QQ-FEAT: 1");
+  PutText(emlxNoNumber, 0, "Received: \nX-QQ-FEAT: 1");
   const Row rows[] = {
       {"chm_same_guids", New<FileCHMAnalyser>, chmGuid},
       {"chm_section_tag", New<FileCHMAnalyser>, chmSection},
@@ -396,7 +381,7 @@ TEST(PlainHeaderMoreRules, StoresOfOtherVersionsAndMoneyFilesAreOneMebibyte) {
 
 TEST(PlainHeaderMoreRules, PhotoPaintWithoutATrailerEndsAtItsLastObject) {
   Bytes file = Cpt(3000, 0);
-  Le32(file, 660, 0);  // no trailer pair: the last object's offset is the end
+  PutLe32(file, 660, 0);  // no trailer pair: the last object's offset is the end
   FileCPTAnalyser analyser;
   CRawFileInfo probe;
   ASSERT_EQ(Accepts(analyser, file, probe), 1);
@@ -407,11 +392,11 @@ TEST(PlainHeaderMoreRules, PhotoPaintWithoutATrailerEndsAtItsLastObject) {
   EXPECT_TRUE(analyser.GetRawFileSize(info, &device));
   EXPECT_EQ(info.m_llSize, 600);
   // A trailer pointing before the file, or a directory past the device.
-  Le32(file, 660, 4);
+  PutLe32(file, 660, 4);
   auto early = Place(file, 2, {});
   EXPECT_TRUE(analyser.GetRawFileSize(info, &early));
   EXPECT_EQ(info.m_llSize, 0);
-  Le32(file, 40, 0x40000000);
+  PutLe32(file, 40, 0x40000000);
   auto far = Place(file, 2, {});
   EXPECT_FALSE(analyser.GetRawFileSize(info, &far));
   EXPECT_EQ(info.m_llSize, 0);
@@ -429,14 +414,14 @@ TEST(PlainHeaderMoreRules, MailboxWithoutAnEndRunsToTheDevicesEnd) {
 
 TEST(PlainHeaderMoreRules, QqMailMessageIsItsLengthAndTrailer) {
   Bytes file;
-  Text(file, 0, "       905\nX-QQ-FEAT: abc\n");
+  PutText(file, 0, "       905\nX-QQ-FEAT: abc\n");
   FileEMLXAnalyser analyser;
   CRawFileInfo probe;
   ASSERT_EQ(Accepts(analyser, file, probe), 1);
   EXPECT_EQ(probe.m_eType, 116);
   EXPECT_EQ(probe.m_llSize, 905 + 402);
   Bytes big;
-  Text(big, 0, "9999999999\nX-QQ-FEAT: abc\n");
+  PutText(big, 0, "9999999999\nX-QQ-FEAT: abc\n");
   ASSERT_EQ(Accepts(analyser, big, probe), 1);
   EXPECT_EQ(probe.m_llSize, 9999999999LL + 402);
   CRawFileAnalyserListSingle::AnalyserList list;

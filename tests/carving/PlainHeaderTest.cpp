@@ -16,28 +16,17 @@
 #include "support/Absent.h"
 #include "support/MemoryDevice.h"
 #include "support/TempDir.h"
+#include "support/Bytes.h"
 
 using namespace carvingtest;
 
 namespace {
 
-void Le16(Bytes& b, std::size_t at, unsigned v) {
-  if (b.size() < at + 2) b.resize(at + 2);
-  b[at] = static_cast<std::uint8_t>(v);
-  b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Le32(Bytes& b, std::size_t at, unsigned v) {
-  Le16(b, at, v & 0xFFFF);
-  Le16(b, at + 2, v >> 16);
-}
-void Be32(Bytes& b, std::size_t at, unsigned v) {
-  if (b.size() < at + 4) b.resize(at + 4);
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
-}
-void Text(Bytes& b, std::size_t at, const std::string& s) {
-  if (b.size() < at + s.size()) b.resize(at + s.size());
-  std::copy(s.begin(), s.end(), b.begin() + static_cast<long>(at));
-}
+using testsupport::PutBe32;
+using testsupport::PutLe16;
+using testsupport::PutLe32;
+using testsupport::PutText;
+
 Bytes Append(Bytes b, const Bytes& tail) {
   b.insert(b.end(), tail.begin(), tail.end());
   return b;
@@ -46,14 +35,14 @@ Bytes Append(Bytes b, const Bytes& tail) {
 Bytes Bmp(int width, int height, unsigned infoSize = 40) {
   const unsigned row = (static_cast<unsigned>(width) * 3 + 3) / 4 * 4;
   Bytes b(14 + infoSize, 0);
-  Text(b, 0, "BM");
-  Le32(b, 2, static_cast<unsigned>(b.size()) + row * static_cast<unsigned>(height));
-  Le32(b, 10, static_cast<unsigned>(b.size()));
-  Le32(b, 14, infoSize);
-  Le32(b, 18, static_cast<unsigned>(width));
-  Le32(b, 22, static_cast<unsigned>(height));
-  Le16(b, 26, 1);
-  Le16(b, 28, 24);
+  PutText(b, 0, "BM");
+  PutLe32(b, 2, static_cast<unsigned>(b.size()) + row * static_cast<unsigned>(height));
+  PutLe32(b, 10, static_cast<unsigned>(b.size()));
+  PutLe32(b, 14, infoSize);
+  PutLe32(b, 18, static_cast<unsigned>(width));
+  PutLe32(b, 22, static_cast<unsigned>(height));
+  PutLe16(b, 26, 1);
+  PutLe16(b, 28, 24);
   return Append(b, Noise(row * static_cast<unsigned>(height), 31));
 }
 
@@ -68,27 +57,27 @@ Bytes Wav(testsupport::TempDir& dir, int frames) {
 
 Bytes Riff(const std::string& form, const std::string& chunk, std::size_t body) {
   Bytes b;
-  Text(b, 0, "RIFF");
-  Text(b, 8, form);
-  Text(b, 12, chunk);
-  Le32(b, 16, static_cast<unsigned>(body));
+  PutText(b, 0, "RIFF");
+  PutText(b, 8, form);
+  PutText(b, 12, chunk);
+  PutLe32(b, 16, static_cast<unsigned>(body));
   b = Append(b, Noise(body, 12));
-  Le32(b, 4, static_cast<unsigned>(b.size() - 8));
+  PutLe32(b, 4, static_cast<unsigned>(b.size() - 8));
   return b;
 }
 
 Bytes Icon(int kind, int entries, unsigned bytesEach) {
   Bytes b(6 + 16 * static_cast<std::size_t>(entries), 0);
-  Le16(b, 2, static_cast<unsigned>(kind));
-  Le16(b, 4, static_cast<unsigned>(entries));
+  PutLe16(b, 2, static_cast<unsigned>(kind));
+  PutLe16(b, 4, static_cast<unsigned>(entries));
   for (int i = 0; i < entries; ++i) {
     const std::size_t e = 6 + 16 * static_cast<std::size_t>(i);
     b[e] = 16;
     b[e + 1] = 16;
-    Le16(b, e + 4, 1);
-    Le16(b, e + 6, 32);
-    Le32(b, e + 8, bytesEach);
-    Le32(b, e + 12, static_cast<unsigned>(6 + 16 * entries + static_cast<unsigned>(i) * bytesEach));
+    PutLe16(b, e + 4, 1);
+    PutLe16(b, e + 6, 32);
+    PutLe32(b, e + 8, bytesEach);
+    PutLe32(b, e + 12, static_cast<unsigned>(6 + 16 * entries + static_cast<unsigned>(i) * bytesEach));
   }
   for (int i = 0; i < entries; ++i) b = Append(b, Noise(bytesEach, 40 + static_cast<unsigned>(i)));
   return b;
@@ -96,18 +85,18 @@ Bytes Icon(int kind, int entries, unsigned bytesEach) {
 
 Bytes Wmf(std::size_t records) {
   Bytes b(18, 0);
-  Le16(b, 0, 1);
-  Le16(b, 2, 9);
-  Le16(b, 4, 0x0300);
+  PutLe16(b, 0, 1);
+  PutLe16(b, 2, 9);
+  PutLe16(b, 4, 0x0300);
   for (std::size_t i = 0; i < records; ++i) {
     Bytes r(14, 0);
-    Le32(r, 0, 7);
-    Le16(r, 4, 0x020B);
+    PutLe32(r, 0, 7);
+    PutLe16(r, 4, 0x020B);
     for (std::size_t k = 6; k < 14; ++k) r[k] = static_cast<std::uint8_t>(i + k + 1);
     b = Append(b, r);
   }
   b = Append(b, Bytes{3, 0, 0, 0, 0, 0});
-  Le32(b, 6, static_cast<unsigned>(b.size() / 2));
+  PutLe32(b, 6, static_cast<unsigned>(b.size() / 2));
   return b;
 }
 
@@ -115,54 +104,54 @@ Bytes PlaceableWmf(std::size_t records) {
   Bytes head(22, 0);
   const unsigned char key[] = {0xD7, 0xCD, 0xC6, 0x9A};
   std::copy(key, key + 4, head.begin());
-  Le16(head, 10, 100);
-  Le16(head, 12, 80);
-  Le16(head, 14, 1440);
+  PutLe16(head, 10, 100);
+  PutLe16(head, 12, 80);
+  PutLe16(head, 14, 1440);
   unsigned sum = 0;
   for (std::size_t k = 0; k < 20; k += 2) sum ^= static_cast<unsigned>(head[k] | head[k + 1] << 8);
-  Le16(head, 20, sum);
+  PutLe16(head, 20, sum);
   return Append(head, Wmf(records));
 }
 
 Bytes Emf(std::size_t payload) {
   Bytes b(88, 0);
-  Le32(b, 0, 1);
-  Le32(b, 4, 88);
-  Text(b, 40, " EMF");
-  Le32(b, 44, 0x10000);
+  PutLe32(b, 0, 1);
+  PutLe32(b, 4, 88);
+  PutText(b, 40, " EMF");
+  PutLe32(b, 44, 0x10000);
   b = Append(b, Noise(payload / 4 * 4, 50));
   Bytes eof(20, 0);
-  Le32(eof, 0, 14);
-  Le32(eof, 4, 20);
+  PutLe32(eof, 0, 14);
+  PutLe32(eof, 4, 20);
   eof[16] = 20;
   b = Append(b, eof);
-  Le32(b, 48, static_cast<unsigned>(b.size()));
-  Le32(b, 52, 3);
+  PutLe32(b, 48, static_cast<unsigned>(b.size()));
+  PutLe32(b, 52, 3);
   return b;
 }
 
 Bytes Swf(std::size_t body) {
   Bytes b;
-  Text(b, 0, "FWS");
+  PutText(b, 0, "FWS");
   b.push_back(10);
   b.resize(8);
   b = Append(b, Noise(body, 60));
-  Le32(b, 4, static_cast<unsigned>(b.size()));
+  PutLe32(b, 4, static_cast<unsigned>(b.size()));
   return b;
 }
 
 Bytes Ttf(const std::vector<std::string>& tags, std::size_t tableBytes) {
   Bytes b(12 + 16 * tags.size(), 0);
-  Be32(b, 0, 0x00010000);
+  PutBe32(b, 0, 0x00010000);
   b[4] = 0;
   b[5] = static_cast<std::uint8_t>(tags.size());
   std::size_t at = b.size();
   for (std::size_t i = 0; i < tags.size(); ++i) {
     const std::size_t e = 12 + 16 * i;
-    Text(b, e, tags[i]);
-    Be32(b, e + 8, static_cast<unsigned>(at));
+    PutText(b, e, tags[i]);
+    PutBe32(b, e + 8, static_cast<unsigned>(at));
     const std::size_t length = tableBytes + i;  // not all multiples of 4
-    Be32(b, e + 12, static_cast<unsigned>(length));
+    PutBe32(b, e + 12, static_cast<unsigned>(length));
     at += (length + 3) / 4 * 4;
   }
   Bytes tables = Noise(at - b.size(), 70);
@@ -171,41 +160,41 @@ Bytes Ttf(const std::vector<std::string>& tags, std::size_t tableBytes) {
 
 Bytes Cab(std::size_t body) {
   Bytes b(36, 0);
-  Text(b, 0, "MSCF");
-  Le32(b, 16, 44);
+  PutText(b, 0, "MSCF");
+  PutLe32(b, 16, 44);
   b[24] = 3;
   b[25] = 1;
-  Le16(b, 26, 1);
-  Le16(b, 28, 1);
+  PutLe16(b, 26, 1);
+  PutLe16(b, 28, 1);
   b = Append(b, Noise(body, 80));
-  Le32(b, 8, static_cast<unsigned>(b.size()));
+  PutLe32(b, 8, static_cast<unsigned>(b.size()));
   return b;
 }
 
 Bytes Au(std::size_t samples) {
   Bytes b(24, 0);
-  Text(b, 0, ".snd");
-  Be32(b, 4, 24);
-  Be32(b, 8, static_cast<unsigned>(samples));
-  Be32(b, 12, 2);
-  Be32(b, 16, 8000);
-  Be32(b, 20, 1);
+  PutText(b, 0, ".snd");
+  PutBe32(b, 4, 24);
+  PutBe32(b, 8, static_cast<unsigned>(samples));
+  PutBe32(b, 12, 2);
+  PutBe32(b, 16, 8000);
+  PutBe32(b, 20, 1);
   return Append(b, Noise(samples, 90));
 }
 
 Bytes Aiff(std::size_t samples) {
   Bytes b;
-  Text(b, 0, "FORM");
-  Text(b, 8, "AIFF");
-  Text(b, 12, "COMM");
-  Be32(b, 16, 18);
+  PutText(b, 0, "FORM");
+  PutText(b, 8, "AIFF");
+  PutText(b, 12, "COMM");
+  PutBe32(b, 16, 18);
   b.resize(38, 0);
   b[21] = 1;
-  Text(b, 38, "SSND");
-  Be32(b, 42, static_cast<unsigned>(samples + 8));
+  PutText(b, 38, "SSND");
+  PutBe32(b, 42, static_cast<unsigned>(samples + 8));
   b.resize(54, 0);
   b = Append(b, Noise(samples, 95));
-  Be32(b, 4, static_cast<unsigned>(b.size() - 8));
+  PutBe32(b, 4, static_cast<unsigned>(b.size() - 8));
   return b;
 }
 
@@ -218,7 +207,7 @@ Bytes Mkv(std::size_t body) {
   const std::size_t sizeAt = b.size();
   b.resize(sizeAt + 4);
   b = Append(b, Noise(body, 99));
-  Be32(b, sizeAt, static_cast<unsigned>(body));
+  PutBe32(b, sizeAt, static_cast<unsigned>(body));
   return b;
 }
 
@@ -331,7 +320,7 @@ TEST(PlainHeaderRules, ImplausibleHeadersAreRefused) {
     int accepted;
   };
   Bytes tooShort = Bmp(4, 4);
-  Le32(tooShort, 2, 20);  // smaller than its headers
+  PutLe32(tooShort, 2, 20);  // smaller than its headers
   const Row rows[] = {
       {"bmp_108", [] { return std::make_unique<FileBMPAnalyser>(); }, Bmp(8, 8, 108), 0},
       {"bmp_40", [] { return std::make_unique<FileBMPAnalyser>(); }, Bmp(8, 8, 40), 1},

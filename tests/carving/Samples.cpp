@@ -6,10 +6,15 @@
 #include <zlib.h>
 
 #include "support/TempDir.h"
+#include "support/Bytes.h"
 
 namespace carvingtest {
 
 namespace {
+
+using testsupport::AppendBe16;
+using testsupport::AppendBe32;
+using testsupport::AppendLe;
 
 class BitWriter {
  public:
@@ -36,17 +41,6 @@ class BitWriter {
   unsigned m_acc = 0;
   int m_bits = 0;
 };
-
-void Put16(Bytes& b, unsigned v) {
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-  b.push_back(static_cast<std::uint8_t>(v));
-}
-void Put32Be(Bytes& b, std::uint32_t v) {
-  for (int i = 3; i >= 0; --i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-void PutLe(Bytes& b, std::uint64_t v, int n) {
-  for (int i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
 
 constexpr std::uint8_t kDcBits[16] = {0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0};
 constexpr std::uint8_t kAcBits[16] = {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7d};
@@ -77,10 +71,10 @@ Bytes ExifBlock(const JpegOptions& o) {
   const std::uint32_t subAt = modelAt + static_cast<std::uint32_t>(model.size());
   const std::uint32_t dateAt = subAt + 2 + 12 + 4;
   auto entry = [&](unsigned tag, unsigned format, std::uint32_t count, std::uint32_t value) {
-    PutLe(t, tag, 2);
-    PutLe(t, format, 2);
-    PutLe(t, count, 4);
-    PutLe(t, value, 4);
+    AppendLe(t, tag, 2);
+    AppendLe(t, format, 2);
+    AppendLe(t, count, 4);
+    AppendLe(t, value, 4);
   };
   // Values of up to four bytes stand in the entry itself.
   auto text = [&](unsigned tag, const std::string& value, std::uint32_t at) {
@@ -89,16 +83,16 @@ Bytes ExifBlock(const JpegOptions& o) {
       inline_ |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(value[i])) << (8 * i);
     entry(tag, 2, static_cast<std::uint32_t>(value.size()), value.size() <= 4 ? inline_ : at);
   };
-  PutLe(t, 3, 2);
+  AppendLe(t, 3, 2);
   text(0x010F, make, makeAt);
   text(0x0110, model, modelAt);
   entry(0x8769, 4, 1, subAt);
-  PutLe(t, 0, 4);
+  AppendLe(t, 0, 4);
   t.insert(t.end(), make.begin(), make.end());
   t.insert(t.end(), model.begin(), model.end());
-  PutLe(t, 1, 2);
+  AppendLe(t, 1, 2);
   entry(0x9003, 2, static_cast<std::uint32_t>(date.size()), dateAt);
-  PutLe(t, 0, 4);
+  AppendLe(t, 0, 4);
   t.insert(t.end(), date.begin(), date.end());
   Bytes block = {'E', 'x', 'i', 'f', 0, 0};
   block.insert(block.end(), t.begin(), t.end());
@@ -117,23 +111,23 @@ Bytes MakeJpeg(const JpegOptions& o) {
       const Bytes exif = ExifBlock(o);
       b.push_back(0xFF);
       b.push_back(0xE1);
-      Put16(b, static_cast<unsigned>(exif.size() + 2));
+      AppendBe16(b, static_cast<unsigned>(exif.size() + 2));
       b.insert(b.end(), exif.begin(), exif.end());
     }
   }
   b.insert(b.end(), {0xFF, 0xDB, 0x00, 0x43, 0x00});
   for (int i = 0; i < 64; ++i) b.push_back(static_cast<std::uint8_t>(1 + i % 16));
   b.insert(b.end(), {0xFF, 0xC0, 0x00, 17, 8});
-  Put16(b, static_cast<unsigned>(o.height));
-  Put16(b, static_cast<unsigned>(o.width));
+  AppendBe16(b, static_cast<unsigned>(o.height));
+  AppendBe16(b, static_cast<unsigned>(o.width));
   b.insert(b.end(), {3, 1, 0x11, 0, 2, 0x11, 0, 3, 0x11, 0});
   b.insert(b.end(), {0xFF, 0xC4});
-  Put16(b, 2 + 17 + 12);
+  AppendBe16(b, 2 + 17 + 12);
   b.push_back(0x00);
   b.insert(b.end(), std::begin(kDcBits), std::end(kDcBits));
   for (int v = 0; v < 12; ++v) b.push_back(static_cast<std::uint8_t>(v));
   b.insert(b.end(), {0xFF, 0xC4});
-  Put16(b, 2 + 17 + 162);
+  AppendBe16(b, 2 + 17 + 162);
   b.push_back(0x10);
   b.insert(b.end(), std::begin(kAcBits), std::end(kAcBits));
   b.insert(b.end(), std::begin(kAcVals), std::end(kAcVals));
@@ -173,15 +167,15 @@ Bytes MakePng(int width, int height, unsigned seed) {
   packed.resize(packedSize);
   Bytes b = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   auto chunk = [&b](const char* type, const Bytes& data) {
-    Put32Be(b, static_cast<std::uint32_t>(data.size()));
+    AppendBe32(b, static_cast<std::uint32_t>(data.size()));
     const std::size_t at = b.size();
     b.insert(b.end(), type, type + 4);
     b.insert(b.end(), data.begin(), data.end());
-    Put32Be(b, static_cast<std::uint32_t>(crc32(0, b.data() + at, static_cast<uInt>(4 + data.size()))));
+    AppendBe32(b, static_cast<std::uint32_t>(crc32(0, b.data() + at, static_cast<uInt>(4 + data.size()))));
   };
   Bytes ihdr;
-  Put32Be(ihdr, static_cast<std::uint32_t>(width));
-  Put32Be(ihdr, static_cast<std::uint32_t>(height));
+  AppendBe32(ihdr, static_cast<std::uint32_t>(width));
+  AppendBe32(ihdr, static_cast<std::uint32_t>(height));
   ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});
   chunk("IHDR", ihdr);
   // Several IDAT chunks, as encoders write them.
@@ -197,26 +191,26 @@ Bytes MakeRar(const std::vector<std::pair<std::string, Bytes>>& members) {
   Bytes b = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x00};
   auto block = [&b](Bytes head) {
     const auto crc = static_cast<std::uint16_t>(crc32(0, head.data(), static_cast<uInt>(head.size())) & 0xFFFF);
-    PutLe(b, crc, 2);
+    AppendLe(b, crc, 2);
     b.insert(b.end(), head.begin(), head.end());
   };
   Bytes main = {0x73, 0x00, 0x00};
-  PutLe(main, 13, 2);
-  PutLe(main, 0, 6);
+  AppendLe(main, 13, 2);
+  AppendLe(main, 0, 6);
   block(main);
   for (const auto& [name, data] : members) {
     Bytes h = {0x74};
-    PutLe(h, 0x8000, 2);
-    PutLe(h, 32 + name.size(), 2);
-    PutLe(h, data.size(), 4);
-    PutLe(h, data.size(), 4);
+    AppendLe(h, 0x8000, 2);
+    AppendLe(h, 32 + name.size(), 2);
+    AppendLe(h, data.size(), 4);
+    AppendLe(h, data.size(), 4);
     h.push_back(2);
-    PutLe(h, crc32(0, data.data(), static_cast<uInt>(data.size())), 4);
-    PutLe(h, 0x3C000000, 4);
+    AppendLe(h, crc32(0, data.data(), static_cast<uInt>(data.size())), 4);
+    AppendLe(h, 0x3C000000, 4);
     h.push_back(29);
     h.push_back(0x30);
-    PutLe(h, name.size(), 2);
-    PutLe(h, 0x20, 4);
+    AppendLe(h, name.size(), 2);
+    AppendLe(h, 0x20, 4);
     h.insert(h.end(), name.begin(), name.end());
     block(h);
     b.insert(b.end(), data.begin(), data.end());

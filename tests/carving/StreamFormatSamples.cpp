@@ -1,4 +1,5 @@
 #include "carving/StreamFormatSamples.h"
+#include "support/Bytes.h"
 
 #include <random>
 #include <string>
@@ -7,36 +8,20 @@ namespace carvingtest {
 
 namespace {
 
-void Put16Be(Bytes& b, unsigned v) {
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-  b.push_back(static_cast<std::uint8_t>(v));
-}
-void Put24Be(Bytes& b, unsigned v) {
-  b.push_back(static_cast<std::uint8_t>(v >> 16));
-  Put16Be(b, v);
-}
-void Put32Be(Bytes& b, std::uint32_t v) {
-  Put16Be(b, v >> 16);
-  Put16Be(b, v & 0xFFFF);
-}
-void Put16Le(Bytes& b, unsigned v) {
-  b.push_back(static_cast<std::uint8_t>(v));
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32Le(Bytes& b, std::uint32_t v) {
-  Put16Le(b, v & 0xFFFF);
-  Put16Le(b, v >> 16);
-}
-void Append(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
-void Append(Bytes& b, const Bytes& s) { b.insert(b.end(), s.begin(), s.end()); }
+using testsupport::Append;
+using testsupport::AppendBe16;
+using testsupport::AppendBe24;
+using testsupport::AppendBe32;
+using testsupport::AppendLe16;
+using testsupport::AppendLe32;
 
 }  // namespace
 
 Bytes MakeGif(int width, int height, unsigned seed, int lastSubBlock) {
   Bytes g;
   Append(g, "GIF89a");
-  Put16Le(g, static_cast<unsigned>(width));
-  Put16Le(g, static_cast<unsigned>(height));
+  AppendLe16(g, static_cast<unsigned>(width));
+  AppendLe16(g, static_cast<unsigned>(height));
   g.push_back(0xF1);  // global table of 4 entries, 2 bits of colour
   g.push_back(0);
   g.push_back(0);
@@ -57,10 +42,10 @@ Bytes MakeGif(int width, int height, unsigned seed, int lastSubBlock) {
   Append(g, "GIF");
   g.push_back(0);
   g.push_back(',');
-  Put16Le(g, 0);
-  Put16Le(g, 0);
-  Put16Le(g, static_cast<unsigned>(width));
-  Put16Le(g, static_cast<unsigned>(height));
+  AppendLe16(g, 0);
+  AppendLe16(g, 0);
+  AppendLe16(g, static_cast<unsigned>(width));
+  AppendLe16(g, static_cast<unsigned>(height));
   g.push_back(0);
   g.push_back(2);  // LZW minimum code size
   // Uncompressed LZW: a clear code before every two literals keeps the
@@ -107,10 +92,10 @@ Bytes MakeMidi(int tracks, int notes, unsigned seed) {
   std::mt19937 rng(seed);
   Bytes m;
   Append(m, "MThd");
-  Put32Be(m, 6);
-  Put16Be(m, 1);
-  Put16Be(m, static_cast<unsigned>(tracks));
-  Put16Be(m, 96);
+  AppendBe32(m, 6);
+  AppendBe16(m, 1);
+  AppendBe16(m, static_cast<unsigned>(tracks));
+  AppendBe16(m, 96);
   for (int t = 0; t < tracks; ++t) {
     Bytes events;
     for (int n = 0; n < notes; ++n) {
@@ -121,7 +106,7 @@ Bytes MakeMidi(int tracks, int notes, unsigned seed) {
     const std::uint8_t end[] = {0x00, 0xFF, 0x2F, 0x00};
     events.insert(events.end(), std::begin(end), std::end(end));
     Append(m, "MTrk");
-    Put32Be(m, static_cast<std::uint32_t>(events.size()));
+    AppendBe32(m, static_cast<std::uint32_t>(events.size()));
     Append(m, events);
   }
   return m;
@@ -131,24 +116,24 @@ Bytes MakePsd(int width, int height, bool rle, unsigned seed, bool zeroLastRow) 
   std::mt19937 rng(seed);
   Bytes p;
   Append(p, "8BPS");
-  Put16Be(p, 1);
+  AppendBe16(p, 1);
   p.insert(p.end(), 6, 0);
-  Put16Be(p, 3);
-  Put32Be(p, static_cast<std::uint32_t>(height));
-  Put32Be(p, static_cast<std::uint32_t>(width));
-  Put16Be(p, 8);
-  Put16Be(p, 3);
-  Put32Be(p, 0);  // colour mode data
+  AppendBe16(p, 3);
+  AppendBe32(p, static_cast<std::uint32_t>(height));
+  AppendBe32(p, static_cast<std::uint32_t>(width));
+  AppendBe16(p, 8);
+  AppendBe16(p, 3);
+  AppendBe32(p, 0);  // colour mode data
   // Image resources: one resolution block.
   Bytes res;
   Append(res, "8BIM");
-  Put16Be(res, 0x03ED);
-  Put16Be(res, 0);
-  Put32Be(res, 16);
+  AppendBe16(res, 0x03ED);
+  AppendBe16(res, 0);
+  AppendBe32(res, 16);
   for (int i = 0; i < 16; ++i) res.push_back(static_cast<std::uint8_t>(rng()));
-  Put32Be(p, static_cast<std::uint32_t>(res.size()));
+  AppendBe32(p, static_cast<std::uint32_t>(res.size()));
   Append(p, res);
-  Put32Be(p, 0);  // layer and mask information
+  AppendBe32(p, 0);  // layer and mask information
   const int rows = height * 3;
   std::vector<Bytes> data(static_cast<std::size_t>(rows));
   for (int r = 0; r < rows; ++r) {
@@ -158,11 +143,11 @@ Bytes MakePsd(int width, int height, bool rle, unsigned seed, bool zeroLastRow) 
     }
   }
   if (!rle) {
-    Put16Be(p, 0);
+    AppendBe16(p, 0);
     for (const Bytes& row : data) Append(p, row);
     return p;
   }
-  Put16Be(p, 1);
+  AppendBe16(p, 1);
   std::vector<Bytes> packed;
   for (const Bytes& row : data) {
     Bytes out;
@@ -174,7 +159,7 @@ Bytes MakePsd(int width, int height, bool rle, unsigned seed, bool zeroLastRow) 
     }
     packed.push_back(out);
   }
-  for (const Bytes& row : packed) Put16Be(p, static_cast<unsigned>(row.size()));
+  for (const Bytes& row : packed) AppendBe16(p, static_cast<unsigned>(row.size()));
   for (const Bytes& row : packed) Append(p, row);
   return p;
 }
@@ -211,9 +196,9 @@ Bytes MakeOgg(const std::vector<std::size_t>& pages, unsigned seed) {
     page.push_back(0);
     page.push_back(i == 0 ? 2 : (i + 1 == pages.size() ? 4 : 0));
     for (int k = 0; k < 8; ++k) page.push_back(static_cast<std::uint8_t>(k == 0 ? i * 7 : 0));
-    Put32Le(page, 0x1234);
-    Put32Le(page, sequence++);
-    Put32Le(page, 0);  // CRC, filled below
+    AppendLe32(page, 0x1234);
+    AppendLe32(page, sequence++);
+    AppendLe32(page, 0);  // CRC, filled below
     Bytes lacing;
     std::size_t left = body;
     while (left >= 255) {
@@ -240,18 +225,18 @@ Bytes MakeFlv(int tags, unsigned seed) {
   Append(f, "FLV");
   f.push_back(1);
   f.push_back(5);
-  Put32Be(f, 9);
-  Put32Be(f, 0);
+  AppendBe32(f, 9);
+  AppendBe32(f, 0);
   for (int t = 0; t < tags; ++t) {
     const std::uint8_t kind = t == 0 ? 18 : (t % 2 == 1 ? 9 : 8);
     const std::size_t size = t == 0 ? 40 : 100 + rng() % 900;
     f.push_back(kind);
-    Put24Be(f, static_cast<unsigned>(size));
-    Put24Be(f, static_cast<unsigned>(t * 40));
+    AppendBe24(f, static_cast<unsigned>(size));
+    AppendBe24(f, static_cast<unsigned>(t * 40));
     f.push_back(0);
-    Put24Be(f, 0);
+    AppendBe24(f, 0);
     for (std::size_t k = 0; k < size; ++k) f.push_back(static_cast<std::uint8_t>(1 + rng() % 255));
-    Put32Be(f, static_cast<std::uint32_t>(size + 11));
+    AppendBe32(f, static_cast<std::uint32_t>(size + 11));
   }
   return f;
 }
@@ -261,14 +246,14 @@ Bytes MakeMpegPs(int packs, unsigned seed) {
   Bytes m;
   auto pes = [&](std::size_t size) {
     Append(m, Bytes{0, 0, 1, 0xE0});
-    Put16Be(m, static_cast<unsigned>(size));
+    AppendBe16(m, static_cast<unsigned>(size));
     for (std::size_t k = 0; k < size; ++k) m.push_back(static_cast<std::uint8_t>(2 + rng() % 250));
   };
   for (int p = 0; p < packs; ++p) {
     Append(m, Bytes{0, 0, 1, 0xBA, 0x44, 0x00, 0x04, 0x00, 0x04, 0x01, 0x01, 0x89, 0xC3, 0xF8});
     if (p == 0) {
       Append(m, Bytes{0, 0, 1, 0xBB});
-      Put16Be(m, 12);
+      AppendBe16(m, 12);
       Append(m, Bytes{0x80, 0xC4, 0xE1, 0x04, 0xE1, 0xFF, 0xE0, 0xE0, 0xE8, 0xC0, 0xC0, 0x20});
     }
     pes(300 + rng() % 1500);
@@ -338,10 +323,10 @@ Bytes MakeEpsText(std::size_t bytes, unsigned seed) {
 
 Bytes MakeEpsBinary(std::size_t postscript, unsigned seed) {
   Bytes e{0xC5, 0xD0, 0xD3, 0xC6};
-  Put32Le(e, 30);
-  Put32Le(e, static_cast<std::uint32_t>(postscript));
-  for (int i = 0; i < 4; ++i) Put32Le(e, 0);
-  Put16Le(e, 0xFFFF);
+  AppendLe32(e, 30);
+  AppendLe32(e, static_cast<std::uint32_t>(postscript));
+  for (int i = 0; i < 4; ++i) AppendLe32(e, 0);
+  AppendLe16(e, 0xFFFF);
   const Bytes body = MakeEpsText(postscript, seed);
   e.insert(e.end(), body.begin(), body.begin() + static_cast<long>(std::min(postscript, body.size())));
   while (e.size() < 30 + postscript) e.push_back('\n');
@@ -387,8 +372,8 @@ Bytes MakeDwgR2000(std::size_t bytes, unsigned seed) {
   for (int i = 0; i < 3; ++i) {
     Bytes r;
     r.push_back(static_cast<std::uint8_t>(i));
-    Put32Le(r, sections[i][0]);
-    Put32Le(r, sections[i][1]);
+    AppendLe32(r, sections[i][0]);
+    AppendLe32(r, sections[i][1]);
     std::copy(r.begin(), r.end(), d.begin() + 0x19 + 9 * i);
   }
   return d;
@@ -401,16 +386,16 @@ Bytes MakeDwgR2004(std::size_t bytes, unsigned seed) {
   Bytes h;
   Append(h, "AcFssFcAJMB");
   h.resize(0x10, 0);
-  Put32Le(h, 0x6C);
-  Put32Le(h, 4);
+  AppendLe32(h, 0x6C);
+  AppendLe32(h, 4);
   while (h.size() < 0x34) h.push_back(0x11);
   const std::uint64_t second = bytes - 108;
-  Put32Le(h, static_cast<std::uint32_t>(second));
-  Put32Le(h, static_cast<std::uint32_t>(second >> 32));
+  AppendLe32(h, static_cast<std::uint32_t>(second));
+  AppendLe32(h, static_cast<std::uint32_t>(second >> 32));
   while (h.size() < 0x44) h.push_back(0x22);
-  Put32Le(h, 0x20);
-  Put32Le(h, 0x80);
-  Put32Le(h, 0x40);
+  AppendLe32(h, 0x20);
+  AppendLe32(h, 0x80);
+  AppendLe32(h, 0x40);
   while (h.size() < 108) h.push_back(0x33);
   std::uint32_t x = 1;
   for (std::size_t i = 0; i < 108; ++i) {
@@ -445,14 +430,14 @@ Bytes MakeLzh(const std::vector<std::size_t>& members, unsigned seed) {
     h.push_back(0);  // header size, set below
     h.push_back(0);  // checksum, set below
     Append(h, "-lh0-");
-    Put32Le(h, static_cast<std::uint32_t>(size));
-    Put32Le(h, static_cast<std::uint32_t>(size));
-    Put32Le(h, 0x5A8B1234);
+    AppendLe32(h, static_cast<std::uint32_t>(size));
+    AppendLe32(h, static_cast<std::uint32_t>(size));
+    AppendLe32(h, 0x5A8B1234);
     h.push_back(0x20);
     h.push_back(0);
     h.push_back(static_cast<std::uint8_t>(name.size()));
     Append(h, name);
-    Put16Le(h, 0xBEEF);
+    AppendLe16(h, 0xBEEF);
     h[0] = static_cast<std::uint8_t>(h.size() - 2);
     unsigned sum = 0;
     for (std::size_t i = 2; i < h.size(); ++i) sum += h[i];
@@ -471,8 +456,8 @@ Bytes MakeBzDmg(std::size_t bytes, unsigned seed) {
   std::copy(head.begin(), head.end(), d.begin());
   Bytes koly;
   Append(koly, "koly");
-  Put32Be(koly, 4);
-  Put32Be(koly, 512);
+  AppendBe32(koly, 4);
+  AppendBe32(koly, 512);
   const Bytes fields = Noise(300, seed + 1);
   Append(koly, fields);
   koly.resize(512, 0);
@@ -486,11 +471,11 @@ Bytes MakeX3f(std::size_t bytes, unsigned seed) {
   std::copy(head.begin(), head.end(), x.begin());
   Bytes dir;
   Append(dir, "SECd");
-  Put32Le(dir, 0x00020000);
-  Put32Le(dir, 5);
+  AppendLe32(dir, 0x00020000);
+  AppendLe32(dir, 5);
   for (int i = 0; i < 5; ++i) {
-    Put32Le(dir, static_cast<std::uint32_t>(0x100 * (i + 1)));
-    Put32Le(dir, 0x80);
+    AppendLe32(dir, static_cast<std::uint32_t>(0x100 * (i + 1)));
+    AppendLe32(dir, 0x80);
     Append(dir, i % 2 == 0 ? "IMAG" : "PROP");
   }
   dir.resize(76, 0x01);
@@ -504,7 +489,7 @@ Bytes MakeDbx(std::size_t bytes, unsigned seed) {
                                0x66, 0xE3, 0xD1, 0x11, 0x9A, 0x4E, 0x00, 0xC0};
   std::copy(std::begin(head), std::end(head), d.begin());
   Bytes size;
-  Put32Le(size, static_cast<std::uint32_t>(bytes));
+  AppendLe32(size, static_cast<std::uint32_t>(bytes));
   std::copy(size.begin(), size.end(), d.begin() + 124);
   return d;
 }
@@ -512,7 +497,7 @@ Bytes MakeDbx(std::size_t bytes, unsigned seed) {
 Bytes MakeAep(std::size_t bytes, unsigned seed) {
   Bytes a;
   Append(a, "RIFX");
-  Put32Be(a, static_cast<std::uint32_t>(bytes - 8));
+  AppendBe32(a, static_cast<std::uint32_t>(bytes - 8));
   Append(a, "Egg!");
   Append(a, Noise(bytes - 12, seed));
   return a;
@@ -525,7 +510,7 @@ Bytes MakeNgrr(const std::vector<std::size_t>& records, unsigned seed) {
   for (std::size_t size : records) {
     Append(n, "atad");
     Append(n, Noise(12, seed + 1));
-    Put32Le(n, static_cast<std::uint32_t>(size));
+    AppendLe32(n, static_cast<std::uint32_t>(size));
     Append(n, Noise(4 + size, seed + 2));
   }
   return n;
@@ -535,13 +520,13 @@ Bytes MakePsp(const std::vector<std::size_t>& blocks, unsigned seed) {
   Bytes p;
   Append(p, std::string("Paint Shop Pro Image File\n\x1a", 27));
   p.insert(p.end(), 5, 0);
-  Put16Le(p, 5);
-  Put16Le(p, 0);
+  AppendLe16(p, 5);
+  AppendLe16(p, 0);
   std::uint16_t id = 0;
   for (std::size_t size : blocks) {
     Append(p, Bytes{0x7E, 0x42, 0x4B, 0x00});
-    Put16Le(p, id++);
-    Put32Le(p, static_cast<std::uint32_t>(size));
+    AppendLe16(p, id++);
+    AppendLe32(p, static_cast<std::uint32_t>(size));
     Append(p, Noise(size, seed + id));
   }
   return p;
@@ -558,11 +543,11 @@ Bytes MakeMobi(const std::vector<std::size_t>& records, unsigned seed) {
   m[77] = static_cast<std::uint8_t>(count);
   std::size_t offset = 78 + count * 8 + 2;
   for (std::size_t i = 0; i < count; ++i) {
-    Put32Be(m, static_cast<std::uint32_t>(offset));
-    Put32Be(m, static_cast<std::uint32_t>(2 * i));
+    AppendBe32(m, static_cast<std::uint32_t>(offset));
+    AppendBe32(m, static_cast<std::uint32_t>(2 * i));
     if (i < records.size()) offset += records[i];
   }
-  Put16Be(m, 0);
+  AppendBe16(m, 0);
   for (std::size_t i = 0; i < records.size(); ++i) Append(m, Noise(records[i], seed + static_cast<unsigned>(i)));
   Append(m, Bytes{0xE9, 0x8E, 0x0D, 0x0A});
   return m;
@@ -592,7 +577,7 @@ Bytes MakeMlv(const std::vector<std::size_t>& frames, unsigned seed) {
   Bytes m;
   auto block = [&](const char* type, std::size_t payload) {
     Append(m, std::string(type, 4));
-    Put32Le(m, static_cast<std::uint32_t>(payload + 8));
+    AppendLe32(m, static_cast<std::uint32_t>(payload + 8));
     Append(m, Noise(payload, seed++));
   };
   block("MLVI", 44);
@@ -608,13 +593,13 @@ Bytes MakeRm(int packets, unsigned seed) {
   Bytes r;
   auto chunk = [&](const char* id, const Bytes& body) {
     Append(r, std::string(id, 4));
-    Put32Be(r, static_cast<std::uint32_t>(body.size() + 8));
+    AppendBe32(r, static_cast<std::uint32_t>(body.size() + 8));
     Append(r, body);
   };
   Bytes head;
-  Put16Be(head, 0);
-  Put32Be(head, 0);
-  Put32Be(head, 4);
+  AppendBe16(head, 0);
+  AppendBe32(head, 0);
+  AppendBe32(head, 4);
   chunk(".RMF", head);
   chunk("PROP", Noise(42, seed));
   Bytes mdpr = Noise(40, seed + 1);
@@ -622,23 +607,23 @@ Bytes MakeRm(int packets, unsigned seed) {
   Append(mdpr, Noise(30, seed + 2));
   chunk("MDPR", mdpr);
   Bytes data;
-  Put16Be(data, 0);
-  Put32Be(data, static_cast<std::uint32_t>(packets));
-  Put32Be(data, 0);
+  AppendBe16(data, 0);
+  AppendBe32(data, static_cast<std::uint32_t>(packets));
+  AppendBe32(data, 0);
   for (int i = 0; i < packets; ++i) {
     const std::size_t size = 200 + rng() % 600;
-    Put16Be(data, 0);
-    Put16Be(data, static_cast<unsigned>(size));
+    AppendBe16(data, 0);
+    AppendBe16(data, static_cast<unsigned>(size));
     Append(data, Noise(size - 4, seed + 10 + static_cast<unsigned>(i)));
   }
   chunk("DATA", data);
   // The index header counts only itself; its entries follow.
   Append(r, "INDX");
-  Put32Be(r, 20);
-  Put16Be(r, 0);
-  Put32Be(r, static_cast<std::uint32_t>(packets));
-  Put16Be(r, 0);
-  Put32Be(r, 0);
+  AppendBe32(r, 20);
+  AppendBe16(r, 0);
+  AppendBe32(r, static_cast<std::uint32_t>(packets));
+  AppendBe16(r, 0);
+  AppendBe32(r, 0);
   for (int i = 0; i < packets; ++i) Append(r, Noise(14, seed + 100 + static_cast<unsigned>(i)));
   return r;
 }
@@ -650,7 +635,7 @@ Bytes MakeSit5(std::size_t bytes, unsigned seed) {
   s.push_back(0x00);
   s.push_back(5);
   s.push_back(0x10);
-  Put32Be(s, static_cast<std::uint32_t>(bytes));
+  AppendBe32(s, static_cast<std::uint32_t>(bytes));
   Append(s, Noise(bytes - s.size(), seed));
   return s;
 }
@@ -669,14 +654,14 @@ Bytes MakeIndd(int pages, const std::vector<std::size_t>& objects, unsigned seed
                                0xFE, 0x74, 0xB7, 0x1D, 'D',  'O',  'C',  'U',  'M',  'E',  'N',  'T'};
   std::copy(std::begin(head), std::end(head), d.begin());
   Bytes count;
-  Put32Le(count, static_cast<std::uint32_t>(pages));
+  AppendLe32(count, static_cast<std::uint32_t>(pages));
   std::copy(count.begin(), count.end(), d.begin() + 280);
   const std::uint8_t object[] = {0xDE, 0x39, 0x39, 0x79, 0x51, 0x88, 0x4B, 0x6C,
                                  0x8E, 0x63, 0xEE, 0xF8, 0xAE, 0xE0, 0xDD, 0x38};
   for (std::size_t size : objects) {
     d.insert(d.end(), std::begin(object), std::end(object));
     Append(d, Noise(8, seed + 1));
-    Put32Le(d, static_cast<std::uint32_t>(size));
+    AppendLe32(d, static_cast<std::uint32_t>(size));
     Append(d, Noise(4 + size, seed + 2));
     Append(d, Noise(32, seed + 3));
   }
@@ -708,12 +693,12 @@ Bytes MakeCrw(std::size_t bytes, unsigned seed) {
 
 Bytes Make3ds(std::size_t bytes, unsigned seed) {
   Bytes m{'M', 'M'};
-  Put32Le(m, static_cast<std::uint32_t>(bytes));
-  Put16Le(m, 0x0002);
-  Put32Le(m, 10);
-  Put32Le(m, 3);
-  Put16Le(m, 0x3D3D);
-  Put32Le(m, static_cast<std::uint32_t>(bytes - 16));
+  AppendLe32(m, static_cast<std::uint32_t>(bytes));
+  AppendLe16(m, 0x0002);
+  AppendLe32(m, 10);
+  AppendLe32(m, 3);
+  AppendLe16(m, 0x3D3D);
+  AppendLe32(m, static_cast<std::uint32_t>(bytes - 16));
   Append(m, Noise(bytes - m.size(), seed));
   return m;
 }

@@ -1,4 +1,5 @@
 #include "carving/TiffSamples.h"
+#include "support/Bytes.h"
 
 #include <map>
 #include <vector>
@@ -20,13 +21,10 @@ class Writer {
  public:
   explicit Writer(bool big) : m_big(big) {}
   void Put16(Bytes& b, std::size_t at, unsigned v) const {
-    if (b.size() < at + 2) b.resize(at + 2);
-    b[at + (m_big ? 1 : 0)] = static_cast<std::uint8_t>(v);
-    b[at + (m_big ? 0 : 1)] = static_cast<std::uint8_t>(v >> 8);
+    m_big ? testsupport::PutBe16(b, at, v) : testsupport::PutLe16(b, at, v);
   }
   void Put32(Bytes& b, std::size_t at, unsigned v) const {
-    if (b.size() < at + 4) b.resize(at + 4);
-    for (int i = 0; i < 4; ++i) b[at + (m_big ? 3 - i : i)] = static_cast<std::uint8_t>(v >> (8 * i));
+    m_big ? testsupport::PutBe32(b, at, v) : testsupport::PutLe32(b, at, v);
   }
   Bytes Short(unsigned v) const {
     Bytes b;

@@ -7,6 +7,7 @@
 #include "fat/FatBuildDataRun.h"
 #include "fat/FatTable.h"
 #include "support/MemoryDevice.h"
+#include "support/Bytes.h"
 
 namespace {
 
@@ -22,10 +23,7 @@ std::vector<std::uint8_t> Fat16(std::uint32_t sectors) {
   return fat;
 }
 
-void Set16(std::vector<std::uint8_t>& fat, std::uint32_t i, std::uint16_t v) {
-  fat[i * 2] = static_cast<std::uint8_t>(v);
-  fat[i * 2 + 1] = static_cast<std::uint8_t>(v >> 8);
-}
+void Set16(std::vector<std::uint8_t>& fat, std::uint32_t i, std::uint16_t v) { testsupport::PutLe16(fat, i * 2, v); }
 
 bool Loads(const std::vector<std::uint8_t>& fat) {
   MemoryDevice device(fat);

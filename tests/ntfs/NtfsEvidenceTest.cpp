@@ -14,11 +14,11 @@ constexpr long long kDeviceSectors = 1 << 20;
 // number at the end of each 512-byte piece.
 Bytes RestartPage() {
   Bytes page(4096, 0);
-  Put32(page, 0, 0x52545352);  // "RSTR"
-  Put16(page, 0x1E, 0x1234);
+  PutLe32(page, 0, 0x52545352);  // "RSTR"
+  PutLe16(page, 0x1E, 0x1234);
   const char16_t client[] = u"NTFS";
-  for (int i = 0; i < 4; ++i) Put16(page, 0x90 + 2 * static_cast<std::size_t>(i), client[i]);
-  for (std::size_t k = 0; k < 8; ++k) Put16(page, 510 + 512 * k, 0x1234);
+  for (int i = 0; i < 4; ++i) PutLe16(page, 0x90 + 2 * static_cast<std::size_t>(i), client[i]);
+  for (std::size_t k = 0; k < 8; ++k) PutLe16(page, 510 + 512 * k, 0x1234);
   return page;
 }
 

@@ -17,8 +17,8 @@ class JournalMaker {
     std::size_t& pos = m_pos[page];
     if (pos == 0) pos = 64;
     const std::size_t at = page * 4096 + pos;
-    Put64(m_bytes, at, lsn);
-    Put32(m_bytes, at + 0x18, static_cast<std::uint32_t>(client.size()));
+    PutLe64(m_bytes, at, lsn);
+    PutLe32(m_bytes, at + 0x18, static_cast<std::uint32_t>(client.size()));
     for (std::size_t i = 0; i < client.size(); ++i) m_bytes.at(at + 48 + i) = client[i];
     pos += (48 + client.size() + 7) & ~std::size_t{7};
     Bytes& b = m_bytes;
@@ -27,18 +27,18 @@ class JournalMaker {
     b[p + 1] = 'C';
     b[p + 2] = 'R';
     b[p + 3] = 'D';
-    Put16(b, p + 4, 40);
-    Put16(b, p + 6, 9);
+    PutLe16(b, p + 4, 40);
+    PutLe16(b, p + 6, 9);
   }
   Bytes Build() const {
     Bytes b = m_bytes;
     for (const auto& [page, pos] : m_pos) {
       const std::size_t p = page * 4096;
-      Put16(b, p + 40, 9);
+      PutLe16(b, p + 40, 9);
       for (std::size_t i = 0; i < 8; ++i) {
         b[p + 42 + 2 * i] = b[p + 512 * i + 510];
         b[p + 43 + 2 * i] = b[p + 512 * i + 511];
-        Put16(b, p + 512 * i + 510, 9);
+        PutLe16(b, p + 512 * i + 510, 9);
       }
     }
     return b;
@@ -53,14 +53,14 @@ class JournalMaker {
 Bytes Client(std::uint16_t undoOffset, std::uint16_t undoLength, std::uint16_t recordOffset,
              std::uint16_t attributeOffset, std::uint16_t blockOffset, std::uint64_t vcn, const Bytes& data) {
   Bytes c(40 + data.size(), 0);
-  Put16(c, 0x04, 0x28);  // redo offset
-  Put16(c, 0x06, static_cast<std::uint16_t>(data.size()));
-  Put16(c, 0x08, undoOffset);
-  Put16(c, 0x0A, undoLength);
-  Put16(c, 0x10, recordOffset);
-  Put16(c, 0x12, attributeOffset);
-  Put16(c, 0x14, blockOffset);
-  Put64(c, 0x18, vcn);
+  PutLe16(c, 0x04, 0x28);  // redo offset
+  PutLe16(c, 0x06, static_cast<std::uint16_t>(data.size()));
+  PutLe16(c, 0x08, undoOffset);
+  PutLe16(c, 0x0A, undoLength);
+  PutLe16(c, 0x10, recordOffset);
+  PutLe16(c, 0x12, attributeOffset);
+  PutLe16(c, 0x14, blockOffset);
+  PutLe64(c, 0x18, vcn);
   for (std::size_t i = 0; i < data.size(); ++i) c[40 + i] = data[i];
   return c;
 }
@@ -176,7 +176,7 @@ TEST(NtfsLogFile, DamagedLengthsAreSkipped) {
     JournalMaker j(5);
     j.Add(4, 1, Bytes(40, 0));
     Bytes b = j.Build();
-    Put32(b, 4 * 4096 + 64 + 0x18, length);
+    PutLe32(b, 4 * 4096 + 64 + 0x18, length);
     CFindFileFromLogFile log;
     log.SetGeometry(Geometry(8));
     log.AnalyzeJournal(ByteView(b.data(), b.size()));

@@ -5,13 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "support/Bytes.h"
+
 namespace ntfstest {
 
-using Bytes = std::vector<std::uint8_t>;
+using testsupport::Bytes;
 
-void Put16(Bytes& b, std::size_t at, std::uint16_t v);
-void Put32(Bytes& b, std::size_t at, std::uint32_t v);
-void Put64(Bytes& b, std::size_t at, std::uint64_t v);
+using testsupport::PutLe16;
+using testsupport::PutLe32;
+using testsupport::PutLe64;
 
 // A FILE record of `size` bytes with its attributes appended in order and
 // the update-sequence protection applied over every 512-byte stride.

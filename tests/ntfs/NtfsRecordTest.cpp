@@ -95,7 +95,7 @@ TEST(NtfsFileRecord, HeaderTestTable) {
                         {"allocated 1000", 0x1C, 1000, false}};
   for (const Case& c : cases) {
     Bytes b = RecordMaker().FileName(u"a.txt", 5).Plain();
-    Put16(b, c.at, c.value);
+    PutLe16(b, c.at, c.value);
     EXPECT_EQ(CNTFSFileRecordHeader::IsValid(View(b)), c.valid) << c.what;
   }
 }
@@ -108,7 +108,7 @@ TEST(NtfsFileRecord, NameCharactersDecide) {
 // A mismatch in a protected sector does not refuse the record; its attributes decide.
 TEST(NtfsFileRecord, UpdateSequenceMismatchIsNotFatal) {
   Bytes b = RecordMaker().FileName(u"a.txt", 5).Build();
-  Put16(b, 1022, 0x7777);
+  PutLe16(b, 1022, 0x7777);
   EXPECT_FALSE(CNTFSFileRecord::IsValidUpdateSequence(View(b)));
   EXPECT_TRUE(CNTFSFileRecord::IsValid(View(b)));
 }
@@ -134,11 +134,11 @@ TEST(NtfsFileRecord, FourKilobyteRecordsAreReadWhole) {
 TEST(NtfsFileRecord, AttributesReachingPastTheirLengthAreRefused) {
   Bytes b = RecordMaker().FileName(u"a.txt", 5).NonResidentData({0x11, 1, 1, 0}, 10, 4096).Plain();
   const std::size_t data = CNTFSFileRecord::GetAttributeOffset(View(b), 0x80, 0);
-  Put32(b, data + 4, 0x30);  // shorter than a non-resident header
+  PutLe32(b, data + 4, 0x30);  // shorter than a non-resident header
   EXPECT_FALSE(CNTFSFileRecord::CheckAttibutes(View(b)));
   Bytes c = RecordMaker().FileName(u"a.txt", 5).ResidentData(Bytes(40, 1)).Plain();
   const std::size_t res = CNTFSFileRecord::GetAttributeOffset(View(c), 0x80, 0);
-  Put32(c, res + 0x10, 4000);  // value past the attribute
+  PutLe32(c, res + 0x10, 4000);  // value past the attribute
   EXPECT_FALSE(CNTFSFileRecord::CheckAttibutes(View(c)));
 }
 
@@ -210,25 +210,25 @@ Bytes IndexRecordBytes(std::uint16_t count, std::uint64_t secondParent) {
   b[1] = 'N';
   b[2] = 'D';
   b[3] = 'X';
-  Put16(b, 0x04, 0x28);
-  Put16(b, 0x06, count);
-  Put32(b, 0x18, 0x28);
-  Put32(b, 0x1C, 3 * 0x60);
-  Put32(b, 0x20, 0xFE8);
+  PutLe16(b, 0x04, 0x28);
+  PutLe16(b, 0x06, count);
+  PutLe32(b, 0x18, 0x28);
+  PutLe32(b, 0x1C, 3 * 0x60);
+  PutLe32(b, 0x20, 0xFE8);
   const std::size_t first = 0x18 + 0x28;
   for (int i = 0; i < 3; ++i) {
     const std::size_t e = first + 0x60 * static_cast<std::size_t>(i);
-    Put16(b, e + 0x08, 0x60);
-    Put16(b, e + 0x0C, i == 2 ? 2 : 0);
-    Put64(b, e + 0x10, i == 1 ? secondParent : 64);
+    PutLe16(b, e + 0x08, 0x60);
+    PutLe16(b, e + 0x0C, i == 2 ? 2 : 0);
+    PutLe64(b, e + 0x10, i == 1 ? secondParent : 64);
     b[e + 0x50] = 1;
   }
   for (std::size_t i = 0; i + 1 < count; ++i) {
     b[0x2A + 2 * i] = b[512 * i + 510];
     b[0x2B + 2 * i] = b[512 * i + 511];
-    Put16(b, 512 * i + 510, 3);
+    PutLe16(b, 512 * i + 510, 3);
   }
-  Put16(b, 0x28, 3);
+  PutLe16(b, 0x28, 3);
   return b;
 }
 
@@ -240,11 +240,11 @@ TEST(NtfsIndexRecord, HeaderEntriesAndProtection) {
   EXPECT_FALSE(CStandardIndexHeader::IsValid(View(IndexRecordBytes(8, 64))));
   EXPECT_FALSE(CIndexRecord::IsValid(View(IndexRecordBytes(9, 70))));
   Bytes lastSector = IndexRecordBytes(9, 64);
-  Put16(lastSector, 7 * 512 + 510, 9);
+  PutLe16(lastSector, 7 * 512 + 510, 9);
   EXPECT_FALSE(CIndexRecord::IsValid(View(lastSector)));
   // An entry longer than the record is refused, not followed.
   Bytes longEntry = IndexRecordBytes(9, 64);
-  Put16(longEntry, 0x40 + 0x08, 0xFFF0);
+  PutLe16(longEntry, 0x40 + 0x08, 0xFFF0);
   EXPECT_FALSE(CIndexRecord::IsValid(View(longEntry)));
 }
 
@@ -254,12 +254,12 @@ TEST(NtfsLogPage, TestsAndHeaders) {
   page[1] = 'C';
   page[2] = 'R';
   page[3] = 'D';
-  Put16(page, 4, 40);
-  Put16(page, 6, 9);
-  Put16(page, 40, 5);
-  for (int i = 0; i < 8; ++i) Put16(page, 512 * static_cast<std::size_t>(i) + 510, 5);
+  PutLe16(page, 4, 40);
+  PutLe16(page, 6, 9);
+  PutLe16(page, 40, 5);
+  for (int i = 0; i < 8; ++i) PutLe16(page, 512 * static_cast<std::size_t>(i) + 510, 5);
   EXPECT_TRUE(CRCRDRecord::IsValid(View(page)));
-  Put16(page, 6, 8);
+  PutLe16(page, 6, 8);
   EXPECT_FALSE(CRCRDRecord::IsValid(View(page)));
   CLogRecordHeader h;
   EXPECT_FALSE(CRCRDRecord::GetOperationRecordHeader(ByteView(page.data(), 47), h));

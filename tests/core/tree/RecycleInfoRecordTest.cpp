@@ -27,7 +27,7 @@ std::vector<std::uint8_t> Truncated(std::vector<std::uint8_t> bytes, std::size_t
 }
 
 std::vector<std::uint8_t> WithVersion(std::vector<std::uint8_t> bytes, std::uint64_t version) {
-  recycle_bytes::PutU64(bytes, 0, version);
+  testsupport::PutLe64(bytes, 0, version);
   return bytes;
 }
 

@@ -5,15 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "support/Bytes.h"
+
 namespace recycle_bytes {
-
-inline void PutU64(std::vector<std::uint8_t>& out, std::size_t at, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-inline void PutU32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 inline std::vector<std::uint8_t> Utf16Le(const std::u16string& text) {
   std::vector<std::uint8_t> out;
@@ -27,9 +21,9 @@ inline std::vector<std::uint8_t> Utf16Le(const std::u16string& text) {
 // Version 1: header, then a 520-byte path field, zero-padded.
 inline std::vector<std::uint8_t> V1(const std::u16string& path) {
   std::vector<std::uint8_t> out(24 + 520, 0);
-  PutU64(out, 0, 1);
-  PutU64(out, 8, 12345);
-  PutU64(out, 16, 0x01D9000000000000ull);
+  testsupport::PutLe64(out, 0, 1);
+  testsupport::PutLe64(out, 8, 12345);
+  testsupport::PutLe64(out, 16, 0x01D9000000000000ull);
   const std::vector<std::uint8_t> text = Utf16Le(path);
   for (std::size_t i = 0; i < text.size() && 24 + i < out.size(); ++i) out[24 + i] = text[i];
   return out;
@@ -39,10 +33,10 @@ inline std::vector<std::uint8_t> V1(const std::u16string& path) {
 inline std::vector<std::uint8_t> V2(const std::u16string& path, std::uint32_t declaredUnits = 0) {
   const std::vector<std::uint8_t> text = Utf16Le(path);
   std::vector<std::uint8_t> out(28 + text.size() + 2, 0);
-  PutU64(out, 0, 2);
-  PutU64(out, 8, 12345);
-  PutU64(out, 16, 0x01D9000000000000ull);
-  PutU32(out, 24, declaredUnits != 0 ? declaredUnits : static_cast<std::uint32_t>(path.size() + 1));
+  testsupport::PutLe64(out, 0, 2);
+  testsupport::PutLe64(out, 8, 12345);
+  testsupport::PutLe64(out, 16, 0x01D9000000000000ull);
+  testsupport::PutLe32(out, 24, declaredUnits != 0 ? declaredUnits : static_cast<std::uint32_t>(path.size() + 1));
   for (std::size_t i = 0; i < text.size(); ++i) out[28 + i] = text[i];
   return out;
 }

@@ -12,23 +12,19 @@
 #include "apfs/ApfsBTreeNode.h"
 #include "core/device/StorageDevice.h"
 #include "support/MemoryDevice.h"
+#include "support/FakeSinks.h"
 
 namespace {
 
 using testsupport::MemoryDevice;
 
-class NullBuilder : public IDirecotryTreeBuilder {
+class NullBuilder : public testsupport::NodeSink {
  public:
-  int Initialize(const char*, IDrirectoryTree*, IRecoveryFilter*) override { return 1; }
   int AddNode(IFileNode* node, _tagSearcherType) override {
     (void)node->GetFileName();
     (void)node->GetFileSize();
     return 1;
   }
-  int AddSearcherInfo(_tagSearcherType, long long) override { return 1; }
-  void FlashBuild(_tagSearcherType) override {}
-  void Release() override {}
-  void SetPartitonDevice(CSearchedPartitionInfo*, IStorageDevice*) override {}
 };
 
 }  // namespace

@@ -18,23 +18,11 @@
 #include "core/device/StorageDevice.h"
 #include "core/model/FileNode.h"
 #include "support/MemoryDevice.h"
+#include "support/FakeSinks.h"
 
 namespace {
 
 using testsupport::MemoryDevice;
-
-class TakingBuilder : public IDirecotryTreeBuilder {
- public:
-  int Initialize(const char*, IDrirectoryTree*, IRecoveryFilter*) override { return 1; }
-  int AddNode(IFileNode* node, _tagSearcherType) override {
-    node->Release();
-    return 1;
-  }
-  int AddSearcherInfo(_tagSearcherType, long long) override { return 1; }
-  void FlashBuild(_tagSearcherType) override {}
-  void Release() override {}
-  void SetPartitonDevice(CSearchedPartitionInfo*, IStorageDevice*) override {}
-};
 
 }  // namespace
 
@@ -44,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   image.resize((size + 511) / 512 * 512 + 4096, 0);
   MemoryDevice device(image);
 
-  TakingBuilder builder;
+  testsupport::ReleasingSink builder;
   std::unique_ptr<ICompleteFileSystemSearchController> searcher(CreateRAWSearcher());
   constexpr long long kBlock = 16;
   searcher->SetDevice(&device);

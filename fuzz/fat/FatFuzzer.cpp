@@ -9,12 +9,10 @@
 
 #include "core/device/DeviceData.h"
 #include "core/device/StorageDevice.h"
-#include "core/filetype/RecoveryFilter.h"
-#include "core/tree/TreeBuilderClock.h"
-#include "core/tree/TreeBuilderFactory.h"
 #include "fat/FatBootSector.h"
 #include "fat/FatCompleteSearcher.h"
 #include "fat/FatQuickSearcher.h"
+#include "support/FakeSinks.h"
 #include "support/MemoryDevice.h"
 
 namespace {
@@ -35,40 +33,6 @@ testsupport::MemoryDevice MakeVolume(const std::uint8_t* data, std::size_t size,
   return volume;
 }
 
-class NullTree : public IDrirectoryTree {
- public:
-  void ShowNodes(IFileNode**, unsigned int, int) override {}
-  void ShowFilesystemNode(IFilesystemNode*) override {}
-};
-
-class QuietProgress : public IProgress {
- public:
-  void UpdateProgress(_PROGRESS_INFO*) override {}
-  int Continued() override { return 1; }
-  int shouldBuild() override { return 1; }
-};
-
-// The builder pauses after showing a root; not here.
-class NoPauseClock : public ITreeBuilderClock {
- public:
-  long long Now() override { return 0; }
-  void Sleep(int) override {}
-};
-
-struct BuilderRelease {
-  void operator()(IDirecotryTreeBuilder* b) const { b->Release(); }
-};
-
-std::unique_ptr<IDirecotryTreeBuilder, BuilderRelease> MakeBuilder(NullTree& tree) {
-  static NoPauseClock clock;
-  std::unique_ptr<IDirecotryTreeBuilder, BuilderRelease> builder(CreateTreeBuilder(false, &clock));
-  IRecoveryFilter* filter = CreateFilter();
-  filter->SetScanType(kScanComplete);
-  filter->SetFilterTypes(127);
-  builder->Initialize("fuzz", &tree, filter);
-  return builder;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -76,10 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const CTempFATDBR dbr(ByteView(data, 512), 512);
   const int fsCode = dbr.GetFileSystemType() == kFatTypeFat16 ? kFsFat16 : kFsFat32;
   testsupport::MemoryDevice volume = MakeVolume(data, size, fsCode);
-  NullTree tree;
-  QuietProgress progress;
+  testsupport::NullTree tree;
+  testsupport::QuietProgress progress;
   {
-    auto builder = MakeBuilder(tree);
+    auto builder = testsupport::MakeCompleteScanBuilder(tree);
     std::unique_ptr<IQuickFileSystemSearchController> quick(CreateFATQuickSearcher());
     quick->SetDirecotryTreeBuilder(builder.get());
     (void)quick->QuickSearchFiles(&volume, &progress);
@@ -87,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (quick->GetSearchedPartitionInfo(&record, 1) == 1) delete record;
   }
   {
-    auto builder = MakeBuilder(tree);
+    auto builder = testsupport::MakeCompleteScanBuilder(tree);
     std::unique_ptr<ICompleteFileSystemSearchController> complete(CreateFATSearcher());
     FileSectorMap map;
     complete->SetDevice(&volume);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "HfsPlusFuzzImage.h"
 #include "core/device/StorageDevice.h"
 #include "hfsplus/BTreeNode.h"
 #include "hfsplus/CompressFileReader.h"
@@ -17,16 +18,15 @@
 #include "hfsplus/JournalLayout.h"
 #include "core/compress/Lzvn.h"
 #include "hfsplus/QuickSearchProgress.h"
-#include "hfsplus_builder/HfsPlusImageBuilder.h"
 #include "support/MemoryDevice.h"
+#include "support/FakeSinks.h"
 
 namespace {
 
 using testsupport::MemoryDevice;
 
-class KeepNothing : public IDirecotryTreeBuilder {
+class KeepNothing : public testsupport::NodeSink {
  public:
-  int Initialize(const char*, IDrirectoryTree*, IRecoveryFilter*) override { return 1; }
   int AddNode(IFileNode* node, _tagSearcherType) override {
     if (!node->IsDirectory() && node->IsCompressed()) {
       if (IFileReader* reader = node->CreateCompressFileReader(nullptr)) {
@@ -42,33 +42,10 @@ class KeepNothing : public IDirecotryTreeBuilder {
     copy->Release();
     return 0;  // the caller releases it
   }
-  int AddSearcherInfo(_tagSearcherType, long long) override { return 1; }
-  void FlashBuild(_tagSearcherType) override {}
-  void Release() override {}
-  void SetPartitonDevice(CSearchedPartitionInfo*, IStorageDevice*) override {}
 };
 
 const std::vector<std::uint8_t>& BaseImage() {
-  static const std::vector<std::uint8_t> image = [] {
-    hfsbuilder::BuilderOptions o;
-    o.blockSize = 512;
-    hfsbuilder::HfsPlusImageBuilder b(o);
-    const auto dir = b.AddFolder(2, "d");
-    std::vector<std::uint8_t> text(3000);
-    for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<std::uint8_t>("abcab\n"[i % 6]);
-    hfsbuilder::FileOptions frag;
-    frag.fragments = 10;
-    b.AddFile(dir, "f", text, frag);
-    hfsbuilder::FileOptions z;
-    z.compression = hfsbuilder::Compression::kZlibResource;
-    b.AddFile(2, "z", text, z);
-    hfsbuilder::FileOptions l;
-    l.compression = hfsbuilder::Compression::kLzvnInline;
-    b.AddFile(2, "l", text, l);
-    const auto gone = b.AddFile(dir, "g", text);
-    b.Delete(gone);
-    return b.Build();
-  }();
+  static const std::vector<std::uint8_t> image = fuzzsupport::HfsPlusImage(10, true);
   return image;
 }
 
@@ -108,18 +85,7 @@ void Decompress(const std::uint8_t* data, std::size_t size) {
 }
 
 void Volume(const std::uint8_t* data, std::size_t size) {
-  std::vector<std::uint8_t> image = BaseImage();
-  // Patches of (u16 block, u16 offset-in-block, u8 length, bytes).
-  std::size_t at = 0;
-  while (at + 5 <= size) {
-    const std::size_t block = (static_cast<std::size_t>(data[at]) << 8 | data[at + 1]) % (image.size() / 512);
-    const std::size_t off = (static_cast<std::size_t>(data[at + 2]) << 8 | data[at + 3]) % 512;
-    std::size_t len = data[at + 4];
-    at += 5;
-    len = std::min({len, size - at, image.size() - block * 512 - off});
-    std::memcpy(image.data() + block * 512 + off, data + at, len);
-    at += len;
-  }
+  std::vector<std::uint8_t> image = fuzzsupport::Patched(BaseImage(), data, size);
   MemoryDevice device(std::move(image), 512, kDeviceVolume);
   CHFSPlusVolume volume(&device, false);
   KeepNothing builder;

@@ -17,15 +17,15 @@
 #include "ntfs/NtfsQuickSearch.h"
 #include "ntfs/NtfsSearchController.h"
 #include "support/MemoryDevice.h"
+#include "support/FakeSinks.h"
 
 namespace {
 
 constexpr long long kVirtualSectors = 4096;
 
 // Takes nothing: every node goes back to the searcher, which releases it.
-class DroppingBuilder : public IDirecotryTreeBuilder {
+class DroppingBuilder : public testsupport::NodeSink {
  public:
-  int Initialize(const char*, IDrirectoryTree*, IRecoveryFilter*) override { return 1; }
   int AddNode(IFileNode* node, _tagSearcherType) override {
     if (node != nullptr) {
       node->GetFileName();
@@ -33,17 +33,6 @@ class DroppingBuilder : public IDirecotryTreeBuilder {
     }
     return 0;
   }
-  int AddSearcherInfo(_tagSearcherType, long long) override { return 1; }
-  void FlashBuild(_tagSearcherType) override {}
-  void Release() override {}
-  void SetPartitonDevice(CSearchedPartitionInfo*, IStorageDevice*) override {}
-};
-
-class QuietProgress : public IProgress {
- public:
-  void UpdateProgress(_PROGRESS_INFO*) override {}
-  int Continued() override { return 1; }
-  int shouldBuild() override { return 1; }
 };
 
 void FuzzRecord(const ByteView& in) {
@@ -98,7 +87,7 @@ void FuzzScans(const std::uint8_t* data, std::size_t size, bool complete) {
   testsupport::MemoryDevice volume(std::move(bytes), 512, kDeviceVolume);
   volume.SetTotalSectors(kVirtualSectors);
   DroppingBuilder builder;
-  QuietProgress progress;
+  testsupport::QuietProgress progress;
   if (!complete) {
     CNTFSQuickSearch quick;
     quick.SetDirecotryTreeBuilder(&builder);

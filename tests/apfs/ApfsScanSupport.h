@@ -12,12 +12,12 @@
 #include "core/model/Contracts.h"
 #include "support/Files.h"
 #include "support/TempDir.h"
+#include "support/FakeSinks.h"
 
 namespace apfstest {
 
-class CollectingBuilder : public IDirecotryTreeBuilder {
+class CollectingBuilder : public testsupport::NodeSink {
  public:
-  int Initialize(const char*, IDrirectoryTree*, IRecoveryFilter*) override { return 1; }
   int AddNode(IFileNode* node, _tagSearcherType type) override {
     nodes.push_back(node);
     types.push_back(type);
@@ -28,7 +28,6 @@ class CollectingBuilder : public IDirecotryTreeBuilder {
     return 1;
   }
   void FlashBuild(_tagSearcherType) override { ++flashBuilds; }
-  void Release() override {}
   void SetPartitonDevice(CSearchedPartitionInfo*, IStorageDevice* device) override { partitionDevice = device; }
 
   // "dir/name" paths resolved through parent ids among the nodes.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/model/Contracts.h"
+#include "support/FakeSinks.h"
 
 class TBitmap;
 
@@ -22,15 +23,12 @@ struct Found {
 };
 
 // Takes every node and keeps a record of it.
-class RecordingBuilder : public IDirecotryTreeBuilder {
+class RecordingBuilder : public testsupport::NodeSink {
  public:
   ~RecordingBuilder() override;
-  int Initialize(const char*, IDrirectoryTree*, IRecoveryFilter*) override { return 1; }
   int AddNode(IFileNode* node, _tagSearcherType type) override;
   int AddSearcherInfo(_tagSearcherType type, long long rootId) override;
   void FlashBuild(_tagSearcherType type) override { m_flushed.push_back(type); }
-  void Release() override {}
-  void SetPartitonDevice(CSearchedPartitionInfo*, IStorageDevice*) override {}
 
   std::vector<Found> m_found;
   std::vector<std::pair<_tagSearcherType, long long>> m_roots;

@@ -17,6 +17,7 @@
 #include "exfat/ExFatEngine.h"
 #include "exfat/ExFatTestSupport.h"
 #include "support/TempDir.h"
+#include "support/FakeSinks.h"
 
 using namespace exfattest;
 
@@ -143,18 +144,7 @@ INSTANTIATE_TEST_SUITE_P(Disks, ExFatWipedDisk, ::testing::Values("disk.img", "d
 TEST_F(ExFatCompleteScanImage, AnIntactVolumeGivesOnePartition) {
   std::unique_ptr<CDiskDevice> image(CreateDiskDevice(s_dir->File("ex.img").c_str()));
   ASSERT_NE(image->Open(nullptr), 0);
-  class Discard : public IDirecotryTreeBuilder {
-   public:
-    int Initialize(const char*, IDrirectoryTree*, IRecoveryFilter*) override { return 1; }
-    int AddNode(IFileNode* node, _tagSearcherType) override {
-      node->Release();
-      return 1;
-    }
-    int AddSearcherInfo(_tagSearcherType, long long) override { return 1; }
-    void FlashBuild(_tagSearcherType) override {}
-    void Release() override {}
-    void SetPartitonDevice(CSearchedPartitionInfo*, IStorageDevice*) override {}
-  } builder;
+  testsupport::ReleasingSink builder;
   CExFatCompleteSearch search;
   search.SetDevice(image.get());
   search.SetBlockSize(8192);
@@ -174,19 +164,14 @@ TEST_F(ExFatCompleteScanImage, AnIntactVolumeGivesOnePartition) {
 }
 
 // Names and ids of the nodes handed over, in order.
-class ListingBuilder : public IDirecotryTreeBuilder {
+class ListingBuilder : public testsupport::NodeSink {
  public:
-  int Initialize(const char*, IDrirectoryTree*, IRecoveryFilter*) override { return 1; }
   int AddNode(IFileNode* node, _tagSearcherType) override {
     m_nodes.push_back(std::string(node->GetFileName()) + "|" + std::to_string(node->GetCurrentNodeID()) + "|" +
                       std::to_string(node->GetParentNodeID()) + "|" + std::to_string(node->GetFileSize()));
     node->Release();
     return 1;
   }
-  int AddSearcherInfo(_tagSearcherType, long long) override { return 1; }
-  void FlashBuild(_tagSearcherType) override {}
-  void Release() override {}
-  void SetPartitonDevice(CSearchedPartitionInfo*, IStorageDevice*) override {}
   std::vector<std::string> m_nodes;
 };
 

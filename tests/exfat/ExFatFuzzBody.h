@@ -17,6 +17,7 @@
 #include "exfat/ExFatPreAnalyze.h"
 #include "exfat/ExFatQuickSearch.h"
 #include "support/MemoryDevice.h"
+#include "support/FakeSinks.h"
 
 namespace exfatfuzz {
 
@@ -24,9 +25,8 @@ inline constexpr std::size_t kSectorBytes = 512;
 inline constexpr std::size_t kDeviceBytes = 1 << 20;
 
 // Takes every node, looks at it and frees it.
-class DiscardingBuilder : public IDirecotryTreeBuilder {
+class DiscardingBuilder : public testsupport::NodeSink {
  public:
-  int Initialize(const char*, IDrirectoryTree*, IRecoveryFilter*) override { return 1; }
   int AddNode(IFileNode* node, _tagSearcherType) override {
     if (node == nullptr) return 0;
     m_sum += std::strlen(node->GetFileName()) + static_cast<std::size_t>(node->GetFileSize() & 0xFF);
@@ -40,18 +40,7 @@ class DiscardingBuilder : public IDirecotryTreeBuilder {
     node->Release();
     return 1;
   }
-  int AddSearcherInfo(_tagSearcherType, long long) override { return 1; }
-  void FlashBuild(_tagSearcherType) override {}
-  void Release() override {}
-  void SetPartitonDevice(CSearchedPartitionInfo*, IStorageDevice*) override {}
   std::size_t m_sum = 0;
-};
-
-class QuietProgress : public IProgress {
- public:
-  void UpdateProgress(_PROGRESS_INFO*) override {}
-  int Continued() override { return 1; }
-  int shouldBuild() override { return 1; }
 };
 
 inline void FreeRecords(CSearchedPartitionInfo** records, int n, int capacity) {
@@ -89,7 +78,7 @@ inline void Run(const std::uint8_t* data, std::size_t size) {
   std::vector<std::uint8_t> volume(data, data + size);
   volume.resize(kDeviceBytes, 0);
   testsupport::MemoryDevice device(volume, static_cast<int>(kSectorBytes), kDeviceVolume);
-  QuietProgress progress;
+  testsupport::QuietProgress progress;
   {
     DiscardingBuilder builder;
     CExFatQuickSearch search;

@@ -80,7 +80,7 @@ TEST(ExFatHostileVolume, FolderLoopsAndLoopingChainsEnd) {
 
   testsupport::MemoryDevice device(v, 512, kDeviceVolume);
   Counting builder;
-  exfatfuzz::QuietProgress progress;
+  testsupport::QuietProgress progress;
   CExFatQuickSearch search;
   search.SetDirecotryTreeBuilder(&builder);
   EXPECT_EQ(search.QuickSearchFiles(&device, &progress), 0u);
@@ -94,7 +94,7 @@ TEST(ExFatHostileVolume, CapacityAndRecordsFollowTheOutcome) {
   std::vector<std::uint8_t> v = Volume();
   testsupport::MemoryDevice device(v, 512, kDeviceVolume);
   Counting builder;
-  exfatfuzz::QuietProgress progress;
+  testsupport::QuietProgress progress;
   CExFatQuickSearch search;
   search.SetDirecotryTreeBuilder(&builder);
   ASSERT_EQ(search.QuickSearchFiles(&device, &progress), 0u);

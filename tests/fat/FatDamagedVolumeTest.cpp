@@ -28,21 +28,17 @@ class MemoryVolume : public testsupport::MemoryDevice {
 };
 
 // Keeps every node it is given, by name.
-class KeepingBuilder : public IDirecotryTreeBuilder {
+class KeepingBuilder : public testsupport::NodeSink {
  public:
   ~KeepingBuilder() override {
     for (IFileNode* n : m_nodes) n->Release();
   }
-  int Initialize(const char*, IDrirectoryTree*, IRecoveryFilter*) override { return 1; }
   int AddNode(IFileNode* node, _tagSearcherType) override {
     if (node->GetCurrentNodeID() == node->GetParentNodeID()) return 0;
     m_nodes.push_back(node);
     return 1;
   }
-  int AddSearcherInfo(_tagSearcherType, long long) override { return 1; }
   void FlashBuild(_tagSearcherType) override { ++m_flushes; }
-  void Release() override {}
-  void SetPartitonDevice(CSearchedPartitionInfo*, IStorageDevice*) override {}
 
   std::multimap<std::string, IFileNode*> ByName() const {
     std::multimap<std::string, IFileNode*> out;

@@ -7,15 +7,15 @@
 #include <vector>
 
 #include "core/model/Contracts.h"
+#include "support/FakeSinks.h"
 
 namespace hfstest {
 
-class CollectingBuilder : public IDirecotryTreeBuilder {
+class CollectingBuilder : public testsupport::NodeSink {
  public:
   ~CollectingBuilder() override {
     for (IFileNode* n : nodes) n->Release();
   }
-  int Initialize(const char*, IDrirectoryTree*, IRecoveryFilter*) override { return 1; }
   int AddNode(IFileNode* node, _tagSearcherType type) override {
     types.push_back(type);
     nodes.push_back(node);
@@ -23,8 +23,6 @@ class CollectingBuilder : public IDirecotryTreeBuilder {
   }
   int AddSearcherInfo(_tagSearcherType, long long) override { return ++searcherInfos; }
   void FlashBuild(_tagSearcherType) override { ++flashBuilds; }
-  void Release() override {}
-  void SetPartitonDevice(CSearchedPartitionInfo*, IStorageDevice*) override {}
 
   // "a/b/c" paths of the nodes (parents resolved among the nodes; the root
   // folder's children have no prefix).

@@ -1,13 +1,59 @@
 #pragma once
-// Sinks of the user-interface side, recording what the engine tells them.
+// Sinks of the user-interface side, recording what the engine tells them or
+// taking it in silence, and the tree builder of a complete scan without its
+// pauses.
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 #include "core/model/Contracts.h"
 
 namespace testsupport {
+
+// A progress that lets every scan run to its end and keeps nothing.
+class QuietProgress : public IProgress {
+ public:
+  void UpdateProgress(_PROGRESS_INFO*) override {}
+  int Continued() override { return 1; }
+  int shouldBuild() override { return 1; }
+};
+
+// A tree view that shows nothing.
+class NullTree : public IDrirectoryTree {
+ public:
+  void ShowNodes(IFileNode**, unsigned int, int) override {}
+  void ShowFilesystemNode(IFilesystemNode*) override {}
+};
+
+// A tree builder whose every call but AddNode succeeds and does nothing: the
+// base of the builders that look at the nodes a searcher hands over.
+class NodeSink : public IDirecotryTreeBuilder {
+ public:
+  int Initialize(const char*, IDrirectoryTree*, IRecoveryFilter*) override { return 1; }
+  int AddSearcherInfo(_tagSearcherType, long long) override { return 1; }
+  void FlashBuild(_tagSearcherType) override {}
+  void Release() override {}
+  void SetPartitonDevice(CSearchedPartitionInfo*, IStorageDevice*) override {}
+};
+
+// Takes every node and frees it.
+class ReleasingSink : public NodeSink {
+ public:
+  int AddNode(IFileNode* node, _tagSearcherType) override {
+    node->Release();
+    return 1;
+  }
+};
+
+struct BuilderRelease {
+  void operator()(IDirecotryTreeBuilder* builder) const { builder->Release(); }
+};
+using TreeBuilderPtr = std::unique_ptr<IDirecotryTreeBuilder, BuilderRelease>;
+// The application's tree builder for a complete scan of every file type,
+// showing its trees on `tree`, that never pauses.
+TreeBuilderPtr MakeCompleteScanBuilder(IDrirectoryTree& tree);
 
 class FakeProgress : public IProgress {
  public:

@@ -6,27 +6,14 @@
 
 #include "app/Startup.h"
 #include "launcher/ChildProcess.h"
+#include "support/FakeStarter.h"
 #include "support/TempDir.h"
 
 namespace {
 
 using platform::StartResult;
 
-class FakeStarter final : public platform::ProcessStarter {
- public:
-  struct Call {
-    std::string path;
-    std::vector<std::string> args;
-    bool elevated;
-  };
-  StartResult Start(const std::string& path, const std::vector<std::string>& args, bool elevated) override {
-    calls.push_back({path, args, elevated});
-    return result;
-  }
-  bool IsRoot() const override { return false; }
-  StartResult result = StartResult::Started;
-  std::vector<Call> calls;
-};
+using testsupport::FakeStarter;
 
 class RecordingSettings final : public app::StartupSettings {
  public:

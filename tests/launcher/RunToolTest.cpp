@@ -9,6 +9,7 @@
 #include "launcher/PrivateDataFiles.h"
 #include "launcher/QVAppDelegate.h"
 #include "launcher/RunScript.h"
+#include "support/FakeStarter.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -17,25 +18,7 @@ using launcher::PrivateData;
 using launcher::RunScript;
 using platform::StartResult;
 
-class FakeStarter final : public platform::ProcessStarter {
- public:
-  struct Call {
-    std::string path;
-    std::vector<std::string> args;
-    bool elevated;
-  };
-  StartResult Start(const std::string& path, const std::vector<std::string>& args, bool elevated) override {
-    calls.push_back({path, args, elevated});
-    return result;
-  }
-  bool IsRoot() const override { return root; }
-  bool ElevationAuthorityReachable() const override { return authority; }
-
-  StartResult result = StartResult::Started;
-  bool root = false;
-  bool authority = true;
-  std::vector<Call> calls;
-};
+using testsupport::FakeStarter;
 
 struct LayoutCase {
   const char* name;

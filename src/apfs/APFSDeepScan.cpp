@@ -98,6 +98,9 @@ bool APFSDeepScan::TakeContainerSuperblock(std::uint64_t sector, const ByteView&
   }
   if (m_readers.count(sector) != 0) return true;
   APFSContainerReader* reader = NewReader(sector, static_cast<int>(m_readers.size()), ContainerStart(sector, block));
+  // The container is taken whatever its walk gives: one whose walk fails
+  // covers no sectors, so it collects nothing, and its superblock is not
+  // taken a second time.
   (void)reader->ParseContainer(&block);
   return true;
 }
@@ -128,6 +131,8 @@ bool APFSDeepScan::TakeLoneVolume(std::uint64_t sector, const ByteView& block) {
   if (!m_readers.empty() || !apfs::HasVolumeMagic(block) || !apfs::ChecksumOk(block)) return false;
   APFSContainerReader* reader = NewReader(sector, 0, 0);
   reader->SetTotalSectors(static_cast<std::uint64_t>(m_pDevice->GetTotalSectors()));
+  // Whatever the walk gives, the reader covers the whole device and collects
+  // the sweep's stray nodes.
   (void)reader->ParseVolume(sector * static_cast<std::uint64_t>(m_iSectorSize) / apfs::kBlockSize);
   reader->SetParsed();
   return true;

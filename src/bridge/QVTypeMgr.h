@@ -40,7 +40,6 @@ class QVTypeMgr {
   void clearData();
   void setSearch(int flag);
   void QVSetNeedRefreshTree() { m_iNeedRefreshTree = 1; }
-  int needRefreshTree() const { return m_iNeedRefreshTree; }
   // The extension group of an extension, or null.
   OpNodePtr subNode(const std::string& ext) const;
   OpNodePtr rootNode(unsigned category) const;

@@ -210,20 +210,17 @@ void QVUIController::GetSelectedFilesAmout(int& count, std::uint64_t& size) {
 }
 
 void QVUIController::QueryStatusAndUpdateUI(QVUIOperation* operation, const std::string& key) {
-  bool posted = false;
   while (!operation->IsOperationExit()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     if (operation->IsNeedUIUpdate()) {
       operation->SetNeedUIUpdate(0);
       if (operation->IsOpTreeFinished()) {
         QVUIPublic::NotifyMainThread(key);
-        posted = true;
       }
     }
   }
   // The end is always told once.
   QVUIPublic::NotifyMainThread(key);
-  (void)posted;
   operation->SetNeedUIUpdate(0);
   CatchExeception::WriteLog("!!!!!!! The state query thread is exited!!!!!!!!!\n");
 }

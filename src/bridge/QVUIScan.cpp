@@ -143,22 +143,16 @@ RESULT QVUIScan::DoScan(IStorageDevice* device, RestoreScanSink* sink) {
       m_iVolumeCount = std::max(1, m_iRemainingVolumes);
     }
     for (IStorageDevice* volume : volumes) {
-      int remaining;
       {
         std::lock_guard g(m_mutex);
         if (m_iRemainingVolumes <= 0) break;
-        remaining = --m_iRemainingVolumes;
+        --m_iRemainingVolumes;
       }
       if (!devices->IsVolumeStorageSupported(volume)) continue;
       filter->SetScanType(kScanQuick);
-      const RESULT v = DoVolumeStorageScan(volume);
+      r = DoVolumeStorageScan(volume);
       // A stop ends the whole disk; a failed volume only itself.
-      if (GetStatus() == kOpStopRequested || GetStatus() == kOpIdle) {
-        r = v;
-        break;
-      }
-      r = v;
-      (void)remaining;
+      if (GetStatus() == kOpStopRequested || GetStatus() == kOpIdle) break;
     }
   } else {
     filter->SetScanType(deep != 0 ? kScanComplete : kScanQuick);

@@ -49,7 +49,7 @@ void FileMP3Analyser::GetRawFileTagAndValue(RAW_FILE_TAG& tag, std::string& valu
 }
 
 int FileMP3Analyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
-  QV_ASSERT(NULL != sector);
+  QV_ASSERT(sector != nullptr);
   const bool id3 = std::memcmp(sector, "ID3", 3) == 0 && (sector[3] == 3 || sector[3] == 4);
   if (!id3 && MpaFrameAt(ByteView(sector, 4), 0) == 0) return 0;
   probe.m_eType = kRawTypeMp3;
@@ -256,7 +256,7 @@ bool FileMP3Analyser::GetRawFileSizeFromId3(CRawFileInfo& info, RawFileBuffer& b
 }
 
 bool FileMP3Analyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
-  QV_ASSERT(NULL != device);
+  QV_ASSERT(device != nullptr);
   m_strTitle.clear();
   m_strArtist.clear();
   m_strYear.clear();

@@ -54,12 +54,12 @@ bool CRawBoxFileAnalyser::GetFileSize(CRawFileInfo& info, IStorageDevice* device
 }
 
 bool FileMP4Analyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
-  QV_ASSERT(NULL != device);
+  QV_ASSERT(device != nullptr);
   return CRawBoxFileAnalyser::GetFileSize(info, device);
 }
 
 int FileMP4Analyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
-  QV_ASSERT(NULL != sector);
+  QV_ASSERT(sector != nullptr);
   const char* text = reinterpret_cast<const char*>(sector + 4);
   int type = 0;
   if (std::memcmp(text, "ftypisom", 8) == 0 || std::memcmp(text, "ftypmp41", 8) == 0 ||

@@ -104,12 +104,12 @@ int CRAWSearchController::GetSearchedPartitionInfo(CSearchedPartitionInfo** out,
 }
 
 void CRAWSearchController::SetDevice(IStorageDevice* device) {
-  QV_ASSERT(NULL != device);
+  QV_ASSERT(device != nullptr);
   m_pDevice = device;
 }
 
 void CRAWSearchController::SetBlockSize(int sectors) {
-  QV_ASSERT(0 < sectors);
+  QV_ASSERT(sectors > 0);
   m_iSectorsPerBlock = sectors;
 }
 

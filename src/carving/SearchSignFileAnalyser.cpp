@@ -29,7 +29,7 @@ bool AllZero(const unsigned char* p, std::size_t n) {
 
 int SearchSignFileAnalyser::SearchEndSignCode(CRawFileInfo& info, IStorageDevice* device, SearchSignCodeInfo* code,
                                               int caseSensitive) {
-  QV_ASSERT(nullptr != device);
+  QV_ASSERT(device != nullptr);
   info.m_llSize = 0;
   if (code == nullptr || code->length == 0 || code->length > sizeof(code->code)) return 1;
   const unsigned long long limit = code->limit == 0 ? kDefaultLimit : code->limit;

@@ -48,7 +48,6 @@ class CFATCompleteFSearcher final : public ICompleteFileSystemSearchController {
   void AddSearchedPartitionInfoList2(std::vector<CFATSearchedPartitionInfo*>& out);
 
   const std::vector<CFATSearchedPartitionInfo*>& Partitions() const { return m_partitions; }
-  const FolderSectorSet& FolderSectors() const { return m_folderSectors; }
 
  private:
   bool AnalyzeFATDBRSector(long long sector, const ByteView& bytes);

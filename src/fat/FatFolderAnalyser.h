@@ -24,7 +24,6 @@ class CFATFolderAnalyser {
   int AnalyseSector(const ByteView& sector);
 
   int ResultKind() const { return m_kind; }
-  int OrdinaryEntries() const { return m_entries; }
   // The ordinary entries that name files (not folders or volume labels).
   int FileEntries() const { return m_files; }
   std::uint32_t CurDirCluster() const { return m_curCluster; }

@@ -43,7 +43,6 @@ class CFATSearchedPartitionInfo final : public CSearchedPartitionInfo {
 
   long long Votes() const { return m_llValue48; }
   void AddVote() { ++m_llValue48; }
-  long long Rating() const { return m_iValue80; }
   // The rating also orders the partitions of one scan.
   void SetRating(int rating) {
     m_iValue80 = rating;

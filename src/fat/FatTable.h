@@ -20,7 +20,6 @@ class IFATTable {
 class IRealFATTable : public IFATTable {
  public:
   virtual bool IsValidFATTable() = 0;
-  std::uint32_t EntryCount() const { return m_entryCount; }
   bool IsLoaded() const { return !m_buffer.empty(); }
 
  protected:
@@ -67,7 +66,6 @@ class CDoubleFATTable final : public IFATTable {
   CDoubleFATTable(const CDoubleFATTable&) = delete;
   CDoubleFATTable& operator=(const CDoubleFATTable&) = delete;
   std::uint32_t GetNextCluster(std::uint32_t cluster) override;
-  bool HasTable() const { return m_first != nullptr || m_second != nullptr; }
 
  private:
   IRealFATTable* m_first;

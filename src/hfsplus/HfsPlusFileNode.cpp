@@ -92,7 +92,7 @@ void CHFSPlusFileNode::Build(long long metadataSector, unsigned short partition,
     content = &target;
   }
   if (record->fileType == hfs::kDirLinkType) m_u8Flags |= kDirectory;
-  BuildFile(*content, metadataSector);
+  BuildFile(*content);
   if (deleted != 0) m_u8Flags |= kDeleted;
   if (key->parentID == 0 && m_strName.empty() && m_llFileSize > kLargestNamelessFile) return;
   m_u32CreateDate = content->createDate;
@@ -114,13 +114,13 @@ void CHFSPlusFileNode::AttachVolume(CHFSPlusVolume* volume, const HFSPlusCatalog
       m_pVolume->ResolveHardLink(record, target)) {
     content = &target;
   }
-  BuildFile(*content, 0);
+  BuildFile(*content);
   m_u32CreateDate = content->createDate;
   m_u32ModifyDate = content->contentModDate;
   m_u32AccessDate = content->accessDate;
 }
 
-void CHFSPlusFileNode::BuildFile(const HFSPlusCatalogRecord& record, long long metadataSector) {
+void CHFSPlusFileNode::BuildFile(const HFSPlusCatalogRecord& record) {
   const std::uint64_t blockSize =
       m_pVolume != nullptr && m_pVolume->GetVolumeHeader() != nullptr ? m_pVolume->GetVolumeHeader()->blockSize : 4096;
   m_u32ContentId = record.id;
@@ -135,7 +135,6 @@ void CHFSPlusFileNode::BuildFile(const HFSPlusCatalogRecord& record, long long m
     } else if (m_pVolume != nullptr && m_pVolume->GetAttributes() != nullptr) {
       std::printf("Warn:Can't find file 0x%x Attribute\n", record.id);
     }
-    (void)metadataSector;
     return;
   }
   m_llFileSize = static_cast<long long>(record.dataFork.logicalSize);

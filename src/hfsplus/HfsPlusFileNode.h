@@ -60,7 +60,7 @@ class CHFSPlusFileNode : public CFileNode {
  private:
   void Build(long long metadataSector, unsigned short partition, const HFSPlusCatalogKey* key,
              const HFSPlusCatalogRecord* record, int deleted);
-  void BuildFile(const HFSPlusCatalogRecord& record, long long metadataSector);
+  void BuildFile(const HFSPlusCatalogRecord& record);
   void BuildFileDataRun(const HFSPlusForkData& fork, std::uint8_t forkType);
 
   // The decmpfs header's content size; false when the attribute is absent.

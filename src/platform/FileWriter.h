@@ -20,8 +20,7 @@ class FileWriter {
   // Sets the file's length.
   bool Resize(long long length);
   bool Close();
-  // errno of the last failure, and its text.
-  int LastError() const { return m_lastError; }
+  // The text of the last failure (its errno).
   std::string LastErrorText() const;
 
  private:

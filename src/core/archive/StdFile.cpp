@@ -74,7 +74,6 @@ int CStdFile::Open(const char* path, OpenMode mode) {
     }
   }
   m_fd = fd;
-  m_strPath = path;
   return 1;
 }
 
@@ -84,7 +83,6 @@ void CStdFile::Close() {
     ::close(m_fd);
     m_fd = -1;
   }
-  m_strPath.clear();
 }
 
 std::size_t CStdFile::Read(void* buffer, std::size_t size) {

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 class CStdFile {
  public:
@@ -28,7 +27,6 @@ class CStdFile {
   void Close();
   bool IsOpen() const { return m_fd >= 0; }
   int Handle() const { return m_fd; }
-  const std::string& GetPath() const { return m_strPath; }
 
   // Bytes read from the current position: fewer than `size` only at end of
   // file or on an error; 0 when closed.
@@ -49,5 +47,4 @@ class CStdFile {
 
  private:
   int m_fd = -1;
-  std::string m_strPath;
 };

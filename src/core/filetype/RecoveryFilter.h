@@ -54,7 +54,6 @@ class CRecoveryFilter final : public IRecoveryFilter {
   unsigned GetFilterTypes() const { return m_uFilterMask.load(std::memory_order_acquire); }
   // The allowed file-type ids (empty = everything allowed).
   std::set<int> GetAllowedTypes() const;
-  const CFileTypeManager& GetFileTypeManager() const { return m_typeManager; }
 
  private:
   std::atomic<unsigned> m_uScanType{0};

@@ -89,7 +89,6 @@ class CFileNode : public IFilesystemNode {
   CFileNode* GetParentNode() const { return m_pParent; }
   void SetParent(CFileNode* parent) { m_pParent = parent; }
   CFileNode* FirstChildNode() const { return m_pFirstChild; }
-  CFileNode* NextNode() const { return m_pNext; }
   int RemoveChild(CFileNode* child);
   static bool IsLoopedToSelf(IFileNode* node, IFileNode* candidate);
   IDataRunList* GetDataRunList() const { return m_pDataRunList; }

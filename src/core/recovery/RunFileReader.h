@@ -27,9 +27,7 @@ class CFileReader : public IFileReader {
   int IsCompressFile() override;
   void Release() override { delete this; }
 
-  int GetClusterSize() const { return m_iClusterSize; }
   int GetSectorsPerCluster() const { return m_iSectorsPerCluster; }
-  long long GetClusterBaseSector() const { return m_llClusterBaseSector; }
   bool IsResidentData() const { return m_bResident; }
 
  protected:

@@ -6,14 +6,16 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include <mutex>
+
 static void initToolkitResources() { Q_INIT_RESOURCE(quarnel_ui); }
 
 namespace ui {
 namespace {
 
 QString pathFor(const QString& name) {
-  static const bool ready = (initToolkitResources(), true);
-  (void)ready;
+  static std::once_flag ready;
+  std::call_once(ready, initToolkitResources);
   if (name.isEmpty()) return {};
   for (const char* suffix : {"", ".png", ".svg"}) {
     const QString path = QStringLiteral(":/img/") + name + QLatin1String(suffix);

@@ -67,15 +67,13 @@ int DesktopModalRunner::alert(const AlertSpec& spec) {
   if (spec.parent != nullptr) box.setWindowModality(Qt::WindowModal);
   QPushButton* def =
       box.addButton(spec.defaultButton.isEmpty() ? QStringLiteral("OK") : spec.defaultButton, QMessageBox::AcceptRole);
-  QPushButton* alt =
-      spec.alternateButton.isEmpty() ? nullptr : box.addButton(spec.alternateButton, QMessageBox::RejectRole);
+  if (!spec.alternateButton.isEmpty()) box.addButton(spec.alternateButton, QMessageBox::RejectRole);
   QPushButton* other =
       spec.otherButton.isEmpty() ? nullptr : box.addButton(spec.otherButton, QMessageBox::DestructiveRole);
   box.setDefaultButton(def);
   box.exec();
   if (box.clickedButton() == def) return 1;
   if (other != nullptr && box.clickedButton() == other) return -1;
-  (void)alt;
   return 0;
 }
 

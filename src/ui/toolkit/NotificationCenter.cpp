@@ -4,6 +4,9 @@
 #include <QThread>
 
 #include <algorithm>
+#include <mutex>
+
+#include "core/util/Assert.h"
 
 namespace ui {
 
@@ -11,12 +14,11 @@ NotificationCenter::NotificationCenter(QObject* parent) : QObject(parent) {}
 
 NotificationCenter& NotificationCenter::defaultCenter() {
   static NotificationCenter center;
-  static const bool placed = [] {
+  static std::once_flag placed;
+  std::call_once(placed, [] {
     if (auto* app = QCoreApplication::instance(); app && center.thread() != app->thread())
       center.moveToThread(app->thread());
-    return true;
-  }();
-  (void)placed;
+  });
   return center;
 }
 
@@ -43,7 +45,7 @@ void NotificationCenter::removeObserver(QObject* observer, const QString& name) 
 }
 
 void NotificationCenter::post(const QString& name, const QVariant& object, const QVariantMap& userInfo) {
-  Q_ASSERT_X(QThread::currentThread() == thread(), "NotificationCenter::post", "use postOnMain off the main thread");
+  QV_ASSERT(QThread::currentThread() == thread());  // off the main thread, postOnMain
   const Notification note{name, object, userInfo};
   // Snapshot of ids: observers may be added or removed during delivery.
   std::vector<quint64> ids;

@@ -70,8 +70,6 @@ void QVSelectTypeViewController::awakeFromNib() {
                     ui::Strings::text(QStringLiteral("NQT_TWO_%1_DISCRIPTION").arg(key)), icon + "_no", icon + "_yes",
                     t.tag, ui::fromBottomLeft(h, t.x, t.y, kTileWidth, kTileHeight));
   }
-  // E-mail has no tile; its texts are looked up all the same.
-  (void)ui::Strings::text(QStringLiteral("NQT_TWO_EMAIL_TITLE"));
 
   alltypesButton_ = addImageButton(this, ui::fromBottomLeft(h, 30, 112, 18, 18), QStringLiteral("checkbox_yes"),
                                    QStringLiteral("alltypesButton"));

@@ -241,6 +241,101 @@ int ParseMishTable(const std::uint8_t* data, std::size_t size, std::uint64_t fil
   return 1;
 }
 
+namespace {
+
+// The first bytes of an encrypted image, in either of its two forms.
+bool IsEncryptedHead(const std::uint8_t (&head)[8]) {
+  return std::memcmp(head, "encrcdsa", 8) == 0 || std::memcmp(head, "cdsaencr", 8) == 0;
+}
+
+// The block tables of the trailer's property list, appended to `runs`; false
+// with `error` when the list or a table is damaged.
+bool ReadBlockTables(const std::string& xml, std::uint64_t fileSize, std::uint64_t dataForkOffset,
+                     std::vector<UdifRun>& runs, std::string& error) {
+  if (!XmlNestingWithin(xml, kMaxPlistDepth)) {
+    error = "the image's property list is nested too deeply to be a disk image's";
+    return false;
+  }
+  TiXmlDocument doc;
+  doc.Parse(xml.c_str(), nullptr, TIXML_ENCODING_UTF8);
+  const TiXmlElement* plist = doc.RootElement();
+  const TiXmlElement* top = plist != nullptr ? plist->FirstChildElement("dict") : nullptr;
+  const TiXmlElement* fork = DictValue(top, "resource-fork");
+  const TiXmlElement* blkx = DictValue(fork, "blkx");
+  if (doc.Error() || blkx == nullptr || std::strcmp(blkx->Value(), "array") != 0) {
+    error = "the image's property list is damaged (no resource-fork/blkx table)";
+    return false;
+  }
+  CatchExeception::WriteLog("========= mish info begin =============\n");
+  std::vector<std::uint8_t> bytes;
+  for (const TiXmlElement* entry = blkx->FirstChildElement("dict"); entry != nullptr;
+       entry = entry->NextSiblingElement("dict")) {
+    const TiXmlElement* data = DictValue(entry, "Data");
+    if (data == nullptr || std::strcmp(data->Value(), "data") != 0 ||
+        !DecodeBase64(data->GetText() != nullptr ? data->GetText() : "", bytes)) {
+      error = "a block table of the property list is damaged";
+      return false;
+    }
+    if (ParseMishTable(bytes.data(), bytes.size(), fileSize, runs, error, dataForkOffset) == 0) return false;
+  }
+  return true;
+}
+
+// An image with a koly trailer: its fields checked, then its property list's
+// block tables read into `info.runs`. 1 done, 0 with `error`.
+int ParseKolyImage(const platform::RawDevice& file, const std::uint8_t (&trailer)[kTrailerSize],
+                   CDMGDeviceInfoStruct& record, UdifImageInfo& info, std::string& error) {
+  const std::uint64_t size = info.fileSize;
+  info.hasTrailer = true;
+  const std::uint64_t xmlOffset = Be64(trailer + 216);
+  const std::uint64_t xmlLength = Be64(trailer + 224);
+  info.totalSectors = Be64(trailer + 492);
+  const std::uint64_t dataForkOffset = Be64(trailer + 24);
+  const std::uint32_t segmentCount = Be32(trailer + 60);
+  if (segmentCount > 1) {
+    error = "the image is split into segments; join them into one image first";
+    return 0;
+  }
+  if (dataForkOffset >= size) {
+    error = "the trailer's data fork lies outside the file";
+    return 0;
+  }
+  CatchExeception::WriteLog("========= koly info begin =============\n");
+  CatchExeception::WriteLog("XML plist from: %llu, spanning %llu types\n", static_cast<unsigned long long>(xmlOffset),
+                            static_cast<unsigned long long>(xmlLength));
+  CatchExeception::WriteLog("Original total sectors: %llu\n", static_cast<unsigned long long>(info.totalSectors));
+  CatchExeception::WriteLog("========= koly info end ===============\n");
+  std::uint64_t xmlEnd = 0;
+  if (xmlLength == 0 || xmlLength > kMaxPlistBytes || AddOverflows(xmlOffset, xmlLength, xmlEnd) ||
+      xmlEnd > size - kTrailerSize) {
+    error = "the trailer's property list lies outside the file";
+    return 0;
+  }
+  if (info.totalSectors == 0 || info.totalSectors > std::numeric_limits<std::uint64_t>::max() / kSector / 2) {
+    error = "the trailer's sector count is not usable";
+    return 0;
+  }
+  std::string xml(static_cast<std::size_t>(xmlLength), '\0');
+  if (file.Pread(xml.data(), xmlLength, xmlOffset).bytes != xmlLength) {
+    error = "the property list cannot be read";
+    return 0;
+  }
+  if (!ReadBlockTables(xml, size, dataForkOffset, info.runs, error)) return 0;
+  if (!CheckRuns(info.runs, info.totalSectors, error)) return 0;
+  // Sectors no chunk describes have no data anywhere: an image claiming
+  // them would be read forever as zeros.
+  const std::uint64_t held = info.runs.empty() ? 0 : info.runs.back().firstSector + info.runs.back().sectorCount;
+  if (info.totalSectors > held) {
+    error = "the trailer claims more sectors (" + std::to_string(info.totalSectors) + ") than its block tables hold (" +
+            std::to_string(held) + ")";
+    return 0;
+  }
+  record.totalSectors = info.totalSectors;
+  return 1;
+}
+
+}  // namespace
+
 int ParseDmgFile(const std::string& path, CDMGDeviceInfoStruct& record, UdifImageInfo& info, std::string& error) {
   info = UdifImageInfo{};
   platform::RawDevice file;
@@ -249,8 +344,13 @@ int ParseDmgFile(const std::string& path, CDMGDeviceInfoStruct& record, UdifImag
     return 0;
   }
   std::uint8_t head[8] = {};
-  (void)file.Pread(head, sizeof head, 0);
-  if (std::memcmp(head, "encrcdsa", 8) == 0 || std::memcmp(head, "cdsaencr", 8) == 0) {
+  const platform::PreadResult headRead = file.Pread(head, sizeof head, 0);
+  if (headRead.error != 0) {
+    error = std::string("cannot be read: ") + std::strerror(headRead.error);
+    return 0;
+  }
+  // A file shorter than the head is found too small below.
+  if (headRead.bytes == sizeof head && IsEncryptedHead(head)) {
     error = "the image is encrypted";
     return 0;
   }
@@ -270,82 +370,10 @@ int ParseDmgFile(const std::string& path, CDMGDeviceInfoStruct& record, UdifImag
     error = "the image is encrypted";
     return 0;
   }
-  if (std::memcmp(trailer, "koly", 4) != 0) {
-    // A raw sector image; a partial last sector is not part of it.
-    info.totalSectors = *size / kSector;
-    info.runs.push_back(UdifRun{0, info.totalSectors, 0, false});
-    record.totalSectors = info.totalSectors;
-    return 1;
-  }
-  info.hasTrailer = true;
-  const std::uint64_t xmlOffset = Be64(trailer + 216);
-  const std::uint64_t xmlLength = Be64(trailer + 224);
-  info.totalSectors = Be64(trailer + 492);
-  const std::uint64_t dataForkOffset = Be64(trailer + 24);
-  const std::uint32_t segmentCount = Be32(trailer + 60);
-  if (segmentCount > 1) {
-    error = "the image is split into segments; join them into one image first";
-    return 0;
-  }
-  if (dataForkOffset >= *size) {
-    error = "the trailer's data fork lies outside the file";
-    return 0;
-  }
-  CatchExeception::WriteLog("========= koly info begin =============\n");
-  CatchExeception::WriteLog("XML plist from: %llu, spanning %llu types\n", static_cast<unsigned long long>(xmlOffset),
-                            static_cast<unsigned long long>(xmlLength));
-  CatchExeception::WriteLog("Original total sectors: %llu\n", static_cast<unsigned long long>(info.totalSectors));
-  CatchExeception::WriteLog("========= koly info end ===============\n");
-  std::uint64_t xmlEnd = 0;
-  if (xmlLength == 0 || xmlLength > kMaxPlistBytes || AddOverflows(xmlOffset, xmlLength, xmlEnd) ||
-      xmlEnd > *size - kTrailerSize) {
-    error = "the trailer's property list lies outside the file";
-    return 0;
-  }
-  if (info.totalSectors == 0 || info.totalSectors > std::numeric_limits<std::uint64_t>::max() / kSector / 2) {
-    error = "the trailer's sector count is not usable";
-    return 0;
-  }
-  std::string xml(static_cast<std::size_t>(xmlLength), '\0');
-  if (file.Pread(xml.data(), xmlLength, xmlOffset).bytes != xmlLength) {
-    error = "the property list cannot be read";
-    return 0;
-  }
-  if (!XmlNestingWithin(xml, kMaxPlistDepth)) {
-    error = "the image's property list is nested too deeply to be a disk image's";
-    return 0;
-  }
-  TiXmlDocument doc;
-  doc.Parse(xml.c_str(), nullptr, TIXML_ENCODING_UTF8);
-  const TiXmlElement* plist = doc.RootElement();
-  const TiXmlElement* top = plist != nullptr ? plist->FirstChildElement("dict") : nullptr;
-  const TiXmlElement* fork = DictValue(top, "resource-fork");
-  const TiXmlElement* blkx = DictValue(fork, "blkx");
-  if (doc.Error() || blkx == nullptr || std::strcmp(blkx->Value(), "array") != 0) {
-    error = "the image's property list is damaged (no resource-fork/blkx table)";
-    return 0;
-  }
-  CatchExeception::WriteLog("========= mish info begin =============\n");
-  std::vector<std::uint8_t> bytes;
-  for (const TiXmlElement* entry = blkx->FirstChildElement("dict"); entry != nullptr;
-       entry = entry->NextSiblingElement("dict")) {
-    const TiXmlElement* data = DictValue(entry, "Data");
-    if (data == nullptr || std::strcmp(data->Value(), "data") != 0 ||
-        !DecodeBase64(data->GetText() != nullptr ? data->GetText() : "", bytes)) {
-      error = "a block table of the property list is damaged";
-      return 0;
-    }
-    if (ParseMishTable(bytes.data(), bytes.size(), *size, info.runs, error, dataForkOffset) == 0) return 0;
-  }
-  if (!CheckRuns(info.runs, info.totalSectors, error)) return 0;
-  // Sectors no chunk describes have no data anywhere: an image claiming
-  // them would be read forever as zeros.
-  const std::uint64_t held = info.runs.empty() ? 0 : info.runs.back().firstSector + info.runs.back().sectorCount;
-  if (info.totalSectors > held) {
-    error = "the trailer claims more sectors (" + std::to_string(info.totalSectors) + ") than its block tables hold (" +
-            std::to_string(held) + ")";
-    return 0;
-  }
+  if (std::memcmp(trailer, "koly", 4) == 0) return ParseKolyImage(file, trailer, record, info, error);
+  // A raw sector image; a partial last sector is not part of it.
+  info.totalSectors = *size / kSector;
+  info.runs.push_back(UdifRun{0, info.totalSectors, 0, false});
   record.totalSectors = info.totalSectors;
   return 1;
 }
@@ -360,8 +388,7 @@ bool LooksLikeAppleDiskImage(const std::string& path) {
   platform::RawDevice file;
   if (file.OpenReadOnly(path) != 0) return false;
   std::uint8_t head[8] = {};
-  (void)file.Pread(head, sizeof head, 0);
-  if (std::memcmp(head, "encrcdsa", 8) == 0 || std::memcmp(head, "cdsaencr", 8) == 0) return true;
+  if (file.Pread(head, sizeof head, 0).bytes == sizeof head && IsEncryptedHead(head)) return true;
   const std::optional<std::uint64_t> size = file.SizeBytes();
   if (!size || *size <= kTrailerSize) return false;
   std::uint8_t magic[4] = {};

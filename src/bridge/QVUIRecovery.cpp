@@ -314,102 +314,109 @@ std::string CreateRecoveryFilePathByNode(IFileNode* node, const char* destinatio
   return "";
 }
 
+void QVUIRecovery::ResetCounts() {
+  std::lock_guard g(m_mutex);
+  m_recoveredSize = 0;
+  m_filesStarted = 0;
+  m_written = 0;
+  m_failed = 0;
+  m_incomplete = 0;
+  m_writtenBytes = 0;
+  m_lastDone = 0;
+  m_failedFiles.clear();
+}
+
+IRecoveryController* QVUIRecovery::CurrentController(QVUIScan* scan) {
+  bool noController;
+  {
+    std::lock_guard g(m_mutex);
+    noController = m_pController == nullptr || (scan->IsDeepScan() && m_iDeep == 0);
+  }
+  if (noController) ResetParam();
+  std::lock_guard g(m_mutex);
+  return m_pController;
+}
+
+IDataRecovery* QVUIRecovery::RecoveryFor(IRecoveryController* controller, IFileNode* node, QVUIScan* scan) {
+  if (controller->thisType() == kControllerQuick) return scan->GetFileNodeDataRecover(node);
+  const auto type = static_cast<_tagSearcherType>(QVCPPPublic::instance()->GetNodeSearcheType(node));
+  return GetDataRecoveryByType(type);
+}
+
+void QVUIRecovery::CountOutcome(IFileNode* node, const std::string& path, RESULT result, long long unreadable) {
+  const long long size = node->GetFileSize();
+  if (unreadable > 0) {
+    CatchExeception::WriteLog("incomplete: %s (%lld sectors could not be read)\n", path.c_str(), unreadable);
+  }
+  std::uint64_t done;
+  {
+    std::lock_guard g(m_mutex);
+    done = m_lastDone;
+  }
+  const bool whole = size <= 0 || done >= static_cast<std::uint64_t>(size);
+  // An empty file has no data to read: the created file is the whole of it.
+  const bool emptyCreated = size == 0 && result::CodeOf(result) == kRecNoReader;
+  if (unreadable > 0 && result::Succeeded(result)) {
+    std::lock_guard g(m_mutex);
+    ++m_incomplete;
+    ++m_failed;
+    m_failedFiles.push_back(FailedRecovery{
+        TreePath(node), path, std::to_string(unreadable) + " sectors could not be read and stand as zeros"});
+  } else if ((result::Succeeded(result) && whole) || emptyCreated) {
+    std::lock_guard g(m_mutex);
+    ++m_written;
+    m_writtenBytes += size > 0 ? static_cast<std::uint64_t>(size) : 0;
+  } else {
+    AddFailure(node, path, result, done);
+  }
+}
+
+void QVUIRecovery::RecoverNode(IFileNode* node, QVUIScan* scan, const std::string& destination, RESULT& last) {
+  IRecoveryController* controller = CurrentController(scan);
+  if (controller == nullptr) return;
+  IDataRecovery* object = RecoveryFor(controller, node, scan);
+  if (object == nullptr) {
+    AddFailure(node, "", 0, 0, "no reader for its file system");
+    return;
+  }
+  IFileReader* reader = object->SetRecoverNode(node);
+  {
+    std::lock_guard g(m_mutex);
+    m_pCurrentNode = node;
+    ++m_filesStarted;
+    m_lastDone = 0;
+    m_writeFailed = false;
+  }
+  const std::string path = CreateRecoveryFilePathByNode(node, destination.c_str());
+  if (path.empty()) {
+    CatchExeception::WriteLog("no destination path for %s\n", node->GetFileName() ? node->GetFileName() : "");
+    if (reader != nullptr) reader->Release();
+    AddFailure(node, "", 0, 0);
+    return;
+  }
+  object->SetRecoveryRoot(destination.c_str());
+  last = object->RecoverTo(path.c_str(), this, 0);
+  if (reader != nullptr) reader->Release();
+  CountOutcome(node, path, last, object->LastUnreadableSectors());
+}
+
 RESULT QVUIRecovery::DoRecovery() {
   // A device that hung in the scan gets another chance; unreadable sectors
   // count anew.
   NewReadSession();
-  {
-    std::lock_guard g(m_mutex);
-    m_recoveredSize = 0;
-    m_filesStarted = 0;
-    m_written = 0;
-    m_failed = 0;
-    m_incomplete = 0;
-    m_writtenBytes = 0;
-    m_lastDone = 0;
-    m_failedFiles.clear();
-  }
+  ResetCounts();
   QVUIScan* scan = QVUIScan::instance();
   scan->SetCurrentScanRecoveryCnt(scan->GetCurrentScanRecoveryCnt() + 1);
   const QVTypeMap types = scan->GetTypeMap();
   const std::string destination = GetRecoveryPath();
   RESULT last = 0;
-
   for (auto cat = types.begin(); cat != types.end() && Continued(); ++cat) {
     for (auto it = cat->second.begin(); it != cat->second.end() && Continued(); ++it) {
       IFileNode* node = *it;
       if (node == nullptr || !node->IsNodeShow() || node->GetCheckedStatus() != kChecked) continue;
-      bool noController;
-      {
-        std::lock_guard g(m_mutex);
-        noController = m_pController == nullptr || (scan->IsDeepScan() && m_iDeep == 0);
-      }
-      if (noController) ResetParam();
-      IRecoveryController* controller;
-      {
-        std::lock_guard g(m_mutex);
-        controller = m_pController;
-      }
-      if (controller == nullptr) continue;
-
-      IDataRecovery* object = nullptr;
-      if (controller->thisType() != kControllerQuick) {
-        const auto type = static_cast<_tagSearcherType>(QVCPPPublic::instance()->GetNodeSearcheType(node));
-        object = GetDataRecoveryByType(type);
-      } else {
-        object = scan->GetFileNodeDataRecover(node);
-      }
-      if (object == nullptr) {
-        AddFailure(node, "", 0, 0, "no reader for its file system");
-        continue;
-      }
-      IFileReader* reader = object->SetRecoverNode(node);
-      {
-        std::lock_guard g(m_mutex);
-        m_pCurrentNode = node;
-        ++m_filesStarted;
-        m_lastDone = 0;
-        m_writeFailed = false;
-      }
-      const std::string path = CreateRecoveryFilePathByNode(node, destination.c_str());
-      if (path.empty()) {
-        CatchExeception::WriteLog("no destination path for %s\n", node->GetFileName() ? node->GetFileName() : "");
-        if (reader != nullptr) reader->Release();
-        AddFailure(node, "", 0, 0);
-        continue;
-      }
-      object->SetRecoveryRoot(destination.c_str());
-      last = object->RecoverTo(path.c_str(), this, 0);
-      if (reader != nullptr) reader->Release();
-      const long long size = node->GetFileSize();
-      const long long unreadable = object->LastUnreadableSectors();
-      if (unreadable > 0) {
-        CatchExeception::WriteLog("incomplete: %s (%lld sectors could not be read)\n", path.c_str(), unreadable);
-      }
-      std::uint64_t done;
-      {
-        std::lock_guard g(m_mutex);
-        done = m_lastDone;
-      }
-      const bool whole = size <= 0 || done >= static_cast<std::uint64_t>(size);
-      // An empty file has no data to read: the created file is the whole of it.
-      const bool emptyCreated = size == 0 && result::CodeOf(last) == kRecNoReader;
-      if (unreadable > 0 && result::Succeeded(last)) {
-        std::lock_guard g(m_mutex);
-        ++m_incomplete;
-        ++m_failed;
-        m_failedFiles.push_back(FailedRecovery{
-            TreePath(node), path, std::to_string(unreadable) + " sectors could not be read and stand as zeros"});
-      } else if ((result::Succeeded(last) && whole) || emptyCreated) {
-        std::lock_guard g(m_mutex);
-        ++m_written;
-        m_writtenBytes += size > 0 ? static_cast<std::uint64_t>(size) : 0;
-      } else {
-        AddFailure(node, path, last, done);
-      }
+      RecoverNode(node, scan, destination, last);
     }
   }
-
   SetNeedUIUpdate(1);
   SetStatus(kOpIdle);
   CatchExeception::WriteLog("========Recovery finished!==========\n");

@@ -11,6 +11,7 @@
 #include "core/model/Contracts.h"
 
 class IDataRecovery;
+class QVUIScan;
 
 // A chosen file that was not written whole.
 struct FailedRecovery {
@@ -87,6 +88,15 @@ class QVUIRecovery : public QVUIOperation {
   // Records a chosen file not written whole (`why`, when given, is the reason).
   void AddFailure(IFileNode* node, const std::string& path, RESULT result, std::uint64_t done,
                   const char* why = nullptr);
+  // The steps of a recovery run: the counts emptied; the controller of the
+  // scan (made again when the scan changed); the reader of one file's file
+  // system; one chosen file written (`last` takes the writer's result when
+  // it ran); what became of it counted.
+  void ResetCounts();
+  IRecoveryController* CurrentController(QVUIScan* scan);
+  IDataRecovery* RecoveryFor(IRecoveryController* controller, IFileNode* node, QVUIScan* scan);
+  void RecoverNode(IFileNode* node, QVUIScan* scan, const std::string& destination, RESULT& last);
+  void CountOutcome(IFileNode* node, const std::string& path, RESULT result, long long unreadable);
 };
 
 // Where one found file is written below `destination` (which ends in "/"):

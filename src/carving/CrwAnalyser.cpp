@@ -152,7 +152,7 @@ int CRWAnalyser::CRWRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
 
 int CRWAnalyser::CRWRawFileInfo::bContinue(unsigned char* sector, int sectorSize, long long sectorNumber, long long pos,
                                            const SearchContext& context) {
-  if (context.zeroTailBytes < 9) return 1;
+  if (context.zeroTailBytes < 9) return kWalkNeedsMore;
   const int used = UsedBytes(sector, sectorSize);
   long long tail = 0;
   unsigned size = 0;
@@ -164,7 +164,7 @@ int CRWAnalyser::CRWRawFileInfo::bContinue(unsigned char* sector, int sectorSize
         ByteView(sector, static_cast<std::size_t>(sectorSize)).U32Le(static_cast<std::size_t>(after)) != 0) {
       m_llWalkedEnd += 10;
     }
-    return 0;
+    return kWalkEnded;
   }
   if (sectorNumber >= 2 && context.previousBlockStartSector < sectorNumber) {
     const StreamBytes bytes(sector, sectorSize, context);
@@ -173,11 +173,11 @@ int CRWAnalyser::CRWRawFileInfo::bContinue(unsigned char* sector, int sectorSize
       q = FileCRWAnalyser::FindEnd(bytes.View().Data() + at, 172, tail, size);
       if (q >= 0) {
         m_llWalkedEnd = pos - 86 + q + tail;
-        return 0;
+        return kWalkEnded;
       }
     }
   }
-  return 1;
+  return kWalkNeedsMore;
 }
 
 }  // namespace Kalder

@@ -46,7 +46,7 @@ namespace Kalder {
 
 int DMGAnalyser::DMGRawFileInfo::bContinue(unsigned char* sector, int sectorSize, long long sectorNumber, long long pos,
                                            const SearchContext& context) {
-  if (pos >= 10 * m_llCap) return 0;
+  if (pos >= 10 * m_llCap) return kWalkEnded;
   const ByteView v(sector, static_cast<std::size_t>(sectorSize));
   bool found = sectorSize >= 16 && v.U32Le(sectorSize - 8) == 0 && v.U32Le(sectorSize - 4) == 0 &&
                streammember::FindBytes(sector, sectorSize - 8, "koly", 4) >= 0;
@@ -57,9 +57,9 @@ int DMGAnalyser::DMGRawFileInfo::bContinue(unsigned char* sector, int sectorSize
       found = streammember::FindBytes(bytes.View().Data() + at, sectorSize, "koly", 4) >= 0;
     }
   }
-  if (!found) return 1;
+  if (!found) return kWalkNeedsMore;
   m_llWalkedEnd = pos + sectorSize;
-  return 0;
+  return kWalkEnded;
 }
 
 }  // namespace Kalder

@@ -34,6 +34,93 @@ void CopyText(char* out, std::size_t bound, const unsigned char* value, std::siz
   out[i] = '\0';
 }
 
+// Stores the value of a tag the record keeps; other tags are passed over.
+void StoreTag(ExifState& st, unsigned tag, unsigned format, const unsigned char* value, std::size_t n) {
+  tag_ExifInfo& r = *st.record;
+  auto number = [&] { return EXIF_ConvertAnyFormat(value, static_cast<int>(format)); };
+  switch (tag) {
+    case 0x010F:
+      CopyText(r.CameraMake, 31, value, n);
+      break;
+    case 0x0110:
+      CopyText(r.CameraModel, 39, value, n);
+      break;
+    case 0x9003:
+      CopyText(r.DateTime, 19, value, n);
+      break;
+    case 0x9004:
+      CopyText(r.DateTimeDigitized, 19, value, n);
+      break;
+    case 0x9000:
+      CopyText(r.Version, 4, value, n);
+      break;
+    case 0x0201:
+      r.ThumbnailOffset = static_cast<std::uint32_t>(number());
+      break;
+    case 0x0202:
+      r.ThumbnailSize = static_cast<std::uint32_t>(number());
+      break;
+    case 0x0112:
+      r.Orientation = static_cast<int>(number());
+      break;
+    case 0x829A:
+      r.ExposureTime = static_cast<float>(number());
+      break;
+    case 0x829D:
+      r.ApertureFNumber = static_cast<float>(number());
+      break;
+    case 0x920A:
+      r.FocalLength = static_cast<float>(number());
+      break;
+    case 0x9209:
+      r.Flash = static_cast<int>(number());
+      break;
+    case 0x9207:
+      r.MeteringMode = static_cast<int>(number());
+      break;
+    case 0xA403:
+      r.WhiteBalance = static_cast<int>(number());
+      break;
+    case 0x8827:
+      r.ISOequivalent = static_cast<int>(number());
+      break;
+    case 0x011A:
+      r.XResolution = static_cast<float>(number());
+      break;
+    case 0x011B:
+      r.YResolution = static_cast<float>(number());
+      break;
+    case 0xA002:
+      st.exifImageWidth = number();
+      r.Width = static_cast<int>(number());
+      break;
+    case 0xA003:
+      r.Height = static_cast<int>(number());
+      break;
+    case 0xA20E:
+      r.FocalplaneXRes = static_cast<float>(number());
+      break;
+    case 0xA210: {
+      static constexpr float kUnits[] = {0, 0, 25.4f, 10.0f, 1.0f, 0.001f};
+      const int u = static_cast<int>(number());
+      r.FocalplaneUnits = u >= 0 && u <= 5 ? kUnits[u] : 0;
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+// Where an entry's value lies: in the entry itself when it takes 4 bytes or
+// fewer, else at its offset from `base`; null when that lies outside the block.
+const unsigned char* EntryValue(const ByteView& block, const unsigned char* entry, unsigned long long bytes,
+                                std::size_t base) {
+  if (bytes <= 4) return entry + 8;
+  const unsigned long long at = base + static_cast<unsigned long long>(Get32(entry + 8));
+  if (bytes > block.Size() || at > block.Size() - bytes) return nullptr;
+  return block.Data() + at;
+}
+
 // One directory at `dirStart` (block offset); offsets in entries count from
 // `base` (block offset 6).
 int ProcessDir(const ByteView& block, std::size_t dirStart, std::size_t base, int depth) {
@@ -51,7 +138,6 @@ int ProcessDir(const ByteView& block, std::size_t dirStart, std::size_t base, in
     st.error = "Illegally sized directory";
     return 0;
   }
-  tag_ExifInfo& r = *st.record;
   for (unsigned e = 0; e < count; ++e) {
     const unsigned char* entry = block.Data() + dirStart + 2 + 12 * static_cast<std::size_t>(e);
     const unsigned tag = Get16(entry);
@@ -62,94 +148,19 @@ int ProcessDir(const ByteView& block, std::size_t dirStart, std::size_t base, in
       return 0;
     }
     const unsigned long long bytes = static_cast<unsigned long long>(components) * kUnitSize[format];
-    const unsigned char* value = entry + 8;
-    if (bytes > 4) {
-      const unsigned long long at = base + static_cast<unsigned long long>(Get32(entry + 8));
-      if (bytes > block.Size() || at > block.Size() - bytes) {
-        st.error = "Illegal pointer offset value in EXIF.";
-        return 0;
-      }
-      value = block.Data() + at;
+    const unsigned char* value = EntryValue(block, entry, bytes, base);
+    if (value == nullptr) {
+      st.error = "Illegal pointer offset value in EXIF.";
+      return 0;
     }
     const auto n = static_cast<std::size_t>(bytes);
-    auto number = [&] { return EXIF_ConvertAnyFormat(value, static_cast<int>(format)); };
-    switch (tag) {
-      case 0x010F:
-        CopyText(r.CameraMake, 31, value, n);
-        break;
-      case 0x0110:
-        CopyText(r.CameraModel, 39, value, n);
-        break;
-      case 0x9003:
-        CopyText(r.DateTime, 19, value, n);
-        break;
-      case 0x9004:
-        CopyText(r.DateTimeDigitized, 19, value, n);
-        break;
-      case 0x9000:
-        CopyText(r.Version, 4, value, n);
-        break;
-      case 0x0201:
-        r.ThumbnailOffset = static_cast<std::uint32_t>(number());
-        break;
-      case 0x0202:
-        r.ThumbnailSize = static_cast<std::uint32_t>(number());
-        break;
-      case 0x0112:
-        r.Orientation = static_cast<int>(number());
-        break;
-      case 0x829A:
-        r.ExposureTime = static_cast<float>(number());
-        break;
-      case 0x829D:
-        r.ApertureFNumber = static_cast<float>(number());
-        break;
-      case 0x920A:
-        r.FocalLength = static_cast<float>(number());
-        break;
-      case 0x9209:
-        r.Flash = static_cast<int>(number());
-        break;
-      case 0x9207:
-        r.MeteringMode = static_cast<int>(number());
-        break;
-      case 0xA403:
-        r.WhiteBalance = static_cast<int>(number());
-        break;
-      case 0x8827:
-        r.ISOequivalent = static_cast<int>(number());
-        break;
-      case 0x011A:
-        r.XResolution = static_cast<float>(number());
-        break;
-      case 0x011B:
-        r.YResolution = static_cast<float>(number());
-        break;
-      case 0xA002:
-        st.exifImageWidth = number();
-        r.Width = static_cast<int>(number());
-        break;
-      case 0xA003:
-        r.Height = static_cast<int>(number());
-        break;
-      case 0xA20E:
-        r.FocalplaneXRes = static_cast<float>(number());
-        break;
-      case 0xA210: {
-        static constexpr float kUnits[] = {0, 0, 25.4f, 10.0f, 1.0f, 0.001f};
-        const int u = static_cast<int>(number());
-        r.FocalplaneUnits = u >= 0 && u <= 5 ? kUnits[u] : 0;
-        break;
-      }
-      case 0x8769:
-      case 0xA005: {
-        const unsigned long long sub = base + static_cast<unsigned long long>(Get32(value));
-        if (n >= 4 && sub < block.Size()) ProcessDir(block, static_cast<std::size_t>(sub), base, depth + 1);
-        break;
-      }
-      default:
-        break;
+    if (tag == 0x8769 || tag == 0xA005) {
+      // The Exif and interoperability sub-directories.
+      const unsigned long long sub = base + static_cast<unsigned long long>(Get32(value));
+      if (n >= 4 && sub < block.Size()) ProcessDir(block, static_cast<std::size_t>(sub), base, depth + 1);
+      continue;
     }
+    StoreTag(st, tag, format, value, n);
   }
   return 1;
 }

@@ -33,7 +33,7 @@ int FileRIFFAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) 
   if (sector == nullptr) return 0;
   probe.m_eType = FormType(sector);
   probe.m_llSize = 0;
-  return kRawType3ds;
+  return 1;
 }
 
 bool FileRIFFAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {

@@ -17,20 +17,20 @@ void FLVAnalyser::FLVRawFileInfo::initFLVFileInfoMemValue() {
 
 int FLVAnalyser::FLVRawFileInfo::bContinue(const StreamBytes& bytes, long long pos, long long sectorEnd,
                                            bool startSector) {
-  if (pos >= 10 * m_llCap) return 0;
+  if (pos >= 10 * m_llCap) return kWalkEnded;
   const ByteView& v = bytes.View();
   std::size_t at = 0;
   if (startSector) {
-    if (!bytes.Locate(-pos, 13, at) || v.U8(at + 3) != 1) return 0;
+    if (!bytes.Locate(-pos, 13, at) || v.U8(at + 3) != 1) return kWalkEnded;
     m_llWalk += 9;
-    if (v.U32Be(at + 9) != 0) return 0;
+    if (v.U32Be(at + 9) != 0) return kWalkEnded;
   }
   for (int step = 0; step < 1025; ++step) {
-    if (m_llWalk >= sectorEnd) return 1;
-    if (!bytes.Locate(m_llWalk - pos, 8, at)) return 1;  // carried to the next block
-    if (!m_walk.Step(v.Data() + at, m_llWalk)) return 0;
+    if (m_llWalk >= sectorEnd) return kWalkNeedsMore;
+    if (!bytes.Locate(m_llWalk - pos, 8, at)) return kWalkNeedsMore;  // carried to the next block
+    if (!m_walk.Step(v.Data() + at, m_llWalk)) return kWalkEnded;
   }
-  return 0;
+  return kWalkEnded;
 }
 
 int FLVAnalyser::FLVRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
@@ -40,7 +40,7 @@ int FLVAnalyser::FLVRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
   const long long sectorEnd = pos + sectorSize;
   if (sectorEnd < m_llWalk) return kSizeNeedMore;
   const StreamBytes bytes(sector, sectorSize, context);
-  if (bContinue(bytes, pos, sectorEnd, sectorNumber == m_llStartSector) == 1) return kSizeNeedMore;
+  if (bContinue(bytes, pos, sectorEnd, sectorNumber == m_llStartSector) == kWalkNeedsMore) return kSizeNeedMore;
   if (m_llWalk == 0) return kSizeDone;
   m_llSize = pos < 10 * m_llCap ? m_llWalk : m_llCap;
   m_bEndGuessed = pos >= 10 * m_llCap;

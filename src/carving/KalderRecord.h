@@ -12,7 +12,7 @@ class CKalderRecord : public CStreamRecord {
     long long pos = 0;
     if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeDone;
     if (pos < m_llMinimum + m_llExtra) return kSizeNeedMore;
-    if (bContinue(sector, sectorSize, sectorNumber, pos, context) == 1) return kSizeNeedMore;
+    if (bContinue(sector, sectorSize, sectorNumber, pos, context) == kWalkNeedsMore) return kSizeNeedMore;
     m_llSize = pos < 10 * m_llCap ? m_llWalkedEnd : m_llCap;
     m_bEndGuessed = pos >= 10 * m_llCap;
     streammember::NameRange(*this, streammember::kFormA, sectorNumber);
@@ -20,7 +20,7 @@ class CKalderRecord : public CStreamRecord {
   }
 
  protected:
-  // 1: needs more sectors; 0: the end is known (m_llWalkedEnd, 0 = none).
+  // kWalkNeedsMore, or kWalkEnded when the end is known (m_llWalkedEnd, 0 = none).
   virtual int bContinue(unsigned char* sector, int sectorSize, long long sectorNumber, long long pos,
                         const SearchContext& context) = 0;
 

@@ -77,22 +77,22 @@ int LZHAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
 
 int LZHAnalyser::LZHRawFileInfo::bContinue(unsigned char* sector, int sectorSize, long long sectorNumber, long long pos,
                                            const SearchContext& context) {
-  if (pos >= 10 * m_llCap) return 0;
+  if (pos >= 10 * m_llCap) return kWalkEnded;
   const long long sectorEnd = static_cast<long long>(sectorSize) * (sectorNumber - m_llStartSector + 1);
-  if (m_walk.d >= sectorEnd) return 1;
+  if (m_walk.d >= sectorEnd) return kWalkNeedsMore;
   const StreamBytes bytes(sector, sectorSize, context);
   for (int headers = 0; headers < 1025; ++headers) {
     std::size_t at = 0;
-    if (m_walk.d < 0) return 0;
-    if (!bytes.Locate(m_walk.d - pos, 11, at)) return 1;  // the header arrives later
+    if (m_walk.d < 0) return kWalkEnded;
+    if (!bytes.Locate(m_walk.d - pos, 11, at)) return kWalkNeedsMore;  // the header arrives later
     long long end = 0;
     if (m_walk.Step(bytes.View().Data() + at, end) == 0) {
       m_llWalkedEnd = end;
-      return 0;
+      return kWalkEnded;
     }
-    if (m_walk.d >= sectorEnd) return 1;
+    if (m_walk.d >= sectorEnd) return kWalkNeedsMore;
   }
-  return 1;
+  return kWalkNeedsMore;
 }
 
 }  // namespace Kalder

@@ -20,7 +20,7 @@ int FileMDBAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   const int type = HeaderType(sector);
   if (type == 0) return 0;
   probe.m_eType = type;
-  return kRawType3ds;
+  return 1;
 }
 
 bool FileMDBAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
@@ -46,14 +46,14 @@ namespace RawSpeed {
 int CMDBAnalyser::MDBRawFileInfo::Finish(long long size, long long sectorNumber) {
   m_llSize = size;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-  return kRawType3ds;
+  return kSizeDone;
 }
 
 int CMDBAnalyser::MDBRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                               SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kRawType3gp;
-  if (pos < kPage || pos % kPage != 0) return kRawType3gp;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeNeedMore;
+  if (pos < kPage || pos % kPage != 0) return kSizeNeedMore;
   if (pos > kCap || (!m_bWalking && context.zeroTailBytes >= 9)) {
     m_bEndGuessed = true;
     return Finish(pos, sectorNumber);
@@ -64,12 +64,12 @@ int CMDBAnalyser::MDBRawFileInfo::CalcRawSize(unsigned char* sector, int sectorS
     m_bForeign = true;
     if (pos == kPage) {
       m_bWalking = false;
-      return kRawType3gp;
+      return kSizeNeedMore;
     }
   } else {
     m_iEmptyPages = t == 0 ? m_iEmptyPages + 1 : 0;
   }
-  if (m_iEmptyPages <= 35 && !m_bForeign) return kRawType3gp;
+  if (m_iEmptyPages <= 35 && !m_bForeign) return kSizeNeedMore;
   return Finish(m_iEmptyPages == 0 ? pos : pos - (m_iEmptyPages - 1) * kPage, sectorNumber);
 }
 

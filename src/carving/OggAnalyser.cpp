@@ -24,21 +24,21 @@ int OGGAnalyser::OGGRawFileInfo::Done(int result) {
 }
 
 int OGGAnalyser::OGGRawFileInfo::bContinue(const StreamBytes& bytes, long long pos, long long sectorEnd) {
-  if (pos >= 10 * m_llCap) return 0;
+  if (pos >= 10 * m_llCap) return kWalkEnded;
   const ByteView& v = bytes.View();
   for (int pages = 0; pages < 513; ++pages) {
-    if (m_llWalk >= sectorEnd) return 1;
+    if (m_llWalk >= sectorEnd) return kWalkNeedsMore;
     std::size_t at = 0;
-    if (!bytes.Locate(m_llWalk - pos, 27, at)) return 1;  // the rest is not loaded yet
-    if (!v.Equals(at, "OggS", 4)) return 0;
+    if (!bytes.Locate(m_llWalk - pos, 27, at)) return kWalkNeedsMore;  // the rest is not loaded yet
+    if (!v.Equals(at, "OggS", 4)) return kWalkEnded;
     const unsigned count = v.U8(at + 26);
-    if (count == 0) return 0;
-    if (!bytes.Locate(m_llWalk - pos, 27 + count, at)) return 1;
+    if (count == 0) return kWalkEnded;
+    if (!bytes.Locate(m_llWalk - pos, 27 + count, at)) return kWalkNeedsMore;
     long long body = 0;
     for (unsigned i = 0; i < count; ++i) body += v.U8(at + 27 + i);
     m_llWalk += 27 + count + body;
   }
-  return 0;
+  return kWalkEnded;
 }
 
 int OGGAnalyser::OGGRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
@@ -49,7 +49,7 @@ int OGGAnalyser::OGGRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
   const long long sectorEnd = pos + sectorSize;
   if (m_llWalk != 0 && sectorEnd < m_llWalk) return kSizeNeedMore;
   const StreamBytes bytes(sector, sectorSize, context);
-  if (bContinue(bytes, pos, sectorEnd) == 1) return kSizeNeedMore;
+  if (bContinue(bytes, pos, sectorEnd) == kWalkNeedsMore) return kSizeNeedMore;
   if (m_llWalk == 0) return Done(1);
   m_llSize = pos < 10 * m_llCap ? m_llWalk : m_llCap;
   m_bEndGuessed = pos >= 10 * m_llCap;

@@ -24,7 +24,7 @@ class OGGAnalyser : public IRawFileAnalyser {
 
    private:
     void initOGGFileInfoMemValue();
-    // 1: needs more; 0: the end is found (or the walk stops).
+    // kWalkNeedsMore, or kWalkEnded: the end is found (or the walk stops).
     int bContinue(const StreamBytes& bytes, long long pos, long long sectorEnd);
     int Done(int result);
 

@@ -25,6 +25,12 @@ enum RawSizeStep : int {
   kSizeNeedMore = 2,  // the next sector is needed
 };
 
+// What a streaming member's record walk (its bContinue) answers for one sector.
+enum RecordWalkStep : int {
+  kWalkEnded = 0,      // the end is found, or the walk gives up
+  kWalkNeedsMore = 1,  // the next sector is needed
+};
+
 class CRawFileInfo {
  public:
   // What the searcher knows of the sector being analysed.

@@ -89,17 +89,17 @@ void RM_RMVBAnalyser::RM_RMVBRawFileInfo::initRM_RMVBFileInfoMemValue() {
 int RM_RMVBAnalyser::RM_RMVBRawFileInfo::ChunkWalk(const StreamBytes& bytes, long long pos, long long sectorEnd) {
   const ByteView& v = bytes.View();
   for (int chunks = 0; chunks < 1025; ++chunks) {
-    if (m_llWalk >= sectorEnd) return 1;
+    if (m_llWalk >= sectorEnd) return kWalkNeedsMore;
     std::size_t at = 0;
-    if (!bytes.Locate(m_llWalk - pos, 8, at)) return 1;  // the chunk header arrives later
-    if (!FileRM_RMVBAnalyser::KnownChunk(v.Data() + at)) return 0;
+    if (!bytes.Locate(m_llWalk - pos, 8, at)) return kWalkNeedsMore;  // the chunk header arrives later
+    if (!FileRM_RMVBAnalyser::KnownChunk(v.Data() + at)) return kWalkEnded;
     const long long size = v.U32Be(at + 4);
     if (v.Equals(at, "INDX", 4)) {
-      if (!bytes.Locate(m_llWalk - pos, 20, at)) return 1;
+      if (!bytes.Locate(m_llWalk - pos, 20, at)) return kWalkNeedsMore;
       const long long next = v.U32Be(at + 16);
       if (v.U16Be(at + 8) == 0 && next == 0 && size != 0) {
         m_llWalk += size + 14LL * v.U32Be(at + 10);
-        return 0;
+        return kWalkEnded;
       }
       if (v.U16Be(at + 8) == 0 && next > m_llWalk) {
         m_llWalk = next;
@@ -107,28 +107,29 @@ int RM_RMVBAnalyser::RM_RMVBRawFileInfo::ChunkWalk(const StreamBytes& bytes, lon
       }
       // An index that leads nowhere ends the file after it.
       if (size > 0) m_llWalk += size;
-      return 0;
+      return kWalkEnded;
     }
-    if (size == 0) return 0;
+    if (size == 0) return kWalkEnded;
     m_llWalk += size;
   }
-  return 1;
+  return kWalkNeedsMore;
 }
 
 int RM_RMVBAnalyser::RM_RMVBRawFileInfo::EndSearch(unsigned char* sector, int sectorSize, long long pos,
                                                    long long sectorEnd, const SearchContext& context) {
   if (context.zeroTailBytes >= 8) {
     const long long k = streammember::FindBytes(sector, sectorSize, kClosingIndex, sizeof(kClosingIndex));
-    if (k < 0) return 1;
+    if (k < 0) return kWalkNeedsMore;
     m_llWalk = pos + k + 20;
-    return 0;
+    return kWalkEnded;
   }
   const StreamBytes bytes(sector, sectorSize, context);
   std::size_t at = 0;
-  if (!bytes.Locate(sectorSize - 32, 64, at)) return 1;
-  if (streammember::FindBytes(bytes.View().Data() + at, 64, kClosingIndex, sizeof(kClosingIndex)) < 0) return 1;
+  if (!bytes.Locate(sectorSize - 32, 64, at)) return kWalkNeedsMore;
+  if (streammember::FindBytes(bytes.View().Data() + at, 64, kClosingIndex, sizeof(kClosingIndex)) < 0)
+    return kWalkNeedsMore;
   m_llWalk = sectorEnd;
-  return 0;
+  return kWalkEnded;
 }
 
 int RM_RMVBAnalyser::RM_RMVBRawFileInfo::bContinue(unsigned char* sector, int sectorSize, long long pos,
@@ -137,11 +138,11 @@ int RM_RMVBAnalyser::RM_RMVBRawFileInfo::bContinue(unsigned char* sector, int se
   const StreamBytes bytes(sector, sectorSize, context);
   if (startSector) {
     std::size_t at = 0;
-    if (!bytes.Locate(0, kHeadBytes, at)) return 0;
+    if (!bytes.Locate(0, kHeadBytes, at)) return kWalkEnded;
     m_bRm = !FileRM_RMVBAnalyser::HasVideo(bytes.View().Data() + at, kHeadBytes);
     if (m_bRm) m_llWalk = bytes.View().U32Be(at + 4);
   }
-  if (pos >= 20 * m_llCap) return 0;
+  if (pos >= 20 * m_llCap) return kWalkEnded;
   return m_bRm ? ChunkWalk(bytes, pos, sectorEnd) : EndSearch(sector, sectorSize, pos, sectorEnd, context);
 }
 
@@ -151,7 +152,7 @@ int RM_RMVBAnalyser::RM_RMVBRawFileInfo::CalcRawSize(unsigned char* sector, int 
   if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos)) return kSizeDone;
   const long long sectorEnd = pos + sectorSize;
   if (sectorEnd < m_llWalk) return kSizeNeedMore;
-  if (bContinue(sector, sectorSize, pos, sectorEnd, sectorNumber == m_llStartSector, context) == 1)
+  if (bContinue(sector, sectorSize, pos, sectorEnd, sectorNumber == m_llStartSector, context) == kWalkNeedsMore)
     return kSizeNeedMore;
   if (m_llWalk == 0) return kSizeDone;
   m_llSize = pos < 20 * m_llCap ? m_llWalk : m_llCap;

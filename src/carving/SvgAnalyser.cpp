@@ -27,7 +27,7 @@ int SVGAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
   if (sector == nullptr) return 0;
   if (const int type = JudeGpxAndPlist(sector)) {
     probe.m_eType = type;
-    return kRawType3ds;
+    return 1;
   }
   static constexpr char kDeclaration[] = "<?xml version=\"";
   if (std::memcmp(sector, kDeclaration, 15) == 0 || std::memcmp(sector + 3, kDeclaration, 15) == 0) {
@@ -35,22 +35,22 @@ int SVGAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
     for (const char* form : kSvgForms) {
       if (text.find(form) != std::string::npos) {
         probe.m_eType = kRawTypeSvg;
-        return kRawType3ds;
+        return 1;
       }
     }
     if (text.find("=\"Evernote") != std::string::npos) {
       probe.m_eType = kRawTypeEnex;
-      return kRawType3ds;
+      return 1;
     }
     if (text.find("csl") != std::string::npos) {
       probe.m_eType = kRawTypeCsl;
-      return kRawType3ds;
+      return 1;
     }
     return 0;
   }
   if (std::memcmp(sector, kOtherForm, 4) == 0 || std::memcmp(sector, "<svg ", 5) == 0) {
     probe.m_eType = kRawTypeSvg;
-    return kRawType3ds;
+    return 1;
   }
   return 0;
 }
@@ -68,9 +68,9 @@ int SVGAnalyser::SVGRawFileInfo::GpxAndPlistSize(unsigned char* sector, int sect
     m_llSize = pos;
     m_bEndGuessed = true;
     streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-    return kRawType3ds;
+    return kSizeDone;
   }
-  if (context.zeroTailBytes < 8) return kRawType3gp;
+  if (context.zeroTailBytes < 8) return kSizeNeedMore;
   using BruteForce::RawUtility;
   const int gpx = RawUtility::FindMagicInBuffer(sector, sectorSize, context.zeroTailBytes,
                                                 reinterpret_cast<const unsigned char*>("</gpx>"), 6);
@@ -79,7 +79,7 @@ int SVGAnalyser::SVGRawFileInfo::GpxAndPlistSize(unsigned char* sector, int sect
   m_llSize = pos + (gpx + plist != 0 ? gpx + plist : sectorSize) + 3;
   m_bEndGuessed = gpx + plist == 0;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-  return kRawType3ds;
+  return kSizeDone;
 }
 
 int SVGAnalyser::SVGRawFileInfo::SvgOtherVerRawSize(const StreamBytes& bytes, long long pos, long long sectorNumber) {
@@ -87,19 +87,19 @@ int SVGAnalyser::SVGRawFileInfo::SvgOtherVerRawSize(const StreamBytes& bytes, lo
   if (!bytes.Locate(kOtherFormSizeAt - pos, 4, at)) {
     if (pos > kOtherFormSizeAt) {
       m_llSize = 0;  // the size field was never loaded: the device reader decides
-      return kRawType3ds;
+      return kSizeDone;
     }
-    return kRawType3gp;
+    return kSizeNeedMore;
   }
   const long long size = static_cast<long long>(bytes.View().U32Le(at)) + 1152;
   m_llSize = size <= m_llCap ? size : 0;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-  return kRawType3ds;
+  return kSizeDone;
 }
 
 int SVGAnalyser::SVGRawFileInfo::bContinue(unsigned char* sector, int sectorSize, long long pos, long long sectorNumber,
                                            const SearchContext& context) {
-  if (sector[sectorSize - 1] != 0 || sector[sectorSize - 2] != 0) return kRawType3ds;
+  if (sector[sectorSize - 1] != 0 || sector[sectorSize - 2] != 0) return kWalkNeedsMore;
   bool found = streammember::FindBytes(sector, sectorSize, "</", 2) >= 0;
   if (!found && context.previousBlockStartSector + 1 < sectorNumber) {
     const StreamBytes bytes(sector, sectorSize, context);
@@ -109,15 +109,15 @@ int SVGAnalyser::SVGRawFileInfo::bContinue(unsigned char* sector, int sectorSize
       found = streammember::FindBytes(bytes.View().Data() + at, sectorSize + half, "</", 2) >= 0;
     }
   }
-  if (!found) return kRawType3ds;
+  if (!found) return kWalkNeedsMore;
   m_llWalkedEnd = pos + BruteForce::RawUtility::Binary_Compare(sector, sectorSize) + 2;
-  return 0;
+  return kWalkEnded;
 }
 
 int SVGAnalyser::SVGRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                                              SearchContext& context) {
   long long pos = 0;
-  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos) || sectorSize < 4) return kRawType3ds;
+  if (!streammember::SectorOffset(*this, sector, sectorSize, sectorNumber, pos) || sectorSize < 4) return kSizeDone;
   if (m_bFirst) {
     m_bFirst = false;
     m_bOtherForm = std::memcmp(sector, kOtherForm, 4) == 0;
@@ -132,7 +132,7 @@ int SVGAnalyser::SVGRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
     if (closed >= 0) {
       m_llSize = pos + closed;
       streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-      return kRawType3ds;
+      return kSizeDone;
     }
   }
   if (m_eType == kRawTypeGpx || m_eType == kRawTypePlist)
@@ -141,12 +141,12 @@ int SVGAnalyser::SVGRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
   if (pos >= m_llCap) {
     m_llSize = m_llCap;
     streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-    return kRawType3ds;
+    return kSizeDone;
   }
-  if (bContinue(sector, sectorSize, pos, sectorNumber, context) == 1) return kRawType3gp;
+  if (bContinue(sector, sectorSize, pos, sectorNumber, context) == kWalkNeedsMore) return kSizeNeedMore;
   m_llSize = m_llWalkedEnd;
   streammember::NameRange(*this, streammember::kFormA, sectorNumber);
-  return kRawType3ds;
+  return kSizeDone;
 }
 
 }  // namespace Kalder

@@ -23,7 +23,7 @@ class SVGAnalyser : public IRawFileAnalyser {
     int GpxAndPlistSize(unsigned char* sector, int sectorSize, long long pos, long long sectorNumber,
                         const SearchContext& context);
     int SvgOtherVerRawSize(const StreamBytes& bytes, long long pos, long long sectorNumber);
-    // 1: needs more; 0: the end is found.
+    // kWalkNeedsMore, or kWalkEnded: the end is found.
     int bContinue(unsigned char* sector, int sectorSize, long long pos, long long sectorNumber,
                   const SearchContext& context);
 

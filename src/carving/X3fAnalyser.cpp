@@ -57,17 +57,17 @@ namespace Kalder {
 
 int X3FAnalyser::X3FRawFileInfo::bContinue(unsigned char* sector, int sectorSize, long long sectorNumber, long long pos,
                                            const SearchContext& context) {
-  if (pos >= m_llCap) return 0;
+  if (pos >= m_llCap) return kWalkEnded;
   const ByteView v(sector, static_cast<std::size_t>(sectorSize));
   if (v.Equals(static_cast<std::size_t>(sectorSize - 4), "SECd", 4)) {
     m_llWalkedEnd = pos + sectorSize;
-    return 0;
+    return kWalkEnded;
   }
-  if (v.U32Le(static_cast<std::size_t>(sectorSize - 4)) != 0) return 1;
+  if (v.U32Le(static_cast<std::size_t>(sectorSize - 4)) != 0) return kWalkNeedsMore;
   long long k = streammember::FindBytes(sector, sectorSize, "SECd", 4);
   if (k >= 0) {
     m_llWalkedEnd = pos + k + kDirectoryTail;
-    return 0;
+    return kWalkEnded;
   }
   if (context.previousBlockStartSector + 1 < sectorNumber) {
     const StreamBytes bytes(sector, sectorSize, context);
@@ -77,11 +77,11 @@ int X3FAnalyser::X3FRawFileInfo::bContinue(unsigned char* sector, int sectorSize
       k = streammember::FindBytes(bytes.View().Data() + at, sectorSize + half, "SECd", 4);
       if (k >= 0) {
         m_llWalkedEnd = pos + k - half + kDirectoryTail;
-        return 0;
+        return kWalkEnded;
       }
     }
   }
-  return 1;
+  return kWalkNeedsMore;
 }
 
 }  // namespace Kalder

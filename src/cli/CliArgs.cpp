@@ -191,6 +191,95 @@ bool CheckCombination(const Options& o, std::string& error) {
   return true;
 }
 
+// The command word, into `out.command`; false with `error` for an unknown one.
+bool ParseCommand(const std::string& cmd, Options& out, std::string& error) {
+  static const std::map<std::string, Command> kCommands = {
+      {"devices", Command::kDevices}, {"scan", Command::kScan},   {"recover", Command::kRecover},
+      {"load", Command::kLoad},       {"image", Command::kImage},
+  };
+  const auto it = kCommands.find(cmd);
+  if (it == kCommands.end()) {
+    error = "unknown command '" + cmd + "'";
+    return false;
+  }
+  out.command = it->second;
+  return true;
+}
+
+// The value after the option at `i` (then `i` points at the value).
+bool TakeValue(const std::vector<std::string>& args, std::size_t& i, std::string& into, std::string& error) {
+  if (i + 1 >= args.size()) {
+    error = "missing value after " + args[i];
+    return false;
+  }
+  into = args[++i];
+  return true;
+}
+
+bool ParseVolume(const std::string& v, Options& out, std::string& error) {
+  char* end = nullptr;
+  const long n = std::strtol(v.c_str(), &end, 10);
+  if (v.empty() || *end != 0 || n < 0 || n > 100000) {
+    error = "--volume needs a number, not '" + v + "'";
+    return false;
+  }
+  out.volume = static_cast<int>(n);
+  return true;
+}
+
+bool LooksLikeOption(const std::string& a) { return !a.empty() && a[0] == '-'; }
+
+// One argument after the command (with its value, which moves `i` on);
+// false with `error` for one the command does not take.
+bool TakeArgument(const std::vector<std::string>& args, std::size_t& i, Options& out, std::string& error) {
+  const std::string& a = args[i];
+  std::string v;
+  if (a == "--json") {
+    out.json = true;
+  } else if (out.command == Command::kDevices) {
+    error = "unexpected argument '" + a + "'";
+    return false;
+  } else if (out.command == Command::kImage && a != "--volume" && a != "--to" && a != "--qdi" && LooksLikeOption(a)) {
+    error = "unknown option '" + a + "'";
+    return false;
+  } else if (a == "--qdi" && out.command == Command::kImage) {
+    out.qdi = true;
+  } else if (a == "--deep") {
+    out.deep = true;
+  } else if (a == "--disk") {
+    out.disk = true;
+  } else if (a == "--volume") {
+    return TakeValue(args, i, v, error) && ParseVolume(v, out, error);
+  } else if (a == "--types") {
+    if (!TakeValue(args, i, v, error) || !ParseTypes(v, out.types, error)) {
+      if (error.empty()) error = "--types needs a list";
+      return false;
+    }
+  } else if (a == "--save" && out.command == Command::kScan) {
+    return TakeValue(args, i, out.saveTo, error);
+  } else if (a == "--image" && (out.command == Command::kLoad || out.command == Command::kRecover)) {
+    return TakeValue(args, i, out.image, error);
+  } else if (out.command == Command::kLoad && LooksLikeOption(a)) {
+    error = "unknown option '" + a + "'";
+    return false;
+  } else if (a == "--to" && (out.command == Command::kRecover || out.command == Command::kImage)) {
+    return TakeValue(args, i, out.destination, error);
+  } else if (a == "--match" && out.command == Command::kRecover) {
+    return TakeValue(args, i, out.match, error);
+  } else if (a == "--result" && out.command == Command::kRecover) {
+    return TakeValue(args, i, out.result, error);
+  } else if (LooksLikeOption(a)) {
+    error = "unknown option '" + a + "'";
+    return false;
+  } else if (out.source.empty()) {
+    out.source = a;
+  } else {
+    error = "unexpected argument '" + a + "'";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ParseArguments(const std::vector<std::string>& args, Options& out, std::string& error) {
@@ -202,91 +291,15 @@ bool ParseArguments(const std::vector<std::string>& args, Options& out, std::str
     out.command = Command::kVersion;
     return true;
   }
-  if (cmd == "devices")
-    out.command = Command::kDevices;
-  else if (cmd == "scan")
-    out.command = Command::kScan;
-  else if (cmd == "recover")
-    out.command = Command::kRecover;
-  else if (cmd == "load")
-    out.command = Command::kLoad;
-  else if (cmd == "image")
-    out.command = Command::kImage;
-  else {
-    error = "unknown command '" + cmd + "'";
-    return false;
-  }
-
-  auto value = [&](std::size_t& i, std::string& into) {
-    if (i + 1 >= args.size()) {
-      error = "missing value after " + args[i];
-      return false;
-    }
-    into = args[++i];
-    return true;
-  };
-
+  if (!ParseCommand(cmd, out, error)) return false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--help" || args[i] == "-h") {
       out.help = true;
       return true;
     }
   }
-
   for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    std::string v;
-    if (a == "--json") {
-      out.json = true;
-    } else if (out.command == Command::kDevices) {
-      error = "unexpected argument '" + a + "'";
-      return false;
-    } else if (out.command == Command::kImage && a != "--volume" && a != "--to" && a != "--qdi" && !a.empty() &&
-               a[0] == '-') {
-      error = "unknown option '" + a + "'";
-      return false;
-    } else if (a == "--qdi" && out.command == Command::kImage) {
-      out.qdi = true;
-    } else if (a == "--deep") {
-      out.deep = true;
-    } else if (a == "--disk") {
-      out.disk = true;
-    } else if (a == "--volume") {
-      if (!value(i, v)) return false;
-      char* end = nullptr;
-      const long n = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end != 0 || n < 0 || n > 100000) {
-        error = "--volume needs a number, not '" + v + "'";
-        return false;
-      }
-      out.volume = static_cast<int>(n);
-    } else if (a == "--types") {
-      if (!value(i, v) || !ParseTypes(v, out.types, error)) {
-        if (error.empty()) error = "--types needs a list";
-        return false;
-      }
-    } else if (a == "--save" && out.command == Command::kScan) {
-      if (!value(i, out.saveTo)) return false;
-    } else if (a == "--image" && (out.command == Command::kLoad || out.command == Command::kRecover)) {
-      if (!value(i, out.image)) return false;
-    } else if (out.command == Command::kLoad && !a.empty() && a[0] == '-') {
-      error = "unknown option '" + a + "'";
-      return false;
-    } else if (a == "--to" && (out.command == Command::kRecover || out.command == Command::kImage)) {
-      if (!value(i, out.destination)) return false;
-    } else if (a == "--match" && out.command == Command::kRecover) {
-      if (!value(i, out.match)) return false;
-    } else if (a == "--result" && out.command == Command::kRecover) {
-      if (!value(i, out.result)) return false;
-    } else if (!a.empty() && a[0] == '-') {
-      error = "unknown option '" + a + "'";
-      return false;
-    } else if (out.source.empty()) {
-      out.source = a;
-    } else {
-      error = "unexpected argument '" + a + "'";
-      return false;
-    }
+    if (!TakeArgument(args, i, out, error)) return false;
   }
   return CheckCombination(out, error);
 }

@@ -46,6 +46,50 @@ long long ParentFromFileNames(const CNTFSMultiFileRecord& record) {
   return -1;
 }
 
+namespace {
+
+// The unnamed $DATA of a record: its resident value or the runs of every
+// extent. `size` becomes the size the stream gives (bounded by its
+// clusters); `attribute` gains its compressed and encrypted flags.
+std::unique_ptr<IDataRunList> ReadUnnamedData(const CNTFSMultiFileRecord& record, long long clusterBytes,
+                                              long long& size, unsigned& attribute) {
+  using AT = CNTFSFileRecordAttribute;
+  CNTFSDataRunList runs;
+  std::unique_ptr<IDataRunList> extents;
+  for (int i = 0; i < 256; ++i) {
+    std::size_t offset = 0;
+    RecordPosition holder;
+    const ByteView d = record.FindAttibute(kData, i, &offset, &holder);
+    if (d.Size() == 0) break;
+    if (AT::IsNamed(d)) continue;
+    if (AT::IsCompressed(d)) attribute |= kNtfsAttrCompressed;
+    if (AT::IsEncrypted(d)) attribute |= kNtfsAttrEncrypted;
+    if (AT::IsResident(d)) {
+      if (AT::ResidentValue(d).Size() != AT::GetLengthOfAttribute(d)) break;
+      auto list = std::make_unique<CResidentNTFSDataRunList>();
+      list->InitList(holder.sector, 1, static_cast<unsigned>(holder.offset + offset + AT::GetOffsetToAttribute(d)));
+      size = AT::GetLengthOfAttribute(d);
+      return list;
+    }
+    const long long startVcn = AT::GetStartVCN(d);
+    runs.AddDataRunsfromBuffer(AT::DataRunsBuffer(d), startVcn);
+    const long long real = AT::GetRealSizeOfAttribute(d);
+    if (startVcn == 0 && (size <= 0 || size < real)) size = real;
+  }
+  runs.Sort();
+  long long clusters = 0;
+  extents.reset(BuildNonResidentDataRunListfromNTFSDataRunList(runs, clusters));
+  if (size < 0) size = 0;
+  long long all = 0;
+  if (clusterBytes > 0 && clusterBytes % 512 == 0 && !__builtin_mul_overflow(clusterBytes, clusters, &all)) {
+    if (size > all) size = all;
+    if (size == 0 && all != 0) size = all;
+  }
+  return extents;
+}
+
+}  // namespace
+
 std::unique_ptr<CNTFSFileProperties> CNTFSFilePropertiesBuilder::BuildFileProperties(const RecordPosition& place,
                                                                                      const CNTFSMultiFileRecord& record,
                                                                                      long long clusterBytes,
@@ -93,44 +137,7 @@ std::unique_ptr<CNTFSFileProperties> CNTFSFilePropertiesBuilder::BuildFileProper
   props->SetRecordBytes(static_cast<int>(record.Base().GetLength()));
   if (!record.IsinUse()) props->SetState(kNtfsStateDeleted);
 
-  // Unnamed $DATA: resident value or the runs of every extent.
-  using AT = CNTFSFileRecordAttribute;
-  CNTFSDataRunList runs;
-  std::unique_ptr<IDataRunList> extents;
-  bool resident = false;
-  for (int i = 0; i < 256; ++i) {
-    std::size_t offset = 0;
-    RecordPosition holder;
-    const ByteView d = record.FindAttibute(kData, i, &offset, &holder);
-    if (d.Size() == 0) break;
-    if (AT::IsNamed(d)) continue;
-    if (AT::IsCompressed(d)) attribute |= kNtfsAttrCompressed;
-    if (AT::IsEncrypted(d)) attribute |= kNtfsAttrEncrypted;
-    if (AT::IsResident(d)) {
-      if (AT::ResidentValue(d).Size() != AT::GetLengthOfAttribute(d)) break;
-      auto list = std::make_unique<CResidentNTFSDataRunList>();
-      list->InitList(holder.sector, 1, static_cast<unsigned>(holder.offset + offset + AT::GetOffsetToAttribute(d)));
-      extents = std::move(list);
-      size = AT::GetLengthOfAttribute(d);
-      resident = true;
-      break;
-    }
-    const long long startVcn = AT::GetStartVCN(d);
-    runs.AddDataRunsfromBuffer(AT::DataRunsBuffer(d), startVcn);
-    const long long real = AT::GetRealSizeOfAttribute(d);
-    if (startVcn == 0 && (size <= 0 || size < real)) size = real;
-  }
-  if (!resident) {
-    runs.Sort();
-    long long clusters = 0;
-    extents.reset(BuildNonResidentDataRunListfromNTFSDataRunList(runs, clusters));
-    if (size < 0) size = 0;
-    long long all = 0;
-    if (clusterBytes > 0 && clusterBytes % 512 == 0 && !__builtin_mul_overflow(clusterBytes, clusters, &all)) {
-      if (size > all) size = all;
-      if (size == 0 && all != 0) size = all;
-    }
-  }
+  std::unique_ptr<IDataRunList> extents = ReadUnnamedData(record, clusterBytes, size, attribute);
   if (extents) props->SetDataRunList(extents.get());
   if ((attribute & kNtfsAttrCompressed) && (attribute & kNtfsAttrEncrypted)) attribute &= ~kNtfsAttrCompressed;
   props->SetAttribute(attribute);

@@ -99,6 +99,7 @@ ScanOutcome ScanSource(const Source& source, const std::string& name) {
   const auto draw = [&] {
     double percent = 0;
     std::uint64_t files = 0;
+    // Its time-left text is set aside: the line shows its own rate and time left.
     (void)QVUIController::GetScanProgress(percent, files);
     if (stoppedAt) percent = std::min(percent, *stoppedAt);
     shown = percent;

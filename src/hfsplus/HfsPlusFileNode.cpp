@@ -150,6 +150,8 @@ void CHFSPlusFileNode::BuildFileDataRun(const HFSPlusForkData& fork, std::uint8_
   options.useHarvested = true;
   options.missingIsError = false;
   const std::uint32_t fileID = m_u32ContentId;
+  // Whatever the chain's result, the file keeps the extents found before a
+  // broken record: what can still be read is recovered.
   (void)BuildExtentChain(m_pVolume, fileID, fork, options, extents);
   auto* list = new CDataRunList();
   for (const auto& e : extents) {

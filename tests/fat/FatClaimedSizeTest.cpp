@@ -11,6 +11,7 @@
 
 #include "FatScanHarness.h"
 #include "core/model/FileNode.h"
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -49,9 +50,8 @@ struct ClaimCase {
 class FatClaimedSize : public ::testing::TestWithParam<ClaimCase> {};
 
 TEST_P(FatClaimedSize, IsCutToWhatTheClustersHoldAndMarkedDamaged) {
-  for (const char* tool : {"mkfs.vfat", "mcopy", "mdel"}) {
-    if (!testsupport::HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed";
-  }
+  const testsupport::Lack missing = testsupport::MissingTool({"mkfs.vfat", "mcopy", "mdel"});
+  if (!missing.empty()) QUARNEL_SKIP_LACK(missing);
   testsupport::TempDir dir;
   const std::string image = dir.File("fat16.img");
   const std::string payload = dir.File("payload.bin");

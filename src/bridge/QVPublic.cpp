@@ -205,8 +205,9 @@ std::string QVUIPublic::GetFileSystemStrByType(int searcherType) {
 }
 
 QVCPPPublic* QVCPPPublic::instance() {
-  static QVCPPPublic object;
-  return &object;
+  // Never destroyed: a job or polling thread may still use it at exit.
+  static QVCPPPublic* object = new QVCPPPublic();
+  return object;
 }
 
 IFilesystemNode* QVCPPPublic::GetFileSystemNode(IFileNode* node) {

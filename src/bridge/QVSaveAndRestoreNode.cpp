@@ -114,8 +114,9 @@ void QueryUpdateUI(QVUIOperation* operation, int kind, std::uint64_t op, const s
 }  // namespace
 
 QVSaveAndRestoreNodeOperate* QVSaveAndRestoreNodeOperate::instance() {
-  static QVSaveAndRestoreNodeOperate operation;
-  return &operation;
+  // Never destroyed: a job or polling thread may still use it at exit.
+  static QVSaveAndRestoreNodeOperate* operation = new QVSaveAndRestoreNodeOperate();
+  return operation;
 }
 
 void QVSaveAndRestoreNodeOperate::UpdateProgress(_PROGRESS_INFO* info) {

@@ -35,8 +35,9 @@ struct QVUIDeviceData::DeviceSet {
 };
 
 QVUIDeviceData* QVUIDeviceData::instance() {
-  static QVUIDeviceData object;
-  return &object;
+  // Never destroyed: a job or polling thread may still use it at exit.
+  static QVUIDeviceData* object = new QVUIDeviceData();
+  return object;
 }
 
 QVUIDeviceData::QVUIDeviceData() = default;

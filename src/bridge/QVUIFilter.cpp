@@ -12,8 +12,9 @@ void QVUIFilter::InitFileTypes() {
 }
 
 QVUIFilter* QVUIFilter::instance() {
-  static QVUIFilter object;
-  return &object;
+  // Never destroyed: a job or polling thread may still use it at exit.
+  static QVUIFilter* object = new QVUIFilter();
+  return object;
 }
 
 QVUIFilter::QVUIFilter() {

@@ -46,8 +46,9 @@ std::string Parent(const std::string& path) {
 }  // namespace
 
 QVUIRecovery* QVUIRecovery::instance() {
-  static QVUIRecovery object;
-  return &object;
+  // Never destroyed: a job or polling thread may still use it at exit.
+  static QVUIRecovery* object = new QVUIRecovery();
+  return object;
 }
 
 QVUIRecovery::QVUIRecovery() { ResetParam(); }

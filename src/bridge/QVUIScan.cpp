@@ -61,8 +61,9 @@ void QVNotifyUIUpdateData(int final) {
 }
 
 QVUIScan* QVUIScan::instance() {
-  static QVUIScan object;
-  return &object;
+  // Never destroyed: a job or polling thread may still use it at exit.
+  static QVUIScan* object = new QVUIScan();
+  return object;
 }
 
 QVUIScan::QVUIScan() = default;

@@ -15,15 +15,25 @@ truncate -s 64M "$I"
 mkntfs -F -Q -q -c 4096 "$I" >/dev/null 2>&1
 mkdir -p "$M" "$S"
 trap 'if mountpoint -q "$M"; then umount "$M" 2>/dev/null || fusermount -u "$M" 2>/dev/null; fi; rmdir "$M" 2>/dev/null; true' EXIT
-pat() { python3 -c "import sys;n=int(sys.argv[1]);s=int(sys.argv[2]);sys.stdout.buffer.write(bytes(((i*7+s*13+(i>>8)*3)&255) for i in range(n)))" $1 $2; }
+# Writes the deterministic sources in one interpreter: the lines read from
+# stdin are "size seed path".
+pats() { python3 -c "
+import sys
+for line in sys.stdin:
+    n, s, path = line.rstrip('\\n').split(' ', 2)
+    n, s = int(n), int(s)
+    open(path, 'wb').write(bytes(((i*7+s*13+(i>>8)*3)&255) for i in range(n)))
+"; }
 mnt() { ntfs-3g "$I" "$M"; }
 umnt() { sync; umount "$M"; }
 )SH";
 
 constexpr const char* kReformat = R"SH(
 mkdir -p "$S/Top/Sub"
-for i in $(seq -w 0 39); do pat $((3000 + 10#$i * 517)) $((10#$i + 1)) > "$S/Top/Sub/sub$i.bin"; done
-for i in $(seq -w 0 39); do pat $((2000 + 10#$i * 301)) $((10#$i + 50)) > "$S/root$i.bin"; done
+for i in $(seq -w 0 39); do
+  echo "$((3000 + 10#$i * 517)) $((10#$i + 1)) $S/Top/Sub/sub$i.bin"
+  echo "$((2000 + 10#$i * 301)) $((10#$i + 50)) $S/root$i.bin"
+done | pats
 mnt
 mkdir -p "$M/Top/Sub"
 cp "$S"/Top/Sub/*.bin "$M/Top/Sub/"
@@ -35,7 +45,10 @@ mkntfs -F -Q -q -c 4096 "$I" >/dev/null 2>&1
 // Copies the $MFT's clusters to cluster $3 (which must be unused) and makes
 // the copy's own record name it as one run there.
 constexpr const char* kTwoMft = R"SH(
-for i in $(seq -w 0 9); do pat $((5000 + 10#$i * 700)) $((10#$i + 100)) > "$S/a$i.bin"; pat $((6000 + 10#$i * 900)) $((10#$i + 200)) > "$S/b$i.bin"; done
+for i in $(seq -w 0 9); do
+  echo "$((5000 + 10#$i * 700)) $((10#$i + 100)) $S/a$i.bin"
+  echo "$((6000 + 10#$i * 900)) $((10#$i + 200)) $S/b$i.bin"
+done | pats
 mnt
 cp "$S"/a*.bin "$M/"
 umnt
@@ -81,8 +94,10 @@ umnt
 
 constexpr const char* kMany = R"SH(
 mkdir -p "$S/Many"
-for i in $(seq -w 0 59); do pat $((1500 + 10#$i * 211)) $((10#$i + 7)) > "$S/Many/a file with a long name number $i.bin"; done
-for i in $(seq -w 0 4); do pat $((9000 + 10#$i * 1000)) $((10#$i + 90)) > "$S/root$i.bin"; done
+{
+  for i in $(seq -w 0 59); do echo "$((1500 + 10#$i * 211)) $((10#$i + 7)) $S/Many/a file with a long name number $i.bin"; done
+  for i in $(seq -w 0 4); do echo "$((9000 + 10#$i * 1000)) $((10#$i + 90)) $S/root$i.bin"; done
+} | pats
 mnt
 mkdir -p "$M/Many"
 cp "$S"/Many/*.bin "$M/Many/"

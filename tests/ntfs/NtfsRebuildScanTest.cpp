@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <set>
 
 #include "core/model/FileNode.h"
 #include "core/recovery/DataRecovery.h"
@@ -34,12 +36,6 @@ class NtfsRebuild : public ::testing::Test {
     s_missing = testsupport::MissingTool({"sfdisk"});
     if (!s_missing.empty()) return;
     s_dir = new testsupport::TempDir();
-    if (!MakeReformattedVolume(s_dir->File("reformat.img"), s_dir->File("reformat")) ||
-        !MakeTwoMftVolume(s_dir->File("two.img"), s_dir->File("two"), kCopyCluster) ||
-        !MakeManyFilesVolume(s_dir->File("a.img"), s_dir->File("a")) ||
-        !MakeManyFilesVolume(s_dir->File("b.img"), s_dir->File("b")) || !MakeWipedDisk()) {
-      s_failure = "the test images could not be made";
-    }
   }
   static void TearDownTestSuite() {
     s_scans.clear();
@@ -48,7 +44,23 @@ class NtfsRebuild : public ::testing::Test {
   }
   void SetUp() override {
     if (!s_missing.empty()) QUARNEL_SKIP_LACK(s_missing);
-    ASSERT_TRUE(s_failure.empty()) << s_failure;
+  }
+
+  // Makes the image a test scans, once per run: ctest runs every test in a
+  // process of its own, so each makes only what it reads.
+  static bool Made(const std::string& image) {
+    if (s_made.count(image)) return true;
+    bool ok = false;
+    if (image == "reformat.img") {
+      ok = MakeReformattedVolume(s_dir->File(image), s_dir->File("reformat"));
+    } else if (image == "two.img") {
+      ok = MakeTwoMftVolume(s_dir->File(image), s_dir->File("two"), kCopyCluster);
+    } else if (image == "disk.img") {
+      ok = MakeManyFilesVolume(s_dir->File("a.img"), s_dir->File("a")) &&
+           MakeManyFilesVolume(s_dir->File("b.img"), s_dir->File("b")) && MakeWipedDisk();
+    }
+    if (ok) s_made.insert(image);
+    return ok;
   }
 
   // Two volumes on a disk; the table, the second volume's boot sectors, its
@@ -84,7 +96,13 @@ class NtfsRebuild : public ::testing::Test {
     return true;
   }
 
-  static ScanRun& ScanOf(const std::string& image) {
+  // The scan of a made image; null (with a failure) when a present tool
+  // could not make it.
+  static ScanRun* ScanOf(const std::string& image) {
+    if (!Made(image)) {
+      ADD_FAILURE() << "the test image " << image << " could not be made";
+      return nullptr;
+    }
     auto it = s_scans.find(image);
     if (it == s_scans.end()) {
       Scanned s;
@@ -92,7 +110,7 @@ class NtfsRebuild : public ::testing::Test {
       s.run = Scan(*s.device, kControllerWholeDisk);
       it = s_scans.emplace(image, std::move(s)).first;
     }
-    return *it->second.run;
+    return it->second.run.get();
   }
 
   static IFileNode* Node(ScanRun& run, const std::string& path) {
@@ -112,13 +130,13 @@ class NtfsRebuild : public ::testing::Test {
   }
 
   static testsupport::Lack s_missing;
-  static std::string s_failure;  // a present tool failed
+  static std::set<std::string> s_made;
   static testsupport::TempDir* s_dir;
   static std::map<std::string, Scanned> s_scans;
 };
 
 testsupport::Lack NtfsRebuild::s_missing;
-std::string NtfsRebuild::s_failure;
+std::set<std::string> NtfsRebuild::s_made;
 testsupport::TempDir* NtfsRebuild::s_dir = nullptr;
 std::map<std::string, Scanned> NtfsRebuild::s_scans;
 
@@ -129,7 +147,9 @@ std::string Two(int i) { return (i < 10 ? "0" : "") + std::to_string(i); }
 // The old records of Sub and its files lie past the new, smaller $MFT; they
 // come back at their paths and recover as they were written.
 TEST_F(NtfsRebuild, QuickReformatKeepsSubAndItsFiles) {
-  ScanRun& run = ScanOf("reformat.img");
+  ScanRun* scanned = ScanOf("reformat.img");
+  ASSERT_NE(scanned, nullptr);
+  ScanRun& run = *scanned;
   IFileNode* sub = Node(run, "0:Top/Sub");
   ASSERT_NE(sub, nullptr);
   EXPECT_NE(sub->IsDirectory(), 0);
@@ -147,7 +167,9 @@ TEST_F(NtfsRebuild, QuickReformatKeepsSubAndItsFiles) {
 // The files of the copy of $MFT made before the a-files were replaced come
 // back from its own tree beside the live b-files.
 TEST_F(NtfsRebuild, EveryMftOfAVolumeGivesItsOwnTree) {
-  ScanRun& run = ScanOf("two.img");
+  ScanRun* scanned = ScanOf("two.img");
+  ASSERT_NE(scanned, nullptr);
+  ScanRun& run = *scanned;
   for (int i = 0; i < 10; ++i) {
     const std::string n = std::to_string(i);
     IFileNode* a = Node(run, "0:a" + n + ".bin");
@@ -164,7 +186,9 @@ TEST_F(NtfsRebuild, EveryMftOfAVolumeGivesItsOwnTree) {
 // placed by its folder's index records and its files are read from the FILE
 // records found inside it.
 TEST_F(NtfsRebuild, WipedVolumeIsRebuiltFromIndexRecords) {
-  ScanRun& run = ScanOf("disk.img");
+  ScanRun* scanned = ScanOf("disk.img");
+  ASSERT_NE(scanned, nullptr);
+  ScanRun& run = *scanned;
   std::unique_ptr<IDataRecovery, RecoveryRelease> recovery(run.controller->GetDataRecovery(kSearcherNtfs));
   ASSERT_NE(recovery, nullptr);
   std::map<long long, CSearchedPartitionInfo*> byStart;

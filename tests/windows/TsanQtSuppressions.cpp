@@ -2,7 +2,8 @@
 // pool threads that widgets start) hand data over through locks the
 // sanitizer cannot see, which it reports as races inside Qt. Reports with
 // a Qt frame are left out; the loaders of this program synchronise through
-// standard mutexes the sanitizer sees.
+// standard mutexes the sanitizer sees. The same goes for GLib, whose
+// event loop and allocator Qt's threads use.
 //
 // Qt's raster engine hands the rows of every large fill to its pool
 // threads, so each painted frame brings thousands of such reports, most
@@ -19,6 +20,7 @@ extern "C" const char* __tsan_default_options() { return "suppress_equal_address
 extern "C" const char* __tsan_default_suppressions() {
   return "race:libQt6Core.so\n"
          "race:libQt6Gui.so\n"
-         "race:libQt6Widgets.so\n";
+         "race:libQt6Widgets.so\n"
+         "race:libglib-2.0.so\n";
 }
 #endif

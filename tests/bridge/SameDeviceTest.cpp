@@ -7,8 +7,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 
 #include "platform/SourceIdentity.h"
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -54,8 +56,12 @@ class FuseMount {
   bool m_mounted;
 };
 
-bool CanUseLoopAndFuse() {
-  return ::geteuid() == 0 && ::access("/dev/fuse", R_OK | W_OK) == 0 && testsupport::HaveProgram("losetup");
+// What a FUSE mount over loop devices needs that this machine lacks: the
+// rights and devices, then the tools ("" reason: nothing).
+testsupport::Lack MissingLoopAndFuse(std::initializer_list<const char*> tools) {
+  testsupport::Lack lack = testsupport::MissingFuse();
+  if (lack.empty()) lack = testsupport::MissingLoop();
+  return lack.empty() ? testsupport::MissingTool(tools) : lack;
 }
 
 TEST(SameDevice, NearestExistingPathClimbsToAnExistingFolder) {
@@ -91,10 +97,8 @@ TEST(SameDevice, TheBlockDeviceOfTheDestinationIsRefused) {
 }
 
 TEST(SameDevice, OneImageReachedThroughTwoLoopDevicesIsOneSource) {
-  if (!CanUseLoopAndFuse() || !testsupport::HaveProgram("mkfs.exfat") ||
-      !testsupport::HaveProgram("mount.exfat-fuse")) {
-    GTEST_SKIP() << "needs root, /dev/fuse, losetup, mkfs.exfat and exfat-fuse";
-  }
+  const testsupport::Lack lack = MissingLoopAndFuse({"mkfs.exfat", "mount.exfat-fuse"});
+  if (!lack.empty()) QUARNEL_SKIP_LACK(lack);
   testsupport::TempDir dir;
   const std::string image = dir.File("ex.img");
   const std::string other = dir.File("other.img");
@@ -104,31 +108,31 @@ TEST(SameDevice, OneImageReachedThroughTwoLoopDevicesIsOneSource) {
   const Loop second(image, false);
   const Loop unrelated(other, true);
   if (source.Path().empty() || second.Path().empty() || unrelated.Path().empty()) {
-    GTEST_SKIP() << "no loop devices here";
+    QUARNEL_SKIP_LACK(testsupport::MissingCapability("losetup could not attach three loop devices"));
   }
   const std::string mnt = dir.File("mnt");
   std::filesystem::create_directory(mnt);
   const FuseMount mount("mount.exfat-fuse " + Quote(second.Path()) + " " + Quote(mnt), mnt);
-  if (!mount.Mounted()) GTEST_SKIP() << "exfat-fuse cannot mount here";
+  if (!mount.Mounted()) QUARNEL_SKIP_LACK(testsupport::MissingCapability("exfat-fuse cannot mount here"));
   EXPECT_TRUE(platform::DestinationOnSource(platform::IdentifySource(source.Path()), mnt + "/recovered"));
   EXPECT_TRUE(platform::DestinationOnSource(platform::IdentifySource(image), mnt + "/recovered"));
   EXPECT_FALSE(platform::DestinationOnSource(platform::IdentifySource(unrelated.Path()), mnt + "/recovered"));
 }
 
 TEST(SameDevice, AnImageMountedByFuseIsTheSourceOfItsLoopDevice) {
-  if (!CanUseLoopAndFuse() || !testsupport::HaveProgram("mkntfs") || !testsupport::HaveProgram("ntfs-3g")) {
-    GTEST_SKIP() << "needs root, /dev/fuse, losetup, mkntfs and ntfs-3g";
-  }
+  const testsupport::Lack lack = MissingLoopAndFuse({"mkntfs", "ntfs-3g"});
+  if (!lack.empty()) QUARNEL_SKIP_LACK(lack);
   testsupport::TempDir dir;
   const std::string image = dir.File("nt.img");
   ASSERT_EQ(testsupport::Run("truncate -s 16M " + Quote(image)), 0);
   ASSERT_EQ(testsupport::Run("mkntfs -F -q -Q " + Quote(image) + " >/dev/null 2>&1"), 0);
   const Loop source(image, true);
-  if (source.Path().empty()) GTEST_SKIP() << "no loop devices here";
+  if (source.Path().empty())
+    QUARNEL_SKIP_LACK(testsupport::MissingCapability("losetup could not attach a loop device"));
   const std::string mnt = dir.File("mnt");
   std::filesystem::create_directory(mnt);
   const FuseMount mount("ntfs-3g " + Quote(image) + " " + Quote(mnt), mnt);
-  if (!mount.Mounted()) GTEST_SKIP() << "ntfs-3g cannot mount here";
+  if (!mount.Mounted()) QUARNEL_SKIP_LACK(testsupport::MissingCapability("ntfs-3g cannot mount here"));
   EXPECT_TRUE(platform::DestinationOnSource(platform::IdentifySource(source.Path()), mnt + "/recovered"));
   EXPECT_FALSE(platform::DestinationOnSource(platform::IdentifySource(source.Path()), dir.File("beside")));
 }

@@ -606,10 +606,6 @@ namespace {
 
 // An MBR disk image with two FAT16 volumes, each holding one deleted file.
 std::string TwoVolumeDisk(const testsupport::TempDir& dir) {
-  if (!testsupport::HaveProgram("sfdisk") || !testsupport::HaveProgram("mkfs.vfat") ||
-      !testsupport::HaveProgram("mcopy")) {
-    return "";
-  }
   const std::string img = dir.File("two.img");
   const std::string q = "'" + img + "'";
   Spit(dir.File("a.txt"), Bytes(5000, 'a'));
@@ -628,8 +624,10 @@ std::string TwoVolumeDisk(const testsupport::TempDir& dir) {
 }  // namespace
 
 TEST_F(ScanResult, SecondVolumeOfADiskImageIsFoundAgain) {
+  const testsupport::Lack lack = testsupport::MissingTool({"sfdisk", "mkfs.vfat", "mcopy", "mdel"});
+  if (!lack.empty()) QUARNEL_SKIP_LACK(lack);
   const std::string image = TwoVolumeDisk(m_dir);
-  if (image.empty()) GTEST_SKIP() << "sfdisk, mkfs.vfat or mtools missing";
+  ASSERT_FALSE(image.empty()) << "sfdisk, mkfs.vfat or mtools failed";
   engine_registry::Clear();
   RegisterAllEngines();
   IStorageDevice* disk = OpenImage(image);

@@ -16,6 +16,7 @@
 #include "core/engines/EngineRegistry.h"
 #include "engines/RegisterAllEngines.h"
 #include "hfsplus_builder/HfsPlusImageBuilder.h"
+#include "support/Absent.h"
 #include "support/FakeSinks.h"
 #include "support/TempDir.h"
 
@@ -36,20 +37,12 @@ struct ControllerRelease {
 };
 
 // Why images of this kind cannot be made here ("" when they can).
-std::string MissingFor(const std::string& kind) {
-  std::vector<std::string> tools = {"python3"};
-  if (kind == "fat") {
-    tools.insert(tools.end(), {"mkfs.vfat", "mmd", "mcopy", "mdel", "mdeltree"});
-  } else {
-    if (geteuid() != 0) return "mounting needs root";
-    if (access("/dev/fuse", R_OK | W_OK) != 0) return "/dev/fuse is not available";
-    if (kind == "exfat") tools.insert(tools.end(), {"mkfs.exfat", "mount.exfat-fuse", "losetup"});
-    if (kind == "ntfs") tools.insert(tools.end(), {"mkntfs", "ntfs-3g"});
-  }
-  for (const std::string& t : tools) {
-    if (!testsupport::HaveProgram(t)) return t + " is not installed";
-  }
-  return "";
+testsupport::Lack MissingFor(const std::string& kind) {
+  if (kind == "fat") return testsupport::MissingTool({"python3", "mkfs.vfat", "mmd", "mcopy", "mdel", "mdeltree"});
+  const testsupport::Lack lack = testsupport::MissingFuse();
+  if (!lack.empty()) return lack;
+  if (kind == "exfat") return testsupport::MissingTool({"python3", "mkfs.exfat", "mount.exfat-fuse", "losetup"});
+  return testsupport::MissingTool({"python3", "mkntfs", "ntfs-3g"});
 }
 
 struct Counts {
@@ -105,8 +98,8 @@ class SweepFoundCount : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(SweepFoundCount, ComesCloseToTheFilesTheTreesList) {
   const std::string kind = GetParam();
-  const std::string missing = MissingFor(kind);
-  if (!missing.empty()) GTEST_SKIP() << missing;
+  const testsupport::Lack missing = MissingFor(kind);
+  if (!missing.empty()) QUARNEL_SKIP_LACK(missing);
 
   testsupport::TempDir dir;
   const std::filesystem::path script = std::filesystem::path(QUARNEL_TESTS_DIR) / "cli" / "make-tree-images.sh";

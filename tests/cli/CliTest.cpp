@@ -173,7 +173,9 @@ std::string RootDiskName() {
 
 TEST(Cli, DevicesListsTheRootDisk) {
   const std::string disk = RootDiskName();
-  if (disk.empty() || disk.rfind("dm-", 0) == 0) GTEST_SKIP() << "the root file system is not on a plain disk";
+  if (disk.empty() || disk.rfind("dm-", 0) == 0) {
+    QUARNEL_SKIP_LACK(testsupport::MissingCapability("the root file system is not on a plain disk"));
+  }
   const CliRun r = RunCli("devices");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("/dev/" + disk + " "), std::string::npos) << r.out;
@@ -239,9 +241,9 @@ class LoopDevice {
 };
 
 TEST(Cli, DevicesShowALabelWithEscapeSequencesCleaned) {
-  if (::geteuid() != 0 || !testsupport::HaveProgram("losetup") || !testsupport::HaveProgram("mkfs.vfat")) {
-    GTEST_SKIP() << "needs root, losetup and mkfs.vfat for a loop device";
-  }
+  testsupport::Lack lack = testsupport::MissingLoop();
+  if (lack.empty()) lack = testsupport::MissingTool({"mkfs.vfat"});
+  if (!lack.empty()) QUARNEL_SKIP_LACK(lack);
   testsupport::TempDir dir;
   const std::string image = dir.File("label.img");
   ASSERT_EQ(testsupport::Run("mkfs.vfat -F 16 -n QLABELXXXXX -C " + Quote(image) + " 16384 >/dev/null 2>&1"), 0);
@@ -253,7 +255,7 @@ TEST(Cli, DevicesShowALabelWithEscapeSequencesCleaned) {
   }
   std::ofstream(image, std::ios::binary | std::ios::trunc) << bytes;
   LoopDevice loop(image);
-  if (loop.Path().empty()) GTEST_SKIP() << "no loop device could be set up here";
+  if (loop.Path().empty()) QUARNEL_SKIP_LACK(testsupport::MissingCapability("losetup could not attach a loop device"));
   const CliRun r = RunCli("devices");
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string name = fs::path(loop.Path()).filename().string();
@@ -264,7 +266,9 @@ TEST(Cli, DevicesShowALabelWithEscapeSequencesCleaned) {
 }
 
 TEST(Cli, JsonMarksAFileWhoseSizeItsVolumeCannotHoldAsDamaged) {
-  if (!testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) GTEST_SKIP() << "no mtools";
+  if (const testsupport::Lack lack = testsupport::MissingTool({"mkfs.vfat", "mcopy"}); !lack.empty()) {
+    QUARNEL_SKIP_LACK(lack);
+  }
   testsupport::TempDir dir;
   const std::string image = dir.File("claims.img");
   const std::string payload = dir.File("payload.txt");

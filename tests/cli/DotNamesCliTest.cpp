@@ -4,10 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -75,7 +74,14 @@ class FuseMount {
   bool m_mounted;
 };
 
-bool CanFuse() { return ::geteuid() == 0 && ::access("/dev/fuse", R_OK | W_OK) == 0; }
+// What writing a name through a FUSE driver needs that this machine lacks:
+// the rights and devices first, then the tools ("" reason: nothing).
+testsupport::Lack MissingForFuse(bool loop, std::initializer_list<const char*> tools) {
+  if (testsupport::CliPath().empty()) return testsupport::MissingTool({"quarnel-cli"});
+  testsupport::Lack lack = testsupport::MissingFuse();
+  if (lack.empty() && loop) lack = testsupport::MissingLoop();
+  return lack.empty() ? testsupport::MissingTool(tools) : lack;
+}
 
 TEST(DotNames, FatFileNamedThreeDotsIsListedAndRecovered) {
   if (testsupport::CliPath().empty() || !testsupport::HaveProgram("mkfs.vfat") || !testsupport::HaveProgram("mcopy")) {
@@ -117,10 +123,8 @@ class Loop {
 };
 
 TEST(DotNames, ExFatFileNamedThreeDotsIsListedAndRecovered) {
-  if (testsupport::CliPath().empty() || !CanFuse() || !testsupport::HaveProgram("mkfs.exfat") ||
-      !testsupport::HaveProgram("mount.exfat-fuse") || !testsupport::HaveProgram("losetup")) {
-    GTEST_SKIP() << "needs root, /dev/fuse, losetup, mkfs.exfat and exfat-fuse to write the name";
-  }
+  const testsupport::Lack lack = MissingForFuse(true, {"mkfs.exfat", "mount.exfat-fuse"});
+  if (!lack.empty()) QUARNEL_SKIP_LACK(lack);
   testsupport::TempDir dir;
   const std::string image = dir.File("ex.img");
   ASSERT_EQ(testsupport::Run("truncate -s 8M " + Quote(image) + " && mkfs.exfat " + Quote(image) + " >/dev/null"), 0);
@@ -128,9 +132,10 @@ TEST(DotNames, ExFatFileNamedThreeDotsIsListedAndRecovered) {
   fs::create_directory(mnt);
   {
     const Loop loop(image);
-    if (loop.Path().empty()) GTEST_SKIP() << "no loop device here";
+    if (loop.Path().empty())
+      QUARNEL_SKIP_LACK(testsupport::MissingCapability("losetup could not attach a loop device"));
     FuseMount mount("mount.exfat-fuse " + Quote(loop.Path()) + " " + Quote(mnt), mnt);
-    if (!mount.Mounted()) GTEST_SKIP() << "exfat-fuse cannot mount here";
+    if (!mount.Mounted()) QUARNEL_SKIP_LACK(testsupport::MissingCapability("exfat-fuse cannot mount here"));
     std::ofstream(mnt + "/...") << "three dots\n";
     mount.Unmount();
   }
@@ -138,10 +143,8 @@ TEST(DotNames, ExFatFileNamedThreeDotsIsListedAndRecovered) {
 }
 
 TEST(DotNames, NtfsFileNamedThreeDotsIsListedAndRecovered) {
-  if (testsupport::CliPath().empty() || !CanFuse() || !testsupport::HaveProgram("mkntfs") ||
-      !testsupport::HaveProgram("ntfs-3g")) {
-    GTEST_SKIP() << "needs root, /dev/fuse, mkntfs and ntfs-3g to write the name";
-  }
+  const testsupport::Lack lack = MissingForFuse(false, {"mkntfs", "ntfs-3g"});
+  if (!lack.empty()) QUARNEL_SKIP_LACK(lack);
   testsupport::TempDir dir;
   const std::string image = dir.File("nt.img");
   ASSERT_EQ(
@@ -151,7 +154,7 @@ TEST(DotNames, NtfsFileNamedThreeDotsIsListedAndRecovered) {
   fs::create_directory(mnt);
   {
     FuseMount mount("ntfs-3g " + Quote(image) + " " + Quote(mnt), mnt);
-    if (!mount.Mounted()) GTEST_SKIP() << "ntfs-3g cannot mount here";
+    if (!mount.Mounted()) QUARNEL_SKIP_LACK(testsupport::MissingCapability("ntfs-3g cannot mount here"));
     std::ofstream(mnt + "/...") << "three dots\n";
   }
   ExpectListedAndRecovered(image, dir);

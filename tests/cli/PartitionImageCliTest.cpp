@@ -29,14 +29,12 @@ using testsupport::CliRun;
 // quarnel-cli with its times in UTC.
 CliRun RunCli(const std::string& args) { return testsupport::RunCli(args, "TZ=UTC"); }
 
-bool FuseImagesPossible() {
-  if (geteuid() != 0 || !std::filesystem::exists("/dev/fuse") || !std::filesystem::exists("/dev/loop-control")) {
-    return false;
-  }
-  for (const char* tool : {"mkfs.exfat", "mount.exfat-fuse", "losetup", "mkntfs", "ntfs-3g"}) {
-    if (!testsupport::HaveProgram(tool)) return false;
-  }
-  return true;
+// What the images made through FUSE need that this machine lacks: the
+// rights and devices, then the tools ("" reason: nothing).
+testsupport::Lack MissingForFuseImages() {
+  testsupport::Lack lack = testsupport::MissingFuse();
+  if (lack.empty()) lack = testsupport::MissingLoop();
+  return lack.empty() ? testsupport::MissingTool({"mkfs.exfat", "mount.exfat-fuse", "mkntfs", "ntfs-3g"}) : lack;
 }
 
 class PartitionImage : public ::testing::Test {
@@ -45,9 +43,9 @@ class PartitionImage : public ::testing::Test {
     s_why = testsupport::MissingTool({"mkfs.vfat", "mcopy", "mdel", "mmd", "sfdisk", "fls", "python3"});
     if (!s_why.empty()) return;
     s_dir = std::make_unique<testsupport::TempDir>();
-    s_fuse = FuseImagesPossible();
+    s_fuse = MissingForFuseImages();
     const std::string script = std::string(QUARNEL_TESTS_DIR) + "/cli/make_partition_images.sh";
-    if (testsupport::Run(std::string("WITH_FUSE=") + (s_fuse ? "1" : "0") + " bash '" + script + "' '" +
+    if (testsupport::Run(std::string("WITH_FUSE=") + (s_fuse.empty() ? "1" : "0") + " bash '" + script + "' '" +
                          s_dir->Path().string() + "' >/dev/null 2>&1") != 0) {
       s_why = testsupport::Broken("make_partition_images.sh failed");
     }
@@ -61,12 +59,12 @@ class PartitionImage : public ::testing::Test {
   static std::string Image(const std::string& name) { return s_dir->File(name); }
 
   static testsupport::Lack s_why;
-  static bool s_fuse;
+  static testsupport::Lack s_fuse;  // why the FUSE-made images are absent
   static std::unique_ptr<testsupport::TempDir> s_dir;
 };
 
 testsupport::Lack PartitionImage::s_why;
-bool PartitionImage::s_fuse = false;
+testsupport::Lack PartitionImage::s_fuse;
 std::unique_ptr<testsupport::TempDir> PartitionImage::s_dir;
 
 struct VolumeCase {
@@ -97,7 +95,7 @@ std::map<std::string, long long> FlsDeleted(const std::string& image) {
 
 TEST_P(BareVolume, IsVolumeZeroWithItsFileSystemAndLabel) {
   const VolumeCase& c = GetParam();
-  if (c.fuse && !s_fuse) GTEST_SKIP() << "needs root, FUSE and loop devices";
+  if (c.fuse && !s_fuse.empty()) QUARNEL_SKIP_LACK(s_fuse);
   const CliRun run = RunCli("scan '" + Image(c.image) + "' --volume 9");
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find(std::string("volumes: 0 (") + c.fileSystem + ")\n"), std::string::npos) << run.err;
@@ -117,7 +115,7 @@ TEST_P(BareVolume, IsVolumeZeroWithItsFileSystemAndLabel) {
 
 TEST_P(BareVolume, QuickScanListsWhatFlsLists) {
   const VolumeCase& c = GetParam();
-  if (c.fuse && !s_fuse) GTEST_SKIP() << "needs root, FUSE and loop devices";
+  if (c.fuse && !s_fuse.empty()) QUARNEL_SKIP_LACK(s_fuse);
   const std::map<std::string, long long> expected = FlsDeleted(Image(c.image));
   ASSERT_EQ(expected.size(), 5u);
 
@@ -178,9 +176,7 @@ class ReadOnlyLoop {
 };
 
 TEST_F(PartitionImage, DevicesListsALoopDeviceOverACopyAsOneVolume) {
-  if (geteuid() != 0 || !std::filesystem::exists("/dev/loop-control") || !testsupport::HaveProgram("losetup")) {
-    GTEST_SKIP() << "needs root and loop devices";
-  }
+  if (const testsupport::Lack lack = testsupport::MissingLoop(); !lack.empty()) QUARNEL_SKIP_LACK(lack);
   const ReadOnlyLoop loop(Image("fat32.img"));
   ASSERT_FALSE(loop.Device().empty());
   const CliRun run = RunCli("devices --json");

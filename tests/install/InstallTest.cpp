@@ -13,6 +13,7 @@
 
 #include "launcher/ChildProcess.h"
 #include "launcher/PrivateData.h"
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -42,6 +43,19 @@ class StagedInstall : public ::testing::Test {
   std::string staged(const std::string& path) const { return root_ + path; }
   testsupport::TempDir dir_;
   std::string root_;
+};
+
+// A staged install whose launcher the test runs: as root only, since the
+// launcher would otherwise ask pkexec for a password (found before installing).
+class StagedInstallRunAsRoot : public StagedInstall {
+ protected:
+  void SetUp() override {
+    if (geteuid() != 0) {
+      QUARNEL_SKIP_LACK(
+          testsupport::MissingCapability("needs root: otherwise the launcher would ask pkexec for a password"));
+    }
+    StagedInstall::SetUp();
+  }
 };
 
 TEST_F(StagedInstall, HoldsProgramsPolicyDataDesktopEntryMimeTypeAndIcon) {
@@ -80,8 +94,7 @@ TEST_F(StagedInstall, HoldsProgramsPolicyDataDesktopEntryMimeTypeAndIcon) {
   EXPECT_TRUE(fs::exists(staged(prefix + "/share/icons/hicolor/scalable/apps/quarnel.svg")));
 }
 
-TEST_F(StagedInstall, InstalledLauncherPicksGermanFromInstalledData) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root: otherwise the launcher would ask pkexec for a password";
+TEST_F(StagedInstallRunAsRoot, InstalledLauncherPicksGermanFromInstalledData) {
   const std::string bin = staged(QUARNEL_INSTALL_BINDIR);
   // The main program replaced by the stand-in that prints its arguments.
   fs::copy_file(QUARNEL_MAIN_STUB_PATH, bin + "/quarnel", fs::copy_options::overwrite_existing);

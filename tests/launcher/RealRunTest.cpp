@@ -7,6 +7,7 @@
 #include "launcher/ChildProcess.h"
 #include "launcher/PrivateData.h"
 #include "launcher/PrivateDataFiles.h"
+#include "support/Absent.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -31,7 +32,10 @@ class InstalledPair : public ::testing::Test {
 };
 
 TEST_F(InstalledPair, LauncherAsRootStartsTheMainProgramDirectly) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root: otherwise the launcher would ask pkexec for a password";
+  if (geteuid() != 0) {
+    QUARNEL_SKIP_LACK(
+        testsupport::MissingCapability("needs root: otherwise the launcher would ask pkexec for a password"));
+  }
   const std::string out = m_dir.File("out.txt");
   const std::string saved = m_dir.File("scans/disk.Quarnel");
 

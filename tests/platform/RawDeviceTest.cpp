@@ -85,9 +85,7 @@ TEST(RawDeviceTest, MoveHandsOverTheDescriptor) {
 }
 
 TEST(RawDeviceTest, LoopDeviceSizesComeFromTheKernel) {
-  if (::geteuid() != 0) GTEST_SKIP() << "attaching a loop device needs root";
-  if (::access("/dev/loop-control", F_OK) != 0) GTEST_SKIP() << "no /dev/loop-control";
-  if (!testsupport::HaveProgram("losetup")) QUARNEL_SKIP_NO_TOOL() << "losetup not installed";
+  if (const testsupport::Lack lack = testsupport::MissingLoop(); !lack.empty()) QUARNEL_SKIP_LACK(lack);
   testsupport::TempDir dir;
   const std::string image = WriteBytes(dir, "loop.img", 8 << 20);
   FILE* pipe = ::popen(("losetup -f --show -r --sector-size 4096 '" + image + "' 2>/dev/null").c_str(), "r");
@@ -96,7 +94,7 @@ TEST(RawDeviceTest, LoopDeviceSizesComeFromTheKernel) {
   std::string loop = std::fgets(line, sizeof line, pipe) != nullptr ? line : "";
   ::pclose(pipe);
   while (!loop.empty() && loop.back() == '\n') loop.pop_back();
-  if (loop.empty()) GTEST_SKIP() << "losetup could not attach a loop device here";
+  if (loop.empty()) QUARNEL_SKIP_LACK(testsupport::MissingCapability("losetup could not attach a loop device"));
   platform::RawDevice device;
   const int error = device.OpenReadOnly(loop);
   const auto sectorSize = device.SectorSize();

@@ -34,7 +34,7 @@ CliRun RunCli(const std::string& args, const std::string& prefix) {
   return run;
 }
 
-Lack DemoImageToolsMissing() { return MissingTool({"mkfs.vfat", "mcopy"}); }
+Lack DemoImageToolsMissing() { return MissingTool({"mkfs.vfat", "mmd", "mcopy", "mdel"}); }
 
 bool MakeDemoImage(const std::string& path, int sizeMb) {
   return Run(std::string(QUARNEL_SCRIPTS_DIR) + "/make-demo-image.sh " + Quote(path) + " " + std::to_string(sizeMb) +

@@ -93,11 +93,10 @@ DataAttribute ParseDataAttribute(const std::string& text) {
 class NtfsCompressedFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (geteuid() != 0) GTEST_SKIP() << "mounting with ntfs-3g needs root";
-    if (access("/dev/fuse", R_OK | W_OK) != 0) GTEST_SKIP() << "no usable /dev/fuse";
-    for (const char* tool : {"mkntfs", "ntfs-3g", "ntfsinfo", "ntfscat", "setfattr", "umount"}) {
-      if (!testsupport::HaveProgram(tool)) QUARNEL_SKIP_NO_TOOL() << tool << " is not installed";
-    }
+    testsupport::Lack lack = testsupport::MissingFuse();
+    if (lack.empty())
+      lack = testsupport::MissingTool({"mkntfs", "ntfs-3g", "ntfsinfo", "ntfscat", "setfattr", "umount"});
+    if (!lack.empty()) QUARNEL_SKIP_LACK(lack);
   }
 };
 
@@ -109,7 +108,7 @@ TEST_F(NtfsCompressedFiles, DecompressByteExactAgainstNtfscat) {
   std::filesystem::create_directory(mnt);
   Unmount guard{mnt};
   if (Sh("ntfs-3g -o compression '" + img + "' '" + mnt + "' >/dev/null 2>&1") != 0) {
-    GTEST_SKIP() << "ntfs-3g could not mount the image (FUSE unavailable)";
+    QUARNEL_SKIP_LACK(testsupport::MissingCapability("ntfs-3g could not mount the image (FUSE unavailable)"));
   }
   guard.mounted = true;
   const std::string comp = mnt + "/comp";

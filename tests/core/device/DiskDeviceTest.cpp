@@ -226,14 +226,12 @@ class DiskDeviceLoopTest : public DiskDeviceTest, public ::testing::WithParamInt
 
 TEST_P(DiskDeviceLoopTest, LoopDeviceGeometryComesFromTheKernel) {
   const int sectorSize = GetParam();
-  if (::geteuid() != 0) GTEST_SKIP() << "attaching a loop device needs root";
-  if (::access("/dev/loop-control", F_OK) != 0) GTEST_SKIP() << "no /dev/loop-control";
-  if (!testsupport::HaveProgram("losetup")) QUARNEL_SKIP_NO_TOOL() << "losetup not installed";
+  if (const testsupport::Lack lack = testsupport::MissingLoop(); !lack.empty()) QUARNEL_SKIP_LACK(lack);
   const long long sectors = (8LL * 1024 * 1024) / sectorSize;
   const std::string image = m_dir.File("loop.img");
   devtest::WriteFile(image, devtest::PatternSectors(sectors, sectorSize));
   LoopDevice loop(image, sectorSize);
-  if (loop.Path().empty()) GTEST_SKIP() << "losetup could not attach a loop device here";
+  if (loop.Path().empty()) QUARNEL_SKIP_LACK(testsupport::MissingCapability("losetup could not attach a loop device"));
   std::unique_ptr<CDiskDevice> disk(CreateDiskDevice(loop.Path().c_str()));
   ASSERT_EQ(disk->Open(nullptr), 1);
   EXPECT_EQ(disk->GetSectorSize(), sectorSize);

@@ -21,6 +21,7 @@
 
 #include "core/device/AsyncReader.h"
 #include "core/device/DeviceTestFiles.h"
+#include "support/Absent.h"
 #include "support/CliProgram.h"
 #include "support/TempDir.h"
 
@@ -41,16 +42,16 @@ std::string Unmounter() {
 }
 
 // Why the rig cannot be set up here ("" when it can).
-std::string MissingForRig() {
-  if (::geteuid() != 0) return "loop devices need root";
-  if (::access("/dev/fuse", R_OK | W_OK) != 0) return "/dev/fuse is not available";
-  if (!testsupport::HaveProgram("losetup")) return "losetup is not installed";
-  if (Unmounter().empty()) return "fusermount is not installed";
+testsupport::Lack MissingForRig() {
+  testsupport::Lack lack = testsupport::MissingFuse();
+  if (lack.empty()) lack = testsupport::MissingLoop();
+  if (!lack.empty()) return lack;
+  if (Unmounter().empty()) return testsupport::MissingTool({"fusermount"});
   if (testsupport::Run(Python() + " -c 'import fusepy' >/dev/null 2>&1") != 0 &&
       testsupport::Run(Python() + " -c 'import fuse' >/dev/null 2>&1") != 0) {
-    return "python3-fusepy is not installed";
+    return {testsupport::Absence::kTool, "python3-fusepy is not installed"};
   }
-  return "";
+  return {};
 }
 
 // The FUSE file and the loop device over it; both go away with the object.
@@ -110,8 +111,8 @@ class Fd {
 };
 
 TEST(FailingBlockDevice, ABadSectorCostsOnlyItselfNotItsPage) {
-  const std::string missing = MissingForRig();
-  if (!missing.empty()) GTEST_SKIP() << missing;
+  const testsupport::Lack missing = MissingForRig();
+  if (!missing.empty()) QUARNEL_SKIP_LACK(missing);
 
   testsupport::TempDir dir;
   devtest::LogDirScope log{dir.Path().string()};

@@ -185,10 +185,9 @@ TEST(EnumDeviceEx, PartitionsWithoutAMediumBecomeVirtualVolumes) {
 }
 
 TEST(EnumDeviceEx, LoopDeviceOfTheMachineIsListed) {
-  if (geteuid() != 0 || access("/dev/loop-control", F_OK) != 0 || !testsupport::HaveProgram("losetup") ||
-      !HaveSfdisk()) {
-    GTEST_SKIP() << "needs root, /dev/loop-control, losetup and sfdisk";
-  }
+  testsupport::Lack lack = testsupport::MissingLoop();
+  if (lack.empty()) lack = testsupport::MissingTool({"sfdisk"});
+  if (!lack.empty()) QUARNEL_SKIP_LACK(lack);
   testsupport::TempDir tmp;
   const std::string img = tmp.File("loop.img");
   ASSERT_EQ(testsupport::Run("truncate -s 48M " + img), 0);
@@ -196,7 +195,7 @@ TEST(EnumDeviceEx, LoopDeviceOfTheMachineIsListed) {
       testsupport::Run("printf 'label: dos\\nstart=2048,size=40960,type=83\\n' | sfdisk -q " + img + " >/dev/null"), 0);
   const std::string out = tmp.File("loopdev");
   if (testsupport::Run("losetup -f --show -r " + img + " > " + out + " 2>/dev/null") != 0) {
-    GTEST_SKIP() << "no loop device could be attached here";
+    QUARNEL_SKIP_LACK(testsupport::MissingCapability("losetup could not attach a loop device"));
   }
   std::string dev;
   std::ifstream(out) >> dev;

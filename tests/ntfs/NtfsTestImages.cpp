@@ -22,19 +22,31 @@ I=$1; S=$2; CS=$3; SS=$4; M=$S.mnt
 truncate -s 64M "$I"
 mkntfs -F -Q -q -L NTFSFX -c $CS -s $SS "$I" >/dev/null 2>&1
 mkdir -p "$M" "$S/DOCS/SUB/DEEP" "$S/Long Folder Name" "$S/ZIPPED"
-pat() { python3 -c "import sys;n=int(sys.argv[1]);s=int(sys.argv[2]);sys.stdout.buffer.write(bytes(((i*7+s*13+(i>>8)*3+(i>>16))&255) for i in range(n)))" $1 $2; }
-txt() { python3 -c "import sys;n=int(sys.argv[1]);sys.stdout.write(''.join('row %06d: the quick brown fox jumps over the lazy dog\n'%i for i in range(n//56+1))[:n])" $1; }
-pat 300 1 > "$S/DOCS/note.txt"
-pat 20000 2 > "$S/DOCS/Long File Name Report.txt"
-pat 5000 3 > "$S/DOCS/keep.txt"
-pat 100 4 > "$S/DOCS/SUB/sub_a.txt"
-pat 300000 5 > "$S/DOCS/SUB/sub_b.bin"
-pat 7000 11 > "$S/DOCS/SUB/DEEP/deep.bin"
-pat 50000 6 > "$S/Long Folder Name/Ünïcödé ñame 日本.bin"
-: > "$S/empty.txt"
-pat 1048576 7 > "$S/fill1.bin"; pat 1048576 8 > "$S/fill2.bin"; pat 1048576 9 > "$S/fill3.bin"
-pat 3145728 10 > "$S/big.bin"
-txt 1048576 > "$S/ZIPPED/comp.txt"; txt 2000 > "$S/ZIPPED/keepc.txt"; txt 300 > "$S/ZIPPED/tiny.txt"
+# Every source in one interpreter: starting python3 per file costs seconds
+# on a busy machine.
+python3 - "$S" <<'PY'
+import os, sys
+s = sys.argv[1]
+def pat(n, seed):
+    return bytes(((i * 7 + seed * 13 + (i >> 8) * 3 + (i >> 16)) & 255) for i in range(n))
+def txt(n):
+    return "".join("row %06d: the quick brown fox jumps over the lazy dog\n" % i for i in range(n // 56 + 1))[:n].encode()
+files = {
+    "DOCS/note.txt": pat(300, 1), "DOCS/Long File Name Report.txt": pat(20000, 2), "DOCS/keep.txt": pat(5000, 3),
+    "DOCS/SUB/sub_a.txt": pat(100, 4), "DOCS/SUB/sub_b.bin": pat(300000, 5), "DOCS/SUB/DEEP/deep.bin": pat(7000, 11),
+    "Long Folder Name/\u00dcn\u00efc\u00f6d\u00e9 \u00f1ame \u65e5\u672c.bin": pat(50000, 6), "empty.txt": b"",
+    "fill1.bin": pat(1048576, 7), "fill2.bin": pat(1048576, 8), "fill3.bin": pat(1048576, 9),
+    "big.bin": pat(3145728, 10), "ZIPPED/comp.txt": txt(1048576), "ZIPPED/keepc.txt": txt(2000),
+    "ZIPPED/tiny.txt": txt(300),
+}
+for name, data in files.items():
+    with open(os.path.join(s, name), "wb") as out:
+        out.write(data)
+os.makedirs(s + ".parts", exist_ok=True)
+for n, seed in ((8192, 12), (20000, 13), (12288, 14)):
+    with open("%s.parts/%d" % (s, seed), "wb") as out:
+        out.write(pat(n, seed))
+PY
 ntfs-3g -o compression "$I" "$M"
 trap 'umount "$M" 2>/dev/null || fusermount -u "$M" 2>/dev/null; rmdir "$M" 2>/dev/null' EXIT
 mkdir -p "$M/DOCS/SUB/DEEP" "$M/Long Folder Name" "$M/ZIPPED"
@@ -45,7 +57,7 @@ sync; rm "$M/fill2.bin"; sync
 cp "$S/big.bin" "$M/big.bin"
 for f in ZIPPED/comp.txt ZIPPED/keepc.txt ZIPPED/tiny.txt; do cp "$S/$f" "$M/$f"; done
 # Sparse files: a size set by truncate, data written at offsets inside.
-sparse() { for d in "$S" "$M"; do truncate -s $2 "$d/$1"; pat $3 $4 | dd of="$d/$1" bs=4096 seek=$5 conv=notrunc status=none; done; }
+sparse() { for d in "$S" "$M"; do truncate -s $2 "$d/$1"; dd if="$S.parts/$4" of="$d/$1" bs=4096 seek=$5 conv=notrunc status=none; done; }
 sparse sparse_keep.bin 4194304 8192 12 256
 sparse DOCS/sparse.bin 6291456 20000 13 300
 sparse ZIPPED/sparsec.bin 2097152 12288 14 100

@@ -1,7 +1,8 @@
 // Back home from the results window, offscreen through the real bridge, on
 // FAT16 images made here with mkfs.vfat and mtools: during a deep scan (a
 // question first, then home once the scan has ended, never a save
-// question), after a quick scan (the save question, once per click), and
+// question), after a quick scan (the save question, once per click), during
+// a search (the window goes, the search ends alone), and
 // the whole road through the application delegate to a new main window.
 
 #include <gtest/gtest.h>
@@ -172,6 +173,42 @@ TEST(ResultsBackHome, AnUnsavedResultIsOfferedForSavingOncePerClick) {
   w.doBackHomeAction(1);
   EXPECT_EQ(home, 1);
   EXPECT_EQ(runner.alerts.size(), 3u);
+  QSettings().remove(QStringLiteral("searchRecent"));
+}
+
+// Home while a search rebuilds the trees: the window goes at once, once,
+// and the search, left to itself, ends without reading the window.
+TEST(ResultsBackHome, DuringASearchTheWindowGoesAndTheSearchEndsAlone) {
+  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  testsupport::TempDir dir;
+  FatImage image;
+  ASSERT_TRUE(MakeFatImage(dir, image));
+  PrivateDataHere data(dir);
+  QSettings().remove(QStringLiteral("searchRecent"));
+  BridgeSession session;
+  ASSERT_TRUE(session.open(image.path));
+  ui::ScriptedModalRunner runner;
+  ui::ScopedModalRunner scoped(runner);
+  QVDeletailWindowController w;
+  w.setSelectDiskVolumeData(session.disk());
+  w.setScanTypeNum(2);
+  w.show();
+  int home = 0;
+  QObject::connect(&w, &QVDeletailWindowController::backHomeRequested, [&] { ++home; });
+  ASSERT_TRUE(w.getData());
+  ASSERT_TRUE(WaitForScanEnd(w));
+
+  w.search()->setText(QStringLiteral("olida"));
+  emit w.search()->returnPressed();
+  runner.alertAnswers = {-1};
+  w.backButtonAction();
+  EXPECT_EQ(home, 1);
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_LE(runner.alerts.size(), 1u);
+  ASSERT_TRUE(WaitForSearch());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(home, 1);
+  EXPECT_EQ(w.fileList()->rowCount(), 0);
   QSettings().remove(QStringLiteral("searchRecent"));
 }
 

@@ -9,9 +9,10 @@
 
 #include "core/device/DeviceData.h"
 #include "core/device/StorageDevice.h"
+#include "core/device/SweepRead.h"
 #include "core/model/ResultCode.h"
 
-class CImageDiskDevice final : public IStorageDevice {
+class CImageDiskDevice final : public IStorageDevice, public ISweepReadable {
  public:
   // Takes the opened image device over.
   CImageDiskDevice(IStorageDevice* image, std::string path, bool isQdi);
@@ -20,6 +21,9 @@ class CImageDiskDevice final : public IStorageDevice {
   int Open(char*) override { return 1; }
   int Close() override { return 1; }
   int ReadSector(void* buffer, long long startSector, long long count) override;
+  int ReadSweepSectors(void* buffer, long long startSector, long long count) override {
+    return ReadSweep(m_image.get(), buffer, startSector, count);
+  }
   int GetSectorSize() override { return m_image->GetSectorSize(); }
   long long GetTotalSectors() override { return m_image->GetTotalSectors(); }
   int IOCtl(unsigned long long code, void* arg) override { return m_image->IOCtl(code, arg); }

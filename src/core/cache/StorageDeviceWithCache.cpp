@@ -5,6 +5,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "core/device/SweepRead.h"
+
 CStorageDeviceWithCache::CStorageDeviceWithCache(IStorageDevice* source) : m_pSource(source) {
   SetBlockSize(kDefaultBlockSize);
 }
@@ -59,11 +61,16 @@ int CStorageDeviceWithCache::ReadSource(void* buffer, long long start, long long
   return m_pSource->ReadSector(buffer, start, count);
 }
 
+int CStorageDeviceWithCache::ReadSweepSource(void* buffer, long long start, long long count) {
+  std::lock_guard guard(m_sourceLock);
+  return ReadSweep(m_pSource, buffer, start, count);
+}
+
 void CStorageDeviceWithCache::FillBlock(Block& b) {
   const long long start = b.index * m_uBlockSize;
   b.sectors = std::clamp(m_llTotalSectors - start, 0LL, static_cast<long long>(m_uBlockSize));
   const std::size_t validBytes = static_cast<std::size_t>(b.sectors) * static_cast<std::size_t>(m_iSectorBytes);
-  b.failed = b.sectors == 0 || ReadSource(b.data.get(), start, b.sectors) == 0;
+  b.failed = b.sectors == 0 || ReadSweepSource(b.data.get(), start, b.sectors) == 0;
   if (b.failed) {
     std::memset(b.data.get(), 0, BlockBytes());
   } else if (validBytes < BlockBytes()) {
@@ -78,7 +85,7 @@ void CStorageDeviceWithCache::BeginCache() {
   m_ready.clear();
   m_failedBlocks.clear();
   while (static_cast<int>(m_free.size()) < kQueueDepth)
-    m_free.push_back(std::make_unique<std::uint8_t[]>(BlockBytes()));
+    m_free.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(BlockBytes()));
   m_llNextBlock = 0;
 
   // The first blocks are read before the sweep starts.

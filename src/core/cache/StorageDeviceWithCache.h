@@ -86,6 +86,8 @@ class CStorageDeviceWithCache : public IStorageDevice {
   // all zeros when the source fails.
   void FillBlock(Block& b);
   int ReadSource(void* buffer, long long start, long long count);
+  // Reads of the blocks themselves: each sector once, in order.
+  int ReadSweepSource(void* buffer, long long start, long long count);
   void CacheThread();
   void StopReader();
 

@@ -1,6 +1,7 @@
 #include "core/device/AsyncReader.h"
 
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -35,6 +36,24 @@ std::atomic<long long> g_limitMs{kDefaultReadTimeLimit.count()};
 UnreadableRanges& Unreadables() {
   static auto* ranges = new UnreadableRanges;
   return *ranges;
+}
+
+// Whether every page of [offset, offset + length) of `fd` is in the page
+// cache, asked without reading anything (cachestat). True when the system
+// cannot tell.
+bool WhollyCached(int fd, long long offset, long long length) {
+  struct Range {
+    std::uint64_t off;
+    std::uint64_t len;
+  } range{static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(length)};
+  struct Stat {
+    std::uint64_t nrCache, nrDirty, nrWriteback, nrEvicted, nrRecentlyEvicted;
+  } stat{};
+  constexpr long kCachestat = 451;
+  if (::syscall(kCachestat, fd, &range, &stat, 0) != 0) return true;
+  constexpr long long kPage = 4096;
+  const long long pages = (offset + length + kPage - 1) / kPage - offset / kPage;
+  return static_cast<long long>(stat.nrCache) >= pages;
 }
 
 // One request under way: where its bytes go and what it met.
@@ -83,6 +102,39 @@ struct Request {
   }
   std::optional<timed_read::SourceKey> key;
   bool keyKnown = false;
+
+  // Sweep reads: pieces that are not all in the page cache are read past it
+  // through a descriptor of its own, opened when first needed.
+  bool sweep = false;
+  int direct = -1;
+  bool directTried = false;
+  ~Request() {
+    if (direct >= 0) ::close(direct);
+  }
+  Request(const Request&) = delete;
+  Request& operator=(const Request&) = delete;
+
+  // A direct read of the piece when it is worth one and possible: aligned,
+  // not already cached. Nullopt: read it the usual way.
+  std::optional<timed_read::Result> ReadDirect(unsigned char* out, long long n, long long at) {
+    constexpr long long kAlign = 4096;
+    if (!sweep || !cachedFirst || at % kAlign != 0 || n % kAlign != 0 || WhollyCached(fd, at, n)) return std::nullopt;
+    if (!directTried) {
+      directTried = true;
+      const std::string self = "/proc/self/fd/" + std::to_string(fd);
+      direct = ::open(self.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC);
+    }
+    if (direct < 0) return std::nullopt;
+    timed_read::Result got = timed_read::ReadOnWorker(reader, direct, out, static_cast<std::uint64_t>(n),
+                                                      static_cast<std::uint64_t>(at), Key(), limit);
+    if (!got.timedOut && got.outcome.error == EINVAL && got.outcome.bytes == 0) {
+      // The file system refuses direct reads: no more tries.
+      ::close(direct);
+      direct = -1;
+      return std::nullopt;
+    }
+    return got;
+  }
 
   void LogTimeout(long long at) {
     CatchExeception::WriteLog(
@@ -156,7 +208,8 @@ void ReadPieceBySector(Request& request, unsigned char* piece, long long pieceOf
 // Reads one piece of a request.
 void ReadPiece(Request& request, unsigned char* piece, long long pieceOffset, long long pieceLength,
                long long sectorSize) {
-  const auto got = request.Read(request.fd, piece, pieceLength, pieceOffset);
+  std::optional<timed_read::Result> direct = request.ReadDirect(piece, pieceLength, pieceOffset);
+  const auto got = direct ? *direct : request.Read(request.fd, piece, pieceLength, pieceOffset);
   const long long delivered = static_cast<long long>(
       got.outcome.bytes < static_cast<std::uint64_t>(pieceLength) ? got.outcome.bytes : pieceLength);
   if (got.timedOut) {
@@ -201,13 +254,16 @@ std::chrono::milliseconds SetReadTimeLimit(std::chrono::milliseconds limit) {
   return std::chrono::milliseconds(g_limitMs.exchange(ms));
 }
 
-long long QVReadAsyncData(void* buf, int fd, long long offset, long long length, int sectorSize,
-                          AsyncReadReport* report) {
+namespace {
+
+long long ReadRequest(void* buf, int fd, long long offset, long long length, int sectorSize, AsyncReadReport* report,
+                      bool sweep) {
   if (buf == nullptr || fd < 0 || offset < 0 || length <= 0 || sectorSize <= 0) return 0;
   if (offset > LLONG_MAX - length) return 0;
 
   std::lock_guard<std::mutex> guard(g_readLock);
   Request request{*g_primitive, g_primitive == &g_preadPrimitive, fd, std::chrono::milliseconds(g_limitMs.load())};
+  request.sweep = sweep;
   auto* out = static_cast<unsigned char*>(buf);
   if (timed_read::AnyHung() && timed_read::IsHung(request.Key())) {
     // It did not answer before: not read again until the next scan.
@@ -227,6 +283,18 @@ long long QVReadAsyncData(void* buf, int fd, long long offset, long long length,
     report->timedOut = request.timedOut;
   }
   return request.failed ? 0 : length;
+}
+
+}  // namespace
+
+long long QVReadAsyncData(void* buf, int fd, long long offset, long long length, int sectorSize,
+                          AsyncReadReport* report) {
+  return ReadRequest(buf, fd, offset, length, sectorSize, report, false);
+}
+
+long long QVReadSweepData(void* buf, int fd, long long offset, long long length, int sectorSize,
+                          AsyncReadReport* report) {
+  return ReadRequest(buf, fd, offset, length, sectorSize, report, true);
 }
 
 void NewReadSession() {

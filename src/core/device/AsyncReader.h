@@ -53,6 +53,14 @@ struct AsyncReadReport {
 long long QVReadAsyncData(void* buf, int fd, long long offset, long long length, int sectorSize = 512,
                           AsyncReadReport* report = nullptr);
 
+// QVReadAsyncData for a sweep that reads each byte once in order: pieces
+// that the page cache does not already hold whole are read past it
+// (O_DIRECT) where the file and the request's alignment allow, so a sweep
+// neither copies its bytes through the cache nor evicts what others keep
+// there. The same bytes, results and failure handling.
+long long QVReadSweepData(void* buf, int fd, long long offset, long long length, int sectorSize = 512,
+                          AsyncReadReport* report = nullptr);
+
 // Start of a scan, recovery or image copy: devices that hung may be read
 // again, except those whose stuck read has still not returned, and sectors
 // that fail count anew.

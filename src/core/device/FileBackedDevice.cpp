@@ -69,6 +69,14 @@ int CFileBackedDevice::Close() {
 }
 
 int CFileBackedDevice::ReadSector(void* buffer, long long startSector, long long count) {
+  return Read(buffer, startSector, count, false);
+}
+
+int CFileBackedDevice::ReadSweepSectors(void* buffer, long long startSector, long long count) {
+  return Read(buffer, startSector, count, true);
+}
+
+int CFileBackedDevice::Read(void* buffer, long long startSector, long long count, bool sweep) {
   m_lastError = 0;
   if (buffer == nullptr || startSector < 0 || count <= 0 || startSector >= m_totalSectors ||
       count > m_totalSectors - startSector) {
@@ -88,7 +96,11 @@ int CFileBackedDevice::ReadSector(void* buffer, long long startSector, long long
     m_lastError = QV_DEVICE_RESULT(kDevOpenOrReadFailed);
     return 0;
   }
-  if (QVReadAsyncData(buffer, m_file.Fd(), offset, length, static_cast<int>(m_sectorSize)) > 0) return 1;
+  const int sectorBytes = static_cast<int>(m_sectorSize);
+  if ((sweep ? QVReadSweepData(buffer, m_file.Fd(), offset, length, sectorBytes)
+             : QVReadAsyncData(buffer, m_file.Fd(), offset, length, sectorBytes)) > 0) {
+    return 1;
+  }
   m_lastError = QV_DEVICE_RESULT(kDevOpenOrReadFailed);
   OnReadFailed();
   return 0;

@@ -9,9 +9,10 @@
 
 #include "core/device/DeviceData.h"
 #include "core/device/StorageDevice.h"
+#include "core/device/SweepRead.h"
 #include "platform/RawDevice.h"
 
-class CFileBackedDevice : public IStorageDevice {
+class CFileBackedDevice : public IStorageDevice, public ISweepReadable {
  public:
   // IOCtl code that flushes the device before a scan (FlushBuffers); it
   // reaches a file-backed device through wrappers that pass IOCtl on.
@@ -23,6 +24,7 @@ class CFileBackedDevice : public IStorageDevice {
   // Reads within [0, total sectors) only; a read that would pass the end of
   // the device or of the underlying file fails with code 5.
   int ReadSector(void* buffer, long long startSector, long long count) override;
+  int ReadSweepSectors(void* buffer, long long startSector, long long count) override;
   int GetSectorSize() override { return static_cast<int>(m_sectorSize); }
   long long GetTotalSectors() override { return m_totalSectors; }
   int IOCtl(unsigned long long code, void* arg) override;
@@ -62,4 +64,7 @@ class CFileBackedDevice : public IStorageDevice {
   std::unique_ptr<IStorageDeviceData> m_data;
   int m_permitted = 1;
   std::chrono::milliseconds m_reopenDelay{1000};
+
+ private:
+  int Read(void* buffer, long long startSector, long long count, bool sweep);
 };

@@ -32,6 +32,14 @@ int CWindowDevice::Close() {
 }
 
 int CWindowDevice::ReadSector(void* buffer, long long startSector, long long count) {
+  return Read(buffer, startSector, count, false);
+}
+
+int CWindowDevice::ReadSweepSectors(void* buffer, long long startSector, long long count) {
+  return Read(buffer, startSector, count, true);
+}
+
+int CWindowDevice::Read(void* buffer, long long startSector, long long count, bool sweep) {
   m_lastError = 0;
   if (m_parent == nullptr) {
     m_lastError = QV_DEVICE_RESULT(kDevNoPrivateData);
@@ -57,7 +65,7 @@ int CWindowDevice::ReadSector(void* buffer, long long startSector, long long cou
     return 0;
   }
   auto* bytes = static_cast<unsigned char*>(buffer);
-  const int result = m_parent->ReadSector(buffer, parentStart, n);
+  const int result = sweep ? ReadSweep(m_parent, buffer, parentStart, n) : m_parent->ReadSector(buffer, parentStart, n);
   if (bufferBytes > tailOffset) std::memset(bytes + tailOffset, 0, static_cast<size_t>(bufferBytes - tailOffset));
   if (result == 0) m_lastError = m_parent->GetLastError();
   return result;

@@ -8,14 +8,16 @@
 
 #include "core/device/DeviceData.h"
 #include "core/device/StorageDevice.h"
+#include "core/device/SweepRead.h"
 
-class CWindowDevice : public IStorageDevice {
+class CWindowDevice : public IStorageDevice, public ISweepReadable {
  public:
   // The parent's private data must be a disk record; the window takes its
   // sector size.
   int Open(char* path) override;
   int Close() override;
   int ReadSector(void* buffer, long long startSector, long long count) override;
+  int ReadSweepSectors(void* buffer, long long startSector, long long count) override;
   int GetSectorSize() override { return static_cast<int>(m_sectorSize); }
   long long GetTotalSectors() override { return m_totalSectors; }
   int IOCtl(unsigned long long code, void* arg) override;
@@ -36,6 +38,9 @@ class CWindowDevice : public IStorageDevice {
   long long m_startSector;
   long long m_totalSectors;
   std::unique_ptr<IStorageDeviceData> m_data;
+
+ private:
+  int Read(void* buffer, long long startSector, long long count, bool sweep);
 };
 
 // A partition-table entry of a disk.

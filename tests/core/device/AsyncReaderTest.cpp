@@ -156,6 +156,30 @@ TEST_F(AsyncReaderTest, ReadPastEndOfFileFailsWithAZeroTail) {
   EXPECT_TRUE(devtest::AllZero(buffer.data() + 1024, 1024));
 }
 
+// Sweep reads give the bytes plain reads give, whether the file's pages are
+// cached or not (uncached whole pages are read past the cache), and fail
+// the same way past the end.
+TEST_F(AsyncReaderTest, SweepReadsGiveTheSameBytesCachedOrNot) {
+  FileFd file(m_path);
+  const long long size = static_cast<long long>(m_bytes.size());
+  for (const bool cached : {false, true, false}) {
+    ::fdatasync(file.fd);
+    if (!cached) ::posix_fadvise(file.fd, 0, 0, POSIX_FADV_DONTNEED);
+    std::vector<std::uint8_t> buffer(m_bytes.size(), 0xEE);
+    // Whole pieces, an unaligned piece and the short last one.
+    EXPECT_EQ(QVReadSweepData(buffer.data(), file.fd, 0, 8LL << 20), 8LL << 20);
+    EXPECT_EQ(QVReadSweepData(buffer.data() + (8 << 20), file.fd, 8LL << 20, 512), 512);
+    EXPECT_EQ(QVReadSweepData(buffer.data() + (8 << 20) + 512, file.fd, (8LL << 20) + 512, size - (8LL << 20) - 512),
+              size - (8LL << 20) - 512);
+    EXPECT_EQ(0, std::memcmp(buffer.data(), m_bytes.data(), buffer.size())) << cached;
+  }
+  std::vector<std::uint8_t> tail(8192, 0xEE);
+  const long long aligned = size / 4096 * 4096;
+  EXPECT_EQ(QVReadSweepData(tail.data(), file.fd, aligned, 8192), 0);
+  EXPECT_EQ(0, std::memcmp(tail.data(), m_bytes.data() + aligned, static_cast<std::size_t>(size - aligned)));
+  EXPECT_TRUE(devtest::AllZero(tail.data() + (size - aligned), static_cast<std::size_t>(8192 - (size - aligned))));
+}
+
 TEST_F(AsyncReaderTest, RefusesBadArgumentsWithoutTouchingTheBuffer) {
   FileFd file(m_path);
   std::vector<std::uint8_t> buffer(512, 0xEE);

@@ -17,6 +17,8 @@ void CCompleteRecoveryController::ReleaseAll() {
   // The builder first: it frees every node it showed.
   m_pTreeBuilder.reset();
   m_searchers.clear();
+  m_pSearcherBuilder.reset();
+  m_pSearcherProgress.reset();
   if (m_pCache) m_pCache->EndCache();
   m_pCache.reset();
   m_fileSectorMap.clear();
@@ -65,7 +67,7 @@ void CCompleteRecoveryController::PrepareSearchers(int blockSize) {
   for (_SEARCHER_INFO& info : m_searchers) {
     info.searcher->SetDevice(m_pCache.get());
     info.searcher->SetBlockSize(blockSize);
-    info.searcher->SetDirecotryTreeBuilder(m_pTreeBuilder.get());
+    info.searcher->SetDirecotryTreeBuilder(m_pSearcherBuilder.get());
     info.searcher->SetBitmap(m_pBitmap.get());
     if (m_pRestoreSink == nullptr) info.searcher->PreparetoSearch();
   }
@@ -105,7 +107,9 @@ RESULT CCompleteRecoveryController::StartDataRecovery(IStorageDevice* device, IP
     return fail(QV_CTRL_RESULT(kCtrlBadQuickArgument));
   }
 
-  MakeSearchers(device, progress);
+  m_pSearcherBuilder = std::make_unique<CSerializedTreeBuilder>(m_pTreeBuilder.get());
+  m_pSearcherProgress = std::make_unique<CSerializedProgress>(progress);
+  MakeSearchers(device, m_pSearcherProgress.get());
   if (m_searchers.empty()) return fail(QV_CTRL_RESULT(kCtrlNoCompleteSearcher));
 
   // A replay does not read the device.
@@ -151,23 +155,40 @@ RESULT CCompleteRecoveryController::SearchData(long long first, long long last, 
   const auto blocks = static_cast<std::uint64_t>(lastBlock - firstBlock + 1);
   controller_reports::Send(progress, kProgressFirstSweep, blocks, 0);
 
+  CSearcherCrew crew(CrewMembers());
+  crew.Start();
   std::uint64_t done = 0;
   for (long long k = firstBlock; k <= lastBlock; ++k) {
     if (progress->Continued() == 0) break;
     m_pCache->SetCurCacheBlock(k);
     const long long start = k * blockSize;
     const long long count = std::min(blockSize, last - start + 1);
-    std::uint64_t found = 0;
-    for (_SEARCHER_INFO& info : m_searchers) {
-      info.searcher->AnalyzeBlock(start, count);
-      found += info.searcher->GetFoundFileCount();
-    }
+    crew.AnalyzeBlock(start, count);
+    const std::uint64_t found = crew.FoundFiles();
     ++done;
     // The sweep fills 80 % of the bar; the result field carries the files the
     // searchers have recognised so far.
     controller_reports::Send(progress, kProgressRunning, blocks, done * 4 / 5, found);
   }
   return 0;
+}
+
+std::vector<CSearcherCrew::Member> CCompleteRecoveryController::CrewMembers() const {
+  // The HFS+ searcher marks the sectors of the volumes it proves in the
+  // bitmap while it sweeps, and the carving searcher skips marked sectors:
+  // the carving starts on a block when the HFS+ searchers are done with it.
+  // The file-sector map that carving fills is read by the FAT searcher only
+  // when it ends, after the sweep.
+  std::vector<CSearcherCrew::Member> members;
+  std::vector<std::size_t> markers;
+  for (const _SEARCHER_INFO& info : m_searchers) {
+    CSearcherCrew::Member m;
+    m.searcher = info.searcher.get();
+    if (info.type == kSearcherRawByType) m.after = markers;
+    if (info.type == kSearcherHfsPlus) markers.push_back(members.size());
+    members.push_back(std::move(m));
+  }
+  return members;
 }
 
 IDataRecovery* CCompleteRecoveryController::GetDataRecovery(_tagSearcherType type) const {

@@ -7,6 +7,8 @@
 
 #include "core/bitmap/Bitmap.h"
 #include "core/cache/StorageDeviceWithCache.h"
+#include "core/controller/SearcherCrew.h"
+#include "core/controller/SerializedSinks.h"
 #include "core/controller/TreeBuilderHandle.h"
 #include "core/model/Contracts.h"
 
@@ -45,8 +47,14 @@ class CCompleteRecoveryController : public IRecoveryController {
   void PrepareSearchers(int blockSize);
   void EndSearchers(IProgress* progress);
   void ReleaseAll();
+  // The searchers with what each waits for within a block.
+  std::vector<CSearcherCrew::Member> CrewMembers() const;
 
   TreeBuilderHandle m_pTreeBuilder;
+  // What the searchers are given in place of the builder and the progress
+  // sink: they may call them from their sweep threads.
+  std::unique_ptr<CSerializedTreeBuilder> m_pSearcherBuilder;
+  std::unique_ptr<CSerializedProgress> m_pSearcherProgress;
   IRecoveryFilter* m_pFilter = nullptr;
   IStorageDevice* m_pDevice = nullptr;
   std::vector<_SEARCHER_INFO> m_searchers;

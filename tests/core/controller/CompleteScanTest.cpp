@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 
@@ -205,12 +206,26 @@ TEST_F(CompleteScan, MakesAndPreparesTheSearchersInOrder) {
   }
   for (const SearcherEvent& e : SearcherJournal::Get().Events("device")) EXPECT_EQ(e.a, kDeviceWrapper);
   for (const SearcherEvent& e : SearcherJournal::Get().Events("end")) EXPECT_EQ(e.a, 1);
-  // Both blocks went to every searcher in list order.
-  std::vector<int> blockTypes;
-  for (const SearcherEvent& e : SearcherJournal::Get().Events("block")) blockTypes.push_back(e.type);
-  std::vector<int> twice = order;
-  twice.insert(twice.end(), order.begin(), order.end());
-  EXPECT_EQ(blockTypes, twice);
+  // Both blocks went to every searcher, every searcher was done with the
+  // first block before any took the second, and within a block the carving
+  // came after the HFS+ searcher (the searchers run side by side).
+  const auto blocks = SearcherJournal::Get().Events("block");
+  ASSERT_EQ(blocks.size(), 2 * order.size());
+  for (std::size_t half = 0; half < 2; ++half) {
+    std::vector<int> types;
+    long long hfsAt = -1, rawAt = -1;
+    for (std::size_t i = half * order.size(); i < (half + 1) * order.size(); ++i) {
+      EXPECT_EQ(blocks[i].a, static_cast<long long>(half) * kBlock512);
+      types.push_back(blocks[i].type);
+      if (blocks[i].type == kSearcherHfsPlus) hfsAt = static_cast<long long>(i);
+      if (blocks[i].type == kSearcherRawByType) rawAt = static_cast<long long>(i);
+    }
+    std::sort(types.begin(), types.end());
+    std::vector<int> sorted = order;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(types, sorted);
+    EXPECT_LT(hfsAt, rawAt);
+  }
 
   auto typesOf = [](const char* op) {
     std::vector<int> types;

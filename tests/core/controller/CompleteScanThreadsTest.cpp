@@ -6,9 +6,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <future>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "core/cache/PatternDevice.h"
 #include "core/controller/RecordingSearchers.h"
@@ -167,4 +169,65 @@ TEST_F(CompleteScanThreads, StopDuringTheSweepEndsIt) {
   EXPECT_EQ(scan.get(), 0u);
   EXPECT_LT(Blocks(kSearcherHfsPlus), 400u);
   EXPECT_EQ(m_progress.Reports().back().state, kProgressFinished);
+}
+
+// The searchers look at each block side by side, each reading it through the
+// cache: all of them get every block once, in order, with its own bytes;
+// nobody takes a block before all are done with the one before, and the
+// carving starts on a block only after the HFS+ searcher (which marks the
+// bitmap the carving reads) is done with it.
+TEST_F(CompleteScanThreads, SearchersShareEachBlockSideBySide) {
+  engine_registry::Clear();
+  const std::vector<_tagSearcherType> types = {kSearcherHfsPlus,   kSearcherExFat, kSearcherFat,
+                                               kSearcherRawByType, kSearcherNtfs,  kSearcherApfs};
+  RegisterCompleteSearchers(types);
+  std::mutex lock;
+  std::map<int, long long> lastBlock;  // type -> start of its last block
+  long long hfsDone = -1;
+  bool rawBeforeHfs = false;
+  bool aheadOfOthers = false;
+  SearcherJournal::Get().SetBlockHook([&](int type, long long start) {
+    // A carving that ran beside the HFS+ searcher would finish first.
+    if (type == kSearcherHfsPlus) std::this_thread::sleep_for(2ms);
+    std::lock_guard g(lock);
+    for (const auto& [other, at] : lastBlock) {
+      if (other != type && at < start - kBlock) aheadOfOthers = true;
+    }
+    lastBlock[type] = start;
+    if (type == kSearcherHfsPlus) hfsDone = start;
+    if (type == kSearcherRawByType && hfsDone != start) rawBeforeHfs = true;
+  });
+  SearcherJournal::Get().SetBlockCheck([](const std::uint8_t* bytes, long long start, long long count, int ss) {
+    for (long long i = 0; i < count; ++i) {
+      if (!PatternDevice::Check(bytes + i * ss, start + i, ss)) return false;
+    }
+    return true;
+  });
+  const long long total = kBlock * 24 + 7;
+  PatternDevice device(total);
+  device.RecordReads(false);
+  ControllerPtr c(CreateRecoveryController(kControllerWholeDisk));
+  c->Initialize(&m_filter);
+  ASSERT_EQ(c->StartDataRecovery(&device, &m_progress, &m_tree), 0u);
+
+  EXPECT_TRUE(SearcherJournal::Get().BadBlocks().empty());
+  EXPECT_FALSE(rawBeforeHfs);
+  EXPECT_FALSE(aheadOfOthers);
+  for (const _tagSearcherType type : types) {
+    const auto blocks = SearcherJournal::Get().Events(type, "block");
+    ASSERT_EQ(blocks.size(), 25u) << type;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+      EXPECT_EQ(blocks[i].a, static_cast<long long>(i) * kBlock);
+      EXPECT_EQ(blocks[i].b, i + 1 < blocks.size() ? kBlock : 7);
+    }
+    EXPECT_EQ(SearcherJournal::Get().Events(type, "end").size(), 1u);
+  }
+  // The sweep's reports count the blocks in order.
+  std::uint64_t done = 0;
+  for (const _PROGRESS_INFO& r : m_progress.Reports()) {
+    if (r.state != kProgressRunning) continue;
+    EXPECT_GE(r.done, done);
+    done = r.done;
+  }
+  EXPECT_EQ(done, 25u * 4 / 5);
 }

@@ -69,8 +69,8 @@ std::optional<std::uint64_t> CheckpointCopyPosition(const ByteView& superblock) 
   const std::uint64_t base = superblock.U64Le(kNxDescBase);
   const std::uint32_t index = superblock.U32Le(kNxDescIndex);
   const std::uint32_t length = superblock.U32Le(kNxDescLength);
-  if (!superblock.Ok() || blocks == 0 || (blocks & 0x80000000u) != 0 || base == 0 || index >= blocks || length == 0 ||
-      length > blocks) {
+  if (!superblock.Has(0, kNxDescLength + 4) || blocks == 0 || (blocks & 0x80000000u) != 0 || base == 0 ||
+      index >= blocks || length == 0 || length > blocks) {
     return std::nullopt;
   }
   const std::uint64_t offset = (static_cast<std::uint64_t>(index) + length - 1) % blocks;

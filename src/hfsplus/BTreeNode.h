@@ -56,7 +56,7 @@ class CHFSPlusBTNode {
   bool IsIndex() const { return m_descriptor.kind == 0; }
   std::uint32_t NodeSize() const { return static_cast<std::uint32_t>(m_bytes.size()); }
 
-  // The bytes of record `index` (empty, failed view past the last record).
+  // The bytes of record `index` (an empty view that is not Ok() past the last record).
   [[nodiscard]] ByteView GetRecord(std::size_t index) const;
   ByteView Bytes() const { return ByteView(m_bytes.data(), m_bytes.size()); }
 

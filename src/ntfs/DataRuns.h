@@ -27,7 +27,7 @@ inline constexpr std::size_t kMaxRuns = 1u << 16;
 // header 0. Each reader decides which widths it accepts.
 class RunPairs {
  public:
-  explicit RunPairs(const ByteView& pairs) : m_pairs(pairs) {}
+  explicit RunPairs(ByteView pairs) : m_pairs(pairs) {}
   // On to the next pair; false at the header 0 (Ended()) or past the buffer.
   bool Next();
   bool Ended() const { return m_ended; }
@@ -43,7 +43,7 @@ class RunPairs {
  private:
   std::uint64_t Field(std::size_t from, unsigned n) const;
 
-  const ByteView& m_pairs;
+  ByteView m_pairs;
   std::size_t m_at = 0;
   std::size_t m_next = 0;
   unsigned m_lengthBytes = 0;

@@ -26,11 +26,10 @@ std::size_t WalkEnd(const ByteView& r) {
 }  // namespace
 
 bool CNTFSFileRecordHeader::IsValid(const ByteView& r) {
-  if (r.U32Le(0) != kFileSignature) return false;
+  if (!r.Has(0, kBytesAllocated + 4) || r.U32Le(0) != kFileSignature) return false;
   const std::uint16_t usaOffset = r.U16Le(kUsaOffset);
   const std::uint16_t usaCount = r.U16Le(kUsaCount);
   const std::uint32_t allocated = r.U32Le(kBytesAllocated);
-  if (!r.Ok()) return false;
   if (usaCount > 16) return false;
   if (allocated == 0 || allocated > kMaxRecordBytes || allocated % 1024 != 0) return false;
   if (static_cast<unsigned>(usaCount - 1) > allocated / kStrideBytes) return false;

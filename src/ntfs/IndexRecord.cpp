@@ -6,6 +6,7 @@
 namespace {
 
 constexpr std::size_t kMaxIndexBytes = 4096;
+constexpr std::size_t kHeaderBytes = 0x24;   // up to the allocated size
 constexpr std::size_t kEntryMinimum = 0x52;  // header, key up to the name length byte
 
 bool Unprotect(const ByteView& r, std::array<std::uint8_t, kMaxIndexBytes>& copy, std::size_t& bytes) {
@@ -22,7 +23,7 @@ bool Unprotect(const ByteView& r, std::array<std::uint8_t, kMaxIndexBytes>& copy
 }  // namespace
 
 bool CStandardIndexHeader::IsValid(const ByteView& r) {
-  if (!IsValidMagicNumber(r)) return false;
+  if (!IsValidMagicNumber(r) || !r.Has(0, kHeaderBytes)) return false;
   const std::uint32_t allocated = r.U32Le(0x20);
   const std::uint32_t inUse = r.U32Le(0x1C);
   const std::uint16_t count = r.U16Le(0x06);
@@ -32,7 +33,7 @@ bool CStandardIndexHeader::IsValid(const ByteView& r) {
   if (static_cast<std::uint16_t>(count - 1) != static_cast<std::uint16_t>((allocated + r.U32Le(0x18)) / 512)) {
     return false;
   }
-  return offset >= 40 && offset <= 256 && r.Ok();
+  return offset >= 40 && offset <= 256;
 }
 
 bool CIndexRecord::IsValidUpdateSequence(const ByteView& r) {

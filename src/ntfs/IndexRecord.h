@@ -7,7 +7,7 @@
 
 class CStandardIndexHeader {
  public:
-  static bool IsValidMagicNumber(const ByteView& record) { return record.U32Le(0) == 0x58444E49 && record.Ok(); }
+  static bool IsValidMagicNumber(const ByteView& record) { return record.Has(0, 4) && record.U32Le(0) == 0x58444E49; }
   // Signature, sizes, update-sequence count and offset.
   static bool IsValid(const ByteView& record);
   static std::uint32_t GetOffsetofIndexEntries(const ByteView& r) { return r.U32Le(0x18) + 24; }

@@ -4,7 +4,7 @@
 
 using namespace ntfslog;
 
-bool CRCRDRecord::IsValidMagicNumber(const ByteView& page) { return page.U32Le(0) == kRcrdSignature && page.Ok(); }
+bool CRCRDRecord::IsValidMagicNumber(const ByteView& page) { return page.Has(0, 4) && page.U32Le(0) == kRcrdSignature; }
 
 bool CRCRDRecord::IsValidUpdateSequence(const ByteView& page) {
   if (!page.Has(0, kPageBytes)) return false;

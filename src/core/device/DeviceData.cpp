@@ -128,7 +128,8 @@ bool ParseQdiInfo(const std::uint8_t* bytes, std::size_t size, CQDIDeviceInfoStr
   out.name = GetText(view, 32, 127);  // the last name byte is forced to 0
   out.path = GetText(view, 160, 1024);
   out.creationTime = static_cast<std::int64_t>(view.U64Le(1184));
-  return view.Ok();
+  static_assert(kQdiInfoSize >= 1184 + 8, "every field lies inside the record");
+  return true;
 }
 
 std::array<std::uint8_t, kDmgInfoSize> SerializeDmgInfo(const CDMGDeviceInfoStruct& info) {
@@ -151,7 +152,8 @@ bool ParseDmgInfo(const std::uint8_t* bytes, std::size_t size, CDMGDeviceInfoStr
   out.fileSize = view.U64Le(24);
   out.name = GetText(view, 32, 127);
   out.path = GetText(view, 1056, 1032);
-  return view.Ok();
+  static_assert(kDmgInfoSize >= 1056 + 1032, "every field lies inside the record");
+  return true;
 }
 
 IDiskDeviceData* CreateDiskDeviceData(CCollectDiskDeviceInfoStruct* info) { return new CDiskDeviceData(info); }

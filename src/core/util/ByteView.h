@@ -1,7 +1,9 @@
 #pragma once
 // Bounds-checked access to bytes read from a device. Every parser reads
-// through a ByteView: a read outside the view returns 0 and sets a sticky
-// error that records the first failing offset.
+// through a ByteView and tests the ranges it relies on with Has() (or the
+// result of Bytes()) before trusting what it read: a read outside the view
+// returns 0 and leaves the view as it was, so a view is a plain value that
+// can be copied and passed on without losing anything.
 
 #include <cstdint>
 #include <cstring>
@@ -15,15 +17,15 @@ class ByteView {
 
   std::size_t Size() const { return m_bytes.size(); }
   const std::uint8_t* Data() const { return m_bytes.data(); }
-  bool Ok() const { return !m_failed; }
-  std::size_t FailedAt() const { return m_failedAt; }
+  // False only for the empty view Sub() gives for a range outside its parent.
+  bool Ok() const { return !m_outside; }
 
   // True when [offset, offset + length) lies inside the view.
   bool Has(std::size_t offset, std::size_t length) const {
     return length <= m_bytes.size() && offset <= m_bytes.size() - length;
   }
 
-  std::uint8_t U8(std::size_t off) const { return Check(off, 1) ? m_bytes[off] : 0; }
+  std::uint8_t U8(std::size_t off) const { return Has(off, 1) ? m_bytes[off] : 0; }
   std::uint16_t U16Le(std::size_t off) const { return static_cast<std::uint16_t>(Le(off, 2)); }
   std::uint32_t U32Le(std::size_t off) const { return static_cast<std::uint32_t>(Le(off, 4)); }
   std::uint64_t U64Le(std::size_t off) const { return Le(off, 8); }
@@ -33,7 +35,7 @@ class ByteView {
 
   // Copies `length` bytes to `out`; zero-fills it when out of range.
   bool Bytes(std::size_t off, void* out, std::size_t length) const {
-    if (!Check(off, length)) {
+    if (!Has(off, length)) {
       std::memset(out, 0, length);
       return false;
     }
@@ -45,41 +47,32 @@ class ByteView {
     return Has(off, length) && std::memcmp(m_bytes.data() + off, expected, length) == 0;
   }
 
-  // A bounded sub-view; an empty, failed view when out of range.
+  // A bounded sub-view; an empty view that is not Ok() when out of range.
   ByteView Sub(std::size_t off, std::size_t length) const {
-    if (!Check(off, length)) {
-      ByteView bad;
-      bad.m_failed = true;
-      return bad;
+    if (!Has(off, length)) {
+      ByteView outside;
+      outside.m_outside = true;
+      return outside;
     }
     return ByteView(m_bytes.subspan(off, length));
   }
 
  private:
-  bool Check(std::size_t off, std::size_t length) const {
-    if (Has(off, length)) return true;
-    if (!m_failed) {
-      m_failed = true;
-      m_failedAt = off;
-    }
-    return false;
-  }
   std::uint64_t Le(std::size_t off, std::size_t n) const {
-    if (!Check(off, n)) return 0;
+    if (!Has(off, n)) return 0;
     std::uint64_t v = 0;
     for (std::size_t i = n; i-- > 0;) v = (v << 8) | m_bytes[off + i];
     return v;
   }
   std::uint64_t Be(std::size_t off, std::size_t n) const {
-    if (!Check(off, n)) return 0;
+    if (!Has(off, n)) return 0;
     std::uint64_t v = 0;
     for (std::size_t i = 0; i < n; ++i) v = (v << 8) | m_bytes[off + i];
     return v;
   }
 
   std::span<const std::uint8_t> m_bytes;
-  mutable bool m_failed = false;
-  mutable std::size_t m_failedAt = 0;
+  bool m_outside = false;
 };
 
 // Little- and big-endian stores into a fixed buffer; out-of-range stores are dropped.

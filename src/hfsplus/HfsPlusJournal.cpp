@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "hfsplus/BTreeNode.h"
@@ -10,6 +11,32 @@
 #include "hfsplus/HfsPlusResult.h"
 #include "hfsplus/HfsPlusVolume.h"
 #include "hfsplus/QuickSearchProgress.h"
+
+namespace {
+
+// Keeps the records of a journalled leaf of a keyed tree that the volume's
+// live tree (`tree`, searched by `search`) does not hold; a key kept already
+// takes the later copy.
+template <class Tree, class Key, class Record, class List>
+void HarvestKeyed(CHFSPlusVolume& v, const CHFSPlusBTNode& node, Tree* (CHFSPlusVolume::*tree)() const,
+                  RESULT (CHFSPlusVolume::*search)(const Key&, HFSPlusSearchResult&, Record*),
+                  int (*compare)(const Key&, const Key&), List& list) {
+  for (std::size_t i = 0; i < node.NumRecords(); ++i) {
+    const auto key = Tree::KeyRead(node, i);
+    auto data = Tree::DataRead(node, i);
+    if (!key || !data) continue;
+    HFSPlusSearchResult r;
+    if ((v.*tree)() != nullptr && result::Succeeded((v.*search)(*key, r, nullptr)) && r.found) continue;
+    auto same = std::find_if(list.begin(), list.end(), [&](const auto& e) { return compare(e.first, *key) == 0; });
+    if (same != list.end()) {
+      same->second = std::move(*data);
+    } else {
+      list.emplace_front(*key, std::move(*data));
+    }
+  }
+}
+
+}  // namespace
 
 CHFSPlusJournal::CHFSPlusJournal(CHFSPlusVolume* volume) : m_pVolume(volume) { m_lastResult = Locate(); }
 
@@ -118,40 +145,12 @@ void CHFSPlusJournal::HarvestNode(const CHFSPlusBTNode& node, std::uint64_t volu
   CHFSPlusVolume& v = *m_pVolume;
   switch (v.GetNodeBelongToFile(volumeOffset)) {
     case kSpecialExtents:
-      for (std::size_t i = 0; i < node.NumRecords(); ++i) {
-        const auto key = CHFSPlusExtents::KeyRead(node, i);
-        const auto data = CHFSPlusExtents::DataRead(node, i);
-        if (!key || !data) continue;
-        HFSPlusSearchResult r;
-        if (v.GetExtents() != nullptr && result::Succeeded(v.SearchExtents(*key, r, nullptr)) && r.found) continue;
-        auto& list = v.HarvestedExtentRecords();
-        auto same = std::find_if(list.begin(), list.end(),
-                                 [&](const auto& e) { return CompareExtentKeys(e.first, *key) == 0; });
-        if (same != list.end()) {
-          same->second = *data;
-        } else {
-          list.emplace_front(*key, *data);
-        }
-      }
+      HarvestKeyed(v, node, &CHFSPlusVolume::GetExtents, &CHFSPlusVolume::SearchExtents, CompareExtentKeys,
+                   v.HarvestedExtentRecords());
       break;
     case kSpecialAttributes:
-      for (std::size_t i = 0; i < node.NumRecords(); ++i) {
-        const auto key = CHFSPlusAttribute::KeyRead(node, i);
-        auto data = CHFSPlusAttribute::DataRead(node, i);
-        if (!key || !data) continue;
-        HFSPlusSearchResult r;
-        if (v.GetAttributes() != nullptr && result::Succeeded(v.SearchAttributes(*key, r, nullptr)) && r.found) {
-          continue;
-        }
-        auto& list = v.HarvestedAttributeRecords();
-        auto same =
-            std::find_if(list.begin(), list.end(), [&](const auto& e) { return CompareAttrKeys(e.first, *key) == 0; });
-        if (same != list.end()) {
-          same->second = std::move(*data);
-        } else {
-          list.emplace_front(*key, std::move(*data));
-        }
-      }
+      HarvestKeyed(v, node, &CHFSPlusVolume::GetAttributes, &CHFSPlusVolume::SearchAttributes, CompareAttrKeys,
+                   v.HarvestedAttributeRecords());
       break;
     case kSpecialCatalog:
       for (std::size_t i = 0; i < node.NumRecords(); ++i) {

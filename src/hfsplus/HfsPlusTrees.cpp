@@ -12,6 +12,16 @@ ByteView RecordData(const ByteView& record) {
   return record.Sub(at, record.Size() - at);
 }
 
+// One leaf record of a keyed tree: its key must decode (`key`), then `data`
+// decodes what it holds; nothing when the node is no leaf or either fails.
+template <class Key, class Data>
+auto LeafRecord(const CHFSPlusBTNode& node, std::size_t index, Key key, Data data) -> decltype(data(ByteView())) {
+  if (!node.IsLeaf()) return std::nullopt;
+  const ByteView record = node.GetRecord(index);
+  if (!key(record)) return std::nullopt;
+  return data(record);
+}
+
 }  // namespace
 
 CHFSPlusCatalog::CHFSPlusCatalog(CHFSPlusRawfile* file, bool hfsx) : CHFSPlusBTreeOptionBase(file) {
@@ -27,10 +37,8 @@ std::optional<HFSPlusCatalogKey> CHFSPlusCatalog::KeyRead(const CHFSPlusBTNode& 
 }
 
 std::optional<HFSPlusCatalogRecord> CHFSPlusCatalog::DataRead(const CHFSPlusBTNode& node, std::size_t index) {
-  if (!node.IsLeaf()) return std::nullopt;
-  const ByteView record = node.GetRecord(index);
-  if (!DecodeCatalogKey(record)) return std::nullopt;
-  return DecodeCatalogRecord(RecordData(record));
+  return LeafRecord(node, index, DecodeCatalogKey,
+                    [](const ByteView& record) { return DecodeCatalogRecord(RecordData(record)); });
 }
 
 RESULT CHFSPlusCatalog::Search(const HFSPlusCatalogKey& key, HFSPlusSearchResult& result,
@@ -45,10 +53,10 @@ std::optional<HFSPlusExtentKey> CHFSPlusExtents::KeyRead(const CHFSPlusBTNode& n
 }
 
 std::optional<HFSPlusExtentRecord> CHFSPlusExtents::DataRead(const CHFSPlusBTNode& node, std::size_t index) {
-  if (!node.IsLeaf()) return std::nullopt;
-  const ByteView record = node.GetRecord(index);
-  if (!DecodeExtentKey(record) || !record.Has(hfs::kExtentKeySize, hfs::kExtentRecordSize)) return std::nullopt;
-  return DecodeExtentRecord(record, hfs::kExtentKeySize);
+  return LeafRecord(node, index, DecodeExtentKey, [](const ByteView& record) -> std::optional<HFSPlusExtentRecord> {
+    if (!record.Has(hfs::kExtentKeySize, hfs::kExtentRecordSize)) return std::nullopt;
+    return DecodeExtentRecord(record, hfs::kExtentKeySize);
+  });
 }
 
 RESULT CHFSPlusExtents::Search(const HFSPlusExtentKey& key, HFSPlusSearchResult& result, HFSPlusExtentRecord* record) {
@@ -60,10 +68,8 @@ std::optional<HFSPlusAttrKey> CHFSPlusAttribute::KeyRead(const CHFSPlusBTNode& n
 }
 
 std::optional<HFSPlusAttrRecord> CHFSPlusAttribute::DataRead(const CHFSPlusBTNode& node, std::size_t index) {
-  if (!node.IsLeaf()) return std::nullopt;
-  const ByteView record = node.GetRecord(index);
-  if (!DecodeAttrKey(record)) return std::nullopt;
-  return DecodeAttrRecord(RecordData(record));
+  return LeafRecord(node, index, DecodeAttrKey,
+                    [](const ByteView& record) { return DecodeAttrRecord(RecordData(record)); });
 }
 
 RESULT CHFSPlusAttribute::Search(const HFSPlusAttrKey& key, HFSPlusSearchResult& result, HFSPlusAttrRecord* record) {

@@ -22,16 +22,6 @@
 
 namespace {
 
-class AcceptAll : public IRecoveryFilter {
- public:
-  int ShowNormalFiles() const override { return 1; }
-  void SetScanType(_SCAN_TYPE) override {}
-  int IsFileNodeValid(IFileNode*) override { return 1; }
-  void SetFilterTypes(unsigned) override {}
-  unsigned GetNodeFileType(IFileNode*) override { return kFilterOther; }
-  void Release() override {}
-};
-
 struct ControllerRelease {
   void operator()(IRecoveryController* c) const { c->Release(); }
 };
@@ -61,7 +51,7 @@ void ScanImage(const std::string& image, Counts& out) {
   IStorageDevice* device = QVUIDeviceData::instance()->GetDiskStorageByIndex(disk);
   ASSERT_NE(device, nullptr);
 
-  AcceptAll filter;
+  testsupport::AcceptAllFilter filter;
   testsupport::FakeProgress progress;
   testsupport::RecordingTree tree;
   std::unique_ptr<IRecoveryController, ControllerRelease> controller(CreateRecoveryController(kControllerComplete));

@@ -20,6 +20,17 @@ class QuietProgress : public IProgress {
   int shouldBuild() override { return 1; }
 };
 
+// A filter that lets every node pass.
+class AcceptAllFilter : public IRecoveryFilter {
+ public:
+  int ShowNormalFiles() const override { return 1; }
+  void SetScanType(_SCAN_TYPE) override {}
+  int IsFileNodeValid(IFileNode*) override { return 1; }
+  void SetFilterTypes(unsigned) override {}
+  unsigned GetNodeFileType(IFileNode*) override { return kFilterOther; }
+  void Release() override {}
+};
+
 // A tree view that shows nothing.
 class NullTree : public IDrirectoryTree {
  public:

@@ -24,21 +24,11 @@ using testsupport::RecordingTree;
 namespace {
 
 constexpr long long kBlock512 = 8192;  // 4 MiB of 512-byte sectors
-using ControllerPtr = std::unique_ptr<IRecoveryController, ControllerRelease>;
 
 RESULT Code(RESULT r) { return result::CodeOf(r); }
 
-class CompleteScan : public ::testing::Test {
+class CompleteScan : public RegistryTest {
  protected:
-  void SetUp() override {
-    engine_registry::Clear();
-    SearcherJournal::Get().Reset();
-  }
-  void TearDown() override {
-    engine_registry::Clear();
-    SearcherJournal::Get().Reset();
-  }
-
   ControllerPtr Make(int kind = kControllerComplete) {
     ControllerPtr c(CreateRecoveryController(static_cast<_RECOVERY_CONTROLLER_TYPE>(kind)));
     c->Initialize(&m_filter);

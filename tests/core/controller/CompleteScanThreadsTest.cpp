@@ -24,7 +24,6 @@ using testsupport::RecordingTree;
 
 namespace {
 
-using ControllerPtr = std::unique_ptr<IRecoveryController, ControllerRelease>;
 constexpr long long kBlock = 8192;
 
 // Continued() blocks while paused and answers 0 once cancelled.
@@ -81,20 +80,15 @@ class PausableProgress : public IProgress {
   std::vector<_PROGRESS_INFO> m_reports;
 };
 
-class CompleteScanThreads : public ::testing::Test {
+class CompleteScanThreads : public RegistryTest {
  protected:
   void SetUp() override {
-    engine_registry::Clear();
-    SearcherJournal::Get().Reset();
+    RegistryTest::SetUp();
     RegisterCompleteSearchers({kSearcherHfsPlus, kSearcherRawByType});
     // Pause after the fourth block.
     SearcherJournal::Get().SetBlockHook([this](int type, long long start) {
       if (type == kSearcherRawByType && start == 3 * kBlock) m_progress.Pause();
     });
-  }
-  void TearDown() override {
-    engine_registry::Clear();
-    SearcherJournal::Get().Reset();
   }
 
   std::future<RESULT> StartScan(IRecoveryController* c, IStorageDevice* device) {

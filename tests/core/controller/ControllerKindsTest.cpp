@@ -14,19 +14,7 @@ using testsupport::RecordingTree;
 
 namespace {
 
-using ControllerPtr = std::unique_ptr<IRecoveryController, ControllerRelease>;
-
-class ControllerKinds : public ::testing::Test {
- protected:
-  void SetUp() override {
-    engine_registry::Clear();
-    SearcherJournal::Get().Reset();
-  }
-  void TearDown() override {
-    engine_registry::Clear();
-    SearcherJournal::Get().Reset();
-  }
-};
+class ControllerKinds : public RegistryTest {};
 
 }  // namespace
 

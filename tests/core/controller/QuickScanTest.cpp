@@ -15,18 +15,8 @@ using testsupport::RecordingTree;
 
 namespace {
 
-using ControllerPtr = std::unique_ptr<IRecoveryController, ControllerRelease>;
-
-class QuickScan : public ::testing::Test {
+class QuickScan : public RegistryTest {
  protected:
-  void SetUp() override {
-    engine_registry::Clear();
-    SearcherJournal::Get().Reset();
-  }
-  void TearDown() override {
-    engine_registry::Clear();
-    SearcherJournal::Get().Reset();
-  }
   ControllerPtr Make() {
     ControllerPtr c(CreateRecoveryController(kControllerQuick));
     c->Initialize(&m_filter);

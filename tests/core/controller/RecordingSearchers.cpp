@@ -202,4 +202,14 @@ void RegisterQuickSearchers(const std::vector<int>& codes) {
   for (int c : codes) engine_registry::RegisterQuickSearcher(c, QuickFactory(c));
 }
 
+void RegistryTest::SetUp() {
+  engine_registry::Clear();
+  SearcherJournal::Get().Reset();
+}
+
+void RegistryTest::TearDown() {
+  engine_registry::Clear();
+  SearcherJournal::Get().Reset();
+}
+
 }  // namespace controllertest

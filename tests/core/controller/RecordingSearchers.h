@@ -2,13 +2,17 @@
 // Searchers registered through the engine registry that record every call
 // in one journal, and the small doubles the controllers need around them.
 
+#include <gtest/gtest.h>
+
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "core/engines/EngineRegistry.h"
 #include "core/model/Contracts.h"
+#include "support/FakeSinks.h"
 
 namespace controllertest {
 
@@ -58,15 +62,7 @@ void RegisterCompleteSearchers(const std::vector<_tagSearcherType>& types);
 // Registers recording quick searchers for the given file-system codes.
 void RegisterQuickSearchers(const std::vector<int>& codes);
 
-class AcceptAllFilter : public IRecoveryFilter {
- public:
-  int ShowNormalFiles() const override { return 1; }
-  void SetScanType(_SCAN_TYPE) override {}
-  int IsFileNodeValid(IFileNode*) override { return 1; }
-  void SetFilterTypes(unsigned) override {}
-  unsigned GetNodeFileType(IFileNode*) override { return kFilterOther; }
-  void Release() override {}
-};
+using testsupport::AcceptAllFilter;
 
 class RecordingRestoreSink : public RestoreScanSink {
  public:
@@ -96,6 +92,15 @@ struct ControllerRelease {
   void operator()(IRecoveryController* c) const {
     if (c != nullptr) c->Release();
   }
+};
+using ControllerPtr = std::unique_ptr<IRecoveryController, ControllerRelease>;
+
+// A test that starts and ends with no engine registered and an empty
+// journal.
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
 };
 
 }  // namespace controllertest

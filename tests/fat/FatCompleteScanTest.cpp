@@ -17,17 +17,8 @@ namespace {
 
 using namespace fattest;
 
-class FatCompleteScan : public ::testing::Test {
+class FatCompleteScan : public FatImagesTest<> {
  protected:
-  static void SetUpTestSuite() {
-    setenv("TZ", "UTC", 1);
-    tzset();
-  }
-  void SetUp() override {
-    testsupport::Lack why;
-    m_dir = ImagesDir(&why);
-    if (m_dir.empty()) QUARNEL_SKIP_LACK(why);
-  }
   // The FAT partitions the scan kept, best first.
   static std::vector<CFATSearchedPartitionInfo*> Partitions(IDataRecovery& recovery) {
     std::vector<CFATSearchedPartitionInfo*> out;
@@ -36,7 +27,6 @@ class FatCompleteScan : public ::testing::Test {
     }
     return out;
   }
-  std::string m_dir;
 };
 
 const CFATSearchedPartitionInfo* FindByStart(const std::vector<CFATSearchedPartitionInfo*>& parts, long long start) {

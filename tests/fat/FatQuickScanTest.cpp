@@ -28,19 +28,7 @@ struct VolumeCase {
   std::uint32_t flags;
 };
 
-class FatQuickScan : public ::testing::TestWithParam<VolumeCase> {
- protected:
-  static void SetUpTestSuite() {
-    setenv("TZ", "UTC", 1);
-    tzset();
-  }
-  void SetUp() override {
-    testsupport::Lack why;
-    m_dir = ImagesDir(&why);
-    if (m_dir.empty()) QUARNEL_SKIP_LACK(why);
-  }
-  std::string m_dir;
-};
+class FatQuickScan : public FatImagesTest<::testing::TestWithParam<VolumeCase>> {};
 
 // The source file a deleted entry came from: same name but for the first
 // character, ignoring case.

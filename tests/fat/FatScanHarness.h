@@ -3,6 +3,10 @@
 // devices over them, scans through the core's controllers, and what The
 // Sleuth Kit lists on the same images.
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,6 +24,23 @@ namespace fattest {
 // The folder holding the images and their sources ("" when the tools are
 // missing; `why` says which).
 const std::string& ImagesDir(testsupport::Lack* why = nullptr);
+
+// A test over the images in m_dir, skipped when they cannot be made; times
+// are read in UTC.
+template <typename Base = ::testing::Test>
+class FatImagesTest : public Base {
+ protected:
+  static void SetUpTestSuite() {
+    setenv("TZ", "UTC", 1);
+    tzset();
+  }
+  void SetUp() override {
+    testsupport::Lack why;
+    m_dir = ImagesDir(&why);
+    if (m_dir.empty()) QUARNEL_SKIP_LACK(why);
+  }
+  std::string m_dir;
+};
 
 struct DeviceRelease {
   void operator()(IStorageDevice* d) const { delete d; }

@@ -138,12 +138,7 @@ TEST_P(OtherMedia, CutAndDamagedCopiesStayInsideTheDevice) {
   const Case& c = C(GetParam());
   std::mt19937 rng(5);
   for (int round = 0; round < 10; ++round) {
-    Bytes copy = c.file;
-    if (round % 2 == 0) {
-      copy.resize(copy.size() * static_cast<std::size_t>(round + 1) / 11 + 8);
-    } else {
-      for (int k = 0; k < 8; ++k) copy[rng() % copy.size()] = static_cast<std::uint8_t>(rng());
-    }
+    const Bytes copy = DamagedCopy(c.file, round, 10, rng, 8, 0);
     auto device = Place(copy, 1, Noise(600, static_cast<unsigned>(round)), 10);
     const long long room = static_cast<long long>(device.GetTotalSectors()) * 512;
     for (const Found& f : Files(Carve(&device))) {

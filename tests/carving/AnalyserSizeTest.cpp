@@ -117,12 +117,7 @@ TEST_P(AnalyserSize, CutAndDamagedCopiesStayInsideTheDevice) {
   ASSERT_FALSE(file.empty()) << "the sample tool failed";
   std::mt19937 rng(11);
   for (int round = 0; round < 12; ++round) {
-    Bytes copy = file;
-    if (round % 2 == 0) {
-      copy.resize(copy.size() * static_cast<std::size_t>(round + 1) / 13 + 8);
-    } else {
-      for (int k = 0; k < 6; ++k) copy[8 + rng() % (copy.size() - 8)] = static_cast<std::uint8_t>(rng());
-    }
+    const Bytes copy = DamagedCopy(file, round, 12, rng, 6, 8);
     const std::size_t total = ImageSize(file);
     auto device = Place(copy, 1, {}, total);
     for (const Found& f : Files(Carve(&device))) {

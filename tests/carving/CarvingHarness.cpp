@@ -29,6 +29,17 @@ int RecordingBuilder::AddSearcherInfo(_tagSearcherType type, long long rootId) {
   return 1;
 }
 
+std::vector<std::uint8_t> DamagedCopy(std::vector<std::uint8_t> copy, int round, int rounds, std::mt19937& rng,
+                                      int flips, std::size_t from, std::size_t window) {
+  if (round % 2 == 0) {
+    copy.resize(copy.size() * static_cast<std::size_t>(round + 1) / static_cast<std::size_t>(rounds + 1) + 8);
+  } else {
+    for (int k = 0; k < flips; ++k)
+      copy[from + rng() % std::min<std::size_t>(copy.size() - from, window)] = static_cast<std::uint8_t>(rng());
+  }
+  return copy;
+}
+
 std::vector<Found> Files(const std::vector<Found>& all) {
   std::vector<Found> out;
   std::copy_if(all.begin(), all.end(), std::back_inserter(out), [](const Found& f) { return !f.folder; });

@@ -2,6 +2,9 @@
 // Runs the carving searcher over a device and records what reaches the
 // trees.
 
+#include <cstddef>
+#include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -44,6 +47,13 @@ std::vector<Found> Files(const std::vector<Found>& all);
 // PreparetoSearch, AnalyzeBlock over the device in blocks of
 // `blockSectors`, EndSearch(1).
 std::vector<Found> Carve(IStorageDevice* device, long long blockSectors = 1024, TBitmap* bitmap = nullptr);
+
+// Round `round` of `rounds` of damage to a copy of a file: even rounds cut
+// it to (round + 1) / (rounds + 1) of its length plus 8 bytes, odd rounds
+// overwrite `flips` bytes chosen by `rng` among the `window` bytes from
+// `from` on.
+std::vector<std::uint8_t> DamagedCopy(std::vector<std::uint8_t> copy, int round, int rounds, std::mt19937& rng,
+                                      int flips, std::size_t from, std::size_t window = SIZE_MAX);
 
 // The cases of a table whose `flag` is set: those a check applies to.
 template <class Case, std::size_t N>

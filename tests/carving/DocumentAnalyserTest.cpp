@@ -192,12 +192,7 @@ TEST_P(DocumentSize, CutAndDamagedCopiesStayInsideTheDevice) {
   ASSERT_FALSE(file.empty());
   std::mt19937 rng(11);
   for (int round = 0; round < 10; ++round) {
-    Bytes copy = file;
-    if (round % 2 == 0) {
-      copy.resize(copy.size() * static_cast<std::size_t>(round + 1) / 11 + 8);
-    } else {
-      for (int k = 0; k < 8; ++k) copy[8 + rng() % (copy.size() - 8)] = static_cast<std::uint8_t>(rng());
-    }
+    const Bytes copy = DamagedCopy(file, round, 10, rng, 8, 8);
     const std::size_t total = ImageSize(file);
     auto device = Place(copy, 1, Noise(700, static_cast<unsigned>(round)), total);
     for (const Found& f : Files(Carve(&device, 64))) {

@@ -129,12 +129,7 @@ TEST_P(MediaSize, CutAndDamagedCopiesStayInsideTheDevice) {
   const Bytes file = GetParam().make();
   std::mt19937 rng(11);
   for (int round = 0; round < 12; ++round) {
-    Bytes copy = file;
-    if (round % 2 == 0) {
-      copy.resize(copy.size() * static_cast<std::size_t>(round + 1) / 13 + 8);
-    } else {
-      for (int k = 0; k < 8; ++k) copy[4 + rng() % (copy.size() - 4)] = static_cast<std::uint8_t>(rng());
-    }
+    const Bytes copy = DamagedCopy(file, round, 12, rng, 8, 4);
     auto device = Place(copy, 1, Noise(700, static_cast<unsigned>(round)), 20);
     const long long room = static_cast<long long>(device.GetTotalSectors()) * 512;
     for (const Found& f : Files(Carve(&device))) {

@@ -256,13 +256,9 @@ TEST_P(PlainHeaderMore, DamagedCopiesStayInsideTheDevice) {
   const Bytes file = GetParam().make();
   std::mt19937 rng(17);
   for (int round = 0; round < 10; ++round) {
-    Bytes copy(file.begin(), file.begin() + static_cast<long>(std::min<std::size_t>(file.size(), 8192)));
-    if (round % 2 == 0) {
-      copy.resize(copy.size() * static_cast<std::size_t>(round + 1) / 11 + 8);
-    } else {
-      for (int k = 0; k < 8; ++k)
-        copy[4 + rng() % std::min<std::size_t>(copy.size() - 4, 320)] = static_cast<std::uint8_t>(rng());
-    }
+    const Bytes copy =
+        DamagedCopy(Bytes(file.begin(), file.begin() + static_cast<long>(std::min<std::size_t>(file.size(), 8192))),
+                    round, 10, rng, 8, 4, 320);
     auto device = Place(copy, 1, {});
     const long long total = device.GetTotalSectors() * 512;
     for (const Found& f : Files(Carve(&device))) {

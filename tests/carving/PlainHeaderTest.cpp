@@ -287,13 +287,7 @@ TEST_P(PlainHeader, CutAndDamagedCopiesStayInsideTheDevice) {
   ASSERT_FALSE(file.empty()) << "the sample tool failed";
   std::mt19937 rng(13);
   for (int round = 0; round < 12; ++round) {
-    Bytes copy = file;
-    if (round % 2 == 0) {
-      copy.resize(copy.size() * static_cast<std::size_t>(round + 1) / 13 + 8);
-    } else {
-      for (int k = 0; k < 6; ++k)
-        copy[4 + rng() % std::min<std::size_t>(copy.size() - 4, 64)] = static_cast<std::uint8_t>(rng());
-    }
+    const Bytes copy = DamagedCopy(file, round, 12, rng, 6, 4, 64);
     auto device = Place(copy, 1, {});
     const long long total = device.GetTotalSectors() * 512;
     for (const Found& f : Files(Carve(&device))) {

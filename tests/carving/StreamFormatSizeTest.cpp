@@ -219,12 +219,7 @@ TEST_P(StreamFormatSize, CutAndDamagedCopiesStayInsideTheDevice) {
   ASSERT_FALSE(file.empty()) << "the sample could not be made";
   std::mt19937 rng(23);
   for (int round = 0; round < 10; ++round) {
-    Bytes copy = file;
-    if (round % 2 == 0) {
-      copy.resize(copy.size() * static_cast<std::size_t>(round + 1) / 11 + 8);
-    } else {
-      for (int k = 0; k < 8; ++k) copy[16 + rng() % (copy.size() - 16)] = static_cast<std::uint8_t>(rng());
-    }
+    const Bytes copy = DamagedCopy(file, round, 10, rng, 8, 16);
     const std::size_t total = ImageSize(file);
     auto device = Place(copy, 1, {}, total);
     for (const Found& f : Files(Carve(&device))) {

@@ -9,12 +9,12 @@
 //   save-progress.png       saving a scan result
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QScreen>
 
 #include <cstdio>
 
+#include "Shots.h"
 #include "ui/windows/QVProgressWindow.h"
 #include "ui/windows/QVScanEndSaveWindows.h"
 #include "ui/windows/QVShowScanProgressWindowController.h"
@@ -23,26 +23,15 @@ namespace {
 
 QString g_out;
 
-void wait(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
 void shot(QWidget& window, const char* name) {
   if (QScreen* screen = QGuiApplication::primaryScreen())
     window.move(screen->availableGeometry().center() - window.rect().center());
   window.show();
   window.raise();
-  wait(800);
-  const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
-  const QString path = g_out + QStringLiteral("/") + QLatin1String(name) + QStringLiteral(".png");
-  if (screen.save(path, "PNG"))
-    std::printf("wrote %s\n", qPrintable(path));
-  else
-    std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+  shots::Wait(800);
+  shots::SaveScreen(g_out, name);
   window.hide();
-  wait(200);
+  shots::Wait(200);
 }
 
 }  // namespace

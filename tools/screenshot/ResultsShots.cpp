@@ -13,11 +13,11 @@
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
-#include <QScreen>
 #include <QTest>
 
 #include <cstdio>
 
+#include "Shots.h"
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIDeviceData.h"
 #include "ui/bridge_qt/QtBridge.h"
@@ -27,20 +27,9 @@ namespace {
 
 QString g_out;
 
-void wait(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
 void shot(const char* name) {
-  wait(600);
-  const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
-  const QString path = g_out + QStringLiteral("/") + QLatin1String(name) + QStringLiteral(".png");
-  if (screen.save(path, "PNG"))
-    std::printf("wrote %s\n", qPrintable(path));
-  else
-    std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+  shots::Wait(600);
+  shots::SaveScreen(g_out, name);
 }
 
 bool makeImage(const QString& work, QString& image) {
@@ -79,47 +68,6 @@ bool makeImage(const QString& work, QString& image) {
   return QProcess::execute(QStringLiteral("bash"), {QStringLiteral("-c"), script}) == 0;
 }
 
-bool rows(const QString& image, _DiskVolumeData& disk, _DiskVolumeData& volume) {
-  std::string why;
-  const int index = QVUIDeviceData::instance()->QVOpenImageFile(image.toStdString(), why);
-  std::list<_DiskVolumeData> all;
-  QVUIController::GetDeviceInfoToArray(all);
-  for (const auto& row : all)
-    if (row.diskIndex == index && !row.children.empty()) {
-      disk = row;
-      disk.children.clear();
-      volume = row.children.front();
-      return true;
-    }
-  std::fprintf(stderr, "no volume in %s: %s\n", qPrintable(image), why.c_str());
-  return false;
-}
-
-QModelIndex findRow(windows::CommOutlineView& outline, const QString& label, const QModelIndex& parent = {}) {
-  QAbstractItemModel& model = *outline.model();
-  if (model.canFetchMore(parent)) model.fetchMore(parent);
-  for (int r = 0; r < model.rowCount(parent); ++r) {
-    const QModelIndex index = model.index(r, 0, parent);
-    if (outline.resultModel()->label(index) == label) return index;
-    const QModelIndex below = findRow(outline, label, index);
-    if (below.isValid()) return below;
-  }
-  return {};
-}
-
-int listRow(windows::QVDeletailWindowController& w, const QString& contains) {
-  for (int r = 0; r < w.fileList()->rowCount(); ++r)
-    if (w.fileList()->record(r).name.contains(contains)) return r;
-  return -1;
-}
-
-bool waitForEnd(windows::QVDeletailWindowController& w) {
-  QElapsedTimer t;
-  t.start();
-  while (!w.scanEnded() && t.elapsed() < 300000) wait(50);
-  return !QVUIController::IsScanRunning();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,7 +83,7 @@ int main(int argc, char** argv) {
   QVUIController::SetRecoveryType(127);
   QString image;
   _DiskVolumeData disk, volume;
-  if (!makeImage(work, image) || !rows(image, disk, volume)) return 1;
+  if (!makeImage(work, image) || !shots::OpenImageRows(image, disk, volume)) return 1;
 
   {
     windows::QVDeletailWindowController deep;
@@ -144,11 +92,11 @@ int main(int argc, char** argv) {
     deep.move(190, 90);
     deep.show();
     deep.getData();
-    wait(300);
+    shots::Wait(300);
     deep.pauseButtonClick();
     shot("results-scanning");
     QVUIController::StopScan(1);
-    waitForEnd(deep);
+    shots::WaitForScanEnd(deep);
   }
   // The stopped scan's thread ends before the next scan may start.
   QVUIController::WaitForJobs(30000);
@@ -158,7 +106,7 @@ int main(int argc, char** argv) {
   w.setScanTypeNum(1);
   w.move(190, 90);
   w.show();
-  if (!w.getData() || !waitForEnd(w)) {
+  if (!w.getData() || !shots::WaitForScanEnd(w)) {
     std::fprintf(stderr, "the quick scan did not run\n");
     return 1;
   }
@@ -168,9 +116,9 @@ int main(int argc, char** argv) {
   shot("results-popover");
   w.popupViewHidden();
   windows::CommOutlineView& path = *w.outline(0);
-  const QModelIndex photos = findRow(path, QStringLiteral("Photos"));
+  const QModelIndex photos = shots::FindRow(path, QStringLiteral("Photos"), false);
   path.setCurrentIndex(photos);
-  const int picture = listRow(w, QStringLiteral("oliday"));
+  const int picture = shots::ListRow(w, QStringLiteral("oliday"), Qt::CaseSensitive);
   if (picture >= 0) {
     w.nsbuttonCellClick(picture);
     w.tableView()->setCurrentIndex(w.fileList()->index(picture, windows::FileListModel::Name));
@@ -193,14 +141,14 @@ int main(int argc, char** argv) {
 
   w.pathButtonClick();
   path.setCurrentIndex(photos);
-  const int again = listRow(w, QStringLiteral("oliday"));
+  const int again = shots::ListRow(w, QStringLiteral("oliday"), Qt::CaseSensitive);
   w.tableView()->setFocus();
   w.tableView()->setCurrentIndex(w.fileList()->index(again, windows::FileListModel::Name));
   QTest::keyClick(w.tableView(), Qt::Key_Space);
   QElapsedTimer t;
   t.start();
   while (w.spacePreviewWindow() != nullptr && w.spacePreviewWindow()->showImage().isNull() && t.elapsed() < 20000)
-    wait(50);
+    shots::Wait(50);
   shot("results-preview");
   QTest::keyClick(w.tableView(), Qt::Key_Space);
   QVUIController::WaitForJobs(10000);

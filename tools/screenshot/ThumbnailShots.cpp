@@ -8,11 +8,10 @@
 //   results-coverflow-video.png the cover flow of the videos, the deleted one chosen
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QScreen>
 
 #include <cstdio>
 
+#include "Shots.h"
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIDeviceData.h"
 #include "ui/bridge_qt/QtBridge.h"
@@ -25,58 +24,9 @@ namespace {
 
 QString g_out;
 
-void wait(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-template <typename F>
-bool waitFor(F done, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
-
 void shot(const char* name) {
-  wait(600);
-  const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
-  const QString path = g_out + QStringLiteral("/") + QLatin1String(name) + QStringLiteral(".png");
-  if (screen.save(path, "PNG"))
-    std::printf("wrote %s\n", qPrintable(path));
-  else
-    std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-}
-
-bool volumeRow(const QString& image, _DiskVolumeData& volume) {
-  std::string why;
-  const int index = QVUIDeviceData::instance()->QVOpenImageFile(image.toStdString(), why);
-  std::list<_DiskVolumeData> all;
-  QVUIController::GetDeviceInfoToArray(all);
-  for (const auto& row : all)
-    if (row.diskIndex == index && !row.children.empty()) {
-      volume = row.children.front();
-      return true;
-    }
-  std::fprintf(stderr, "no volume in %s: %s\n", qPrintable(image), why.c_str());
-  return false;
-}
-
-// The first row of the outline, at any depth, whose label starts with `label`.
-QModelIndex findRow(windows::CommOutlineView& outline, const QString& label, const QModelIndex& parent = {}) {
-  QAbstractItemModel& model = *outline.model();
-  if (model.canFetchMore(parent)) model.fetchMore(parent);
-  for (int r = 0; r < model.rowCount(parent); ++r) {
-    const QModelIndex index = model.index(r, 0, parent);
-    if (outline.resultModel()->label(index).startsWith(label, Qt::CaseInsensitive)) return index;
-    const QModelIndex below = findRow(outline, label, index);
-    if (below.isValid()) return below;
-  }
-  return {};
+  shots::Wait(600);
+  shots::SaveScreen(g_out, name);
 }
 
 void printTree(windows::CommOutlineView& outline, const QModelIndex& parent = {}, int depth = 0) {
@@ -89,15 +39,9 @@ void printTree(windows::CommOutlineView& outline, const QModelIndex& parent = {}
   }
 }
 
-int listRow(windows::QVDeletailWindowController& w, const QString& contains) {
-  for (int r = 0; r < w.fileList()->rowCount(); ++r)
-    if (w.fileList()->record(r).name.contains(contains, Qt::CaseInsensitive)) return r;
-  return -1;
-}
-
 void tick(windows::QVDeletailWindowController& w, const QStringList& names) {
   for (const QString& name : names) {
-    const int row = listRow(w, name);
+    const int row = shots::ListRow(w, name, Qt::CaseInsensitive);
     if (row >= 0) w.nsbuttonCellClick(row);
   }
 }
@@ -105,7 +49,7 @@ void tick(windows::QVDeletailWindowController& w, const QStringList& names) {
 // Chooses the folder in the outline shown; false when it is not there.
 bool choose(windows::QVDeletailWindowController& w, int kind, const QString& label) {
   windows::CommOutlineView& outline = *w.outline(kind);
-  const QModelIndex row = findRow(outline, label);
+  const QModelIndex row = shots::FindRow(outline, label, true);
   if (!row.isValid()) {
     std::fprintf(stderr, "no row %s in tree %d\n", qPrintable(label), kind);
     return false;
@@ -131,7 +75,7 @@ bool gridLoaded(windows::QVDeletailWindowController& w) {
 
 void showGrid(windows::QVDeletailWindowController& w, const char* name) {
   w.segmentSelect(1);
-  if (!waitFor([&] { return gridLoaded(w); }, 60000)) {
+  if (!shots::WaitFor([&] { return gridLoaded(w); }, 60000)) {
     std::fprintf(stderr, "grid thumbnails still loading (state %d):", w.gridImageState());
     const QImage loading = ui::ImageStore::image(QStringLiteral("loading"));
     for (const auto& [index, base] : w.gridMainView()->grid()->keyedVisibleItems())
@@ -145,9 +89,9 @@ void showGrid(windows::QVDeletailWindowController& w, const char* name) {
 
 void showCoverFlow(windows::QVDeletailWindowController& w, const QString& chosen, const char* name) {
   w.segmentSelect(2);
-  const int row = listRow(w, chosen);
+  const int row = shots::ListRow(w, chosen, Qt::CaseInsensitive);
   if (row >= 0) w.coverFlowerTableView()->selectRow(row);
-  if (!waitFor([&] { return w.nImageState() == 2; }, 60000)) std::fprintf(stderr, "cover flow still loading\n");
+  if (!shots::WaitFor([&] { return w.nImageState() == 2; }, 60000)) std::fprintf(stderr, "cover flow still loading\n");
   for (const ui::Photo& photo : w.coverFlowView()->photos())
     if (photo.imageUID() == windows::CoverFlowView::kLoadingID)
       std::fprintf(stderr, "no picture for %s\n", qPrintable(photo.imageTitle()));
@@ -166,8 +110,8 @@ int main(int argc, char** argv) {
   bridge_qt::QtBridge bridge;
   QVUIController::Init();
   QVUIController::SetRecoveryType(127);
-  _DiskVolumeData volume;
-  if (!volumeRow(QString::fromLocal8Bit(argv[2]), volume)) return 1;
+  _DiskVolumeData disk, volume;
+  if (!shots::OpenImageRows(QString::fromLocal8Bit(argv[2]), disk, volume)) return 1;
 
   windows::QVDeletailWindowController w;
   w.setSelectDiskVolumeData(volume);
@@ -178,10 +122,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "the deep scan did not start\n");
     return 1;
   }
-  QElapsedTimer t;
-  t.start();
-  while (!w.scanEnded() && t.elapsed() < 300000) wait(50);
-  if (QVUIController::IsScanRunning()) {
+  if (!shots::WaitForScanEnd(w)) {
     std::fprintf(stderr, "the deep scan did not end\n");
     return 1;
   }

@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTcpServer>
@@ -19,8 +18,8 @@
 
 #include <cstdio>
 #include <fstream>
-#include <functional>
 
+#include "Shots.h"
 #include "app/shell/QVAppDelegate.h"
 #include "bridge/QVUIController.h"
 #include "ui/bridge_qt/QtBridge.h"
@@ -33,21 +32,8 @@
 
 namespace {
 
-void settle(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-bool waitFor(const std::function<bool()>& done, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
-
 bool save(QWidget* window, const QString& dir, const QString& name) {
-  settle(400);
+  shots::Wait(400);
   const QString path = dir + QLatin1Char('/') + name;
   const bool ok = window->grab().save(path);
   std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
@@ -99,7 +85,7 @@ bool updateShot(const QString& out, const QString& name, const QString& url) {
   windows::QVCheckUpdateWindowController update;
   centre(update);
   update.show();
-  waitFor([&] { return update.checked(); }, 8000);
+  shots::WaitFor([&] { return update.checked(); }, 8000);
   return save(&update, out, name);
 }
 
@@ -128,13 +114,13 @@ int main(int argc, char** argv) {
     ok &= save(root, out, QStringLiteral("category.png"));
 
     root->selectTypeVC()->nextButtonAction();
-    ok &= waitFor([&] { return root->selectDiskVC() != nullptr; }, 20000);
+    ok &= shots::WaitFor([&] { return root->selectDiskVC() != nullptr; }, 20000);
     windows::QVSelectDiskViewController* page = root->selectDiskVC();
     QString error;
     bool shown = false;
     QObject::connect(page, &windows::QVSelectDiskViewController::listShown, [&] { shown = true; });
     ok &= page != nullptr && page->openImage(image, &error);
-    ok &= waitFor([&] { return shown; }, 20000);
+    ok &= shots::WaitFor([&] { return shown; }, 20000);
     ok &= save(root, out, QStringLiteral("disk-image.png"));
 
     ui::ScriptedModalRunner runner;

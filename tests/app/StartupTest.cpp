@@ -94,7 +94,7 @@ TEST_F(StubProgram, StartedDirectlyHandsOverToTheLauncherBesideIt) {
   const std::string out = m_dir.File("out.txt");
   EXPECT_EQ(testchild::RunAndWait({m_dir.File("quarnel")}, testchild::BaseEnvironment(), out), 0);
   EXPECT_EQ(testchild::WaitForText(launcher + ".ran", "\n"), "launched 0\n");
-  const std::string text = testchild::ReadFile(out);
+  const std::string text = testsupport::ReadFileText(out);
   EXPECT_NE(text.find("launcher started; exiting"), std::string::npos) << text;
   EXPECT_EQ(text.find("would open the main window"), std::string::npos) << text;
 }
@@ -102,7 +102,7 @@ TEST_F(StubProgram, StartedDirectlyHandsOverToTheLauncherBesideIt) {
 TEST_F(StubProgram, WithoutALauncherItRunsOnUnprivileged) {
   const std::string out = m_dir.File("out.txt");
   EXPECT_EQ(testchild::RunAndWait({m_dir.File("quarnel"), ""}, testchild::BaseEnvironment(), out), 0);
-  const std::string text = testchild::ReadFile(out);
+  const std::string text = testsupport::ReadFileText(out);
   EXPECT_NE(text.find("launcher not started"), std::string::npos) << text;
   EXPECT_EQ(text.find("argv = "), std::string::npos) << text;
   EXPECT_NE(text.find("would open the main window"), std::string::npos) << text;
@@ -113,7 +113,7 @@ TEST_F(StubProgram, StartedByTheLauncherSetsLanguageAndSavedResult) {
   EXPECT_EQ(testchild::RunAndWait({m_dir.File("quarnel"), "de*loaderflag*", "/s/x.Quarnel"},
                                   testchild::BaseEnvironment(), out),
             0);
-  const std::string text = testchild::ReadFile(out);
+  const std::string text = testsupport::ReadFileText(out);
   EXPECT_NE(text.find("argv = de\n"), std::string::npos) << text;
   EXPECT_NE(text.find("rsfPath = /s/x.Quarnel\n"), std::string::npos) << text;
 }

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <thread>
-#include <fstream>
 #include <memory>
 #include <random>
 #include <vector>
@@ -17,20 +16,15 @@
 #include "bridge/QVUIDeviceData.h"
 #include "core/image/QdiDevice.h"
 #include "core/image/QdiFormat.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-void Spit(const std::string& path, const Bytes& b) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-}
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
 
 Bytes Random(std::size_t n, unsigned seed) {
   Bytes b(n);
@@ -54,7 +48,7 @@ TEST(ImageMaker, QdiImageHoldsTheSourceSectorsAndOpens) {
   for (std::size_t sectors : {std::size_t{1}, std::size_t{8191}, std::size_t{8193}, std::size_t{20000}}) {
     const std::string source = dir.File("src" + std::to_string(sectors) + ".img");
     const Bytes data = Random(sectors * 512, static_cast<unsigned>(sectors));
-    Spit(source, data);
+    WriteFileBytes(source, data);
     IStorageDevice* device = OpenInList(source);
     ASSERT_NE(device, nullptr);
     const std::string image = dir.File("out" + std::to_string(sectors) + ".qdi");
@@ -68,7 +62,7 @@ TEST(ImageMaker, QdiImageHoldsTheSourceSectorsAndOpens) {
     EXPECT_EQ(seen.back().done, static_cast<std::int64_t>(sectors));
     EXPECT_EQ(seen.back().code, 0);
 
-    const Bytes out = Slurp(image);
+    const Bytes out = ReadFileBytes(image);
     ASSERT_EQ(out.size(), 1536 + data.size());
     EXPECT_EQ(0, std::memcmp(out.data(), "qdi\0", 4));
     EXPECT_TRUE(std::all_of(out.begin() + 1200, out.begin() + 1536, [](std::uint8_t b) { return b == 0; }));
@@ -86,30 +80,30 @@ TEST(ImageMaker, RawImageIsTheSectorsAlone) {
   testsupport::TempDir dir;
   const Bytes data = Random(9000 * 512, 3);
   const std::string source = dir.File("raw-src.img");
-  Spit(source, data);
+  WriteFileBytes(source, data);
   IStorageDevice* device = OpenInList(source);
   ASSERT_NE(device, nullptr);
   std::string error;
   ASSERT_EQ(QVMakeDMG::QVShareInstance()->MakeImage(device, dir.File("copy.img"), 1, error), 0) << error;
-  EXPECT_EQ(Slurp(dir.File("copy.img")), data);
+  EXPECT_EQ(ReadFileBytes(dir.File("copy.img")), data);
 }
 
 TEST(ImageMaker, RefusalsLeaveNoFileBehindAndKeepExistingOnes) {
   testsupport::TempDir dir;
   const Bytes data = Random(64 * 512, 5);
   const std::string source = dir.File("s.img");
-  Spit(source, data);
+  WriteFileBytes(source, data);
   IStorageDevice* device = OpenInList(source);
   ASSERT_NE(device, nullptr);
   QVMakeDMG* maker = QVMakeDMG::QVShareInstance();
   std::string error;
   // An existing destination is never replaced.
-  Spit(dir.File("exists.qdi"), Bytes{1, 2, 3});
+  WriteFileBytes(dir.File("exists.qdi"), Bytes{1, 2, 3});
   EXPECT_EQ(maker->MakeImage(device, dir.File("exists.qdi"), 0, error), kMakeCreateFailed);
-  EXPECT_EQ(Slurp(dir.File("exists.qdi")), (Bytes{1, 2, 3}));
+  EXPECT_EQ(ReadFileBytes(dir.File("exists.qdi")), (Bytes{1, 2, 3}));
   // Not onto the source itself.
   EXPECT_EQ(maker->MakeImage(device, source, 0, error), kMakeOnSource);
-  EXPECT_EQ(Slurp(source), data);
+  EXPECT_EQ(ReadFileBytes(source), data);
   // No device, no record.
   EXPECT_EQ(maker->MakeImage(nullptr, dir.File("x.qdi"), 0, error), kMakeNoDevice);
   EXPECT_FALSE(std::filesystem::exists(dir.File("x.qdi")));
@@ -124,7 +118,7 @@ TEST(ImageMaker, StartRunsOnAJobThread) {
   testsupport::TempDir dir;
   const Bytes data = Random(100 * 512, 9);
   const std::string source = dir.File("job.img");
-  Spit(source, data);
+  WriteFileBytes(source, data);
   std::string error;
   const int disk = QVUIDeviceData::instance()->QVOpenImageFile(source, error);
   ASSERT_GE(disk, 0) << error;

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <set>
 #include <string>
@@ -35,6 +34,7 @@
 #include "hfsplus_builder/HfsPlusImageBuilder.h"
 #include "support/Absent.h"
 #include "support/FakeSinks.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 using namespace bridgetest;
@@ -43,14 +43,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-void Spit(const std::string& path, const Bytes& b) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-}
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
 
 // Every node of the result as one text line, sorted.
 std::multiset<std::string> Canonical() {
@@ -186,7 +180,7 @@ TEST_F(ScanResult, ScriptedScanRoundTripsThroughAFile) {
   ResetEngines();
   Script().nodes = ScriptedNodes();
   const std::string image = m_dir.File("disk.img");
-  Spit(image, Bytes(2 * 1024 * 1024, 0));
+  WriteFileBytes(image, Bytes(2 * 1024 * 1024, 0));
   IStorageDevice* disk = OpenImage(image);
   ASSERT_NE(disk, nullptr);
   Scan(disk, 1);
@@ -223,7 +217,7 @@ TEST_F(ScanResult, ScriptedScanRoundTripsThroughAFile) {
 TEST_F(ScanResult, EmptyResultAndMissingDevice) {
   ResetEngines();
   const std::string image = m_dir.File("empty.img");
-  Spit(image, Bytes(1024 * 1024, 0));
+  WriteFileBytes(image, Bytes(1024 * 1024, 0));
   IStorageDevice* disk = OpenImage(image);
   ASSERT_NE(disk, nullptr);
   Scan(disk, 1);
@@ -255,9 +249,9 @@ TEST_F(ScanResult, FatVolumeRoundTripRecoversTheSameBytes) {
     Bytes data(70000);
     std::mt19937 rng(7);
     for (auto& b : data) b = static_cast<std::uint8_t>(rng());
-    Spit(payload, data);
+    WriteFileBytes(payload, data);
   }
-  Spit(m_dir.File("gone.txt"), Bytes(3000, 'g'));
+  WriteFileBytes(m_dir.File("gone.txt"), Bytes(3000, 'g'));
   ASSERT_EQ(testsupport::Run("mkfs.vfat -F 16 -n QTEST -C '" + image + "' 32768 >/dev/null 2>&1"), 0);
   ASSERT_EQ(testsupport::Run("mmd -i '" + image + "' ::/dir >/dev/null 2>&1"), 0);
   ASSERT_EQ(testsupport::Run("mcopy -i '" + image + "' '" + payload + "' ::/dir/payload.bin"), 0);
@@ -289,7 +283,7 @@ TEST_F(ScanResult, FatVolumeRoundTripRecoversTheSameBytes) {
     ASSERT_FALSE(result::Failed(r));
   };
   recover(m_dir.File("first.bin"));
-  ASSERT_EQ(Slurp(m_dir.File("first.bin")), Slurp(payload));
+  ASSERT_EQ(ReadFileBytes(m_dir.File("first.bin")), ReadFileBytes(payload));
 
   const std::string file = m_dir.File("fat.Quarnel");
   ASSERT_EQ(Save(file), 0) << m_error;
@@ -302,7 +296,7 @@ TEST_F(ScanResult, FatVolumeRoundTripRecoversTheSameBytes) {
   ASSERT_EQ(Load(file, image), 0) << m_error;
   EXPECT_EQ(Canonical(), before);
   recover(m_dir.File("second.bin"));
-  EXPECT_EQ(Slurp(m_dir.File("second.bin")), Slurp(payload));
+  EXPECT_EQ(ReadFileBytes(m_dir.File("second.bin")), ReadFileBytes(payload));
 
   // The partition records come back field for field.
   IDataRecovery* rec = QVUIScan::instance()->GetFileNodeDataRecover(RootOf(FindBySize(70000)));
@@ -324,7 +318,7 @@ TEST_F(ScanResult, ImageCutShortAfterTheScanGivesAFailedFileNotARecoveredOne) {
   Bytes data(70000);
   std::mt19937 rng(11);
   for (auto& b : data) b = static_cast<std::uint8_t>(rng());
-  Spit(payload, data);
+  WriteFileBytes(payload, data);
   ASSERT_EQ(testsupport::Run("mkfs.vfat -F 16 -n QTEST -C '" + image + "' 32768 >/dev/null 2>&1"), 0);
   ASSERT_EQ(testsupport::Run("mcopy -i '" + image + "' '" + payload + "' ::/payload.bin"), 0);
   ASSERT_EQ(testsupport::Run("mdel -i '" + image + "' ::/payload.bin"), 0);
@@ -356,16 +350,16 @@ TEST_F(ScanResult, DeletedEntryClaimingMoreThanTheVolumeIsDamagedAndCutToTheDevi
   engine_registry::Clear();
   RegisterAllEngines();
   const std::string image = m_dir.File("claim.img");
-  Spit(m_dir.File("big.txt"), Bytes(5000, 'b'));
+  WriteFileBytes(m_dir.File("big.txt"), Bytes(5000, 'b'));
   ASSERT_EQ(testsupport::Run("mkfs.vfat -F 16 -n QTEST -C '" + image + "' 16384 >/dev/null 2>&1"), 0);
   ASSERT_EQ(testsupport::Run("mcopy -i '" + image + "' '" + m_dir.File("big.txt") + "' ::/big.txt"), 0);
   // The entry claims 4 GiB - 1 on a 16 MiB volume, then the file is deleted.
-  Bytes bytes = Slurp(image);
+  Bytes bytes = ReadFileBytes(image);
   const std::string name = "BIG     TXT";
   const auto at = std::search(bytes.begin(), bytes.end(), name.begin(), name.end());
   ASSERT_NE(at, bytes.end());
   std::fill(at + 28, at + 32, 0xFF);
-  Spit(image, bytes);
+  WriteFileBytes(image, bytes);
   ASSERT_EQ(testsupport::Run("mdel -i '" + image + "' ::/big.txt"), 0);
 
   IStorageDevice* disk = OpenImage(image);
@@ -403,7 +397,7 @@ TEST_F(ScanResult, DeletedEntryClaimingMoreThanTheVolumeIsDamagedAndCutToTheDevi
   reader->Release();
   ASSERT_TRUE(std::filesystem::exists(out));
   EXPECT_LE(std::filesystem::file_size(out), std::filesystem::file_size(image));
-  const Bytes got = Slurp(out);
+  const Bytes got = ReadFileBytes(out);
   ASSERT_GE(got.size(), 5000u);
   EXPECT_TRUE(std::all_of(got.begin(), got.begin() + 5000, [](std::uint8_t b) { return b == 'b'; }));
 }
@@ -476,13 +470,13 @@ TEST_F(ScanResult, DamagedFilesAreRefusedOrPartlyLoadedNeverACrash) {
   ResetEngines();
   Script().nodes = ScriptedNodes();
   const std::string image = m_dir.File("disk2.img");
-  Spit(image, Bytes(1024 * 1024, 0));
+  WriteFileBytes(image, Bytes(1024 * 1024, 0));
   IStorageDevice* disk = OpenImage(image);
   ASSERT_NE(disk, nullptr);
   Scan(disk, 1);
   const std::string file = m_dir.File("good.Quarnel");
   ASSERT_EQ(Save(file), 0) << m_error;
-  const Bytes good = Slurp(file);
+  const Bytes good = ReadFileBytes(file);
   ASSERT_GT(good.size(), 300u);
 
   // Header damage and truncation before the trees: refused with a code.
@@ -490,14 +484,14 @@ TEST_F(ScanResult, DamagedFilesAreRefusedOrPartlyLoadedNeverACrash) {
   {
     Bytes b = good;
     b[3] ^= 0xFF;
-    Spit(bad, b);
+    WriteFileBytes(bad, b);
     SavedScan s;
     std::string error;
     EXPECT_EQ(scan_result_file::ReadScanResult(bad, s, error), 3);
     EXPECT_FALSE(error.empty());
   }
   {
-    Spit(bad, Bytes(good.begin(), good.begin() + 140));
+    WriteFileBytes(bad, Bytes(good.begin(), good.begin() + 140));
     SavedScan s;
     std::string error;
     EXPECT_EQ(scan_result_file::ReadScanResult(bad, s, error), 4) << error;
@@ -508,7 +502,7 @@ TEST_F(ScanResult, DamagedFilesAreRefusedOrPartlyLoadedNeverACrash) {
   // load, and whatever loads is well formed.
   int partial = 0;
   for (std::size_t cut = 0; cut < good.size(); cut += 7) {
-    Spit(bad, Bytes(good.begin(), good.begin() + static_cast<long>(cut)));
+    WriteFileBytes(bad, Bytes(good.begin(), good.begin() + static_cast<long>(cut)));
     SavedScan s;
     std::string error;
     const int code = scan_result_file::ReadScanResult(bad, s, error);
@@ -520,7 +514,7 @@ TEST_F(ScanResult, DamagedFilesAreRefusedOrPartlyLoadedNeverACrash) {
   for (std::size_t at = 0; at < good.size(); ++at) {
     Bytes b = good;
     b[at] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
-    Spit(bad, b);
+    WriteFileBytes(bad, b);
     SavedScan s;
     std::string error;
     (void)scan_result_file::ReadScanResult(bad, s, error);
@@ -529,7 +523,7 @@ TEST_F(ScanResult, DamagedFilesAreRefusedOrPartlyLoadedNeverACrash) {
   for (std::size_t at : {good.size() - 5, good.size() / 2, std::size_t{200}}) {
     Bytes b = good;
     b[at] ^= 0x80;
-    Spit(bad, b);
+    WriteFileBytes(bad, b);
     (void)Load(bad);
     EXPECT_FALSE(QVUIController::IsScanRunning());
   }
@@ -590,14 +584,14 @@ TEST_F(ScanResult, HugeCountsAreBoundedByTheFrame) {
 TEST_F(ScanResult, SaveWithoutAScanIsRefusedAndKeepsTheOldFile) {
   QVUIScan::instance()->SaveScanSorage(nullptr);
   const std::string file = m_dir.File("keep.Quarnel");
-  Spit(file, Bytes{'o', 'l', 'd'});
+  WriteFileBytes(file, Bytes{'o', 'l', 'd'});
   EXPECT_EQ(Save(file), SaveRestoreResult::kSaveNothing);
   EXPECT_FALSE(m_error.empty());
-  EXPECT_EQ(Slurp(file), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(ReadFileBytes(file), (Bytes{'o', 'l', 'd'}));
   // A destination that cannot be created.
   ResetEngines();
   const std::string image = m_dir.File("d.img");
-  Spit(image, Bytes(1024 * 1024, 0));
+  WriteFileBytes(image, Bytes(1024 * 1024, 0));
   Scan(OpenImage(image), 1);
   EXPECT_EQ(Save(m_dir.File("no/such/dir/x.Quarnel")), SaveRestoreResult::kSaveCannotCreate);
 }
@@ -608,8 +602,8 @@ namespace {
 std::string TwoVolumeDisk(const testsupport::TempDir& dir) {
   const std::string img = dir.File("two.img");
   const std::string q = "'" + img + "'";
-  Spit(dir.File("a.txt"), Bytes(5000, 'a'));
-  Spit(dir.File("b.txt"), Bytes(7000, 'b'));
+  WriteFileBytes(dir.File("a.txt"), Bytes(5000, 'a'));
+  WriteFileBytes(dir.File("b.txt"), Bytes(7000, 'b'));
   const std::string a = "'" + dir.File("a.txt") + "'";
   const std::string b = "'" + dir.File("b.txt") + "'";
   const std::string cmd = "truncate -s 80M " + q + " && printf 'label: dos\\n2048,67584,e\\n71680,,e\\n' | sfdisk " +
@@ -663,7 +657,7 @@ TEST_F(ScanResult, SecondVolumeOfADiskImageIsFoundAgain) {
     const RESULT r = rec->RecoverTo(out.c_str(), &progress, 0);
     reader->Release();
     ASSERT_FALSE(result::Failed(r));
-    EXPECT_EQ(Slurp(out), Bytes(7000, 'b'));
+    EXPECT_EQ(ReadFileBytes(out), Bytes(7000, 'b'));
   }
 }
 
@@ -699,7 +693,7 @@ TEST_F(ScanResult, QdiImageResultIsFoundByItsRecordOrAMovedPath) {
   ResetEngines();
   Script().nodes = ScriptedNodes();
   const std::string raw = m_dir.File("qsrc.img");
-  Spit(raw, Bytes(1024 * 1024, 0x11));
+  WriteFileBytes(raw, Bytes(1024 * 1024, 0x11));
   IStorageDevice* rawDisk = OpenImage(raw);
   ASSERT_NE(rawDisk, nullptr);
   const std::string qdi = m_dir.File("made.qdi");
@@ -727,9 +721,9 @@ TEST_F(ScanResult, QdiImageResultIsFoundByItsRecordOrAMovedPath) {
   // Another image of the same size is not the saved one.
   const std::string other = m_dir.File("other.qdi");
   ASSERT_EQ(QVMakeDMG::QVShareInstance()->MakeImage(rawDisk, other, 0, error), 0) << error;
-  Bytes b = Slurp(other);
+  Bytes b = ReadFileBytes(other);
   b[8 + 32] ^= 0x20;  // the name differs
-  Spit(other, b);
+  WriteFileBytes(other, b);
   EXPECT_EQ(Load(file, other), SaveRestoreResult::kLoadQdiNotFound);
   EXPECT_FALSE(m_error.empty());
 }
@@ -738,7 +732,7 @@ TEST_F(ScanResultThreads, WindowsCallOrderSavesAndLoadsWithFinishNotices) {
   ResetEngines();
   Script().nodes = ScriptedNodes();
   const std::string image = m_dir.File("win.img");
-  Spit(image, Bytes(1024 * 1024, 0));
+  WriteFileBytes(image, Bytes(1024 * 1024, 0));
   Scan(OpenImage(image), 1);
   const auto before = Canonical();
   std::atomic<int> finished{0};
@@ -766,7 +760,7 @@ TEST_F(ScanResultThreads, WindowsCallOrderSavesAndLoadsWithFinishNotices) {
   EXPECT_FALSE(QVUIController::IsScanRunning());
 
   // A damaged file ends with its code.
-  Spit(file, Bytes{1, 2, 3});
+  WriteFileBytes(file, Bytes{1, 2, 3});
   ASSERT_EQ(QVUIController::beginSaveOrRestoreNode(0, file, ""), 0);
   ASSERT_EQ(QVUIController::RestorPostUIUpdate(kNormalScranValue, 0), 0);
   ASSERT_TRUE(WaitForJobs());
@@ -779,7 +773,7 @@ TEST_F(ScanResultThreads, PollingStartedAfterItsLoadEndedStillFinishes) {
   std::atomic<int> finished{0};
   bridge::ScopedObserver watch(kQueryProgressFinish, [&finished](const std::string&) { ++finished; });
   const std::string file = m_dir.File("damaged.Quarnel");
-  Spit(file, Bytes{1, 2, 3});
+  WriteFileBytes(file, Bytes{1, 2, 3});
   // The load fails and ends before its polling starts.
   ASSERT_EQ(QVUIController::beginSaveOrRestoreNode(0, file, ""), 0);
   ASSERT_TRUE(WaitForJobs());
@@ -819,7 +813,7 @@ TEST_F(ScanResult, CompressedHfsPlusFilesReadThroughTheirTreesVolumeAfterALoad) 
                   inlineZ);
   builder.AddFile(hfsbuilder::HfsPlusImageBuilder::kRootFolder, "large.txt", text, forkZ);
   const std::string image = m_dir.File("hfs.img");
-  Spit(image, builder.Build());
+  WriteFileBytes(image, builder.Build());
   IStorageDevice* disk = OpenImage(image);
   ASSERT_NE(disk, nullptr);
   std::vector<IStorageDevice*> volumes;
@@ -843,8 +837,8 @@ TEST_F(ScanResult, CompressedHfsPlusFilesReadThroughTheirTreesVolumeAfterALoad) 
   };
   recover("small.txt", m_dir.File("s1"));
   recover("large.txt", m_dir.File("l1"));
-  ASSERT_EQ(Slurp(m_dir.File("s1")), Bytes(text.begin(), text.begin() + 3000));
-  ASSERT_EQ(Slurp(m_dir.File("l1")), text);
+  ASSERT_EQ(ReadFileBytes(m_dir.File("s1")), Bytes(text.begin(), text.begin() + 3000));
+  ASSERT_EQ(ReadFileBytes(m_dir.File("l1")), text);
 
   const std::string file = m_dir.File("hfs.Quarnel");
   ASSERT_EQ(Save(file), 0) << m_error;
@@ -852,6 +846,6 @@ TEST_F(ScanResult, CompressedHfsPlusFilesReadThroughTheirTreesVolumeAfterALoad) 
   EXPECT_EQ(Canonical(), before);
   recover("small.txt", m_dir.File("s2"));
   recover("large.txt", m_dir.File("l2"));
-  EXPECT_EQ(Slurp(m_dir.File("s2")), Bytes(text.begin(), text.begin() + 3000));
-  EXPECT_EQ(Slurp(m_dir.File("l2")), text);
+  EXPECT_EQ(ReadFileBytes(m_dir.File("s2")), Bytes(text.begin(), text.begin() + 3000));
+  EXPECT_EQ(ReadFileBytes(m_dir.File("l2")), text);
 }

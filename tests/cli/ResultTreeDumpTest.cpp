@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,6 +28,7 @@
 #include "core/util/Locks.h"
 #include "core/util/WindowWaits.h"
 #include "support/Absent.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -56,13 +56,6 @@ const ImageCase kCases[] = {
 };
 
 void PrintTo(const ImageCase& c, std::ostream* os) { *os << c.name; }
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 testsupport::Lack MissingFor(const std::string& kind) {
   testsupport::Lack lack = testsupport::MissingTool({"faketime"});
@@ -206,7 +199,7 @@ TEST_P(ResultTreeDump, ScanFillsTheStoredTrees) {
     std::ofstream(stored, std::ios::binary) << found;
     GTEST_SKIP() << "rewrote " << stored;
   }
-  const std::string expected = Slurp(stored);
+  const std::string expected = testsupport::ReadFileText(stored);
   ASSERT_FALSE(expected.empty()) << stored << " is missing";
   EXPECT_EQ(found, expected) << "the trees found on " << c.name << " differ from " << stored;
 }

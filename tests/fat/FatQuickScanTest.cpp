@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <set>
 
 #include "core/recovery/DataRecovery.h"
@@ -162,8 +161,7 @@ TEST(FatQuickScanRefusal, AFat12VolumeIsRefusedWithCodeCAndALogLine) {
   EXPECT_EQ(result::ModuleOf(scan->result), result::kModuleFatSearch);
   EXPECT_EQ(result::CodeOf(scan->result), 0xCu);
   EXPECT_TRUE(scan->nodes.empty());
-  std::ifstream log(work.File("vAVE_Quarnel.log"));
-  const std::string text((std::istreambuf_iterator<char>(log)), {});
+  const std::string text = testsupport::ReadFileText(work.File("vAVE_Quarnel.log"));
   EXPECT_NE(text.find("FAT12 volumes are not supported"), std::string::npos) << text;
   unsetenv("QUARNEL_WORK_DIR");
   CatchExeception::ResetWorkPath();

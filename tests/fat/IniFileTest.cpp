@@ -7,6 +7,7 @@
 
 #include "core/util/Log.h"
 #include "fat/IniFile.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -67,8 +68,7 @@ TEST(IniFiles, ABracketInAValueStartsASectionAndWritesKeepOrder) {
   EXPECT_EQ(value, "1");
   EXPECT_EQ(ini2.WriteItem("s", "missing", "x"), -1);
   EXPECT_EQ(ini2.WriteItem("s", "a", "3"), 0);
-  std::ifstream in(path);
-  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  const std::string text = testsupport::ReadFileText(path);
   EXPECT_EQ(text, "[s]\na=3\nb=2\n\n");
 }
 

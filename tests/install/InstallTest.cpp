@@ -7,13 +7,12 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "launcher/ChildProcess.h"
 #include "launcher/PrivateData.h"
 #include "support/Absent.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -22,12 +21,7 @@ namespace fs = std::filesystem;
 
 std::string quote(const std::string& s) { return "'" + s + "'"; }
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testsupport::ReadFileText;
 
 // The build tree installed under `staging` (the configured prefix kept in
 // the files, as a package build does).
@@ -38,7 +32,7 @@ class StagedInstall : public ::testing::Test {
     ASSERT_EQ(testsupport::Run("DESTDIR=" + quote(root_) + " cmake --install " + quote(QUARNEL_BUILD_DIR) + " >" +
                                quote(dir_.File("install.log")) + " 2>&1"),
               0)
-        << slurp(dir_.File("install.log"));
+        << ReadFileText(dir_.File("install.log"));
   }
   std::string staged(const std::string& path) const { return root_ + path; }
   testsupport::TempDir dir_;
@@ -63,7 +57,7 @@ TEST_F(StagedInstall, HoldsProgramsPolicyDataDesktopEntryMimeTypeAndIcon) {
   const std::string bin = QUARNEL_INSTALL_BINDIR;
   for (const char* program : {"/quarnel", "/quarnel-launcher", "/quarnel-cli"})
     EXPECT_TRUE(fs::exists(staged(bin + program))) << program;
-  const std::string policy = slurp(staged(prefix + "/share/polkit-1/actions/org.quarnel.launcher.policy"));
+  const std::string policy = ReadFileText(staged(prefix + "/share/polkit-1/actions/org.quarnel.launcher.policy"));
   EXPECT_NE(policy.find("<annotate key=\"org.freedesktop.policykit.exec.path\">" + bin + "/quarnel</annotate>"),
             std::string::npos)
       << policy;
@@ -78,17 +72,17 @@ TEST_F(StagedInstall, HoldsProgramsPolicyDataDesktopEntryMimeTypeAndIcon) {
   EXPECT_FALSE(data.StringEntries("SupportLanguage").empty());
 
   const std::string desktop = staged(prefix + "/share/applications/quarnel.desktop");
-  EXPECT_NE(slurp(desktop).find("Exec=quarnel-launcher %f\n"), std::string::npos);
+  EXPECT_NE(ReadFileText(desktop).find("Exec=quarnel-launcher %f\n"), std::string::npos);
   if (testsupport::HaveProgram("desktop-file-validate")) {
     EXPECT_EQ(testsupport::Run("desktop-file-validate " + quote(desktop)), 0);
   }
 
   const std::string mime = staged(prefix + "/share/mime/packages/quarnel.xml");
-  EXPECT_NE(slurp(mime).find("pattern=\"*.Quarnel\""), std::string::npos);
+  EXPECT_NE(ReadFileText(mime).find("pattern=\"*.Quarnel\""), std::string::npos);
   if (testsupport::HaveProgram("update-mime-database")) {
     // The staged MIME database knows the type of saved results.
     ASSERT_EQ(testsupport::Run("update-mime-database " + quote(staged(prefix + "/share/mime")) + " 2>/dev/null"), 0);
-    EXPECT_NE(slurp(staged(prefix + "/share/mime/globs2")).find("application/x-quarnel-scan-result:*.Quarnel"),
+    EXPECT_NE(ReadFileText(staged(prefix + "/share/mime/globs2")).find("application/x-quarnel-scan-result:*.Quarnel"),
               std::string::npos);
   }
   EXPECT_TRUE(fs::exists(staged(prefix + "/share/icons/hicolor/scalable/apps/quarnel.svg")));

@@ -11,10 +11,11 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/Files.h"
 
 namespace testchild {
 
@@ -39,19 +40,12 @@ inline int RunAndWait(const std::vector<std::string>& argv, const std::vector<st
   return WEXITSTATUS(status);
 }
 
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // Waits up to `seconds` for `path` to contain `text`; the contents.
 inline std::string WaitForText(const std::string& path, const std::string& text, int seconds = 15) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   std::string contents;
   while (std::chrono::steady_clock::now() < end) {
-    contents = ReadFile(path);
+    contents = testsupport::ReadFileText(path);
     if (contents.find(text) != std::string::npos) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }

@@ -20,12 +20,12 @@ TEST(PrivateDataOverlay, WriteKeepsOtherUserKeysAndLeavesShippedFileAlone) {
   testplist::Write(shipped, {{{"English", "en"}}});
   std::filesystem::create_directories(dir.Path() / "cfg/quarnel");
   testplist::Write(overlay, {{}, std::nullopt, false, "<key>SavePath</key><string>/home/u/out</string>\n"});
-  const std::string shippedBefore = testchild::ReadFile(shipped);
+  const std::string shippedBefore = testsupport::ReadFileText(shipped);
 
   PrivateData data = PrivateData::Load({shipped}, overlay);
   ASSERT_TRUE(data.SetString("CurLanguage", "Deutsch"));
 
-  EXPECT_EQ(testchild::ReadFile(shipped), shippedBefore);
+  EXPECT_EQ(testsupport::ReadFileText(shipped), shippedBefore);
   const PrivateData reread = PrivateData::Load({}, overlay);
   EXPECT_EQ(reread.String("CurLanguage"), "Deutsch");
   EXPECT_EQ(reread.String("SavePath"), "/home/u/out");
@@ -53,7 +53,7 @@ TEST(PrivateDataOverlay, UnreadableOverlayIsNeverOverwritten) {
   std::ofstream(overlay) << "not a property list";
   PrivateData data = PrivateData::Load({}, overlay);
   EXPECT_FALSE(data.SetString("CurLanguage", "English"));
-  EXPECT_EQ(testchild::ReadFile(overlay), "not a property list");
+  EXPECT_EQ(testsupport::ReadFileText(overlay), "not a property list");
 }
 
 TEST(PrivateDataOverlay, WriteFailureIsReported) {

@@ -56,7 +56,7 @@ TEST_F(InstalledPair, LauncherWithoutMainProgramFailsQuietly) {
   fs::remove(m_dir.File("quarnel"));
   const std::string out = m_dir.File("out.txt");
   EXPECT_EQ(testchild::RunAndWait({m_dir.File("quarnel-launcher")}, Environment(), out), 1);
-  EXPECT_EQ(testchild::ReadFile(out), "");
+  EXPECT_EQ(testsupport::ReadFileText(out), "");
   EXPECT_FALSE(fs::exists(m_dir.File("config/quarnel/PrivateData.plist")));
 }
 

@@ -4,13 +4,12 @@
 #include <sys/stat.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "core/archive/GuidSign.h"
 #include "core/archive/RSException.h"
+#include "support/Files.h"
 
 namespace archivetest {
 
@@ -19,15 +18,8 @@ inline constexpr tagGUIDSIGN kTagB{0xB072A676, 0x0548, 0x468B, {0xBA, 0x9E, 0x91
 inline constexpr tagGUIDSIGN kTagC{0xD208F26C, 0x078C, 0x4E34, {0x9D, 0x71, 0xD9, 0x1F, 0x53, 0x5F, 0x7B, 0x57}};
 inline constexpr tagGUIDSIGN kTagMissing{0x01020304, 0x0506, 0x0708, {9, 10, 11, 12, 13, 14, 15, 16}};
 
-inline std::vector<std::uint8_t> ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
 
 // Deterministic filler bytes.
 inline std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed) {

@@ -34,7 +34,7 @@ class RSDataFile : public ::testing::Test {
     ASSERT_EQ(rs.WriteCurFrame(m_payloadB.data(), 100), 1);
     ASSERT_EQ(rs.CloseFrame(), 1);
     ASSERT_EQ(rs.EndRS(), 1);
-    m_bytes = ReadAll(m_path);
+    m_bytes = ReadFileBytes(m_path);
   }
 
   testsupport::TempDir m_dir;
@@ -79,7 +79,7 @@ TEST_F(RSDataFile, ReadPastTheFrameEndDeliversTheRestThenThrows5) {
 
 TEST_F(RSDataFile, TruncatedFrameThrows5) {
   m_bytes.resize(m_bytes.size() - 40);
-  WriteAll(m_path, m_bytes);
+  WriteFileBytes(m_path, m_bytes);
   CRSData rs(RSModeRead);
   ASSERT_EQ(rs.StartRS(m_path.c_str(), 0), 1);
   ASSERT_EQ(rs.OpenFrame(kTagB), 1);
@@ -98,7 +98,7 @@ TEST_F(RSDataFile, EveryTruncationFailsCleanly) {
   const std::vector<std::pair<tagGUIDSIGN, std::vector<std::uint8_t>>> frames = {{kTagA, {'h', 'e', 'l', 'l', 'o'}},
                                                                                  {kTagB, m_payloadB}};
   for (std::size_t cut = 0; cut <= full.size(); ++cut) {
-    WriteAll(m_path, std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<long>(cut)));
+    WriteFileBytes(m_path, std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<long>(cut)));
     CRSData rs(RSModeRead);
     ASSERT_EQ(rs.StartRS(m_path.c_str(), 0), 1);
     FILEHEADER header;
@@ -125,7 +125,7 @@ TEST_F(RSDataFile, GarbageFrameLengthEndsTheSearch) {
   // Frame A's length made huge: the walk jumps past the end of the file.
   m_bytes[FILEHEADER::kSize + 32] = 0xFF;
   m_bytes[FILEHEADER::kSize + 35] = 0xFF;
-  WriteAll(m_path, m_bytes);
+  WriteFileBytes(m_path, m_bytes);
   CRSData rs(RSModeRead);
   ASSERT_EQ(rs.StartRS(m_path.c_str(), 0), 1);
   ASSERT_EQ(rs.OpenFrame(kTagA), 1);
@@ -135,7 +135,7 @@ TEST_F(RSDataFile, GarbageFrameLengthEndsTheSearch) {
 
 TEST_F(RSDataFile, FrameWithoutSignatureIsNotMatched) {
   m_bytes[FILEHEADER::kSize] ^= 0x01;  // frame A's signature
-  WriteAll(m_path, m_bytes);
+  WriteFileBytes(m_path, m_bytes);
   CRSData rs(RSModeRead);
   ASSERT_EQ(rs.StartRS(m_path.c_str(), 0), 1);
   EXPECT_EQ(ThrownCode([&] { rs.OpenFrame(kTagA); }), CRSException::kFrameNotFound);
@@ -152,7 +152,7 @@ TEST_P(HeaderByteFlip, ReadFileHeaderRejects) {
   for (const std::uint8_t mask : {0x01, 0x80, 0xFF}) {
     std::vector<std::uint8_t> bytes = m_bytes;
     bytes[static_cast<std::size_t>(offset)] ^= mask;
-    WriteAll(m_path, bytes);
+    WriteFileBytes(m_path, bytes);
     CRSData rs(RSModeRead);
     ASSERT_EQ(rs.StartRS(m_path.c_str(), 0), 1);
     FILEHEADER header;
@@ -178,7 +178,7 @@ class HeaderCorruption : public RSDataFile, public ::testing::WithParamInterface
 TEST_P(HeaderCorruption, Outcome) {
   const Corruption& c = GetParam();
   m_bytes[c.offset] = c.value;
-  WriteAll(m_path, m_bytes);
+  WriteFileBytes(m_path, m_bytes);
   CRSData rs(RSModeRead);
   ASSERT_EQ(rs.StartRS(m_path.c_str(), 0), 1);
   FILEHEADER header;
@@ -244,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(Table, SealedHeader,
 TEST(RSDataShortFile, HasNoHeader) {
   testsupport::TempDir dir;
   const std::string path = dir.File("short.bin");
-  WriteAll(path, std::vector<std::uint8_t>(131, 0));
+  WriteFileBytes(path, std::vector<std::uint8_t>(131, 0));
   CRSData rs(RSModeRead);
   ASSERT_EQ(rs.StartRS(path.c_str(), 0), 1);
   FILEHEADER header;
@@ -322,7 +322,7 @@ TEST_F(RSDataFile, WriteFileHeaderInReadModeFails) {
   CRSData rs(RSModeRead);
   ASSERT_EQ(rs.StartRS(m_path.c_str(), 0), 1);
   EXPECT_EQ(rs.WriteFileHeader(FILEHEADER{}), 0);
-  EXPECT_EQ(ReadAll(m_path), m_bytes);
+  EXPECT_EQ(ReadFileBytes(m_path), m_bytes);
 }
 
 TEST(RSDataClosed, OperationsOnAClosedContainer) {

@@ -73,7 +73,7 @@ TEST_P(RSDataRoundTrip, FramesReadBackIdentical) {
 
   std::size_t expectedSize = FILEHEADER::kSize;
   for (const Frame& f : frames) expectedSize += FRAMEHEADER::kSize + f.payload.size();
-  EXPECT_EQ(ReadAll(path).size(), expectedSize);
+  EXPECT_EQ(ReadFileBytes(path).size(), expectedSize);
 }
 
 // Small pieces go through the buffer, large ones straight to the file.
@@ -93,7 +93,7 @@ TEST(RSData, ExactFileBytes) {
   expected.insert(expected.end(), {0xEA, 0xF4, 0xB3, 0x1C, 0x05, 0x43, 0xB6, 0x4A, 0xB4, 0xB8, 0x24, 0x4A, 0x33,
                                    0xD9, 0x13, 0xBB, 0x94, 0x63, 0x9B, 0x40, 0x81, 0xF6, 0x88, 0x4E, 0xA2, 0x0F,
                                    0x5D, 0x63, 0x57, 0x82, 0xED, 0x75, 0x03, 0x00, 0x00, 0x00, 'a',  'b',  'c'});
-  EXPECT_EQ(ReadAll(path), expected);
+  EXPECT_EQ(ReadFileBytes(path), expected);
 }
 
 TEST(RSData, SameTagTwiceFindsTheFirst) {
@@ -109,7 +109,7 @@ TEST(RSData, ReopenAppendsAfterExistingFramesHeaderUntouched) {
   testsupport::TempDir dir;
   const std::string path = dir.File("scan.bin");
   WriteContainer(path, 3, {{kTagA, Pattern(100, 3)}}, 64);
-  const std::vector<std::uint8_t> before = ReadAll(path);
+  const std::vector<std::uint8_t> before = ReadFileBytes(path);
   {
     CRSData rs(RSModeWrite);
     ASSERT_EQ(rs.StartRS(path.c_str(), 0), 1);
@@ -117,7 +117,7 @@ TEST(RSData, ReopenAppendsAfterExistingFramesHeaderUntouched) {
     ASSERT_EQ(rs.WriteCurFrame("tail", 4), 1);
     ASSERT_EQ(rs.CloseFrame(), 1);
   }
-  const std::vector<std::uint8_t> after = ReadAll(path);
+  const std::vector<std::uint8_t> after = ReadFileBytes(path);
   ASSERT_EQ(after.size(), before.size() + FRAMEHEADER::kSize + 4);
   EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));
 
@@ -174,7 +174,7 @@ TEST(RSData, HeaderWrittenAfterTheFrames) {
     ASSERT_EQ(rs.CloseFrame(), 1);
     ASSERT_EQ(rs.SetStatus(1), 1);
   }
-  EXPECT_EQ(ReadAll(path).size(), FILEHEADER::kSize + FRAMEHEADER::kSize + 4);
+  EXPECT_EQ(ReadFileBytes(path).size(), FILEHEADER::kSize + FRAMEHEADER::kSize + 4);
   CRSData rs(RSModeRead);
   ASSERT_EQ(rs.StartRS(path.c_str(), 0), 1);
   EXPECT_EQ(rs.GetStatus(), 1);
@@ -243,7 +243,7 @@ TEST(RSData, DescriptionLimits) {
     ASSERT_EQ(rs.StartRS(path.c_str(), 0), 1);
     ASSERT_EQ(rs.SetFileDescription(longText.c_str()), 1);
   }
-  const std::vector<std::uint8_t> bytes = ReadAll(path);
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
   ASSERT_EQ(bytes.size(), FILEHEADER::kSize);
   EXPECT_EQ(bytes[28], 100);  // cut to 100 bytes
   CRSData rs(RSModeRead);

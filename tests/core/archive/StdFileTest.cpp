@@ -16,9 +16,9 @@
 
 namespace {
 
-using archivetest::ReadAll;
+using archivetest::ReadFileBytes;
 using archivetest::UmaskGuard;
-using archivetest::WriteAll;
+using archivetest::WriteFileBytes;
 
 struct ModeCase {
   const char* name;
@@ -35,7 +35,7 @@ TEST_P(StdFileModes, OpensCreatesAndTruncates) {
   const ModeCase& c = GetParam();
   testsupport::TempDir dir;
   const std::string path = dir.File("f.bin");
-  if (c.exists) WriteAll(path, std::vector<std::uint8_t>(10, 0x5A));
+  if (c.exists) WriteFileBytes(path, std::vector<std::uint8_t>(10, 0x5A));
 
   CStdFile file;
   EXPECT_EQ(file.Open(path.c_str(), c.mode), c.opened);
@@ -67,7 +67,7 @@ TEST(StdFile, NewFileIs0644ExistingModeKept) {
   testsupport::TempDir dir;
   const std::string fresh = dir.File("fresh.bin");
   const std::string privateFile = dir.File("private.bin");
-  WriteAll(privateFile, {1, 2, 3});
+  WriteFileBytes(privateFile, {1, 2, 3});
   ASSERT_EQ(::chmod(privateFile.c_str(), 0600), 0);
 
   for (const std::string& path : {fresh, privateFile}) {
@@ -95,7 +95,7 @@ TEST(StdFile, DescriptorZeroIsAnOpenFile) {
   // A process started without stdin hands out descriptor 0 first.
   testsupport::TempDir dir;
   const std::string path = dir.File("f.bin");
-  WriteAll(path, {'a', 'b', 'c'});
+  WriteFileBytes(path, {'a', 'b', 'c'});
   const int savedStdin = ::dup(0);
   ASSERT_GE(savedStdin, 0);
   ::close(0);
@@ -197,7 +197,7 @@ TEST(StdFile, PartialWriteIsFailure) {
     EXPECT_EQ(file.Write(data.data(), data.size()), 0);
     EXPECT_EQ(file.WriteAt(0, data.data(), data.size()), 0);
   }
-  EXPECT_EQ(ReadAll(path).size(), 1000u);
+  EXPECT_EQ(ReadFileBytes(path).size(), 1000u);
 }
 
 }  // namespace

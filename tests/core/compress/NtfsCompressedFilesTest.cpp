@@ -30,13 +30,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 int Sh(const std::string& command) { return testsupport::Run(command); }
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // Offset of the first differing byte, or -1 when equal.
 long long FirstDifference(const Bytes& a, const Bytes& b) {
   const std::size_t n = std::min(a.size(), b.size());
@@ -147,7 +140,7 @@ TEST_F(NtfsCompressedFiles, DecompressByteExactAgainstNtfscat) {
 
   const std::string clusterLine = [&] {
     Sh("ntfsinfo -m '" + img + "' > '" + tmp.File("volume.txt") + "' 2>/dev/null");
-    return ReadText(tmp.File("volume.txt"));
+    return testsupport::ReadFileText(tmp.File("volume.txt"));
   }();
   std::smatch m;
   ASSERT_TRUE(std::regex_search(clusterLine, m, std::regex(R"(Cluster Size:\s*(\d+))")));
@@ -170,7 +163,7 @@ TEST_F(NtfsCompressedFiles, DecompressByteExactAgainstNtfscat) {
     const std::string expectedPath = tmp.File(name + ".expected");
     ASSERT_EQ(Sh("ntfsinfo -v -F '/comp/" + name + "' '" + img + "' > '" + info + "' 2>/dev/null"), 0);
     ASSERT_EQ(Sh("ntfscat -f '" + img + "' '/comp/" + name + "' > '" + expectedPath + "' 2>/dev/null"), 0);
-    const DataAttribute attr = ParseDataAttribute(ReadText(info));
+    const DataAttribute attr = ParseDataAttribute(testsupport::ReadFileText(info));
     const Bytes expected = testsupport::ReadFileBytes(expectedPath);
     ASSERT_EQ(attr.size, static_cast<long long>(expected.size()));
     ASSERT_FALSE(attr.runs.empty());

@@ -2,12 +2,12 @@
 // Runs a partitioning tool and parses what it prints.
 
 #include <cstdint>
-#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace parttest {
@@ -16,10 +16,7 @@ namespace parttest {
 inline std::string Capture(const testsupport::TempDir& dir, const std::string& command) {
   const std::string out = dir.File("tool-output.txt");
   if (testsupport::Run(command + " > '" + out + "' 2>/dev/null") != 0) return {};
-  std::ifstream in(out);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return testsupport::ReadFileText(out);
 }
 
 struct ToolPartition {

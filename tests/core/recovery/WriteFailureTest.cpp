@@ -7,13 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "core/model/SearchedPartitionInfo.h"
 #include "core/recovery/RecoveryTestNode.h"
 #include "core/recovery/RecoveryWriter.h"
+#include "support/Files.h"
 #include "support/MemoryDevice.h"
 #include "support/TempDir.h"
 
@@ -104,8 +103,7 @@ TEST_F(WriteFailure, ReportsD03AndRetriesAfterTheSinkResumes) {
     return 0;
   });
   ASSERT_EQ(status, 0);
-  std::ifstream in(out, std::ios::binary);
-  const Bytes got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const Bytes got = testsupport::ReadFileBytes(out);
   EXPECT_TRUE(got == Expected());
 }
 

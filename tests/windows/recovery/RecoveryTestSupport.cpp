@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 
 #include "../results/ResultsTestSupport.h"
 #include "bridge/QVUIController.h"
@@ -153,13 +152,6 @@ std::vector<std::string> FindFiles(const std::string& folder, const std::string&
       out.push_back(it->path().string());
   }
   return out;
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 }  // namespace recoverytest

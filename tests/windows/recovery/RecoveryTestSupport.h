@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/Files.h"
 #include "support/TempDir.h"
 #include "ui/toolkit/Modal.h"
 
@@ -59,7 +60,6 @@ bool TickInPathTree(windows::QVDeletailWindowController& window, const QString& 
 std::vector<QString> PathTreeRows(windows::QVDeletailWindowController& window);
 // Files below `folder` whose names end with `nameEnd`.
 std::vector<std::string> FindFiles(const std::string& folder, const std::string& nameEnd);
-std::string ReadAll(const std::string& path);
 bool WaitFor(const std::function<bool()>& done, int ms = 60000);
 
 }  // namespace recoverytest

@@ -122,7 +122,7 @@ TEST_F(RecoveryWindows, TwoDeletedFilesRecoveredThroughTheWindowsAreByteIdentica
     const std::vector<std::string> found = FindFiles(dest_, o.name.substr(1));
     ASSERT_EQ(found.size(), 1u) << o.name;
     EXPECT_NE(found[0].find("/" + o.folder + "/"), std::string::npos) << found[0];
-    EXPECT_TRUE(ReadAll(found[0]) == o.contents) << found[0];
+    EXPECT_TRUE(testsupport::ReadFileText(found[0]) == o.contents) << found[0];
   }
   EXPECT_EQ(QVUIController::GetRecoveridedFiles(), 2u);
 }

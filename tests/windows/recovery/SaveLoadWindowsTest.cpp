@@ -169,7 +169,7 @@ TEST_F(SaveLoadWindows, SavedResultOpensAtStartWithoutAScanAndRecoversTheSameByt
   for (const Original& o : originals) {
     const std::vector<std::string> found = FindFiles(dest, o.name.substr(1));
     ASSERT_EQ(found.size(), 1u) << o.name;
-    EXPECT_TRUE(ReadAll(found[0]) == o.contents) << found[0];
+    EXPECT_TRUE(testsupport::ReadFileText(found[0]) == o.contents) << found[0];
   }
 }
 

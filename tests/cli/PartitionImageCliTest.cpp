@@ -20,6 +20,7 @@
 #include "bridge/QVUIDeviceData.h"
 #include "support/Absent.h"
 #include "support/CliProgram.h"
+#include "support/SleuthKit.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -78,17 +79,12 @@ struct VolumeCase {
 
 class BareVolume : public PartitionImage, public ::testing::WithParamInterface<VolumeCase> {};
 
-// `fls -r -d` of an image: deleted paths and sizes, TSK's own orphan finds
-// left out.
-std::map<std::string, long long> FlsDeleted(const std::string& image) {
+// `fls -r -d` of the volume `offsetSectors` into an image: deleted paths and
+// sizes, TSK's own orphan finds left out.
+std::map<std::string, long long> FlsDeleted(const std::string& image, long long offsetSectors = 0) {
   std::map<std::string, long long> out;
-  std::istringstream lines(testsupport::Capture("fls -r -d -p -l '" + image + "' 2>/dev/null"));
-  for (std::string line; std::getline(lines, line);) {
-    const auto tab = line.find('\t');
-    if (tab == std::string::npos) continue;
-    const std::vector<std::string> f = testsupport::SplitTabs(line, tab + 1);
-    if (f.size() < 7 || f[0].starts_with("$OrphanFiles")) continue;
-    out[f[0]] = std::atoll(f[5].c_str());
+  for (const testsupport::FlsEntry& e : testsupport::FlsLong(image, offsetSectors, true)) {
+    if (!e.path.starts_with("$OrphanFiles")) out[e.path] = e.size;
   }
   return out;
 }
@@ -206,17 +202,7 @@ TEST_F(PartitionImage, AnMbrDiskStillListsItsPartition) {
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("volumes: 0 (FAT16)\n"), std::string::npos) << run.err;
 
-  const std::map<std::string, long long> expected = [&] {
-    std::map<std::string, long long> out;
-    std::istringstream lines(testsupport::Capture("fls -r -d -p -l -o 2048 '" + disk + "' 2>/dev/null"));
-    for (std::string line; std::getline(lines, line);) {
-      const auto tab = line.find('\t');
-      if (tab == std::string::npos) continue;
-      const std::vector<std::string> f = testsupport::SplitTabs(line, tab + 1);
-      if (f.size() >= 7 && !f[0].starts_with("$OrphanFiles")) out[f[0]] = std::atoll(f[5].c_str());
-    }
-    return out;
-  }();
+  const std::map<std::string, long long> expected = FlsDeleted(disk, 2048);
   ASSERT_EQ(expected.size(), 5u);
   const CliRun scan = RunCli("scan '" + disk + "' --json");
   ASSERT_EQ(scan.status, 0) << scan.err;

@@ -79,8 +79,8 @@ TEST_F(ExFatCli, ScanListsWhatFlsListsAndRecoverWritesTheOriginals) {
     }
     ASSERT_NE(it, items.end());
     EXPECT_TRUE(it->second.deleted);
-    EXPECT_EQ(it->second.dir, e.folder);
-    if (!e.folder) {
+    EXPECT_EQ(it->second.dir, e.directory);
+    if (!e.directory) {
       EXPECT_EQ(it->second.size, e.size);
     }
   }

@@ -116,7 +116,7 @@ TEST_P(ExFatWipedDisk, FindsThePartitionAndItsDeletedFiles) {
     IFileNode* node = it->second.node;
     EXPECT_TRUE(node->IsDeleted());
     EXPECT_EQ(node->GetFileSize(), e.size);
-    if (e.folder || e.size == 0) continue;
+    if (e.directory || e.size == 0) continue;
     EXPECT_EQ(UnixSeconds(node->GetModificationTime()), e.mtime);
     IFileReader* reader = recovery->SetRecoverNode(node);
     ASSERT_NE(reader, nullptr);

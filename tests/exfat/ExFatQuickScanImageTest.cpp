@@ -117,9 +117,9 @@ TEST_F(ExFatQuickScanImage, ListsWhatFlsListsWithNamesSizesAndTimes) {
     ASSERT_NE(it, found.end());
     IFileNode* node = it->second.node;
     EXPECT_TRUE(node->IsDeleted());
-    EXPECT_EQ(node->IsDirectory() != 0, e.folder);
+    EXPECT_EQ(node->IsDirectory() != 0, e.directory);
     EXPECT_EQ(node->GetFileSize(), e.size);
-    if (!e.folder) {
+    if (!e.directory) {
       EXPECT_EQ(UnixSeconds(node->GetModificationTime()), e.mtime);
     }
   }
@@ -168,7 +168,7 @@ TEST_F(ExFatQuickScanImage, RecoversEveryDeletedFileByteForByte) {
   testsupport::TempDir out;
   int recovered = 0;
   for (const Listed& e : FlsDeleted(Image())) {
-    if (e.folder || e.size == 0) continue;
+    if (e.directory || e.size == 0) continue;
     SCOPED_TRACE(e.path);
     const auto found = TreeByPath(m_tree);
     if (IsCutHeadOfLiveFile(s_dir->File("live.txt"), e)) continue;

@@ -2,14 +2,11 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "core/device/DeviceData.h"
 #include "core/device/VolumeDevice.h"
-#include "support/CliProgram.h"
 #include "support/TempDir.h"
 
 namespace exfattest {
@@ -43,43 +40,13 @@ bool MakeFuseImage(const std::string& dir) {
   return testsupport::Run("bash '" + ScriptPath() + "' '" + dir + "' >/dev/null 2>&1") == 0;
 }
 
-namespace {
-
-std::vector<Listed> Fls(const std::string& image, long long sectorOffset, bool deletedOnly) {
+std::vector<Listed> FlsDeleted(const std::string& image, long long sectorOffset) {
   std::vector<Listed> out;
-  std::istringstream lines(testsupport::Capture(std::string("TZ=UTC fls -r ") + (deletedOnly ? "-d " : "") +
-                                                "-m / -o " + std::to_string(sectorOffset) + " '" + image +
-                                                "' 2>/dev/null"));
-  const std::string deleted = " (deleted)";
-  for (std::string line; std::getline(lines, line);) {
-    std::vector<std::string> f;
-    std::size_t start = 0;
-    for (std::size_t bar; (bar = line.find('|', start)) != std::string::npos; start = bar + 1) {
-      f.push_back(line.substr(start, bar - start));
-    }
-    f.push_back(line.substr(start));
-    if (f.size() < 11) continue;
-    Listed item;
-    item.path = f[1];
-    if (item.path.size() > deleted.size() && item.path.ends_with(deleted)) {
-      item.path.resize(item.path.size() - deleted.size());
-      item.deleted = true;
-    }
+  for (Listed& item : testsupport::FlsBody(image, sectorOffset, true)) {
     // TSK's own finds of stray entries have no path on the volume.
-    if (item.path.starts_with("/$OrphanFiles")) continue;
-    item.folder = f[3].rfind("d/", 0) == 0;
-    item.inode = f[2];
-    item.size = std::stoll(f[6]);
-    item.mtime = std::stoll(f[8]);
-    out.push_back(item);
+    if (!item.path.starts_with("/$OrphanFiles")) out.push_back(std::move(item));
   }
   return out;
-}
-
-}  // namespace
-
-std::vector<Listed> FlsDeleted(const std::string& image, long long sectorOffset) {
-  return Fls(image, sectorOffset, true);
 }
 
 bool IsCutHeadOfLiveFile(const std::string& liveList, const Listed& entry) {

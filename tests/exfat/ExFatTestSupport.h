@@ -13,6 +13,7 @@
 #include "support/Absent.h"
 #include "support/FakeSinks.h"
 #include "support/Files.h"
+#include "support/SleuthKit.h"
 
 namespace exfattest {
 
@@ -22,15 +23,10 @@ testsupport::Lack WhyNoFuseImages();
 // Runs make_exfat_image.sh into `dir`; false when it fails.
 bool MakeFuseImage(const std::string& dir);
 
-struct Listed {
-  std::string path;  // "/DOCS/note.txt"
-  std::int64_t size = 0;
-  std::int64_t mtime = 0;  // seconds since 1970
-  bool folder = false;
-  bool deleted = false;
-  std::string inode;
-};
-// The deleted entries `fls -r -d -m /` lists (optionally at an offset).
+// An entry of `fls -m`: path "/DOCS/note.txt", size, mtime in seconds.
+using Listed = testsupport::FlsBodyEntry;
+// The deleted entries `fls -r -d -m /` lists (optionally at an offset), TSK's
+// own finds of stray entries left out.
 std::vector<Listed> FlsDeleted(const std::string& image, long long sectorOffset = 0);
 // fls cuts an entry set that crosses a cluster end after its first name
 // entry and lists the head as deleted, also for a live file. True when

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -107,29 +105,10 @@ std::unique_ptr<Scan> RunScan(IStorageDevice* device, _RECOVERY_CONTROLLER_TYPE 
 }
 
 std::vector<TskEntry> FlsDeleted(const std::string& image, long long offsetSectors) {
-  std::vector<TskEntry> entries;
-  const std::string command =
-      "TZ=UTC fls -r -d -p -m / -z UTC -o " + std::to_string(offsetSectors) + " '" + image + "'";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return entries;
-  char line[4096];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    std::vector<std::string> f;
-    std::stringstream in(line);
-    std::string field;
-    while (std::getline(in, field, '|')) f.push_back(field);
-    if (f.size() < 11) continue;
-    TskEntry e;
-    e.path = f[1];
-    const auto mark = e.path.find(" (deleted");
-    if (mark != std::string::npos) e.path.resize(mark);
-    if (!e.path.empty() && e.path.front() == '/') e.path.erase(0, 1);
-    e.directory = f[3].rfind("d/", 0) == 0;
-    e.size = std::atoll(f[6].c_str());
-    e.mtime = std::atoll(f[8].c_str());
-    entries.push_back(e);
+  std::vector<TskEntry> entries = testsupport::FlsBody(image, offsetSectors, true);
+  for (TskEntry& e : entries) {
+    if (e.path.starts_with('/')) e.path.erase(0, 1);
   }
-  pclose(pipe);
   return entries;
 }
 

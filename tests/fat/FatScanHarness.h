@@ -18,6 +18,7 @@
 #include "support/Absent.h"
 #include "support/FakeSinks.h"
 #include "support/Files.h"
+#include "support/SleuthKit.h"
 
 namespace fattest {
 
@@ -67,13 +68,9 @@ struct Scan {
 };
 std::unique_ptr<Scan> RunScan(IStorageDevice* device, _RECOVERY_CONTROLLER_TYPE kind);
 
-struct TskEntry {
-  std::string path;
-  bool directory = false;
-  long long size = 0;
-  long long mtime = 0;  // seconds since 1970
-};
-// `fls -r -d -p -m` of the image (deleted entries), in UTC.
+// An entry of `fls -m`, its path without the leading '/'.
+using TskEntry = testsupport::FlsBodyEntry;
+// `fls -r -d -m` of the image (deleted entries).
 std::vector<TskEntry> FlsDeleted(const std::string& image, long long offsetSectors = 0);
 
 // Path components equal, or equal but for a lost first character ('#' on

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -17,6 +16,7 @@
 #include "app/shell/QVAppDelegate.h"
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIDeviceData.h"
+#include "support/EventLoop.h"
 #include "support/TempDir.h"
 #include "ui/bridge_qt/QtBridge.h"
 #include "ui/toolkit/Modal.h"
@@ -28,12 +28,7 @@ namespace {
 
 using shell::QVAppDelegate;
 
-bool waitFor(const std::function<bool()>& done, int ms = 10000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
+bool waitFor(const std::function<bool()>& done, int ms = 10000) { return testsupport::RunEventsUntil(done, ms); }
 
 TEST(AppDelegate, UpdateCheckAtMostEverySevenDays) {
   const QDateTime now =

@@ -6,7 +6,6 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QProcess>
 #include <QThread>
@@ -18,6 +17,7 @@
 #include "bridge/QVPublic.h"
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIDeviceData.h"
+#include "support/EventLoop.h"
 #include "support/TempDir.h"
 #include "ui/bridge_qt/QtBridge.h"
 #include "ui/bridge_qt/QtImages.h"
@@ -27,12 +27,7 @@
 namespace {
 
 // Runs the event loop until `done` or 20 s.
-bool spinUntil(const std::function<bool()>& done, int ms = 20000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
+bool spinUntil(const std::function<bool()>& done, int ms = 20000) { return testsupport::RunEventsUntil(done, ms); }
 
 TEST(QtBridge, WorkerNotificationReachesToolkitObserverOnGuiThread) {
   bridge_qt::QtBridge bridge;

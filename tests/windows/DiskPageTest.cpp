@@ -6,17 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QSignalSpy>
 
 #include <filesystem>
-#include <functional>
 
 #include <sys/stat.h>
 
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIDeviceData.h"
+#include "support/EventLoop.h"
 #include "support/TempDir.h"
 #include "ui/bridge_qt/QtBridge.h"
 #include "ui/toolkit/NotificationCenter.h"
@@ -151,13 +150,6 @@ TEST_F(DiskPage, DesktopRowScansTheVolumeThatHoldsTheDesktop) {
   EXPECT_EQ(owner.scans, (std::vector<int>{1}));
 }
 
-bool waitFor(const std::function<bool()>& done, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
-
 TEST_F(DiskPage, RefreshDuringAScanKeepsTheScanAndTriesAgainLater) {
   if (testsupport::Run("PATH=\"$PATH:/usr/sbin:/sbin\" command -v mkfs.vfat >/dev/null") != 0)
     GTEST_SKIP() << "mkfs.vfat missing";
@@ -181,7 +173,7 @@ TEST_F(DiskPage, RefreshDuringAScanKeepsTheScanAndTriesAgainLater) {
   QSignalSpy shown(&page, &QVSelectDiskViewController::listShown);
   ui::NotificationCenter::defaultCenter().post(QStringLiteral("RefreshAttachDevice"), QVariantList{});
   EXPECT_TRUE(page.refreshPending());
-  ASSERT_TRUE(waitFor([&] { return shown.count() > 0; }, 5000));
+  ASSERT_TRUE(testsupport::RunEventsUntil([&] { return shown.count() > 0; }, 5000));
   EXPECT_TRUE(QVUIController::IsScanRunning());
   EXPECT_TRUE(QVUIController::IsPause());
   // The opened image is listed all the same.
@@ -193,7 +185,7 @@ TEST_F(DiskPage, RefreshDuringAScanKeepsTheScanAndTriesAgainLater) {
   QVUIController::StopScan(1);
   QVUIController::PauseOrResumeScan();
   ASSERT_TRUE(QVUIController::WaitForJobs(60000));
-  EXPECT_TRUE(waitFor([&] { return !page.refreshPending(); }, 5000));
+  EXPECT_TRUE(testsupport::RunEventsUntil([&] { return !page.refreshPending(); }, 5000));
   page.disableRefreshDevice();
   QVSelectDiskViewController::setRefreshRetryMs(1000);
 }

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -16,6 +15,7 @@
 
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIDeviceData.h"
+#include "support/EventLoop.h"
 #include "support/TempDir.h"
 #include "ui/bridge_qt/QtBridge.h"
 #include "ui/toolkit/Modal.h"
@@ -34,12 +34,7 @@ using windows::QVRootWindowController;
 using windows::QVSelectDiskViewController;
 using windows::QVSelectTypeViewController;
 
-bool waitFor(const std::function<bool()>& done, int ms = 20000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
+bool waitFor(const std::function<bool()>& done, int ms = 20000) { return testsupport::RunEventsUntil(done, ms); }
 
 std::string quote(const std::string& s) { return "'" + s + "'"; }
 

@@ -5,12 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QVariantList>
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,6 +18,7 @@ using namespace std::string_literals;
 
 #include "app/shell/MediaRecords.h"
 #include "app/shell/QVMediaMonitor.h"
+#include "support/EventLoop.h"
 #include "support/TempDir.h"
 #include "ui/toolkit/NotificationCenter.h"
 
@@ -156,19 +155,6 @@ TEST(MediaMonitor, EventsOfOneBatchPostOnce) {
   EXPECT_EQ(count.detaches, 1);
 }
 
-bool waitFor(const std::function<bool()>& done, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
-
-void settle(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
 TEST(MediaMonitor, LiveLoopDeviceAttachAndDetachEachPostOnce) {
   if (::geteuid() != 0) GTEST_SKIP() << "attaching a loop device needs root";
   if (!std::filesystem::exists("/dev/loop-control")) GTEST_SKIP() << "no loop devices here (/dev/loop-control missing)";
@@ -193,15 +179,15 @@ TEST(MediaMonitor, LiveLoopDeviceAttachAndDetachEachPostOnce) {
   const std::string node = guard.node;
   ASSERT_EQ(node.rfind("/dev/loop", 0), 0u) << node;
   PostCounter count(QString::fromStdString(node));
-  const bool attached = waitFor([&] { return count.attaches > 0; }, 5000);
-  settle(1000);
+  const bool attached = testsupport::RunEventsUntil([&] { return count.attaches > 0; }, 5000);
+  testsupport::RunEventsFor(1000);
   const int detachStatus = testsupport::Run("PATH=\"$PATH:/usr/sbin:/sbin\"; losetup -d " + node);
   if (detachStatus == 0) guard.node.clear();
   ASSERT_TRUE(attached);
   EXPECT_EQ(count.attaches, 1);
   ASSERT_EQ(detachStatus, 0);
-  EXPECT_TRUE(waitFor([&] { return count.detaches > 0; }, 5000));
-  settle(1000);
+  EXPECT_TRUE(testsupport::RunEventsUntil([&] { return count.detaches > 0; }, 5000));
+  testsupport::RunEventsFor(1000);
   EXPECT_EQ(count.detaches, 1);
   EXPECT_EQ(count.attaches, 1);
 }

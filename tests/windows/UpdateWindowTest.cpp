@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -14,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+#include "support/EventLoop.h"
 #include "support/TempDir.h"
 #include "ui/toolkit/Modal.h"
 #include "ui/windows/QVCheckUpdateWindowController.h"
@@ -82,12 +82,7 @@ class LocalPrivateData {
   testsupport::TempDir dir_;
 };
 
-bool waitFor(const std::function<bool()>& done, int ms = 10000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
+bool waitFor(const std::function<bool()>& done, int ms = 10000) { return testsupport::RunEventsUntil(done, ms); }
 
 State check(const QByteArray& response, std::unique_ptr<QVCheckUpdateWindowController>& window,
             bool closePort = false) {

@@ -1,7 +1,6 @@
 #include "RecoveryTestSupport.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
@@ -13,6 +12,7 @@
 #include "../results/ResultsTestSupport.h"
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIDeviceData.h"
+#include "support/EventLoop.h"
 #include "ui/windows/QVDeletailWindowController.h"
 #include "ui/windows/QVRootWindowController.h"
 #include "ui/windows/QVSelectDiskViewController.h"
@@ -81,12 +81,7 @@ DeviceListForTests::~DeviceListForTests() {
   QVUIDeviceData::instance()->SetEnumSources(EnumSources{});
 }
 
-bool WaitFor(const std::function<bool()>& done, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
+bool WaitFor(const std::function<bool()>& done, int ms) { return testsupport::RunEventsUntil(done, ms); }
 
 windows::QVDeletailWindowController* ScanImageThroughMainWindow(windows::QVRootWindowController& root,
                                                                 ui::ScriptedModalRunner& runner,

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPointer>
 #include <QSettings>
@@ -30,15 +29,6 @@ using windows::QVDeletailWindowController;
 using namespace resultstest;
 
 QString text(const char* key) { return ui::Strings::text(QString::fromLatin1(key)); }
-
-bool WaitForSearch(int ms = 60000) {
-  QElapsedTimer t;
-  t.start();
-  while (QVUIController::QVGetIsSearching() != 0 && t.elapsed() < ms)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  QCoreApplication::processEvents();
-  return QVUIController::QVGetIsSearching() == 0;
-}
 
 // "PrivateData" of this test only: no shipped file, the overlay in `dir`.
 class PrivateDataHere {

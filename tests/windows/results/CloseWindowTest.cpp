@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPointer>
 
 #include "ResultsTestSupport.h"
@@ -17,6 +16,7 @@
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIScan.h"
 #include "core/util/Locks.h"
+#include "support/EventLoop.h"
 #include "ui/toolkit/Modal.h"
 #include "ui/toolkit/NotificationCenter.h"
 #include "ui/windows/QVDeletailWindowController.h"
@@ -25,14 +25,6 @@ namespace {
 
 using windows::QVDeletailWindowController;
 using namespace resultstest;
-
-template <typename F>
-bool RunUntil(F done, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
 
 bool closeButtonEnabled(const QVDeletailWindowController& w) {
   return w.standardWindowButton(ui::TCWindowButton::Close)->isEnabled();
@@ -101,7 +93,7 @@ TEST_F(ResultsCloseWindow, DuringADeepScanAsksThenGoesOnceTheScanHasEnded) {
     EXPECT_TRUE(bridgeFillsTreesOf(w));
   }
 
-  ASSERT_TRUE(RunUntil([&] { return quits_ > 0; }, 120000));
+  ASSERT_TRUE(testsupport::RunEventsUntil([&] { return quits_ > 0; }, 120000));
   EXPECT_EQ(quits_, 1);
   ASSERT_FALSE(w.isNull());
   EXPECT_TRUE(w->isHidden());
@@ -111,7 +103,7 @@ TEST_F(ResultsCloseWindow, DuringADeepScanAsksThenGoesOnceTheScanHasEnded) {
   EXPECT_EQ(bridge::JobRegistry::instance().Alive(), 0);
   // Now it goes for good, and the bridge no longer fills its trees.
   w->close();
-  ASSERT_TRUE(RunUntil(
+  ASSERT_TRUE(testsupport::RunEventsUntil(
       [&] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return w.isNull();
@@ -138,7 +130,7 @@ TEST_F(ResultsCloseWindow, BetweenTheDeepScanButtonAndItsStartNoScanStarts) {
   EXPECT_TRUE(w.isHidden());
   EXPECT_EQ(quits_, 1);
   // Well past the moment the deep scan would have started.
-  RunUntil([] { return false; }, 600);
+  testsupport::RunEventsFor(600);
   EXPECT_FALSE(QVUIController::IsScanRunning());
   EXPECT_EQ(bridge::JobRegistry::instance().Alive(), 0);
   EXPECT_TRUE(runner_.alerts.empty());
@@ -167,7 +159,7 @@ TEST_F(ResultsCloseWindow, CloseButtonIsOffWhileASearchRuns) {
   EXPECT_EQ(quits_, 0);
   EXPECT_TRUE(runner_.alerts.empty());
 
-  ASSERT_TRUE(RunUntil([] { return QVUIController::QVGetIsSearching() == 0; }, 60000));
+  ASSERT_TRUE(testsupport::RunEventsUntil([] { return QVUIController::QVGetIsSearching() == 0; }, 60000));
   QCoreApplication::processEvents();
   EXPECT_TRUE(closeButtonEnabled(w));
   ASSERT_EQ(w.fileList()->rowCount(), 1);

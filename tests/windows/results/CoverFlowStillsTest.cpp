@@ -8,7 +8,6 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
@@ -18,6 +17,7 @@
 
 #include "ResultsTestSupport.h"
 #include "support/Absent.h"
+#include "support/EventLoop.h"
 #include "support/TempDir.h"
 #include "ui/bridge_qt/RawPreview.h"
 #include "ui/bridge_qt/VideoStill.h"
@@ -32,13 +32,7 @@ using namespace resultstest;
 
 template <typename F>
 bool spinUntil(F done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > 60000) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
+  return testsupport::RunEventsUntil(done, 60000, 10);
 }
 
 // A little-endian TIFF directory entry whose value fits in 4 bytes or

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -14,6 +13,7 @@
 #include <mutex>
 #include <set>
 
+#include "support/EventLoop.h"
 #include "ui/windows/CoverFlowView.h"
 
 namespace {
@@ -79,15 +79,9 @@ std::vector<quintptr> nodes(quintptr first, std::size_t count) {
 
 template <typename F>
 bool spinUntil(F done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    // Only a bound for a hang: a loaded two-core machine under the thread
-    // sanitizer may need many seconds for what takes milliseconds here.
-    if (clock.elapsed() > 180000) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
+  // Only a bound for a hang: a loaded two-core machine under the thread
+  // sanitizer may need many seconds for what takes milliseconds here.
+  return testsupport::RunEventsUntil(done, 180000, 10);
 }
 
 class CoverFlowThreads : public ::testing::Test {

@@ -8,11 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 
 #include "ResultsTestSupport.h"
 #include "bridge/QVUIController.h"
+#include "support/EventLoop.h"
 #include "ui/toolkit/MAAttachedWindow.h"
 #include "ui/toolkit/Modal.h"
 #include "ui/windows/QVDeepScanViewController.h"
@@ -33,13 +33,7 @@ constexpr int kNever = 3600000;
 
 template <typename F>
 bool SpinUntil(F done, int ms = 30000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
+  return testsupport::RunEventsUntil(done, ms, 10);
 }
 
 bool PopoverShown(const QVDeletailWindowController& w) {

@@ -7,12 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPainter>
 #include <QTest>
 
 #include "ResultsTestSupport.h"
 #include "bridge/OpNodeData.h"
+#include "support/EventLoop.h"
 #include "support/TempDir.h"
 #include "ui/toolkit/Modal.h"
 #include "ui/windows/QVDeletailWindowController.h"
@@ -24,13 +24,7 @@ using namespace resultstest;
 
 template <typename F>
 bool spinUntil(F done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > 30000) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
+  return testsupport::RunEventsUntil(done, 30000, 10);
 }
 
 struct Picture {

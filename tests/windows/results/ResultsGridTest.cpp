@@ -6,12 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QIcon>
 #include <QLabel>
 
 #include "ResultsTestSupport.h"
 #include "bridge/OpNodeData.h"
+#include "support/EventLoop.h"
 #include "ui/toolkit/CNGridView.h"
 #include "ui/toolkit/ImageStore.h"
 #include "ui/toolkit/Modal.h"
@@ -24,13 +24,7 @@ using namespace resultstest;
 
 template <typename F>
 bool spinUntil(F done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > 30000) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
+  return testsupport::RunEventsUntil(done, 30000, 10);
 }
 
 // The painted JPEG is blue (40, 120, 200) with a yellow block in its middle.

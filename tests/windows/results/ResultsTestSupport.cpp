@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "bridge/QVResultTrees.h"
+#include "support/EventLoop.h"
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIScan.h"
 #include "ui/windows/QVDeletailWindowController.h"
@@ -121,6 +122,12 @@ bool WaitForScanEnd(windows::QVDeletailWindowController& window, int timeoutMs) 
   while (!window.scanEnded() && t.elapsed() < timeoutMs) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   QCoreApplication::processEvents();
   return window.scanEnded();
+}
+
+bool WaitForSearch(int ms) {
+  testsupport::RunEventsUntil([] { return QVUIController::QVGetIsSearching() == 0; }, ms);
+  QCoreApplication::processEvents();
+  return QVUIController::QVGetIsSearching() == 0;
 }
 
 QModelIndex FindRow(windows::CommOutlineView& outline, const QString& label) {

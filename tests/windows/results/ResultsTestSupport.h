@@ -66,6 +66,8 @@ class BridgeSession {
 
 // Runs the event loop until the scan has ended and the window showed its end.
 bool WaitForScanEnd(windows::QVDeletailWindowController& window, int timeoutMs = 120000);
+// Runs the event loop until no search runs and its end was handled.
+bool WaitForSearch(int ms = 60000);
 
 // A row of the outline whose text is `label`, reading levels as needed.
 QModelIndex FindRow(windows::CommOutlineView& outline, const QString& label);

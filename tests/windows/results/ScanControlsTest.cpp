@@ -9,10 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include "ResultsTestSupport.h"
 #include "bridge/QVUIController.h"
+#include "support/EventLoop.h"
 #include "ui/toolkit/Modal.h"
 #include "ui/windows/QVDeletailWindowController.h"
 
@@ -22,19 +22,10 @@ using windows::QVDeletailWindowController;
 using namespace resultstest;
 
 // Runs the event loop until `done` or `ms` have passed.
-template <typename F>
-bool RunUntil(F done, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
 
 // Longer than the latch of a tree check box (a second click within it is
 // dropped); spent while the scan is paused.
-void PassCheckBoxLatch() {
-  RunUntil([] { return false; }, 300);
-}
+void PassCheckBoxLatch() { testsupport::RunEventsFor(300); }
 
 class ResultsScanControls : public ::testing::Test {
  protected:
@@ -61,7 +52,7 @@ class ResultsScanControls : public ::testing::Test {
   QModelIndex PauseOnceAFileShows() {
     QVDeletailWindowController& w = *window_;
     QModelIndex folder;
-    RunUntil(
+    testsupport::RunEventsUntil(
         [&] {
           if (!QVUIController::IsScanRunning()) return true;
           folder = FolderWithFiles(w);

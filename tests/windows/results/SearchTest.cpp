@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QSettings>
 #include <QTest>
@@ -19,16 +18,6 @@ namespace {
 
 using windows::QVDeletailWindowController;
 using namespace resultstest;
-
-// Until no search runs and its end was handled.
-bool WaitForSearch(int ms = 60000) {
-  QElapsedTimer t;
-  t.start();
-  while (QVUIController::QVGetIsSearching() != 0 && t.elapsed() < ms)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  QCoreApplication::processEvents();
-  return QVUIController::QVGetIsSearching() == 0;
-}
 
 // A deleted FAT entry loses the first letter of its name: the names are
 // compared without it.

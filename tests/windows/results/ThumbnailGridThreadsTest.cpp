@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QScrollBar>
 #include <QTimer>
@@ -16,6 +15,7 @@
 #include <mutex>
 #include <set>
 
+#include "support/EventLoop.h"
 #include "ui/windows/ThumbnailGridView.h"
 
 namespace {
@@ -84,7 +84,7 @@ std::vector<quintptr> nodes(quintptr first, std::size_t count) {
   return out;
 }
 
-// Runs the event loop until `done` or 20 s pass.
+// Runs the event loop until `done` (three minutes at the most).
 template <typename F>
 bool spinUntil(F done);
 
@@ -96,15 +96,9 @@ bool waitForBlockedCall(const FakeSource& source) {
 
 template <typename F>
 bool spinUntil(F done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    // Only a bound for a hang: a loaded two-core machine under the thread
-    // sanitizer may need many seconds for what takes milliseconds here.
-    if (clock.elapsed() > 180000) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
+  // Only a bound for a hang: a loaded two-core machine under the thread
+  // sanitizer may need many seconds for what takes milliseconds here.
+  return testsupport::RunEventsUntil(done, 180000, 10);
 }
 
 bool showsPictureOf(windows::ThumbnailGridView& view, quint64 row, quintptr node) {

@@ -20,6 +20,7 @@
 #include "ResultsTestSupport.h"
 #include "bridge/QVThumbnail.h"
 #include "bridge/QVUIController.h"
+#include "support/EventLoop.h"
 #include "ui/bridge_qt/QtThumbnailMaker.h"
 #include "ui/toolkit/Modal.h"
 #include "ui/windows/CoverFlowView.h"
@@ -79,13 +80,7 @@ class GatedMaker final : public bridge::IThumbnailMaker {
 
 template <typename F>
 bool spinUntil(F done, int ms = 30000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
+  return testsupport::RunEventsUntil(done, ms, 10);
 }
 
 bool loadersIdle(const QVDeletailWindowController& w) { return w.gridImageState() != 0 && w.nImageState() != 0; }

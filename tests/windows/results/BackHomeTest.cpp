@@ -50,12 +50,9 @@ TEST(ResultsBackHome, DuringADeepScanAsksThenGoesHomeOnceTheScanHasEnded) {
   ui::ScriptedModalRunner runner;
   ui::ScopedModalRunner scoped(runner);
   QVDeletailWindowController w;
-  w.setSelectDiskVolumeData(session.disk());
-  w.setScanTypeNum(2);
-  w.show();
   int home = 0;
   QObject::connect(&w, &QVDeletailWindowController::backHomeRequested, [&] { ++home; });
-  ASSERT_TRUE(w.getData());
+  ASSERT_TRUE(StartScan(w, session.disk(), 2));
 
   // Not paused by the user: the scan is paused while asking, "no" lets it run on.
   runner.alertAnswers = {0};
@@ -120,12 +117,9 @@ TEST(ResultsBackHome, AnUnsavedResultIsOfferedForSavingOncePerClick) {
   ui::ScriptedModalRunner runner;
   ui::ScopedModalRunner scoped(runner);
   QVDeletailWindowController w;
-  w.setSelectDiskVolumeData(session.volume());
-  w.setScanTypeNum(1);
-  w.show();
   int home = 0;
   QObject::connect(&w, &QVDeletailWindowController::backHomeRequested, [&] { ++home; });
-  ASSERT_TRUE(w.getData());
+  ASSERT_TRUE(StartScan(w, session.volume(), 1));
   ASSERT_TRUE(WaitForScanEnd(w));
   w.search()->setText(QStringLiteral("olida"));
   emit w.search()->returnPressed();

@@ -59,10 +59,7 @@ TEST_F(ResultsCloseWindow, DuringADeepScanAsksThenGoesOnceTheScanHasEnded) {
   auto* window = new QVDeletailWindowController;
   window->setAttribute(Qt::WA_DeleteOnClose, true);
   QPointer<QVDeletailWindowController> w(window);
-  w->setSelectDiskVolumeData(session.disk());
-  w->setScanTypeNum(2);
-  w->show();
-  ASSERT_TRUE(w->getData());
+  ASSERT_TRUE(StartScan(*w, session.disk(), 2));
   ASSERT_TRUE(QVUIController::IsScanRunning());
   ASSERT_TRUE(QVUIController::IsDeepScan());
 
@@ -118,10 +115,7 @@ TEST_F(ResultsCloseWindow, BetweenTheDeepScanButtonAndItsStartNoScanStarts) {
   BridgeSession session;
   ASSERT_TRUE(session.open(image_.path));
   QVDeletailWindowController w;
-  w.setSelectDiskVolumeData(session.volume());
-  w.setScanTypeNum(1);
-  w.show();
-  ASSERT_TRUE(w.getData());
+  ASSERT_TRUE(StartScan(w, session.volume(), 1));
   ASSERT_TRUE(WaitForScanEnd(w));
   ASSERT_TRUE(w.advButton()->isEnabled());
   w.advButton()->click();
@@ -141,10 +135,7 @@ TEST_F(ResultsCloseWindow, CloseButtonIsOffWhileASearchRuns) {
   BridgeSession session;
   ASSERT_TRUE(session.open(image_.path));
   QVDeletailWindowController w;
-  w.setSelectDiskVolumeData(session.volume());
-  w.setScanTypeNum(1);
-  w.show();
-  ASSERT_TRUE(w.getData());
+  ASSERT_TRUE(StartScan(w, session.volume(), 1));
   ASSERT_TRUE(WaitForScanEnd(w));
   ASSERT_TRUE(closeButtonEnabled(w));
 

@@ -176,10 +176,7 @@ TEST(ResultsCoverFlowStills, VideoStillAndCameraRawPreviewShowInTheFlow) {
   BridgeSession session;
   ASSERT_TRUE(session.open(image));
   QVDeletailWindowController w;
-  w.setSelectDiskVolumeData(session.volume());
-  w.setScanTypeNum(1);
-  w.show();
-  ASSERT_TRUE(w.getData());
+  ASSERT_TRUE(StartScan(w, session.volume(), 1));
   ASSERT_TRUE(WaitForScanEnd(w));
   const QModelIndex media = FindRow(*w.outline(0), QStringLiteral("Media"));
   ASSERT_TRUE(media.isValid());

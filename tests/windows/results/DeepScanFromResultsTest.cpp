@@ -34,10 +34,7 @@ TEST(ResultsDeepScanButton, ClearsTheTreesAndRunsADeepScanOfTheSameDevice) {
   ui::ScriptedModalRunner runner;
   ui::ScopedModalRunner scoped(runner);
   QVDeletailWindowController w;
-  w.setSelectDiskVolumeData(session.volume());
-  w.setScanTypeNum(1);
-  w.show();
-  ASSERT_TRUE(w.getData());
+  ASSERT_TRUE(StartScan(w, session.volume(), 1));
   ASSERT_TRUE(WaitForScanEnd(w));
   ASSERT_EQ(w.isDeepScan(), 0);
   ASSERT_TRUE(w.advButton()->isEnabled());
@@ -115,10 +112,7 @@ TEST(ResultsDeepScanButton, RefusedDeepScanIsShownAndTheQuickScansResultStays) {
   ui::ScriptedModalRunner runner;
   ui::ScopedModalRunner scoped(runner);
   QVDeletailWindowController w;
-  w.setSelectDiskVolumeData(session.volume());
-  w.setScanTypeNum(1);
-  w.show();
-  ASSERT_TRUE(w.getData());
+  ASSERT_TRUE(StartScan(w, session.volume(), 1));
   ASSERT_TRUE(WaitForScanEnd(w));
   const std::vector<QString> roots = RootLabels(*w.outline(0));
   ASSERT_FALSE(roots.empty());

@@ -40,37 +40,26 @@ bool PopoverShown(const QVDeletailWindowController& w) {
   return w.attachedWindow() != nullptr && w.attachedWindow()->isVisible() && w.isClodePopView() == 0;
 }
 
-class DeepScanPopover : public ::testing::Test {
+class DeepScanPopover : public ResultsWindowTest {
  protected:
   void SetUp() override {
     if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
     QVPublicUtilities::setPrivateDataFiles({}, dir_.File("config/PrivateData.plist"));
-    ASSERT_TRUE(MakeFatImage(dir_, image_));
-    session_ = std::make_unique<BridgeSession>();
-    ASSERT_TRUE(session_->open(image_.path));
+    ASSERT_NO_FATAL_FAILURE(OpenImage());
   }
   void TearDown() override {
-    session_.reset();
+    ResultsWindowTest::TearDown();
     QVPublicUtilities::resetPrivateDataFiles();
   }
 
   // A window that ran one scan (1 quick, 2 deep) to its end.
   std::unique_ptr<QVDeletailWindowController> scan(int kind, int closeDelay = kNever) {
     auto w = std::make_unique<QVDeletailWindowController>();
-    w->setSelectDiskVolumeData(kind == 1 ? session_->volume() : session_->disk());
-    w->setScanTypeNum(kind);
     w->setPopoverCloseDelay(closeDelay);
-    w->show();
-    EXPECT_TRUE(w->getData());
+    EXPECT_TRUE(StartScan(*w, kind == 1 ? session_->volume() : session_->disk(), kind));
     EXPECT_TRUE(WaitForScanEnd(*w));
     return w;
   }
-
-  testsupport::TempDir dir_;
-  FatImage image_;
-  std::unique_ptr<BridgeSession> session_;
-  ui::ScriptedModalRunner runner_;
-  ui::ScopedModalRunner scoped_{runner_};
 };
 
 TEST_F(DeepScanPopover, ShownAfterTheFirstTwoQuickScansOnlyOncePerWindow) {

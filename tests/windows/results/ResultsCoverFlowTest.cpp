@@ -76,10 +76,7 @@ TEST(ResultsCoverFlow, PicturesLoadThroughTheBridgeAndFollowTheTable) {
   ASSERT_TRUE(session->open(image));
   {
     QVDeletailWindowController w;
-    w.setSelectDiskVolumeData(session->volume());
-    w.setScanTypeNum(1);
-    w.show();
-    ASSERT_TRUE(w.getData());
+    ASSERT_TRUE(StartScan(w, session->volume(), 1));
     ASSERT_TRUE(WaitForScanEnd(w));
     const QModelIndex photos = FindRow(*w.outline(0), QStringLiteral("Photos"));
     ASSERT_TRUE(photos.isValid());

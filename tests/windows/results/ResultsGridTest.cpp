@@ -47,10 +47,7 @@ TEST(ResultsGrid, DeletedPictureShowsItsThumbnailMarkAndTick) {
   ASSERT_TRUE(session->open(image.path));
   {
     QVDeletailWindowController w;
-    w.setSelectDiskVolumeData(session->volume());
-    w.setScanTypeNum(1);
-    w.show();
-    ASSERT_TRUE(w.getData());
+    ASSERT_TRUE(StartScan(w, session->volume(), 1));
     ASSERT_TRUE(WaitForScanEnd(w));
     const QModelIndex photos = FindRow(*w.outline(0), QStringLiteral("Photos"));
     ASSERT_TRUE(photos.isValid());

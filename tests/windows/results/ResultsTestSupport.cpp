@@ -15,9 +15,9 @@
 #include <memory>
 
 #include "bridge/QVResultTrees.h"
-#include "support/EventLoop.h"
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIScan.h"
+#include "support/EventLoop.h"
 #include "ui/windows/QVDeletailWindowController.h"
 
 namespace resultstest {
@@ -112,6 +112,13 @@ bool BridgeSession::open(const std::string& image) {
   return false;
 }
 
+bool StartScan(windows::QVDeletailWindowController& window, const _DiskVolumeData& row, int kind) {
+  window.setSelectDiskVolumeData(row);
+  window.setScanTypeNum(kind);
+  window.show();
+  return window.getData();
+}
+
 bool WaitForScanEnd(windows::QVDeletailWindowController& window, int timeoutMs) {
   QElapsedTimer t;
   t.start();
@@ -195,6 +202,25 @@ void ClickCheckBox(windows::QVDeletailWindowController& window, int row) {
 void ClickTreeCheckBox(windows::CommOutlineView& outline, const QModelIndex& index) {
   outline.scrollTo(index);
   QTest::mouseClick(outline.viewport(), Qt::LeftButton, {}, outline.checkBoxRect(index).center());
+}
+
+void ResultsWindowTest::TearDown() {
+  window_.reset();
+  session_.reset();
+}
+
+void ResultsWindowTest::OpenImage(qint64 totalBytes, const std::vector<int>& pictureCopiesMib) {
+  ASSERT_TRUE(MakeFatImage(dir_, image_, totalBytes));
+  if (!pictureCopiesMib.empty()) {
+    ASSERT_TRUE(AddPictureCopies(dir_, image_, pictureCopiesMib));
+  }
+  session_ = std::make_unique<BridgeSession>();
+  ASSERT_TRUE(session_->open(image_.path));
+}
+
+bool ResultsWindowTest::StartWindow(const _DiskVolumeData& row, int kind) {
+  window_ = std::make_unique<windows::QVDeletailWindowController>();
+  return StartScan(*window_, row, kind);
 }
 
 }  // namespace resultstest

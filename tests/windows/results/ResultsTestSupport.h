@@ -2,6 +2,8 @@
 // Helpers of the results window's tests: a FAT16 image made with the real
 // tools, the bridge set up as the program does, and ways to reach rows.
 
+#include <gtest/gtest.h>
+
 #include <QModelIndex>
 #include <QString>
 
@@ -11,6 +13,7 @@
 
 #include "bridge/QVUIDeviceData.h"
 #include "support/TempDir.h"
+#include "ui/toolkit/Modal.h"
 #include "ui/bridge_qt/QtBridge.h"
 #include "ui/windows/CommOutlineView.h"
 #include "ui/windows/FileListModel.h"
@@ -64,6 +67,10 @@ class BridgeSession {
   _DiskVolumeData disk_;
 };
 
+// Shows `window` over a disk or volume row and starts its scan (1 quick, 2
+// deep) as the disk page does; false when the scan did not start.
+bool StartScan(windows::QVDeletailWindowController& window, const _DiskVolumeData& row, int kind);
+
 // Runs the event loop until the scan has ended and the window showed its end.
 bool WaitForScanEnd(windows::QVDeletailWindowController& window, int timeoutMs = 120000);
 // Runs the event loop until no search runs and its end was handled.
@@ -85,5 +92,25 @@ int FindListRow(const windows::FileListModel& list, const QString& nameContains)
 void ClickCheckBox(windows::QVDeletailWindowController& window, int row);
 // Clicks the check box of an outline row as the mouse does.
 void ClickTreeCheckBox(windows::CommOutlineView& outline, const QModelIndex& index);
+
+// A test of one results window over the FAT image, opened through the
+// bridge, with every question answered by a script; the window goes first
+// at the end, then the bridge's trees.
+class ResultsWindowTest : public ::testing::Test {
+ protected:
+  void TearDown() override;
+
+  // Makes the image (see MakeFatImage and AddPictureCopies) and opens it.
+  void OpenImage(qint64 totalBytes = 0, const std::vector<int>& pictureCopiesMib = {});
+  // A new window in window_ scanning `row` (see StartScan).
+  bool StartWindow(const _DiskVolumeData& row, int kind);
+
+  testsupport::TempDir dir_;
+  FatImage image_;
+  std::unique_ptr<BridgeSession> session_;
+  std::unique_ptr<windows::QVDeletailWindowController> window_;
+  ui::ScriptedModalRunner runner_;
+  ui::ScopedModalRunner scoped_{runner_};
+};
 
 }  // namespace resultstest

@@ -29,35 +29,18 @@ using windows::FileListModel;
 using windows::QVDeletailWindowController;
 using namespace resultstest;
 
-class ResultsWindowFlow : public ::testing::Test {
+class ResultsWindowFlow : public ResultsWindowTest {
  protected:
   void SetUp() override {
     if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
-    ASSERT_TRUE(MakeFatImage(dir_, image_));
-    session_ = std::make_unique<BridgeSession>();
-    ASSERT_TRUE(session_->open(image_.path));
-  }
-  void TearDown() override {
-    window_.reset();
-    session_.reset();
+    ASSERT_NO_FATAL_FAILURE(OpenImage());
   }
 
   // A window scanning `row` until the scan has ended and its last update was shown.
   void scanToEnd(const _DiskVolumeData& row, int kind) {
-    window_ = std::make_unique<QVDeletailWindowController>();
-    window_->setSelectDiskVolumeData(row);
-    window_->setScanTypeNum(kind);
-    window_->show();
-    ASSERT_TRUE(window_->getData());
+    ASSERT_TRUE(StartWindow(row, kind));
     ASSERT_TRUE(WaitForScanEnd(*window_));
   }
-
-  testsupport::TempDir dir_;
-  FatImage image_;
-  std::unique_ptr<BridgeSession> session_;
-  std::unique_ptr<QVDeletailWindowController> window_;
-  ui::ScriptedModalRunner runner_;
-  ui::ScopedModalRunner scoped_{runner_};
 };
 
 TEST_F(ResultsWindowFlow, QuickScanShowsTicksSortsAndPreviews) {
@@ -187,19 +170,13 @@ TEST(ResultsWindowDeepScan, TicksDuringAnUnpausedDeepScanChangeNothing) {
   // copies of the picture from 512 MiB on are found on the way, and the
   // scan's updates show them before it ends.
   ASSERT_TRUE(MakeFatImage(dir, image, 8LL << 30));
-  for (const char* mib : {"512", "1024", "2048", "3072", "4096", "5120", "6144"})
-    ASSERT_EQ(testsupport::Run("dd if='" + dir.File("holiday.jpg") + "' of='" + image.path + "' bs=1M seek=" + mib +
-                               " conv=notrunc status=none"),
-              0);
+  ASSERT_TRUE(AddPictureCopies(dir, image, {512, 1024, 2048, 3072, 4096, 5120, 6144}));
   BridgeSession session;
   ASSERT_TRUE(session.open(image.path));
   ui::ScriptedModalRunner runner;
   ui::ScopedModalRunner scoped(runner);
   QVDeletailWindowController w;
-  w.setSelectDiskVolumeData(session.disk());
-  w.setScanTypeNum(2);
-  w.show();
-  ASSERT_TRUE(w.getData());
+  ASSERT_TRUE(StartScan(w, session.disk(), 2));
   EXPECT_EQ(w.isDeepScan(), 1);
   EXPECT_FALSE(w.segment()->isEnabled());
   EXPECT_TRUE(w.advButton()->isHidden());

@@ -27,24 +27,13 @@ using namespace resultstest;
 // dropped); spent while the scan is paused.
 void PassCheckBoxLatch() { testsupport::RunEventsFor(300); }
 
-class ResultsScanControls : public ::testing::Test {
+class ResultsScanControls : public ResultsWindowTest {
  protected:
   void SetUp() override {
     if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
-    ASSERT_TRUE(MakeFatImage(dir_, image_, 512LL << 20));
-    ASSERT_TRUE(AddPictureCopies(dir_, image_, {48, 64, 96, 160, 256, 384, 480}));
-    session_ = std::make_unique<BridgeSession>();
-    ASSERT_TRUE(session_->open(image_.path));
-    window_ = std::make_unique<QVDeletailWindowController>();
-    window_->setSelectDiskVolumeData(session_->disk());
-    window_->setScanTypeNum(2);
-    window_->show();
-    ASSERT_TRUE(window_->getData());
+    ASSERT_NO_FATAL_FAILURE(OpenImage(512LL << 20, {48, 64, 96, 160, 256, 384, 480}));
+    ASSERT_TRUE(StartWindow(session_->disk(), 2));
     ASSERT_EQ(window_->isDeepScan(), 1);
-  }
-  void TearDown() override {
-    window_.reset();
-    session_.reset();
   }
 
   // Waits for a file in the list of a chosen tree item, then pauses at
@@ -65,12 +54,6 @@ class ResultsScanControls : public ::testing::Test {
   }
 
   EveryUpdatePosted posted_;
-  testsupport::TempDir dir_;
-  FatImage image_;
-  std::unique_ptr<BridgeSession> session_;
-  std::unique_ptr<QVDeletailWindowController> window_;
-  ui::ScriptedModalRunner runner_;
-  ui::ScopedModalRunner scoped_{runner_};
 };
 
 TEST_F(ResultsScanControls, PauseContinueAndStopOfADeepScan) {

@@ -27,35 +27,21 @@ std::vector<QString> ListNames(const windows::FileListModel& list) {
   return names;
 }
 
-class ResultsSearch : public ::testing::Test {
+class ResultsSearch : public ResultsWindowTest {
  protected:
   void SetUp() override {
     if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
     QSettings().remove(QStringLiteral("searchRecent"));
-    ASSERT_TRUE(MakeFatImage(dir_, image_));
-    session_ = std::make_unique<BridgeSession>();
-    ASSERT_TRUE(session_->open(image_.path));
-    window_ = std::make_unique<QVDeletailWindowController>();
-    window_->setSelectDiskVolumeData(session_->volume());
-    window_->setScanTypeNum(1);
-    window_->show();
-    ASSERT_TRUE(window_->getData());
+    ASSERT_NO_FATAL_FAILURE(OpenImage());
+    ASSERT_TRUE(StartWindow(session_->volume(), 1));
     ASSERT_TRUE(WaitForScanEnd(*window_));
     ASSERT_TRUE(window_->search()->isEnabled());
   }
   void TearDown() override {
     WaitForSearch();
-    window_.reset();
-    session_.reset();
+    ResultsWindowTest::TearDown();
     QSettings().remove(QStringLiteral("searchRecent"));
   }
-
-  testsupport::TempDir dir_;
-  FatImage image_;
-  std::unique_ptr<BridgeSession> session_;
-  std::unique_ptr<QVDeletailWindowController> window_;
-  ui::ScriptedModalRunner runner_;
-  ui::ScopedModalRunner scoped_{runner_};
 };
 
 TEST_F(ResultsSearch, PartOfANameListsOnlyThatFileAndClearingShowsAllAgain) {

@@ -113,10 +113,7 @@ TEST(ResultsViewSwitchThreads, SwitchSearchAndReselectWhileTheMakerIsBlocked) {
         GatedMaker& maker;
         ~OpenAtEnd() { maker.open(); }
       } openAtEnd{maker};
-      w.setSelectDiskVolumeData(session.volume());
-      w.setScanTypeNum(1);
-      w.show();
-      ASSERT_TRUE(w.getData());
+      ASSERT_TRUE(StartScan(w, session.volume(), 1));
       ASSERT_TRUE(WaitForScanEnd(w));
       ASSERT_TRUE(FolderWithFiles(w).isValid());
       ASSERT_GT(w.fileList()->rowCount(), 0);
@@ -190,10 +187,7 @@ TEST(ResultsViewSwitchThreads, DeepScanWaitsForTheHeldPictureWithoutBlocking) {
         GatedMaker& maker;
         ~OpenAtEnd() { maker.open(); }
       } openAtEnd{maker};
-      w.setSelectDiskVolumeData(session.volume());
-      w.setScanTypeNum(1);
-      w.show();
-      ASSERT_TRUE(w.getData());
+      ASSERT_TRUE(StartScan(w, session.volume(), 1));
       ASSERT_TRUE(WaitForScanEnd(w));
       ASSERT_TRUE(FolderWithFiles(w).isValid());
       w.segmentSelect(1);
@@ -242,10 +236,7 @@ TEST(ResultsViewSwitchThreads, ChoosingTheShownViewAgainKeepsItsPicturesComing) 
         GatedMaker& maker;
         ~OpenAtEnd() { maker.open(); }
       } openAtEnd{maker};
-      w.setSelectDiskVolumeData(session.volume());
-      w.setScanTypeNum(1);
-      w.show();
-      ASSERT_TRUE(w.getData());
+      ASSERT_TRUE(StartScan(w, session.volume(), 1));
       ASSERT_TRUE(WaitForScanEnd(w));
       const QModelIndex photos = FindRow(*w.outline(0), QStringLiteral("Photos"));
       ASSERT_TRUE(photos.isValid());

@@ -9,67 +9,19 @@
 #include <QSignalSpy>
 #include <QTimer>
 
-#include <condition_variable>
-#include <mutex>
 #include <set>
 
+#include "GatedThumbnailSource.h"
 #include "support/EventLoop.h"
 #include "ui/windows/CoverFlowView.h"
 
 namespace {
 
-// Node n's picture has a colour that encodes n; nodes in `gated` wait in
-// the maker until the test opens the gate.
-class FakeSource : public windows::ThumbnailSource {
- public:
-  QString title(quintptr node) const override { return QStringLiteral("picture%1.jpg").arg(node); }
-  bool deleted(quintptr) const override { return false; }
-  int checkState(quintptr) const override { return 0; }
-  QImage thumbnail(quintptr node) override {
-    std::unique_lock<std::mutex> hold(mutex_);
-    calls_.push_back(node);
-    ++waiting_;
-    changed_.notify_all();
-    changed_.wait(hold, [&] { return open_ || !gated_.count(node); });
-    --waiting_;
-    return picture(node);
-  }
-  static QImage picture(quintptr node) {
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(QColor::fromRgb(static_cast<QRgb>(0xff000000u | (node & 0xffffffu))));
-    return image;
-  }
-  void gate(std::set<quintptr> nodes) {
-    std::lock_guard<std::mutex> hold(mutex_);
-    gated_ = std::move(nodes);
-    open_ = false;
-  }
-  void open() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    open_ = true;
-    changed_.notify_all();
-  }
-  bool blocked() const {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return waiting_ > 0 && !open_;
-  }
-  std::vector<quintptr> calls() const {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return calls_;
-  }
-  void forget() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    calls_.clear();
-  }
+using resultstest::GatedThumbnailSource;
+using resultstest::NodePicture;
 
- private:
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  std::set<quintptr> gated_;
-  std::vector<quintptr> calls_;
-  bool open_ = false;
-  int waiting_ = 0;
-};
+// Every picture's size here.
+const QSize kPicture(64, 48);
 
 std::vector<quintptr> nodes(quintptr first, std::size_t count) {
   std::vector<quintptr> out;
@@ -87,7 +39,7 @@ bool spinUntil(F done) {
 class CoverFlowThreads : public ::testing::Test {
  protected:
   void SetUp() override {
-    source = std::make_shared<FakeSource>();
+    source = std::make_shared<GatedThumbnailSource>(QStringLiteral("picture"), kPicture, false);
     view = std::make_unique<windows::CoverFlowView>(source);
     view->flowView()->setAnimationDuration(0);
     view->resize(640, 300);
@@ -100,7 +52,7 @@ class CoverFlowThreads : public ::testing::Test {
   bool loaded(std::size_t index, quintptr node) const {
     const ui::Photo& photo = view->photos().at(index);
     return photo.imageUID() != windows::CoverFlowView::kLoadingID &&
-           photo.imageRepresentation() == FakeSource::picture(node);
+           photo.imageRepresentation() == NodePicture(node, kPicture);
   }
   bool placeholder(std::size_t index) const {
     const ui::Photo& photo = view->photos().at(index);
@@ -108,7 +60,7 @@ class CoverFlowThreads : public ::testing::Test {
            photo.imageVersion() == 0;
   }
   bool idle() const { return view->nImageState() == 2; }
-  std::shared_ptr<FakeSource> source;
+  std::shared_ptr<GatedThumbnailSource> source;
   std::unique_ptr<windows::CoverFlowView> view;
 };
 

@@ -10,73 +10,20 @@
 #include <QScrollBar>
 #include <QTimer>
 
-#include <condition_variable>
 #include <map>
-#include <mutex>
 #include <set>
 
+#include "GatedThumbnailSource.h"
 #include "support/EventLoop.h"
 #include "ui/windows/ThumbnailGridView.h"
 
 namespace {
 
-// Node n shows a picture whose colour encodes n; nodes listed in `gated`
-// wait in the maker until the test opens the gate.
-class FakeSource : public windows::ThumbnailSource {
- public:
-  QString title(quintptr node) const override { return QStringLiteral("file%1.jpg").arg(node); }
-  bool deleted(quintptr node) const override { return node % 2 == 1; }
-  int checkState(quintptr node) const override {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return checked_.count(node) ? 2 : 0;
-  }
-  QImage thumbnail(quintptr node) override {
-    std::unique_lock<std::mutex> hold(mutex_);
-    calls_.push_back(node);
-    ++waiting_;
-    changed_.notify_all();
-    changed_.wait(hold, [&] { return open_ || !gated_.count(node); });
-    --waiting_;
-    return picture(node);
-  }
+using resultstest::GatedThumbnailSource;
+using resultstest::NodePicture;
 
-  static QImage picture(quintptr node) {
-    QImage image(60, 40, QImage::Format_RGB32);
-    image.fill(QColor::fromRgb(static_cast<QRgb>(0xff000000u | (node & 0xffffffu))));
-    return image;
-  }
-  void gate(std::set<quintptr> nodes) {
-    std::lock_guard<std::mutex> hold(mutex_);
-    gated_ = std::move(nodes);
-    open_ = false;
-  }
-  void open() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    open_ = true;
-    changed_.notify_all();
-  }
-  bool blocked() const {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return waiting_ > 0 && !open_;
-  }
-  std::vector<quintptr> calls() const {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return calls_;
-  }
-  void toggle(quintptr node) {
-    std::lock_guard<std::mutex> hold(mutex_);
-    if (!checked_.erase(node)) checked_.insert(node);
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  std::set<quintptr> gated_;
-  std::set<quintptr> checked_;
-  std::vector<quintptr> calls_;
-  bool open_ = false;
-  int waiting_ = 0;
-};
+// Every picture's size here.
+const QSize kPicture(60, 40);
 
 std::vector<quintptr> nodes(quintptr first, std::size_t count) {
   std::vector<quintptr> out;
@@ -90,7 +37,7 @@ bool spinUntil(F done);
 
 // True once a maker call waits at the gate (the grid lays out its cells
 // from the event loop).
-bool waitForBlockedCall(const FakeSource& source) {
+bool waitForBlockedCall(const GatedThumbnailSource& source) {
   return spinUntil([&] { return source.blocked(); });
 }
 
@@ -103,7 +50,7 @@ bool spinUntil(F done) {
 
 bool showsPictureOf(windows::ThumbnailGridView& view, quint64 row, quintptr node) {
   ui::CNGridViewItem* item = view.itemForRow(row);
-  return item && item->node() == node && item->itemImage() == FakeSource::picture(node);
+  return item && item->node() == node && item->itemImage() == NodePicture(node, kPicture);
 }
 
 class ThumbnailGridThreads : public ::testing::Test {
@@ -113,7 +60,7 @@ class ThumbnailGridThreads : public ::testing::Test {
     // Set by a results window earlier in this process; nodes here are no engine nodes.
     ui::CNGridViewItem::setScanRunningQuery({});
     ui::CNGridViewItem::setCheckStateQuery({});
-    source = std::make_shared<FakeSource>();
+    source = std::make_shared<GatedThumbnailSource>(QStringLiteral("file"), kPicture, true);
     view = std::make_unique<windows::ThumbnailGridView>(source);
     view->resize(640, 480);
     view->show();
@@ -123,7 +70,7 @@ class ThumbnailGridThreads : public ::testing::Test {
     view.reset();
     ui::CNGridView::timing() = {};
   }
-  std::shared_ptr<FakeSource> source;
+  std::shared_ptr<GatedThumbnailSource> source;
   std::unique_ptr<windows::ThumbnailGridView> view;
 };
 
@@ -191,8 +138,8 @@ TEST_F(ThumbnailGridThreads, ReusedCellNeverShowsThePreviousNodesLateThumbnail) 
   source->open();
   ASSERT_TRUE(spinUntil([&] { return view->gridImageState() == 2; }));
   for (ui::CNGridViewItem* item : reused) {
-    EXPECT_NE(item->itemImage(), FakeSource::picture(before[item])) << before[item];
-    EXPECT_EQ(item->itemImage(), FakeSource::picture(item->node())) << item->node();
+    EXPECT_NE(item->itemImage(), NodePicture(before[item], kPicture)) << before[item];
+    EXPECT_EQ(item->itemImage(), NodePicture(item->node(), kPicture)) << item->node();
   }
 }
 

@@ -80,8 +80,6 @@ class CNGridViewDelegate {
   virtual void gridViewDidDeselectItemAtIndex(CNGridView*, quint64, quint64) {}
   virtual void gridViewWillDeselectAllItems(CNGridView*, const QList<CNGridViewItemBase*>&) {}
   virtual void gridViewDidDeselectAllItems(CNGridView*) {}
-  virtual void gridViewDidClickItemAtIndex(CNGridView*, quint64, quint64) {}
-  virtual void gridViewDidDoubleClickItemAtIndex(CNGridView*, quint64, quint64) {}
   virtual void gridViewDidActivateContextMenuWithIndexes(CNGridView*, const QList<quint64>&, quint64) {}
 };
 
@@ -112,7 +110,6 @@ class CNGridView : public QWidget {
 
   CNGridViewDelegate* delegate() const { return delegate_; }
   void setDelegate(CNGridViewDelegate* d) { delegate_ = d; }
-  CNGridViewDataSource* dataSource() const { return dataSource_; }
   void setDataSource(CNGridViewDataSource* d) { dataSource_ = d; }
 
   QString gridViewTitle;
@@ -122,9 +119,7 @@ class CNGridView : public QWidget {
   bool allowsMultipleSelectionWithDrag = false;
   QPointer<QMenu> itemContextMenu;
 
-  bool allowsMultipleSelection() const { return allowsMultipleSelection_; }
   void setAllowsMultipleSelection(bool v);
-  bool useCenterAlignment() const { return useCenterAlignment_; }
   void setUseCenterAlignment(bool v) { useCenterAlignment_ = v; }
   void setBackgroundColor(const QColor& ignored);
   void setScrollElasticity(bool ignored);

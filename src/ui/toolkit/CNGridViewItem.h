@@ -129,8 +129,6 @@ class CNGridViewItem : public CNGridViewItemBase {
   void setItemTitle(const QString& t) { itemTitle_ = t; }
   quintptr node() const { return node_.load(); }
   void setNode(quintptr n) { node_.store(n); }
-  const CNGridViewItemLayout* currentLayout() const { return currentLayout_; }
-  void setCurrentLayout(const CNGridViewItemLayout* l) { currentLayout_ = l; }
 
   void setHovered(bool h) override;
   void prepareForReuse() override;

@@ -65,14 +65,11 @@ class NQTCustemButton : public QAbstractButton {
   void setButtonEnabled(bool usable);
   bool isDisabled() const { return isDisabled_; }
   bool isSelected() const { return isSelected_; }
-  void setIsSelected(bool v) { isSelected_ = v; }
   bool isFocus() const { return isFocus_; }
   void setIsFocus(bool v) { isFocus_ = v; }
   int buttonTag() const { return buttonTag_; }
   void setButtonTag(int tag) { buttonTag_ = tag; }
   QLabel* iconImageView() const { return iconImageView_; }
-  // The picture shown now.
-  const QPixmap& shownImage() const { return isSelected_ ? iconHoverImage_ : iconImage_; }
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;

@@ -16,7 +16,6 @@ class ImageAndTextCell : public QStyledItemDelegate {
   using QStyledItemDelegate::QStyledItemDelegate;
 
   QPixmap image() const { return image_; }
-  void setImage(const QPixmap& image) { image_ = image; }
 
   // Where the picture lies at its own size.
   QRectF imageFrameForCellFrame(const QRectF& cellFrame) const;

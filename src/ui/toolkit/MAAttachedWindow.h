@@ -47,7 +47,6 @@ class MAAttachedWindow : public QWidget {
   QPointF point() const { return point_; }
   qreal distance() const { return distance_; }
   QWidget* view() const { return view_; }
-  QWidget* attachedTo() const { return window_; }
   // Where the view lies in the window.
   QRectF viewFrame() const;
 
@@ -55,7 +54,6 @@ class MAAttachedWindow : public QWidget {
   void setBackgroundColor(const QColor& c);
   // Tiles the image as the fill; a null image changes nothing.
   void setBackgroundImage(const QPixmap& image);
-  QColor borderColor() const { return borderColor_; }
   void setBorderColor(const QColor& c);
   qreal borderWidth() const { return borderWidth_; }
   void setBorderWidth(qreal w);

@@ -15,9 +15,6 @@ class QVCustomOutlineView : public QTreeView {
   explicit QVCustomOutlineView(QWidget* parent = nullptr);
 
   void setSelectCellBackgroundColorWithRow(int row) { isSelectRow_ = row; }
-  int isSelectRow() const { return isSelectRow_; }
-  void setIsSelectRow(int row) { isSelectRow_ = row; }
-  const QStringList& isRootArr() const { return isRootArr_; }
   void setIsRootArr(const QStringList& rows) { isRootArr_ = rows; }
 
   // The row number of an index among the rows shown now (-1 when hidden).

@@ -116,23 +116,17 @@ class TCImageWindow : public QWidget {
   qreal cachedTitleBarHeight() const { return cachedTitleBarHeight_; }
   qreal trafficLightButtonsLeftMargin() const { return trafficLightButtonsLeftMargin_; }
   void setTrafficLightButtonsLeftMargin(qreal v);
-  qreal trafficLightButtonsTopMargin() const { return trafficLightButtonsTopMargin_; }
   void setTrafficLightButtonsTopMargin(qreal v) { trafficLightButtonsTopMargin_ = v; }
-  qreal trafficLightSeparation() const { return trafficLightSeparation_; }
   void setTrafficLightSeparation(qreal v);
   qreal topButtonMoveUp() const { return topButtonMoveUp_; }
   void setTopButtonMoveUp(qreal v) { topButtonMoveUp_ = v; }
-  bool centerTrafficLightButtons() const { return centerTrafficLightButtons_; }
   void setCenterTrafficLightButtons(bool v);
-  bool verticalTrafficLightButtons() const { return verticalTrafficLightButtons_; }
   void setVerticalTrafficLightButtons(bool v);
   bool showsBaselineSeparator() const { return showsBaselineSeparator_; }
   void setShowsBaselineSeparator(bool v);
   bool showsTitle() const { return showsTitle_; }
   void setShowsTitle(bool v);
   bool showsTitleInFullscreen() const { return showsTitleInFullscreen_; }
-  void setShowsTitleInFullscreen(bool v) { showsTitleInFullscreen_ = v; }
-  bool hideTitleBarInFullScreen() const { return hideTitleBarInFullScreen_; }
   void setHideTitleBarInFullScreen(bool v) { hideTitleBarInFullScreen_ = v; }
   const DrawingBlock& titleBarDrawingBlock() const { return titleBarDrawingBlock_; }
   void setTitleBarDrawingBlock(DrawingBlock block) { titleBarDrawingBlock_ = std::move(block); }

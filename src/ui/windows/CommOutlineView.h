@@ -36,7 +36,6 @@ class CommOutlineView : public QTreeView {
   explicit CommOutlineView(QWidget* parent = nullptr);
 
   void setMDelegate(OutlineDelegate* delegate) { mDelegate_ = delegate; }
-  OutlineDelegate* mDelegate() const { return mDelegate_; }
 
   // Shows a tree again (after every scan update, search or load): the
   // rows are read anew, open rows stay open, the chosen item stays chosen

@@ -48,7 +48,6 @@ class CoverFlowView : public QWidget, public ui::ImageFlowDataSource, public ui:
 
   qint64 flowSelectedIndex() const { return flowSelectedIndex_; }
   const std::vector<ui::Photo>& photos() const { return photos_; }
-  const ui::Photo& publicItem() const { return publicItem_; }
   ui::ImageFlowView* flowView() const { return flowView_; }
 
   quint64 numberOfItemsInImageFlow(ui::ImageFlowView*) override { return photos_.size(); }

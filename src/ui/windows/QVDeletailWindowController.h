@@ -240,7 +240,6 @@ class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDeleg
   SpacePreviewWindow* spacePreviewWindow() const { return spacePreviewWindow_; }
   int selectedRow() const { return selectedRow_; }
   int selectedFileCnt() const { return selectedFileCnt_; }
-  long long selectedFileSize() const { return selectedFileSize_; }
   bool timersRunning() const { return getPorTimer_.isActive(); }
   int isCanClick() const { return isCanClick_; }
   bool stopRequested() const { return stopRequested_; }
@@ -337,7 +336,6 @@ class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDeleg
   QTimer foundCountTimer_;
   QTimer endScanTimer_;
   int selectedFileCnt_ = 0;
-  long long selectedFileSize_ = 0;
 
   // Controls.
   QPointer<QLabel> titleLabel_;

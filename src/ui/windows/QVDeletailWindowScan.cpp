@@ -329,7 +329,6 @@ void QVDeletailWindowController::showSelectFilesCountAndSize() {
   std::uint64_t size = 0;
   QVUIController::GetSelectedFilesAmout(count, size);
   selectedFileCnt_ = count;
-  selectedFileSize_ = static_cast<long long>(size);
   recovertyButton_->setEnabled(count > 0);
   selectFilesLabel_->setText(ui::Strings::text(QStringLiteral("NQT_FOUR_SELECT_FILES"))
                                  .arg(QVPublicUtilities::longlongConvertVolSpace(static_cast<std::int64_t>(size)))

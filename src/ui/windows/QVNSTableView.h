@@ -51,12 +51,10 @@ class QVNSTableView : public QTableView {
   // false shows the empty-result note (once), true removes it.
   void changeNoValue(bool remove);
   bool noteShown() const { return noValueView_ != nullptr; }
-  QWidget* noteContent() const { return nodeView_; }
   // Height of the note's text: 40 for languages with longer texts, else 25.
   static int getLableHight();
   // Centres the note's content for the table's size.
   void changeFrame();
-  CustomHeaderView* customHeader() const { return header_; }
 
  signals:
   void checkBoxClicked(int row);

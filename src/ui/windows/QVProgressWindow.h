@@ -40,7 +40,6 @@ class QVProgressWindow : public ui::TCImageWindow {
   void failedToStart(const QString& detail);
 
   bool getResult() const { return bSucess_; }
-  long long getErrorCode() const { return iErrorCode_; }
   bool finished() const { return bFinish_; }
 
   void changeProgressValue();

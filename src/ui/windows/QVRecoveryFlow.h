@@ -46,11 +46,7 @@ class QVRecoveryFlow : public QObject, public RecoveryProgressDelegate {
   // at `folder`).
   static std::uint64_t freeSpaceAt(const QString& folder);
 
-  const QString& recoverySavePathStr() const { return recoverySavePathStr_; }
   QVShowScanProgressWindowController* recoveryProgressWindow() const { return recoveryProgressWindow_; }
-  QVScanEndSaveWindowController* scanEndSaveWC() const { return scanEndSaveWC_; }
-  QVScanNotEndSaveWindowController* scanNotEndSaceWC() const { return scanNotEndSaceWC_; }
-  bool isFinishRecovery() const { return isFinishRecovery_ != 0; }
 
  signals:
   // The recovery ended and its last window was shown (true: finished).

@@ -51,7 +51,6 @@ class QVRootWindowController : public ui::TCImageWindow, public QVSelectTypeDele
   // importRsfPath() once the window is shown.
   void SetImportPath(const QString& path) { rsfPath_ = path; }
   void importRsfPath();
-  const QString& importPath() const { return rsfPath_; }
   const QString& importFilePath() const { return importFilePath_; }
 
   // The category page (page 2); replaces an earlier one.
@@ -92,7 +91,6 @@ class QVRootWindowController : public ui::TCImageWindow, public QVSelectTypeDele
 
   int selectValues() const { return selectValues_; }
   const QStringList& allTypeArr() const { return allTypeArr_; }
-  int selectScanType() const { return selectScanType_; }
   int selectDesktop() const { return selectDesktop_; }
   int isSelectOfficeFlag() const { return isSelectOffice_; }
   const DiskRow& selectVolumeData() const { return selectVolumeData_; }

@@ -23,7 +23,6 @@ class QVScanStandInWindow : public ui::TCImageWindow {
   bool getData();
   bool started() const { return started_; }
   bool finished() const { return finished_; }
-  QLabel* statusLabel() const { return status_; }
 
  private:
   void refresh();

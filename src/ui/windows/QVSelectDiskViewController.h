@@ -47,7 +47,6 @@ class QVSelectDiskViewController : public QWidget {
   void setAllDiskArr(std::vector<DiskRow> rows) { allDiskArr_ = std::move(rows); }
   const std::vector<DiskRow>& allDiskArr() const { return allDiskArr_; }
   void setSelectDiskVolume(const DiskRow& row) { selectDiskVolume_ = row; }
-  const DiskRow& selectDiskVolume() const { return selectDiskVolume_; }
   const DiskRow& desktopVolume() const { return desktopVolume_; }
 
   // The list is in allDiskArr: drop disks without volumes, mark the

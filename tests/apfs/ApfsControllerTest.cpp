@@ -13,27 +13,22 @@
 #include "core/controller/RecoveryController.h"
 #include "core/device/DiskDevice.h"
 #include "core/engines/EngineRegistry.h"
-#include "core/filetype/RecoveryFilter.h"
 #include "core/recovery/DataRecovery.h"
 #include "core/recovery/FileReader.h"
 #include "support/Absent.h"
 #include "support/FakeSinks.h"
+#include "support/ScanRun.h"
 
 namespace apfstest {
 namespace {
 
-struct ControllerRelease {
-  void operator()(IRecoveryController* c) const { c->Release(); }
-};
 struct RecoveryRelease {
   void operator()(IDataRecovery* r) const { r->Release(); }
 };
 
 struct Run {
   std::unique_ptr<CDiskDevice> disk;
-  std::unique_ptr<IRecoveryController, ControllerRelease> controller;
-  testsupport::FakeProgress progress;
-  testsupport::RecordingTree tree;
+  testsupport::ScanRun scan;                // goes before the disk
   std::map<std::string, IFileNode*> nodes;  // path below the APFS root
 };
 
@@ -46,12 +41,8 @@ std::unique_ptr<Run> ScanFixture(const std::string& relative) {
   if (run->disk->Open(nullptr) == 0) return nullptr;
   engine_registry::Clear();
   RegisterApfsEngine();
-  IRecoveryFilter* filter = CreateFilter();
-  filter->SetScanType(kScanComplete);
-  filter->SetFilterTypes(kFilterAll);
-  run->controller.reset(CreateRecoveryController(kControllerComplete));
-  run->controller->Initialize(filter);
-  EXPECT_EQ(run->controller->StartDataRecovery(run->disk.get(), &run->progress, &run->tree), 0u);
+  testsupport::ScanDevice(run->scan, run->disk.get(), kControllerComplete);
+  EXPECT_EQ(run->scan.result, 0u);
   std::function<void(IFileNode*, const std::string&, int)> walk = [&](IFileNode* n, const std::string& prefix,
                                                                       int depth) {
     for (IFileNode* c = n->GetFirstChild(); c != nullptr && depth < 32; c = c->GetNextNode()) {
@@ -60,14 +51,14 @@ std::unique_ptr<Run> ScanFixture(const std::string& relative) {
       walk(c, p + "/", depth + 1);
     }
   };
-  for (IFilesystemNode* root : run->tree.m_roots) {
+  for (IFilesystemNode* root : run->scan.tree.m_roots) {
     if (root->GetSearcheType() == kSearcherApfs) walk(root, "", 0);
   }
   return run;
 }
 
 std::string Recover(Run& run, IFileNode* node, const testsupport::TempDir& tmp, const std::string& name) {
-  std::unique_ptr<IDataRecovery, RecoveryRelease> recovery(run.controller->GetDataRecovery(kSearcherApfs));
+  std::unique_ptr<IDataRecovery, RecoveryRelease> recovery(run.scan.controller->GetDataRecovery(kSearcherApfs));
   if (!recovery) return "<no recovery>";
   IFileReader* reader = recovery->SetRecoverNode(node);
   if (reader == nullptr) return "<no reader>";

@@ -18,13 +18,10 @@
 #include "hfsplus_builder/HfsPlusImageBuilder.h"
 #include "support/Absent.h"
 #include "support/FakeSinks.h"
+#include "support/ScanRun.h"
 #include "support/TempDir.h"
 
 namespace {
-
-struct ControllerRelease {
-  void operator()(IRecoveryController* c) const { c->Release(); }
-};
 
 // Why images of this kind cannot be made here ("" when they can).
 testsupport::Lack MissingFor(const std::string& kind) {
@@ -54,7 +51,7 @@ void ScanImage(const std::string& image, Counts& out) {
   testsupport::AcceptAllFilter filter;
   testsupport::FakeProgress progress;
   testsupport::RecordingTree tree;
-  std::unique_ptr<IRecoveryController, ControllerRelease> controller(CreateRecoveryController(kControllerComplete));
+  testsupport::ControllerPtr controller(CreateRecoveryController(kControllerComplete));
   ASSERT_NE(controller, nullptr);
   ASSERT_EQ(controller->Initialize(&filter), 1);
   ASSERT_FALSE(result::Failed(controller->StartDataRecovery(device, &progress, &tree)));

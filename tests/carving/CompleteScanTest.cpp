@@ -12,10 +12,10 @@
 #include "core/controller/RecoveryController.h"
 #include "core/device/DiskDevice.h"
 #include "core/engines/EngineRegistry.h"
-#include "core/filetype/RecoveryFilter.h"
 #include "core/recovery/DataRecovery.h"
 #include "core/recovery/FileReader.h"
 #include "support/FakeSinks.h"
+#include "support/ScanRun.h"
 #include "support/TempDir.h"
 
 using namespace carvingtest;
@@ -28,10 +28,6 @@ struct Placed {
   long long sector;
   Bytes bytes;
   std::string pattern;  // the file name expected, as a regex
-};
-
-struct ControllerDeleter {
-  void operator()(IRecoveryController* c) const { c->Release(); }
 };
 
 struct ScanResult {
@@ -89,19 +85,13 @@ class CarvingCompleteScan : public ::testing::Test {
   }
   void TearDown() override { engine_registry::Clear(); }
 
-  ScanResult Scan(std::unique_ptr<IRecoveryController, ControllerDeleter>& controller,
-                  testsupport::RecordingTree& tree) {
+  ScanResult Scan(testsupport::ScanRun& run) {
     m_disk.reset(CreateDiskDevice(m_path.c_str()));
     EXPECT_NE(m_disk->Open(nullptr), 0);
-    IRecoveryFilter* filter = CreateFilter();
-    filter->SetScanType(kScanComplete);
-    filter->SetFilterTypes(kFilterAll);
-    controller.reset(CreateRecoveryController(kControllerComplete));
-    controller->Initialize(filter);
-    testsupport::FakeProgress progress;
-    EXPECT_EQ(controller->StartDataRecovery(m_disk.get(), &progress, &tree), 0u);
+    testsupport::ScanDevice(run, m_disk.get(), kControllerComplete);
+    EXPECT_EQ(run.result, 0u);
     ScanResult r;
-    for (const auto& batch : tree.m_batches) {
+    for (const auto& batch : run.tree.m_batches) {
       for (IFileNode* n : batch.nodes) {
         if (n->IsDirectory() != 0) continue;
         r.byName[n->GetFileName()] = n;
@@ -123,9 +113,8 @@ std::string EndName(long long start, std::size_t size) {
 }
 
 TEST_F(CarvingCompleteScan, FindsNamesFilesAndRecoversEachFile) {
-  testsupport::RecordingTree tree;
-  std::unique_ptr<IRecoveryController, ControllerDeleter> controller;
-  const ScanResult r = Scan(controller, tree);
+  testsupport::ScanRun run;
+  const ScanResult r = Scan(run);
 
   const std::string camera = "NIKON_D70_100-" + EndName(100, m_files[0].bytes.size()) + "000.JPG";
   // The counter is shared by both trees: the plain JPEG is the second.
@@ -144,7 +133,7 @@ TEST_F(CarvingCompleteScan, FindsNamesFilesAndRecoversEachFile) {
       {3, std::regex("20000-[0-9]+_000\\.RAR")},
       {4, std::regex("30000-[0-9]+_000\\.HTM")},
   };
-  std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(controller->GetDataRecovery(kSearcherRawByType),
+  std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(run.controller->GetDataRecovery(kSearcherRawByType),
                                                                     [](IDataRecovery* d) { d->Release(); });
   ASSERT_NE(recovery, nullptr);
   for (const auto& [index, pattern] : expected) {
@@ -171,14 +160,12 @@ TEST_F(CarvingCompleteScan, FindsNamesFilesAndRecoversEachFile) {
 }
 
 TEST_F(CarvingCompleteScan, TwoScansInOneProcessGiveTheSameNames) {
-  testsupport::RecordingTree first;
-  testsupport::RecordingTree second;
-  std::unique_ptr<IRecoveryController, ControllerDeleter> a;
-  std::unique_ptr<IRecoveryController, ControllerDeleter> b;
+  testsupport::ScanRun first;
+  testsupport::ScanRun second;
   std::vector<std::string> names[2];
-  for (const auto& [name, n] : Scan(a, first).byName) names[0].push_back(name);
-  a.reset();
-  for (const auto& [name, n] : Scan(b, second).byName) names[1].push_back(name);
+  for (const auto& [name, n] : Scan(first).byName) names[0].push_back(name);
+  first.controller.reset();
+  for (const auto& [name, n] : Scan(second).byName) names[1].push_back(name);
   EXPECT_FALSE(names[0].empty());
   EXPECT_EQ(names[0], names[1]);
 }

@@ -10,24 +10,20 @@
 
 #include "core/controller/RecoveryController.h"
 #include "core/device/DiskDevice.h"
-#include "core/filetype/RecoveryFilter.h"
 #include "core/recovery/DataRecovery.h"
 #include "core/recovery/FileReader.h"
 #include "exfat/ExFatCompleteSearch.h"
 #include "exfat/ExFatEngine.h"
 #include "exfat/ExFatTestSupport.h"
-#include "support/TempDir.h"
 #include "support/FakeSinks.h"
+#include "support/ScanRun.h"
+#include "support/TempDir.h"
 
 using namespace exfattest;
 
 namespace {
 
 constexpr long long kPartitionStart = 2048;
-
-struct ControllerDeleter {
-  void operator()(IRecoveryController* c) const { c->Release(); }
-};
 
 class ExFatCompleteScanImage : public ::testing::Test {
  protected:
@@ -80,16 +76,11 @@ class ExFatWipedDisk : public ExFatCompleteScanImage, public ::testing::WithPara
 TEST_P(ExFatWipedDisk, FindsThePartitionAndItsDeletedFiles) {
   std::unique_ptr<CDiskDevice> disk(CreateDiskDevice(s_dir->File(GetParam()).c_str()));
   ASSERT_NE(disk->Open(nullptr), 0);
-  IRecoveryFilter* filter = CreateFilter();
-  filter->SetScanType(kScanComplete);
-  filter->SetFilterTypes(kFilterAll);
-  std::unique_ptr<IRecoveryController, ControllerDeleter> controller(CreateRecoveryController(kControllerWholeDisk));
-  controller->Initialize(filter);
-  testsupport::FakeProgress progress;
-  testsupport::RecordingTree tree;
-  ASSERT_EQ(controller->StartDataRecovery(disk.get(), &progress, &tree), 0u);
+  testsupport::ScanRun scan;
+  testsupport::ScanDevice(scan, disk.get(), kControllerWholeDisk);
+  ASSERT_EQ(scan.result, 0u);
 
-  std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(controller->GetDataRecovery(kSearcherExFat),
+  std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(scan.controller->GetDataRecovery(kSearcherExFat),
                                                                     [](IDataRecovery* r) { r->Release(); });
   ASSERT_NE(recovery, nullptr);
   const auto& partitions = recovery->GetSearchedPartition();
@@ -100,7 +91,7 @@ TEST_P(ExFatWipedDisk, FindsThePartitionAndItsDeletedFiles) {
   EXPECT_EQ(partitions[0]->m_iSectorsPerCluster, 8);
   EXPECT_EQ(partitions[0]->m_iFileSystem, kFsExFat);
 
-  const auto found = TreeByPath(tree);
+  const auto found = TreeByPath(scan.tree);
   testsupport::TempDir out;
   int recovered = 0;
   for (const Listed& e : FlsDeleted(s_dir->File("ex.img"))) {

@@ -9,21 +9,16 @@
 
 #include "core/controller/RecoveryController.h"
 #include "core/engines/EngineRegistry.h"
-#include "core/filetype/RecoveryFilter.h"
 #include "core/recovery/DataRecovery.h"
 #include "core/recovery/FileReader.h"
 #include "exfat/ExFatEngine.h"
 #include "exfat/ExFatTestSupport.h"
+#include "support/ScanRun.h"
 #include "support/TempDir.h"
 
 using namespace exfattest;
 
 namespace {
-
-struct ControllerDeleter {
-  void operator()(IRecoveryController* c) const { c->Release(); }
-};
-using ControllerPtr = std::unique_ptr<IRecoveryController, ControllerDeleter>;
 
 class ExFatQuickScanImage : public ::testing::Test {
  protected:
@@ -46,19 +41,13 @@ class ExFatQuickScanImage : public ::testing::Test {
   static std::string Source(const std::string& name) { return s_dir->File("src/" + name); }
 
   RESULT Scan(IStorageDevice* device) {
-    IRecoveryFilter* filter = CreateFilter();
-    filter->SetScanType(kScanQuick);
-    filter->SetFilterTypes(kFilterAll);
-    m_controller.reset(CreateRecoveryController(kControllerQuick));
-    m_controller->Initialize(filter);
-    return m_controller->StartDataRecovery(device, &m_progress, &m_tree);
+    testsupport::ScanDevice(m_run, device, kControllerQuick);
+    return m_run.result;
   }
 
   static testsupport::Lack s_why;
   static std::unique_ptr<testsupport::TempDir> s_dir;
-  testsupport::FakeProgress m_progress;
-  testsupport::RecordingTree m_tree;
-  ControllerPtr m_controller;
+  testsupport::ScanRun m_run;
 };
 
 testsupport::Lack ExFatQuickScanImage::s_why;
@@ -109,7 +98,7 @@ TEST_F(ExFatQuickScanImage, ListsWhatFlsListsWithNamesSizesAndTimes) {
   auto device = OpenVolume(Image(), kFsExFat);
   ASSERT_NE(device, nullptr);
   ASSERT_EQ(Scan(device.get()), 0u);
-  const auto found = TreeByPath(m_tree);
+  const auto found = TreeByPath(m_run.tree);
   for (const Listed& e : expected) {
     SCOPED_TRACE(e.path);
     if (IsCutHeadOfLiveFile(s_dir->File("live.txt"), e)) continue;
@@ -130,7 +119,7 @@ TEST_F(ExFatQuickScanImage, ListsWhatFlsListsWithNamesSizesAndTimes) {
       EXPECT_FALSE(it->second.node->IsDeleted()) << live;
     }
   }
-  const auto reports = m_progress.Reports();
+  const auto reports = m_run.progress.Reports();
   ASSERT_FALSE(reports.empty());
   EXPECT_EQ(reports.back().state, kProgressFinished);
 }
@@ -144,7 +133,7 @@ TEST_F(ExFatQuickScanImage, ASetCutByTheEndOfAShrunkFolderIsJoinedWithItsRest) {
   auto device = OpenVolume(Image(), kFsExFat);
   ASSERT_NE(device, nullptr);
   ASSERT_EQ(Scan(device.get()), 0u);
-  const auto found = TreeByPath(m_tree);
+  const auto found = TreeByPath(m_run.tree);
   int cut = 0;
   for (const Listed& e : expected) {
     if (!e.path.starts_with("/BIGDIR/") || e.path.ends_with(".txt")) continue;
@@ -162,7 +151,7 @@ TEST_F(ExFatQuickScanImage, RecoversEveryDeletedFileByteForByte) {
   auto device = OpenVolume(Image(), kFsExFat);
   ASSERT_NE(device, nullptr);
   ASSERT_EQ(Scan(device.get()), 0u);
-  std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(m_controller->GetDataRecovery(kSearcherExFat),
+  std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(m_run.controller->GetDataRecovery(kSearcherExFat),
                                                                     [](IDataRecovery* r) { r->Release(); });
   ASSERT_NE(recovery, nullptr);
   testsupport::TempDir out;
@@ -170,7 +159,7 @@ TEST_F(ExFatQuickScanImage, RecoversEveryDeletedFileByteForByte) {
   for (const Listed& e : FlsDeleted(Image())) {
     if (e.directory || e.size == 0) continue;
     SCOPED_TRACE(e.path);
-    const auto found = TreeByPath(m_tree);
+    const auto found = TreeByPath(m_run.tree);
     if (IsCutHeadOfLiveFile(s_dir->File("live.txt"), e)) continue;
     auto it = FindListed(found, e);
     ASSERT_NE(it, found.end());
@@ -194,14 +183,14 @@ TEST_F(ExFatQuickScanImage, AVolumeThatIsNotExFatFailsWithAnError) {
   for (const std::string& path : {fat, zeros}) {
     SCOPED_TRACE(path);
     testsupport::RecordingTree tree;
-    m_tree = testsupport::RecordingTree();
+    m_run.tree = testsupport::RecordingTree();
     auto device = OpenVolume(path, kFsExFat);
     ASSERT_NE(device, nullptr);
     const RESULT r = Scan(device.get());
     EXPECT_TRUE(result::Failed(r));
     EXPECT_EQ(result::ModuleOf(r), result::kModuleFatSearch);
     EXPECT_EQ(result::CodeOf(r), 0xCu);
-    EXPECT_EQ(m_controller->GetDataRecovery(kSearcherExFat), nullptr);
+    EXPECT_EQ(m_run.controller->GetDataRecovery(kSearcherExFat), nullptr);
   }
 }
 

@@ -11,13 +11,13 @@
 
 #include "core/controller/RecoveryController.h"
 #include "core/device/DiskDevice.h"
-#include "core/filetype/RecoveryFilter.h"
 #include "core/recovery/DataRecovery.h"
 #include "core/recovery/FileReader.h"
 #include "exfat/ExFatEngine.h"
 #include "exfat/ExFatPartitionBuilder.h"
 #include "exfat/ExFatTestSupport.h"
 #include "support/Absent.h"
+#include "support/ScanRun.h"
 #include "support/TempDir.h"
 
 using namespace exfattest;
@@ -59,10 +59,6 @@ f.seek(0); f.write(bytes(24 * 512))
 f.seek((heap + (root - 2) * spc) * 512); f.write(bytes(512 * spc))
 PY
 )SH";
-
-struct ControllerDeleter {
-  void operator()(IRecoveryController* c) const { c->Release(); }
-};
 
 // A one-sector set with files (and folders, of one 4 KiB cluster each) at
 // the given clusters.
@@ -148,16 +144,11 @@ TEST(ExFatRebuild, PartitionIsRebuiltFromItsSubFolders) {
 
   std::unique_ptr<CDiskDevice> disk(CreateDiskDevice(dir.File("ex.img").c_str()));
   ASSERT_NE(disk->Open(nullptr), 0);
-  IRecoveryFilter* filter = CreateFilter();
-  filter->SetScanType(kScanComplete);
-  filter->SetFilterTypes(kFilterAll);
   RegisterExFatEngine();
-  std::unique_ptr<IRecoveryController, ControllerDeleter> controller(CreateRecoveryController(kControllerWholeDisk));
-  controller->Initialize(filter);
-  testsupport::FakeProgress progress;
-  testsupport::RecordingTree tree;
-  ASSERT_EQ(controller->StartDataRecovery(disk.get(), &progress, &tree), 0u);
-  std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(controller->GetDataRecovery(kSearcherExFat),
+  testsupport::ScanRun scan;
+  testsupport::ScanDevice(scan, disk.get(), kControllerWholeDisk);
+  ASSERT_EQ(scan.result, 0u);
+  std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(scan.controller->GetDataRecovery(kSearcherExFat),
                                                                     [](IDataRecovery* r) { r->Release(); });
   ASSERT_NE(recovery, nullptr);
   const auto& partitions = recovery->GetSearchedPartition();
@@ -173,7 +164,7 @@ TEST(ExFatRebuild, PartitionIsRebuiltFromItsSubFolders) {
   ASSERT_EQ(sources.size(), 1029u);
   std::vector<IFileNode*> files;
   std::vector<IFileNode*> stack;
-  for (IFilesystemNode* root : tree.m_roots) {
+  for (IFilesystemNode* root : scan.tree.m_roots) {
     if (root->GetSearcheType() == kSearcherExFat) stack.push_back(root);
   }
   while (!stack.empty() && files.size() < 5000) {

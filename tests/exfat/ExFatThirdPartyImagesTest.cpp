@@ -9,12 +9,12 @@
 #include <memory>
 
 #include "core/controller/RecoveryController.h"
-#include "core/filetype/RecoveryFilter.h"
 #include "core/recovery/DataRecovery.h"
 #include "core/recovery/FileReader.h"
 #include "exfat/ExFatEngine.h"
 #include "exfat/ExFatTestSupport.h"
 #include "support/Absent.h"
+#include "support/ScanRun.h"
 #include "support/TempDir.h"
 
 using namespace exfattest;
@@ -31,24 +31,9 @@ std::string WithoutLeadingDots(const std::string& path) {
   return out;
 }
 
-struct ControllerDeleter {
-  void operator()(IRecoveryController* c) const { c->Release(); }
-};
-
-struct Scan {
-  testsupport::FakeProgress progress;
-  testsupport::RecordingTree tree;
-  std::unique_ptr<IRecoveryController, ControllerDeleter> controller;
-  RESULT result = 0;
-
-  explicit Scan(IStorageDevice* device) {
-    IRecoveryFilter* filter = CreateFilter();
-    filter->SetScanType(kScanQuick);
-    filter->SetFilterTypes(kFilterAll);
-    controller.reset(CreateRecoveryController(kControllerQuick));
-    controller->Initialize(filter);
-    result = controller->StartDataRecovery(device, &progress, &tree);
-  }
+// A quick scan of the device.
+struct Scan : testsupport::ScanRun {
+  explicit Scan(IStorageDevice* device) { testsupport::ScanDevice(*this, device, kControllerQuick); }
 };
 
 class ExFatThirdPartyImages : public ::testing::Test {

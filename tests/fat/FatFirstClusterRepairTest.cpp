@@ -16,9 +16,7 @@
 
 #include "carving/CarvingEngine.h"
 #include "carving/RawFileType.h"
-#include "core/controller/RecoveryController.h"
 #include "core/engines/EngineRegistry.h"
-#include "core/filetype/RecoveryFilter.h"
 #include "fat/FatEngine.h"
 #include "fat/FatBuildChildren.h"
 #include "fat/FatFileNode.h"
@@ -717,17 +715,12 @@ TEST_F(RepairOnVolume, CompleteScanConfirmsGuessesByTheCarvedFinds) {
   engine_registry::Clear();
   RegisterFatEngine();
   RegisterCarvingEngine();
-  testsupport::RecordingTree tree;
-  testsupport::FakeProgress progress;
-  IRecoveryFilter* filter = CreateFilter();
-  filter->SetScanType(kScanComplete);
-  filter->SetFilterTypes(127);
-  std::unique_ptr<IRecoveryController, ControllerRelease> controller(CreateRecoveryController(kControllerComplete));
-  controller->Initialize(filter);
-  EXPECT_TRUE(result::Succeeded(controller->StartDataRecovery(disk.get(), &progress, &tree)));
+  testsupport::ScanRun scan;
+  testsupport::ScanDevice(scan, disk.get(), kControllerComplete);
+  EXPECT_TRUE(result::Succeeded(scan.result));
   // Every FAT node's first cluster by name, whatever folder it hangs in.
   std::multimap<std::string, std::uint32_t> byName;
-  for (IFilesystemNode* root : tree.m_roots) {
+  for (IFilesystemNode* root : scan.tree.m_roots) {
     if (root->GetSearcheType() == kSearcherFat) CollectFatClusters(root, byName, 0);
   }
   engine_registry::Clear();
@@ -930,16 +923,11 @@ TEST_F(RepairKeepsWholeClusters, CompleteScanKeepsThemAndRepairsTheClearedOne) {
   engine_registry::Clear();
   RegisterFatEngine();
   RegisterCarvingEngine();
-  testsupport::RecordingTree tree;
-  testsupport::FakeProgress progress;
-  IRecoveryFilter* filter = CreateFilter();
-  filter->SetScanType(kScanComplete);
-  filter->SetFilterTypes(127);
-  std::unique_ptr<IRecoveryController, ControllerRelease> controller(CreateRecoveryController(kControllerComplete));
-  controller->Initialize(filter);
-  EXPECT_TRUE(result::Succeeded(controller->StartDataRecovery(disk.get(), &progress, &tree)));
+  testsupport::ScanRun scan;
+  testsupport::ScanDevice(scan, disk.get(), kControllerComplete);
+  EXPECT_TRUE(result::Succeeded(scan.result));
   std::multimap<std::string, std::uint32_t> byName;
-  for (IFilesystemNode* root : tree.m_roots) {
+  for (IFilesystemNode* root : scan.tree.m_roots) {
     if (root->GetSearcheType() == kSearcherFat) CollectFatClusters(root, byName, 0);
   }
   engine_registry::Clear();

@@ -12,7 +12,6 @@
 #include "core/device/DiskDevice.h"
 #include "core/device/VolumeDevice.h"
 #include "core/engines/EngineRegistry.h"
-#include "core/filetype/RecoveryFilter.h"
 #include "core/recovery/FileReader.h"
 #include "fat/FatEngine.h"
 #include "support/TempDir.h"
@@ -92,12 +91,7 @@ std::unique_ptr<Scan> RunScan(IStorageDevice* device, _RECOVERY_CONTROLLER_TYPE 
   engine_registry::Clear();
   RegisterFatEngine();
   auto scan = std::make_unique<Scan>();
-  IRecoveryFilter* filter = CreateFilter();
-  filter->SetScanType(kind == kControllerQuick ? kScanQuick : kScanComplete);
-  filter->SetFilterTypes(127);
-  scan->controller.reset(CreateRecoveryController(kind));
-  scan->controller->Initialize(filter);
-  scan->result = scan->controller->StartDataRecovery(device, &scan->progress, &scan->tree);
+  testsupport::ScanDevice(*scan, device, kind);
   for (IFilesystemNode* root : scan->tree.m_roots) {
     if (root->GetSearcheType() == kSearcherFat) WalkTree(root, "", scan->nodes, 0);
   }

@@ -18,6 +18,7 @@
 #include "support/Absent.h"
 #include "support/FakeSinks.h"
 #include "support/Files.h"
+#include "support/ScanRun.h"
 #include "support/SleuthKit.h"
 
 namespace fattest {
@@ -53,16 +54,8 @@ DevicePtr OpenVolume(const std::string& path, int fsCode);
 // The image file as a whole disk.
 DevicePtr OpenDisk(const std::string& path);
 
-struct ControllerRelease {
-  void operator()(IRecoveryController* c) const { c->Release(); }
-};
-
 // One scan through a controller with the real tree builder.
-struct Scan {
-  std::unique_ptr<IRecoveryController, ControllerRelease> controller;
-  testsupport::RecordingTree tree;
-  testsupport::FakeProgress progress;
-  RESULT result = 0;
+struct Scan : testsupport::ScanRun {
   // Every FAT node under the FAT tree's root, by path ("A/B/c.txt").
   std::multimap<std::string, IFileNode*> nodes;
 };

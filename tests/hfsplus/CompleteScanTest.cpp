@@ -26,6 +26,7 @@
 #include "support/Absent.h"
 #include "support/FakeSinks.h"
 #include "support/MemoryDevice.h"
+#include "support/ScanRun.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -137,24 +138,19 @@ TEST(CompleteScanGpt, WholeDiskControllerShowsAndRecoversTheFiles) {
   ASSERT_NE(disk, nullptr);
   engine_registry::Clear();
   RegisterHfsPlusEngine();
-  IRecoveryFilter* filter = CreateFilter();
-  filter->SetScanType(kScanComplete);
-  filter->SetFilterTypes(127);
-  std::unique_ptr<IRecoveryController, void (*)(IRecoveryController*)> controller(
-      CreateRecoveryController(kControllerWholeDisk), [](IRecoveryController* c) { c->Release(); });
-  ASSERT_EQ(controller->Initialize(filter), 1);
-  testsupport::FakeProgress progress;
-  testsupport::RecordingTree tree;
-  ASSERT_EQ(controller->StartDataRecovery(disk.get(), &progress, &tree), 0u);
+  testsupport::ScanRun scan;
+  testsupport::ScanDevice(scan, disk.get(), kControllerWholeDisk);
+  ASSERT_EQ(scan.initialized, 1);
+  ASSERT_EQ(scan.result, 0u);
   std::map<std::string, IFileNode*> shown;
-  for (const auto& batch : tree.m_batches) {
+  for (const auto& batch : scan.tree.m_batches) {
     for (IFileNode* n : batch.nodes) {
       if (!n->IsDirectory()) shown[n->GetFileName()] = n;
     }
   }
   ASSERT_EQ(shown.count("a.txt"), 1u);
   ASSERT_EQ(shown.count("comp8.bin"), 1u);
-  std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(controller->GetDataRecovery(kSearcherHfsPlus),
+  std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(scan.controller->GetDataRecovery(kSearcherHfsPlus),
                                                                     [](IDataRecovery* r) { r->Release(); });
   ASSERT_NE(recovery, nullptr);
   testsupport::TempDir out;

@@ -26,6 +26,7 @@
 #include "hfsplus_builder/HfsPlusImageBuilder.h"
 #include "support/FakeSinks.h"
 #include "support/MemoryDevice.h"
+#include "support/ScanRun.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -91,19 +92,14 @@ TEST_P(FileVersionsDeepScan, LiveFileKeepsItsContentAndTheEarlierVersionIsListed
   ASSERT_NE(disk->Open(nullptr), 0);
   engine_registry::Clear();
   RegisterHfsPlusEngine();
-  IRecoveryFilter* filter = CreateFilter();
-  filter->SetScanType(kScanComplete);
-  filter->SetFilterTypes(127);
-  std::unique_ptr<IRecoveryController, void (*)(IRecoveryController*)> controller(
-      CreateRecoveryController(kControllerComplete), [](IRecoveryController* c) { c->Release(); });
-  ASSERT_EQ(controller->Initialize(filter), 1);
-  testsupport::FakeProgress progress;
-  testsupport::RecordingTree tree;
-  ASSERT_EQ(controller->StartDataRecovery(disk.get(), &progress, &tree), 0u);
+  testsupport::ScanRun scan;
+  testsupport::ScanDevice(scan, disk.get(), kControllerComplete);
+  ASSERT_EQ(scan.initialized, 1);
+  ASSERT_EQ(scan.result, 0u);
 
   std::vector<IFileNode*> versions;
   int others = 0;
-  for (const auto& batch : tree.m_batches) {
+  for (const auto& batch : scan.tree.m_batches) {
     for (IFileNode* n : batch.nodes) {
       if (n->IsDirectory() != 0) continue;
       const std::string name = n->GetFileName();
@@ -125,7 +121,7 @@ TEST_P(FileVersionsDeepScan, LiveFileKeepsItsContentAndTheEarlierVersionIsListed
   EXPECT_EQ(live->GetCreationTime(), FileTime(kCreated));
   EXPECT_EQ(earlier->GetCreationTime(), FileTime(kCreated));
 
-  std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(controller->GetDataRecovery(kSearcherHfsPlus),
+  std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(scan.controller->GetDataRecovery(kSearcherHfsPlus),
                                                                     [](IDataRecovery* r) { r->Release(); });
   ASSERT_NE(recovery, nullptr);
   const std::pair<IFileNode*, const Bytes*> cases[] = {{live, &v.live}, {earlier, &v.older}};

@@ -22,6 +22,7 @@
 #include "hfsplus/SampleVolume.h"
 #include "support/FakeSinks.h"
 #include "support/MemoryDevice.h"
+#include "support/ScanRun.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -213,19 +214,14 @@ TEST(QuickScanController, RealTreeBuilderShowsTheDeletedFiles) {
   RegisterHfsPlusEngine();
   hfstest::SampleVolume sample(4096, 512, false);
   HfsVolumeDevice device(sample.image);
-  IRecoveryFilter* filter = CreateFilter();
-  filter->SetScanType(kScanQuick);
-  filter->SetFilterTypes(127);
-  std::unique_ptr<IRecoveryController, void (*)(IRecoveryController*)> controller(
-      CreateRecoveryController(kControllerQuick), [](IRecoveryController* c) { c->Release(); });
-  ASSERT_NE(controller, nullptr);
-  ASSERT_EQ(controller->Initialize(filter), 1);
-  testsupport::FakeProgress progress;
-  testsupport::RecordingTree tree;
-  ASSERT_EQ(controller->StartDataRecovery(&device, &progress, &tree), 0u);
+  testsupport::ScanRun scan;
+  testsupport::ScanDevice(scan, &device, kControllerQuick);
+  ASSERT_NE(scan.controller, nullptr);
+  ASSERT_EQ(scan.initialized, 1);
+  ASSERT_EQ(scan.result, 0u);
 
   std::map<std::string, IFileNode*> shown;
-  for (const auto& batch : tree.m_batches) {
+  for (const auto& batch : scan.tree.m_batches) {
     for (IFileNode* n : batch.nodes) {
       if (!n->IsDirectory()) shown[n->GetFileName()] = n;
     }
@@ -236,7 +232,7 @@ TEST(QuickScanController, RealTreeBuilderShowsTheDeletedFiles) {
   }
   EXPECT_EQ(shown.count("a.txt"), 0u);  // live files are not shown by a quick scan
 
-  std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(controller->GetDataRecovery(kSearcherHfsPlus),
+  std::unique_ptr<IDataRecovery, void (*)(IDataRecovery*)> recovery(scan.controller->GetDataRecovery(kSearcherHfsPlus),
                                                                     [](IDataRecovery* r) { r->Release(); });
   ASSERT_NE(recovery, nullptr);
   testsupport::TempDir tmp;

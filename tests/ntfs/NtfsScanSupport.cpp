@@ -2,11 +2,9 @@
 
 #include <functional>
 
-#include "core/controller/RecoveryController.h"
 #include "core/device/DeviceData.h"
 #include "core/device/DiskDevice.h"
 #include "core/device/VolumeDevice.h"
-#include "core/filetype/RecoveryFilter.h"
 #include "core/recovery/DataRecovery.h"
 #include "core/recovery/FileReader.h"
 #include "ntfs/NtfsEngine.h"
@@ -38,12 +36,7 @@ std::unique_ptr<IStorageDevice> OpenDisk(const std::string& image) {
 std::unique_ptr<ScanRun> Scan(IStorageDevice& device, _RECOVERY_CONTROLLER_TYPE kind) {
   RegisterNtfsEngine();
   auto run = std::make_unique<ScanRun>();
-  IRecoveryFilter* filter = CreateFilter();
-  filter->SetScanType(kind == kControllerQuick ? kScanQuick : kScanComplete);
-  filter->SetFilterTypes(kFilterAll);
-  run->controller.reset(CreateRecoveryController(kind));
-  run->controller->Initialize(filter);
-  run->result = run->controller->StartDataRecovery(&device, &run->progress, &run->tree);
+  testsupport::ScanDevice(*run, &device, kind);
   std::function<void(IFileNode*, const std::string&, int)> walk = [&](IFileNode* n, const std::string& prefix,
                                                                       int depth) {
     for (IFileNode* c = n->GetFirstChild(); c != nullptr && depth < 64; c = c->GetNextNode()) {

@@ -8,16 +8,12 @@
 #include "core/device/StorageDevice.h"
 #include "core/model/Contracts.h"
 #include "support/FakeSinks.h"
+#include "support/ScanRun.h"
 
 class IDataRecovery;
 
 namespace ntfstest {
 
-struct ControllerRelease {
-  void operator()(IRecoveryController* c) const {
-    if (c != nullptr) c->Release();
-  }
-};
 struct RecoveryRelease {
   void operator()(IDataRecovery* r) const;
 };
@@ -27,11 +23,7 @@ std::unique_ptr<IStorageDevice> OpenNtfsVolume(const std::string& image, int sec
 // A disk device over an image file.
 std::unique_ptr<IStorageDevice> OpenDisk(const std::string& image);
 
-struct ScanRun {
-  std::unique_ptr<IRecoveryController, ControllerRelease> controller;
-  testsupport::FakeProgress progress;
-  testsupport::RecordingTree tree;
-  RESULT result = 0;
+struct ScanRun : testsupport::ScanRun {
   // Every node under the NTFS root by its path ("DOCS/SUB/sub_a.txt"); the
   // complete scans prefix the partition index ("1:DOCS/SUB/sub_a.txt").
   std::map<std::string, IFileNode*> nodes;

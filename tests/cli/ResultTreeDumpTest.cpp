@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,8 +26,8 @@
 #include "cli/CliCommands.h"
 #include "core/util/Locks.h"
 #include "core/util/WindowWaits.h"
+#include "cli/StoredDump.h"
 #include "support/Absent.h"
-#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -192,16 +191,8 @@ TEST_P(ResultTreeDump, ScanFillsTheStoredTrees) {
              DumpArray("modified", m_modified);
   }
 
-  const std::string stored = std::string(QUARNEL_CLI_TESTS_DIR) + "/trees/" + c.name + ".trees";
-  if (std::getenv("QUARNEL_WRITE_TREE_DUMPS") != nullptr) {
-    // Rewriting is a step of a reviewed change, never a pass: CI compares.
-    if (testsupport::AbsenceIsAnError(testsupport::Absence::kTool)) FAIL() << "QUARNEL_WRITE_TREE_DUMPS under CI";
-    std::ofstream(stored, std::ios::binary) << found;
-    GTEST_SKIP() << "rewrote " << stored;
-  }
-  const std::string expected = testsupport::ReadFileText(stored);
-  ASSERT_FALSE(expected.empty()) << stored << " is missing";
-  EXPECT_EQ(found, expected) << "the trees found on " << c.name << " differ from " << stored;
+  clitest::ExpectStoredDump(found, std::string(c.name) + ".trees",
+                            std::string("the trees found on ") + c.name + " differ from");
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, ResultTreeDump, ::testing::ValuesIn(kCases),

@@ -8,13 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <regex>
 #include <sstream>
 
+#include "cli/StoredDump.h"
 #include "support/Absent.h"
 #include "support/CliProgram.h"
-#include "support/Files.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -66,16 +65,8 @@ TEST_P(TreeDump, ScanFindsTheStoredTree) {
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string found = Canonical(run.out);
 
-  const std::string stored = std::string(QUARNEL_CLI_TESTS_DIR) + "/trees/" + c.dump;
-  if (std::getenv("QUARNEL_WRITE_TREE_DUMPS") != nullptr) {
-    // Rewriting is a step of a reviewed change, never a pass: CI compares.
-    if (testsupport::AbsenceIsAnError(testsupport::Absence::kTool)) FAIL() << "QUARNEL_WRITE_TREE_DUMPS under CI";
-    std::ofstream(stored, std::ios::binary) << found;
-    GTEST_SKIP() << "rewrote " << stored;
-  }
-  const std::string expected = testsupport::ReadFileText(stored);
-  ASSERT_FALSE(expected.empty()) << stored << " is missing";
-  EXPECT_EQ(found, expected) << "the tree found on " << c.kind << " (" << c.scan << ") differs from " << stored;
+  clitest::ExpectStoredDump(found, c.dump,
+                            std::string("the tree found on ") + c.kind + " (" + c.scan + ") differs from");
 }
 
 INSTANTIATE_TEST_SUITE_P(

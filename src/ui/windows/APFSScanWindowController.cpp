@@ -9,6 +9,7 @@
 #include "ui/toolkit/Modal.h"
 #include "ui/toolkit/Strings.h"
 #include "ui/toolkit/UiGeometry.h"
+#include "ui/windows/DialogWidgets.h"
 #include "ui/windows/QVPublicUtilities.h"
 
 namespace windows {
@@ -37,13 +38,7 @@ APFSScanWindowController::APFSScanWindowController(QWidget* parent) : ui::TCImag
 }
 
 void APFSScanWindowController::buildContent() {
-  auto* content = new QWidget;
-  content->setObjectName(QStringLiteral("apfsContent"));
-  content->setAutoFillBackground(true);
-  QPalette pal = content->palette();
-  pal.setColor(QPalette::Window, Qt::white);
-  content->setPalette(pal);
-  setContentView(content);
+  QWidget* content = makeWhiteContent(this, QStringLiteral("apfsContent"));
   const int h = kHeight - static_cast<int>(titleBarHeight());
   auto* icon = new QLabel(content);
   icon->setPixmap(

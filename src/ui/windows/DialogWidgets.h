@@ -1,5 +1,5 @@
 #pragma once
-// Small pieces the workflow dialogs build their contents from: a white
+// Small pieces the windows and dialogs build their contents from: a white
 // content view, labels in the dialogs' font, push buttons, and the
 // underlined blue link of a folder path.
 

@@ -9,6 +9,7 @@
 #include "ui/toolkit/Modal.h"
 #include "ui/toolkit/Strings.h"
 #include "ui/toolkit/UiGeometry.h"
+#include "ui/windows/DialogWidgets.h"
 #include "ui/windows/QVPublicUtilities.h"
 
 namespace windows {
@@ -37,13 +38,7 @@ QVAboutWindowController::QVAboutWindowController(QWidget* parent) : ui::TCImageW
 }
 
 void QVAboutWindowController::buildContent() {
-  auto* content = new QWidget;
-  content->setObjectName(QStringLiteral("aboutContent"));
-  content->setAutoFillBackground(true);
-  QPalette pal = content->palette();
-  pal.setColor(QPalette::Window, Qt::white);
-  content->setPalette(pal);
-  setContentView(content);
+  QWidget* content = makeWhiteContent(this, QStringLiteral("aboutContent"));
   const int h = kHeight - static_cast<int>(titleBarHeight());
   auto* logo = new QLabel(content);
   logo->setObjectName(QStringLiteral("logo"));

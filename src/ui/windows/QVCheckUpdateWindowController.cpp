@@ -13,6 +13,7 @@
 #include "ui/toolkit/Modal.h"
 #include "ui/toolkit/Strings.h"
 #include "ui/toolkit/UiGeometry.h"
+#include "ui/windows/DialogWidgets.h"
 #include "ui/windows/QVPublicUtilities.h"
 
 namespace windows {
@@ -92,13 +93,7 @@ QWidget* QVCheckUpdateWindowController::makeStateView(const QString& name, const
 }
 
 void QVCheckUpdateWindowController::buildContent() {
-  auto* content = new QWidget;
-  content->setObjectName(QStringLiteral("updateContent"));
-  content->setAutoFillBackground(true);
-  QPalette pal = content->palette();
-  pal.setColor(QPalette::Window, Qt::white);
-  content->setPalette(pal);
-  setContentView(content);
+  QWidget* content = makeWhiteContent(this, QStringLiteral("updateContent"));
   content->resize(kWidth, kHeight - static_cast<int>(titleBarHeight()));
 
   checkProgressView_ =
@@ -124,6 +119,8 @@ void QVCheckUpdateWindowController::buildContent() {
   showVersionScrollView_ = new QWidget;
   showVersionScrollView_->setObjectName(QStringLiteral("showVersionScrollView"));
   showVersionScrollView_->setAutoFillBackground(true);
+  QPalette pal = showVersionScrollView_->palette();
+  pal.setColor(QPalette::Window, Qt::white);
   showVersionScrollView_->setPalette(pal);
   changeValueScrollView_->setWidget(showVersionScrollView_);
   downloadButton_ = new QPushButton(ui::Strings::text(QStringLiteral("UPDATE_DOWNLOAD")), haveUpdateView_);

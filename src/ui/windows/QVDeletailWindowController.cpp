@@ -1,5 +1,6 @@
 // The results window: construction, the bars, layout and closing.
 
+#include "ui/windows/DialogWidgets.h"
 #include "ui/windows/QVDeletailWindowController.h"
 
 #include <QButtonGroup>
@@ -158,13 +159,7 @@ void QVDeletailWindowController::windowDidLoad() {
     close->disconnect(this);
     connect(close, &QAbstractButton::clicked, this, &QVDeletailWindowController::closeWindow);
   }
-  auto* content = new QWidget;
-  content->setObjectName(QStringLiteral("resultsContent"));
-  content->setAutoFillBackground(true);
-  QPalette pal = content->palette();
-  pal.setColor(QPalette::Window, Qt::white);
-  content->setPalette(pal);
-  setContentView(content);
+  QWidget* content = makeWhiteContent(this, QStringLiteral("resultsContent"));
   buildTopStrip(content);
   buildSplitView(content);
   buildDetailViewWindowTitleBar(content);

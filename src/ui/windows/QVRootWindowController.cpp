@@ -14,6 +14,7 @@
 #include "ui/toolkit/Strings.h"
 #include "ui/toolkit/UiGeometry.h"
 #include "ui/windows/APFSScanWindowController.h"
+#include "ui/windows/DialogWidgets.h"
 #include "ui/windows/QVAboutWindowController.h"
 #include "ui/windows/QVDeletailWindowController.h"
 #include "ui/windows/QVScanStandInWindow.h"
@@ -67,13 +68,7 @@ void QVRootWindowController::windowDidLoad() {
     titleLabel_->setText(ui::Strings::text(QStringLiteral("WINDOW_TOP_TITLE")));
     titleLabel_->show();
   }
-  auto* content = new QWidget;
-  content->setObjectName(QStringLiteral("mainContent"));
-  content->setAutoFillBackground(true);
-  QPalette pal = content->palette();
-  pal.setColor(QPalette::Window, Qt::white);
-  content->setPalette(pal);
-  setContentView(content);
+  QWidget* content = makeWhiteContent(this, QStringLiteral("mainContent"));
   pageHost_ = new QWidget(content);
   pageHost_->setObjectName(QStringLiteral("pageHost"));
   pageHost_->setGeometry(0, 0, 2 * kWidth, kContentHeight);

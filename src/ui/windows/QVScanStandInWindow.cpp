@@ -5,6 +5,7 @@
 #include "bridge/QVUIController.h"
 #include "ui/toolkit/NotificationCenter.h"
 #include "ui/toolkit/Strings.h"
+#include "ui/windows/DialogWidgets.h"
 
 namespace windows {
 
@@ -14,12 +15,7 @@ QVScanStandInWindow::QVScanStandInWindow(const DiskRow& row, int scanType, QWidg
   setWindowTitle(ui::Strings::text(QStringLiteral("WINDOW_TOP_TITLE")));
   setTitleBarHeight(50);
   resize(900, 570);
-  auto* content = new QWidget;
-  content->setAutoFillBackground(true);
-  QPalette pal = content->palette();
-  pal.setColor(QPalette::Window, Qt::white);
-  content->setPalette(pal);
-  setContentView(content);
+  QWidget* content = makeWhiteContent(this, QString());
   status_ = new QLabel(content);
   status_->setObjectName(QStringLiteral("scanStatus"));
   QFont font(QStringLiteral("Helvetica Light"));

@@ -5,6 +5,7 @@
 
 #include "ui/toolkit/Modal.h"
 #include "ui/toolkit/Strings.h"
+#include "ui/windows/DialogWidgets.h"
 
 namespace windows {
 
@@ -13,13 +14,7 @@ SpacePreviewWindow::SpacePreviewWindow(QWidget* parent) : ui::TCImageWindow(pare
   setWindowTitle(ui::Strings::text(QStringLiteral("WINDOW_TOP_TITLE")));
   setAttribute(Qt::WA_DeleteOnClose, false);
   frame_ = new DialogFrame(this, DialogFrame::kFilePreview);
-  auto* content = new QWidget;
-  content->setObjectName(QStringLiteral("previewContent"));
-  content->setAutoFillBackground(true);
-  QPalette pal = content->palette();
-  pal.setColor(QPalette::Window, Qt::white);
-  content->setPalette(pal);
-  setContentView(content);
+  QWidget* content = makeWhiteContent(this, QStringLiteral("previewContent"));
   imageView_ = new QLabel(content);
   imageView_->setObjectName(QStringLiteral("imageView"));
   imageView_->setAlignment(Qt::AlignCenter);

@@ -6,9 +6,7 @@
 #include <QHeaderView>
 #include <QSplitter>
 
-#include "bridge/OpNodeData.h"
-#include "bridge/QVUIController.h"
-#include "ui/bridge_qt/QtImages.h"
+#include "ui/windows/BridgeThumbnailSource.h"
 #include "ui/windows/QVDeletailWindowController.h"
 
 namespace windows {
@@ -16,24 +14,6 @@ namespace windows {
 namespace {
 
 constexpr int kFlowSide = 256;
-
-IFileNode* fileNode(quintptr node) { return reinterpret_cast<IFileNode*>(node); }
-
-class BridgeCoverSource : public ThumbnailSource {
- public:
-  QString title(quintptr node) const override {
-    return QString::fromStdString(OpNodeData::fileNodeName(fileNode(node)));
-  }
-  bool deleted(quintptr node) const override { return OpNodeData::isFileNodeDeleted(fileNode(node)); }
-  int checkState(quintptr node) const override { return OpNodeData::fileNodeState(fileNode(node)); }
-  QImage thumbnail(quintptr node) override {
-    const std::optional<bridge::Image> image = QVUIController::GetNSImageByFildNode(fileNode(node));
-    if (!image) return {};
-    const QImage shown = bridge_qt::toQImage(*image);
-    if (shown.width() <= kFlowSide && shown.height() <= kFlowSide) return shown;
-    return shown.scaled(kFlowSide, kFlowSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-  }
-};
 
 }  // namespace
 
@@ -75,7 +55,7 @@ void QVDeletailWindowController::buildCoverFlow() {
   coverFlower_->setObjectName(QStringLiteral("coverFlower"));
   coverFlower_->setChildrenCollapsible(false);
   coverFlower_->setHandleWidth(1);
-  coverFlowView_ = new CoverFlowView(std::make_shared<BridgeCoverSource>());
+  coverFlowView_ = new CoverFlowView(std::make_shared<BridgeThumbnailSource>(kFlowSide));
   coverFlowView_->setMinimumHeight(180);
   coverFlowerTableView_ = new QVNSTableView;
   coverFlowerTableView_->setObjectName(QStringLiteral("coverFlowerTableView"));

@@ -4,30 +4,17 @@
 
 #include "bridge/OpNodeData.h"
 #include "bridge/QVUIController.h"
-#include "ui/bridge_qt/QtImages.h"
+#include "ui/windows/BridgeThumbnailSource.h"
 #include "ui/windows/QVDeletailWindowController.h"
 
 namespace windows {
 
 namespace {
 
-IFileNode* fileNode(quintptr node) { return reinterpret_cast<IFileNode*>(node); }
+// The side of a grid cell's picture.
+constexpr int kThumbnailSide = 90;
 
-class BridgeThumbnailSource : public ThumbnailSource {
- public:
-  QString title(quintptr node) const override {
-    return QString::fromStdString(OpNodeData::fileNodeName(fileNode(node)));
-  }
-  bool deleted(quintptr node) const override { return OpNodeData::isFileNodeDeleted(fileNode(node)); }
-  int checkState(quintptr node) const override { return OpNodeData::fileNodeState(fileNode(node)); }
-  QImage thumbnail(quintptr node) override {
-    const std::optional<bridge::Image> image = QVUIController::GetNSImageByFildNode(fileNode(node));
-    if (!image) return {};
-    const QImage shown = bridge_qt::toQImage(*image);
-    if (shown.width() <= 90 && shown.height() <= 90) return shown;
-    return shown.scaled(90, 90, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-  }
-};
+IFileNode* fileNode(quintptr node) { return reinterpret_cast<IFileNode*>(node); }
 
 }  // namespace
 
@@ -54,7 +41,7 @@ void QVDeletailWindowController::showGridView() {
     ui::CNGridViewItem::setScanRunningQuery(
         [] { return QVUIController::IsScanRunning() && !QVUIController::IsPause(); });
     ui::CNGridViewItem::setCheckStateQuery([](quintptr node) { return OpNodeData::fileNodeState(fileNode(node)); });
-    gridMainView_ = new ThumbnailGridView(std::make_shared<BridgeThumbnailSource>());
+    gridMainView_ = new ThumbnailGridView(std::make_shared<BridgeThumbnailSource>(kThumbnailSide));
     splistView_->addWidget(gridMainView_);
     gridMainView_->onToggleRow = [this](quint64 row) { nsbuttonCellClick(static_cast<int>(row)); };
   }

@@ -273,6 +273,7 @@ class QVDeletailWindowController : public ui::TCImageWindow, public OutlineDeleg
   void showExportButtonAtEnd();
   void applyDeepScanLayout();
   void showTab(int kind);
+  void chooseTree(int kind);
   void refreshTreeStates();
   void refreshOutlineStates();
   void dropRows();

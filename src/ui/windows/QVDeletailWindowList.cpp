@@ -44,49 +44,32 @@ void QVDeletailWindowController::showTab(int kind) {
   changeTimeBlowView_->setVisible(kind >= 2);
 }
 
-void QVDeletailWindowController::pathButtonClick() {
-  if (selectTypeCount_ == 0) return;
-  selectTypeCount_ = 0;
-  QVUIController::SetViewType(0);
-  showTab(0);
-  outlines_[0]->selectRootItem();
+// Chooses tree `kind` (0 path, 1 category, 2 creation dates, 3
+// modification dates); its check states are brought up to date first unless
+// a scan runs unpaused (the path tree's are kept by the list).
+void QVDeletailWindowController::chooseTree(int kind) {
+  if (selectTypeCount_ == kind) return;
+  selectTypeCount_ = kind;
+  QVUIController::SetViewType(kind);
+  if (kind != 0 && !runningUnpaused()) {
+    if (kind == 1) {
+      QVUIController::RefreshTypeTreeState(nullptr);
+    } else {
+      QVUIController::RefreshTimeTreeState(trees_[static_cast<std::size_t>(kind)].get(), 1);
+    }
+    outlines_[static_cast<std::size_t>(kind)]->resultModel()->refreshStates();
+  }
+  showTab(kind);
+  outlines_[static_cast<std::size_t>(kind)]->selectRootItem();
 }
 
-void QVDeletailWindowController::typeButtonClick() {
-  if (selectTypeCount_ == 1) return;
-  selectTypeCount_ = 1;
-  QVUIController::SetViewType(1);
-  if (!runningUnpaused()) {
-    QVUIController::RefreshTypeTreeState(nullptr);
-    outlines_[1]->resultModel()->refreshStates();
-  }
-  showTab(1);
-  outlines_[1]->selectRootItem();
-}
+void QVDeletailWindowController::pathButtonClick() { chooseTree(0); }
 
-void QVDeletailWindowController::timeButtonClick() {
-  if (selectTypeCount_ == 2) return;
-  selectTypeCount_ = 2;
-  QVUIController::SetViewType(2);
-  if (!runningUnpaused()) {
-    QVUIController::RefreshTimeTreeState(trees_[2].get(), 1);
-    outlines_[2]->resultModel()->refreshStates();
-  }
-  showTab(2);
-  outlines_[2]->selectRootItem();
-}
+void QVDeletailWindowController::typeButtonClick() { chooseTree(1); }
 
-void QVDeletailWindowController::modifyTimeButtonClick() {
-  if (selectTypeCount_ == 3) return;
-  selectTypeCount_ = 3;
-  QVUIController::SetViewType(3);
-  if (!runningUnpaused()) {
-    QVUIController::RefreshTimeTreeState(trees_[3].get(), 1);
-    outlines_[3]->resultModel()->refreshStates();
-  }
-  showTab(3);
-  outlines_[3]->selectRootItem();
-}
+void QVDeletailWindowController::timeButtonClick() { chooseTree(2); }
+
+void QVDeletailWindowController::modifyTimeButtonClick() { chooseTree(3); }
 
 void QVDeletailWindowController::segmentSelect(int segment) {
   // Also when chosen here rather than by a click.

@@ -15,7 +15,9 @@ QImage NodePicture(quintptr node, QSize size) {
 GatedThumbnailSource::GatedThumbnailSource(QString stem, QSize size, bool oddNodesDeleted)
     : stem_(std::move(stem)), size_(size), oddNodesDeleted_(oddNodesDeleted) {}
 
-QString GatedThumbnailSource::title(quintptr node) const { return stem_ + QString::number(node) + QStringLiteral(".jpg"); }
+QString GatedThumbnailSource::title(quintptr node) const {
+  return stem_ + QString::number(node) + QStringLiteral(".jpg");
+}
 
 bool GatedThumbnailSource::deleted(quintptr node) const { return oddNodesDeleted_ && node % 2 == 1; }
 

@@ -174,12 +174,9 @@ TEST(ResultsBackHome, DuringASearchTheWindowGoesAndTheSearchEndsAlone) {
   ui::ScriptedModalRunner runner;
   ui::ScopedModalRunner scoped(runner);
   QVDeletailWindowController w;
-  w.setSelectDiskVolumeData(session.disk());
-  w.setScanTypeNum(2);
-  w.show();
   int home = 0;
   QObject::connect(&w, &QVDeletailWindowController::backHomeRequested, [&] { ++home; });
-  ASSERT_TRUE(w.getData());
+  ASSERT_TRUE(StartScan(w, session.disk(), 2));
   ASSERT_TRUE(WaitForScanEnd(w));
 
   w.search()->setText(QStringLiteral("olida"));

@@ -16,6 +16,7 @@
 #include "app/shell/QVAppDelegate.h"
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIDeviceData.h"
+#include "support/Absent.h"
 #include "support/EventLoop.h"
 #include "support/TempDir.h"
 #include "ui/bridge_qt/QtBridge.h"
@@ -122,7 +123,7 @@ class QuitQuestion final : public ui::ModalRunner {
 
 TEST(AppDelegate, QuitDuringAScanAsksWithTheScanPaused) {
   if (testsupport::Run("PATH=\"$PATH:/usr/sbin:/sbin\" command -v mkfs.vfat >/dev/null") != 0)
-    GTEST_SKIP() << "mkfs.vfat missing";
+    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat missing";
   testsupport::TempDir dir;
   const std::string image = dir.File("big.img");
   ASSERT_EQ(testsupport::Run("PATH=\"$PATH:/usr/sbin:/sbin\"; mkfs.vfat -F 32 -C '" + image + "' 524288 >/dev/null"),

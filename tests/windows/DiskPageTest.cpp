@@ -15,6 +15,7 @@
 
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIDeviceData.h"
+#include "support/Absent.h"
 #include "support/EventLoop.h"
 #include "support/TempDir.h"
 #include "ui/bridge_qt/QtBridge.h"
@@ -152,7 +153,7 @@ TEST_F(DiskPage, DesktopRowScansTheVolumeThatHoldsTheDesktop) {
 
 TEST_F(DiskPage, RefreshDuringAScanKeepsTheScanAndTriesAgainLater) {
   if (testsupport::Run("PATH=\"$PATH:/usr/sbin:/sbin\" command -v mkfs.vfat >/dev/null") != 0)
-    GTEST_SKIP() << "mkfs.vfat missing";
+    QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat missing";
   testsupport::TempDir dir;
   const std::string image = dir.File("busy.img");
   ASSERT_EQ(testsupport::Run("PATH=\"$PATH:/usr/sbin:/sbin\"; mkfs.vfat -F 32 -C '" + image + "' 524288 >/dev/null"),

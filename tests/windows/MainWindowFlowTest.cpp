@@ -15,6 +15,7 @@
 
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIDeviceData.h"
+#include "support/Absent.h"
 #include "support/EventLoop.h"
 #include "support/TempDir.h"
 #include "ui/bridge_qt/QtBridge.h"
@@ -232,7 +233,7 @@ class MainWindowFlow : public testing::Test {
   // single volume (which would start its scan without the disk page);
   // images opened by earlier tests stay in the list too.
   void SetUp() override {
-    if (!haveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+    if (!haveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
     QVUIController::Init();
     QVUIController::WaitForJobs(20000);
     for (const char* name : {"spare-a", "spare-b"}) {

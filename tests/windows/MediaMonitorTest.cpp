@@ -18,6 +18,7 @@ using namespace std::string_literals;
 
 #include "app/shell/MediaRecords.h"
 #include "app/shell/QVMediaMonitor.h"
+#include "support/Absent.h"
 #include "support/EventLoop.h"
 #include "support/TempDir.h"
 #include "ui/toolkit/NotificationCenter.h"
@@ -160,7 +161,7 @@ TEST(MediaMonitor, LiveLoopDeviceAttachAndDetachEachPostOnce) {
   if (!std::filesystem::exists("/dev/loop-control")) GTEST_SKIP() << "no loop devices here (/dev/loop-control missing)";
   if (!testsupport::HaveProgram("losetup") && !std::filesystem::exists("/usr/sbin/losetup") &&
       !std::filesystem::exists("/sbin/losetup"))
-    GTEST_SKIP() << "losetup missing";
+    QUARNEL_SKIP_NO_TOOL() << "losetup missing";
   testsupport::TempDir dir;
   const std::string image = dir.File("stick.img");
   std::filesystem::resize_file((std::ofstream(image), image), 4 << 20);

@@ -18,6 +18,7 @@
 
 #include "RecoveryTestSupport.h"
 #include "bridge/QVUIController.h"
+#include "support/Absent.h"
 #include "ui/bridge_qt/QtBridge.h"
 #include "ui/toolkit/Strings.h"
 #include "ui/windows/QVDeletailWindowController.h"
@@ -47,7 +48,7 @@ struct Seen {
 class RecoveryWindows : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+    if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
     std::filesystem::create_directories(dest_);
   }
   void TearDown() override {

@@ -16,6 +16,7 @@
 #include "RecoveryTestSupport.h"
 #include "app/shell/QVAppDelegate.h"
 #include "bridge/QVUIController.h"
+#include "support/Absent.h"
 #include "ui/bridge_qt/QtBridge.h"
 #include "ui/bridge_qt/QtSettings.h"
 #include "ui/toolkit/Strings.h"
@@ -51,7 +52,7 @@ TEST(SavedResultName, ValidOnFatExfatAndNtfs) {
 class SaveLoadWindows : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+    if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
     std::filesystem::create_directories(saved_);
     bridge_qt::QtSettings().SetString("SavePath", "");
   }

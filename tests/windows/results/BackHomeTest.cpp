@@ -16,6 +16,7 @@
 #include "ResultsTestSupport.h"
 #include "app/shell/QVAppDelegate.h"
 #include "bridge/QVUIController.h"
+#include "support/Absent.h"
 #include "ui/toolkit/Modal.h"
 #include "ui/toolkit/Strings.h"
 #include "ui/windows/QVDeletailWindowController.h"
@@ -40,7 +41,7 @@ class PrivateDataHere {
 };
 
 TEST(ResultsBackHome, DuringADeepScanAsksThenGoesHomeOnceTheScanHasEnded) {
-  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
   testsupport::TempDir dir;
   FatImage image;
   ASSERT_TRUE(MakeFatImage(dir, image, 512LL << 20));
@@ -106,7 +107,7 @@ TEST(ResultsBackHome, DuringADeepScanAsksThenGoesHomeOnceTheScanHasEnded) {
 }
 
 TEST(ResultsBackHome, AnUnsavedResultIsOfferedForSavingOncePerClick) {
-  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
   testsupport::TempDir dir;
   FatImage image;
   ASSERT_TRUE(MakeFatImage(dir, image));
@@ -163,7 +164,7 @@ TEST(ResultsBackHome, AnUnsavedResultIsOfferedForSavingOncePerClick) {
 // Home while a search rebuilds the trees: the window goes at once, once,
 // and the search, left to itself, ends without reading the window.
 TEST(ResultsBackHome, DuringASearchTheWindowGoesAndTheSearchEndsAlone) {
-  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
   testsupport::TempDir dir;
   FatImage image;
   ASSERT_TRUE(MakeFatImage(dir, image));
@@ -196,7 +197,7 @@ TEST(ResultsBackHome, DuringASearchTheWindowGoesAndTheSearchEndsAlone) {
 // From the delegate's main window to a quick scan, back home with the
 // result saved, to a new main window on its first page, and a scan again.
 TEST(ResultsBackHome, SavedThenANewMainWindowTakesOverAndScansAgain) {
-  if (!recoverytest::HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  if (!recoverytest::HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
   testsupport::TempDir dir;
   std::string image;
   ASSERT_TRUE(recoverytest::MakeFat16(dir, "stick.img", 32, {{"Photos", "holiday.jpg", "JPEG-ish bytes"}}, image));

@@ -16,6 +16,7 @@
 #include "bridge/QVUIController.h"
 #include "bridge/QVUIScan.h"
 #include "core/util/Locks.h"
+#include "support/Absent.h"
 #include "support/EventLoop.h"
 #include "ui/toolkit/Modal.h"
 #include "ui/toolkit/NotificationCenter.h"
@@ -38,7 +39,7 @@ bool bridgeFillsTreesOf(const QVDeletailWindowController* w) {
 class ResultsCloseWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+    if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
     ui::NotificationCenter::defaultCenter().addObserver(&quitter_, QStringLiteral("appWillTerminate"),
                                                         [this](const ui::Notification&) { ++quits_; });
   }

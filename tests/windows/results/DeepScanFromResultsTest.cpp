@@ -15,6 +15,7 @@
 #include "ResultsTestSupport.h"
 #include "bridge/JobThreads.h"
 #include "bridge/QVUIController.h"
+#include "support/Absent.h"
 #include "ui/toolkit/Modal.h"
 #include "ui/toolkit/Strings.h"
 #include "ui/windows/QVDeletailWindowController.h"
@@ -25,7 +26,7 @@ using windows::QVDeletailWindowController;
 using namespace resultstest;
 
 TEST(ResultsDeepScanButton, ClearsTheTreesAndRunsADeepScanOfTheSameDevice) {
-  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
   testsupport::TempDir dir;
   FatImage image;
   ASSERT_TRUE(MakeFatImage(dir, image, 512LL << 20));
@@ -103,7 +104,7 @@ class HeldJob {
 };
 
 TEST(ResultsDeepScanButton, RefusedDeepScanIsShownAndTheQuickScansResultStays) {
-  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
   testsupport::TempDir dir;
   FatImage image;
   ASSERT_TRUE(MakeFatImage(dir, image));

@@ -12,6 +12,7 @@
 
 #include "ResultsTestSupport.h"
 #include "bridge/QVUIController.h"
+#include "support/Absent.h"
 #include "support/EventLoop.h"
 #include "ui/toolkit/MAAttachedWindow.h"
 #include "ui/toolkit/Modal.h"
@@ -43,7 +44,7 @@ bool PopoverShown(const QVDeletailWindowController& w) {
 class DeepScanPopover : public ResultsWindowTest {
  protected:
   void SetUp() override {
-    if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+    if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
     QVPublicUtilities::setPrivateDataFiles({}, dir_.File("config/PrivateData.plist"));
     ASSERT_NO_FATAL_FAILURE(OpenImage());
   }

@@ -12,6 +12,7 @@
 
 #include "ResultsTestSupport.h"
 #include "bridge/OpNodeData.h"
+#include "support/Absent.h"
 #include "support/EventLoop.h"
 #include "support/TempDir.h"
 #include "ui/toolkit/Modal.h"
@@ -66,7 +67,7 @@ bool shows(const QImage& image, const QColor& colour) {
 }
 
 TEST(ResultsCoverFlow, PicturesLoadThroughTheBridgeAndFollowTheTable) {
-  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
   testsupport::TempDir dir;
   std::string image;
   ASSERT_TRUE(makeImage(dir, image));

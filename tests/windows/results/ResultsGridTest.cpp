@@ -11,6 +11,7 @@
 
 #include "ResultsTestSupport.h"
 #include "bridge/OpNodeData.h"
+#include "support/Absent.h"
 #include "support/EventLoop.h"
 #include "ui/toolkit/CNGridView.h"
 #include "ui/toolkit/ImageStore.h"
@@ -37,7 +38,7 @@ bool looksLikeThePicture(const QImage& image) {
 }
 
 TEST(ResultsGrid, DeletedPictureShowsItsThumbnailMarkAndTick) {
-  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
   testsupport::TempDir dir;
   FatImage image;
   ASSERT_TRUE(MakeFatImage(dir, image));

@@ -17,6 +17,7 @@
 
 #include "ResultsTestSupport.h"
 #include "bridge/QVUIController.h"
+#include "support/Absent.h"
 #include "ui/toolkit/Modal.h"
 #include "ui/toolkit/NotificationCenter.h"
 #include "ui/toolkit/Strings.h"
@@ -32,7 +33,7 @@ using namespace resultstest;
 class ResultsWindowFlow : public ResultsWindowTest {
  protected:
   void SetUp() override {
-    if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+    if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
     ASSERT_NO_FATAL_FAILURE(OpenImage());
   }
 
@@ -163,7 +164,7 @@ namespace {
 // space bar change nothing; the rows shown meanwhile are those of the
 // scan's updates.
 TEST(ResultsWindowDeepScan, TicksDuringAnUnpausedDeepScanChangeNothing) {
-  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
   testsupport::TempDir dir;
   FatImage image;
   // Zeros after the volume keep the whole-disk sweep busy for a while;

@@ -12,6 +12,7 @@
 
 #include "ResultsTestSupport.h"
 #include "bridge/QVUIController.h"
+#include "support/Absent.h"
 #include "support/EventLoop.h"
 #include "ui/toolkit/Modal.h"
 #include "ui/windows/QVDeletailWindowController.h"
@@ -30,7 +31,7 @@ void PassCheckBoxLatch() { testsupport::RunEventsFor(300); }
 class ResultsScanControls : public ResultsWindowTest {
  protected:
   void SetUp() override {
-    if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+    if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
     ASSERT_NO_FATAL_FAILURE(OpenImage(512LL << 20, {48, 64, 96, 160, 256, 384, 480}));
     ASSERT_TRUE(StartWindow(session_->disk(), 2));
     ASSERT_EQ(window_->isDeepScan(), 1);

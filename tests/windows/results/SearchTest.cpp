@@ -11,6 +11,7 @@
 
 #include "ResultsTestSupport.h"
 #include "bridge/QVUIController.h"
+#include "support/Absent.h"
 #include "ui/toolkit/Modal.h"
 #include "ui/windows/QVDeletailWindowController.h"
 
@@ -30,7 +31,7 @@ std::vector<QString> ListNames(const windows::FileListModel& list) {
 class ResultsSearch : public ResultsWindowTest {
  protected:
   void SetUp() override {
-    if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+    if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
     QSettings().remove(QStringLiteral("searchRecent"));
     ASSERT_NO_FATAL_FAILURE(OpenImage());
     ASSERT_TRUE(StartWindow(session_->volume(), 1));

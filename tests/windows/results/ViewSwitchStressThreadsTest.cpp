@@ -20,6 +20,7 @@
 #include "ResultsTestSupport.h"
 #include "bridge/QVThumbnail.h"
 #include "bridge/QVUIController.h"
+#include "support/Absent.h"
 #include "support/EventLoop.h"
 #include "ui/bridge_qt/QtThumbnailMaker.h"
 #include "ui/toolkit/Modal.h"
@@ -93,7 +94,7 @@ std::vector<QString> ListNames(const windows::FileListModel& list) {
 }
 
 TEST(ResultsViewSwitchThreads, SwitchSearchAndReselectWhileTheMakerIsBlocked) {
-  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
   QElapsedTimer whole;
   whole.start();
   testsupport::TempDir dir;
@@ -170,7 +171,7 @@ TEST(ResultsViewSwitchThreads, SwitchSearchAndReselectWhileTheMakerIsBlocked) {
 // the window keeps running its events and the deep scan, which lets the
 // rows go, starts once the picture is done.
 TEST(ResultsViewSwitchThreads, DeepScanWaitsForTheHeldPictureWithoutBlocking) {
-  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
   testsupport::TempDir dir;
   FatImage image;
   ASSERT_TRUE(MakeFatImage(dir, image));
@@ -219,7 +220,7 @@ TEST(ResultsViewSwitchThreads, DeepScanWaitsForTheHeldPictureWithoutBlocking) {
 // The shown cover flow's button clicked again while its pictures are being
 // made: they all still come.
 TEST(ResultsViewSwitchThreads, ChoosingTheShownViewAgainKeepsItsPicturesComing) {
-  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.vfat or mtools missing";
+  if (!HaveFatTools()) QUARNEL_SKIP_NO_TOOL() << "mkfs.vfat or mtools missing";
   testsupport::TempDir dir;
   FatImage image;
   ASSERT_TRUE(MakeFatImage(dir, image));

@@ -26,6 +26,7 @@
 #include "core/controller/RecoveryController.h"
 #include "core/device/DiskDevice.h"
 #include "core/engines/EngineRegistry.h"
+#include "support/FakeSinks.h"
 
 namespace {
 
@@ -62,22 +63,6 @@ class NoOpSearcher : public ICompleteFileSystemSearchController {
 };
 
 ICompleteFileSystemSearchController* MakeNoOp() { return new NoOpSearcher(); }
-
-class NullFilter : public IRecoveryFilter {
- public:
-  int ShowNormalFiles() const override { return 1; }
-  void SetScanType(_SCAN_TYPE) override {}
-  int IsFileNodeValid(IFileNode*) override { return 1; }
-  void SetFilterTypes(unsigned) override {}
-  unsigned GetNodeFileType(IFileNode*) override { return kFilterOther; }
-  void Release() override {}
-};
-
-class NullTree : public IDrirectoryTree {
- public:
-  void ShowNodes(IFileNode**, unsigned int, int) override {}
-  void ShowFilesystemNode(IFilesystemNode*) override {}
-};
 
 // Times the sweep itself: from its first report to its last block.
 class TimingProgress : public IProgress {
@@ -153,8 +138,8 @@ struct SweepTimes {
 SweepTimes Sweep(const std::string& path) {
   std::unique_ptr<CDiskDevice> disk(CreateDiskDevice(path.c_str()));
   if (disk->Open(nullptr) == 0) return {};
-  NullFilter filter;
-  NullTree tree;
+  testsupport::AcceptAllFilter filter;
+  testsupport::NullTree tree;
   TimingProgress progress;
   IRecoveryController* c = CreateRecoveryController(kControllerComplete);
   c->Initialize(&filter);
@@ -164,7 +149,7 @@ SweepTimes Sweep(const std::string& path) {
   t.total = std::chrono::duration<double>(Clock::now() - t0).count();
   t.sweep = progress.SweepSeconds();
   c->Release();
-  if (r != 0) std::fprintf(stderr, "scan failed: 0x%016" PRIx64 "\n", r);
+  if (r != 0) std::fprintf(stderr, "scan failed: 0x%016" PRIx64 "\n", r.value);
   return t;
 }
 

@@ -12,8 +12,8 @@ namespace testplist {
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
 struct Contents {
-  Contents(Entries s = {}, std::optional<std::string> cur = std::nullopt, bool t = false, std::string extra = {})
-      : supported(std::move(s)), current(std::move(cur)), tovane(t), extraXml(std::move(extra)) {}
+  Contents(Entries s = {}, const std::optional<std::string>& cur = std::nullopt, bool t = false, std::string extra = {})
+      : supported(std::move(s)), current(cur), tovane(t), extraXml(std::move(extra)) {}
   Entries supported;                   // "SupportLanguage", in order
   std::optional<std::string> current;  // "CurLanguage"
   bool tovane = false;                 // "Tovane" present

@@ -53,6 +53,7 @@ class NodeSink : public IDirecotryTreeBuilder {
 class ReleasingSink : public NodeSink {
  public:
   int AddNode(IFileNode* node, _tagSearcherType) override {
+    if (node == nullptr) return 0;
     node->Release();
     return 1;
   }

@@ -129,8 +129,9 @@ TEST_F(TreeBuilderBatches, InitializeRefusesMissingArguments) {
   EXPECT_EQ(builder->Initialize("d", nullptr, &m_filter), 0);
   EXPECT_EQ(builder->Initialize("d", &m_sink, nullptr), 0);
   builder->AddSearcherInfo(kSearcherFat, 0);
-  TreeNode node({1, 0, "a", false, true, 1}, kSearcherFat);
-  EXPECT_EQ(builder->AddNode(&node, kSearcherFat), 0) << "no filter yet";
+  auto* node = new TreeNode({1, 0, "a", false, true, 1}, kSearcherFat);
+  EXPECT_EQ(builder->AddNode(node, kSearcherFat), 0) << "no filter yet";
+  node->Release();  // a refused node stays with the caller
   builder->Release();
 }
 

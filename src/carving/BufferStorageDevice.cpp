@@ -13,7 +13,8 @@ int CBufferStorageDevice::InitBufferDevice(IStorageDevice* device, unsigned long
   if (sectorSize == 0) sectorSize = 512;
   const unsigned long long capacity = static_cast<unsigned long long>(sectorsPerBlock) * blocks;
   if (capacity == 0 || capacity > 0xFFFFFFFFull || capacity * sectorSize > kMaxRingBytes) return 0;
-  m_ring.reset(new unsigned char[static_cast<std::size_t>(capacity * sectorSize)]);
+  m_slots.assign(blocks, nullptr);
+  m_own.assign(blocks, nullptr);
   m_pDevice = device;
   m_u64First = firstSector;
   m_llHeld = 0;
@@ -27,52 +28,73 @@ int CBufferStorageDevice::InitBufferDevice(IStorageDevice* device, unsigned long
 }
 
 int CBufferStorageDevice::Close() {
-  m_ring.reset();
+  m_slots.clear();
+  m_own.clear();
   m_bReady = false;
   m_llHeld = 0;
   m_uWriteSlot = 0;
   return 1;
 }
 
-void CBufferStorageDevice::AddBlockToBuffer(const unsigned char* block, long long startSector, long long validSectors) {
-  if (!m_bReady || block == nullptr || startSector < 0) return;
-  const auto spb = static_cast<long long>(m_uSectorsPerBlock);
+unsigned int CBufferStorageDevice::SlotFor(long long startSector) {
   // A gap (a block that could not be read) breaks the ring's order.
   if (m_llHeld != 0 && static_cast<unsigned long long>(startSector) != m_u64First + m_llHeld) {
     m_llHeld = 0;
     m_uWriteSlot = 0;
   }
   if (m_llHeld == 0) m_u64First = static_cast<unsigned long long>(startSector);
-  const std::size_t ss = m_uSectorSize;
-  const std::size_t at = static_cast<std::size_t>(m_uWriteSlot) * ss;
-  const std::size_t bytes = static_cast<std::size_t>(spb) * ss;
-  long long valid = validSectors < 0 ? 0 : (validSectors > spb ? spb : validSectors);
-  std::memcpy(m_ring.get() + at, block, static_cast<std::size_t>(valid) * ss);
-  std::memset(m_ring.get() + at + static_cast<std::size_t>(valid) * ss, 0,
-              bytes - static_cast<std::size_t>(valid) * ss);
+  return m_uWriteSlot;
+}
+
+void CBufferStorageDevice::Advance() {
   const bool wasFull = IsFullBuffer();
-  m_uWriteSlot = static_cast<unsigned int>((m_uWriteSlot + m_uSectorsPerBlock) % m_uCapacity);
+  m_uWriteSlot = (m_uWriteSlot + 1) % m_uBlocks;
   if (wasFull) {
-    m_u64First += static_cast<unsigned long long>(spb);
+    m_u64First += m_uSectorsPerBlock;
   } else {
-    m_llHeld += spb;
+    m_llHeld += m_uSectorsPerBlock;
   }
+}
+
+void CBufferStorageDevice::AddBlockToBuffer(const unsigned char* block, long long startSector, long long validSectors) {
+  if (!m_bReady || block == nullptr || startSector < 0) return;
+  const unsigned int slot = SlotFor(startSector);
+  const std::size_t bytes = static_cast<std::size_t>(m_uSectorsPerBlock) * m_uSectorSize;
+  if (!m_own[slot]) m_own[slot].reset(new unsigned char[bytes]);
+  const auto spb = static_cast<long long>(m_uSectorsPerBlock);
+  const long long valid = validSectors < 0 ? 0 : (validSectors > spb ? spb : validSectors);
+  const std::size_t validBytes = static_cast<std::size_t>(valid) * m_uSectorSize;
+  std::memcpy(m_own[slot].get(), block, validBytes);
+  std::memset(m_own[slot].get() + validBytes, 0, bytes - validBytes);
+  m_slots[slot] = std::shared_ptr<const unsigned char>(m_own[slot], m_own[slot].get());
+  Advance();
+}
+
+void CBufferStorageDevice::AddSharedBlock(std::shared_ptr<const unsigned char> block, long long startSector,
+                                          long long validSectors) {
+  if (!m_bReady || !block || startSector < 0) return;
+  static_cast<void>(validSectors);
+  const unsigned int slot = SlotFor(startSector);
+  m_slots[slot] = std::move(block);
+  Advance();
 }
 
 int CBufferStorageDevice::ReadSector(void* buffer, long long start, long long count) {
   if (!m_bReady || buffer == nullptr || start < 0 || count <= 0) return 0;
   const auto first = static_cast<long long>(m_u64First);
   if (m_llHeld > 0 && start >= first && count <= m_llHeld && start - first <= m_llHeld - count) {
+    const long long spb = m_uSectorsPerBlock;
     const long long oldest = IsFullBuffer() ? m_uWriteSlot : 0;
-    const long long cap = m_uCapacity;
-    const long long slot = (start - first + oldest) % cap;
     const std::size_t ss = m_uSectorSize;
     auto* out = static_cast<unsigned char*>(buffer);
-    const long long firstPart = slot + count <= cap ? count : cap - slot;
-    std::memcpy(out, m_ring.get() + static_cast<std::size_t>(slot) * ss, static_cast<std::size_t>(firstPart) * ss);
-    if (firstPart < count) {
-      std::memcpy(out + static_cast<std::size_t>(firstPart) * ss, m_ring.get(),
-                  static_cast<std::size_t>(count - firstPart) * ss);
+    for (long long at = start - first, left = count; left > 0;) {
+      const long long inBlock = at % spb;
+      const long long n = left < spb - inBlock ? left : spb - inBlock;
+      const std::size_t slot = static_cast<std::size_t>((at / spb + oldest) % m_uBlocks);
+      std::memcpy(out, m_slots[slot].get() + static_cast<std::size_t>(inBlock) * ss, static_cast<std::size_t>(n) * ss);
+      out += static_cast<std::size_t>(n) * ss;
+      at += n;
+      left -= n;
     }
     return 1;
   }

@@ -1,8 +1,11 @@
 #pragma once
 // A ring of the last blocks of the sweep, read like a device: reads that lie
 // inside the ring come from memory, all others go to the device behind.
+// A block is either copied into the ring or shared with it (the read-ahead
+// cache's own buffer, kept alive while the ring holds it).
 
 #include <memory>
+#include <vector>
 
 #include "core/device/StorageDevice.h"
 
@@ -21,6 +24,10 @@ class CBufferStorageDevice : public IStorageDevice {
   // `startSector`; `validSectors` of them hold data (the rest are zeroed). A
   // block that does not follow the last one empties the ring first.
   void AddBlockToBuffer(const unsigned char* block, long long startSector, long long validSectors);
+  // AddBlockToBuffer without a copy: `block` holds sectors-per-block
+  // sectors whose tail past `validSectors` is zeros, and is not written
+  // while the ring holds it.
+  void AddSharedBlock(std::shared_ptr<const unsigned char> block, long long startSector, long long validSectors);
   bool IsFullBuffer() const { return m_bReady && m_llHeld == static_cast<long long>(m_uCapacity); }
   unsigned long long GetDeviceStartSector() const { return m_u64First; }
 
@@ -39,11 +46,17 @@ class CBufferStorageDevice : public IStorageDevice {
   IStorageDevice* GetSourceDevice() const { return m_pDevice; }
 
  private:
-  // Left uninitialised: only the slots written are ever read.
-  std::unique_ptr<unsigned char[]> m_ring;
+  // The slot the next block goes to, after a gap empties the ring.
+  unsigned int SlotFor(long long startSector);
+  void Advance();
+
+  // Per slot: the block's bytes, and the ring's own buffer for copies
+  // (taken when first needed).
+  std::vector<std::shared_ptr<const unsigned char>> m_slots;
+  std::vector<std::shared_ptr<unsigned char[]>> m_own;
   unsigned long long m_u64First = 0;
   long long m_llHeld = 0;
-  unsigned int m_uWriteSlot = 0;
+  unsigned int m_uWriteSlot = 0;  // in blocks
   unsigned int m_uSectorsPerBlock = 0;
   unsigned int m_uBlocks = 0;
   unsigned int m_uCapacity = 0;

@@ -9,6 +9,7 @@
 #include "carving/RawFileManager.h"
 #include "carving/RawFileNode.h"
 #include "core/bitmap/Bitmap.h"
+#include "core/cache/StorageDeviceWithCache.h"
 #include "core/device/StorageDevice.h"
 #include "core/util/Assert.h"
 #include "core/util/Log.h"
@@ -106,6 +107,7 @@ int CRAWSearchController::GetSearchedPartitionInfo(CSearchedPartitionInfo** out,
 void CRAWSearchController::SetDevice(IStorageDevice* device) {
   QV_ASSERT(device != nullptr);
   m_pDevice = device;
+  m_pCache = dynamic_cast<CStorageDeviceWithCache*>(device);
 }
 
 void CRAWSearchController::SetBlockSize(int sectors) {
@@ -433,7 +435,12 @@ int CRAWSearchController::AnalyzeBlock(long long start, long long count) {
   if (CNotifyCenter::Instance().isContinue() != 0) m_llSweptTo = std::max(m_llSweptTo, start + count);
   if (m_ring.IsFullBuffer()) FlushReadBack(spb);
   DeliverHeldFinds();
-  m_ring.AddBlockToBuffer(upper, start, count);
+  // The ring keeps the read-ahead cache's block itself where it can.
+  if (std::shared_ptr<const std::uint8_t> shared = m_pCache != nullptr ? m_pCache->ShareBlock(start, spb) : nullptr) {
+    m_ring.AddSharedBlock(std::move(shared), start, count);
+  } else {
+    m_ring.AddBlockToBuffer(upper, start, count);
+  }
   return 1;
 }
 

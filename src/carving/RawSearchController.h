@@ -20,6 +20,7 @@
 #include "core/model/Contracts.h"
 
 class CRAWFileManager;
+class CStorageDeviceWithCache;
 
 class CRAWSearchController : public ICompleteFileSystemSearchController {
  public:
@@ -79,6 +80,8 @@ class CRAWSearchController : public ICompleteFileSystemSearchController {
   long long m_llSweptTo = 0;  // one past the last sector offered to the analysers
   bool m_bSweepOver = false;
   IStorageDevice* m_pDevice = nullptr;
+  // The device when it is the sweep's read-ahead cache.
+  CStorageDeviceWithCache* m_pCache = nullptr;
   int m_iSectorsPerBlock = 0;
   IDirecotryTreeBuilder* m_pBuilder = nullptr;
   CBufferStorageDevice m_ring;

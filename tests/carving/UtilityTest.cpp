@@ -51,6 +51,27 @@ TEST(RingDevice, AGapEmptiesTheRing) {
   EXPECT_EQ(ring.ReadSector(out.data(), 0, 1), 0);
 }
 
+// Shared blocks (the read-ahead cache's own) and copied ones read alike.
+TEST(RingDevice, SharedAndCopiedBlocksReadAlike) {
+  testsupport::MemoryDevice behind(std::vector<std::uint8_t>(64 * 512, 0xEE));
+  CBufferStorageDevice ring;
+  ASSERT_EQ(ring.InitBufferDevice(&behind, 0, 512, 4, 3), 1);
+  for (int b = 0; b < 5; ++b) {
+    auto block = std::make_shared<std::vector<unsigned char>>(Block(static_cast<unsigned char>(b + 1), 4));
+    if (b % 2 == 0) {
+      ring.AddSharedBlock(std::shared_ptr<const unsigned char>(block, block->data()), b * 4, 4);
+    } else {
+      ring.AddBlockToBuffer(block->data(), b * 4, 4);
+    }
+  }
+  EXPECT_EQ(ring.GetDeviceStartSector(), 8u);
+  std::vector<unsigned char> out(12 * 512);
+  ASSERT_EQ(ring.ReadSector(out.data(), 8, 12), 1);
+  for (int s = 0; s < 12; ++s) EXPECT_EQ(out[s * 512], 3 + s / 4) << s;
+  ASSERT_EQ(ring.ReadSector(out.data(), 7, 2), 1);
+  EXPECT_EQ(out[0], 0xEE) << "partly before the ring: the device behind";
+}
+
 TEST(RawUtility, BinaryCompareAndFindMagic) {
   const unsigned char two[] = {1, 2, 0, 0};
   const unsigned char one[] = {1, 0, 0, 0};

@@ -1,11 +1,67 @@
 #include "core/cache/StorageDeviceWithCache.h"
 
 #include <algorithm>
+#include <sys/mman.h>
+
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <system_error>
 
 #include "core/device/SweepRead.h"
+
+void CStorageDeviceWithCache::BufferPool::Free::operator()(std::uint8_t* p) const { std::free(p); }
+
+CStorageDeviceWithCache::BufferPool::Owned CStorageDeviceWithCache::BufferPool::Allocate() const {
+  constexpr std::size_t kHugePage = 2u << 20;
+  if (m_bytes >= kHugePage) {
+    const std::size_t rounded = (m_bytes + kHugePage - 1) / kHugePage * kHugePage;
+    if (void* p = std::aligned_alloc(kHugePage, rounded)) {
+      ::madvise(p, rounded, MADV_HUGEPAGE);
+      return Owned(static_cast<std::uint8_t*>(p));
+    }
+  }
+  auto* p = static_cast<std::uint8_t*>(std::malloc(m_bytes != 0 ? m_bytes : 1));
+  if (p == nullptr) throw std::bad_alloc();
+  return Owned(p);
+}
+
+CStorageDeviceWithCache::Buffer CStorageDeviceWithCache::BufferPool::Take() {
+  Owned data;
+  {
+    std::lock_guard guard(m_lock);
+    if (!m_idle.empty()) {
+      data = std::move(m_idle.back());
+      m_idle.pop_back();
+    }
+  }
+  if (!data) data = Allocate();
+  std::weak_ptr<BufferPool> home = weak_from_this();
+  return Buffer(data.release(), [home](std::uint8_t* p) {
+    if (const std::shared_ptr<BufferPool> pool = home.lock()) {
+      pool->GiveBack(p);
+    } else {
+      std::free(p);
+    }
+  });
+}
+
+void CStorageDeviceWithCache::BufferPool::GiveBack(std::uint8_t* data) {
+  Owned back(data);
+  std::lock_guard guard(m_lock);
+  try {
+    m_idle.push_back(std::move(back));
+  } catch (const std::bad_alloc&) {
+    // Freed instead of kept.
+  }
+}
+
+void CStorageDeviceWithCache::BufferPool::Clear() {
+  std::vector<Owned> idle;
+  std::lock_guard guard(m_lock);
+  idle.swap(m_idle);
+}
 
 CStorageDeviceWithCache::CStorageDeviceWithCache(IStorageDevice* source) : m_pSource(source) {
   SetBlockSize(kDefaultBlockSize);
@@ -46,12 +102,15 @@ int CStorageDeviceWithCache::SetBlockSize(unsigned int sectors) {
 
   std::lock_guard guard(m_queueLock);
   m_ready.clear();
-  m_free.clear();
   m_uBlockSize = sectors;
   m_iSectorBytes = sectorBytes;
   m_llTotalSectors = total;
   m_current = Block{};
-  if (sectors != 0) m_current.data = std::make_unique<std::uint8_t[]>(BlockBytes());
+  m_pool = std::make_shared<BufferPool>(BlockBytes());
+  if (sectors != 0) {
+    m_current.data = m_pool->Take();
+    std::memset(m_current.data.get(), 0, BlockBytes());
+  }
   m_llCurBlock = -1;
   return 1;
 }
@@ -84,16 +143,13 @@ void CStorageDeviceWithCache::BeginCache() {
   std::unique_lock lock(m_queueLock);
   m_ready.clear();
   m_failedBlocks.clear();
-  while (static_cast<int>(m_free.size()) < kQueueDepth)
-    m_free.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(BlockBytes()));
   m_llNextBlock = 0;
 
   // The first blocks are read before the sweep starts.
   const long long blocks = BlockCount();
   while (static_cast<int>(m_ready.size()) < kQueueDepth && m_llNextBlock < blocks) {
     Block b;
-    b.data = std::move(m_free.back());
-    m_free.pop_back();
+    b.data = m_pool->Take();
     b.index = m_llNextBlock++;
     FillBlock(b);
     if (b.failed) m_failedBlocks.push_back(b.index);
@@ -118,17 +174,15 @@ void CStorageDeviceWithCache::CacheThread() {
   const long long blocks = BlockCount();
   for (;;) {
     m_needMore.wait(lock, [&] {
-      return !m_bRunning || m_llNextBlock >= blocks ||
-             (!m_free.empty() && static_cast<int>(m_ready.size()) < kQueueDepth);
+      return !m_bRunning || m_llNextBlock >= blocks || static_cast<int>(m_ready.size()) < kQueueDepth;
     });
     if (!m_bRunning || m_llNextBlock >= blocks) break;
 
     Block b;
-    b.data = std::move(m_free.back());
-    m_free.pop_back();
     b.index = m_llNextBlock++;
 
     lock.unlock();
+    b.data = m_pool->Take();
     FillBlock(b);
     lock.lock();
 
@@ -151,7 +205,6 @@ int CStorageDeviceWithCache::SetCurCacheBlock(long long k) {
     for (;;) {
       // Blocks before k are not asked for again in a forward sweep.
       while (!m_ready.empty() && m_ready.front().index < k) {
-        m_free.push_back(std::move(m_ready.front().data));
         m_ready.pop_front();
         m_needMore.notify_all();
       }
@@ -159,7 +212,6 @@ int CStorageDeviceWithCache::SetCurCacheBlock(long long k) {
         if (m_ready.front().index != k) break;
         Block taken = std::move(m_ready.front());
         m_ready.pop_front();
-        if (m_current.data) m_free.push_back(std::move(m_current.data));
         m_current = std::move(taken);
         m_needMore.notify_all();
         m_llCurBlock = k;
@@ -173,7 +225,9 @@ int CStorageDeviceWithCache::SetCurCacheBlock(long long k) {
     }
   }
 
-  // Not in the queue (asked out of order, or no reader): read it here.
+  // Not in the queue (asked out of order, or no reader): read it here, into
+  // a buffer of its own (the current one may be shared).
+  m_current.data = m_pool->Take();
   m_current.index = k;
   FillBlock(m_current);
   if (m_current.failed) {
@@ -228,6 +282,15 @@ const std::uint8_t* CStorageDeviceWithCache::ViewSectors(long long start, long l
   return m_current.data.get() + static_cast<std::size_t>(start - blockStart) * static_cast<std::size_t>(m_iSectorBytes);
 }
 
+std::shared_ptr<const std::uint8_t> CStorageDeviceWithCache::ShareBlock(long long start, long long sectors) const {
+  if (m_pSource == nullptr || start < 0 || sectors <= 0 || sectors != static_cast<long long>(m_uBlockSize)) {
+    return nullptr;
+  }
+  if (m_llCurBlock < 0 || !m_current.data || m_current.failed || m_current.sectors <= 0) return nullptr;
+  if (start != m_current.index * m_uBlockSize) return nullptr;
+  return std::shared_ptr<const std::uint8_t>(m_current.data, m_current.data.get());
+}
+
 const std::uint8_t* CStorageDeviceWithCache::View(IStorageDevice* device, long long start, long long count) {
   const auto* cache = dynamic_cast<const CStorageDeviceWithCache*>(device);
   return cache != nullptr ? cache->ViewSectors(start, count) : nullptr;
@@ -248,7 +311,7 @@ void CStorageDeviceWithCache::EndCache() {
   std::lock_guard guard(m_queueLock);
   m_bReaderDone = true;
   m_ready.clear();
-  m_free.clear();
+  if (m_pool) m_pool->Clear();
 }
 
 int CStorageDeviceWithCache::IsNeedCatchBuffer() {

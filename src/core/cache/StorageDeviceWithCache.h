@@ -67,11 +67,37 @@ class CStorageDeviceWithCache : public IStorageDevice {
   const std::uint8_t* ViewSectors(long long start, long long count) const;
   // ViewSectors of `device` when it is a cache, else null.
   static const std::uint8_t* View(IStorageDevice* device, long long start, long long count);
+  // A share of the current block when it starts at `start` and is
+  // `sectors` sectors long (a short last block included, its tail zeros):
+  // the same bytes ViewSectors shows, kept alive as long as the share is
+  // held. Null when the block is another one or its read failed.
+  std::shared_ptr<const std::uint8_t> ShareBlock(long long start, long long sectors) const;
   // The device the cache reads from.
   IStorageDevice* GetSourceDevice() const { return m_pSource; }
 
  private:
-  using Buffer = std::unique_ptr<std::uint8_t[]>;
+  using Buffer = std::shared_ptr<std::uint8_t[]>;
+  // Block buffers for reuse: a buffer comes back when its last holder (the
+  // cache, or someone it shared the block with) drops it.
+  class BufferPool : public std::enable_shared_from_this<BufferPool> {
+   public:
+    explicit BufferPool(std::size_t bytes) : m_bytes(bytes) {}
+    Buffer Take();
+    void Clear();
+
+   private:
+    struct Free {
+      void operator()(std::uint8_t* p) const;
+    };
+    using Owned = std::unique_ptr<std::uint8_t, Free>;
+    // A new buffer of m_bytes, on huge pages where the system offers them
+    // (far fewer page faults the first time it is filled).
+    Owned Allocate() const;
+    void GiveBack(std::uint8_t* data);
+    const std::size_t m_bytes;
+    std::mutex m_lock;
+    std::vector<Owned> m_idle;
+  };
   struct Block {
     Buffer data;
     long long index = -1;
@@ -107,7 +133,7 @@ class CStorageDeviceWithCache : public IStorageDevice {
   std::condition_variable m_blockReady;
   std::condition_variable m_needMore;
   std::deque<Block> m_ready;
-  std::vector<Buffer> m_free;
+  std::shared_ptr<BufferPool> m_pool;
   std::vector<long long> m_failedBlocks;
   long long m_llNextBlock = 0;
   bool m_bRunning = false;

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "core/cache/StorageDeviceWithCache.h"
@@ -72,6 +74,50 @@ TEST(CacheViewFailures, NoViewOfAFailedBlock) {
   EXPECT_EQ(cache.ViewSectors(kBs, 1), nullptr) << "a failed block is zeros, never a view";
   cache.EndCache();
   EXPECT_EQ(CStorageDeviceWithCache::View(&source, 0, 1), nullptr) << "not a cache";
+}
+
+// A share of a block keeps its bytes while the sweep goes on: its buffer is
+// not filled with later blocks (more than the read-ahead queue holds), also
+// when a later block is read out of order.
+TEST(CacheShare, KeepsTheBlockWhileTheSweepGoesOn) {
+  const long long blocks = CStorageDeviceWithCache::kQueueDepth + 5;
+  testsupport::MemoryDevice source(Numbered(kBs * blocks - kBs / 2));
+  CStorageDeviceWithCache cache(&source);
+  ASSERT_EQ(cache.SetBlockSize(kBs), 1);
+  cache.BeginCache();
+  std::vector<std::shared_ptr<const std::uint8_t>> shares;
+  for (long long k = 0; k < blocks; ++k) {
+    ASSERT_EQ(cache.SetCurCacheBlock(k), 1);
+    std::shared_ptr<const std::uint8_t> share = cache.ShareBlock(k * kBs, kBs);
+    ASSERT_NE(share, nullptr) << "block " << k;
+    EXPECT_EQ(share.get(), cache.ViewSectors(k * kBs, 1));
+    EXPECT_EQ(cache.ShareBlock(k * kBs + 1, kBs), nullptr) << "not the block's start";
+    EXPECT_EQ(cache.ShareBlock(k * kBs, kBs - 1), nullptr) << "not the block's size";
+    if (k % 3 != 1) shares.push_back(std::move(share));  // some are dropped and reused
+  }
+  ASSERT_EQ(cache.SetCurCacheBlock(2), 1);  // out of order
+  ASSERT_EQ(cache.SetCurCacheBlock(0), 1);
+  cache.EndCache();
+  for (std::size_t i = 0; i < shares.size(); ++i) {
+    const std::shared_ptr<const std::uint8_t>& share = shares[i];
+    const auto block = static_cast<long long>(i + (i + 1) / 2);  // the kept ones: 0, 2, 3, 5, 6, ...
+    const long long valid = std::min<long long>(kBs, kBs * blocks - kBs / 2 - block * kBs);
+    EXPECT_EQ(std::memcmp(share.get(), source.Bytes().data() + block * kBs * 512, valid * 512), 0) << block;
+    // A short block's tail is zeros.
+    const auto* tail = share.get() + valid * 512;
+    EXPECT_TRUE(std::all_of(tail, share.get() + kBs * 512, [](std::uint8_t b) { return b == 0; })) << block;
+  }
+}
+
+TEST(CacheShare, NoShareOfAFailedBlock) {
+  testsupport::MemoryDevice source(Numbered(kBs * 2));
+  source.FailSector(kBs + 3);
+  CStorageDeviceWithCache cache(&source);
+  ASSERT_EQ(cache.SetBlockSize(kBs), 1);
+  cache.BeginCache();
+  ASSERT_EQ(cache.SetCurCacheBlock(1), 1);
+  EXPECT_EQ(cache.ShareBlock(kBs, kBs), nullptr);
+  cache.EndCache();
 }
 
 }  // namespace

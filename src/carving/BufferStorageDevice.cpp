@@ -72,7 +72,7 @@ void CBufferStorageDevice::AddBlockToBuffer(const unsigned char* block, long lon
 
 void CBufferStorageDevice::AddSharedBlock(std::shared_ptr<const unsigned char> block, long long startSector,
                                           long long validSectors) {
-  if (!m_bReady || !block || startSector < 0) return;
+  if (!m_bReady || startSector < 0) return;
   static_cast<void>(validSectors);
   const unsigned int slot = SlotFor(startSector);
   m_slots[slot] = std::move(block);
@@ -82,16 +82,20 @@ void CBufferStorageDevice::AddSharedBlock(std::shared_ptr<const unsigned char> b
 int CBufferStorageDevice::ReadSector(void* buffer, long long start, long long count) {
   if (!m_bReady || buffer == nullptr || start < 0 || count <= 0) return 0;
   const auto first = static_cast<long long>(m_u64First);
-  if (m_llHeld > 0 && start >= first && count <= m_llHeld && start - first <= m_llHeld - count) {
-    const long long spb = m_uSectorsPerBlock;
-    const long long oldest = IsFullBuffer() ? m_uWriteSlot : 0;
+  const long long spb = m_uSectorsPerBlock;
+  const long long oldest = IsFullBuffer() ? m_uWriteSlot : 0;
+  const auto slotOf = [&](long long at) { return static_cast<std::size_t>((at / spb + oldest) % m_uBlocks); };
+  bool inRing = m_llHeld > 0 && start >= first && count <= m_llHeld && start - first <= m_llHeld - count;
+  for (long long at = start - first; inRing && at < start - first + count; at += spb - at % spb) {
+    inRing = m_slots[slotOf(at)] != nullptr;
+  }
+  if (inRing) {
     const std::size_t ss = m_uSectorSize;
     auto* out = static_cast<unsigned char*>(buffer);
     for (long long at = start - first, left = count; left > 0;) {
       const long long inBlock = at % spb;
       const long long n = left < spb - inBlock ? left : spb - inBlock;
-      const std::size_t slot = static_cast<std::size_t>((at / spb + oldest) % m_uBlocks);
-      std::memcpy(out, m_slots[slot].get() + static_cast<std::size_t>(inBlock) * ss, static_cast<std::size_t>(n) * ss);
+      std::memcpy(out, m_slots[slotOf(at)].get() + static_cast<std::size_t>(inBlock) * ss, static_cast<std::size_t>(n) * ss);
       out += static_cast<std::size_t>(n) * ss;
       at += n;
       left -= n;

@@ -26,7 +26,8 @@ class CBufferStorageDevice : public IStorageDevice {
   void AddBlockToBuffer(const unsigned char* block, long long startSector, long long validSectors);
   // AddBlockToBuffer without a copy: `block` holds sectors-per-block
   // sectors whose tail past `validSectors` is zeros, and is not written
-  // while the ring holds it.
+  // while the ring holds it. A null block takes the block's place in the
+  // ring without its bytes: reads that touch it go to the device behind.
   void AddSharedBlock(std::shared_ptr<const unsigned char> block, long long startSector, long long validSectors);
   bool IsFullBuffer() const { return m_bReady && m_llHeld == static_cast<long long>(m_uCapacity); }
   unsigned long long GetDeviceStartSector() const { return m_u64First; }

@@ -435,8 +435,15 @@ int CRAWSearchController::AnalyzeBlock(long long start, long long count) {
   if (CNotifyCenter::Instance().isContinue() != 0) m_llSweptTo = std::max(m_llSweptTo, start + count);
   if (m_ring.IsFullBuffer()) FlushReadBack(spb);
   DeliverHeldFinds();
-  // The ring keeps the read-ahead cache's block itself where it can.
-  if (std::shared_ptr<const std::uint8_t> shared = m_pCache != nullptr ? m_pCache->ShareBlock(start, spb) : nullptr) {
+  // The ring keeps the read-ahead cache's block itself where it can. Its
+  // bytes are read back only for candidates that start in it or before it
+  // and are still being followed: with none, the ring keeps its place
+  // without the bytes (a read of it goes to the device, which holds the
+  // same bytes).
+  if (m_pCache != nullptr && m_open.empty() && m_readBack.empty()) {
+    m_ring.AddSharedBlock(nullptr, start, count);
+  } else if (std::shared_ptr<const std::uint8_t> shared =
+                 m_pCache != nullptr ? m_pCache->ShareBlock(start, spb) : nullptr) {
     m_ring.AddSharedBlock(std::move(shared), start, count);
   } else {
     m_ring.AddBlockToBuffer(upper, start, count);

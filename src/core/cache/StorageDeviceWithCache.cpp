@@ -265,12 +265,41 @@ int CStorageDeviceWithCache::ReadSector(void* buffer, long long start, long long
                 m_current.data.get() + static_cast<std::size_t>(from - blockStart) * ss,
                 static_cast<std::size_t>(to - from) * ss);
   }
-  // After it.
+  // After it: from the blocks read ahead as far as they reach, then from the
+  // source.
   if (end > blockEnd) {
-    const long long s = std::max(start, blockEnd);
-    if (ReadSource(out + static_cast<std::size_t>(s - start) * ss, s, end - s) == 0) ok = 0;
+    long long s = std::max(start, blockEnd);
+    s += CopyReadAhead(out + static_cast<std::size_t>(s - start) * ss, s, end);
+    if (s < end && ReadSource(out + static_cast<std::size_t>(s - start) * ss, s, end - s) == 0) ok = 0;
   }
   return ok;
+}
+
+long long CStorageDeviceWithCache::CopyReadAhead(std::uint8_t* out, long long start, long long end) {
+  const std::size_t ss = static_cast<std::size_t>(m_iSectorBytes);
+  long long s = start;
+  while (s < end) {
+    Buffer data;
+    long long blockStart = 0;
+    long long blockEnd = 0;
+    {
+      std::lock_guard guard(m_queueLock);
+      const long long k = s / m_uBlockSize;
+      const auto it = std::find_if(m_ready.begin(), m_ready.end(), [k](const Block& b) { return b.index == k; });
+      if (it == m_ready.end() || it->failed) break;
+      data = it->data;
+      blockStart = k * m_uBlockSize;
+      blockEnd = blockStart + it->sectors;
+    }
+    if (s >= blockEnd) break;
+    // The block stays whole while `data` holds it: buffers are refilled
+    // only once nobody holds them.
+    const long long to = std::min(end, blockEnd);
+    std::memcpy(out + static_cast<std::size_t>(s - start) * ss,
+                data.get() + static_cast<std::size_t>(s - blockStart) * ss, static_cast<std::size_t>(to - s) * ss);
+    s = to;
+  }
+  return s - start;
 }
 
 const std::uint8_t* CStorageDeviceWithCache::ViewSectors(long long start, long long count) const {

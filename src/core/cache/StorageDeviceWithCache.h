@@ -1,8 +1,9 @@
 #pragma once
 // Read-ahead wrapper over a device for one sequential block sweep. A reader
 // thread keeps up to `kQueueDepth` blocks ready while the scan thread
-// analyses the current one; reads inside the current block are served from
-// memory, everything else goes to the source device.
+// analyses the current one; reads inside the current block, and reads past
+// its end as far as the blocks read ahead reach, are served from memory,
+// everything else goes to the source device.
 //
 // The scan thread owns the current block; the queue, the free buffers and
 // the list of failed blocks are shared with the reader under `m_queueLock`.
@@ -115,6 +116,10 @@ class CStorageDeviceWithCache : public IStorageDevice {
   // Reads of the blocks themselves: each sector once, in order.
   int ReadSweepSource(void* buffer, long long start, long long count);
   void CacheThread();
+  // Copies sectors [start, end) from the blocks waiting in the queue, as far
+  // as they hold them in a row from `start` (failed blocks not counted);
+  // the sectors copied.
+  long long CopyReadAhead(std::uint8_t* out, long long start, long long end);
   void StopReader();
 
   IStorageDevice* m_pSource;

@@ -150,6 +150,43 @@ TEST(StorageDeviceWithCache, SplitsReadsAroundTheCurrentBlock) {
   }
 }
 
+// While the read-ahead holds the following blocks, a read that runs past
+// the current block takes them from memory; the source sees only what no
+// block in the queue holds (a failed block's sectors included).
+TEST(StorageDeviceWithCache, ReadsPastTheBlockComeFromTheReadAhead) {
+  const long long total = kBs * 4 + 5;
+  PatternDevice source(total);
+  source.FailSector(3 * kBs + 1);  // block 3 fails
+  CStorageDeviceWithCache cache(&source);
+  ASSERT_EQ(cache.SetBlockSize(kBs), 1);
+  cache.BeginCache();  // the whole device is read ahead at once
+  ASSERT_EQ(cache.SetCurCacheBlock(1), 1);
+
+  struct Case {
+    long long start, count;
+    int result;
+    std::vector<std::pair<long long, long long>> sourceReads;
+  };
+  const Case cases[] = {
+      {kBs + 12, 8, 1, {}},                             // into block 2
+      {kBs + 12, kBs + 4, 1, {}},                       // to the end of block 2
+      {kBs + 12, kBs + 6, 0, {{3 * kBs, 2}}},           // into failed block 3
+      {2 * kBs + 2, 3, 1, {}},                          // after it
+      {kBs - 1, 2 * kBs + 1, 1, {{kBs - 1, 1}}},        // before it and past it
+  };
+  for (const Case& c : cases) {
+    source.ClearReads();
+    std::vector<std::uint8_t> buf(static_cast<std::size_t>(c.count) * 512, 0xEE);
+    ASSERT_EQ(cache.ReadSector(buf.data(), c.start, c.count), c.result) << c.start;
+    for (long long i = 0; i < c.count; ++i) {
+      if (c.start + i == 3 * kBs + 1) continue;  // the failed sector
+      EXPECT_TRUE(PatternDevice::Check(buf.data() + i * 512, c.start + i, 512)) << c.start << "+" << i;
+    }
+    EXPECT_EQ(source.Reads(), c.sourceReads) << c.start;
+  }
+  cache.EndCache();
+}
+
 TEST(StorageDeviceWithCache, ReadsPastTheDeviceEndFail) {
   PatternDevice source(kBs + 4);
   CStorageDeviceWithCache cache(&source);

@@ -25,8 +25,8 @@ class CBufferStorageDevice : public IStorageDevice {
   // block that does not follow the last one empties the ring first.
   void AddBlockToBuffer(const unsigned char* block, long long startSector, long long validSectors);
   // AddBlockToBuffer without a copy: `block` holds sectors-per-block
-  // sectors whose tail past `validSectors` is zeros, and is not written
-  // while the ring holds it. A null block takes the block's place in the
+  // sectors of data (`validSectors` is that many), and is not written while
+  // the ring holds it. A null block takes the block's place in the
   // ring without its bytes: reads that touch it go to the device behind.
   void AddSharedBlock(std::shared_ptr<const unsigned char> block, long long startSector, long long validSectors);
   bool IsFullBuffer() const { return m_bReady && m_llHeld == static_cast<long long>(m_uCapacity); }

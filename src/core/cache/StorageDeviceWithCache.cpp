@@ -315,7 +315,7 @@ std::shared_ptr<const std::uint8_t> CStorageDeviceWithCache::ShareBlock(long lon
   if (m_pSource == nullptr || start < 0 || sectors <= 0 || sectors != static_cast<long long>(m_uBlockSize)) {
     return nullptr;
   }
-  if (m_llCurBlock < 0 || !m_current.data || m_current.failed || m_current.sectors <= 0) return nullptr;
+  if (m_llCurBlock < 0 || !m_current.data || m_current.failed || m_current.sectors != sectors) return nullptr;
   if (start != m_current.index * m_uBlockSize) return nullptr;
   return std::shared_ptr<const std::uint8_t>(m_current.data, m_current.data.get());
 }

@@ -68,10 +68,10 @@ class CStorageDeviceWithCache : public IStorageDevice {
   const std::uint8_t* ViewSectors(long long start, long long count) const;
   // ViewSectors of `device` when it is a cache, else null.
   static const std::uint8_t* View(IStorageDevice* device, long long start, long long count);
-  // A share of the current block when it starts at `start` and is
-  // `sectors` sectors long (a short last block included, its tail zeros):
-  // the same bytes ViewSectors shows, kept alive as long as the share is
-  // held. Null when the block is another one or its read failed.
+  // A share of the current block when it starts at `start` and holds
+  // `sectors` sectors, a whole block's worth: the same bytes ViewSectors
+  // shows, kept alive as long as the share is held. Null when the block is
+  // another one, short (the device's last) or its read failed.
   std::shared_ptr<const std::uint8_t> ShareBlock(long long start, long long sectors) const;
   // The device the cache reads from.
   IStorageDevice* GetSourceDevice() const { return m_pSource; }

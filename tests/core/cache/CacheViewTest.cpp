@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -89,6 +88,10 @@ TEST(CacheShare, KeepsTheBlockWhileTheSweepGoesOn) {
   for (long long k = 0; k < blocks; ++k) {
     ASSERT_EQ(cache.SetCurCacheBlock(k), 1);
     std::shared_ptr<const std::uint8_t> share = cache.ShareBlock(k * kBs, kBs);
+    if (k == blocks - 1) {
+      EXPECT_EQ(share, nullptr) << "the short last block is not shared";
+      continue;
+    }
     ASSERT_NE(share, nullptr) << "block " << k;
     EXPECT_EQ(share.get(), cache.ViewSectors(k * kBs, 1));
     EXPECT_EQ(cache.ShareBlock(k * kBs + 1, kBs), nullptr) << "not the block's start";
@@ -101,11 +104,7 @@ TEST(CacheShare, KeepsTheBlockWhileTheSweepGoesOn) {
   for (std::size_t i = 0; i < shares.size(); ++i) {
     const std::shared_ptr<const std::uint8_t>& share = shares[i];
     const auto block = static_cast<long long>(i + (i + 1) / 2);  // the kept ones: 0, 2, 3, 5, 6, ...
-    const long long valid = std::min<long long>(kBs, kBs * blocks - kBs / 2 - block * kBs);
-    EXPECT_EQ(std::memcmp(share.get(), source.Bytes().data() + block * kBs * 512, valid * 512), 0) << block;
-    // A short block's tail is zeros.
-    const auto* tail = share.get() + valid * 512;
-    EXPECT_TRUE(std::all_of(tail, share.get() + kBs * 512, [](std::uint8_t b) { return b == 0; })) << block;
+    EXPECT_EQ(std::memcmp(share.get(), source.Bytes().data() + block * kBs * 512, kBs * 512), 0) << block;
   }
 }
 

@@ -95,7 +95,8 @@ int CBufferStorageDevice::ReadSector(void* buffer, long long start, long long co
     for (long long at = start - first, left = count; left > 0;) {
       const long long inBlock = at % spb;
       const long long n = left < spb - inBlock ? left : spb - inBlock;
-      std::memcpy(out, m_slots[slotOf(at)].get() + static_cast<std::size_t>(inBlock) * ss, static_cast<std::size_t>(n) * ss);
+      std::memcpy(out, m_slots[slotOf(at)].get() + static_cast<std::size_t>(inBlock) * ss,
+                  static_cast<std::size_t>(n) * ss);
       out += static_cast<std::size_t>(n) * ss;
       at += n;
       left -= n;

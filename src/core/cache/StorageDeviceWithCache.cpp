@@ -173,9 +173,8 @@ void CStorageDeviceWithCache::CacheThread() {
   std::unique_lock lock(m_queueLock);
   const long long blocks = BlockCount();
   for (;;) {
-    m_needMore.wait(lock, [&] {
-      return !m_bRunning || m_llNextBlock >= blocks || static_cast<int>(m_ready.size()) < kQueueDepth;
-    });
+    m_needMore.wait(
+        lock, [&] { return !m_bRunning || m_llNextBlock >= blocks || static_cast<int>(m_ready.size()) < kQueueDepth; });
     if (!m_bRunning || m_llNextBlock >= blocks) break;
 
     Block b;

@@ -168,11 +168,11 @@ TEST(StorageDeviceWithCache, ReadsPastTheBlockComeFromTheReadAhead) {
     std::vector<std::pair<long long, long long>> sourceReads;
   };
   const Case cases[] = {
-      {kBs + 12, 8, 1, {}},                             // into block 2
-      {kBs + 12, kBs + 4, 1, {}},                       // to the end of block 2
-      {kBs + 12, kBs + 6, 0, {{3 * kBs, 2}}},           // into failed block 3
-      {2 * kBs + 2, 3, 1, {}},                          // after it
-      {kBs - 1, 2 * kBs + 1, 1, {{kBs - 1, 1}}},        // before it and past it
+      {kBs + 12, 8, 1, {}},                       // into block 2
+      {kBs + 12, kBs + 4, 1, {}},                 // to the end of block 2
+      {kBs + 12, kBs + 6, 0, {{3 * kBs, 2}}},     // into failed block 3
+      {2 * kBs + 2, 3, 1, {}},                    // after it
+      {kBs - 1, 2 * kBs + 1, 1, {{kBs - 1, 1}}},  // before it and past it
   };
   for (const Case& c : cases) {
     source.ClearReads();

@@ -22,6 +22,8 @@ class FileWriter {
   bool Close();
   // The text of the last failure (its errno).
   std::string LastErrorText() const;
+  // The errno of the last failure.
+  int LastError() const { return m_lastError; }
 
  private:
   int m_fd = -1;

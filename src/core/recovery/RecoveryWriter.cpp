@@ -183,8 +183,13 @@ int CDataRecovery::ReadFromReader(long long pos, char* buf, unsigned len, int* e
   return m_pReader->ReadData(pos, buf, len, err);
 }
 
+std::uint8_t* CDataRecovery::BlockBuffer() {
+  if (!m_blockBuffer) m_blockBuffer = std::make_unique_for_overwrite<std::uint8_t[]>(kBlockSize);
+  return m_blockBuffer.get();
+}
+
 void CDataRecovery::ReadBlock(long long pos, std::size_t len, long long& unreadable) {
-  char* buf = reinterpret_cast<char*>(m_blockBuffer.data());
+  char* buf = reinterpret_cast<char*>(BlockBuffer());
   int err = 0;
   int got = ReadFromReader(pos, buf, static_cast<unsigned>(len), &err);
   if (got < 0 || static_cast<std::size_t>(got) > len) got = 0;
@@ -218,8 +223,7 @@ RESULT CDataRecovery::RecoverTo(const char* path, IProgress* sink, int sizeLimit
 
   platform::FileWriter out;
   if (m_pReader == nullptr) {
-    MakeParentFolders(path);
-    const bool created = out.Open(path, true);
+    const bool created = OpenDestination(out, path);
     CatchExeception::WriteLog("%s %d\r\n", "RecoverTo", __LINE__);
     return created ? Fail(__LINE__, kRecNoReader) : Fail(__LINE__, kRecDestination);
   }
@@ -228,13 +232,11 @@ RESULT CDataRecovery::RecoverTo(const char* path, IProgress* sink, int sizeLimit
     return Fail(__LINE__, kRecDestination);
   }
 
-  MakeParentFolders(path);
-  if (!out.Open(path, true)) {
+  if (!OpenDestination(out, path)) {
     CatchExeception::WriteLog("%s:%d open[%s] failed with %s\n", "RecoverTo", __LINE__, path,
                               out.LastErrorText().c_str());
     return Fail(__LINE__, kRecDestination);
   }
-  if (m_blockBuffer.size() != static_cast<std::size_t>(kBlockSize)) m_blockBuffer.resize(kBlockSize);
 
   long long total = m_pReader->GetDataSize();
   if (sizeLimit > 0 && sizeLimit < total) total = sizeLimit;
@@ -255,7 +257,7 @@ RESULT CDataRecovery::RecoverTo(const char* path, IProgress* sink, int sizeLimit
     if (unreadable != before) {
       CatchExeception::WriteLog("%s:%d read[%s] failed with %s\n", "RecoverTo", __LINE__, path, std::strerror(EIO));
     }
-    if (!out.WriteAt(done, m_blockBuffer.data(), len)) {
+    if (!out.WriteAt(done, m_blockBuffer.get(), len)) {
       CatchExeception::WriteLog("%s:%d write[%s] failed with %s\n", "RecoverTo", __LINE__, path,
                                 out.LastErrorText().c_str());
       info.result = kRecWriteFailed;
@@ -289,6 +291,13 @@ RESULT CDataRecovery::RecoverTo(const char* path, IProgress* sink, int sizeLimit
   return rc;
 }
 
+bool CDataRecovery::OpenDestination(platform::FileWriter& out, const char* path) const {
+  if (out.Open(path, true)) return true;
+  if (out.LastError() != ENOENT) return false;
+  MakeParentFolders(path);
+  return out.Open(path, true);
+}
+
 void CDataRecovery::MakeParentFolders(const std::string& path) const {
   const std::filesystem::path dir = ParentOf(path);
   if (dir.empty()) return;
@@ -312,8 +321,7 @@ int CDataRecovery::ReadSmallJPG(char* buf, unsigned len) {
   std::lock_guard lock(m_mutex);
   if (buf == nullptr || len < kThumbnailHead || m_pReader == nullptr) return 0;
   if (m_pReader->GetDataSize() < static_cast<long long>(kThumbnailHead)) return 0;
-  if (m_blockBuffer.size() < kThumbnailHead) m_blockBuffer.resize(kBlockSize);
-  char* head = reinterpret_cast<char*>(m_blockBuffer.data());
+  char* head = reinterpret_cast<char*>(BlockBuffer());
   std::memset(head, 0, kThumbnailHead);
   auto* compressed = m_iNtfsCompressed != 0 ? dynamic_cast<CCompressFileReader*>(m_pReader) : nullptr;
   if (compressed != nullptr) {
@@ -322,7 +330,7 @@ int CDataRecovery::ReadSmallJPG(char* buf, unsigned len) {
     int err = 0;
     if (m_pReader->ReadData(0, head, kThumbnailHead, &err) != static_cast<int>(kThumbnailHead)) return 0;
   }
-  const EmbeddedJpeg jpeg = FindEmbeddedJpeg(std::span<const std::uint8_t>(m_blockBuffer.data(), kThumbnailHead));
+  const EmbeddedJpeg jpeg = FindEmbeddedJpeg(std::span<const std::uint8_t>(m_blockBuffer.get(), kThumbnailHead));
   if (jpeg.length == 0) return 0;
   std::memcpy(buf, head + jpeg.start, jpeg.length);
   return static_cast<int>(jpeg.length);

@@ -1,6 +1,7 @@
 #pragma once
 // CDataRecovery: copies chosen found files of one searcher to a destination.
 
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -8,6 +9,9 @@
 #include "core/recovery/DataRecovery.h"
 
 class CFileNode;
+namespace platform {
+class FileWriter;
+}
 class CCompressFileReader;
 
 class CDataRecovery : public IDataRecovery {
@@ -37,12 +41,17 @@ class CDataRecovery : public IDataRecovery {
   // Reads one block; unreadable parts are zeros. Adds to `unreadable` the
   // sectors (or pieces) that could not be read.
   void ReadBlock(long long pos, std::size_t len, long long& unreadable);
+  // Allocates the block buffer when missing (left unfilled: every block is
+  // read into it before it is written).
+  std::uint8_t* BlockBuffer();
   int ReadFromReader(long long pos, char* buf, unsigned len, int* err);
   // Creates the destination's missing folders (below the root when one is set).
   void MakeParentFolders(const std::string& path) const;
+  // Opens the destination, making its missing folders when it cannot be opened without them.
+  bool OpenDestination(platform::FileWriter& out, const char* path) const;
   void SetTimes(const std::string& path) const;
 
-  std::vector<std::uint8_t> m_blockBuffer;
+  std::unique_ptr<std::uint8_t[]> m_blockBuffer;
   IFileReader* m_pReader = nullptr;
   std::vector<CSearchedPartitionInfo*> m_partitions;
   IStorageDevice* m_pDevice = nullptr;

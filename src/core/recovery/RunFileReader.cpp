@@ -110,9 +110,13 @@ long long CFileReader::ReadClusterBytes(long long lcn, long long offset, std::ui
     std::memset(dst, 0, n);
     return static_cast<long long>((n + sectorBytes - 1) / sectorBytes);
   }
-  if (m_bounce.empty()) m_bounce.resize(std::max(kBounceBytes, sectorBytes));
-  const std::size_t maxSectors = m_bounce.size() / sectorBytes;
   std::size_t skip = static_cast<std::size_t>(offset % sectorSize);
+  // As large as this read needs, up to kBounceBytes: most found files are
+  // small, and a reader serves one file.
+  const std::size_t need =
+      std::min(std::max(kBounceBytes, sectorBytes), (skip + n + sectorBytes - 1) / sectorBytes * sectorBytes);
+  if (m_bounce.size() < need) m_bounce.resize(need);
+  const std::size_t maxSectors = m_bounce.size() / sectorBytes;
   long long unreadable = 0;
   while (n > 0) {
     const std::size_t wanted = (skip + n + sectorBytes - 1) / sectorBytes;

@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "core/util/LocalMktime.h"
+
 namespace {
 
 constexpr long long kUnixEpochFileTime = 116444736000000000LL;
@@ -33,7 +35,7 @@ std::uint64_t DosTime2FileTime(std::uint32_t timestamp, std::uint8_t utcOffset) 
     if (asUtc == static_cast<std::time_t>(-1)) return 0;
     seconds = static_cast<long long>(asUtc) - static_cast<long long>(steps) * kMinutesPerOffsetStep * 60;
   } else {
-    const std::time_t local = std::mktime(&fields);
+    const std::time_t local = LocalMktime(fields);
     if (local == static_cast<std::time_t>(-1)) return 0;
     seconds = static_cast<long long>(local);
   }

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "core/model/FileNode.h"
+#include "core/util/LocalMktime.h"
 
 long long DosDateTimeToFileTime(std::uint16_t date, std::uint16_t time) {
   std::tm t{};
@@ -13,6 +14,6 @@ long long DosDateTimeToFileTime(std::uint16_t date, std::uint16_t time) {
   t.tm_mon = ((date >> 5) & 0xF) - 1;
   t.tm_year = date / 512 + 80;
   t.tm_isdst = -1;
-  const std::time_t seconds = std::mktime(&t);
+  const std::time_t seconds = LocalMktime(t);
   return SecondsSince1970ToFileTime(static_cast<long long>(seconds));
 }

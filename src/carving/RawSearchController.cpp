@@ -157,6 +157,7 @@ int CRAWSearchController::PreparetoSearch() {
   }
   m_uBlockBufferSize = 2 * static_cast<std::size_t>(m_iSectorsPerBlock) * static_cast<std::size_t>(ss);
   m_blockBuffer.assign(m_uBlockBufferSize + 4096, 0);
+  m_keyBits.clear();
   m_bLowerValid = false;
   m_llLastBlockEnd = -1;
   m_llSweptTo = 0;
@@ -168,7 +169,9 @@ IRawFileAnalyser* CRAWSearchController::FindAnalyser(unsigned char* data, CRawFi
                                                      const CRawFileInfo::SearchContext& context) {
   CRawFileAnalyserListSingle* registry = CRawFileAnalyserListSingle::CreateInstance();
   const unsigned first = U32Le(data);
-  if (first != 0) {
+  // Most sectors begin with two bytes that no keyed analyser is registered
+  // under: they go straight to the list.
+  if (first != 0 && KeyMayMatch(first)) {
     auto& map = registry->GetAnalyserMap(0);
     const auto it = map.find(first);
     if (it != map.end()) {
@@ -196,6 +199,23 @@ IRawFileAnalyser* CRAWSearchController::FindAnalyser(unsigned char* data, CRawFi
     }
   }
   return nullptr;
+}
+
+void CRAWSearchController::IndexKeys() {
+  CRawFileAnalyserListSingle* registry = CRawFileAnalyserListSingle::CreateInstance();
+  const auto& map = registry->GetAnalyserMap(0);
+  const auto& multimap = registry->GetAnalyserMultimap(0);
+  m_keyBits.assign(kKeyWords, 0);
+  for (const auto& entry : map) m_keyBits[(entry.first & 0xFFFF) / 64] |= 1ull << (entry.first % 64);
+  for (const auto& entry : multimap) m_keyBits[entry.first / 64] |= 1ull << (entry.first % 64);
+  m_indexedMap = map.size();
+  m_indexedMultimap = multimap.size();
+}
+
+bool CRAWSearchController::KeyMayMatch(unsigned first) const {
+  if (m_keyBits.empty()) return true;
+  const unsigned low = first & 0xFFFF;
+  return (m_keyBits[low / 64] >> (low % 64) & 1) != 0;
 }
 
 CRawFileInfo* CRAWSearchController::CreateCandidate(IRawFileAnalyser* analyser, const CRawFileInfo& probe,
@@ -377,6 +397,10 @@ int CRAWSearchController::AnalyzeBlock(long long start, long long count) {
     return 1;
   }
   if (start < 0 || count <= 0) return 1;
+  if (m_keyBits.empty() || registry->GetAnalyserMap(0).size() != m_indexedMap ||
+      registry->GetAnalyserMultimap(0).size() != m_indexedMultimap) {
+    IndexKeys();
+  }
   const long long spb = m_iSectorsPerBlock;
   if (count > spb) count = spb;
   const int ss = m_iSectorSize;

@@ -8,6 +8,8 @@
 // cancel gate are process-wide: one carving search runs at a time. A second
 // searcher prepared while one is running stays idle.
 
+#include <cstddef>
+#include <cstdint>
 #include <list>
 #include <map>
 #include <memory>
@@ -49,6 +51,12 @@ class CRAWSearchController : public ICompleteFileSystemSearchController {
   bool IsActive() const { return m_bActive; }
 
  private:
+  // Marks the low two bytes of every key of the registry's map and
+  // multimap (set 0).
+  void IndexKeys();
+  // False when no map or multimap key can match a sector that begins with
+  // the u32 `first`.
+  bool KeyMayMatch(unsigned first) const;
   IRawFileAnalyser* FindAnalyser(unsigned char* data, CRawFileInfo& probe, long long sector,
                                  const CRawFileInfo::SearchContext& context);
   CRawFileInfo* CreateCandidate(IRawFileAnalyser* analyser, const CRawFileInfo& probe, long long sector);
@@ -102,6 +110,12 @@ class CRAWSearchController : public ICompleteFileSystemSearchController {
   // current one.
   bool m_bLowerValid = false;
   long long m_llLastBlockEnd = -1;
+  // One bit per possible low u16 of a sector's first u32 (IndexKeys), with
+  // the sizes of the map and multimap it was made from.
+  static constexpr std::size_t kKeyWords = 65536 / 64;
+  std::vector<std::uint64_t> m_keyBits;
+  std::size_t m_indexedMap = 0;
+  std::size_t m_indexedMultimap = 0;
 };
 
 [[nodiscard]] ICompleteFileSystemSearchController* CreateRAWSearcher();

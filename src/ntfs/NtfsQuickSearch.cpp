@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/device/StorageDevice.h"
+#include "core/tree/DirectoryTreeBuilder.h"
 #include "ntfs/FileRecordLayout.h"
 #include "ntfs/MetaFileRecord.h"
 #include "ntfs/NtfsBootSector.h"
@@ -57,7 +58,11 @@ RESULT CNTFSQuickSearch::QuickSearchFiles(IStorageDevice* device, IProgress* pro
   m_partition.m_iSectorsPerCluster = m_geometry.sectorsPerCluster;
   if (!GetMFTInfo(boot)) return QV_RESULT(result::kModuleNtfsQuickSearch, kNtfsQuickNoMft);
 
-  if (m_pBuilder != nullptr) m_pBuilder->AddSearcherInfo(kSearcherNtfs, 5);
+  if (m_pBuilder != nullptr) {
+    m_pBuilder->AddSearcherInfo(kSearcherNtfs, 5);
+    // Node ids are the records' places in the one $MFT swept: never twice.
+    if (auto* builder = dynamic_cast<CDirectoryTreeBuilder*>(m_pBuilder)) builder->SetUniqueIds(kSearcherNtfs);
+  }
   if (m_logFile.Init(device, m_geometry)) m_logFile.Analyzer();
   return BuildFileNodeFromMFTFileRecord();
 }

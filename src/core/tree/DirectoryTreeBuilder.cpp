@@ -110,6 +110,8 @@ _DIRECTORY_TREE_INFO* CDirectoryTreeBuilder::FindTree(_tagSearcherType type) {
 int CDirectoryTreeBuilder::AddSearcherInfo(_tagSearcherType type, long long rootId) {
   if (_DIRECTORY_TREE_INFO* tree = FindTree(type)) {
     tree->rootId = rootId;
+    // Another searcher of the type may hand ids the first one handed.
+    tree->uniqueIds = false;
     return 1;
   }
   _DIRECTORY_TREE_INFO& tree = m_trees.emplace_back();
@@ -183,6 +185,14 @@ int CDirectoryTreeBuilder::AddNode(IFileNode* node, _tagSearcherType type) {
     if (trashCandidate) tree->trashCandidates.push_back(node);
   } else {
     if (NodeName(node)[0] == '.') return 0;
+    if (IsHiddenForGood(*tree, node)) {
+      // Taken and freed at once; the build runs as it would have.
+      node->Release();
+      ++tree->droppedHidden;
+      std::vector<IFileNode*> built;
+      if (BuildTree(*tree, built, type, false) != 0 && !built.empty()) ShowNodes(*tree, built, 0);
+      return 1;
+    }
     MarkIfLargerThanDevice(node);
     if (RecordNode(*tree, tree->files, node) == 0) return 0;
     // Recording an HFS+ file version may have marked a parked live file

@@ -53,6 +53,10 @@ class CDirectoryTreeBuilder final : public IDirecotryTreeBuilder {
   // Off: every build walks every pending node (the reference the parked
   // walk is compared with).
   void SetParking(bool on) { m_bParking = on; }
+  // The searcher of `type` gives every node an id of its own (no id is ever
+  // handed twice), so a live file under folders that stay live for good can
+  // be freed at once instead of waiting, unshown, until the tree is finished.
+  void SetUniqueIds(_tagSearcherType type);
 
  private:
   // A node held back as part of a recycle bin until its searcher finishes.
@@ -73,6 +77,8 @@ class CDirectoryTreeBuilder final : public IDirecotryTreeBuilder {
   bool MergeDuplicateFolderEntry(IFileNode* kept, IFileNode* node);
   static int RecordFileVersion(const _PARENT_INFO& recorded, CFileNode* node);
   void ReleaseUnlinked(_DIRECTORY_TREE_INFO& tree, IFileNode* node);
+  bool IsHiddenForGood(_DIRECTORY_TREE_INFO& tree, IFileNode* node);
+  bool IsSettledLiveFolder(_DIRECTORY_TREE_INFO& tree, long long id);
 
   // Building.
   // Nodes taken into one unforced build's walk, in arrival order, and those

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 
 #include "core/tree/DirectoryTreeBuilder.h"
 #include "core/tree/NodeName.h"
@@ -45,6 +46,7 @@ void CDirectoryTreeBuilder::FlashBuild(_tagSearcherType type) {
   tree->pendingSet.clear();
   tree->parked.clear();
   tree->trashCandidates.clear();
+  tree->settledLiveFolders.clear();
   ReleaseNodeByFilter(*tree, tree->files);
   ReleaseNodeByFilter(*tree, tree->folders);
   ReleaseInfoRecords(type);
@@ -214,7 +216,8 @@ void CDirectoryTreeBuilder::ReleaseNodeByFilter(_DIRECTORY_TREE_INFO& tree, std:
     }
   }
   byId.clear();
-  int released = 0;
+  // Live files freed as they came count among the unshown ones released.
+  long long released = &byId == &tree.files ? std::exchange(tree.droppedHidden, 0) : 0;
   if (m_bRestoring) {
     tree.retained.insert(tree.retained.end(), unshown.begin(), unshown.end());
   } else {
@@ -234,5 +237,5 @@ void CDirectoryTreeBuilder::ReleaseNodeByFilter(_DIRECTORY_TREE_INFO& tree, std:
       ++released;
     }
   }
-  std::printf("CDirectoryTreeBuilder::ReleaseNodeByFilter --- nReleasedCount = %d\n", released);
+  std::printf("CDirectoryTreeBuilder::ReleaseNodeByFilter --- nReleasedCount = %lld\n", released);
 }

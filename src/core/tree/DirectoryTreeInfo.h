@@ -5,6 +5,7 @@
 #include <list>
 #include <map>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/model/FileNode.h"
@@ -119,4 +120,12 @@ struct _DIRECTORY_TREE_INFO {
   long long depthLimitHits = 0;
   // Unshown nodes kept after a replayed tree was finished, freed on release.
   std::vector<IFileNode*> retained;
+  // Set when the searcher never hands two nodes with one id: live files that
+  // can never be shown are then freed as they come (see AddNode).
+  bool uniqueIds = false;
+  // Folders that stay live for good: each is the only node with its id, is
+  // not deleted, is no trash, and so is every folder above it up to the root.
+  std::unordered_set<long long> settledLiveFolders;
+  // Live files freed as they came because no build could ever show them.
+  long long droppedHidden = 0;
 };

@@ -8,6 +8,8 @@
 #include <queue>
 
 #include "core/tree/DirectoryTreeBuilder.h"
+#include "core/tree/NodeName.h"
+#include "core/tree/UserTrash.h"
 
 struct CDirectoryTreeBuilder::WalkState {
   std::uint64_t currentSeq = 0;
@@ -145,4 +147,43 @@ void CDirectoryTreeBuilder::WalkPending(_DIRECTORY_TREE_INFO& tree, std::vector<
     walked.push_back(e);
   }
   m_pWalk = nullptr;
+}
+
+void CDirectoryTreeBuilder::SetUniqueIds(_tagSearcherType type) {
+  // Only a tree no node reached yet: ids handed before are not known.
+  _DIRECTORY_TREE_INFO* tree = FindTree(type);
+  if (tree != nullptr && tree->totalAdded == 0 && tree->pending.empty()) tree->uniqueIds = true;
+}
+
+// A folder no build can ever mark deleted: it and every folder above it up to
+// the root are recorded, alone under their ids, live, and no trash (a trash
+// candidate may be marked at the end). With unique ids no other folder can
+// later take one of these ids, and a live folder turns deleted only under a
+// deleted one, so the answer never changes once it is yes.
+bool CDirectoryTreeBuilder::IsSettledLiveFolder(_DIRECTORY_TREE_INFO& tree, long long id) {
+  std::vector<long long> path;
+  for (int depth = 0; depth < kMaxTreeDepth; ++depth) {
+    if (id == tree.rootId || tree.settledLiveFolders.count(id) != 0) {
+      tree.settledLiveFolders.insert(path.begin(), path.end());
+      return true;
+    }
+    auto it = tree.folders.find(id);
+    if (it == tree.folders.end() || it->second.size() != 1) return false;
+    IFileNode* folder = it->second.front();
+    if (folder->IsDeleted() != 0 || user_trash::IsTrashName(NodeName(folder)) ||
+        std::find(tree.trashCandidates.begin(), tree.trashCandidates.end(), folder) != tree.trashCandidates.end()) {
+      return false;
+    }
+    path.push_back(id);
+    id = folder->GetParentNodeID();
+  }
+  return false;
+}
+
+// A live file that no build can ever show: only deleted files are shown, and
+// its folder stays live for good, so it is never marked deleted, linked or
+// gathered with the lost files.
+bool CDirectoryTreeBuilder::IsHiddenForGood(_DIRECTORY_TREE_INFO& tree, IFileNode* node) {
+  if (!tree.uniqueIds || m_bRestoring || m_bFinishing || !IsHiddenLive(tree, node)) return false;
+  return IsSettledLiveFolder(tree, node->GetParentNodeID());
 }

@@ -50,8 +50,7 @@ bool CFindFileFromLogFile::Analyzer() {
   if (m_bFound && m_pDevice != nullptr) {
     const long long clusterBytes = m_geometry.ClusterBytes();
     const long long sectorSize = m_pDevice->GetSectorSize();
-    // The runs that fit under the cap, in order, each read straight into
-    // its place so that the journal is held once.
+    // The runs that fit under the cap, in order.
     std::vector<std::pair<long long, long long>> pieces;  // first sector, bytes
     long long total = 0;
     if (clusterBytes > 0 && clusterBytes <= kMaxClusterBytes && sectorSize > 0 && clusterBytes % sectorSize == 0) {
@@ -66,30 +65,57 @@ bool CFindFileFromLogFile::Analyzer() {
         total += bytes;
       }
     }
-    // Every byte is read or zeroed below: not cleared first (the journal
-    // may be tens of megabytes).
-    const auto journal = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(total));
-    std::size_t at = 0;
-    for (const auto& [sector, bytes] : pieces) {
-      // An unreadable run reads as zeros: no page there is recognised.
-      if (m_pDevice->ReadSector(journal.get() + at, sector, bytes / sectorSize) == 0) {
-        std::fill_n(journal.get() + at, static_cast<std::size_t>(bytes), std::uint8_t{0});
+    // The journal (tens of megabytes) is read a window at a time, in page
+    // order, into one buffer used over and over. Windows start on a sector
+    // and hold whole sectors; every byte of one is read or zeroed.
+    const auto ss = static_cast<std::size_t>(sectorSize > 0 ? sectorSize : 512);
+    const std::size_t span = std::max(kWindowBytes / ss, kPageBytes / ss + 2) * ss;
+    const auto totalBytes = static_cast<std::size_t>(total);
+    std::vector<std::uint8_t> window;
+    std::size_t windowFirst = 0;  // journal offset of the window's first byte
+    auto fill = [&](std::size_t first) {
+      const std::size_t end = std::min(totalBytes, first + span);
+      window.resize(end - first);
+      std::size_t pieceStart = 0;
+      for (const auto& [sector, bytes] : pieces) {
+        const std::size_t pieceEnd = pieceStart + static_cast<std::size_t>(bytes);
+        const std::size_t from = std::max(first, pieceStart);
+        const std::size_t to = std::min(end, pieceEnd);
+        if (from < to) {
+          std::uint8_t* into = window.data() + (from - first);
+          const long long at = sector + static_cast<long long>((from - pieceStart) / ss);
+          // An unreadable run reads as zeros: no page there is recognised.
+          if (m_pDevice->ReadSector(into, at, static_cast<long long>((to - from) / ss)) == 0) {
+            std::fill_n(into, to - from, std::uint8_t{0});
+          }
+        }
+        pieceStart = pieceEnd;
       }
-      at += static_cast<std::size_t>(bytes);
-    }
-    AnalyzeJournal(ByteView(journal.get(), static_cast<std::size_t>(total)));
+      windowFirst = first;
+    };
+    AnalyzePages(totalBytes / kPageBytes, [&](std::size_t index, std::uint8_t* out) {
+      const std::size_t offset = index * kPageBytes;
+      if (window.empty() || offset < windowFirst || offset + kPageBytes > windowFirst + window.size()) {
+        fill(offset / ss * ss);
+      }
+      std::memcpy(out, window.data() + (offset - windowFirst), kPageBytes);
+    });
   }
   m_bAnalyzed = true;
   return true;
 }
 
 void CFindFileFromLogFile::AnalyzeJournal(const ByteView& journal) {
-  const std::size_t pages = journal.Size() / kPageBytes;
+  AnalyzePages(journal.Size() / kPageBytes,
+               [&journal](std::size_t index, std::uint8_t* out) { journal.Bytes(index * kPageBytes, out, kPageBytes); });
+}
+
+void CFindFileFromLogFile::AnalyzePages(std::size_t pages, const PageReader& read) {
   if (pages <= kFirstRecordPage) return;
   std::vector<std::uint8_t> page(kPageBytes);
   std::vector<std::uint8_t> next(kPageBytes);
   auto loadPage = [&](std::size_t index, std::vector<std::uint8_t>& out) {
-    journal.Bytes(index * kPageBytes, out.data(), kPageBytes);
+    read(index, out.data());
     if (!CRCRDRecord::IsValidMagicNumber(ByteView(out.data(), out.size()))) return false;
     CRCRDRecord::Unfixup(out);
     return true;

@@ -3,6 +3,7 @@
 // record images the journal holds and its log records, and rebuilds a
 // record's $DATA by applying the undo data of the records that changed it.
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -28,8 +29,10 @@ class CFindFileFromLogFile {
   void SetGeometry(const MftGeometry& geometry) { m_geometry = geometry; }
   // Loads the journal from the device and analyses it.
   bool Analyzer();
-  // Analyses a journal given as bytes (tests, and the loaded journal).
+  // Analyses a journal given as bytes.
   void AnalyzeJournal(const ByteView& journal);
+  // Journal bytes read from the device at a time.
+  static constexpr std::size_t kWindowBytes = 1024 * 1024;
   bool IsFound() const { return m_bFound; }
   void Reset();
 
@@ -56,6 +59,9 @@ class CFindFileFromLogFile {
     std::vector<std::uint8_t> bytes;
   };
 
+  // Copies journal page `index` (of `pages`) to `out` (kPageBytes).
+  using PageReader = std::function<void(std::size_t index, std::uint8_t* out)>;
+  void AnalyzePages(std::size_t pages, const PageReader& read);
   void HandleRecord(const ByteView& record);
   void AddImage(const ByteView& record);
   // Applies undo data at attribute offset `attributeOffset`; the end reached or 0.

@@ -106,8 +106,9 @@ bool CFindFileFromLogFile::Analyzer() {
 }
 
 void CFindFileFromLogFile::AnalyzeJournal(const ByteView& journal) {
-  AnalyzePages(journal.Size() / kPageBytes,
-               [&journal](std::size_t index, std::uint8_t* out) { journal.Bytes(index * kPageBytes, out, kPageBytes); });
+  AnalyzePages(journal.Size() / kPageBytes, [&journal](std::size_t index, std::uint8_t* out) {
+    journal.Bytes(index * kPageBytes, out, kPageBytes);
+  });
 }
 
 void CFindFileFromLogFile::AnalyzePages(std::size_t pages, const PageReader& read) {

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ntfs/FindFileFromLogFile.h"
 #include "ntfs/NtfsRecordBytes.h"
+#include "support/MemoryDevice.h"
 
 using namespace ntfstest;
 
@@ -182,4 +185,63 @@ TEST(NtfsLogFile, DamagedLengthsAreSkipped) {
     log.AnalyzeJournal(ByteView(b.data(), b.size()));
     EXPECT_EQ(log.LogRecordCount(), 0u) << length;
   }
+}
+
+// A journal in three runs out of order on the device, longer than the window
+// it is read in: every page reaches the analysis, in journal order, as when
+// the whole journal is given as bytes.
+TEST(NtfsLogFile, JournalReadAWindowAtATimeFindsWhatTheWholeJournalHolds) {
+  constexpr std::size_t kCluster = 4096;
+  // Runs of 200, 250 and 150 clusters at clusters 100, 1000 and 500.
+  const Bytes logPairs = {0x22, 0xC8, 0x00, 0x64, 0x00, 0x22, 0xFA, 0x00, 0x84,
+                          0x03, 0x22, 0x96, 0x00, 0x0C, 0xFE, 0x00, 0x00, 0x00};
+  const std::pair<std::size_t, std::size_t> runs[] = {{100, 200}, {1000, 250}, {500, 150}};
+  constexpr std::size_t kPages = 600;
+  ASSERT_GT(kPages * 4096, 2 * CFindFileFromLogFile::kWindowBytes);
+
+  JournalMaker j(kPages);
+  const Bytes pairs = {0x11, 0x05, 0x30, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+  // Pages at the ends of runs and of windows (256 pages each), and between.
+  const std::size_t pages[] = {4, 100, 199, 200, 255, 256, 257, 300, 449, 450, 511, 512, 513, 599};
+  std::uint64_t lsn = 100;
+  for (const std::size_t page : pages) {
+    for (int k = 0; k < 3; ++k) {
+      j.Add(page, lsn++, Client(0x28, static_cast<std::uint16_t>(pairs.size()), 0x38, 0x40, 4, 10, pairs));
+    }
+  }
+  const Bytes journal = j.Build();
+  CFindFileFromLogFile whole;
+  whole.SetGeometry(Geometry(8));
+  whole.AnalyzeJournal(ByteView(journal.data(), journal.size()));
+  ASSERT_EQ(whole.LogRecordCount(), std::size(pages) * 3);
+
+  Bytes disk(1300 * kCluster, 0);
+  std::size_t at = 0;
+  for (const auto& [lcn, length] : runs) {
+    std::copy_n(journal.begin() + static_cast<long>(at), length * kCluster,
+                disk.begin() + static_cast<long>(lcn * kCluster));
+    at += length * kCluster;
+  }
+  // The $MFT: clusters 1-4; record 2 is $LogFile.
+  const Bytes logRecord = RecordMaker(1024, 1, 2)
+                              .StandardInformation(0x06)
+                              .FileName(u"$LogFile", 5)
+                              .NonResidentData(logPairs, kPages * 4096, kPages * 4096)
+                              .Build();
+  std::copy(logRecord.begin(), logRecord.end(), disk.begin() + static_cast<long>(kCluster + 2 * 1024));
+  testsupport::MemoryDevice device(disk);
+  CNTFSDataRunList mftRuns;
+  ASSERT_TRUE(mftRuns.InitFromBuffer(ByteView(Bytes{0x11, 0x04, 0x01, 0x00}.data(), 4)));
+  MftGeometry geometry = Geometry(8);
+  geometry.mftRuns = &mftRuns;
+
+  CFindFileFromLogFile windowed;
+  ASSERT_TRUE(windowed.Init(&device, geometry));
+  ASSERT_TRUE(windowed.IsFound());
+  ASSERT_TRUE(windowed.Analyzer());
+  EXPECT_EQ(windowed.LogRecordCount(), whole.LogRecordCount());
+  // Read in windows, never the whole journal at once.
+  long long largest = 0;
+  for (const auto& [sector, count] : device.Reads()) largest = std::max(largest, count);
+  EXPECT_LE(largest * 512, static_cast<long long>(CFindFileFromLogFile::kWindowBytes));
 }

@@ -17,7 +17,7 @@ ICompleteFileSystemSearchController* CreateAPFSDeepSearcher() { return new APFSD
 
 IQuickFileSystemSearchController* CreateAPFSQuickSearcher() { return nullptr; }
 
-APFSDeepScan::APFSDeepScan() : m_buffer(kScanBuffer, 0) {}
+APFSDeepScan::APFSDeepScan() = default;
 
 APFSDeepScan::~APFSDeepScan() { m_readers.clear(); }
 
@@ -160,6 +160,8 @@ int APFSDeepScan::AnalyzeBlock(long long startSector, long long sectorCount) {
           CStorageDeviceWithCache::View(m_pDevice, static_cast<long long>(b * apfs::kBlockSize / ss),
                                         static_cast<long long>(blocks * apfs::kBlockSize / ss));
       if (group == nullptr) {
+        // Made when a group first has to be read.
+        if (m_buffer.size() < kGroupBytes) m_buffer.resize(kGroupBytes);
         if (ReadBlocks(nullptr, b, static_cast<std::uint32_t>(blocks * apfs::kBlockSize), m_buffer.data()) == 0)
           continue;
         group = m_buffer.data();

@@ -51,6 +51,8 @@ class APFSDeepScan : public ICompleteFileSystemSearchController, public APFSDele
   std::map<std::uint64_t, std::unique_ptr<APFSContainerReader>> m_readers;
   int m_iSectorSize = 512;
   std::uint64_t m_foundFiles = 0;  // file nodes handed to the builder so far
+  // A group of blocks read from the device when the read-ahead cache does
+  // not hold it.
   std::vector<std::uint8_t> m_buffer;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "bridge/MainThreadDispatcher.h"
 #include "platform/Threads.h"
 
 namespace bridge {
@@ -22,10 +23,14 @@ void JobRegistry::Begin(const std::string& name) {
 }
 
 void JobRegistry::End(const std::string& name) {
-  std::lock_guard g(m_lock);
-  const auto it = std::find(m_alive.begin(), m_alive.end(), name);
-  if (it != m_alive.end()) m_alive.erase(it);
-  m_cv.notify_all();
+  {
+    std::lock_guard g(m_lock);
+    const auto it = std::find(m_alive.begin(), m_alive.end(), name);
+    if (it != m_alive.end()) m_alive.erase(it);
+    m_cv.notify_all();
+  }
+  // A headless main thread waiting for the jobs to end looks again now.
+  DefaultQueue().Wake();
 }
 
 bool JobRegistry::Start(const std::string& name, std::function<void()> fn, std::size_t stackSize) {

@@ -34,7 +34,13 @@ int QueueDispatcher::RunPending() {
   return static_cast<int>(batch.size());
 }
 
-void QueueDispatcher::Wake() { m_cv.notify_all(); }
+void QueueDispatcher::Wake() {
+  {
+    std::lock_guard g(m_lock);
+    m_woken = true;
+  }
+  m_cv.notify_all();
+}
 
 bool QueueDispatcher::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -43,16 +49,18 @@ bool QueueDispatcher::RunUntil(const std::function<bool()>& done, std::chrono::m
     if (done()) return true;
     std::unique_lock lk(m_lock);
     if (std::chrono::steady_clock::now() >= deadline) break;
-    // Short waits: `done()` may turn true without a post.
-    m_cv.wait_for(lk, std::chrono::milliseconds(20), [this] { return !m_queue.empty(); });
+    // Short waits: `done()` may turn true without a post or a wake.
+    m_cv.wait_for(lk, std::chrono::milliseconds(20), [this] { return !m_queue.empty() || m_woken; });
+    m_woken = false;
   }
   RunPending();
   return done();
 }
 
 QueueDispatcher& DefaultQueue() {
-  static QueueDispatcher queue;
-  return queue;
+  // Never destroyed: a detached job may still wake it while the process ends.
+  static auto* queue = new QueueDispatcher;
+  return *queue;
 }
 
 namespace {

@@ -42,6 +42,7 @@ class QueueDispatcher final : public IMainThreadDispatcher {
   mutable std::mutex m_lock;
   std::condition_variable m_cv;
   std::deque<std::function<void()>> m_queue;
+  bool m_woken = false;  // a Wake not yet seen by RunUntil
   std::thread::id m_owner;
 };
 

@@ -42,7 +42,9 @@ bool CExFatCompleteSearch::PrepareAnalyzeBlock() {
   m_decoder.PrepareAnayze(static_cast<std::uint32_t>(std::countr_zero(m_sectorSize)), kSweepClusterShift,
                           static_cast<std::uint64_t>(m_totalSectors));
   m_builder2.PrepareBuild(m_sectorSize, m_totalSectors);
-  m_buffer.assign((static_cast<std::size_t>(m_sectorsPerBlock) + 4) * m_sectorSize, 0);
+  // The carried sectors and the two after them; a block that has to be read
+  // rather than looked at in the read-ahead cache makes it a block longer.
+  m_buffer.assign(static_cast<std::size_t>(2 * kCarried) * m_sectorSize, 0);
   m_carriedFirst = -2;
   m_prepared = true;
   return true;
@@ -101,6 +103,9 @@ int CExFatCompleteSearch::AnalyzeBlock(long long startSector, long long sectorCo
     AnalyzeView(startSector, sectorCount, view);
     return 1;
   }
+  const std::size_t whole = (static_cast<std::size_t>(m_sectorsPerBlock) + 2 * kCarried) * ss;
+  // Past the carried sectors the buffer holds zeros, as the added bytes are.
+  if (m_buffer.size() < whole) m_buffer.resize(whole);
   if (m_device->ReadSector(m_buffer.data() + kCarried * ss, startSector, sectorCount) == 0) {
     m_carriedFirst = -2;
     return 0;

@@ -107,10 +107,9 @@ int CStorageDeviceWithCache::SetBlockSize(unsigned int sectors) {
   m_llTotalSectors = total;
   m_current = Block{};
   m_pool = std::make_shared<BufferPool>(BlockBytes());
-  if (sectors != 0) {
-    m_current.data = m_pool->Take();
-    std::memset(m_current.data.get(), 0, BlockBytes());
-  }
+  // Written before it is read: its pages are not touched until a block is
+  // read into it.
+  if (sectors != 0) m_current.data = m_pool->Take();
   m_llCurBlock = -1;
   return 1;
 }
@@ -130,11 +129,10 @@ void CStorageDeviceWithCache::FillBlock(Block& b) {
   b.sectors = std::clamp(m_llTotalSectors - start, 0LL, static_cast<long long>(m_uBlockSize));
   const std::size_t validBytes = static_cast<std::size_t>(b.sectors) * static_cast<std::size_t>(m_iSectorBytes);
   b.failed = b.sectors == 0 || ReadSweepSource(b.data.get(), start, b.sectors) == 0;
-  if (b.failed) {
-    std::memset(b.data.get(), 0, BlockBytes());
-  } else if (validBytes < BlockBytes()) {
-    std::memset(b.data.get() + validBytes, 0, BlockBytes() - validBytes);
-  }
+  // The bytes past the valid sectors are never handed out (reads, views and
+  // shares stop at the block's sectors), so the last block's tail is left as
+  // it is.
+  if (b.failed) std::memset(b.data.get(), 0, validBytes);
 }
 
 void CStorageDeviceWithCache::BeginCache() {

@@ -109,8 +109,8 @@ class CStorageDeviceWithCache : public IStorageDevice {
   long long BlockCount() const;
   std::size_t BlockBytes() const;
 
-  // Reads block b.index into b.data: clipped to the device end, zero tail,
-  // all zeros when the source fails.
+  // Reads block b.index into b.data, clipped to the device end (the bytes
+  // past it are left as they are); zeros when the source fails.
   void FillBlock(Block& b);
   int ReadSource(void* buffer, long long start, long long count);
   // Reads of the blocks themselves: each sector once, in order.

@@ -15,15 +15,11 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/PageBuffer.h"
+
 namespace timed_read {
 
 namespace {
-
-constexpr std::size_t kAlignment = 4096;
-
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
 
 // Which sources hung, and how many of their reads are still stuck. Made
 // once and never destroyed: a stuck thread may come back while the process
@@ -55,7 +51,8 @@ void MarkHung(const std::optional<SourceKey>& key) {
 class Worker : public std::enable_shared_from_this<Worker> {
  public:
   bool Start() {
-    m_buffer.reset(std::aligned_alloc(kAlignment, static_cast<std::size_t>(kAsyncReadPiece)));
+    // Aligned for direct reads, in (huge, where offered) pages.
+    m_buffer = platform::AllocatePageBuffer(static_cast<std::size_t>(kAsyncReadPiece));
     if (!m_buffer) return false;
     try {
       std::thread([self = shared_from_this()] { self->Loop(); }).detach();
@@ -131,7 +128,7 @@ class Worker : public std::enable_shared_from_this<Worker> {
 
   std::mutex m_lock;
   std::condition_variable m_wake;
-  std::unique_ptr<void, FreeDeleter> m_buffer;
+  platform::PageBuffer m_buffer;
   IRawReadPrimitive* m_primitive = nullptr;
   int m_fd = -1;
   bool m_ownsFd = false;

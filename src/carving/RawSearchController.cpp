@@ -156,7 +156,10 @@ int CRAWSearchController::PreparetoSearch() {
     m_pBuilder->AddSearcherInfo(kSearcherRawByLabel, CLABELRAWTreeBuilder::kRootId);
   }
   m_uBlockBufferSize = 2 * static_cast<std::size_t>(m_iSectorsPerBlock) * static_cast<std::size_t>(ss);
-  m_blockBuffer.assign(m_uBlockBufferSize + 4096, 0);
+  // Each half is written before it is read (a block is read into the upper
+  // half and copied down): only the zeros after the buffer are set now.
+  m_blockBuffer = platform::AllocatePageBuffer(m_uBlockBufferSize + kBlockBufferTail);
+  if (m_blockBuffer) std::memset(m_blockBuffer.get() + m_uBlockBufferSize, 0, kBlockBufferTail);
   m_keyBits.clear();
   m_bLowerValid = false;
   m_llLastBlockEnd = -1;
@@ -390,7 +393,7 @@ void CRAWSearchController::FlushReadBack(long long blockSectors) {
 }
 
 int CRAWSearchController::AnalyzeBlock(long long start, long long count) {
-  if (!m_bActive || m_pDevice == nullptr || m_blockBuffer.empty()) return 1;
+  if (!m_bActive || m_pDevice == nullptr || !m_blockBuffer) return 1;
   CRawFileAnalyserListSingle* registry = CRawFileAnalyserListSingle::CreateInstance();
   if (registry->GetAnalyserList(0).empty() && registry->GetAnalyserMap(0).empty() &&
       registry->GetAnalyserMultimap(0).empty()) {
@@ -405,7 +408,7 @@ int CRAWSearchController::AnalyzeBlock(long long start, long long count) {
   if (count > spb) count = spb;
   const int ss = m_iSectorSize;
   const std::size_t half = m_uBlockBufferSize / 2;
-  unsigned char* lower = m_blockBuffer.data();
+  unsigned char* lower = m_blockBuffer.get();
   unsigned char* upper = lower + half;
   if (m_pDevice->ReadSector(upper, start, count) == 0) return 1;
   const std::size_t valid = static_cast<std::size_t>(count) * static_cast<std::size_t>(ss);
@@ -479,7 +482,7 @@ void CRAWSearchController::EndSearch(int build) {
   if (!m_bActive) return;
   if (build == 0) {
     DeleteCandidates();
-    m_blockBuffer.clear();
+    m_blockBuffer.reset();
     ReleaseSearch();
     return;
   }
@@ -505,8 +508,7 @@ void CRAWSearchController::EndSearch(int build) {
   if (CNotifyCenter::Instance().isContinue() != 0) DeliverHeldFinds();
   m_held.clear();
   std::printf("--------------%s:%d:--------\n", "EndSearch", __LINE__);
-  m_blockBuffer.clear();
-  m_blockBuffer.shrink_to_fit();
+  m_blockBuffer.reset();
   m_ring.Close();
   if (m_pBuilder != nullptr) {
     m_pBuilder->FlashBuild(kSearcherRawByType);

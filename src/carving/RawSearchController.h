@@ -20,6 +20,7 @@
 #include "carving/RawFileAnalyserList.h"
 #include "core/filetype/FileTypeManager.h"
 #include "core/model/Contracts.h"
+#include "platform/PageBuffer.h"
 
 class CRAWFileManager;
 class CStorageDeviceWithCache;
@@ -97,7 +98,10 @@ class CRAWSearchController : public ICompleteFileSystemSearchController {
   std::list<CRawFileInfo*> m_readBack;
   FileSectorMap* m_pFileSectorMap = nullptr;
   std::size_t m_uBlockBufferSize = 0;
-  std::vector<unsigned char> m_blockBuffer;
+  // Two blocks (the one before the current one, then the current one) and
+  // kBlockBufferTail zeros.
+  static constexpr std::size_t kBlockBufferTail = 4096;
+  platform::PageBuffer m_blockBuffer;
   int m_iSectorSize = 512;
   std::vector<CRawFileInfo*> m_open;
   TBitmap* m_pBitmap = nullptr;

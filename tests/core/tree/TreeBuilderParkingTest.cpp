@@ -16,11 +16,6 @@
 
 namespace {
 
-struct Arrival {
-  NodeSpec spec;
-  int secondsBefore;  // the clock moves before the node arrives
-};
-
 std::vector<Arrival> RandomScan(unsigned seed, int count) {
   std::mt19937 rng(seed);
   auto chance = [&rng](int percent) { return static_cast<int>(rng() % 100) < percent; };
@@ -54,14 +49,6 @@ std::vector<Arrival> RandomScan(unsigned seed, int count) {
     if (rng() % 3 != 0) std::swap(out[i - 1], out[j]);
   }
   return out;
-}
-
-void OrderedDump(IFileNode* node, int depth, std::string& out) {
-  for (IFileNode* c = node->GetFirstChild(); c != nullptr; c = c->GetNextNode()) {
-    out +=
-        std::string(static_cast<std::size_t>(depth), ' ') + c->GetFileName() + (c->IsDeleted() != 0 ? " x" : "") + "\n";
-    if (depth < 64) OrderedDump(c, depth + 1, out);
-  }
 }
 
 // Every batch as names in the order given, then the trees in child order.

@@ -17,11 +17,6 @@
 
 namespace {
 
-struct Arrival {
-  NodeSpec spec;
-  int secondsBefore;  // the clock moves before the node arrives
-};
-
 std::string FolderName(std::mt19937& rng, int i) {
   switch (rng() % 40) {
     case 0:
@@ -98,14 +93,6 @@ std::vector<Arrival> RandomScan(unsigned seed, int count) {
     if (rng() % 4 == 0) std::swap(out[i - 1], out[j]);
   }
   return out;
-}
-
-void OrderedDump(IFileNode* node, int depth, std::string& out) {
-  for (IFileNode* c = node->GetFirstChild(); c != nullptr; c = c->GetNextNode()) {
-    out +=
-        std::string(static_cast<std::size_t>(depth), ' ') + c->GetFileName() + (c->IsDeleted() != 0 ? " x" : "") + "\n";
-    if (depth < 64) OrderedDump(c, depth + 1, out);
-  }
 }
 
 struct ScanResult {

@@ -43,3 +43,11 @@ std::vector<IFileNode*> BatchedNodes(const testsupport::RecordingTree& sink) {
   for (const auto& batch : sink.m_batches) nodes.insert(nodes.end(), batch.nodes.begin(), batch.nodes.end());
   return nodes;
 }
+
+void OrderedDump(IFileNode* node, int depth, std::string& out) {
+  for (IFileNode* c = node->GetFirstChild(); c != nullptr; c = c->GetNextNode()) {
+    out +=
+        std::string(static_cast<std::size_t>(depth), ' ') + c->GetFileName() + (c->IsDeleted() != 0 ? " x" : "") + "\n";
+    if (depth < 64) OrderedDump(c, depth + 1, out);
+  }
+}

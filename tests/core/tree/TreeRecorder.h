@@ -25,6 +25,10 @@ class OrderedTree : public testsupport::RecordingTree {
 // deleted nodes followed by " (deleted)"; sorted.
 std::vector<std::string> PrintTree(IFileNode* root);
 
+// Appends the nodes below `node` in child order, one a line, indented by
+// depth, deleted ones marked " x".
+void OrderedDump(IFileNode* node, int depth, std::string& out);
+
 // Nodes below `root`, in no particular order.
 std::vector<IFileNode*> NodesBelow(IFileNode* root);
 

@@ -21,6 +21,12 @@ struct NodeSpec {
   unsigned short partition = 0;
 };
 
+// A node of a simulated scan and how far the clock moves before it comes.
+struct Arrival {
+  NodeSpec spec;
+  int secondsBefore;
+};
+
 // An engine node with every field settable; counts the live instances so
 // tests can check that each node was freed exactly once.
 class TreeNode : public CFileNode, public IDuplicateFolderEntry {

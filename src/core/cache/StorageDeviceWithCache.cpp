@@ -1,7 +1,6 @@
 #include "core/cache/StorageDeviceWithCache.h"
 
 #include <algorithm>
-#include <sys/mman.h>
 
 #include <climits>
 #include <cstdlib>
@@ -10,22 +9,6 @@
 #include <system_error>
 
 #include "core/device/SweepRead.h"
-
-void CStorageDeviceWithCache::BufferPool::Free::operator()(std::uint8_t* p) const { std::free(p); }
-
-CStorageDeviceWithCache::BufferPool::Owned CStorageDeviceWithCache::BufferPool::Allocate() const {
-  constexpr std::size_t kHugePage = 2u << 20;
-  if (m_bytes >= kHugePage) {
-    const std::size_t rounded = (m_bytes + kHugePage - 1) / kHugePage * kHugePage;
-    if (void* p = std::aligned_alloc(kHugePage, rounded)) {
-      ::madvise(p, rounded, MADV_HUGEPAGE);
-      return Owned(static_cast<std::uint8_t*>(p));
-    }
-  }
-  auto* p = static_cast<std::uint8_t*>(std::malloc(m_bytes != 0 ? m_bytes : 1));
-  if (p == nullptr) throw std::bad_alloc();
-  return Owned(p);
-}
 
 CStorageDeviceWithCache::Buffer CStorageDeviceWithCache::BufferPool::Take() {
   Owned data;
@@ -36,22 +19,20 @@ CStorageDeviceWithCache::Buffer CStorageDeviceWithCache::BufferPool::Take() {
       m_idle.pop_back();
     }
   }
-  if (!data) data = Allocate();
+  if (!data) data = platform::AllocatePageBuffer(m_bytes != 0 ? m_bytes : 1);
+  if (!data) throw std::bad_alloc();
   std::weak_ptr<BufferPool> home = weak_from_this();
-  return Buffer(data.release(), [home](std::uint8_t* p) {
-    if (const std::shared_ptr<BufferPool> pool = home.lock()) {
-      pool->GiveBack(p);
-    } else {
-      std::free(p);
-    }
+  const platform::PageBufferRelease release = data.get_deleter();
+  return Buffer(data.release(), [home, release](std::uint8_t* p) {
+    Owned back(p, release);
+    if (const std::shared_ptr<BufferPool> pool = home.lock()) pool->GiveBack(std::move(back));
   });
 }
 
-void CStorageDeviceWithCache::BufferPool::GiveBack(std::uint8_t* data) {
-  Owned back(data);
+void CStorageDeviceWithCache::BufferPool::GiveBack(Owned data) {
   std::lock_guard guard(m_lock);
   try {
-    m_idle.push_back(std::move(back));
+    m_idle.push_back(std::move(data));
   } catch (const std::bad_alloc&) {
     // Freed instead of kept.
   }

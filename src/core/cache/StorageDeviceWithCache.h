@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/device/StorageDevice.h"
+#include "platform/PageBuffer.h"
 
 class CStorageDeviceWithCache : public IStorageDevice {
  public:
@@ -87,14 +88,10 @@ class CStorageDeviceWithCache : public IStorageDevice {
     void Clear();
 
    private:
-    struct Free {
-      void operator()(std::uint8_t* p) const;
-    };
-    using Owned = std::unique_ptr<std::uint8_t, Free>;
-    // A new buffer of m_bytes, on huge pages where the system offers them
-    // (far fewer page faults the first time it is filled).
-    Owned Allocate() const;
-    void GiveBack(std::uint8_t* data);
+    // Buffers come as whole pages, huge ones where the system offers them
+    // (far fewer page faults the first time one is filled).
+    using Owned = platform::PageBuffer;
+    void GiveBack(Owned data);
     const std::size_t m_bytes;
     std::mutex m_lock;
     std::vector<Owned> m_idle;

@@ -1,7 +1,9 @@
 #include "ntfs/NtfsSearchController.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include "core/cache/StorageDeviceWithCache.h"
 #include "core/device/StorageDevice.h"
 #include "ntfs/FileRecordLayout.h"
 #include "ntfs/IndexRecord.h"
@@ -15,6 +17,12 @@ namespace {
 constexpr long long kUnit = 512;
 constexpr std::size_t kIndexRecordBytes = 4096;
 constexpr unsigned kAllFlags = 0xFF;
+
+// A view of the block that reaches a lookahead past its sector shows every
+// analysis all it looks at: a FILE or INDX record or a $LogFile page.
+static_assert(CNTFSSearchController::kLookaheadBytes >= static_cast<long long>(ntfsrec::kMaxRecordBytes) &&
+              CNTFSSearchController::kLookaheadBytes >= static_cast<long long>(kIndexRecordBytes) &&
+              CNTFSSearchController::kLookaheadBytes >= static_cast<long long>(ntfslog::kPageBytes));
 
 }  // namespace
 
@@ -43,18 +51,10 @@ int CNTFSSearchController::AnalyzeBlock(long long first, long long count) {
   const long long lookahead = (kLookaheadBytes + m_iSectorSize - 1) / m_iSectorSize;
   const long long extra = std::max(0LL, std::min(lookahead, total - first - count));
   const auto sectorBytes = static_cast<std::size_t>(m_iSectorSize);
-  m_block.assign(static_cast<std::size_t>(count + extra) * sectorBytes, 0);
-  // A failed read leaves zeros, which hold no evidence.
-  if (m_pDevice->ReadSector(m_block.data(), first, count) == 0) std::fill(m_block.begin(), m_block.end(), 0);
-  if (extra > 0 && m_pDevice->ReadSector(m_block.data() + static_cast<std::size_t>(count) * sectorBytes, first + count,
-                                         extra) == 0) {
-    std::fill(m_block.begin() + static_cast<long>(count * m_iSectorSize), m_block.end(), 0);
-  }
-  const ByteView all(m_block.data(), m_block.size());
+  LoadBlock(first, count, extra, lookahead);
   for (long long i = 0; i < count; ++i) {
     const long long s = first + i;
-    const std::size_t at = static_cast<std::size_t>(i) * sectorBytes;
-    const ByteView p = all.Sub(at, all.Size() - at);
+    const ByteView p = BlockFrom(static_cast<std::size_t>(i) * sectorBytes);
     if (CNTFSDBR::IsFullValidDBR(p)) {
       AnalyzeBootSector(s, p);
     } else if (CLogFileAnalyzer::IsValidRSTRRecord(p)) {
@@ -73,17 +73,47 @@ int CNTFSSearchController::AnalyzeBlock(long long first, long long count) {
     }
   }
   AnalyzeContents(first, count);
+  m_inPlace = nullptr;
   return 1;
+}
+
+void CNTFSSearchController::LoadBlock(long long first, long long count, long long extra, long long lookahead) {
+  const auto sectorBytes = static_cast<std::size_t>(m_iSectorSize);
+  const std::size_t blockBytes = static_cast<std::size_t>(count) * sectorBytes;
+  const std::size_t extraBytes = static_cast<std::size_t>(extra) * sectorBytes;
+  // The block is looked at where the read-ahead cache holds it; only its
+  // last lookahead's worth and the sectors after it are put together here.
+  m_inPlace = CStorageDeviceWithCache::View(m_pDevice, first, count);
+  const std::size_t seam = std::min(blockBytes, static_cast<std::size_t>(lookahead) * sectorBytes);
+  m_seamAt = m_inPlace != nullptr ? blockBytes - seam : 0;
+  m_inPlaceBytes = blockBytes;
+  m_blockBytes = blockBytes + extraBytes;
+  m_block.assign(m_blockBytes - m_seamAt, 0);
+  if (m_inPlace != nullptr) {
+    std::memcpy(m_block.data(), m_inPlace + m_seamAt, seam);
+  } else if (m_pDevice->ReadSector(m_block.data(), first, count) == 0) {
+    // A failed read leaves zeros, which hold no evidence.
+    std::fill(m_block.begin(), m_block.end(), 0);
+  }
+  if (extra > 0 && m_pDevice->ReadSector(m_block.data() + (blockBytes - m_seamAt), first + count, extra) == 0) {
+    std::fill(m_block.begin() + static_cast<long>(blockBytes - m_seamAt), m_block.end(), 0);
+  }
+}
+
+ByteView CNTFSSearchController::BlockFrom(std::size_t at) const {
+  if (at >= m_blockBytes) return ByteView();
+  if (at >= m_seamAt) return ByteView(m_block.data() + (at - m_seamAt), m_blockBytes - at);
+  // More than a lookahead's worth of the block follows: every analysis
+  // looks at far less past the sector it starts at.
+  return ByteView(m_inPlace + at, m_inPlaceBytes - at);
 }
 
 // Record pages of $LogFile: a page found moves the walk past its end.
 void CNTFSSearchController::AnalyzeContents(long long first, long long count) {
   const long long units = count * m_iSectorSize / kUnit;
   const long long firstUnit = first * m_iSectorSize / kUnit;
-  const ByteView all(m_block.data(), m_block.size());
   for (long long u = 0; u < units;) {
-    const auto at = static_cast<std::size_t>(u * kUnit);
-    if (m_logFile->AnalyzeRCRDPage(firstUnit + u, all.Sub(at, all.Size() - at))) {
+    if (m_logFile->AnalyzeRCRDPage(firstUnit + u, BlockFrom(static_cast<std::size_t>(u * kUnit)))) {
       u += static_cast<long long>(ntfslog::kPageBytes) / kUnit;
     } else {
       ++u;

@@ -52,6 +52,12 @@ class CNTFSSearchController final : public ICompleteFileSystemSearchController {
   void AnalyzeNormalFileRecord(long long byte, const CNTFSFileRecord& record);
   void AddIndexEvidence(const CIndexRecordInfo& index, const CFolderIndexAllocationInfo& folder);
   void AnalyzeContents(long long first, long long count);
+  // Makes sectors [first, first + count + extra) readable through
+  // BlockFrom.
+  void LoadBlock(long long first, long long count, long long extra, long long lookahead);
+  // The loaded bytes from byte `at` of the block on (at least to a
+  // lookahead past it, or to the end of what was loaded).
+  ByteView BlockFrom(std::size_t at) const;
   void AdoptMirrorCopies();
   bool AdoptMirrorCopy(const CMFTFilesPair& copy);
   void MergeEqualCandidates();
@@ -62,7 +68,14 @@ class CNTFSSearchController final : public ICompleteFileSystemSearchController {
   IStorageDevice* m_pDevice = nullptr;
   int m_iBlockSectors = 0;
   int m_iSectorSize = 512;
+  // The block being analysed: bytes [0, m_seamAt) in the read-ahead cache
+  // at m_inPlace (m_inPlaceBytes of them there), the rest up to
+  // m_blockBytes, the lookahead included, copied into m_block.
   std::vector<std::uint8_t> m_block;
+  const std::uint8_t* m_inPlace = nullptr;
+  std::size_t m_inPlaceBytes = 0;
+  std::size_t m_seamAt = 0;
+  std::size_t m_blockBytes = 0;
   std::unique_ptr<CNTFSPartitionInfoBuilder> m_parts;
   std::vector<std::unique_ptr<CMFTInfo>> m_mfts;
   std::vector<CCommonFileRecordPositionInfo> m_positions;

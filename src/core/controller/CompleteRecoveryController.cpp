@@ -178,13 +178,18 @@ std::vector<CSearcherCrew::Member> CCompleteRecoveryController::CrewMembers() co
   // bitmap while it sweeps, and the carving searcher skips marked sectors:
   // the carving starts on a block when the HFS+ searchers are done with it.
   // The file-sector map that carving fills is read by the FAT searcher only
-  // when it ends, after the sweep.
+  // when it ends, after the sweep. The carving, the longest at each block,
+  // runs on this thread: it goes on to the next block without waiting to be
+  // woken.
   std::vector<CSearcherCrew::Member> members;
   std::vector<std::size_t> markers;
   for (const _SEARCHER_INFO& info : m_searchers) {
     CSearcherCrew::Member m;
     m.searcher = info.searcher.get();
-    if (info.type == kSearcherRawByType) m.after = markers;
+    if (info.type == kSearcherRawByType) {
+      m.after = markers;
+      m.onCaller = true;
+    }
     if (info.type == kSearcherHfsPlus) markers.push_back(members.size());
     members.push_back(std::move(m));
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "bridge/QVPublic.h"
@@ -36,6 +37,13 @@ std::string TreePath(IFileNode* node) {
     if (*it != nullptr) path.append(*it);
   }
   return path.empty() ? std::string(1, '/') : path;
+}
+
+// Whether something is at `path`: looked for in its held folder when the
+// run holds it, else by the whole path; a link is never followed.
+bool EntryExists(const std::string& path) {
+  if (const std::optional<bool> held = QVUIRecovery::instance()->Folders().EntryExists(path)) return *held;
+  return platform::PathEntryExists(path);
 }
 
 std::string Parent(const std::string& path) {
@@ -160,6 +168,7 @@ void QVUIRecovery::ClearCreateDirIndex() {
   std::lock_guard g(m_mutex);
   m_dirIndex.clear();
   m_typeFolders.clear();
+  m_folders.Clear();
 }
 
 IDataRecovery* QVUIRecovery::GetDataRecoveryByType(_tagSearcherType type) const {
@@ -268,8 +277,8 @@ std::string QVUIRecovery::TypeFolder(_tagSearcherType type, const std::string& d
   for (int n = 1; n <= 9999; ++n) {
     const std::string name = prefix + Counter(n);
     const std::string folder = destination + name;
-    if (platform::PathEntryExists(folder)) continue;
-    if (!platform::MakeFoldersBelow(destination, name)) return "";
+    if (EntryExists(folder)) continue;
+    if (!m_folders.MakeBelow(destination, name)) return "";
     m_dirIndex[type] = n;
     m_typeFolders[type] = folder;
     return folder;
@@ -278,7 +287,7 @@ std::string QVUIRecovery::TypeFolder(_tagSearcherType type, const std::string& d
 }
 
 std::string FreeRecoveryName(const std::string& target) {
-  if (!platform::PathEntryExists(target)) return target;
+  if (!EntryExists(target)) return target;
   const auto slash = target.find_last_of('/');
   const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   const auto dot = target.find_last_of('.');
@@ -287,7 +296,7 @@ std::string FreeRecoveryName(const std::string& target) {
   const std::string ext = hasExt ? target.substr(dot) : "";
   for (int n = 1; n <= 9999; ++n) {
     const std::string candidate = stem + "_" + Counter(n) + ext;
-    if (!platform::PathEntryExists(candidate)) return candidate;
+    if (!EntryExists(candidate)) return candidate;
   }
   return "";
 }
@@ -300,17 +309,18 @@ std::string CreateRecoveryFilePathByNode(IFileNode* node, const char* destinatio
   if (folder.empty()) return "";
   // Every name is one safe component, so the path stays inside the folder.
   const std::string relative = bridge::SafeRelativePath(node);
+  platform::HeldFolders& folders = QVUIRecovery::instance()->Folders();
   if (node->IsDirectory()) {
-    platform::MakeFoldersBelow(folder, relative);
+    folders.MakeBelow(folder, relative);
     return "";
   }
   const auto slash = relative.find_last_of('/');
-  if (!platform::MakeFoldersBelow(folder, relative.substr(0, slash))) return "";
+  if (!folders.MakeBelow(folder, relative.substr(0, slash))) return "";
   std::string target = folder + relative;
   for (int tries = 0; tries < 4; ++tries) {
     target = FreeRecoveryName(target);
     if (target.empty()) return "";
-    if (!platform::PathEntryExists(target)) return target;
+    if (!EntryExists(target)) return target;
   }
   return "";
 }
@@ -396,6 +406,7 @@ void QVUIRecovery::RecoverNode(IFileNode* node, QVUIScan* scan, const std::strin
     return;
   }
   object->SetRecoveryRoot(destination.c_str());
+  object->SetHeldFolders(&m_folders);
   last = object->RecoverTo(path.c_str(), this, 0);
   if (reader != nullptr) reader->Release();
   CountOutcome(node, path, last, object->LastUnreadableSectors());
@@ -418,6 +429,8 @@ RESULT QVUIRecovery::DoRecovery() {
       RecoverNode(node, scan, destination, last);
     }
   }
+  // The folders stay open only while the run writes into them.
+  m_folders.Clear();
   SetNeedUIUpdate(1);
   SetStatus(kOpIdle);
   CatchExeception::WriteLog("========Recovery finished!==========\n");

@@ -9,6 +9,7 @@
 
 #include "bridge/QVUIOperation.h"
 #include "core/model/Contracts.h"
+#include "platform/HeldFolders.h"
 
 class IDataRecovery;
 class QVUIScan;
@@ -62,6 +63,9 @@ class QVUIRecovery : public QVUIOperation {
   // The folder of a searcher type in this run: made on first use with the
   // first free four-digit counter; "" when it cannot be made.
   std::string TypeFolder(_tagSearcherType type, const std::string& destination);
+  // The folders this run has made or checked below the destination, held
+  // open until the run ends or the counters are forgotten.
+  platform::HeldFolders& Folders() { return m_folders; }
 
  private:
   QVUIRecovery();
@@ -84,6 +88,7 @@ class QVUIRecovery : public QVUIOperation {
   std::uint64_t m_writtenBytes = 0;
   std::vector<FailedRecovery> m_failedFiles;
   bool m_writeFailed = false;  // the current file's last write failed
+  platform::HeldFolders m_folders;
 
   // Records a chosen file not written whole (`why`, when given, is the reason).
   void AddFailure(IFileNode* node, const std::string& path, RESULT result, std::uint64_t done,

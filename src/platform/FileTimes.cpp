@@ -27,14 +27,36 @@ bool ToTimespec(const UnixTimeStamp* stamp, timespec& out) {
 
 }  // namespace
 
-bool SetFileTimes(const std::string& path, const UnixTimeStamp* access, const UnixTimeStamp* modification) {
+namespace {
+
+// utimensat (or futimens without a name) with the two stamps.
+bool Stamp(int dirFd, const char* name, const UnixTimeStamp* access, const UnixTimeStamp* modification, int flags) {
   if (access == nullptr && modification == nullptr) return true;
   timespec times[2];
   if (!ToTimespec(access, times[0]) || !ToTimespec(modification, times[1])) {
     errno = EINVAL;
     return false;
   }
-  return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+  return (name == nullptr ? futimens(dirFd, times) : utimensat(dirFd, name, times, flags)) == 0;
+}
+
+}  // namespace
+
+bool SetTimesAt(int dirFd, const char* name, const UnixTimeStamp* access, const UnixTimeStamp* modification,
+                int flags) {
+  if (name == nullptr) {
+    errno = EINVAL;
+    return false;
+  }
+  return Stamp(dirFd, name, access, modification, flags);
+}
+
+bool SetFileTimes(const std::string& path, const UnixTimeStamp* access, const UnixTimeStamp* modification) {
+  return Stamp(AT_FDCWD, path.c_str(), access, modification, 0);
+}
+
+bool SetOpenFileTimes(int fd, const UnixTimeStamp* access, const UnixTimeStamp* modification) {
+  return Stamp(fd, nullptr, access, modification, 0);
 }
 
 }  // namespace platform

@@ -17,4 +17,11 @@ struct UnixTimeStamp {
 // errno when the system refuses.
 bool SetFileTimes(const std::string& path, const UnixTimeStamp* access, const UnixTimeStamp* modification);
 
+// The same for `name` in the folder `dirFd` (utimensat's arguments: `flags`
+// may hold AT_SYMLINK_NOFOLLOW or AT_EMPTY_PATH).
+bool SetTimesAt(int dirFd, const char* name, const UnixTimeStamp* access, const UnixTimeStamp* modification, int flags);
+
+// The same for the file open for writing as `fd`.
+bool SetOpenFileTimes(int fd, const UnixTimeStamp* access, const UnixTimeStamp* modification);
+
 }  // namespace platform

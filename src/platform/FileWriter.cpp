@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/HeldFolders.h"
+
 namespace platform {
 
 FileWriter::~FileWriter() { Close(); }
@@ -21,6 +23,27 @@ bool FileWriter::Open(const std::string& path, bool truncate) {
     return false;
   }
   return true;
+}
+
+bool FileWriter::OpenIn(HeldFolders& folders, const std::string& path, bool truncate) {
+  Close();
+  if (const std::optional<int> fd = folders.OpenFile(path, truncate)) {
+    if (*fd >= 0) {
+      m_fd = *fd;
+      return true;
+    }
+    m_lastError = errno;
+    if (m_lastError != ENOENT) return false;
+  }
+  return Open(path, truncate);
+}
+
+bool FileWriter::SetTimes(const UnixTimeStamp* access, const UnixTimeStamp* modification) {
+  if (m_fd < 0) {
+    errno = EBADF;
+    return false;
+  }
+  return SetOpenFileTimes(m_fd, access, modification);
 }
 
 bool FileWriter::WriteAt(long long offset, const void* data, std::size_t length) {

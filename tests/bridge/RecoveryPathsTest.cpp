@@ -144,6 +144,26 @@ TEST_F(RecoveryPaths, ASymbolicLinkBelowTheDestinationIsNotFollowed) {
   EXPECT_TRUE(fs::is_empty(m_dir.Path() / "elsewhere"));
 }
 
+TEST_F(RecoveryPaths, AFolderSwappedForALinkDuringTheRunIsNotFollowed) {
+  CFilesystemNode* root = Root(kSearcherFat);
+  TestNode* docs = Add(root, "Docs", true);
+  TestNode* a = Add(docs, "a.txt", false);
+  TestNode* b = Add(docs, "b.txt", false);
+  fs::create_directories(m_dir.Path() / "elsewhere");
+  std::ofstream(m_dir.Path() / "elsewhere" / "b.txt") << "taken";
+  const std::string pa = CreateRecoveryFilePathByNode(a, m_dest.c_str());
+  ASSERT_EQ(pa, Folder(kSearcherFat, 1) + "/Disk1/Docs/a.txt");
+  const std::string docsPath = Folder(kSearcherFat, 1) + "/Disk1/Docs";
+  fs::rename(docsPath, docsPath + ".moved");
+  fs::create_directory_symlink(m_dir.Path() / "elsewhere", docsPath);
+  // The run keeps to the folder it checked: the name is free there, and
+  // nothing is made or looked up through the link.
+  EXPECT_EQ(CreateRecoveryFilePathByNode(b, m_dest.c_str()), docsPath + "/b.txt");
+  EXPECT_EQ(CreateRecoveryFilePathByNode(Add(docs, "Sub", true), m_dest.c_str()), "");
+  EXPECT_TRUE(fs::is_directory(docsPath + ".moved/Sub"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(m_dir.Path() / "elsewhere"), fs::directory_iterator()), 1);
+}
+
 TEST(RecoveryFolderNames, ByEngine) {
   const std::string d = "2025-03-08";
   EXPECT_EQ(QVUIPublic::GetFileSystemStrByType(31, d), "HFS+_Recovered Data2025-03-08_");

@@ -6,6 +6,9 @@
 #include "core/model/Contracts.h"
 
 class IFileReader;
+namespace platform {
+class HeldFolders;
+}
 
 // Codes of the recovery writer (module 0x010D).
 enum DataRecoveryCode : std::uint32_t {
@@ -32,6 +35,9 @@ class IDataRecovery {
   // stamped with their nodes' times only below it; unset, only the file
   // itself is stamped.
   virtual void SetRecoveryRoot(const char* root) {}
+  // Folders of the destination that the caller has made and holds open:
+  // files in them are opened and stamped relative to them. Null: none.
+  virtual void SetHeldFolders(platform::HeldFolders* folders) {}
   // Sectors of the last RecoverTo that could not be read and stand as zeros
   // in the written file; above 0 the file is incomplete.
   virtual long long LastUnreadableSectors() const { return 0; }

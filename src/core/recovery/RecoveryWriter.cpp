@@ -4,11 +4,13 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <span>
 
 #include "core/compress/CompressFileReader.h"
 #include "core/device/StorageDevice.h"
 #include "core/model/FileNode.h"
+#include "core/recovery/DestinationPaths.h"
 #include "core/recovery/FileTimeConversion.h"
 #include "core/recovery/PartitionChoice.h"
 #include "core/recovery/RunFileReader.h"
@@ -16,6 +18,7 @@
 #include "core/util/Log.h"
 #include "platform/FileTimes.h"
 #include "platform/FileWriter.h"
+#include "platform/HeldFolders.h"
 
 namespace {
 
@@ -27,17 +30,9 @@ constexpr unsigned kThumbnailHead = 65536;
 
 RESULT Fail(std::uint32_t line, std::uint32_t code) { return result::Make(result::kModuleDataRecovery, line, code); }
 
-std::filesystem::path ParentOf(const std::filesystem::path& p) {
-  std::filesystem::path n = p.lexically_normal();
-  if (!n.has_filename()) n = n.parent_path();  // "a/b/" -> "a/b"
-  return n.parent_path();
-}
-
-// True when `dir` lies strictly below `root`.
-bool IsBelow(const std::filesystem::path& dir, const std::filesystem::path& root) {
-  const std::filesystem::path rel = dir.lexically_normal().lexically_relative(root.lexically_normal());
-  if (rel.empty() || rel == ".") return false;
-  return *rel.begin() != "..";
+void LogTimesFailure(const std::string& path) {
+  CatchExeception::WriteLog("%s:%d times[%s] failed with %s\n", "RecoverTo", __LINE__, path.c_str(),
+                            std::strerror(errno));
 }
 
 void StampTimes(const std::string& path, long long accessTime, long long modificationTime) {
@@ -45,9 +40,22 @@ void StampTimes(const std::string& path, long long accessTime, long long modific
   const auto modification = FileTimeToUnixStamp(modificationTime);
   if (!access && !modification) return;
   if (!platform::SetFileTimes(path, access ? &*access : nullptr, modification ? &*modification : nullptr)) {
-    CatchExeception::WriteLog("%s:%d times[%s] failed with %s\n", "RecoverTo", __LINE__, path.c_str(),
-                              std::strerror(errno));
+    LogTimesFailure(path);
   }
+}
+
+// The same for a folder, through its descriptor when `folders` holds it.
+void StampFolderTimes(platform::HeldFolders* folders, const std::string& path, long long accessTime,
+                      long long modificationTime) {
+  const auto access = FileTimeToUnixStamp(accessTime);
+  const auto modification = FileTimeToUnixStamp(modificationTime);
+  if (!access && !modification) return;
+  const platform::UnixTimeStamp* a = access ? &*access : nullptr;
+  const platform::UnixTimeStamp* m = modification ? &*modification : nullptr;
+  std::optional<bool> held;
+  if (folders != nullptr) held = folders->SetFolderTimes(path, a, m);
+  if (!held) held = platform::SetFileTimes(path, a, m);
+  if (!*held) LogTimesFailure(path);
 }
 
 }  // namespace
@@ -117,6 +125,11 @@ RESULT CDataRecovery::Initialize(const std::vector<CSearchedPartitionInfo*>& par
 void CDataRecovery::SetRecoveryRoot(const char* root) {
   std::lock_guard lock(m_mutex);
   m_strRoot = root == nullptr ? std::string() : std::string(root);
+}
+
+void CDataRecovery::SetHeldFolders(platform::HeldFolders* folders) {
+  std::lock_guard lock(m_mutex);
+  m_pFolders = folders;
 }
 
 IFileReader* CDataRecovery::SetRecoverNode(IFileNode* node) {
@@ -262,7 +275,7 @@ RESULT CDataRecovery::RecoverTo(const char* path, IProgress* sink, int sizeLimit
                                 out.LastErrorText().c_str());
       info.result = kRecWriteFailed;
       out.Close();
-      out.Open(path, false);
+      OpenFile(out, path, false);
       len = 0;  // the same block again in the next pass
       if (sink == nullptr && ++failedWrites >= kWriteTriesWithoutSink) {
         rc = Fail(__LINE__, kRecWriteFailed);
@@ -281,39 +294,54 @@ RESULT CDataRecovery::RecoverTo(const char* path, IProgress* sink, int sizeLimit
       break;
     }
   }
-  out.Close();
   m_llLastUnreadable = unreadable;
   if (unreadable > 0) {
     CatchExeception::WriteLog("%s:%d file[%s] is incomplete: %lld unreadable sectors written as zeros\n", "RecoverTo",
                               __LINE__, path, unreadable);
   }
-  SetTimes(path);
+  // Every byte is written: the times are set through the open file, and
+  // closing it changes none of them.
+  SetTimes(path, out);
+  out.Close();
   return rc;
 }
 
 bool CDataRecovery::OpenDestination(platform::FileWriter& out, const char* path) const {
-  if (out.Open(path, true)) return true;
+  if (OpenFile(out, path, true)) return true;
   if (out.LastError() != ENOENT) return false;
   MakeParentFolders(path);
   return out.Open(path, true);
 }
 
+bool CDataRecovery::OpenFile(platform::FileWriter& out, const char* path, bool truncate) const {
+  return m_pFolders != nullptr ? out.OpenIn(*m_pFolders, path, truncate) : out.Open(path, truncate);
+}
+
 void CDataRecovery::MakeParentFolders(const std::string& path) const {
-  const std::filesystem::path dir = ParentOf(path);
+  const std::filesystem::path dir = destination_paths::Parent(path);
   if (dir.empty()) return;
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
 }
 
-void CDataRecovery::SetTimes(const std::string& path) const {
+void CDataRecovery::SetTimes(const std::string& path, platform::FileWriter& out) const {
   if (m_pNode == nullptr) return;
-  StampTimes(path, m_llAccessTime, m_llModificationTime);
+  if (out.IsOpen()) {
+    const auto access = FileTimeToUnixStamp(m_llAccessTime);
+    const auto modification = FileTimeToUnixStamp(m_llModificationTime);
+    if ((access || modification) &&
+        !out.SetTimes(access ? &*access : nullptr, modification ? &*modification : nullptr)) {
+      LogTimesFailure(path);
+    }
+  } else {
+    StampTimes(path, m_llAccessTime, m_llModificationTime);
+  }
   if (m_strRoot.empty()) return;
-  const std::filesystem::path root(m_strRoot);
-  std::filesystem::path dir = ParentOf(path);
-  for (IFileNode* folder = m_pNode->GetParent(); folder != nullptr && IsBelow(dir, root);
-       folder = folder->GetParent(), dir = ParentOf(dir)) {
-    StampTimes(dir.string(), folder->GetLastAccessTime(), folder->GetModificationTime());
+  const destination_paths::Root root(m_strRoot);
+  std::string dir = destination_paths::Parent(path);
+  for (IFileNode* folder = m_pNode->GetParent(); folder != nullptr && root.IsBelow(dir);
+       folder = folder->GetParent(), dir = destination_paths::Parent(dir)) {
+    StampFolderTimes(m_pFolders, dir, folder->GetLastAccessTime(), folder->GetModificationTime());
   }
 }
 

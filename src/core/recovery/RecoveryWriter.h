@@ -11,7 +11,8 @@
 class CFileNode;
 namespace platform {
 class FileWriter;
-}
+class HeldFolders;
+}  // namespace platform
 class CCompressFileReader;
 
 class CDataRecovery : public IDataRecovery {
@@ -31,6 +32,7 @@ class CDataRecovery : public IDataRecovery {
   void Release() override { delete this; }
   std::vector<CSearchedPartitionInfo*>& GetSearchedPartition() override { return m_partitions; }
   void SetRecoveryRoot(const char* root) override;
+  void SetHeldFolders(platform::HeldFolders* folders) override;
 
   // Sectors that could not be read (and stand as zeros) in the last RecoverTo.
   long long LastUnreadableSectors() const override { return m_llLastUnreadable; }
@@ -49,7 +51,10 @@ class CDataRecovery : public IDataRecovery {
   void MakeParentFolders(const std::string& path) const;
   // Opens the destination, making its missing folders when it cannot be opened without them.
   bool OpenDestination(platform::FileWriter& out, const char* path) const;
-  void SetTimes(const std::string& path) const;
+  // Opens the destination in its held folder when there is one, else by its path.
+  bool OpenFile(platform::FileWriter& out, const char* path, bool truncate) const;
+  // Stamps the file (through `out` while it is open) and its folders below the root.
+  void SetTimes(const std::string& path, platform::FileWriter& out) const;
 
   std::unique_ptr<std::uint8_t[]> m_blockBuffer;
   IFileReader* m_pReader = nullptr;
@@ -63,5 +68,6 @@ class CDataRecovery : public IDataRecovery {
   std::mutex m_mutex;
 
   std::string m_strRoot;
+  platform::HeldFolders* m_pFolders = nullptr;
   long long m_llLastUnreadable = 0;
 };

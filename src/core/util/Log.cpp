@@ -1,5 +1,8 @@
 #include "core/util/Log.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -42,17 +45,32 @@ std::string WithoutTrailingSlashes(std::string path) {
   return path;
 }
 
+// The file is opened for appending for each line and closed again, with the
+// plain system calls: a stream would add a buffer, a status call and a seek
+// to every line.
 void AppendToLogFile(const char* line, std::size_t length) {
   const char* dir = CatchExeception::GetWorkPath();
   if (dir == nullptr || *dir == '\0') return;
-  const std::string path = std::string(dir) + "/" + kLogFileName;
-  std::FILE* file = std::fopen(path.c_str(), "a+");
-  if (file == nullptr) return;
-  // A failure may only show when the buffer is flushed (a full disk).
-  if (std::fwrite(line, 1, length, file) != length || std::fflush(file) != 0) {
-    std::printf("%s failed with %s\n", "WriteLog", std::strerror(errno));
+  char path[4096];
+  const int pathLength = std::snprintf(path, sizeof path, "%s/%s", dir, kLogFileName);
+  if (pathLength < 0 || static_cast<std::size_t>(pathLength) >= sizeof path) return;
+  int fd;
+  do {
+    fd = ::open(path, O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return;
+  while (length > 0) {
+    const ssize_t n = ::write(fd, line, length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      // A failure may only show when the data reaches the disk (a full disk).
+      std::printf("%s failed with %s\n", "WriteLog", std::strerror(n < 0 ? errno : ENOSPC));
+      break;
+    }
+    line += n;
+    length -= static_cast<std::size_t>(n);
   }
-  std::fclose(file);
+  ::close(fd);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "core/model/SearchedPartitionInfo.h"
 #include "core/recovery/RecoveryTestNode.h"
+#include "platform/HeldFolders.h"
 #include "support/FakeSinks.h"
 #include "support/Files.h"
 #include "support/MemoryDevice.h"
@@ -156,6 +157,57 @@ TEST_F(RecoveryWriter, FolderPathIsCreatedAndStampedBelowTheRootOnly) {
   ASSERT_EQ(recovery.RecoverTo(flat.c_str(), nullptr, 0), 0u);
   ASSERT_EQ(stat((dest / "flat").c_str(), &st), 0);
   EXPECT_NE(st.st_mtim.tv_sec, 1310000000);
+  root.RemoveChild(&docs);
+  docs.RemoveChild(&sub);
+  sub.RemoveChild(&file);
+}
+
+TEST_F(RecoveryWriter, HeldFoldersAreWrittenAndStampedThroughTheirDescriptors) {
+  CFilesystemNode root("NTFS", "vol", kSearcherNtfs, 5);
+  RecoveryTestNode docs("docs", 0, {}, true);
+  RecoveryTestNode sub("sub", 0, {}, true);
+  RecoveryTestNode file("a.txt", 1000, {{3, 1}});
+  docs.m_mtime = FileTime(1300000000);
+  sub.m_mtime = FileTime(1310000000);
+  file.m_mtime = FileTime(1320000000);
+  ASSERT_EQ(root.AddChild(&docs), 1);
+  ASSERT_EQ(docs.AddChild(&sub), 1);
+  ASSERT_EQ(sub.AddChild(&file), 1);
+
+  const std::filesystem::path dest = tmp.Path() / "dest";
+  const std::filesystem::path outside = tmp.Path() / "outside";
+  std::filesystem::create_directories(dest);
+  std::filesystem::create_directories(outside);
+  platform::HeldFolders folders;
+  ASSERT_TRUE(folders.MakeBelow(dest.string(), "NTFS_0001/docs/sub"));
+  recovery.SetRecoveryRoot(dest.c_str());
+  recovery.SetHeldFolders(&folders);
+  // After the check the folder moves away and a link to somewhere else takes its name.
+  std::filesystem::rename(dest / "NTFS_0001/docs/sub", dest / "NTFS_0001/docs/moved");
+  std::filesystem::create_directory_symlink(outside, dest / "NTFS_0001/docs/sub");
+
+  ReaderPtr preview(recovery.SetRecoverNode(&file));
+  const std::string out = (dest / "NTFS_0001/docs/sub/a.txt").string();
+  ASSERT_EQ(recovery.RecoverTo(out.c_str(), nullptr, 0), 0u);
+  EXPECT_TRUE(std::filesystem::is_empty(outside));
+  const std::string written = (dest / "NTFS_0001/docs/moved/a.txt").string();
+  EXPECT_EQ(FirstDifference(testsupport::ReadFileBytes(written), Expected({{3, 1}}, 1000)), -1);
+  struct stat st {};
+  ASSERT_EQ(stat(written.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1320000000);
+  ASSERT_EQ(stat((dest / "NTFS_0001/docs/moved").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1310000000);
+  ASSERT_EQ(stat((dest / "NTFS_0001/docs").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1300000000);
+  ASSERT_EQ(stat(outside.c_str(), &st), 0);
+  EXPECT_NE(st.st_mtim.tv_sec, 1310000000);
+
+  // A link that appears at the file's own name is refused, not written through.
+  std::filesystem::create_symlink(outside / "b.txt", dest / "NTFS_0001/docs/moved/b.txt");
+  const std::string linked = (dest / "NTFS_0001/docs/sub/b.txt").string();
+  EXPECT_EQ(result::CodeOf(recovery.RecoverTo(linked.c_str(), nullptr, 0)), 0xFu);
+  EXPECT_FALSE(std::filesystem::exists(outside / "b.txt"));
+  recovery.SetHeldFolders(nullptr);
   root.RemoveChild(&docs);
   docs.RemoveChild(&sub);
   sub.RemoveChild(&file);

@@ -8,6 +8,7 @@ QVUIOperation::QVUIOperation() {
 }
 
 int QVUIOperation::Continued() {
+  if (m_status.load(std::memory_order_acquire) == kOpRunning) return 1;
   {
     std::unique_lock lk(m_mutex);
     // Paused: wait in steps of 80 ms; a status change wakes the wait early.
@@ -22,10 +23,7 @@ int QVUIOperation::shouldBuild() {
   return m_buildTree;
 }
 
-int QVUIOperation::GetStatus() const {
-  std::lock_guard g(m_mutex);
-  return m_status;
-}
+int QVUIOperation::GetStatus() const { return m_status.load(std::memory_order_acquire); }
 
 void QVUIOperation::SetStatus(int status) {
   {

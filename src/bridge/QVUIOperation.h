@@ -3,6 +3,7 @@
 // engines' progress sink, the status word the windows and the worker agree
 // on, and the last progress record.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -29,7 +30,11 @@ class QVUIOperation : public IProgress {
   QVUIOperation& operator=(const QVUIOperation&) = delete;
 
   void UpdateProgress(_PROGRESS_INFO* info) override = 0;
+  // A running job answers without taking the lock; a paused one waits here
+  // until it is resumed or stopped. A subclass that answers otherwise keeps
+  // its answer safe to give on any thread.
   int Continued() override;
+  bool ContinuedIsThreadSafe() const override { return true; }
   int shouldBuild() override;
   virtual int IsOpTreeFinished() { return 1; }
   virtual void SetOpTreeFinished(int) {}
@@ -57,7 +62,9 @@ class QVUIOperation : public IProgress {
 
  private:
   std::condition_variable_any m_statusChanged;
-  int m_status = kOpIdle;
+  // Written under m_mutex (a waiter in Continued() must not miss a change);
+  // read without it.
+  std::atomic<int> m_status{kOpIdle};
   int m_buildTree = 1;
   int m_needUIUpdate = 0;
   _PROGRESS_INFO m_progress{};

@@ -31,6 +31,7 @@ void CSerializedProgress::UpdateProgress(_PROGRESS_INFO* info) {
 }
 
 int CSerializedProgress::Continued() {
+  if (m_bFreeContinued) return m_pProgress->Continued();
   std::lock_guard guard(m_lock);
   return m_pProgress->Continued();
 }

@@ -2,7 +2,9 @@
 // The tree builder and the progress sink as the searchers of a complete scan
 // see them while they sweep on threads of their own: every call goes to the
 // real object under one lock, so the searchers reach it one at a time, as
-// they would from a single thread.
+// they would from a single thread. The one exception is Continued() of a
+// sink that says it may be asked from any thread: the searchers ask it before
+// every sector, and it answers without the lock.
 
 #include <mutex>
 
@@ -27,13 +29,16 @@ class CSerializedTreeBuilder final : public IDirecotryTreeBuilder {
 
 class CSerializedProgress final : public IProgress {
  public:
-  explicit CSerializedProgress(IProgress* progress) : m_pProgress(progress) {}
+  explicit CSerializedProgress(IProgress* progress)
+      : m_pProgress(progress), m_bFreeContinued(progress != nullptr && progress->ContinuedIsThreadSafe()) {}
 
   void UpdateProgress(_PROGRESS_INFO* info) override;
   int Continued() override;
   int shouldBuild() override;
+  bool ContinuedIsThreadSafe() const override { return true; }
 
  private:
   IProgress* m_pProgress;
+  const bool m_bFreeContinued;
   std::recursive_mutex m_lock;
 };

@@ -26,6 +26,9 @@ class IProgress {
   virtual void UpdateProgress(_PROGRESS_INFO* info) = 0;
   // 0 once the user cancelled.
   virtual int Continued() = 0;
+  // True when Continued() guards its own state, so that several threads may
+  // ask at once without being queued behind one another.
+  virtual bool ContinuedIsThreadSafe() const { return false; }
   // Whether trees are still wanted at the end of a scan.
   virtual int shouldBuild() = 0;
 };

@@ -156,10 +156,15 @@ int CRAWSearchController::PreparetoSearch() {
     m_pBuilder->AddSearcherInfo(kSearcherRawByLabel, CLABELRAWTreeBuilder::kRootId);
   }
   m_uBlockBufferSize = 2 * static_cast<std::size_t>(m_iSectorsPerBlock) * static_cast<std::size_t>(ss);
-  // Each half is written before it is read (a block is read into the upper
-  // half and copied down): only the zeros after the buffer are set now.
-  m_blockBuffer = platform::AllocatePageBuffer(m_uBlockBufferSize + kBlockBufferTail);
-  if (m_blockBuffer) std::memset(m_blockBuffer.get() + m_uBlockBufferSize, 0, kBlockBufferTail);
+  m_blockPair = platform::BlockPairViews::Map(m_uBlockBufferSize / 2, kBlockBufferTail);
+  m_iFillBlock = 0;
+  m_blockBuffer.reset();
+  if (!m_blockPair) {
+    // Each half is written before it is read (a block is read into the upper
+    // half and copied down): only the zeros after the buffer are set now.
+    m_blockBuffer = platform::AllocatePageBuffer(m_uBlockBufferSize + kBlockBufferTail);
+    if (m_blockBuffer) std::memset(m_blockBuffer.get() + m_uBlockBufferSize, 0, kBlockBufferTail);
+  }
   m_keyBits.clear();
   m_bLowerValid = false;
   m_llLastBlockEnd = -1;
@@ -393,7 +398,7 @@ void CRAWSearchController::FlushReadBack(long long blockSectors) {
 }
 
 int CRAWSearchController::AnalyzeBlock(long long start, long long count) {
-  if (!m_bActive || m_pDevice == nullptr || !m_blockBuffer) return 1;
+  if (!m_bActive || m_pDevice == nullptr || (!m_blockPair && !m_blockBuffer)) return 1;
   CRawFileAnalyserListSingle* registry = CRawFileAnalyserListSingle::CreateInstance();
   if (registry->GetAnalyserList(0).empty() && registry->GetAnalyserMap(0).empty() &&
       registry->GetAnalyserMultimap(0).empty()) {
@@ -408,7 +413,8 @@ int CRAWSearchController::AnalyzeBlock(long long start, long long count) {
   if (count > spb) count = spb;
   const int ss = m_iSectorSize;
   const std::size_t half = m_uBlockBufferSize / 2;
-  unsigned char* lower = m_blockBuffer.get();
+  // The block is read behind the one before it, the two side by side.
+  unsigned char* lower = m_blockPair ? m_blockPair.View(1 - m_iFillBlock) : m_blockBuffer.get();
   unsigned char* upper = lower + half;
   if (m_pDevice->ReadSector(upper, start, count) == 0) return 1;
   const std::size_t valid = static_cast<std::size_t>(count) * static_cast<std::size_t>(ss);
@@ -457,7 +463,11 @@ int CRAWSearchController::AnalyzeBlock(long long start, long long count) {
     ++i;
   }
 
-  std::memcpy(lower, upper, half);
+  if (m_blockPair) {
+    m_iFillBlock = 1 - m_iFillBlock;
+  } else {
+    std::memcpy(lower, upper, half);
+  }
   m_llLastBlockEnd = start + count;
   if (CNotifyCenter::Instance().isContinue() != 0) m_llSweptTo = std::max(m_llSweptTo, start + count);
   if (m_ring.IsFullBuffer()) FlushReadBack(spb);
@@ -482,6 +492,7 @@ void CRAWSearchController::EndSearch(int build) {
   if (!m_bActive) return;
   if (build == 0) {
     DeleteCandidates();
+    m_blockPair = platform::BlockPairViews();
     m_blockBuffer.reset();
     ReleaseSearch();
     return;
@@ -508,6 +519,7 @@ void CRAWSearchController::EndSearch(int build) {
   if (CNotifyCenter::Instance().isContinue() != 0) DeliverHeldFinds();
   m_held.clear();
   std::printf("--------------%s:%d:--------\n", "EndSearch", __LINE__);
+  m_blockPair = platform::BlockPairViews();
   m_blockBuffer.reset();
   m_ring.Close();
   if (m_pBuilder != nullptr) {

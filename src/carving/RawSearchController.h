@@ -20,6 +20,7 @@
 #include "carving/RawFileAnalyserList.h"
 #include "core/filetype/FileTypeManager.h"
 #include "core/model/Contracts.h"
+#include "platform/BlockPairViews.h"
 #include "platform/PageBuffer.h"
 
 class CRAWFileManager;
@@ -99,8 +100,12 @@ class CRAWSearchController : public ICompleteFileSystemSearchController {
   FileSectorMap* m_pFileSectorMap = nullptr;
   std::size_t m_uBlockBufferSize = 0;
   // Two blocks (the one before the current one, then the current one) and
-  // kBlockBufferTail zeros.
+  // kBlockBufferTail zeros. Where the system can map them so, the blocks are
+  // a pair seen in either order and are filled in turn (m_iFillBlock next);
+  // otherwise one buffer whose upper half is copied down after each block.
   static constexpr std::size_t kBlockBufferTail = 4096;
+  platform::BlockPairViews m_blockPair;
+  int m_iFillBlock = 0;
   platform::PageBuffer m_blockBuffer;
   int m_iSectorSize = 512;
   std::vector<CRawFileInfo*> m_open;

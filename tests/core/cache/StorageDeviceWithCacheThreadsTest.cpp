@@ -131,7 +131,7 @@ TEST(StorageDeviceWithCacheThreads, EndCacheDuringAReadWaitsForThatReadOnly) {
 
 // The hand-over waits for a block that is being read, and gets it.
 TEST(StorageDeviceWithCacheThreads, HandOverWaitsForTheBlockBeingRead) {
-  const long long total = kBs * 12;
+  const long long total = kBs * (kDepth + 2);
   PatternDevice source(total);
   source.CloseGateAfter(kDepth);
   CStorageDeviceWithCache cache(&source);

@@ -23,10 +23,7 @@
 
 class CStorageDeviceWithCache : public IStorageDevice {
  public:
-  // Five blocks ahead keep the source busy while the searchers take their
-  // time over a block; each block more is memory the system has to give
-  // and clear the first time it is filled.
-  static constexpr int kQueueDepth = 5;
+  static constexpr int kQueueDepth = 10;
   static constexpr unsigned kDefaultBlockSize = 1000;
   // Largest block the cache accepts, in bytes.
   static constexpr std::uint64_t kMaxBlockBytes = 256ull << 20;

@@ -30,32 +30,28 @@ constexpr unsigned kThumbnailHead = 65536;
 
 RESULT Fail(std::uint32_t line, std::uint32_t code) { return result::Make(result::kModuleDataRecovery, line, code); }
 
-void LogTimesFailure(const std::string& path) {
-  CatchExeception::WriteLog("%s:%d times[%s] failed with %s\n", "RecoverTo", __LINE__, path.c_str(),
-                            std::strerror(errno));
-}
-
-void StampTimes(const std::string& path, long long accessTime, long long modificationTime) {
+// Converts a node's times and hands those it has to `set` (access,
+// modification; null for a time the node lacks); a failure is logged.
+template <typename Set>
+void ApplyTimes(const std::string& path, long long accessTime, long long modificationTime, Set&& set) {
   const auto access = FileTimeToUnixStamp(accessTime);
   const auto modification = FileTimeToUnixStamp(modificationTime);
   if (!access && !modification) return;
-  if (!platform::SetFileTimes(path, access ? &*access : nullptr, modification ? &*modification : nullptr)) {
-    LogTimesFailure(path);
+  if (!set(access ? &*access : nullptr, modification ? &*modification : nullptr)) {
+    CatchExeception::WriteLog("%s:%d times[%s] failed with %s\n", "RecoverTo", __LINE__, path.c_str(),
+                              std::strerror(errno));
   }
 }
 
-// The same for a folder, through its descriptor when `folders` holds it.
+// A folder's times, through its descriptor when `folders` holds it.
 void StampFolderTimes(platform::HeldFolders* folders, const std::string& path, long long accessTime,
                       long long modificationTime) {
-  const auto access = FileTimeToUnixStamp(accessTime);
-  const auto modification = FileTimeToUnixStamp(modificationTime);
-  if (!access && !modification) return;
-  const platform::UnixTimeStamp* a = access ? &*access : nullptr;
-  const platform::UnixTimeStamp* m = modification ? &*modification : nullptr;
-  std::optional<bool> held;
-  if (folders != nullptr) held = folders->SetFolderTimes(path, a, m);
-  if (!held) held = platform::SetFileTimes(path, a, m);
-  if (!*held) LogTimesFailure(path);
+  ApplyTimes(path, accessTime, modificationTime,
+             [&](const platform::UnixTimeStamp* a, const platform::UnixTimeStamp* m) {
+               std::optional<bool> held;
+               if (folders != nullptr) held = folders->SetFolderTimes(path, a, m);
+               return held ? *held : platform::SetFileTimes(path, a, m);
+             });
 }
 
 }  // namespace
@@ -326,16 +322,10 @@ void CDataRecovery::MakeParentFolders(const std::string& path) const {
 
 void CDataRecovery::SetTimes(const std::string& path, platform::FileWriter& out) const {
   if (m_pNode == nullptr) return;
-  if (out.IsOpen()) {
-    const auto access = FileTimeToUnixStamp(m_llAccessTime);
-    const auto modification = FileTimeToUnixStamp(m_llModificationTime);
-    if ((access || modification) &&
-        !out.SetTimes(access ? &*access : nullptr, modification ? &*modification : nullptr)) {
-      LogTimesFailure(path);
-    }
-  } else {
-    StampTimes(path, m_llAccessTime, m_llModificationTime);
-  }
+  ApplyTimes(path, m_llAccessTime, m_llModificationTime,
+             [&](const platform::UnixTimeStamp* a, const platform::UnixTimeStamp* m) {
+               return out.IsOpen() ? out.SetTimes(a, m) : platform::SetFileTimes(path, a, m);
+             });
   if (m_strRoot.empty()) return;
   const destination_paths::Root root(m_strRoot);
   std::string dir = destination_paths::Parent(path);

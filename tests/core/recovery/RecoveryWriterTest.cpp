@@ -112,18 +112,33 @@ TEST_F(RecoveryWriter, ExtentsSparseRunAndDeviceEndRecoverByteExact) {
   EXPECT_TRUE(std::equal(head.begin(), head.end(), Expected(runs, size).begin()));
 }
 
+// docs/sub/a.txt under an NTFS root, each level with its own times;
+// unlinked again when the test ends.
+struct DocsSubFile {
+  CFilesystemNode root{"NTFS", "vol", kSearcherNtfs, 5};
+  RecoveryTestNode docs{"docs", 0, {}, true};
+  RecoveryTestNode sub{"sub", 0, {}, true};
+  RecoveryTestNode file{"a.txt", 1000, {{3, 1}}};
+  bool linked = false;
+
+  DocsSubFile() {
+    docs.m_mtime = FileTime(1300000000);
+    docs.m_atime = FileTime(1300000100);
+    sub.m_mtime = FileTime(1310000000);
+    file.m_mtime = FileTime(1320000000);
+    linked = root.AddChild(&docs) == 1 && docs.AddChild(&sub) == 1 && sub.AddChild(&file) == 1;
+  }
+  ~DocsSubFile() {
+    root.RemoveChild(&docs);
+    docs.RemoveChild(&sub);
+    sub.RemoveChild(&file);
+  }
+};
+
 TEST_F(RecoveryWriter, FolderPathIsCreatedAndStampedBelowTheRootOnly) {
-  CFilesystemNode root("NTFS", "vol", kSearcherNtfs, 5);
-  RecoveryTestNode docs("docs", 0, {}, true);
-  RecoveryTestNode sub("sub", 0, {}, true);
-  RecoveryTestNode file("a.txt", 1000, {{3, 1}});
-  docs.m_mtime = FileTime(1300000000);
-  docs.m_atime = FileTime(1300000100);
-  sub.m_mtime = FileTime(1310000000);
-  file.m_mtime = FileTime(1320000000);
-  ASSERT_EQ(root.AddChild(&docs), 1);
-  ASSERT_EQ(docs.AddChild(&sub), 1);
-  ASSERT_EQ(sub.AddChild(&file), 1);
+  DocsSubFile tree;
+  ASSERT_TRUE(tree.linked);
+  RecoveryTestNode& file = tree.file;
 
   // The caller makes the tree's own folder under the chosen destination.
   const std::filesystem::path dest = tmp.Path() / "dest";
@@ -157,22 +172,12 @@ TEST_F(RecoveryWriter, FolderPathIsCreatedAndStampedBelowTheRootOnly) {
   ASSERT_EQ(recovery.RecoverTo(flat.c_str(), nullptr, 0), 0u);
   ASSERT_EQ(stat((dest / "flat").c_str(), &st), 0);
   EXPECT_NE(st.st_mtim.tv_sec, 1310000000);
-  root.RemoveChild(&docs);
-  docs.RemoveChild(&sub);
-  sub.RemoveChild(&file);
 }
 
 TEST_F(RecoveryWriter, HeldFoldersAreWrittenAndStampedThroughTheirDescriptors) {
-  CFilesystemNode root("NTFS", "vol", kSearcherNtfs, 5);
-  RecoveryTestNode docs("docs", 0, {}, true);
-  RecoveryTestNode sub("sub", 0, {}, true);
-  RecoveryTestNode file("a.txt", 1000, {{3, 1}});
-  docs.m_mtime = FileTime(1300000000);
-  sub.m_mtime = FileTime(1310000000);
-  file.m_mtime = FileTime(1320000000);
-  ASSERT_EQ(root.AddChild(&docs), 1);
-  ASSERT_EQ(docs.AddChild(&sub), 1);
-  ASSERT_EQ(sub.AddChild(&file), 1);
+  DocsSubFile tree;
+  ASSERT_TRUE(tree.linked);
+  RecoveryTestNode& file = tree.file;
 
   const std::filesystem::path dest = tmp.Path() / "dest";
   const std::filesystem::path outside = tmp.Path() / "outside";
@@ -208,9 +213,6 @@ TEST_F(RecoveryWriter, HeldFoldersAreWrittenAndStampedThroughTheirDescriptors) {
   EXPECT_EQ(result::CodeOf(recovery.RecoverTo(linked.c_str(), nullptr, 0)), 0xFu);
   EXPECT_FALSE(std::filesystem::exists(outside / "b.txt"));
   recovery.SetHeldFolders(nullptr);
-  root.RemoveChild(&docs);
-  docs.RemoveChild(&sub);
-  sub.RemoveChild(&file);
 }
 
 TEST_F(RecoveryWriter, ZeroTimesAreLeftAlone) {

@@ -14,9 +14,8 @@ constexpr unsigned long long kLimit = 0xD000000;
 long Find(const unsigned char* p, std::size_t n, const char* pattern) {
   const std::size_t m = std::strlen(pattern);
   if (n < m) return -1;
-  const auto* text = reinterpret_cast<const unsigned char*>(pattern);
-  const unsigned char* hit = std::search(p, p + n, text, text + m);
-  return hit == p + n ? -1 : static_cast<long>(hit - p);
+  const void* hit = memmem(p, n, pattern, m);
+  return hit == nullptr ? -1 : static_cast<long>(static_cast<const unsigned char*>(hit) - p);
 }
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <strings.h>
@@ -20,6 +21,17 @@ constexpr const char* kNotMov[] = {"ftypisom", "ftyp3gp4", "ftyp3g2a", "ftypmmp4
                                    "ftypM4A ", "ftypM4V ", "ftypmp41", "ftypmp42"};
 
 bool Is(const unsigned char* p, const char* text) { return std::memcmp(p, text, std::strlen(text)) == 0; }
+
+// "ftyp" in any case. Every sector of a sweep comes here: one load and a
+// compare instead of a locale-aware string compare.
+bool IsFtyp(const unsigned char* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, sizeof(v));
+  const std::uint32_t lower = v | 0x20202020u;
+  std::uint32_t ftyp;
+  std::memcpy(&ftyp, "ftyp", sizeof(ftyp));
+  return lower == ftyp;
+}
 
 unsigned Be32(const unsigned char* p) {
   return (static_cast<unsigned>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
@@ -78,7 +90,7 @@ int MovAnalyzer::getTypeByMajorBrand(const unsigned char* header) {
 }
 
 int MovAnalyzer::AnalyseBuffer(unsigned char* sector, CRawFileInfo& probe) {
-  if (sector == nullptr || strncasecmp(reinterpret_cast<const char*>(sector + 4), "ftyp", 4) != 0) return 0;
+  if (sector == nullptr || !IsFtyp(sector + 4)) return 0;
   const unsigned size = Be32(sector);
   if (size < 16 || size > 83) return 0;
   const int type = getTypeByMajorBrand(sector);

@@ -159,6 +159,7 @@ int CRAWSearchController::PreparetoSearch() {
   m_blockPair = platform::BlockPairViews::Map(m_uBlockBufferSize / 2, kBlockBufferTail);
   m_iFillBlock = 0;
   m_blockBuffer.reset();
+  m_llLoadedStart = -1;
   if (!m_blockPair) {
     // Each half is written before it is read (a block is read into the upper
     // half and copied down): only the zeros after the buffer are set now.
@@ -199,12 +200,9 @@ IRawFileAnalyser* CRAWSearchController::FindAnalyser(unsigned char* data, CRawFi
       }
     }
   }
+  // The keyless analysers write the probe only when they accept the sector.
   for (IRawFileAnalyser* a : registry->GetAnalyserList(0)) {
-    CRawFileInfo trial;
-    if (a->AnalyseBuffer(data, trial) != 0) {
-      probe = trial;
-      return a;
-    }
+    if (a->AnalyseBuffer(data, probe) != 0) return a;
   }
   return nullptr;
 }
@@ -397,14 +395,40 @@ void CRAWSearchController::FlushReadBack(long long blockSectors) {
   }
 }
 
-int CRAWSearchController::AnalyzeBlock(long long start, long long count) {
-  if (!m_bActive || m_pDevice == nullptr || (!m_blockPair && !m_blockBuffer)) return 1;
+bool CRAWSearchController::Sweeps(long long start, long long count) const {
+  if (!m_bActive || m_pDevice == nullptr || (!m_blockPair && !m_blockBuffer)) return false;
   CRawFileAnalyserListSingle* registry = CRawFileAnalyserListSingle::CreateInstance();
   if (registry->GetAnalyserList(0).empty() && registry->GetAnalyserMap(0).empty() &&
       registry->GetAnalyserMultimap(0).empty()) {
-    return 1;
+    return false;
   }
-  if (start < 0 || count <= 0) return 1;
+  return start >= 0 && count > 0;
+}
+
+unsigned char* CRAWSearchController::LowerHalf() const {
+  // The block is read behind the one before it, the two side by side.
+  return m_blockPair ? m_blockPair.View(1 - m_iFillBlock) : m_blockBuffer.get();
+}
+
+bool CRAWSearchController::LoadBlock(long long start, long long count) {
+  m_llLoadedStart = -1;
+  unsigned char* upper = LowerHalf() + m_uBlockBufferSize / 2;
+  if (m_pDevice->ReadSector(upper, start, count) == 0) return false;
+  const std::size_t valid = static_cast<std::size_t>(count) * static_cast<std::size_t>(m_iSectorSize);
+  std::memset(upper + valid, 0, m_uBlockBufferSize / 2 - valid);
+  m_llLoadedStart = start;
+  m_llLoadedCount = count;
+  return true;
+}
+
+void CRAWSearchController::PrepareBlock(long long start, long long count) {
+  if (!Sweeps(start, count)) return;
+  LoadBlock(start, std::min(count, static_cast<long long>(m_iSectorsPerBlock)));
+}
+
+int CRAWSearchController::AnalyzeBlock(long long start, long long count) {
+  if (!Sweeps(start, count)) return 1;
+  CRawFileAnalyserListSingle* registry = CRawFileAnalyserListSingle::CreateInstance();
   if (m_keyBits.empty() || registry->GetAnalyserMap(0).size() != m_indexedMap ||
       registry->GetAnalyserMultimap(0).size() != m_indexedMultimap) {
     IndexKeys();
@@ -413,12 +437,13 @@ int CRAWSearchController::AnalyzeBlock(long long start, long long count) {
   if (count > spb) count = spb;
   const int ss = m_iSectorSize;
   const std::size_t half = m_uBlockBufferSize / 2;
-  // The block is read behind the one before it, the two side by side.
-  unsigned char* lower = m_blockPair ? m_blockPair.View(1 - m_iFillBlock) : m_blockBuffer.get();
+  const bool loaded = m_llLoadedStart == start && m_llLoadedCount == count;
+  if (!loaded && !LoadBlock(start, count)) return 1;
+  // Used now: the next block is read into the other half.
+  m_llLoadedStart = -1;
+  unsigned char* lower = LowerHalf();
   unsigned char* upper = lower + half;
-  if (m_pDevice->ReadSector(upper, start, count) == 0) return 1;
   const std::size_t valid = static_cast<std::size_t>(count) * static_cast<std::size_t>(ss);
-  std::memset(upper + valid, 0, half - valid);
   m_bLowerValid = m_llLastBlockEnd == start;
 
   TBitmap* bitmap = m_pBitmap != nullptr && m_pBitmap->GetBitmapData() != nullptr ? m_pBitmap : nullptr;
@@ -494,6 +519,7 @@ void CRAWSearchController::EndSearch(int build) {
     DeleteCandidates();
     m_blockPair = platform::BlockPairViews();
     m_blockBuffer.reset();
+    m_llLoadedStart = -1;
     ReleaseSearch();
     return;
   }
@@ -521,6 +547,7 @@ void CRAWSearchController::EndSearch(int build) {
   std::printf("--------------%s:%d:--------\n", "EndSearch", __LINE__);
   m_blockPair = platform::BlockPairViews();
   m_blockBuffer.reset();
+  m_llLoadedStart = -1;
   m_ring.Close();
   if (m_pBuilder != nullptr) {
     m_pBuilder->FlashBuild(kSearcherRawByType);

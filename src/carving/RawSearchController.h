@@ -42,6 +42,8 @@ class CRAWSearchController : public ICompleteFileSystemSearchController {
   void SetBlockSize(int sectors) override;
   int PreparetoSearch() override;
   void EndSearch(int build) override;
+  // Reads the block into the block buffer (nothing else is looked at).
+  void PrepareBlock(long long startSector, long long sectorCount) override;
   int AnalyzeBlock(long long startSector, long long sectorCount) override;
   std::uint64_t GetFoundFileCount() const override { return m_foundFiles; }
   void SetIProgressSink(IProgress* progress) override;
@@ -53,12 +55,21 @@ class CRAWSearchController : public ICompleteFileSystemSearchController {
   bool IsActive() const { return m_bActive; }
 
  private:
+  // Whether a block [start, start + count) is swept at all.
+  bool Sweeps(long long start, long long count) const;
+  // The start of the view whose second half takes the next block.
+  unsigned char* LowerHalf() const;
+  // Reads the block into that half, zeros after a short one; false when the
+  // read fails.
+  bool LoadBlock(long long start, long long count);
   // Marks the low two bytes of every key of the registry's map and
   // multimap (set 0).
   void IndexKeys();
   // False when no map or multimap key can match a sector that begins with
   // the u32 `first`.
   bool KeyMayMatch(unsigned first) const;
+  // The analyser that accepts the sector, its findings in `probe` (which
+  // comes in as a fresh CRawFileInfo); null when none does.
   IRawFileAnalyser* FindAnalyser(unsigned char* data, CRawFileInfo& probe, long long sector,
                                  const CRawFileInfo::SearchContext& context);
   CRawFileInfo* CreateCandidate(IRawFileAnalyser* analyser, const CRawFileInfo& probe, long long sector);
@@ -107,6 +118,10 @@ class CRAWSearchController : public ICompleteFileSystemSearchController {
   platform::BlockPairViews m_blockPair;
   int m_iFillBlock = 0;
   platform::PageBuffer m_blockBuffer;
+  // The block whose sectors the buffer's current half holds (PrepareBlock
+  // read them), or -1.
+  long long m_llLoadedStart = -1;
+  long long m_llLoadedCount = 0;
   int m_iSectorSize = 512;
   std::vector<CRawFileInfo*> m_open;
   TBitmap* m_pBitmap = nullptr;

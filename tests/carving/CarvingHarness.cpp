@@ -46,7 +46,7 @@ std::vector<Found> Files(const std::vector<Found>& all) {
   return out;
 }
 
-std::vector<Found> Carve(IStorageDevice* device, long long blockSectors, TBitmap* bitmap) {
+std::vector<Found> Carve(IStorageDevice* device, long long blockSectors, TBitmap* bitmap, Handover handover) {
   RecordingBuilder builder;
   std::unique_ptr<ICompleteFileSystemSearchController> searcher(CreateRAWSearcher());
   searcher->SetDevice(device);
@@ -55,8 +55,13 @@ std::vector<Found> Carve(IStorageDevice* device, long long blockSectors, TBitmap
   searcher->SetBitmap(bitmap);
   if (searcher->PreparetoSearch() == 0) return {};
   const long long total = device->GetTotalSectors();
+  const auto count = [&](long long start) { return std::min(blockSectors, total - start); };
   for (long long start = 0; start < total; start += blockSectors) {
-    searcher->AnalyzeBlock(start, std::min(blockSectors, total - start));
+    if (handover == Handover::kPrepareFirst) searcher->PrepareBlock(start, count(start));
+    if (handover == Handover::kPrepareAnother && start + blockSectors < total) {
+      searcher->PrepareBlock(start + blockSectors, count(start + blockSectors));
+    }
+    searcher->AnalyzeBlock(start, count(start));
   }
   searcher->EndSearch(1);
   return builder.m_found;

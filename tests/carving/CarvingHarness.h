@@ -44,9 +44,16 @@ class RecordingBuilder : public testsupport::NodeSink {
 // Files (not folders) found, in the order they reached the trees.
 std::vector<Found> Files(const std::vector<Found>& all);
 
+// How the sweep hands each block to the searcher: AnalyzeBlock alone;
+// PrepareBlock of the block first, as the crew does while the searchers the
+// carving waits for are still at the block; or PrepareBlock of the block
+// after it first (a block read in is not the one analysed).
+enum class Handover { kAnalyseOnly, kPrepareFirst, kPrepareAnother };
+
 // PreparetoSearch, AnalyzeBlock over the device in blocks of
 // `blockSectors`, EndSearch(1).
-std::vector<Found> Carve(IStorageDevice* device, long long blockSectors = 1024, TBitmap* bitmap = nullptr);
+std::vector<Found> Carve(IStorageDevice* device, long long blockSectors = 1024, TBitmap* bitmap = nullptr,
+                         Handover handover = Handover::kAnalyseOnly);
 
 // Round `round` of `rounds` of damage to a copy of a file: even rounds cut
 // it to (round + 1) / (rounds + 1) of its length plus 8 bytes, odd rounds

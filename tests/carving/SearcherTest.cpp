@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "carving/CarvingHarness.h"
 #include "carving/RawFileAnalyserList.h"
@@ -69,6 +72,26 @@ TEST(Searcher, FilesByExtensionFolderAndCounter) {
   EXPECT_NE(files[0].id, files[2].id);  // ids unique in the tree
   EXPECT_EQ(files[2].parent, 11);
   EXPECT_EQ(files[1].name.substr(files[1].name.size() - 7), "001.JPG");
+}
+
+TEST(Searcher, ABlockReadInBeforeItIsAnalysedFindsTheSame) {
+  JpegOptions big;
+  big.width = 400;
+  big.height = 300;
+  big.seed = 9;
+  auto device = ImageWith(
+      {{10, MakeJpeg(big)}, {150, MakeHtml(20000, 3)}, {230, MakePng(40, 40, 5)}, {260, Jpeg(6, "EOS")}}, 400);
+  const auto key = [](const std::vector<Found>& all) {
+    std::vector<std::tuple<int, long long, long long, std::string, long long, long long>> out;
+    for (const Found& f : all) out.emplace_back(f.tree, f.id, f.parent, f.name, f.size, f.start);
+    return out;
+  };
+  for (const long long block : {8LL, 24LL, 1024LL}) {
+    const auto plain = key(Carve(&device, block));
+    ASSERT_GE(Files(Carve(&device, block)).size(), 4u) << block;
+    EXPECT_EQ(key(Carve(&device, block, nullptr, Handover::kPrepareFirst)), plain) << block;
+    EXPECT_EQ(key(Carve(&device, block, nullptr, Handover::kPrepareAnother)), plain) << block;
+  }
 }
 
 TEST(Searcher, CameraFindsGoToTheLabelTreeOnly) {

@@ -23,6 +23,7 @@ CSearcherCrew::CSearcherCrew(std::vector<Member> members)
     : m_members(std::move(members)),
       m_waiters(m_members.size()),
       m_caller(m_members.size()),
+      m_chain(m_members.size(), m_members.size()),
       m_slots(std::make_unique<Slot[]>(m_members.size())) {
   std::vector<std::size_t> writers;
   std::vector<std::size_t> others;
@@ -38,11 +39,12 @@ CSearcherCrew::CSearcherCrew(std::vector<Member> members)
   }
   // The members others wait for are woken first.
   for (std::size_t i = 0; i < m_members.size(); ++i) {
-    if (!m_members[i].after.empty()) continue;
+    if (!m_members[i].after.empty() || i == m_caller) continue;
     (m_waiters[i].empty() ? others : writers).push_back(i);
   }
   m_starters = std::move(writers);
-  m_starters.insert(m_starters.end(), others.begin(), others.end());
+  if (!others.empty()) m_starters.push_back(others.front());
+  for (std::size_t k = 1; k < others.size(); ++k) m_chain[others[k - 1]] = others[k];
 }
 
 CSearcherCrew::~CSearcherCrew() { Stop(); }
@@ -108,11 +110,12 @@ void CSearcherCrew::AnalyzeBlock(long long start, long long count) {
   }
   m_pending.store(static_cast<std::uint32_t>(m_members.size()), std::memory_order_relaxed);
   // Waking a member publishes the block to it.
-  for (const std::size_t i : m_starters) {
-    if (i != m_caller) Release(i, generation);
-  }
+  for (const std::size_t i : m_starters) Release(i, generation);
   if (m_caller < m_members.size()) {
-    if (!m_members[m_caller].after.empty()) Await(m_slots[m_caller].go, previous);
+    if (!m_members[m_caller].after.empty()) {
+      Prepare(m_caller);
+      Await(m_slots[m_caller].go, previous);
+    }
     Run(m_caller, generation);
   }
   Await(m_done, previous);
@@ -123,6 +126,15 @@ void CSearcherCrew::AnalyzeBlock(long long start, long long count) {
     error = std::exchange(m_error, nullptr);
   }
   if (error) std::rethrow_exception(error);
+}
+
+void CSearcherCrew::Prepare(std::size_t index) {
+  try {
+    m_members[index].searcher->PrepareBlock(m_start, m_count);
+  } catch (...) {
+    std::lock_guard guard(m_errorLock);
+    if (!m_error) m_error = std::current_exception();
+  }
 }
 
 void CSearcherCrew::Run(std::size_t index, std::uint32_t generation) {
@@ -146,6 +158,7 @@ void CSearcherCrew::Work(std::size_t index) {
   for (;;) {
     seen = Await(m_slots[index].go, seen);
     if (seen == kStop) return;
+    if (m_chain[index] < m_members.size()) Release(m_chain[index], seen);
     Run(index, seen);
   }
 }

@@ -13,6 +13,12 @@
 // that wait for nobody, and the last of a member's writers to finish wakes
 // that member. Each waits a short while awake before it sleeps, since a
 // sleep and a wake-up cost far more than the short waits within a block.
+// The caller wakes the writers and one other member, and each other member
+// wakes the next as it wakes: the caller's thread, the one that runs the
+// longest member, pays for few wake-ups.
+//
+// While the caller's member waits for its writers, it may get the block
+// ready (PrepareBlock) with what nobody writes during the sweep.
 //
 // Without threads (none could be made, or there is only one searcher) the
 // searchers run one after another on the caller's thread, in list order.
@@ -61,6 +67,8 @@ class CSearcherCrew {
   static constexpr std::uint32_t kStop = ~0u;
 
   void Work(std::size_t index);
+  // The caller's member gets the current block ready.
+  void Prepare(std::size_t index);
   // Runs member `index` on block `generation` and hands on.
   void Run(std::size_t index, std::uint32_t generation);
   void Release(std::size_t index, std::uint32_t generation);
@@ -71,9 +79,11 @@ class CSearcherCrew {
   std::vector<Member> m_members;
   // Per member: the later members that wait for it.
   std::vector<std::vector<std::size_t>> m_waiters;
-  // Members to wake for a new block, writers first.
+  // Members the caller wakes for a new block, writers first.
   std::vector<std::size_t> m_starters;
   std::size_t m_caller;  // the member the caller runs, or the member count
+  // Per member: the member it wakes as it wakes, or the member count.
+  std::vector<std::size_t> m_chain;
   std::unique_ptr<Slot[]> m_slots;
   std::vector<std::thread> m_threads;
 

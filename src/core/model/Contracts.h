@@ -74,6 +74,11 @@ class ICompleteFileSystemSearchController : public IFileSystemSearchController {
   virtual int PreparetoSearch() = 0;
   virtual void EndSearch(int build) {}
   virtual int AnalyzeBlock(long long startSector, long long sectorCount) = 0;
+  // May come before AnalyzeBlock of the same block, while the searchers
+  // this one waits for are still at it: work on the block that needs
+  // nothing searchers write during the sweep (reading it in, say).
+  // AnalyzeBlock does whatever was not done here.
+  virtual void PrepareBlock(long long startSector, long long sectorCount) {}
   virtual void SetIProgressSink(IProgress* progress) {}
   virtual void SetBitmap(TBitmap* bitmap) {}
   virtual void SetFileSectorMap(FileSectorMap* map) {}

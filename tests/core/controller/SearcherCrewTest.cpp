@@ -2,7 +2,8 @@
 // their waits prescribe: every member gets every block once and in order, a
 // member starts a block only after the members it waits for are done with
 // it (and sees what they wrote), nobody starts a block before all are done
-// with the one before, and a searcher's exception comes out of the block.
+// with the one before, a searcher's exception comes out of the block, and
+// the caller's member gets each block ready while it waits for its writers.
 
 #include <gtest/gtest.h>
 
@@ -48,6 +49,19 @@ class BoardSearcher : public ICompleteFileSystemSearchController {
   int PreparetoSearch() override { return 1; }
   std::uint64_t GetFoundFileCount() const override { return m_blocks.size(); }
 
+  // Comes before this member's own start on the block, once everyone is
+  // done with the block before.
+  void PrepareBlock(long long start, long long count) override {
+    const long long block = start / kBlock;
+    if (count != kBlock || m_board.started[m_index] >= block) Fault();
+    for (std::size_t m = 0; m < m_board.done.size(); ++m) {
+      if (m_board.done[m] < block - 1 || m_board.started[m] > block) Fault();
+    }
+    m_prepared.push_back(block);
+    m_prepareThreads.push_back(std::this_thread::get_id());
+    if (m_throwInPrepareAt == block) throw std::runtime_error("prepare " + std::to_string(m_index));
+  }
+
   int AnalyzeBlock(long long start, long long count) override {
     const long long block = start / kBlock;
     if (count != kBlock) Fault();
@@ -72,8 +86,11 @@ class BoardSearcher : public ICompleteFileSystemSearchController {
   }
 
   void ThrowAt(long long block) { m_throwAt = block; }
+  void ThrowInPrepareAt(long long block) { m_throwInPrepareAt = block; }
   const std::vector<long long>& Blocks() const { return m_blocks; }
   const std::vector<std::thread::id>& Threads() const { return m_threads; }
+  const std::vector<long long>& Prepared() const { return m_prepared; }
+  const std::vector<std::thread::id>& PrepareThreads() const { return m_prepareThreads; }
 
  private:
   void Fault() { ++m_board.faults; }
@@ -83,8 +100,11 @@ class BoardSearcher : public ICompleteFileSystemSearchController {
   std::vector<std::size_t> m_after;
   std::mt19937 m_random;
   long long m_throwAt = -1;
+  long long m_throwInPrepareAt = -1;
   std::vector<long long> m_blocks;
   std::vector<std::thread::id> m_threads;
+  std::vector<long long> m_prepared;
+  std::vector<std::thread::id> m_prepareThreads;
 };
 
 struct Shape {
@@ -138,6 +158,14 @@ TEST_P(SearcherCrewOrder, EveryMemberGetsEveryBlockInTheOrderItsWaitsPrescribe) 
     for (const std::thread::id t : s.Threads()) {
       EXPECT_EQ(t == caller, onCaller) << "member " << i << " runs on the caller's thread only when marked so";
     }
+    // The caller's member, when it waits for others, gets each block ready
+    // while it waits.
+    if (onCaller && !GetParam().members[i].after.empty()) {
+      EXPECT_EQ(s.Prepared(), s.Blocks()) << i;
+      for (const std::thread::id t : s.PrepareThreads()) EXPECT_EQ(t, caller) << i;
+    } else {
+      EXPECT_TRUE(s.Prepared().empty()) << i;
+    }
   }
 }
 
@@ -182,4 +210,21 @@ TEST(SearcherCrew, OneMemberRunsOnTheCallersThread) {
   for (long long b = 0; b < 3; ++b) crew.AnalyzeBlock(b * kBlock, kBlock);
   EXPECT_EQ(searcher.Blocks(), (std::vector<long long>{0, 1, 2}));
   for (const std::thread::id t : searcher.Threads()) EXPECT_EQ(t, std::this_thread::get_id());
+}
+
+TEST(SearcherCrew, AnExceptionWhileGettingABlockReadyComesOutOfThatBlock) {
+  Board board(2, 4);
+  BoardSearcher writer(board, 0, {}, 3u);
+  BoardSearcher reader(board, 1, {0}, 4u);
+  CSearcherCrew crew({{&writer, {}, false}, {&reader, {0}, true}});
+  ASSERT_TRUE(crew.Start());
+  reader.ThrowInPrepareAt(1);
+  crew.AnalyzeBlock(0, kBlock);
+  EXPECT_THROW(crew.AnalyzeBlock(kBlock, kBlock), std::runtime_error);
+  // Both still analysed the block; the crew goes on.
+  EXPECT_EQ(writer.Blocks().size(), 2u);
+  EXPECT_EQ(reader.Blocks().size(), 2u);
+  for (long long b = 2; b < 4; ++b) crew.AnalyzeBlock(b * kBlock, kBlock);
+  EXPECT_EQ(reader.Blocks(), (std::vector<long long>{0, 1, 2, 3}));
+  EXPECT_EQ(board.faults, 0);
 }

@@ -2,13 +2,28 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace platform {
 
 namespace {
 constexpr std::size_t kPage = 4096;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
+// Threads that back pages side by side, the caller's included.
+constexpr unsigned kBackingThreads = 4;
+
+// Writes a zero to every page of buffers first, first + step, ...
+void Touch(std::uint8_t* const* buffers, std::size_t count, std::size_t bytes, std::size_t first, std::size_t step) {
+  for (std::size_t i = first; i < count; i += step) {
+    volatile std::uint8_t* p = buffers[i];
+    if (p == nullptr) continue;
+    for (std::size_t at = 0; at < bytes; at += kPage) p[at] = 0;
+  }
+}
 }  // namespace
 
 void PageBufferRelease::operator()(std::uint8_t* p) const {
@@ -38,6 +53,21 @@ PageBuffer AllocatePageBuffer(std::size_t bytes) {
 #endif
   }
   return PageBuffer(start, PageBufferRelease{length});
+}
+
+void BackPages(std::uint8_t* const* buffers, std::size_t count, std::size_t bytes) {
+  if (buffers == nullptr || count == 0 || bytes == 0) return;
+  const std::size_t step = std::min<std::size_t>(count, kBackingThreads);
+  std::vector<std::thread> helpers;
+  for (std::size_t t = 1; t < step; ++t) {
+    try {
+      helpers.emplace_back(Touch, buffers, count, bytes, t, step);
+    } catch (const std::system_error&) {
+      // Those buffers are backed as they are filled.
+    }
+  }
+  Touch(buffers, count, bytes, 0, step);
+  for (std::thread& h : helpers) h.join();
 }
 
 }  // namespace platform

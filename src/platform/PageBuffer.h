@@ -20,4 +20,12 @@ using PageBuffer = std::unique_ptr<std::uint8_t[], PageBufferRelease>;
 // are unspecified until written. Null when `bytes` is 0 or no memory is left.
 PageBuffer AllocatePageBuffer(std::size_t bytes);
 
+// Has the system back every page of the `count` buffers of `bytes` bytes
+// each now, on a few threads side by side. The first touch of a fresh page
+// can cost far more than the write that makes it; buffers about to be
+// filled one after another are quicker to fill once backed together. Their
+// contents stay unspecified. Best effort: a page left out is backed when it
+// is first written.
+void BackPages(std::uint8_t* const* buffers, std::size_t count, std::size_t bytes);
+
 }  // namespace platform

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -23,6 +26,32 @@ TEST(PageBufferTest, BuffersArePageAlignedAndHoldEveryByteAskedFor) {
     EXPECT_EQ(buffer[0], 0x5A);
     EXPECT_EQ(buffer[bytes - 1], 0x5A);
   }
+}
+
+TEST(PageBufferTest, BackedBuffersHaveEveryPageInMemory) {
+  // More buffers than backing threads, one of them missing, sizes that end
+  // inside a page.
+  constexpr std::size_t kBytes = (std::size_t{1} << 20) + 100;
+  std::vector<platform::PageBuffer> owned;
+  std::vector<std::uint8_t*> buffers;
+  for (int i = 0; i < 9; ++i) {
+    owned.push_back(platform::AllocatePageBuffer(kBytes));
+    ASSERT_NE(owned.back(), nullptr);
+    buffers.push_back(i == 4 ? nullptr : owned.back().get());
+  }
+  platform::BackPages(buffers.data(), buffers.size(), kBytes);
+  const std::size_t pages = (kBytes + 4095) / 4096;
+  for (std::size_t i = 0; i < buffers.size(); ++i) {
+    if (buffers[i] == nullptr) continue;
+    std::vector<unsigned char> resident(pages);
+    ASSERT_EQ(::mincore(buffers[i], kBytes, resident.data()), 0);
+    for (std::size_t p = 0; p < pages; ++p) ASSERT_NE(resident[p] & 1, 0) << "buffer " << i << " page " << p;
+    // Still every byte usable.
+    std::memset(buffers[i], 0x33, kBytes);
+    EXPECT_EQ(buffers[i][kBytes - 1], 0x33);
+  }
+  platform::BackPages(nullptr, 3, kBytes);
+  platform::BackPages(buffers.data(), 0, kBytes);
 }
 
 }  // namespace

@@ -124,11 +124,19 @@ void CStorageDeviceWithCache::BeginCache() {
   m_failedBlocks.clear();
   m_llNextBlock = 0;
 
-  // The first blocks are read before the sweep starts.
+  // The first blocks are read before the sweep starts, into buffers whose
+  // pages are backed side by side first.
   const long long blocks = BlockCount();
-  while (static_cast<int>(m_ready.size()) < kQueueDepth && m_llNextBlock < blocks) {
+  std::vector<Buffer> first;
+  std::vector<std::uint8_t*> fresh;
+  while (static_cast<long long>(first.size()) < std::min<long long>(kQueueDepth, blocks)) {
+    first.push_back(m_pool->Take());
+    fresh.push_back(first.back().get());
+  }
+  platform::BackPages(fresh.data(), fresh.size(), BlockBytes());
+  for (Buffer& data : first) {
     Block b;
-    b.data = m_pool->Take();
+    b.data = std::move(data);
     b.index = m_llNextBlock++;
     FillBlock(b);
     if (b.failed) m_failedBlocks.push_back(b.index);

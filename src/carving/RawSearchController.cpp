@@ -411,13 +411,14 @@ unsigned char* CRAWSearchController::LowerHalf() const {
 }
 
 bool CRAWSearchController::LoadBlock(long long start, long long count) {
-  m_llLoadedStart = -1;
-  unsigned char* upper = LowerHalf() + m_uBlockBufferSize / 2;
-  if (m_pDevice->ReadSector(upper, start, count) == 0) return false;
-  const std::size_t valid = static_cast<std::size_t>(count) * static_cast<std::size_t>(m_iSectorSize);
-  std::memset(upper + valid, 0, m_uBlockBufferSize / 2 - valid);
+  // A failed read counts as done too: a damaged block is not read twice.
   m_llLoadedStart = start;
   m_llLoadedCount = count;
+  unsigned char* upper = LowerHalf() + m_uBlockBufferSize / 2;
+  m_bLoadedRead = m_pDevice->ReadSector(upper, start, count) != 0;
+  if (!m_bLoadedRead) return false;
+  const std::size_t valid = static_cast<std::size_t>(count) * static_cast<std::size_t>(m_iSectorSize);
+  std::memset(upper + valid, 0, m_uBlockBufferSize / 2 - valid);
   return true;
 }
 
@@ -437,10 +438,10 @@ int CRAWSearchController::AnalyzeBlock(long long start, long long count) {
   if (count > spb) count = spb;
   const int ss = m_iSectorSize;
   const std::size_t half = m_uBlockBufferSize / 2;
-  const bool loaded = m_llLoadedStart == start && m_llLoadedCount == count;
-  if (!loaded && !LoadBlock(start, count)) return 1;
+  if (m_llLoadedStart != start || m_llLoadedCount != count) LoadBlock(start, count);
   // Used now: the next block is read into the other half.
   m_llLoadedStart = -1;
+  if (!m_bLoadedRead) return 1;
   unsigned char* lower = LowerHalf();
   unsigned char* upper = lower + half;
   const std::size_t valid = static_cast<std::size_t>(count) * static_cast<std::size_t>(ss);

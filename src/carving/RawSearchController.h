@@ -59,8 +59,8 @@ class CRAWSearchController : public ICompleteFileSystemSearchController {
   bool Sweeps(long long start, long long count) const;
   // The start of the view whose second half takes the next block.
   unsigned char* LowerHalf() const;
-  // Reads the block into that half, zeros after a short one; false when the
-  // read fails.
+  // Reads the block into that half, zeros after a short one, and notes it
+  // as read in; false when the read fails.
   bool LoadBlock(long long start, long long count);
   // Marks the low two bytes of every key of the registry's map and
   // multimap (set 0).
@@ -118,10 +118,11 @@ class CRAWSearchController : public ICompleteFileSystemSearchController {
   platform::BlockPairViews m_blockPair;
   int m_iFillBlock = 0;
   platform::PageBuffer m_blockBuffer;
-  // The block whose sectors the buffer's current half holds (PrepareBlock
-  // read them), or -1.
+  // The block PrepareBlock read into the buffer's current half, or -1, and
+  // whether the read succeeded.
   long long m_llLoadedStart = -1;
   long long m_llLoadedCount = 0;
+  bool m_bLoadedRead = false;
   int m_iSectorSize = 512;
   std::vector<CRawFileInfo*> m_open;
   TBitmap* m_pBitmap = nullptr;

@@ -94,6 +94,22 @@ TEST(Searcher, ABlockReadInBeforeItIsAnalysedFindsTheSame) {
   }
 }
 
+TEST(Searcher, ABlockThatFailsToReadIsReadOnceWhenReadInAhead) {
+  auto device = ImageWith({{2, Jpeg(7)}, {40, MakePng(8, 8, 4)}}, 64);
+  device.FailSector(20);
+  const auto plain = Files(Carve(&device, 16));
+  const std::size_t plainReads = device.Reads().size();
+  const auto prepared = Files(Carve(&device, 16, nullptr, Handover::kPrepareFirst));
+  EXPECT_EQ(device.Reads().size() - plainReads, plainReads);
+  ASSERT_EQ(prepared.size(), plain.size());
+  for (std::size_t i = 0; i < plain.size(); ++i) {
+    EXPECT_EQ(prepared[i].start, plain[i].start);
+    EXPECT_EQ(prepared[i].size, plain[i].size);
+  }
+  // The PNG after the failed block is still found.
+  EXPECT_TRUE(std::any_of(plain.begin(), plain.end(), [](const Found& f) { return f.start == 40; }));
+}
+
 TEST(Searcher, CameraFindsGoToTheLabelTreeOnly) {
   auto device = ImageWith({{0, Jpeg(4, "EOS")}, {30, Jpeg(5, "EOS")}}, 200);
   const auto all = Carve(&device);

@@ -72,7 +72,7 @@ void HeldFolders::ForgetLocked(const std::string& folder) {
 
 bool HeldFolders::MakeBelow(const std::string& root, const std::string& relative) {
   std::string path = root;
-  while (!path.empty() && path.size() > 1 && path.back() == '/') path.pop_back();
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
   std::lock_guard lock(m_mutex);
   int parent = FindLocked(path);
   if (parent < 0) {
